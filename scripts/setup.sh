@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what MERILOG needs on Debian 12, builds it, then either starts it on
+# the simulated bench ("run") or runs every test ("test").
+set -euo pipefail
+mode=${1:-test}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
+
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends \
+  build-essential cmake ninja-build pkg-config git \
+  qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  xvfb xauth fonts-wqy-microhei >/dev/null
+
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$here/build" -j"$(nproc)"
+
+case "$mode" in
+  test)
+    cd "$here/build"
+    export QT_QPA_PLATFORM=offscreen
+    ctest --output-on-failure -j"$(nproc)"
+    ;;
+  run)
+    # Records are kept in the DB folder below the working folder; the program never creates it.
+    mkdir -p "$here/run/DB"
+    cd "$here/run"
+    export MERILOG_CONFIG_DIR="$here/data"
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      echo "No display: starting under xvfb-run (nothing will be visible)." >&2
+      exec xvfb-run -a "$here/build/src/ui/merilog" --simulate
+    fi
+    exec "$here/build/src/ui/merilog" --simulate
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

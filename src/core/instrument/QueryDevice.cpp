@@ -1,0 +1,82 @@
+#include "core/instrument/QueryDevice.h"
+
+#include <algorithm>
+
+namespace merilog {
+
+const QueryPolicy& PolicyFor(QueryForm form) {
+  //                                  fmt    map    idn    L0     idnNo  pieces quotes lf     conn
+  static const QueryPolicy kMain     {false, true,  true,  false, false, false, true,  false, true};
+  static const QueryPolicy kMultiple {true,  false, false, false, true,  true,  false, false, false};
+  static const QueryPolicy kSettings {true,  false, false, false, true,  false, false, false, false};
+  static const QueryPolicy kScan     {true,  true,  true,  true,  false, true,  false, true,  false};
+  static const QueryPolicy kReading  {true,  true,  true,  true,  false, false, false, false, false};
+  switch (form) {
+    case QueryForm::MainWindow: return kMain;
+    case QueryForm::MultipleReadings: return kMultiple;
+    case QueryForm::DeviceSettings: return kSettings;
+    case QueryForm::Scan: return kScan;
+    case QueryForm::ReadingSettings: return kReading;
+  }
+  return kMain;
+}
+
+bool CommandExpectsAnswer(const std::string& command) { return command.find('?', 1) != std::string::npos; }
+
+std::string TrimRight(std::string s) {
+  const auto last = s.find_last_not_of(" \t\r\n");
+  s.erase(last == std::string::npos ? 0 : last + 1);
+  return s;
+}
+
+ReadResult ReadAnswer(Session& session) {
+  // Every form reads the whole answer: an answer longer than one piece is kept,
+  // not cut at the piece size nor left behind to spoil the next query.
+  ReadResult all = session.Read(kQueryPieceBytes);
+  while (IsSuccess(all.status) && !all.end && all.bytes.size() % kQueryPieceBytes == 0 && !all.bytes.empty() &&
+         all.bytes.size() < kMaxAnswerBytes) {
+    ReadResult more = session.Read(kQueryPieceBytes);
+    all.bytes += more.bytes;
+    all.status = more.status;
+    all.end = more.end;
+    if (more.bytes.size() != kQueryPieceBytes) break;
+  }
+  return all;
+}
+
+Session* DeviceQuery::Resolve(int slot, const std::string& command) const {
+  const QueryPolicy& p = PolicyFor(form_);
+  int index = slot;
+  const bool bypass = (p.idnBypassesMap && command.find("*IDN?") != std::string::npos) ||
+                      (p.l0BypassesMap && command.find("L0") != std::string::npos);
+  if (p.mapSlot && !bypass) {
+    if (slot < 0 || slot >= static_cast<int>(slotMap_.size())) return nullptr;
+    index = slotMap_[slot];
+  }
+  if (index < 0 || index >= static_cast<int>(sessions_.size())) return nullptr;
+  return sessions_[index];
+}
+
+std::string DeviceQuery::Query(int slot, const std::string& command) {
+  const QueryPolicy& p = PolicyFor(form_);
+  if (p.idnNotSent && command.find("*IDN?") != std::string::npos) return {};
+  Session* session = Resolve(slot, command);
+  if (!session) {
+    lastStatus_ = status::kErrorInvalidObject;
+    if (p.tracksConnection && CommandExpectsAnswer(command)) connectionFlag_ = 0;
+    return {};
+  }
+  session->Write(command);  // a failed write shows up as a failed read
+  if (!CommandExpectsAnswer(command)) return {};
+
+  ReadResult r = ReadAnswer(*session);
+  lastStatus_ = r.status;
+  if (p.tracksConnection) connectionFlag_ = r.status == status::kSuccess || r.status == status::kSuccessMaxCount;
+  std::string answer = IsSuccess(r.status) ? std::move(r.bytes) : std::string();
+  answer.erase(std::find(answer.begin(), answer.end(), '\0'), answer.end());
+  if (p.removeQuotes) answer.erase(std::remove(answer.begin(), answer.end(), '"'), answer.end());
+  if (p.removeLineFeeds) answer.erase(std::remove(answer.begin(), answer.end(), '\n'), answer.end());
+  return TrimRight(std::move(answer));
+}
+
+}  // namespace merilog

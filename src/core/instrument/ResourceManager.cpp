@@ -1,0 +1,83 @@
+#include "core/instrument/ResourceManager.h"
+
+#include <QString>
+#include <algorithm>
+#include <set>
+
+#include "core/instrument/ResourcePattern.h"
+
+namespace merilog {
+namespace {
+
+int InterfaceRank(const std::string& resource) {
+  const QString r = QString::fromStdString(resource).toUpper();
+  if (r.startsWith("USB")) return 0;
+  if (r.startsWith("GPIB")) return 1;
+  if (r.startsWith("TCPIP")) return 2;
+  return 3;
+}
+
+}  // namespace
+
+void ResourceManager::AddBackend(std::unique_ptr<Backend> backend) { backends_.push_back(std::move(backend)); }
+
+Backend* ResourceManager::FindBackend(const std::string& name) const {
+  for (const auto& b : backends_)
+    if (b->Name() == name) return b.get();
+  return nullptr;
+}
+
+std::vector<std::string> ResourceManager::Find(const std::string& pattern, Status* status) {
+  std::vector<std::string> found;
+  const auto compiled = ResourcePattern::Compile(pattern);
+  if (!compiled) {
+    if (status) *status = status::kErrorInvalidExpression;
+    return found;
+  }
+  std::set<std::string> seen;
+  for (const auto& b : backends_) {
+    if (!b->IsActive(nullptr)) continue;
+    for (const auto& r : b->List()) {
+      const std::string key = QString::fromStdString(r).toUpper().toStdString();
+      if (compiled->Matches(r) && seen.insert(key).second) found.push_back(r);
+    }
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const std::string& a, const std::string& b) { return InterfaceRank(a) < InterfaceRank(b); });
+  if (status) *status = found.empty() ? status::kErrorResourceNotFound : status::kSuccess;
+  return found;
+}
+
+std::unique_ptr<Session> ResourceManager::Open(const std::string& resource, Status* status) {
+  const QString wanted = QString::fromStdString(resource);
+  Backend* chosen = nullptr;
+  for (const auto& b : backends_) {
+    if (!b->IsActive(nullptr)) continue;
+    for (const auto& r : b->List()) {
+      if (QString::fromStdString(r).compare(wanted, Qt::CaseInsensitive) == 0) {
+        chosen = b.get();
+        break;
+      }
+    }
+    if (chosen) break;
+  }
+  if (!chosen) {
+    for (const auto& b : backends_) {
+      if (b->Handles(resource)) {
+        chosen = b.get();
+        break;
+      }
+    }
+  }
+  if (!chosen) {
+    if (status) *status = status::kErrorResourceNotFound;
+    return nullptr;
+  }
+  Status st = status::kSuccess;
+  auto session = chosen->Open(resource, &st);
+  if (!session && IsSuccess(st)) st = status::kErrorResourceNotFound;
+  if (status) *status = st;
+  return session;
+}
+
+}  // namespace merilog

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/instrument/Status.h"
+
+namespace merilog {
+
+struct ReadResult {
+  Status status = status::kSuccess;
+  std::string bytes;
+  // True once the instrument's end of message has been seen (line feed, END, EOM).
+  // False with kSuccessMaxCount when the caller's count stopped the read early.
+  bool end = false;
+};
+
+// One open connection to one instrument. Implementations never block past the
+// time-out and never retry without bound.
+class Session {
+ public:
+  virtual ~Session() = default;
+  virtual Status Write(std::string_view bytes) = 0;
+  // Up to maxBytes of one answer; bytes beyond maxBytes stay for the next Read.
+  virtual ReadResult Read(std::size_t maxBytes) = 0;
+  virtual Status SetTimeout(int ms) = 0;
+  virtual Status Clear() = 0;
+  virtual Status Close() = 0;
+  virtual const std::string& Resource() const = 0;
+};
+
+}  // namespace merilog
