@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+
+namespace merilog {
+
+// Folder that holds "MERILOG.ini": $MERILOG_CONFIG_DIR when set, else the
+// installed data folder beside the program (../share/merilog), else the source
+// tree's data folder (running from a build tree).
+QString ConfigurationDirectory();
+QString ConfigurationFilePath();
+
+}  // namespace merilog
