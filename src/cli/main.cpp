@@ -1,1 +1,50 @@
-int main() { return 0; }
+// merilog-cli: the command-line companion. It drives the same core as the
+// windows; each subcommand lives in its own file.
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/CliOptions.h"
+#include "cli/IoCommands.h"
+
+namespace {
+
+void PrintUsage() {
+  std::fputs(
+      "usage: merilog-cli [--simulate[=BENCH]] [--resource R]... [--transcript FILE] COMMAND [ARGS]\n"
+      "commands:\n"
+      "  io                          list the I/O backends, whether each is active and why not\n"
+      "  find PATTERN                print the resources that match a VISA search pattern\n"
+      "  query RESOURCE COMMAND...   send each command (a line feed is appended), print answers\n",
+      stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  merilog::cli::CliOptions options;
+  QStringList rest;
+  std::string error;
+  if (!merilog::cli::ParseGlobalOptions(app.arguments().mid(1), &options, &rest, &error)) {
+    std::cerr << "merilog-cli: " << error << "\n";
+    PrintUsage();
+    return 2;
+  }
+  if (rest.isEmpty()) {
+    PrintUsage();
+    return 2;
+  }
+  const QString command = rest.takeFirst();
+  if (command == "io") return merilog::cli::RunIoCommand(options, rest);
+  if (command == "find") return merilog::cli::RunFindCommand(options, rest);
+  if (command == "query") return merilog::cli::RunQueryCommand(options, rest);
+  if (command == "help" || command == "--help" || command == "-h") {
+    PrintUsage();
+    return 0;
+  }
+  std::cerr << "merilog-cli: unknown command \"" << command.toStdString() << "\"\n";
+  PrintUsage();
+  return 2;
+}

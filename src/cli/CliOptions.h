@@ -1,0 +1,17 @@
+#pragma once
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "sim/IoSetup.h"
+
+namespace merilog::cli {
+
+struct CliOptions {
+  IoOptions io;
+};
+
+// Takes the global options from the front of args and leaves the command and its words in rest.
+bool ParseGlobalOptions(const QStringList& args, CliOptions* options, QStringList* rest, std::string* error);
+
+}  // namespace merilog::cli

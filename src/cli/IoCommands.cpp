@@ -1,0 +1,94 @@
+#include "cli/IoCommands.h"
+
+#include <iostream>
+
+#include "core/instrument/QueryDevice.h"
+#include "core/instrument/ResourceManager.h"
+
+namespace merilog::cli {
+namespace {
+
+std::unique_ptr<ResourceManager> MakeManager(const CliOptions& options) {
+  std::string error;
+  auto rm = MakeResourceManager(options.io, &error);
+  if (!rm) std::cerr << "merilog-cli: " << error << "\n";
+  return rm;
+}
+
+}  // namespace
+
+int RunIoCommand(const CliOptions& options, const QStringList& args) {
+  if (!args.isEmpty()) {
+    std::cerr << "merilog-cli: io takes no arguments\n";
+    return 2;
+  }
+  auto rm = MakeManager(options);
+  if (!rm) return 1;
+  for (const auto& b : rm->Backends()) {
+    std::string why;
+    const bool active = b->IsActive(&why);
+    std::cout << b->Name() << ": " << (active ? "active" : "inactive");
+    if (!active && !why.empty()) std::cout << " (" << why << ")";
+    std::cout << "\n";
+  }
+  return 0;
+}
+
+int RunFindCommand(const CliOptions& options, const QStringList& args) {
+  if (args.size() != 1) {
+    std::cerr << "merilog-cli: usage: find PATTERN\n";
+    return 2;
+  }
+  auto rm = MakeManager(options);
+  if (!rm) return 1;
+  Status st = status::kSuccess;
+  const auto found = rm->Find(args[0].toStdString(), &st);
+  if (st == status::kErrorInvalidExpression) {
+    std::cerr << "merilog-cli: invalid search pattern \"" << args[0].toStdString() << "\"\n";
+    return 2;
+  }
+  for (const auto& r : found) std::cout << r << "\n";
+  return 0;
+}
+
+int RunQueryCommand(const CliOptions& options, const QStringList& args) {
+  if (args.size() < 2) {
+    std::cerr << "merilog-cli: usage: query RESOURCE COMMAND...\n";
+    return 2;
+  }
+  const std::string resource = args[0].toStdString();
+  CliOptions withResource = options;
+  // A LAN resource named here needs no separate --resource.
+  if (resource.rfind("TCPIP", 0) == 0 || resource.rfind("tcpip", 0) == 0)
+    withResource.io.lanResources.push_back(resource);
+  auto rm = MakeManager(withResource);
+  if (!rm) return 1;
+  Status st = status::kSuccess;
+  auto session = rm->Open(resource, &st);
+  if (!session) {
+    std::cerr << "merilog-cli: cannot open " << resource << ": " << DescribeStatus(st) << "\n";
+    return 1;
+  }
+  session->SetTimeout(5000);
+  for (int i = 1; i < args.size(); ++i) {
+    const std::string command = args[i].toStdString() + "\n";
+    st = session->Write(command);
+    if (!IsSuccess(st)) {
+      std::cerr << "merilog-cli: writing \"" << args[i].toStdString() << "\" to " << resource
+                << " failed: " << DescribeStatus(st) << "\n";
+      return 1;
+    }
+    if (!CommandExpectsAnswer(command)) continue;
+    ReadResult r = ReadAnswer(*session);
+    if (!IsSuccess(r.status)) {
+      std::cerr << "merilog-cli: no answer to \"" << args[i].toStdString() << "\" from " << resource << ": "
+                << DescribeStatus(r.status) << "\n";
+      return 1;
+    }
+    std::cout << TrimRight(r.bytes) << "\n" << std::flush;
+  }
+  session->Close();
+  return 0;
+}
+
+}  // namespace merilog::cli
