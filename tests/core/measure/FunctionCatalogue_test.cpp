@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "core/measure/FunctionButton.h"
+#include "core/measure/FunctionCatalogue.h"
+#include "core/measure/ModelClass.h"
+#include "core/measure/ScaleStep.h"
+
+using namespace merilog;
+
+TEST(FunctionCatalogue, FuncAnswersMapToRowsByFirstPrefixMatch) {
+  struct Case {
+    std::string answer, normalised;
+    int row;
+    std::string label, unit;
+  };
+  const Case cases[] = {
+      {"\"VOLT\"\n", "VOLT:DC", 0, "DCV", "VDC"},
+      {"CURR", "CURR:DC", 1, "DCI", "ADC"},
+      {"\"VOLT:AC\"", "VOLT:AC", 2, "ACV", "VAC"},
+      {"RES", "RES", 4, "2W", "Ohm"},
+      {"FRES", "FRES", 5, "4W", "Ohm"},  // not row 4: "RES" is not at the start
+      {"FREQ", "FREQ:VOLT", 6, "FREQ", "VAC"},
+      {"\"PER\"\n", "PER:VOLT", 7, "PERIOD", "VAC"},
+      {"DIOD", "DIOD", 9, "DIOD", ""},
+      {"VOLT:RAT", "VOLT:RAT", 11, "DC Ratio", ""},
+      {"TCO", "TCO", 12, "TCOUPL", ""},
+      {"CAP", "CAP", 13, "CAP", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const std::string name = NormaliseFunctionAnswer(c.answer);
+    EXPECT_EQ(name, c.normalised);
+    const int row = FindFunctionRow(name);
+    ASSERT_EQ(row, c.row);
+    EXPECT_EQ(FunctionCatalogue()[row].shortLabel, c.label);
+    EXPECT_EQ(FunctionCatalogue()[row].rangeUnit, c.unit);
+  }
+  // Only whole answers are completed: "VOLT:AC" keeps its form, "VOLTS" is not "VOLT".
+  EXPECT_EQ(NormaliseFunctionAnswer("VOLTS"), "VOLTS");
+  EXPECT_EQ(FindFunctionRow("OHMS"), -1);
+  EXPECT_EQ(FindFunctionRow(""), -1);
+}
+
+TEST(FunctionButton, EachButtonConfiguresItsCatalogueRow) {
+  std::set<std::pair<int, int>> places;
+  for (const auto& b : FunctionButtonTable()) {
+    SCOPED_TRACE(b.label);
+    ASSERT_GE(b.catalogueRow, 0);
+    ASSERT_LT(b.catalogueRow, kFunctionCount);
+    EXPECT_EQ(b.command, "CONF:" + FunctionCatalogue()[b.catalogueRow].functionName);
+    const bool staysManual = b.label == "TEMP" || b.label == "TCOUPL" || b.label == "CAP";
+    EXPECT_EQ(b.autoRangeFlag, staysManual ? 0 : 1);
+    EXPECT_TRUE(places.insert({b.gridRow, b.gridColumn}).second) << "two buttons in one place";
+  }
+  EXPECT_EQ(FindFunctionButton("DIODE")->command, "CONF:DIOD");
+  EXPECT_EQ(FindFunctionButton("DC Ratio"), nullptr);  // ratio only through the settings dialog
+
+  std::string upper;
+  for (int col = 0; col < 6; ++col)
+    for (const auto& b : FunctionButtonTable())
+      if (b.gridRow == 0 && b.gridColumn == col) upper += b.label + " ";
+  EXPECT_EQ(upper, "DCI ACI 4W PERIOD DIODE TCOUPL ");
+}
+
+TEST(ModelClass, SubstringTestsOverlapAsTheModelsDo) {
+  struct Case {
+    std::string idn;
+    bool dual, variant, basic, ratio, scanner;
+  };
+  const Case cases[] = {
+      {"MAKER,MODEL 6081,SN1,1.0", false, false, true, false, false},
+      {"MAKER,MODEL 6082,SN1,1.0", true, false, false, false, false},
+      {"MAKER,MR6082,SN1,1.0", true, true, false, false, false},
+      {"MAKER,P7711,SN1,1.0", false, false, false, true, false},
+      {"MAKER,P7700A 6081,SN1,1.0", false, false, true, false, true},
+      {"", false, false, false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.idn);
+    EXPECT_EQ(IsModelClass(c.idn, ModelClass::DualFunction), c.dual);
+    EXPECT_EQ(IsModelClass(c.idn, ModelClass::DualFunctionVariant), c.variant);
+    EXPECT_EQ(IsModelClass(c.idn, ModelClass::Basic), c.basic);
+    EXPECT_EQ(IsModelClass(c.idn, ModelClass::RatioCapable), c.ratio);
+    EXPECT_EQ(IsModelClass(c.idn, ModelClass::ScannerCapable), c.scanner);
+  }
+}
+
+namespace {
+
+// A scale label read as a number the way the charts read it.
+double LabelValue(std::string label) {
+  auto replace = [&](const std::string& from, const std::string& to) {
+    if (auto p = label.find(from); p != std::string::npos) label.replace(p, from.size(), to);
+  };
+  replace("m", "E-3");
+  replace(" u", "E-6");
+  replace(" n", "E-9");
+  replace("M", "000000");
+  return std::stod(label);
+}
+
+}  // namespace
+
+TEST(ScaleStep, FactorsAreTheReciprocalsOfTheLabels) {
+  ASSERT_EQ(ScaleStepTable().size(), 48u);
+  double previous = 0;
+  for (const auto& step : ScaleStepTable()) {
+    SCOPED_TRACE(step.label);
+    EXPECT_NEAR(step.factor * LabelValue(step.label), 1.0, 1e-12);
+    EXPECT_GT(step.factor, previous);  // coarsest first
+    previous = step.factor;
+  }
+  EXPECT_EQ(ScaleStep(kDefaultScaleStep).label, "1");
+  EXPECT_EQ(ScaleStep(kDefaultScaleStep).factor, 1.0);
+  EXPECT_EQ(ScaleStep(3).label, "500000");
+  EXPECT_DOUBLE_EQ(ScaleStep(3).factor, 2e-6);
+  EXPECT_EQ(ScaleStep(47).label, "1 n");
+  EXPECT_DOUBLE_EQ(ScaleStep(47).factor, 1e9);
+  EXPECT_EQ(ScaleStep(0).label, "100M");
+  EXPECT_EQ(ScaleStep(-1).label, "100M");
+  EXPECT_EQ(ScaleStep(48).label, "1 n");
+}

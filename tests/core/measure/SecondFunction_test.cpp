@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "core/measure/SecondFunction.h"
+
+using namespace merilog;
+
+TEST(SecondFunction, LabelsAndNamesTranslateBothWaysExactly) {
+  for (const auto& pair : SecondFunctionNames()) {
+    EXPECT_EQ(SecondFunctionLabelToName(pair.label), pair.name);
+    EXPECT_EQ(SecondFunctionNameToLabel(pair.name), pair.label);
+  }
+  EXPECT_EQ(SecondFunctionNameToLabel("FREQ:CURR"), "CURR FREQ");
+  EXPECT_EQ(SecondFunctionNameToLabel("VOLT:DC"), "NONE");  // whole strings only
+  EXPECT_EQ(SecondFunctionNameToLabel("volt"), "NONE");     // case matters
+  EXPECT_EQ(SecondFunctionLabelToName("2W"), "NONE");
+  EXPECT_EQ(SecondFunctionLabelIndex("TEMP"), 12);
+  EXPECT_EQ(SecondFunctionLabelIndex("bogus"), kSecondFunctionNone);
+  EXPECT_EQ(SecondFunctionCommand("CURR FREQ"), "Function2 \"FREQ:CURR\"\n");
+  EXPECT_EQ(SecondFunctionCommand("NONE"), "Function2 \"NONE\"\n");
+}
+
+TEST(SecondFunction, EveryAllowedLabelIsInTheVocabularyAndRowsEndWithNone) {
+  for (const auto& row : SecondFunctionChoices()) {
+    SCOPED_TRACE(row.key);
+    if (row.allowed.empty()) continue;
+    EXPECT_EQ(row.allowed.back(), "NONE");
+    EXPECT_LE(row.allowed.size() + 1, 15u);  // key included
+    for (const auto& label : row.allowed)
+      EXPECT_TRUE(label == "NONE" || SecondFunctionLabelIndex(label) != kSecondFunctionNone) << label;
+  }
+}
+
+TEST(SecondFunction, ChoicesPerPrimaryFunctionAndModel) {
+  const std::string dual = "MAKER,MODEL 6082,SN1,1.0";
+  const std::string variant = "MAKER,MR6082,SN1,1.0";
+  using L = std::vector<std::string>;
+  struct Case {
+    std::string function, idn;
+    int row;
+    bool disabled;
+    L labels;
+  };
+  const Case cases[] = {
+      {"Function : DCV", dual, 0, false, {"DCI", "ACV", "FREQ", "PERIOD", "TCOUPL", "NONE"}},
+      {"Function : DCV", variant, 0, false, {"DCI", "ACV", "FREQ", "PERIOD", "NONE"}},
+      {"Function : 2W", dual, 4, false, {"TCOUPL", "NONE"}},
+      {"Function : 2W", variant, 4, true, {}},
+      {"Function : TEMP", variant, 10, true, {}},
+      {"Function : ACI", dual, 3, false, {"DCI", "CURR FREQ", "CURR PERIOD", "TCOUPL", "NONE"}},
+      {"Function : PERIOD", dual, 8, false, {"DCV", "DCI", "ACV", "FREQ", "TCOUPL", "NONE"}},
+      {"Function : TCOUPL",
+       variant,
+       9,
+       false,
+       {"DCV", "DCI", "RES", "FRES", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "CAP", "TEMP", "NONE"}},
+      {"Function : CONT", dual, kSecondChoiceNoneRow, true, {}},
+      {"Function : DIOD", dual, kSecondChoiceNoneRow, true, {}},
+      {"Function : DC Ratio", dual, kSecondChoiceNoneRow, true, {}},
+      {"", dual, kSecondChoiceNoneRow, true, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.function + " / " + c.idn);
+    const SecondChoices got = SecondFunctionChoicesFor(c.function, c.idn);
+    EXPECT_EQ(got.row, c.row);
+    EXPECT_EQ(got.disabled, c.disabled);
+    EXPECT_EQ(got.labels, c.labels);
+  }
+  EXPECT_TRUE(SecondFunctionChoicesFor("Function : DCV", variant).tcouplLeftOut);
+  EXPECT_FALSE(SecondFunctionChoicesFor("Function : DCV", dual).tcouplLeftOut);
+}
