@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/instrument/Backend.h"
+
+namespace merilog {
+
+// Instruments reached by raw SCPI over TCP ("TCPIP0::<host>::<port>::SOCKET").
+// LAN instruments are not discovered: the backend lists the resources it was given.
+class TcpSocketBackend final : public Backend {
+ public:
+  struct Address {
+    int board = 0;
+    std::string host;  // name or address, without the brackets of an IPv6 literal
+    std::uint16_t port = 0;
+  };
+
+  explicit TcpSocketBackend(std::vector<std::string> resources, int connectTimeoutMs = 5000);
+
+  std::string Name() const override { return "TCP socket"; }
+  bool IsActive(std::string* whyNot) const override;
+  std::vector<std::string> List() override { return resources_; }
+  bool Handles(const std::string& resource) const override;
+  // kErrorInvalidResourceName for a malformed string, kErrorResourceNotFound when
+  // nothing accepts the connection, kErrorTimeout when the connection is not made in time.
+  std::unique_ptr<Session> Open(const std::string& resource, Status* status) override;
+
+  // TCPIP[board]::<host>::<port>::SOCKET, case-insensitive; the port is required.
+  static std::optional<Address> ParseResource(const std::string& resource);
+
+ private:
+  std::vector<std::string> resources_;
+  int connectTimeoutMs_;
+};
+
+}  // namespace merilog

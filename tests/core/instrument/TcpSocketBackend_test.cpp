@@ -1,0 +1,284 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "core/instrument/QueryDevice.h"
+#include "core/instrument/TcpSocketBackend.h"
+#include "core/instrument/TcpSocketSession.h"
+
+namespace merilog {
+namespace {
+
+namespace st = status;
+
+// A one-connection server on 127.0.0.1 that plays a script against the client.
+// Every blocking step is bounded, so a broken client cannot hang the test.
+class LoopbackServer {
+ public:
+  explicit LoopbackServer(std::function<void(int)> script) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(listen_, 1) != 0 ||
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      ADD_FAILURE() << "cannot listen on 127.0.0.1";
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this, script = std::move(script)] {
+      pollfd p{listen_, POLLIN, 0};
+      if (::poll(&p, 1, 5000) <= 0) return;
+      const int fd = ::accept(listen_, nullptr, nullptr);
+      if (fd < 0) return;
+      timeval tv{5, 0};
+      ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+      script(fd);
+      ::close(fd);
+    });
+  }
+  ~LoopbackServer() {
+    thread_.join();
+    ::close(listen_);
+  }
+  std::string Resource() const { return "TCPIP0::127.0.0.1::" + std::to_string(port_) + "::SOCKET"; }
+
+ private:
+  int listen_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+std::string ReadLine(int fd) {
+  std::string line;
+  char c;
+  while (::recv(fd, &c, 1, 0) == 1) {
+    line += c;
+    if (c == '\n') break;
+  }
+  return line;
+}
+
+void Send(int fd, const std::string& s) { ASSERT_EQ(::send(fd, s.data(), s.size(), MSG_NOSIGNAL), (ssize_t)s.size()); }
+
+std::unique_ptr<Session> Connect(const LoopbackServer& server) {
+  TcpSocketBackend backend({});
+  Status status = st::kErrorSystem;
+  auto s = backend.Open(server.Resource(), &status);
+  EXPECT_EQ(status, st::kSuccess);
+  return s;
+}
+
+TEST(TcpSocketBackend, QueryIsAnsweredWithLineFeedAndEnd) {
+  LoopbackServer server([](int fd) {
+    if (ReadLine(fd) == "*IDN?\n") Send(fd, "MAKER,MODEL 6081,SN01,1.0\n");
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->Write("*IDN?\n"), st::kSuccess);
+  const ReadResult r = s->Read(1024);
+  EXPECT_EQ(r.status, st::kSuccess);
+  EXPECT_TRUE(r.end);
+  EXPECT_EQ(r.bytes, "MAKER,MODEL 6081,SN01,1.0\n");
+  EXPECT_EQ(s->Resource(), server.Resource());
+}
+
+TEST(TcpSocketBackend, SurplusBytesWaitForTheNextRead) {
+  LoopbackServer server([](int fd) {
+    ReadLine(fd);
+    Send(fd, "+1.0E+00\n+2.0E+00\n+3.0");
+    ReadLine(fd);  // the client asks for the rest of the third answer
+    Send(fd, "E+00\n");
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  s->Write("read?\n");
+  EXPECT_EQ(s->Read(1024).bytes, "+1.0E+00\n");
+  const ReadResult second = s->Read(1024);
+  EXPECT_EQ(second.bytes, "+2.0E+00\n");
+  EXPECT_TRUE(second.end);
+  s->Write("more\n");
+  const ReadResult third = s->Read(1024);
+  EXPECT_EQ(third.status, st::kSuccess);
+  EXPECT_EQ(third.bytes, "+3.0E+00\n");
+}
+
+TEST(TcpSocketBackend, LongAnswerComesInPiecesUntilItsEnd) {
+  const std::string answer = std::string(4999, 'x') + "\n";
+  LoopbackServer server([&](int fd) {
+    ReadLine(fd);
+    Send(fd, answer);
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  s->Write("data?\n");
+  std::string all;
+  for (int i = 0; i < 4; ++i) {
+    const ReadResult piece = s->Read(1024);
+    EXPECT_EQ(piece.status, st::kSuccessMaxCount) << i;
+    EXPECT_FALSE(piece.end);
+    EXPECT_EQ(piece.bytes.size(), 1024u);
+    all += piece.bytes;
+  }
+  const ReadResult last = s->Read(1024);
+  EXPECT_EQ(last.status, st::kSuccess);
+  EXPECT_TRUE(last.end);
+  EXPECT_EQ(last.bytes.size(), 904u);
+  EXPECT_EQ(all + last.bytes, answer);
+}
+
+TEST(TcpSocketBackend, LongAnswerIsReadWholeByReadAnswer) {
+  const std::string answer = std::string(3071, 'y') + "\n";  // exactly three pieces
+  LoopbackServer server([&](int fd) {
+    ReadLine(fd);
+    Send(fd, answer);
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  s->Write("data?\n");
+  const ReadResult r = ReadAnswer(*s);
+  EXPECT_TRUE(IsSuccess(r.status));
+  EXPECT_EQ(r.bytes, answer);
+}
+
+TEST(TcpSocketBackend, SilentServerTimesOutAndSessionStaysUsable) {
+  LoopbackServer server([](int fd) {
+    ReadLine(fd);
+    Send(fd, "+1.2");  // half an answer, then silence
+    ReadLine(fd);      // the client gave up and asks again
+    Send(fd, "+4.5E+00\n");
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->SetTimeout(150), st::kSuccess);
+  s->Write("read?\n");
+  const auto t0 = std::chrono::steady_clock::now();
+  const ReadResult late = s->Read(1024);
+  const auto waited = std::chrono::steady_clock::now() - t0;
+  EXPECT_EQ(late.status, st::kErrorTimeout);
+  EXPECT_EQ(late.bytes, "+1.2");  // handed over with the time-out, not left for the next answer
+  EXPECT_GE(waited, std::chrono::milliseconds(145));
+  EXPECT_LT(waited, std::chrono::milliseconds(1500));
+
+  s->Write("read?\n");
+  const ReadResult next = s->Read(1024);
+  EXPECT_EQ(next.status, st::kSuccess);
+  EXPECT_EQ(next.bytes, "+4.5E+00\n");
+}
+
+TEST(TcpSocketBackend, PeerClosingIsAnErrorAtOnceNotATimeOut) {
+  LoopbackServer server([](int fd) { ReadLine(fd); });  // reads the query, then hangs up
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  s->SetTimeout(10000);
+  s->Write("read?\n");
+  const auto t0 = std::chrono::steady_clock::now();
+  const ReadResult r = s->Read(1024);
+  EXPECT_EQ(r.status, st::kErrorConnectionLost);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  EXPECT_EQ(s->Read(1024).status, st::kErrorConnectionLost);  // and stays so
+}
+
+TEST(TcpSocketBackend, LastAnswerWithoutLineFeedEndsAtClose) {
+  LoopbackServer server([](int fd) {
+    ReadLine(fd);
+    Send(fd, "BYE");
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  s->Write("quit?\n");
+  const ReadResult r = s->Read(1024);
+  EXPECT_EQ(r.status, st::kSuccess);
+  EXPECT_TRUE(r.end);
+  EXPECT_EQ(r.bytes, "BYE");
+  EXPECT_EQ(s->Read(1024).status, st::kErrorConnectionLost);
+}
+
+TEST(TcpSocketBackend, ClearDiscardsBufferedAndPendingInput) {
+  LoopbackServer server([](int fd) {
+    ReadLine(fd);
+    Send(fd, "first\nstale one\n");
+    Send(fd, "stale two\n");
+    ReadLine(fd);  // sent by the client after Clear
+    Send(fd, "fresh\n");
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  s->Write("q?\n");
+  EXPECT_EQ(s->Read(1024).bytes, "first\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let "stale two" reach the kernel buffer
+  EXPECT_EQ(s->Clear(), st::kSuccess);
+  s->Write("q?\n");
+  EXPECT_EQ(s->Read(1024).bytes, "fresh\n");
+}
+
+TEST(TcpSocketBackend, ClosedSessionRefusesWork) {
+  LoopbackServer server([](int fd) { ReadLine(fd); });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->Close(), st::kSuccess);
+  EXPECT_EQ(s->Write("x\n"), st::kErrorInvalidObject);
+  EXPECT_EQ(s->Read(10).status, st::kErrorInvalidObject);
+  EXPECT_EQ(s->Close(), st::kErrorInvalidObject);
+}
+
+TEST(TcpSocketBackend, ParsesResourceStrings) {
+  auto a = TcpSocketBackend::ParseResource("TCPIP0::192.168.1.20::5025::SOCKET");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->board, 0);
+  EXPECT_EQ(a->host, "192.168.1.20");
+  EXPECT_EQ(a->port, 5025);
+  a = TcpSocketBackend::ParseResource("tcpip3::meter.lab::80::socket");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->board, 3);
+  EXPECT_EQ(a->host, "meter.lab");
+  a = TcpSocketBackend::ParseResource("TCPIP::[fe80::1]::5025::SOCKET");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->board, 0);
+  EXPECT_EQ(a->host, "fe80::1");
+
+  for (const char* bad : {"TCPIP0::host::SOCKET", "TCPIP0::host::0::SOCKET", "TCPIP0::host::65536::SOCKET",
+                          "TCPIP0::host::50x::SOCKET", "TCPIP0::::5025::SOCKET", "TCPIP0::host::5025::INSTR",
+                          "TCPIPx::host::5025::SOCKET", "TCPIP0::host::5025::SOCKET::", "GPIB0::16::INSTR",
+                          "TCPIP0::a b::5025::SOCKET", "TCPIP0::[fe80::1::5025::SOCKET"})
+    EXPECT_FALSE(TcpSocketBackend::ParseResource(bad)) << bad;
+}
+
+TEST(TcpSocketBackend, ListsOnlyWellFormedGivenResourcesAndRejectsBadOnes) {
+  TcpSocketBackend backend({"TCPIP0::10.0.0.5::5025::SOCKET", "TCPIP0::nonsense", "TCPIP1::m::99::SOCKET"});
+  EXPECT_TRUE(backend.IsActive(nullptr));
+  EXPECT_EQ(backend.List(), (std::vector<std::string>{"TCPIP0::10.0.0.5::5025::SOCKET", "TCPIP1::m::99::SOCKET"}));
+  EXPECT_TRUE(backend.Handles("tcpip0::x::1::socket"));
+  EXPECT_TRUE(backend.Handles("TCPIP0::x::SOCKET"));  // claimed so it gets a precise status
+  EXPECT_FALSE(backend.Handles("USB0::0x3A7D::0x6081::SN::INSTR"));
+
+  Status status = st::kSuccess;
+  EXPECT_FALSE(backend.Open("TCPIP0::x::SOCKET", &status));
+  EXPECT_EQ(status, st::kErrorInvalidResourceName);
+}
+
+TEST(TcpSocketBackend, NobodyListeningIsResourceNotFound) {
+  // Take a free port and release it, so the connection is refused.
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), len), 0);
+  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  ::close(fd);
+  TcpSocketBackend backend({});
+  Status status = st::kSuccess;
+  EXPECT_FALSE(backend.Open("TCPIP0::127.0.0.1::" + std::to_string(ntohs(a.sin_port)) + "::SOCKET", &status));
+  EXPECT_EQ(status, st::kErrorResourceNotFound);
+}
+
+}  // namespace
+}  // namespace merilog
