@@ -1,0 +1,15 @@
+#pragma once
+#include <QString>
+
+#include "core/app/Prompter.h"
+
+namespace merilog {
+
+// The start-up check of the language file. When the file does not exist the
+// user is told once (caption "Error", stop icon, OK); any other failure to
+// inspect it says nothing. Start-up goes on either way: without the file every
+// text is English. Returns false only when the file was found missing.
+bool CheckConfigurationFile(Prompter& prompter);
+bool CheckConfigurationFile(Prompter& prompter, const QString& path);
+
+}  // namespace merilog

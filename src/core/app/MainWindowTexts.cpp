@@ -1,0 +1,57 @@
+#include "core/app/MainWindowTexts.h"
+
+namespace merilog {
+namespace {
+
+QString MenuDefault(int row, int column) {
+  if (row < 0 || row >= kMenuRows || column < 0 || column >= kMenuColumns) return {};
+  return QString::fromUtf8(kMenuDefaults[size_t(row)][size_t(column)]);
+}
+
+}  // namespace
+
+QString MenuTitleKey(int p) { return QString::number(p) + u'0'; }
+
+QString MenuItemKey(int p, int q) { return QString::number(p) + QString::number(q + 1); }
+
+MainWindowTexts RelabelMainWindow(MessageTable& table, const QString& section, const MenuBarShape& shape) {
+  // Pick up an edited language file before relabelling; lookups in between stay cached.
+  table.ReloadIfChanged();
+  table.Write(QStringLiteral("Information"), QStringLiteral("LanguageID"), section);
+
+  auto lookup = [&](const QString& key, const QString& englishDefault) {
+    return table.Lookup(section, key, englishDefault);
+  };
+
+  MainWindowTexts texts;
+  for (int p = 0; p < int(shape.size()); ++p) {
+    MainWindowTexts::Menu menu;
+    menu.title = lookup(MenuTitleKey(p), MenuDefault(p, 0));
+    for (int q = 0; q < int(shape[size_t(p)].size()); ++q) {
+      const MenuCommand command = shape[size_t(p)][size_t(q)];
+      if (command == MenuCommand::Separator) {
+        menu.items.push_back({command, {}});
+        continue;
+      }
+      menu.items.push_back({command, lookup(MenuItemKey(p, q), MenuDefault(p, q + 1))});
+    }
+    texts.menus.push_back(std::move(menu));
+  }
+
+  texts.startTip = lookup(QStringLiteral("61"), QStringLiteral("START"));
+  texts.stopTip = lookup(QStringLiteral("62"), QStringLiteral("STOP"));
+  texts.deviceSettingsTip = lookup(QStringLiteral("63"), QStringLiteral("Set Device"));
+
+  texts.yScaleLabel = lookup(QStringLiteral("51"), QStringLiteral("Y-Scale"));
+  texts.dataOffsetLabel = lookup(QStringLiteral("52"), QStringLiteral("Data Offset"));
+  texts.readingSpeedLabel = lookup(QStringLiteral("53"), QStringLiteral("Reading Speed"));
+  texts.xMaxLabel = lookup(QStringLiteral("54"), QStringLiteral("X-Max"));
+  texts.shiftGraphLabel = lookup(QStringLiteral("55"), QStringLiteral("Shift Graph"));
+  return texts;
+}
+
+MainWindowTexts RelabelMainWindow(const QString& section) {
+  return RelabelMainWindow(ApplicationMessageTable(), section);
+}
+
+}  // namespace merilog
