@@ -1,0 +1,137 @@
+#include "core/instrument/DeviceDiscovery.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <map>
+
+#include "core/app/IniFile.h"
+#include "core/instrument/ResourceManager.h"
+
+namespace merilog {
+namespace {
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+bool FoundAfterFirstCharacter(std::string_view text, std::string_view what) {
+  const auto at = text.find(what);
+  return at != std::string_view::npos && at > 0;
+}
+
+}  // namespace
+
+bool IsSupportedIdentification(std::string_view identification) {
+  return FoundAfterFirstCharacter(identification, "6081") || FoundAfterFirstCharacter(identification, "6082");
+}
+
+std::vector<std::string> ReadConfiguredResources(const QString& iniPath) {
+  const IniFile ini = IniFile::Load(iniPath);
+  static const QRegularExpression kKey(QStringLiteral("^Resource([0-9]{1,9})$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+  std::map<int, std::string> byNumber;
+  for (const QString& key : ini.Keys(u"Instruments")) {
+    const auto m = kKey.match(key);
+    const QString* value = ini.Find(u"Instruments", key);
+    if (!m.hasMatch() || !value || value->trimmed().isEmpty()) continue;
+    byNumber.emplace(m.captured(1).toInt(), value->trimmed().toStdString());
+  }
+  std::vector<std::string> resources;
+  for (auto& [number, resource] : byNumber) resources.push_back(std::move(resource));
+  return resources;
+}
+
+std::vector<std::string> DiscoveryLanResources(const QString& iniPath, const std::vector<std::string>& commandLine) {
+  std::vector<std::string> resources = ReadConfiguredResources(iniPath);
+  resources.insert(resources.end(), commandLine.begin(), commandLine.end());
+  return resources;
+}
+
+int DeviceDiscovery::DiscoverDevices() {
+  CloseDevices();
+
+  std::vector<std::string> found = rm_.Find(kUsbSearchPattern);
+  const std::vector<std::string> gpib = rm_.Find(kGpibSearchPattern);
+  found.insert(found.end(), gpib.begin(), gpib.end());
+  busCount_ = static_cast<int>(found.size());
+  // LAN instruments come last; one named twice, or already found on a bus, is opened once.
+  for (const auto& lan : lanResources_) {
+    const std::string key = Upper(lan);
+    if (std::none_of(found.begin(), found.end(), [&](const std::string& r) { return Upper(r) == key; }))
+      found.push_back(lan);
+  }
+
+  std::vector<Session*> raw;
+  std::vector<int> slotMap;
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    Status st = status::kSuccess;
+    std::unique_ptr<Session> session = rm_.Open(found[i], &st);
+    if (session) session->SetTimeout(kDiscoveryTimeoutMs);
+    raw.push_back(session.get());
+    rawSessions_.push_back(std::move(session));
+    rawResources_.push_back(found[i]);
+    query_.SetSessions(raw);
+
+    // An instrument that could not be opened answers nothing and is simply not accepted.
+    const std::string identification = query_.Query(static_cast<int>(i), "*IDN?\n");
+    if (!IsSupportedIdentification(identification)) continue;
+    DeviceEntry entry;
+    entry.session = raw.back();
+    entry.rawIndex = static_cast<int>(i);
+    entry.identification = identification;
+    entry.displayName = MakeDeviceDisplayName(identification, found[i]);
+    entry.resource = found[i];
+    devices_.push_back(std::move(entry));
+    slotMap.push_back(static_cast<int>(i));
+  }
+  query_.SetSlotMap(std::move(slotMap));
+  return DeviceCount();
+}
+
+void DeviceDiscovery::CloseDevices() {
+  for (auto& session : rawSessions_)
+    if (session) session->Close();
+  devices_.clear();
+  query_.SetSessions({});
+  query_.SetSlotMap({});
+  rawSessions_.clear();
+  rawResources_.clear();
+  busCount_ = 0;
+}
+
+const HandOverFields& HandOverFieldsFor(HandOverDialog dialog) {
+  struct Row {
+    HandOverDialog dialog;
+    HandOverFields fields;
+  };
+  // fields: session, displayName, resource, identification, slot
+  static const Row kRows[] = {
+      {HandOverDialog::CommandConsole, {true, true, false, false, false}},
+      {HandOverDialog::MultipleReadings, {true, true, false, false, false}},
+      {HandOverDialog::ReadingSettings, {true, true, true, false, false}},
+      {HandOverDialog::DeviceSettings, {true, true, true, true, true}},
+  };
+  for (const Row& row : kRows)
+    if (row.dialog == dialog) return row.fields;
+  return kRows[0].fields;
+}
+
+DeviceHandOver HandOverTo(HandOverDialog dialog, const DeviceTable& devices) {
+  const HandOverFields& f = HandOverFieldsFor(dialog);
+  DeviceHandOver handOver;
+  handOver.deviceCount = static_cast<int>(devices.size());
+  for (std::size_t slot = 0; slot < devices.size(); ++slot) {
+    const DeviceEntry& e = devices[slot];
+    HandedDevice d;
+    if (f.session) d.session = e.session;
+    if (f.displayName) d.displayName = e.displayName;
+    if (f.resource) d.resource = e.resource;
+    if (f.identification) d.identification = e.identification;
+    if (f.slot) d.slot = static_cast<int>(slot);
+    handOver.devices.push_back(std::move(d));
+  }
+  return handOver;
+}
+
+}  // namespace merilog
