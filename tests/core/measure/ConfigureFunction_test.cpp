@@ -1,7 +1,8 @@
+#include "core/measure/ConfigureFunction.h"
+
 #include <gtest/gtest.h>
 
 #include "core/instrument/QueryDevice.h"
-#include "core/measure/ConfigureFunction.h"
 
 using namespace merilog;
 

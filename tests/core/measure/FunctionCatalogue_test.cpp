@@ -1,9 +1,10 @@
+#include "core/measure/FunctionCatalogue.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "core/measure/FunctionButton.h"
-#include "core/measure/FunctionCatalogue.h"
 #include "core/measure/ModelClass.h"
 #include "core/measure/ScaleStep.h"
 

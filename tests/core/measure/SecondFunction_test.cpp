@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "core/measure/SecondFunction.h"
+
+#include <gtest/gtest.h>
 
 using namespace merilog;
 
@@ -52,7 +52,8 @@ TEST(SecondFunction, ChoicesPerPrimaryFunctionAndModel) {
        variant,
        9,
        false,
-       {"DCV", "DCI", "RES", "FRES", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "CAP", "TEMP", "NONE"}},
+       {"DCV", "DCI", "RES", "FRES", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "CAP", "TEMP",
+        "NONE"}},
       {"Function : CONT", dual, kSecondChoiceNoneRow, true, {}},
       {"Function : DIOD", dual, kSecondChoiceNoneRow, true, {}},
       {"Function : DC Ratio", dual, kSecondChoiceNoneRow, true, {}},
