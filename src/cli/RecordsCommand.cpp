@@ -1,0 +1,70 @@
+#include "cli/RecordsCommand.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "core/app/Prompter.h"
+#include "core/records/RecordFolder.h"
+#include "core/records/RecordList.h"
+
+namespace merilog::cli {
+
+namespace {
+
+// Message boxes become lines on standard error; every question is answered Ok.
+class StderrPrompter : public Prompter {
+ public:
+  Answer Message(const QString& text, const QString& caption, Icon, Buttons) override {
+    const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    return Answer::Ok;
+  }
+  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
+};
+
+struct ListChoice {
+  const char* word;
+  RecordListKind kind;
+  RecordFolderCaller caller;
+};
+constexpr ListChoice kChoices[] = {
+    {"viewer", RecordListKind::Viewer, RecordFolderCaller::Viewer},
+    {"chart", RecordListKind::Chart, RecordFolderCaller::ListCheck},
+    {"burst", RecordListKind::MultipleReadings, RecordFolderCaller::MultipleReadings},
+    {"settings", RecordListKind::ReadingSettings, RecordFolderCaller::ListCheck},
+};
+
+void PrintUsage() {
+  std::fputs(
+      "usage: merilog-cli records [viewer|chart|burst|settings]\n"
+      "  lists the records of the working folder as that list shows them (default: viewer)\n",
+      stderr);
+}
+
+}  // namespace
+
+int RunRecordsCommand(const QStringList& args) {
+  if (args.size() > 1) {
+    PrintUsage();
+    return 2;
+  }
+  const QString word = args.isEmpty() ? QStringLiteral("viewer") : args.first();
+  const ListChoice* choice = nullptr;
+  for (const auto& c : kChoices)
+    if (word == QLatin1String(c.word)) choice = &c;
+  if (!choice) {
+    std::fprintf(stderr, "merilog-cli records: unknown list \"%s\"\n", word.toLocal8Bit().constData());
+    PrintUsage();
+    return 2;
+  }
+  StderrPrompter prompter;
+  const auto folder = FindRecordFolder(prompter, choice->caller);
+  if (!folder) return 1;
+  const RecordList list = ListRecords(choice->kind, *folder);
+  for (const QString& problem : list.problems) std::fprintf(stderr, "%s\n", problem.toLocal8Bit().constData());
+  for (const RecordListEntry& e : list.entries) std::printf("%s\n", e.label.toLocal8Bit().constData());
+  return 0;
+}
+
+}  // namespace merilog::cli

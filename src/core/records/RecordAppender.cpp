@@ -1,0 +1,155 @@
+#include "core/records/RecordAppender.h"
+
+#include <QElapsedTimer>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include "core/records/RecordDatabase.h"
+#include "core/records/RecordTexts.h"
+
+namespace merilog {
+
+namespace {
+
+qint64 MonotonicMs() {
+  static QElapsedTimer start = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  return start.elapsed();
+}
+
+}  // namespace
+
+RecordAppender::RecordAppender(std::unique_ptr<RecordDatabase> db, AppendPolicy policy, SteadyMs steadyMs)
+    : db_(std::move(db)), path_(db_->Path()), policy_(policy), steadyMs_(std::move(steadyMs)) {
+  if (!steadyMs_) steadyMs_ = MonotonicMs;
+  if (policy_.batchRows < 1) policy_.batchRows = 1;
+  if (policy_.maxPendingRows < policy_.batchRows) policy_.maxPendingRows = policy_.batchRows;
+  pending_.reserve(static_cast<size_t>(policy_.batchRows));
+}
+
+RecordResult<std::unique_ptr<RecordAppender>> RecordAppender::Open(const QString& path, AppendPolicy policy,
+                                                                   SteadyMs steadyMs) {
+  auto db = RecordDatabase::Open(path, RecordDatabase::Access::Write);
+  if (!db) return db.status();
+  return Adopt(std::move(db.value()), policy, std::move(steadyMs));
+}
+
+RecordResult<std::unique_ptr<RecordAppender>> RecordAppender::Adopt(std::unique_ptr<RecordDatabase> db,
+                                                                    AppendPolicy policy, SteadyMs steadyMs) {
+  std::unique_ptr<RecordAppender> a(new RecordAppender(std::move(db), policy, std::move(steadyMs)));
+  if (RecordStatus s = a->Start(); !s) return s;
+  return a;
+}
+
+RecordStatus RecordAppender::Start() {
+  // The summary must describe every row before this appender adds to it; a file
+  // written elsewhere (or by an older program) gets one computed once here.
+  try {
+    SQLite::Database& sql = db_->Sql();
+    SQLite::Transaction txn(sql, SQLite::TransactionBehavior::IMMEDIATE);
+    record_summary::Ensure(sql);
+    auto stored = record_summary::Load(sql);
+    if (stored && stored->lastRowid == record_summary::LastRowid(sql)) {
+      summary_ = *stored;
+    } else {
+      summary_ = record_summary::Compute(sql);
+      record_summary::Store(sql, summary_);
+    }
+    txn.commit();
+  } catch (const SQLite::Exception& e) {
+    return RecordStatus::Failure(db_->Explain(e));
+  }
+  lastCommitMs_ = steadyMs_();
+  return {};
+}
+
+RecordAppender::~RecordAppender() {
+  if (db_) Close();
+}
+
+RecordStatus RecordAppender::Append(double value, double value2nd, const QTime& timeOfDay) {
+  return Append(value, value2nd, FormatReadTime(timeOfDay));
+}
+
+RecordStatus RecordAppender::Append(double value, double value2nd, const ReadTimeText& readTime) {
+  if (!db_) return RecordStatus::Failure(record_texts::NotFound(path_));
+  if (static_cast<int>(pending_.size()) >= policy_.maxPendingRows) {
+    // The disk has refused the earlier rows for long: hold no more than the
+    // limit, and say that this reading is not kept.
+    RecordStatus retry = Commit();
+    if (!retry) return RecordStatus::Failure(record_texts::ReadingRefused(path_));
+  }
+  pending_.push_back(Row{value, value2nd, readTime});
+  if (Due()) return Commit();
+  return {};
+}
+
+bool RecordAppender::Due() const {
+  if (pending_.empty()) return false;
+  // After a refused commit only the time rule retries, so a full disk is not
+  // asked again on every reading.
+  if (lastError_.isEmpty() && static_cast<int>(pending_.size()) >= policy_.batchRows) return true;
+  return steadyMs_() - lastCommitMs_ >= policy_.batchMs;
+}
+
+qint64 RecordAppender::MsUntilDue() const {
+  if (pending_.empty()) return -1;
+  if (lastError_.isEmpty() && static_cast<int>(pending_.size()) >= policy_.batchRows) return 0;
+  return std::max<qint64>(0, lastCommitMs_ + policy_.batchMs - steadyMs_());
+}
+
+RecordStatus RecordAppender::FlushIfDue() {
+  if (!db_ || !Due()) return {};
+  return Commit();
+}
+
+RecordStatus RecordAppender::Flush() {
+  if (!db_ || pending_.empty()) return {};
+  return Commit();
+}
+
+RecordStatus RecordAppender::Commit() {
+  const qint64 now = steadyMs_();
+  record_summary::State next = summary_;
+  try {
+    SQLite::Database& sql = db_->Sql();
+    SQLite::Transaction txn(sql, SQLite::TransactionBehavior::IMMEDIATE);
+    {
+      SQLite::Statement insert(sql, "INSERT INTO read (read_value, read_value_2ND, read_time) VALUES (?, ?, ?)");
+      for (const Row& r : pending_) {
+        insert.bind(1, r.value);
+        insert.bind(2, r.value2nd);
+        insert.bindNoCopy(3, r.time.data());
+        insert.exec();
+        insert.reset();
+        next.value.Add(r.value);
+        next.value2nd.Add(r.value2nd);
+      }
+    }
+    next.lastRowid = sql.getLastInsertRowid();
+    record_summary::Store(sql, next);
+    txn.commit();
+  } catch (const SQLite::Exception& e) {
+    // The transaction is rolled back; the rows stay here for the next try.
+    lastCommitMs_ = now;  // no retry storm on every append while the disk refuses
+    lastError_ = db_->Explain(e);
+    return RecordStatus::Failure(lastError_ + record_texts::ReadingsNotSaved(static_cast<qint64>(pending_.size())));
+  }
+  committedRows_ += static_cast<long long>(pending_.size());
+  pending_.clear();
+  summary_ = next;
+  lastCommitMs_ = now;
+  lastError_.clear();
+  return {};
+}
+
+RecordStatus RecordAppender::Close() {
+  if (!db_) return {};
+  RecordStatus s = pending_.empty() ? RecordStatus{} : Commit();
+  db_.reset();
+  return s;
+}
+
+}  // namespace merilog

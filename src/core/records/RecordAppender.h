@@ -1,0 +1,91 @@
+#pragma once
+#include <QString>
+#include <QTime>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/records/RecordFigures.h"
+#include "core/records/RecordFormat.h"
+#include "core/records/RecordResult.h"
+
+namespace merilog {
+
+class RecordDatabase;
+
+// When the rows held by an appender are committed.
+struct AppendPolicy {
+  int batchRows = 1000;       // commit as soon as this many rows wait
+  qint64 batchMs = 100;       // or when this long has passed since the last commit
+  int maxPendingRows = 100000;  // rows held while the disk refuses them; later readings are refused
+};
+
+// Appends readings to a record's table read, in batches: each batch is one
+// transaction, committed when batchRows rows wait or batchMs has passed since
+// the last commit (checked on every Append and by FlushIfDue), and on Flush and
+// Close. A row appended after a quiet spell of batchMs or more is committed at
+// once. Rows wait in memory until their commit succeeds, so a refused commit
+// (a full disk, a lock) loses nothing: the error says how many wait, and the
+// next commit tries them again. The record's summary table is updated in the
+// same transaction, so the figures stay exact.
+//
+// The owner of a slow stream calls FlushIfDue() from a timer, or before any
+// step that may block (a meter read), so no row waits long.
+class RecordAppender {
+ public:
+  // Milliseconds of a steady clock; the default is the process's monotonic clock.
+  using SteadyMs = std::function<qint64()>;
+
+  static RecordResult<std::unique_ptr<RecordAppender>> Open(const QString& path, AppendPolicy policy = {},
+                                                            SteadyMs steadyMs = {});
+  // Adopts a database opened for writing (PrepareRecord writes the date and
+  // functions through it first).
+  static RecordResult<std::unique_ptr<RecordAppender>> Adopt(std::unique_ptr<RecordDatabase> db,
+                                                             AppendPolicy policy = {}, SteadyMs steadyMs = {});
+  // Commits what waits; errors are lost here, so owners call Close() first.
+  ~RecordAppender();
+  RecordAppender(const RecordAppender&) = delete;
+  RecordAppender& operator=(const RecordAppender&) = delete;
+
+  // One reading: read_value, read_value_2ND (kNoSecondValue when none) and the
+  // time of day as read_time "%02d:%02d:%02d:%03d". read_func and read_func2 stay NULL.
+  RecordStatus Append(double value, double value2nd, const QTime& timeOfDay);
+  RecordStatus Append(double value, double value2nd, const ReadTimeText& readTime);
+
+  // Commits when a batch is due; cheap when nothing waits.
+  RecordStatus FlushIfDue();
+  // Commits whatever waits.
+  RecordStatus Flush();
+  // Commits and closes the file; the appender takes no rows afterwards.
+  RecordStatus Close();
+
+  // Milliseconds until FlushIfDue would commit; -1 when nothing waits.
+  qint64 MsUntilDue() const;
+  int PendingRows() const { return static_cast<int>(pending_.size()); }
+  // Rows committed through this appender.
+  long long CommittedRows() const { return committedRows_; }
+  const QString& Path() const { return path_; }
+  bool IsOpen() const { return db_ != nullptr; }
+
+ private:
+  struct Row {
+    double value, value2nd;
+    ReadTimeText time;
+  };
+  RecordAppender(std::unique_ptr<RecordDatabase> db, AppendPolicy policy, SteadyMs steadyMs);
+  RecordStatus Start();
+  RecordStatus Commit();
+  bool Due() const;
+
+  std::unique_ptr<RecordDatabase> db_;
+  QString path_;
+  AppendPolicy policy_;
+  SteadyMs steadyMs_;
+  std::vector<Row> pending_;
+  qint64 lastCommitMs_ = 0;
+  long long committedRows_ = 0;
+  record_summary::State summary_;
+  QString lastError_;
+};
+
+}  // namespace merilog

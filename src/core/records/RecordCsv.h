@@ -1,0 +1,34 @@
+#pragma once
+#include <QString>
+
+namespace merilog {
+
+struct CsvExport {
+  enum class Outcome {
+    Written,       // header and rows written (rows may be 0 when no record file was given)
+    CannotOpen,    // the CSV file could not be opened: the caller shows "Save As Error."
+    NoData,        // the record has no row: the caller shows message 1020 "No data in file"
+    RecordFailed,  // the record could not be read, or the CSV could not be finished: error says which
+  };
+  Outcome outcome = Outcome::Written;
+  long long rows = 0;
+  QString error;
+};
+
+// The date part of the export's first line: the list entry's text from its
+// first "(" to its end (empty when it has none).
+QString CsvDateTextFromLabel(const QString& label);
+
+// Writes a record to a CSV file in the viewer's export format, with carriage
+// return and line feed ending each line:
+//   Time,Value ,Value_2ND , ,DateTime : <dateText>
+//   <read_time>,<value>,<second value>
+// a value is "OVLD" when it equals 9.9E+37, else "%.14f"; the second value is
+// also " " when it equals 9.9E+21. The row count comes from "select
+// count(read_value) as sum_num from read" and the rows from "select * from
+// read". An empty recordPath writes the first line only. The file is written
+// through a large buffer; a partly written file is left for the user to see,
+// with the error naming it.
+CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, const QString& dateText);
+
+}  // namespace merilog

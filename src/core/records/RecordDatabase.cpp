@@ -1,0 +1,271 @@
+#include "core/records/RecordDatabase.h"
+
+#include <sqlite3.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <cerrno>
+#include <cstring>
+
+#include "core/records/RecordFolder.h"
+#include "core/records/RecordFormat.h"
+#include "core/records/RecordTexts.h"
+
+namespace merilog {
+
+namespace {
+
+// Files of the older engine start with this signature at byte 4.
+bool HasOlderEngineHeader(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  const QByteArray head = f.read(24);
+  return head.size() >= 19 && (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB");
+}
+
+bool FolderWritable(const QString& path) {
+  const QFileInfo folder(QFileInfo(path).absolutePath());
+  return folder.isDir() && folder.isWritable();
+}
+
+bool IsDiskFullErrno(int e) {
+  return e == ENOSPC || e == EFBIG
+#ifdef EDQUOT
+         || e == EDQUOT
+#endif
+      ;
+}
+
+struct Column {
+  const char* table;
+  const char* column;
+};
+constexpr Column kRequiredColumns[] = {
+    {"read", "read_value"},      {"read", "read_value_2ND"},        {"read", "read_time"},
+    {"read_date", "r_date"},     {"read_function", "r_function1"}, {"read_function", "r_function2"},
+};
+
+// Temporary tables and sort files of the engine stay in memory.
+void ApplyConnectionSettings(SQLite::Database& db) { db.exec("PRAGMA temp_store=MEMORY"); }
+
+void ApplyWriterSettings(SQLite::Database& db) {
+  SQLite::Statement mode(db, "PRAGMA journal_mode=WAL");
+  mode.executeStep();
+  // FULL makes each commit reach the disk: the last 100 ms of readings are all a
+  // power cut can take, and a killed process takes none that were committed.
+  db.exec("PRAGMA synchronous=FULL");
+}
+
+}  // namespace
+
+QString ExplainRecordFailure(const QString& path, int code, int systemErrno, const QString& detail) {
+  using namespace record_texts;
+  switch (code & 0xff) {
+    case SQLITE_NOTADB:
+      return HasOlderEngineHeader(path) ? OlderFormat(path) : NotADatabase(path);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return InUse(path);
+    case SQLITE_READONLY:
+      if (!FolderWritable(path) && QFileInfo::exists(path))
+        return OtherError(path, QStringLiteral("its folder is read-only"));
+      return ReadOnlyFile(path);
+    case SQLITE_FULL:
+      return DiskFull(path);
+    case SQLITE_CORRUPT:
+      return Damaged(path, detail);
+    case SQLITE_CANTOPEN:
+      if (!QFileInfo::exists(path)) return NotFound(path);
+      if (!QFileInfo(path).isReadable()) return OtherError(path, QStringLiteral("it cannot be opened"));
+      if (!FolderWritable(path)) return OtherError(path, QStringLiteral("its folder is read-only"));
+      return OtherError(path, detail);
+    case SQLITE_IOERR:
+      if (IsDiskFullErrno(systemErrno)) return DiskFull(path);
+      return OtherError(path, systemErrno ? QString::fromLocal8Bit(std::strerror(systemErrno)) : detail);
+    default:
+      if (IsDiskFullErrno(systemErrno)) return DiskFull(path);
+      return OtherError(path, detail);
+  }
+}
+
+RecordDatabase::RecordDatabase(QString path, Access access, std::unique_ptr<SQLite::Database> db)
+    : path_(std::move(path)), access_(access), db_(std::move(db)) {}
+
+RecordDatabase::~RecordDatabase() = default;
+
+QString RecordDatabase::Explain(const SQLite::Exception& e) const {
+  return ExplainRecordFailure(path_, e.getExtendedErrorCode(), sqlite3_system_errno(db_->getHandle()),
+                              QString::fromUtf8(e.what()));
+}
+
+RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString& path, Access access) {
+  if (!QFileInfo(path).isFile()) return RecordStatus::Failure(record_texts::NotFound(path));
+  if (HasOlderEngineHeader(path)) return RecordStatus::Failure(record_texts::OlderFormat(path));
+  std::unique_ptr<SQLite::Database> db;
+  try {
+    const int flags = access == Access::Write ? SQLite::OPEN_READWRITE : SQLite::OPEN_READONLY;
+    db = std::make_unique<SQLite::Database>(QFile::encodeName(path).toStdString(), flags, kBusyTimeoutMs);
+  } catch (const SQLite::Exception& e) {
+    return RecordStatus::Failure(
+        ExplainRecordFailure(path, e.getExtendedErrorCode(), errno, QString::fromUtf8(e.what())));
+  }
+  std::unique_ptr<RecordDatabase> record(new RecordDatabase(path, access, std::move(db)));
+  try {
+    ApplyConnectionSettings(record->Sql());
+    if (RecordStatus s = record->CheckTables(); !s) return s;
+    if (access == Access::Write) {
+      // The engine opens a write-protected file for reading without a word; say so now
+      // rather than at the first reading.
+      if (sqlite3_db_readonly(record->Sql().getHandle(), "main") == 1)
+        return RecordStatus::Failure(ExplainRecordFailure(path, SQLITE_READONLY, 0, {}));
+      ApplyWriterSettings(record->Sql());
+    }
+  } catch (const SQLite::Exception& e) {
+    return RecordStatus::Failure(record->Explain(e));
+  }
+  return record;
+}
+
+RecordStatus RecordDatabase::CheckTables() {
+  // Reading the schema is also what tells a non-database file apart.
+  SQLite::Statement tables(*db_, "SELECT name FROM sqlite_master WHERE type='table'");
+  QStringList present;
+  while (tables.executeStep()) present << QString::fromUtf8(tables.getColumn(0).getText());
+  QStringList missing;
+  for (const char* table : {"read", "read_date", "read_function"})
+    if (!present.contains(QLatin1String(table))) missing << QStringLiteral("the table %1 is missing").arg(table);
+  if (!missing.isEmpty()) return RecordStatus::Failure(record_texts::MissingTables(path_, missing.join(", ")));
+
+  for (const Column& c : kRequiredColumns) {
+    SQLite::Statement info(*db_, std::string("PRAGMA table_info(") + c.table + ")");
+    bool found = false;
+    while (info.executeStep())
+      if (std::strcmp(info.getColumn(1).getText(), c.column) == 0) found = true;
+    if (!found) missing << QStringLiteral("the column %1 of table %2 is missing").arg(c.column, c.table);
+  }
+  if (!missing.isEmpty()) return RecordStatus::Failure(record_texts::MissingTables(path_, missing.join(", ")));
+  return {};
+}
+
+RecordResult<RecordDatabase::StoredDate> RecordDatabase::ReadDate() {
+  try {
+    SQLite::Statement q(*db_, "SELECT r_date FROM read_date LIMIT 1");
+    StoredDate d;
+    if (q.executeStep()) {
+      d.present = true;
+      d.text = QString::fromUtf8(q.getColumn(0).getText());
+      d.value = ParseRecordDate(d.text);
+    }
+    return d;
+  } catch (const SQLite::Exception& e) {
+    return RecordStatus::Failure(Explain(e));
+  }
+}
+
+RecordStatus RecordDatabase::WriteDate(const QDateTime& when) {
+  const QString text = StoredRecordDate(when);
+  return WriteSingleRow("read_date", "r_date", text, nullptr, true);
+}
+
+RecordResult<RecordDatabase::StoredFunctions> RecordDatabase::ReadFunctions() {
+  try {
+    SQLite::Statement q(*db_, "SELECT r_function1, r_function2 FROM read_function LIMIT 1");
+    StoredFunctions f;
+    if (q.executeStep()) {
+      f.present = true;
+      f.function1 = QString::fromUtf8(q.getColumn(0).getText());
+      f.function2 = QString::fromUtf8(q.getColumn(1).getText());
+    }
+    return f;
+  } catch (const SQLite::Exception& e) {
+    return RecordStatus::Failure(Explain(e));
+  }
+}
+
+RecordStatus RecordDatabase::WriteFunctions(const QString& function1, const QString& function2) {
+  return WriteSingleRow("read_function", "r_function1, r_function2", function1, &function2, true);
+}
+
+RecordStatus RecordDatabase::WriteFunctionsIfEmpty(const QString& function1, const QString& function2) {
+  return WriteSingleRow("read_function", "r_function1, r_function2", function1, &function2, false);
+}
+
+RecordStatus RecordDatabase::WriteSingleRow(const char* table, const char* columns, const QString& a,
+                                            const QString* b, bool editExisting) {
+  const std::string t(table), cols(columns);
+  const std::string values = b ? "?, ?" : "?";
+  try {
+    SQLite::Transaction txn(*db_);
+    SQLite::Statement count(*db_, "SELECT rowid FROM " + t + " LIMIT 1");
+    if (count.executeStep()) {
+      if (!editExisting) return {};
+      const qint64 rowid = count.getColumn(0).getInt64();
+      SQLite::Statement edit(*db_, "UPDATE " + t + " SET (" + cols + ") = (" + values + ") WHERE rowid = ?");
+      edit.bind(1, a.toStdString());
+      if (b) edit.bind(2, b->toStdString());
+      edit.bind(b ? 3 : 2, static_cast<int64_t>(rowid));
+      edit.exec();
+    } else {
+      SQLite::Statement add(*db_, "INSERT INTO " + t + " (" + cols + ") VALUES (" + values + ")");
+      add.bind(1, a.toStdString());
+      if (b) add.bind(2, b->toStdString());
+      add.exec();
+    }
+    count.reset();
+    txn.commit();
+    return {};
+  } catch (const SQLite::Exception& e) {
+    return RecordStatus::Failure(Explain(e));
+  }
+}
+
+RecordStatus CreateRecordFile(const QString& path, bool withSecondFuncColumn) {
+  using namespace record_texts;
+  if (QFileInfo::exists(path)) return RecordStatus::Failure(CannotCreate(path, QStringLiteral("it exists already")));
+  const QString building = path + QStringLiteral(".creating");
+  RemoveRecordFile(building);
+  try {
+    {
+      SQLite::Database db(QFile::encodeName(building).toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE,
+                          RecordDatabase::kBusyTimeoutMs);
+      ApplyConnectionSettings(db);
+      db.exec("PRAGMA synchronous=FULL");
+      SQLite::Transaction txn(db);
+      // Column types in the words of the original tables: Double, Text(n), Date/Time.
+      db.exec(std::string("CREATE TABLE read (read_value DOUBLE, read_value_2ND DOUBLE, read_time TEXT(100), "
+                          "read_func TEXT(20)") +
+              (withSecondFuncColumn ? ", read_func2 TEXT(20))" : ")"));
+      db.exec("CREATE TABLE read_date (r_date DATETIME)");
+      db.exec("CREATE TABLE read_function (r_function1 TEXT(20), r_function2 TEXT(20))");
+      txn.commit();
+      // Switched after the tables are in the main file, so the log is empty and
+      // the file can be renamed alone.
+      ApplyWriterSettings(db);
+    }
+  } catch (const SQLite::Exception& e) {
+    RemoveRecordFile(building);
+    const int code = e.getExtendedErrorCode();
+    const int sysErr = errno;
+    if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_READONLY) {
+      const QFileInfo folder(QFileInfo(path).absolutePath());
+      if (!folder.isDir()) return RecordStatus::Failure(CannotCreate(path, QStringLiteral("its folder does not exist")));
+      return RecordStatus::Failure(CannotCreate(path, QStringLiteral("its folder is read-only")));
+    }
+    if ((code & 0xff) == SQLITE_FULL || IsDiskFullErrno(sysErr))
+      return RecordStatus::Failure(CannotCreate(path, QStringLiteral("the disk is full")));
+    return RecordStatus::Failure(CannotCreate(path, QString::fromUtf8(e.what())));
+  }
+  // A "-wal" left by an earlier file of this name would be replayed into the new one.
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    QFile::remove(building + QLatin1String(suffix));
+    QFile::remove(path + QLatin1String(suffix));
+  }
+  if (!QFile::rename(building, path)) {
+    RemoveRecordFile(building);
+    return RecordStatus::Failure(CannotCreate(path, QStringLiteral("it could not be put in place")));
+  }
+  return {};
+}
+
+}  // namespace merilog

@@ -1,0 +1,35 @@
+#pragma once
+#include <QString>
+
+namespace merilog::record_sql {
+
+// The SQL texts the record operations and dialogs run, word for word; the
+// record files answer each of them (see RecordSql_test).
+
+// Record check and preparation, the burst, the viewer's grid and export.
+inline constexpr char kSelectRead[] = "select * from read";
+inline constexpr char kSelectReadDate[] = "select * from read_date";
+inline constexpr char kSelectReadFunction[] = "select * from read_function";
+
+// Viewer statistics: main values and second values.
+inline constexpr char kValueFigures[] =
+    "select avg(read_value) as avg_num ,count(read_value) as sum_num ,max(read_value) as max_num ,"
+    "min(read_value) as min_num from read";
+inline constexpr char kValue2ndFigures[] =
+    "select avg(read_value_2ND) as avg_num ,count(read_value_2ND) as sum_num ,max(read_value_2ND) as max_num ,"
+    "min(read_value_2ND) as min_num from read";
+
+// Viewer band filter; format with the upper and the lower limit.
+inline constexpr char kBandFilterFormat[] = "select * from read where read_value <= %.16f and read_value >= %.16f";
+inline QString BandFilter(double high, double low) { return QString::asprintf(kBandFilterFormat, high, low); }
+
+// Viewer export.
+inline constexpr char kValueCount[] = "select count(read_value) as sum_num from read";
+
+// Record chart: count on choosing, the two draws, the cursor readout.
+inline constexpr char kChartCount[] = "select count(read_value) as sum_num ,min(read_value_2ND) as min_num from read";
+inline constexpr char kSelectValues[] = "select read_value from read";
+inline constexpr char kSelectValues2nd[] = "select read_value_2ND from read";
+inline constexpr char kSelectReadWithDate[] = "select * from read,read_date";
+
+}  // namespace merilog::record_sql
