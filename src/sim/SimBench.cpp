@@ -1,0 +1,256 @@
+#include "sim/SimBench.h"
+
+#include <QFile>
+#include <regex>
+#include <sstream>
+
+namespace merilog::sim {
+namespace {
+
+bool SameResource(const std::string& a, const std::string& b) { return ToUpper(a) == ToUpper(b); }
+
+std::string Where(const std::string& origin, int line) { return origin + ":" + std::to_string(line) + ": "; }
+
+bool ParseWhole(const std::string& text, double* v) {
+  // A number and nothing else (no unit) for bench values.
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *v = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size();
+}
+
+// One [meter] section being read.
+struct PendingMeter {
+  SimMeterSpec spec;
+  int line = 0;
+  std::vector<std::string> seen;
+};
+
+bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value, std::string* problem) {
+  const std::string k = ToUpper(key);
+  if (k != "SETUP") {
+    for (const auto& s : m->seen)
+      if (s == k) {
+        *problem = "\"" + key + "\" is given twice in this [meter] section";
+        return false;
+      }
+    m->seen.push_back(k);
+  }
+  SimMeterSpec& s = m->spec;
+  double v = 0;
+  if (k == "RESOURCE") {
+    s.resource = value;
+  } else if (k == "MODEL") {
+    s.model = value;
+  } else if (k == "SERIAL") {
+    s.serial = value;
+  } else if (k == "IDENTIFICATION") {
+    s.identification = value;
+  } else if (k == "SETUP") {
+    s.setup.push_back(value);
+  } else if (k == "CHANNELS") {
+    if (!ParseWhole(value, &v) || (v != 0 && v != 10 && v != 20)) {
+      *problem = "channels must be 0, 10 or 20, not \"" + value + "\"";
+      return false;
+    }
+    s.channels = static_cast<int>(v);
+  } else if (k == "SEED") {
+    if (!ParseWhole(value, &v) || v < 0 || v > 9e15 || v != static_cast<double>(static_cast<long long>(v))) {
+      *problem = "seed must be a whole number from 0, not \"" + value + "\"";
+      return false;
+    }
+    s.seed = static_cast<std::uint64_t>(v);
+  } else if (k == "OVERLOAD-EVERY") {
+    if (!ParseWhole(value, &v) || v < 0 || v > 1e9) {
+      *problem = "overload-every must be a whole number from 0 (0: never), not \"" + value + "\"";
+      return false;
+    }
+    s.overloadEvery = static_cast<int>(v);
+  } else if (k == "CAP-MAX-RANGE") {
+    if (!ParseWhole(value, &v) || (v != 1e-4 && v != 0.01)) {
+      *problem = "cap-max-range must be 0.0001 or 0.01, not \"" + value + "\"";
+      return false;
+    }
+    s.capMaxRange = v;
+  } else {
+    std::string faultError;
+    if (ApplyFault(key, value, &s.faults, &faultError)) return true;
+    if (faultError.rfind("unknown fault", 0) == 0)
+      *problem = "unknown key \"" + key + "\"";
+    else
+      *problem = faultError;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsSimResourceName(const std::string& resource) {
+  static const std::regex kForms(
+      R"(USB[0-9]+::0x[0-9A-F]{4}::0x[0-9A-F]{4}::[^:\s]+::INSTR|GPIB[0-9]+::([0-9]|[12][0-9]|30)::INSTR|)"
+      R"(TCPIP[0-9]*::[^:\s]+::[0-9]+::SOCKET)",
+      std::regex::icase);
+  return std::regex_match(resource, kForms);
+}
+
+SimBench::SimBench(std::shared_ptr<const Clock> clock)
+    : clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()) {}
+
+SimMeter* SimBench::Add(const SimMeterSpec& spec, std::string* error) {
+  const auto fail = [&](const std::string& text) -> SimMeter* {
+    if (error) *error = text;
+    return nullptr;
+  };
+  if (!IsSimResourceName(spec.resource))
+    return fail("\"" + spec.resource + "\" is not a resource of the forms USB0::0x3A7D::0x6081::SN01::INSTR, "
+                "GPIB0::16::INSTR or TCPIP0::host::5025::SOCKET");
+  if (Meter(spec.resource)) return fail("\"" + spec.resource + "\" is on the bench already");
+  const SimModelInfo* model = FindModel(spec.model);
+  if (!model) {
+    std::string known;
+    for (const auto& k : ModelKeys()) known += (known.empty() ? "" : ", ") + k;
+    return fail("unknown model \"" + spec.model + "\" (known: " + known + ")");
+  }
+  if (spec.channels > 0 && !model->scanner)
+    return fail("model " + model->key + " takes no scanner card; channels must be 0");
+  if (spec.channels != -1 && spec.channels != 0 && spec.channels != 10 && spec.channels != 20)
+    return fail("a scanner card has 10 or 20 channels");
+
+  auto meter = std::make_shared<SimMeter>(spec, clock_);
+  const auto errors = meter->PendingErrors();
+  if (!errors.empty()) return fail("setup of " + spec.resource + " was refused by the meter: " + errors.front());
+  meters_.push_back(meter);
+  return meter.get();
+}
+
+SimMeter* SimBench::Meter(const std::string& resource) const { return SharedMeter(resource).get(); }
+
+std::shared_ptr<SimMeter> SimBench::SharedMeter(const std::string& resource) const {
+  for (const auto& m : meters_)
+    if (SameResource(m->Resource(), resource)) return m;
+  return nullptr;
+}
+
+std::vector<std::string> SimBench::Resources() const {
+  std::vector<std::string> v;
+  for (const auto& m : meters_)
+    if (m->Attached()) v.push_back(m->Resource());
+  return v;
+}
+
+bool SimBench::DropMeter(const std::string& resource) {
+  SimMeter* m = Meter(resource);
+  if (!m) return false;
+  m->Detach();
+  return true;
+}
+
+bool SimBench::ReattachMeter(const std::string& resource) {
+  SimMeter* m = Meter(resource);
+  if (!m) return false;
+  m->Attach();
+  return true;
+}
+
+bool SimBench::RemoveMeter(const std::string& resource) {
+  for (auto it = meters_.begin(); it != meters_.end(); ++it) {
+    if (SameResource((*it)->Resource(), resource)) {
+      (*it)->Detach();  // open sessions see the loss
+      meters_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::shared_ptr<SimBench> SimBench::Default(std::shared_ptr<const Clock> clock) {
+  auto bench = std::make_shared<SimBench>(std::move(clock));
+  SimMeterSpec basic;
+  basic.resource = "USB0::0x3A7D::0x6081::SN01::INSTR";
+  basic.model = "6081";
+  basic.seed = 1;
+  SimMeterSpec supply;
+  supply.resource = "USB0::0x3A7D::0x3303::PS01::INSTR";
+  supply.model = "PSU";
+  supply.seed = 5;
+  SimMeterSpec dual;
+  dual.resource = "USB0::0x3A7D::0x6082::SN02::INSTR";
+  dual.model = "6082";
+  dual.seed = 2;
+  SimMeterSpec gpib;
+  gpib.resource = "GPIB0::16::INSTR";
+  gpib.model = "6081";
+  gpib.serial = "SN03";
+  gpib.seed = 3;
+  SimMeterSpec scanner;
+  scanner.resource = "USB0::0x3A7E::0x7700::SN04::INSTR";
+  scanner.model = "P7700A";
+  scanner.channels = 20;
+  scanner.seed = 4;
+  scanner.setup = {"ROUT:SCAN:FUNC 1,\"VOLT:DC\";FUNC 2,\"VOLT:AC\";FUNC 3,\"RES\";FUNC 4,\"FREQ\""};
+  for (const auto* spec : {&basic, &supply, &dual, &gpib, &scanner}) bench->Add(*spec);
+  return bench;
+}
+
+std::shared_ptr<SimBench> SimBench::LoadFile(const std::string& path, std::string* error,
+                                             std::shared_ptr<const Clock> clock) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (error) *error = "cannot read the bench file " + path + ": " + file.errorString().toStdString();
+    return nullptr;
+  }
+  constexpr qint64 kMaxBenchBytes = 1 << 20;  // a bench description is a few lines, not a megabyte
+  const QByteArray bytes = file.read(kMaxBenchBytes + 1);
+  if (bytes.size() > kMaxBenchBytes) {
+    if (error) *error = "the bench file " + path + " is larger than 1 MB; it is not a bench description";
+    return nullptr;
+  }
+  return LoadText(bytes.toStdString(), path, error, std::move(clock));
+}
+
+std::shared_ptr<SimBench> SimBench::LoadText(const std::string& text, const std::string& origin, std::string* error,
+                                             std::shared_ptr<const Clock> clock) {
+  const auto fail = [&](int line, const std::string& what) -> std::shared_ptr<SimBench> {
+    if (error) *error = Where(origin, line) + what;
+    return nullptr;
+  };
+  std::vector<PendingMeter> pending;
+  bool inMeter = false;
+  std::istringstream in(text);
+  std::string raw;
+  int lineNo = 0;
+  while (std::getline(in, raw)) {
+    ++lineNo;
+    if (lineNo == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);  // UTF-8 byte-order mark
+    const std::string line(Trim(raw));
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      if (line.back() != ']') return fail(lineNo, "a section line must end with ']'");
+      const std::string name = ToUpper(Trim(std::string_view(line).substr(1, line.size() - 2)));
+      if (name != "METER") return fail(lineNo, "unknown section [" + line.substr(1, line.size() - 2) + "]; only [meter]");
+      pending.push_back({});
+      pending.back().line = lineNo;
+      inMeter = true;
+      continue;
+    }
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) return fail(lineNo, "expected key = value, a [meter] line or a comment");
+    if (!inMeter) return fail(lineNo, "a key before the first [meter] section");
+    const std::string key(Trim(std::string_view(line).substr(0, eq)));
+    const std::string value(Trim(std::string_view(line).substr(eq + 1)));
+    if (key.empty()) return fail(lineNo, "a key is missing before '='");
+    std::string problem;
+    if (!ApplyKey(&pending.back(), key, value, &problem)) return fail(lineNo, problem);
+  }
+
+  auto bench = std::make_shared<SimBench>(std::move(clock));
+  for (const auto& m : pending) {
+    if (m.spec.resource.empty()) return fail(m.line, "this [meter] section has no resource");
+    std::string problem;
+    if (!bench->Add(m.spec, &problem)) return fail(m.line, problem);
+  }
+  return bench;
+}
+
+}  // namespace merilog::sim

@@ -1,0 +1,60 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app/Clock.h"
+#include "sim/SimMeter.h"
+#include "sim/SimMeterSpec.h"
+
+namespace merilog::sim {
+
+// The simulated instruments on the buses, in the order the buses list them.
+// Shared by the sim backend and its sessions; used from one thread.
+class SimBench {
+ public:
+  explicit SimBench(std::shared_ptr<const Clock> clock = nullptr);
+  SimBench(const SimBench&) = delete;
+  SimBench& operator=(const SimBench&) = delete;
+
+  // Two USB meters of vendor 0x3A7D (a 6081 and a dual 6082) with an unsupported
+  // instrument of the same vendor between them, a 6081 at GPIB0::16::INSTR, and
+  // a scanner-capable P7700A with a 20-channel card on USB under another vendor id.
+  static std::shared_ptr<SimBench> Default(std::shared_ptr<const Clock> clock = nullptr);
+  // A bench description file (see data/bench-example.ini). Null with a message naming
+  // the file and line when it cannot be used.
+  static std::shared_ptr<SimBench> LoadFile(const std::string& path, std::string* error,
+                                            std::shared_ptr<const Clock> clock = nullptr);
+  // The same from text; origin names it in messages.
+  static std::shared_ptr<SimBench> LoadText(const std::string& text, const std::string& origin, std::string* error,
+                                            std::shared_ptr<const Clock> clock = nullptr);
+
+  // Puts a meter on the bench. Null with a message for an unknown model, a malformed
+  // or duplicate resource, or setup commands the meter rejects.
+  SimMeter* Add(const SimMeterSpec& spec, std::string* error = nullptr);
+  // By resource string, compared case-insensitively; null if absent.
+  SimMeter* Meter(const std::string& resource) const;
+  std::shared_ptr<SimMeter> SharedMeter(const std::string& resource) const;
+  const std::vector<std::shared_ptr<SimMeter>>& Meters() const { return meters_; }
+
+  // Resources of the meters now on the bus, in bench order.
+  std::vector<std::string> Resources() const;
+  // Unplug and plug back: a dropped meter is not listed and its sessions report
+  // a lost connection; plugged back, it is listed and opens again.
+  bool DropMeter(const std::string& resource);
+  bool ReattachMeter(const std::string& resource);
+  // Takes the meter off the bench for good.
+  bool RemoveMeter(const std::string& resource);
+
+  const std::shared_ptr<const Clock>& ClockSource() const { return clock_; }
+
+ private:
+  std::shared_ptr<const Clock> clock_;
+  std::vector<std::shared_ptr<SimMeter>> meters_;
+};
+
+// True for the resource forms the bench accepts: USB<b>::0x<vid>::0x<pid>::<serial>::INSTR,
+// GPIB<b>::<address>::INSTR and TCPIP<b>::<host>::<port>::SOCKET.
+bool IsSimResourceName(const std::string& resource);
+
+}  // namespace merilog::sim
