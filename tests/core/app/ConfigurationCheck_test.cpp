@@ -1,0 +1,75 @@
+#include "core/app/ConfigurationCheck.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "PrintQString.h"
+
+#include "support/ScriptedPrompter.h"
+#include "support/TestSupport.h"
+
+using merilog::CheckConfigurationFile;
+using merilog::Prompter;
+using merilog::test::ScriptedPrompter;
+using merilog::test::TempFolder;
+
+namespace {
+
+void ExpectMissingFileMessage(const ScriptedPrompter& prompter) {
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.shown[0].text,
+            "You lost the important file: MERILOG.ini , Please reinstall.\n the application. Otherwise, the "
+            "application can't support other \nlanguages except English.");
+  EXPECT_EQ(prompter.shown[0].caption, "Error");
+  EXPECT_EQ(prompter.shown[0].icon, Prompter::Icon::Stop);
+  EXPECT_EQ(prompter.shown[0].buttons, Prompter::Buttons::Ok);
+}
+
+}  // namespace
+
+TEST(ConfigurationCheck, MissingFileIsReportedOnce) {
+  TempFolder tmp;
+  ScriptedPrompter prompter;
+  prompter.ExpectMessage(Prompter::Answer::Ok);
+  EXPECT_FALSE(CheckConfigurationFile(prompter, tmp.File("MERILOG.ini")));
+  ExpectMissingFileMessage(prompter);
+}
+
+TEST(ConfigurationCheck, MissingFolderCountsAsMissingFile) {
+  TempFolder tmp;
+  ScriptedPrompter prompter;
+  prompter.ExpectMessage(Prompter::Answer::Ok);
+  EXPECT_FALSE(CheckConfigurationFile(prompter, tmp.File("no/such/folder/MERILOG.ini")));
+  ExpectMissingFileMessage(prompter);
+}
+
+TEST(ConfigurationCheck, PresentFileSaysNothing) {
+  TempFolder tmp;
+  QFile f(tmp.File("MERILOG.ini"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  ScriptedPrompter prompter;  // any message would fail the test
+  EXPECT_TRUE(CheckConfigurationFile(prompter, tmp.File("MERILOG.ini")));
+  EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST(ConfigurationCheck, UsesTheConfigurationFolder) {
+  // CTest sets MERILOG_CONFIG_DIR to the folder with the shipped file.
+  ScriptedPrompter quiet;
+  EXPECT_TRUE(CheckConfigurationFile(quiet));
+
+  TempFolder tmp;
+  const QByteArray saved = qgetenv("MERILOG_CONFIG_DIR");
+  qputenv("MERILOG_CONFIG_DIR", tmp.Path().toUtf8());
+  ScriptedPrompter prompter;
+  prompter.ExpectMessage(Prompter::Answer::Ok);
+  const bool found = CheckConfigurationFile(prompter);
+  if (saved.isNull()) {
+    qunsetenv("MERILOG_CONFIG_DIR");
+  } else {
+    qputenv("MERILOG_CONFIG_DIR", saved);
+  }
+  EXPECT_FALSE(found);
+  ExpectMissingFileMessage(prompter);
+}

@@ -1,0 +1,162 @@
+#include "core/app/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+#include "PrintQString.h"
+
+#include "support/TestSupport.h"
+
+using merilog::IniFile;
+using merilog::test::TempFolder;
+
+namespace {
+
+QString Value(const IniFile& ini, const char* section, const char* key) {
+  const QString* v = ini.Find(QString::fromUtf8(section), QString::fromUtf8(key));
+  return v ? *v : QStringLiteral("<missing>");
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QByteArray ReadBytes(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return "<unreadable>";
+  return f.readAll();
+}
+
+}  // namespace
+
+TEST(IniFile, ValuesAreLiteralTrimmedAndLoseOneQuotePair) {
+  const IniFile ini = IniFile::Parse(
+      "\xEF\xBB\xBF; comment\r\n"
+      "# another\n"
+      "[Sec]\r\n"
+      "  a = one, two, three  \r\n"
+      "b=Please select \"Refresh\".\n"
+      "c=\"  padded  \"\n"
+      "d='x'\n"
+      "e=\"\n"
+      "f=\n"
+      "g=x=y\n"
+      "h=%1 \\n \\\"raw\\\"\n"
+      "i=\"Refresh\" or \"Stop\"\n");
+  EXPECT_EQ(Value(ini, "Sec", "a"), "one, two, three");
+  EXPECT_EQ(Value(ini, "Sec", "b"), "Please select \"Refresh\".");
+  EXPECT_EQ(Value(ini, "Sec", "c"), "  padded  ");
+  EXPECT_EQ(Value(ini, "Sec", "d"), "x");
+  EXPECT_EQ(Value(ini, "Sec", "e"), "\"");  // a lone quote is not a pair
+  EXPECT_EQ(Value(ini, "Sec", "f"), "");
+  EXPECT_EQ(Value(ini, "Sec", "g"), "x=y");
+  EXPECT_EQ(Value(ini, "Sec", "h"), "%1 \\n \\\"raw\\\"");
+  // Starts and ends with a quote, so one pair goes, as the profile functions do.
+  EXPECT_EQ(Value(ini, "Sec", "i"), "Refresh\" or \"Stop");
+  EXPECT_EQ(ini.Keys(u"Sec"), (QStringList{"a", "b", "c", "d", "e", "f", "g", "h", "i"}));
+}
+
+TEST(IniFile, NamesIgnoreCaseFirstKeyWinsSectionsMerge) {
+  const IniFile ini = IniFile::Parse(
+      "[English(U.S)]\n1000=first\n1000=second\nKey=k\n"
+      "[Other]\n1000=other\n"
+      "[english(u.s)]\n1001=later block\n1000=third\n");
+  EXPECT_EQ(Value(ini, "ENGLISH(U.S)", "1000"), "first");
+  EXPECT_EQ(Value(ini, "English(U.S)", "KEY"), "k");
+  EXPECT_EQ(Value(ini, "English(U.S)", "1001"), "later block");
+  EXPECT_EQ(Value(ini, "Other", "1000"), "other");
+  EXPECT_EQ(Value(ini, "Missing", "1000"), "<missing>");
+  EXPECT_EQ(ini.SectionNames(), (QStringList{"English(U.S)", "Other"}));
+}
+
+TEST(IniFile, DamagedLinesAreSkippedAndTheRestStillReads) {
+  QByteArray bytes;
+  bytes += "key before any section=x\n";
+  bytes += "[A]\n";
+  bytes += "1=\xB6\x7D\xA9\x6C\n";  // Big5, not UTF-8
+  bytes += "no equals sign here\n";
+  bytes += "=no key\n";
+  bytes += "2=fine\n";
+  bytes += QByteArray("3=with\0nul\n", 11);
+  bytes += "6=" + QByteArray(IniFile::kMaxLineBytes, 'v') + "\n";      // past the line limit
+  bytes += "7=" + QByteArray(IniFile::kMaxLineBytes - 2, 'w') + "\n";  // exactly at it
+  bytes += "[B\xff]\n";  // unreadable header: its keys belong nowhere
+  bytes += "4=lost\n";
+  bytes += "[C\n";  // an unclosed bracket still names a section
+  bytes += "5=c\n";
+
+  const IniFile ini = IniFile::Parse(bytes);
+  EXPECT_EQ(Value(ini, "A", "1"), "<missing>");
+  EXPECT_EQ(Value(ini, "A", "2"), "fine");
+  EXPECT_EQ(Value(ini, "A", "3"), "<missing>");
+  EXPECT_EQ(Value(ini, "A", "6"), "<missing>");
+  EXPECT_EQ(Value(ini, "A", "7"), QString(IniFile::kMaxLineBytes - 2, 'w'));
+  EXPECT_EQ(Value(ini, "A", "4"), "<missing>");
+  EXPECT_EQ(Value(ini, "C", "5"), "c");
+  EXPECT_EQ(ini.Keys(u"A"), (QStringList{"2", "7"}));
+  EXPECT_EQ(ini.SectionNames(), (QStringList{"A", "C"}));
+}
+
+TEST(IniFile, LoadOfMissingOrEmptyFile) {
+  TempFolder tmp;
+  const IniFile missing = IniFile::Load(tmp.File("none.ini"));
+  EXPECT_FALSE(missing.loaded());
+  EXPECT_EQ(missing.Find(u"A", u"1"), nullptr);
+
+  WriteBytes(tmp.File("empty.ini"), "");
+  const IniFile empty = IniFile::Load(tmp.File("empty.ini"));
+  EXPECT_TRUE(empty.loaded());
+  EXPECT_TRUE(empty.SectionNames().isEmpty());
+}
+
+TEST(IniFile, WriteReplacesTheKeyLineOnlyAndKeepsEverythingElse) {
+  TempFolder tmp;
+  const QString path = tmp.File("f.ini");
+  const QByteArray before =
+      "; keep me\r\n[A]\r\n1=a, b\r\n\r\n[information]\r\n  languageid = old \r\nX=1\r\n[Z]\r\nq=\"r\"\r\n";
+  WriteBytes(path, before);
+  ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "Chinese(Simplify)"));
+  QByteArray expected = before;
+  expected.replace("  languageid = old ", "LanguageID=Chinese(Simplify)");
+  EXPECT_EQ(ReadBytes(path), expected);
+
+  // The same value again leaves the file untouched.
+  ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "Chinese(Simplify)"));
+  EXPECT_EQ(ReadBytes(path), expected);
+}
+
+TEST(IniFile, WriteAddsAKeyAfterTheSectionsLastEntry) {
+  TempFolder tmp;
+  const QString path = tmp.File("f.ini");
+  WriteBytes(path, "[Information]\nOther=1\n; note\n\n[Next]\nk=v\n");
+  ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "English(U.S)"));
+  EXPECT_EQ(ReadBytes(path), "[Information]\nOther=1\n; note\nLanguageID=English(U.S)\n\n[Next]\nk=v\n");
+
+  // A section at the very end of a file without a final line break.
+  WriteBytes(path, "[A]\nk=v\n[Information]");
+  ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "x"));
+  EXPECT_EQ(ReadBytes(path), "[A]\nk=v\n[Information]\nLanguageID=x");
+  EXPECT_EQ(Value(IniFile::Load(path), "Information", "LanguageID"), "x");
+}
+
+TEST(IniFile, WriteAppendsAMissingSectionInTheFilesLineEndings) {
+  TempFolder tmp;
+  const QString path = tmp.File("f.ini");
+  WriteBytes(path, "[A]\r\nk=v");
+  ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "English(U.S)"));
+  EXPECT_EQ(ReadBytes(path), "[A]\r\nk=v\r\n[Information]\r\nLanguageID=English(U.S)\r\n");
+}
+
+TEST(IniFile, WriteNeverCreatesTheFileAndRefusesAnOversizedOne) {
+  TempFolder tmp;
+  EXPECT_FALSE(IniFile::WriteValue(tmp.File("absent.ini"), "Information", "LanguageID", "x"));
+  EXPECT_FALSE(QFileInfo::exists(tmp.File("absent.ini")));
+
+  const QString big = tmp.File("big.ini");
+  WriteBytes(big, "[A]\n" + QByteArray(IniFile::kMaxFileBytes, ';'));
+  EXPECT_FALSE(IniFile::WriteValue(big, "Information", "LanguageID", "x"));
+  EXPECT_EQ(QFileInfo(big).size(), IniFile::kMaxFileBytes + 4);
+}

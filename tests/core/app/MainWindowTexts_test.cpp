@@ -1,0 +1,153 @@
+#include "core/app/MainWindowTexts.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "PrintQString.h"
+
+#include "support/TestSupport.h"
+
+using namespace merilog;
+using merilog::test::TempFolder;
+
+namespace {
+
+void WriteText(const QString& path, const QByteArray& utf8) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(utf8), utf8.size());
+}
+
+QByteArray ReadBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// Titles and items of every menu, separators shown as "-".
+std::vector<std::vector<QString>> Flatten(const MainWindowTexts& t) {
+  std::vector<std::vector<QString>> rows;
+  for (const auto& menu : t.menus) {
+    std::vector<QString> row{menu.title};
+    for (const auto& item : menu.items) row.push_back(item.command == MenuCommand::Separator ? "-" : item.text);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+}  // namespace
+
+TEST(MainWindowTexts, MenuKeysFollowPositions) {
+  EXPECT_EQ(MenuTitleKey(0), "00");
+  EXPECT_EQ(MenuTitleKey(4), "40");
+  EXPECT_EQ(MenuItemKey(0, 0), "01");
+  EXPECT_EQ(MenuItemKey(0, 3), "04");
+  EXPECT_EQ(MenuItemKey(2, 2), "23");
+}
+
+TEST(MainWindowTexts, WithoutAFileEverythingIsTheEnglishDefault) {
+  TempFolder tmp;
+  MessageTable table(tmp.File("MERILOG.ini"));
+  const MainWindowTexts t = RelabelMainWindow(table, kSimplifiedChineseSection);
+  const std::vector<std::vector<QString>> expected{
+      {"Settings", "Device Settings", "Reading manager", "-", "Refresh", "-", "Exit"},
+      {"Record", "View Record", "Chart Record"},
+      {"Operation", "Multiple Readings", "Start Reading", "Stop Reading"},
+      {"Tool", "Command Control"},
+      {"About", "About"},
+  };
+  EXPECT_EQ(Flatten(t), expected);
+  EXPECT_EQ(t.startTip, "START");
+  EXPECT_EQ(t.stopTip, "STOP");
+  EXPECT_EQ(t.deviceSettingsTip, "Set Device");
+  EXPECT_EQ(t.yScaleLabel, "Y-Scale");
+  EXPECT_EQ(t.dataOffsetLabel, "Data Offset");
+  EXPECT_EQ(t.readingSpeedLabel, "Reading Speed");
+  EXPECT_EQ(t.xMaxLabel, "X-Max");
+  EXPECT_EQ(t.shiftGraphLabel, "Shift Graph");
+  // Commands stay with their positions.
+  EXPECT_EQ(t.menus[0].items[3].command, MenuCommand::Refresh);
+  EXPECT_EQ(t.menus[2].items[2].command, MenuCommand::StopReading);
+  EXPECT_EQ(t.menus[4].items[0].command, MenuCommand::About);
+}
+
+TEST(MainWindowTexts, ItemsAreLabelledByPositionSkippingSeparators) {
+  TempFolder tmp;
+  const QString path = tmp.File("MERILOG.ini");
+  // Keys 03 and 05 would belong to the separators; they must not be used.
+  WriteText(path,
+            "[L]\n00=S\n01=S1\n02=S2\n03=wrong\n04=S4\n05=wrong\n06=S6\n10=R\n11=R1\n12=R2\n"
+            "20=O\n21=O1\n22=O2\n23=O3\n30=T\n31=T1\n32=unused\n40=H\n41=H1\n"
+            "51=a\n52=b\n53=c\n54=d\n55=e\n61=f\n62=g\n63=h\n");
+  MessageTable table(path);
+  const MainWindowTexts t = RelabelMainWindow(table, "L");
+  const std::vector<std::vector<QString>> expected{
+      {"S", "S1", "S2", "-", "S4", "-", "S6"}, {"R", "R1", "R2"}, {"O", "O1", "O2", "O3"}, {"T", "T1"}, {"H", "H1"},
+  };
+  EXPECT_EQ(Flatten(t), expected);
+  EXPECT_EQ(t.menus[0].items[2].text, "");
+  EXPECT_EQ((std::vector<QString>{t.yScaleLabel, t.dataOffsetLabel, t.readingSpeedLabel, t.xMaxLabel,
+                                  t.shiftGraphLabel, t.startTip, t.stopTip, t.deviceSettingsTip}),
+            (std::vector<QString>{"a", "b", "c", "d", "e", "f", "g", "h"}));
+}
+
+TEST(MainWindowTexts, AnExtraEntryGetsItsPositionKeyWithAnEmptyDefault) {
+  TempFolder tmp;
+  const QString path = tmp.File("MERILOG.ini");
+  WriteText(path, "[L]\n32=wrong\n33=Scan\n");
+  MessageTable table(path);
+  MenuBarShape shape = MainMenuShape();
+  shape[3].push_back(MenuCommand::Separator);
+  shape[3].push_back(MenuCommand::Refresh);
+  const MainWindowTexts with = RelabelMainWindow(table, "L", shape);
+  EXPECT_EQ(with.menus[3].items[2].text, "Scan");
+  const MainWindowTexts without = RelabelMainWindow(table, kEnglishSection, shape);
+  EXPECT_EQ(without.menus[3].items[2].text, "");
+}
+
+TEST(MainWindowTexts, LongTextsAreKeptWhole) {
+  TempFolder tmp;
+  const QString path = tmp.File("MERILOG.ini");
+  const QByteArray longTip = "Start taking readings from every chosen meter now";
+  WriteText(path, "[L]\n61=" + longTip + "\n63=開始讀取所有選定的電錶讀值並記錄到檔案中\n");
+  MessageTable table(path);
+  const MainWindowTexts t = RelabelMainWindow(table, "L");
+  EXPECT_EQ(t.startTip, QString::fromUtf8(longTip));
+  EXPECT_EQ(t.deviceSettingsTip, "開始讀取所有選定的電錶讀值並記錄到檔案中");
+}
+
+TEST(MainWindowTexts, RecordsTheLanguageWithoutDisturbingTheFile) {
+  TempFolder tmp;
+  const QString path = tmp.File("MERILOG.ini");
+  const QByteArray before =
+      "; language file\r\n[Chinese(Simplify)]\r\n00=设置\r\n134=最大值：\r\n1031=请选择“刷新”。\r\n\r\n"
+      "[Information]\r\nLanguageID=English(U.S)\r\n";
+  WriteText(path, before);
+  MessageTable table(path);
+  const MainWindowTexts t = RelabelMainWindow(table, kSimplifiedChineseSection);
+  EXPECT_EQ(t.menus[0].title, "设置");
+  QByteArray expected = before;
+  expected.replace("LanguageID=English(U.S)", "LanguageID=Chinese(Simplify)");
+  EXPECT_EQ(ReadBytes(path), expected);
+}
+
+TEST(MainWindowTexts, PicksUpAnEditedFileAtTheNextRelabel) {
+  TempFolder tmp;
+  const QString path = tmp.File("MERILOG.ini");
+  WriteText(path, "[L]\n00=Before\n");
+  MessageTable table(path);
+  EXPECT_EQ(RelabelMainWindow(table, "L").menus[0].title, "Before");
+  WriteText(path, "[L]\n00=After, edited\n[Information]\nLanguageID=L\n");
+  EXPECT_EQ(RelabelMainWindow(table, "L").menus[0].title, "After, edited");
+}
+
+TEST(MainWindowTexts, AFailedLanguageWriteIsIgnored) {
+  TempFolder tmp;
+  // A folder where the file should be: nothing can be written, the lookups still answer.
+  const QString path = tmp.File("MERILOG.ini");
+  ASSERT_TRUE(QDir().mkpath(path));
+  MessageTable table(path);
+  const MainWindowTexts t = RelabelMainWindow(table, kTraditionalChineseSection);
+  EXPECT_EQ(t.menus[1].title, "Record");
+  EXPECT_EQ(t.stopTip, "STOP");
+}

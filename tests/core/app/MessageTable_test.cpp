@@ -1,0 +1,140 @@
+#include "core/app/MessageTable.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "PrintQString.h"
+
+#include "support/TestSupport.h"
+
+using namespace merilog;
+using merilog::test::TempFolder;
+
+namespace {
+
+void WriteText(const QString& path, const QByteArray& utf8) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(utf8), utf8.size());
+}
+
+const QByteArray kSmallFile =
+    "[English(U.S)]\n"
+    "1000=No Device Connected\n"
+    "[Chinese(Traditional)]\n"
+    "1000=未連接裝置\n"
+    "1001=請檢查裝置連線\n"
+    "[Chinese(Simplify)]\n"
+    "1000=未连接设备\n"
+    "156=\n";
+
+// Leaves the process-wide language state as the next test expects it.
+class ProcessLanguage : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    UseMessageFile({});
+    SetCurrentLanguageSection(kEnglishSection);
+  }
+};
+
+}  // namespace
+
+TEST(MessageTable, LooksUpEachLanguageAndFallsBackPerKey) {
+  TempFolder tmp;
+  WriteText(tmp.File("MERILOG.ini"), kSmallFile);
+  const MessageTable table(tmp.File("MERILOG.ini"));
+  EXPECT_TRUE(table.FileLoaded());
+
+  EXPECT_EQ(table.Lookup(kEnglishSection, u"1000", "default"), "No Device Connected");
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "default"), "未連接裝置");
+  EXPECT_EQ(table.Lookup(kSimplifiedChineseSection, u"1000", "default"), "未连接设备");
+  // A section lacking a key: that one text is English, the others stay translated.
+  EXPECT_EQ(table.Lookup(kSimplifiedChineseSection, u"1001", "Check Device Connection"), "Check Device Connection");
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1001", "Check Device Connection"), "請檢查裝置連線");
+  // A key present but empty is empty, not the default.
+  EXPECT_EQ(table.Lookup(kSimplifiedChineseSection, u"156", "x"), "");
+  EXPECT_EQ(table.Lookup(u"Klingon", u"1000", "No Device Connected"), "No Device Connected");
+}
+
+TEST(MessageTable, WithoutAFileEveryLookupIsItsDefault) {
+  TempFolder tmp;
+  const MessageTable table(tmp.File("MERILOG.ini"));
+  EXPECT_FALSE(table.FileLoaded());
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "No Device Connected"), "No Device Connected");
+  EXPECT_EQ(table.Lookup(kEnglishSection, u"156", ""), "");
+}
+
+TEST(MessageTable, ReadsOnceAndReloadsOnlyWhenAsked) {
+  TempFolder tmp;
+  const QString path = tmp.File("MERILOG.ini");
+  WriteText(path, "[English(U.S)]\n1=first\n");
+  MessageTable table(path);
+  WriteText(path, "[English(U.S)]\n1=second, and longer\n");
+  EXPECT_EQ(table.Lookup(kEnglishSection, u"1", "d"), "first");
+  table.ReloadIfChanged();
+  EXPECT_EQ(table.Lookup(kEnglishSection, u"1", "d"), "second, and longer");
+  QFile::remove(path);
+  table.ReloadIfChanged();
+  EXPECT_EQ(table.Lookup(kEnglishSection, u"1", "d"), "d");
+}
+
+TEST(MessageTable, WriteKeepsTheTableInStepWithTheFile) {
+  TempFolder tmp;
+  const QString path = tmp.File("MERILOG.ini");
+  WriteText(path, kSmallFile);
+  MessageTable table(path);
+  ASSERT_TRUE(table.Write("Information", "LanguageID", kSimplifiedChineseSection));
+  EXPECT_EQ(table.Lookup(u"Information", u"LanguageID", "none"), kSimplifiedChineseSection);
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "d"), "未連接裝置");
+}
+
+TEST(MessageTable, DamagedFileGivesEnglishForWhatCannotBeRead) {
+  TempFolder tmp;
+  QByteArray bytes = "[Chinese(Traditional)]\n";
+  bytes += "1000=\xA5\xBC\xB3\x73\xB1\xB5\n";  // Big5 bytes
+  bytes += "1001 has no equals sign\n";
+  bytes += "1002=" + QByteArray(64 * 1024, 'x') + "\n";
+  bytes += "1003=請先選擇裝置\n";
+  WriteText(tmp.File("MERILOG.ini"), bytes);
+  const MessageTable table(tmp.File("MERILOG.ini"));
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "No Device Connected"), "No Device Connected");
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1001", "Check Device Connection"), "Check Device Connection");
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1002", "Select Device"), "Select Device");
+  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1003", "Select Device First"), "請先選擇裝置");
+  EXPECT_EQ(table.Lookup(kSimplifiedChineseSection, u"1003", "Select Device First"), "Select Device First");
+}
+
+TEST(MessageTable, ChooserPositionsMapToSections) {
+  EXPECT_EQ(LanguageSectionForIndex(0), "English(U.S)");
+  EXPECT_EQ(LanguageSectionForIndex(1), "Chinese(Traditional)");
+  EXPECT_EQ(LanguageSectionForIndex(2), "Chinese(Simplify)");
+  EXPECT_EQ(LanguageSectionForIndex(3), "English(U.S)");
+  EXPECT_EQ(LanguageSectionForIndex(-1), "English(U.S)");
+}
+
+TEST_F(ProcessLanguage, LookupMessageFollowsTheCurrentLanguage) {
+  TempFolder tmp;
+  WriteText(tmp.File("MERILOG.ini"), kSmallFile);
+  UseMessageFile(tmp.File("MERILOG.ini"));
+  EXPECT_EQ(CurrentLanguageSection(), "English(U.S)");
+  EXPECT_EQ(LookupMessage("1000", "No Device Connected"), "No Device Connected");
+  SetLanguageByIndex(1);
+  EXPECT_EQ(CurrentLanguageSection(), "Chinese(Traditional)");
+  EXPECT_EQ(LookupMessage("1000", "No Device Connected"), "未連接裝置");
+  SetLanguageByIndex(2);
+  EXPECT_EQ(LookupMessage("1000", "No Device Connected"), "未连接设备");
+  EXPECT_EQ(LookupMessage("1001", "Check Device Connection"), "Check Device Connection");
+  SetLanguageByIndex(7);
+  EXPECT_EQ(CurrentLanguageSection(), "English(U.S)");
+}
+
+TEST_F(ProcessLanguage, UseMessageFileSwitchesAndEmptyGoesBackToTheConfigurationFile) {
+  TempFolder tmp;
+  UseMessageFile(tmp.File("absent.ini"));
+  SetLanguageByIndex(2);
+  EXPECT_EQ(LookupMessage("1000", "No Device Connected"), "No Device Connected");
+  // CTest points the configuration folder at the shipped language file.
+  UseMessageFile({});
+  EXPECT_EQ(LookupMessage("1000", "No Device Connected"), "未连接设备");
+  EXPECT_EQ(LookupMessage(QStringLiteral("0.01"), QStringLiteral("0.01s")), "0.01 秒");
+}
