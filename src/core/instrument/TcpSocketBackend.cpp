@@ -1,5 +1,6 @@
 #include "core/instrument/TcpSocketBackend.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -60,6 +61,13 @@ int ConnectOne(const addrinfo& ai, int timeoutMs, Status* error) {
   if (rc < 0) {
     ::close(fd);
     *error = status::kErrorResourceNotFound;
+    return -1;
+  }
+  // The session blocks in the kernel, bounded by the socket's time-outs.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    ::close(fd);
+    *error = status::kErrorSystem;
     return -1;
   }
   // Queries are small and answered at once: send them without waiting to coalesce.

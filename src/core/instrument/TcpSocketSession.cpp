@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,20 +18,20 @@ constexpr std::size_t kInitialBuffer = 16 * 1024;
 // Clear drops at most this much pending input, so a babbling peer cannot hold it forever.
 constexpr std::size_t kMaxClearDrain = 1 << 20;
 
-// A time-out that starts on the first wait, so a read served from buffered
-// bytes never looks at the clock.
+// The time-out of one operation, started explicitly when the operation first waits.
 class Deadline {
  public:
   explicit Deadline(int timeoutMs) : timeoutMs_(timeoutMs) {}
 
+  void Start() {
+    if (!started_ && timeoutMs_ >= 0) end_ = SteadyClock::now() + std::chrono::milliseconds(timeoutMs_);
+    started_ = true;
+  }
   // Milliseconds to hand to poll(): -1 waits without limit, 0 means time is up.
   int Remaining() {
+    Start();
     if (timeoutMs_ < 0) return -1;
     const auto now = SteadyClock::now();
-    if (!started_) {
-      end_ = now + std::chrono::milliseconds(timeoutMs_);
-      started_ = true;
-    }
     if (now >= end_) return 0;
     // Round up so poll never wakes just before the deadline and spins.
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end_ - now).count();
@@ -48,19 +49,11 @@ class Deadline {
 bool WaitReady(int fd, short events, Deadline& deadline) {
   for (;;) {
     const int wait = deadline.Remaining();
-    if (wait == 0) {
-      // Time is up, but data that arrived meanwhile is still taken.
-      pollfd p{fd, events, 0};
-      return ::poll(&p, 1, 0) > 0;
-    }
     pollfd p{fd, events, 0};
     const int r = ::poll(&p, 1, wait);
     if (r > 0) return true;
-    if (r == 0) {
-      if (deadline.Remaining() == 0) return false;
-      continue;
-    }
-    if (errno != EINTR) return true;
+    if (r == 0 && wait == 0) return false;  // data that arrived in time has been looked for
+    if (r < 0 && errno != EINTR) return true;
   }
 }
 
@@ -83,27 +76,40 @@ Status FromErrno(int err) {
 }  // namespace
 
 TcpSocketSession::TcpSocketSession(int fd, std::string resource)
-    : fd_(fd), resource_(std::move(resource)), in_(kInitialBuffer) {}
+    : fd_(fd), resource_(std::move(resource)), in_(kInitialBuffer) {
+  SetTimeout(kDefaultTimeoutMs);
+}
 
 TcpSocketSession::~TcpSocketSession() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+// Reads and writes block in the kernel, bounded by the socket's own time-outs
+// (SO_RCVTIMEO, SO_SNDTIMEO): one system call per step, as a bare client needs.
+// Only a step that has to wait a second time within one operation polls, and then
+// just for what is left of the time-out, so no operation outlasts it.
+
 Status TcpSocketSession::Write(std::string_view bytes) {
   if (fd_ < 0) return status::kErrorInvalidObject;
   Deadline deadline(timeoutMs_);
+  deadline.Start();
   const char* p = bytes.data();
   std::size_t left = bytes.size();
+  int flags = MSG_NOSIGNAL | (timeoutMs_ == 0 ? MSG_DONTWAIT : 0);
   while (left > 0) {
-    const ssize_t n = ::send(fd_, p, left, MSG_NOSIGNAL);
+    const ssize_t n = ::send(fd_, p, left, flags);
     if (n > 0) {
       p += n;
       left -= static_cast<std::size_t>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR) {
+      flags |= MSG_DONTWAIT;  // the kernel's time-out restarts; ours does not
+      continue;
+    }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       if (!WaitReady(fd_, POLLOUT, deadline)) return status::kErrorTimeout;
+      flags |= MSG_DONTWAIT;
       continue;
     }
     return FromErrno(n < 0 ? errno : EPIPE);
@@ -136,6 +142,7 @@ void TcpSocketSession::ReserveTail() {
 ReadResult TcpSocketSession::Read(std::size_t maxBytes) {
   if (fd_ < 0) return ReadResult{status::kErrorInvalidObject, {}, false};
   Deadline deadline(timeoutMs_);
+  bool blockingWait = timeoutMs_ != 0;  // a zero time-out only takes what has arrived
   for (;;) {
     const std::size_t avail = tail_ - head_;
     const std::size_t limit = avail < maxBytes ? avail : maxBytes;
@@ -152,19 +159,26 @@ ReadResult TcpSocketSession::Read(std::size_t maxBytes) {
       return ReadResult{status::kErrorConnectionLost, {}, false};
     }
 
-    // Wait first: after a query the answer is rarely there yet, and poll then
-    // recv is one system call fewer than a recv that fails with EAGAIN.
-    if (!WaitReady(fd_, POLLIN, deadline)) {
-      // Hand over what came so far with the time-out, so it cannot spoil the next answer.
-      return Take(avail, status::kErrorTimeout, false);
-    }
     ReserveTail();
-    const ssize_t n = ::recv(fd_, in_.data() + tail_, in_.size() - tail_, 0);
+    ssize_t n;
+    if (blockingWait) {
+      blockingWait = false;
+      deadline.Start();
+      n = ::recv(fd_, in_.data() + tail_, in_.size() - tail_, 0);
+    } else if (WaitReady(fd_, POLLIN, deadline)) {
+      n = ::recv(fd_, in_.data() + tail_, in_.size() - tail_, MSG_DONTWAIT);
+    } else {
+      n = -1;
+      errno = EAGAIN;
+    }
     if (n > 0) {
       tail_ += static_cast<std::size_t>(n);
     } else if (n == 0) {
       peerClosed_ = true;
-    } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      // Hand over what came so far with the time-out, so it cannot spoil the next answer.
+      if (deadline.Remaining() == 0) return Take(avail, status::kErrorTimeout, false);
+    } else if (errno != EINTR) {
       const Status st = FromErrno(errno);
       if (st == status::kErrorConnectionLost) peerClosed_ = true;
       return Take(avail, st, false);
@@ -174,6 +188,15 @@ ReadResult TcpSocketSession::Read(std::size_t maxBytes) {
 
 Status TcpSocketSession::SetTimeout(int ms) {
   if (fd_ < 0) return status::kErrorInvalidObject;
+  // Zero means "no time-out" to the socket; our zero never blocks at all (MSG_DONTWAIT).
+  timeval tv{};
+  if (ms > 0) {
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+  }
+  if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0 ||
+      ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0)
+    return status::kErrorSystem;
   timeoutMs_ = ms;
   return status::kSuccess;
 }

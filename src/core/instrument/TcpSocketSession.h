@@ -15,7 +15,7 @@ class TcpSocketSession final : public Session {
   // Default read/write time-out, as a VISA session starts with.
   static constexpr int kDefaultTimeoutMs = 2000;
 
-  // Takes ownership of a connected, non-blocking socket.
+  // Takes ownership of a connected socket in blocking mode; its time-outs are set here.
   TcpSocketSession(int fd, std::string resource);
   ~TcpSocketSession() override;
   TcpSocketSession(const TcpSocketSession&) = delete;

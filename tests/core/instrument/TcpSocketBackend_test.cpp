@@ -150,27 +150,52 @@ TEST(TcpSocketBackend, LongAnswerIsReadWholeByReadAnswer) {
 
 TEST(TcpSocketBackend, SilentServerTimesOutAndSessionStaysUsable) {
   LoopbackServer server([](int fd) {
+    ReadLine(fd);      // no answer at all
     ReadLine(fd);
     Send(fd, "+1.2");  // half an answer, then silence
-    ReadLine(fd);      // the client gave up and asks again
+    ReadLine(fd);
     Send(fd, "+4.5E+00\n");
   });
   auto s = Connect(server);
   ASSERT_TRUE(s);
   EXPECT_EQ(s->SetTimeout(150), st::kSuccess);
-  s->Write("read?\n");
-  const auto t0 = std::chrono::steady_clock::now();
-  const ReadResult late = s->Read(1024);
-  const auto waited = std::chrono::steady_clock::now() - t0;
-  EXPECT_EQ(late.status, st::kErrorTimeout);
-  EXPECT_EQ(late.bytes, "+1.2");  // handed over with the time-out, not left for the next answer
-  EXPECT_GE(waited, std::chrono::milliseconds(145));
-  EXPECT_LT(waited, std::chrono::milliseconds(1500));
-
+  for (const char* expected : {"", "+1.2"}) {
+    s->Write("read?\n");
+    const auto t0 = std::chrono::steady_clock::now();
+    const ReadResult late = s->Read(1024);
+    const auto waited = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(late.status, st::kErrorTimeout);
+    EXPECT_EQ(late.bytes, expected);  // handed over with the time-out, not left for the next answer
+    EXPECT_GE(waited, std::chrono::milliseconds(145));
+    EXPECT_LT(waited, std::chrono::milliseconds(1500));
+  }
   s->Write("read?\n");
   const ReadResult next = s->Read(1024);
   EXPECT_EQ(next.status, st::kSuccess);
   EXPECT_EQ(next.bytes, "+4.5E+00\n");
+}
+
+TEST(TcpSocketBackend, ZeroTimeOutOnlyTakesWhatHasArrived) {
+  LoopbackServer server([](int fd) {
+    ReadLine(fd);
+    Send(fd, "ready\n");
+    ReadLine(fd);
+  });
+  auto s = Connect(server);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->SetTimeout(0), st::kSuccess);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(s->Read(1024).status, st::kErrorTimeout);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(100));
+  s->Write("q?\n");
+  ReadResult r;
+  for (int i = 0; i < 200 && r.bytes.empty(); ++i) {  // poll until the answer has come over loopback
+    r = s->Read(1024);
+    if (r.bytes.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(r.status, st::kSuccess);
+  EXPECT_EQ(r.bytes, "ready\n");
+  s->Write("bye\n");
 }
 
 TEST(TcpSocketBackend, PeerClosingIsAnErrorAtOnceNotATimeOut) {
