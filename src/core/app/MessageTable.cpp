@@ -49,7 +49,7 @@ void MessageTable::ReloadIfChanged() {
 namespace {
 
 struct ProcessLanguage {
-  QString section = kEnglishSection;
+  QString section = QStringLiteral("English(U.S)");
   QString fileOverride;
   std::unique_ptr<MessageTable> table;
 };
