@@ -88,22 +88,6 @@ TEST(MessageTable, WriteKeepsTheTableInStepWithTheFile) {
   EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "d"), "未連接裝置");
 }
 
-TEST(MessageTable, DamagedFileGivesEnglishForWhatCannotBeRead) {
-  TempFolder tmp;
-  QByteArray bytes = "[Chinese(Traditional)]\n";
-  bytes += "1000=\xA5\xBC\xB3\x73\xB1\xB5\n";  // Big5 bytes
-  bytes += "1001 has no equals sign\n";
-  bytes += "1002=" + QByteArray(64 * 1024, 'x') + "\n";
-  bytes += "1003=請先選擇裝置\n";
-  WriteText(tmp.File("MERILOG.ini"), bytes);
-  const MessageTable table(tmp.File("MERILOG.ini"));
-  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "No Device Connected"), "No Device Connected");
-  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1001", "Check Device Connection"), "Check Device Connection");
-  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1002", "Select Device"), "Select Device");
-  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1003", "Select Device First"), "請先選擇裝置");
-  EXPECT_EQ(table.Lookup(kSimplifiedChineseSection, u"1003", "Select Device First"), "Select Device First");
-}
-
 TEST(MessageTable, ChooserPositionsMapToSections) {
   EXPECT_EQ(LanguageSectionForIndex(0), "English(U.S)");
   EXPECT_EQ(LanguageSectionForIndex(1), "Chinese(Traditional)");
