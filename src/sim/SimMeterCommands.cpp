@@ -215,7 +215,7 @@ void SimMeter::Configure(Call& c) {
       double v = 0, r = 0;
       if (p == "MIN") v = ranges.front();
       else if (p == "MAX") v = ranges.back();
-      else if (!ParseScpiNumber(p, &v)) return PushError(-104);
+      else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
       if (!SnapUp(ranges, std::fabs(v), &r)) return PushError(-222);
       s.range = r;
       s.autoRange = false;
@@ -314,7 +314,7 @@ void SimMeter::Range(Call& c) {
   double v = 0, r = 0;
   if (p == "MIN") v = ranges.front();
   else if (p == "MAX" || p == "DEF") v = ranges.back();
-  else if (!ParseScpiNumber(p, &v)) return PushError(-104);
+  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
   if (!SnapUp(ranges, std::fabs(v), &r)) return PushError(-222);
   if (fn == Fn::CurrDc && state_.function == Fn::CurrDc && state_.function2 != Fn::None && r < 1)
     return PushError(-221);
@@ -362,7 +362,7 @@ void SimMeter::Nplc(Call& c) {
   if (p == "MIN") v = allowed.front();
   else if (p == "MAX") v = allowed.back();
   else if (p == "DEF") v = model_->defaultNplc;
-  else if (!ParseScpiNumber(p, &v)) return PushError(-104);
+  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
   if (v <= 0 || !SnapUp(allowed, v, &s.nplc)) return PushError(-222);
 }
 
@@ -379,7 +379,7 @@ void SimMeter::Aperture(Call& c) {
   if (p == "MIN") v = kApertures.front();
   else if (p == "MAX") v = kApertures.back();
   else if (p == "DEF") v = 0.1;
-  else if (!ParseScpiNumber(p, &v)) return PushError(-104);
+  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
   if (v <= 0 || !SnapUp(kApertures, v, &state_.aperture)) return PushError(-222);
 }
 
@@ -396,7 +396,7 @@ void SimMeter::Bandwidth(Call& c) {
   if (p == "MIN") v = kBandwidths.front();
   else if (p == "MAX") v = kBandwidths.back();
   else if (p == "DEF") v = 20;
-  else if (!ParseScpiNumber(p, &v)) return PushError(-104);
+  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
   if (v <= 0 || !SnapUp(kBandwidths, v, &state_.bandwidth)) return PushError(-222);
 }
 
@@ -479,7 +479,7 @@ void SimMeter::SampleCount(Call& c) {
   const std::string p = ToUpper(c.cmd.params[0]);
   if (p == "MIN" || p == "DEF") v = 1;
   else if (p == "MAX") v = 50000;
-  else if (!ParseScpiNumber(p, &v)) return PushError(-104);
+  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
   if (v < 1 || v > 50000) return PushError(-222);
   state_.sampleCount = static_cast<int>(std::lround(v));
 }

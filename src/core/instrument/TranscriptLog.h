@@ -1,0 +1,45 @@
+#pragma once
+#include <QFile>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "core/app/Clock.h"
+#include "core/instrument/Session.h"
+
+namespace merilog {
+
+// A text file of every exchange with instruments, one line each:
+//   2026-12-05 20:15:59.123 USB0::0x3A7D::0x6081::SN01::INSTR -> "*IDN?\n"
+//   2026-12-05 20:15:59.125 USB0::0x3A7D::0x6081::SN01::INSTR <- "MERISIM,MODEL 6081,SN01,1.02\n"
+//   2026-12-05 20:16:19.125 USB0::0x3A7D::0x6081::SN01::INSTR <- time-out (-1073807339)
+// Bytes are quoted with C escapes, so line feeds and binary junk stay visible.
+// Each line is flushed at once: whoever debugs a meter sees what happened before a hang.
+class TranscriptLog {
+ public:
+  // Appends to the file (created if missing). Null with a message when it cannot be opened.
+  static std::shared_ptr<TranscriptLog> Open(const std::string& path, std::string* error,
+                                             std::shared_ptr<const Clock> clock = nullptr);
+
+  void Sent(const std::string& resource, std::string_view bytes, Status st);
+  void Received(const std::string& resource, const ReadResult& r);
+  // Anything else worth a line: "open", "close", "clear", "time-out 20000 ms".
+  void Note(const std::string& resource, std::string_view what, Status st = status::kSuccess);
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  TranscriptLog(std::string path, std::shared_ptr<const Clock> clock);
+  void Line(const std::string& resource, std::string_view text);
+
+  std::string path_;
+  std::shared_ptr<const Clock> clock_;
+  QFile file_;
+  std::mutex mutex_;  // one log may serve sessions of several threads (the simulated meter server)
+};
+
+// "*IDN?\n" -> "\"*IDN?\\n\"": printable ASCII as is, the rest as C escapes.
+std::string EscapeBytes(std::string_view bytes);
+
+}  // namespace merilog
