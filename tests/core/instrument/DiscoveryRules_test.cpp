@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "core/instrument/DeviceDiscovery.h"
+#include "core/instrument/DeviceListModel.h"
+#include "support/TestSupport.h"
+
+using namespace merilog;
+
+TEST(DiscoveryRules, ModelNumberMustFollowTheFirstCharacter) {
+  EXPECT_TRUE(IsSupportedIdentification("MERISIM,MODEL 6081,SN1,1.0"));
+  EXPECT_TRUE(IsSupportedIdentification("MERISIM,MR6082,SN1,1.0"));
+  EXPECT_TRUE(IsSupportedIdentification("x6082"));
+  EXPECT_FALSE(IsSupportedIdentification("6081,MERISIM,SN1,1.0"));
+  EXPECT_FALSE(IsSupportedIdentification("6082"));
+  EXPECT_FALSE(IsSupportedIdentification("MERISIM,PSU 3005,SN1,1.0"));
+  EXPECT_FALSE(IsSupportedIdentification(""));
+}
+
+TEST(DiscoveryRules, ShortNamesAndFrontPanelAdaptation) {
+  using C = ControlChange;
+  struct Case {
+    std::string line;
+    bool single;
+    std::string shortName;
+    C cap, tcoupl, label, markers, chooser;
+  };
+  const Case cases[] = {
+      // A model field with a leading blank (" MODEL 6081") is shortened; at position 0 it is kept whole.
+      {" MODEL 6081-USBTMC-SN01", true, "6081-USBTMC-SN01", C::Disable, C::Disable, C::Hide, C::Hide, C::Hide},
+      {"MODEL 6082-GPIB-16", false, "MODEL 6082-GPIB-16", C::Enable, C::Enable, C::Show, C::Show, C::Show},
+      {" QDM-5963 6082-LAN-h", true, "5963 6082-LAN-h", C::Enable, C::Enable, C::Show, C::Show, C::Show},
+      {"A MODEL 6081-6082", true, "6081-6082", C::Enable, C::Enable, C::Show, C::Show, C::Show},  // 6082 first
+      {"P7700A-USBTMC-1", true, "P7700A-USBTMC-1", C::Disable, C::Hide, C::Hide, C::Hide, C::Hide},
+      {"P7700A-USBTMC-1", false, "P7700A-USBTMC-1", C::Disable, C::Disable, C::Enable, C::Show, C::Disable},
+      {"MODEL 6081-USBTMC-SN01", true, "MODEL 6081-USBTMC-SN01", C::Disable, C::Disable, C::Hide, C::Hide, C::Hide},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(ShortDeviceName(c.line), c.shortName);
+    const auto& a = FindFunctionControlAdaptation(ShortDeviceName(c.line), c.single);
+    EXPECT_EQ(a.capButton, c.cap);
+    EXPECT_EQ(a.tcouplButton, c.tcoupl);
+    EXPECT_EQ(a.measurementFunctionLabel, c.label);
+    EXPECT_EQ(a.secondMarkers, c.markers);
+    EXPECT_EQ(a.secondChooser, c.chooser);
+  }
+  EXPECT_EQ(ShortDeviceName("XMODEL 6081-GPIB-5"), "6081-GPIB-5");
+  EXPECT_EQ(ShortDeviceName("No Device Connected"), "No Device Connected");
+}
+
+TEST(DiscoveryRules, ConfiguredLanResourcesInNumberOrder) {
+  test::TempFolder dir;
+  const QString path = dir.File("MERILOG.ini");
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(
+      "[English(U.S)]\n1000=No Device Connected\n"
+      "[Instruments]\n"
+      "Resource10=TCPIP0::10.0.0.10::5025::SOCKET\n"
+      "Resource2 = TCPIP0::10.0.0.2::5025::SOCKET\n"
+      "Resource1=\n"
+      "resource3=TCPIP0::host,with,commas::5025::SOCKET\n"
+      "Other=TCPIP0::10.0.0.99::5025::SOCKET\n"
+      "[Information]\nResource1=TCPIP0::wrong::1::SOCKET\n");
+  f.close();
+  const std::vector<std::string> expected = {"TCPIP0::10.0.0.2::5025::SOCKET", "TCPIP0::host,with,commas::5025::SOCKET",
+                                             "TCPIP0::10.0.0.10::5025::SOCKET"};
+  EXPECT_EQ(ReadConfiguredResources(path), expected);
+
+  auto all = DiscoveryLanResources(path, {"TCPIP0::cli::5025::SOCKET"});
+  ASSERT_EQ(all.size(), 4u);
+  EXPECT_EQ(all.back(), "TCPIP0::cli::5025::SOCKET");
+  EXPECT_TRUE(ReadConfiguredResources(dir.File("missing.ini")).empty());
+}
+
+TEST(DiscoveryRules, EachDialogGetsOnlyItsFields) {
+  DeviceTable table(2);
+  for (int i = 0; i < 2; ++i) {
+    table[i].session = reinterpret_cast<Session*>(0x1000 + i);  // never dereferenced
+    table[i].rawIndex = i + 1;
+    table[i].identification = "idn" + std::to_string(i);
+    table[i].displayName = "name" + std::to_string(i);
+    table[i].resource = "res" + std::to_string(i);
+  }
+  const auto console = HandOverTo(HandOverDialog::CommandConsole, table);
+  EXPECT_EQ(console.deviceCount, 2);
+  EXPECT_EQ(console.devices[1].session, table[1].session);
+  EXPECT_EQ(console.devices[1].displayName, "name1");
+  EXPECT_EQ(console.devices[1].resource, "");
+  const auto reading = HandOverTo(HandOverDialog::ReadingSettings, table);
+  EXPECT_EQ(reading.devices[0].resource, "res0");
+  EXPECT_EQ(reading.devices[0].identification, "");
+  const auto settings = HandOverTo(HandOverDialog::DeviceSettings, table);
+  EXPECT_EQ(settings.devices[1].identification, "idn1");
+  EXPECT_EQ(settings.devices[1].slot, 1);  // the slot, not the raw index
+  EXPECT_EQ(HandOverTo(HandOverDialog::MultipleReadings, {}).deviceCount, 0);
+}
