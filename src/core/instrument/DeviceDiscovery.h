@@ -71,29 +71,4 @@ class DeviceDiscovery {
   DeviceQuery query_{QueryForm::MainWindow};
 };
 
-// The dialogs that get copies of the device entries at each discovery. Each
-// keeps its copy indexed by slot and never closes the sessions.
-enum class HandOverDialog { CommandConsole, MultipleReadings, ReadingSettings, DeviceSettings };
-
-struct HandOverFields {
-  bool session, displayName, resource, identification, slot;
-};
-const HandOverFields& HandOverFieldsFor(HandOverDialog dialog);
-
-struct HandedDevice {
-  Session* session = nullptr;
-  std::string displayName;
-  std::string resource;
-  std::string identification;
-  int slot = -1;
-};
-
-struct DeviceHandOver {
-  std::vector<HandedDevice> devices;  // by slot
-  int deviceCount = 0;
-};
-
-// The copy a dialog gets: only the fields it is given, the rest left empty.
-DeviceHandOver HandOverTo(HandOverDialog dialog, const DeviceTable& devices);
-
 }  // namespace merilog

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/instrument/DeviceDiscovery.h"
+#include "core/instrument/DeviceHandOver.h"
 
 namespace merilog {
 

@@ -19,7 +19,7 @@ constexpr char kUsbPsu[] = "USB0::0x3A7D::0x3303::PS01::INSTR";
 constexpr char kUsb2[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
 constexpr char kGpib[] = "GPIB0::16::INSTR";
 
-SimMeterSpec Spec(std::string resource, std::string model, std::string identification = {}) {
+SimMeterSpec OnBus(std::string resource, std::string model, std::string identification = {}) {
   SimMeterSpec s;
   s.resource = std::move(resource);
   s.model = std::move(model);
@@ -49,10 +49,10 @@ struct Fixture {
   void Add(const SimMeterSpec& spec) { ASSERT_NE(bench->Add(spec), nullptr) << spec.resource; }
   // The usual bench: the GPIB meter is put on first so that the bus order, not the bench order, decides.
   void AddUsualMeters() {
-    Add(Spec(kGpib, "6081"));
-    Add(Spec(kUsb1, "6081"));
-    Add(Spec(kUsbPsu, "PSU"));
-    Add(Spec(kUsb2, "6082"));
+    Add(OnBus(kGpib, "6081"));
+    Add(OnBus(kUsb1, "6081"));
+    Add(OnBus(kUsbPsu, "PSU"));
+    Add(OnBus(kUsb2, "6082"));
   }
   std::string Name(const char* resource) {
     return MakeDeviceDisplayName(bench->Meter(resource)->Identification(), resource);
@@ -114,11 +114,11 @@ TEST(DiscoveryBench, UsbMetersFirstThenGpibUnsupportedOnesKeepTheirRawIndex) {
 
 TEST(DiscoveryBench, RejectedIdentificationsAndSilentInstrumentsGetNoLine) {
   Fixture f;
-  f.Add(Spec(kUsb1, "6081", "6081,MERISIM,SN01,1.0"));  // model number at position 0
-  SimMeterSpec silent = Spec(kUsb2, "6082");
+  f.Add(OnBus(kUsb1, "6081", "6081,MERISIM,SN01,1.0"));  // model number at position 0
+  SimMeterSpec silent = OnBus(kUsb2, "6082");
   silent.faults.silentAfter = 0;
   f.Add(silent);
-  f.Add(Spec(kGpib, "6082"));
+  f.Add(OnBus(kGpib, "6082"));
 
   const auto started = std::chrono::steady_clock::now();
   f.model->InitialiseDevices();
@@ -197,7 +197,7 @@ TEST(DiscoveryBench, RefreshAfterAllMetersLeftShowsTheNoMeterLine) {
 
 TEST(DiscoveryBench, NoMeterAtStartUp) {
   Fixture f;
-  f.Add(Spec(kUsbPsu, "PSU"));
+  f.Add(OnBus(kUsbPsu, "PSU"));
   f.model->InitialiseDevices();
   const auto& s = f.model->State();
   EXPECT_EQ(s.lines, std::vector<std::string>{"No Device Connected"});
@@ -212,8 +212,8 @@ TEST(DiscoveryBench, NoMeterAtStartUp) {
 TEST(DiscoveryBench, MoreThanEightMetersAndLanResourcesAreAllKept) {
   const std::string lan = "TCPIP0::10.0.0.7::5025::SOCKET";
   Fixture f({lan, "tcpip0::10.0.0.7::5025::socket", "TCPIP0::10.9.9.9::5025::SOCKET"});
-  for (int address = 1; address <= 10; ++address) f.Add(Spec("GPIB0::" + std::to_string(address) + "::INSTR", "6081"));
-  f.Add(Spec(lan, "6082"));
+  for (int address = 1; address <= 10; ++address) f.Add(OnBus("GPIB0::" + std::to_string(address) + "::INSTR", "6081"));
+  f.Add(OnBus(lan, "6082"));
   f.model->InitialiseDevices();
 
   ASSERT_EQ(f.model->DeviceCount(), 11);

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "core/instrument/DeviceDiscovery.h"
+#include "core/instrument/DeviceHandOver.h"
 #include "core/instrument/DeviceListModel.h"
 #include "support/TestSupport.h"
 
