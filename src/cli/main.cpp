@@ -6,7 +6,9 @@
 #include <iostream>
 
 #include "cli/CliOptions.h"
+#include "cli/DevicesCommand.h"
 #include "cli/IoCommands.h"
+#include "cli/RecordsCommand.h"
 
 namespace {
 
@@ -16,7 +18,10 @@ void PrintUsage() {
       "commands:\n"
       "  io                          list the I/O backends, whether each is active and why not\n"
       "  find PATTERN                print the resources that match a VISA search pattern\n"
-      "  query RESOURCE COMMAND...   send each command (a line feed is appended), print answers\n",
+      "  query RESOURCE COMMAND...   send each command (a line feed is appended), print answers\n"
+      "  devices                     print the device list as the main window shows it\n"
+      "  records [viewer|chart|burst|settings]\n"
+      "                              list the records of the working folder as that list shows them\n",
       stderr);
 }
 
@@ -40,6 +45,20 @@ int main(int argc, char** argv) {
   if (command == "io") return merilog::cli::RunIoCommand(options, rest);
   if (command == "find") return merilog::cli::RunFindCommand(options, rest);
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);
+  if (command == "records") return merilog::cli::RunRecordsCommand(rest);
+  if (command == "devices") {
+    if (!rest.isEmpty()) {
+      std::cerr << "merilog-cli: devices takes no arguments\n";
+      return 2;
+    }
+    std::string why;
+    auto rm = merilog::MakeResourceManager(options.io, &why);
+    if (!rm) {
+      std::cerr << "merilog-cli: " << why << "\n";
+      return 1;
+    }
+    return merilog::cli::RunDevicesCommand(*rm, options.io.lanResources);
+  }
   if (command == "help" || command == "--help" || command == "-h") {
     PrintUsage();
     return 0;

@@ -1,9 +1,42 @@
 #include "sim/IoSetup.h"
 
+#include "core/instrument/TranscriptBackend.h"
+#include "core/instrument/TranscriptLog.h"
+#include "sim/SimBackend.h"
+#include "sim/SimBench.h"
+
 namespace merilog {
 
 std::unique_ptr<ResourceManager> MakeResourceManager(const IoOptions& options, std::string* error) {
+  std::shared_ptr<TranscriptLog> log;
+  if (!options.transcriptFile.empty()) {
+    std::string why;
+    log = TranscriptLog::Open(options.transcriptFile, &why);
+    if (!log) {
+      if (error) *error = "cannot write the transcript " + options.transcriptFile + ": " + why;
+      return nullptr;
+    }
+  }
+  // Build the backends in a scratch manager, then wrap each for the transcript.
+  ResourceManager plain;
+  if (options.simulate) {
+    std::shared_ptr<sim::SimBench> bench;
+    if (options.benchFile.empty()) {
+      bench = sim::SimBench::Default();
+    } else {
+      std::string why;
+      bench = sim::SimBench::LoadFile(options.benchFile, &why);
+      if (!bench) {
+        if (error) *error = why.empty() ? "cannot load the bench file " + options.benchFile : why;
+        return nullptr;
+      }
+    }
+    plain.AddBackend(std::make_unique<sim::SimBackend>(bench));
+  }
+  AddHardwareBackends(plain, options.lanResources);
+
   auto rm = std::make_unique<ResourceManager>();
+  for (auto& b : plain.TakeBackends()) rm->AddBackend(log ? WithTranscript(std::move(b), log) : std::move(b));
   return rm;
 }
 

@@ -18,6 +18,8 @@ class ResourceManager {
   void AddBackend(std::unique_ptr<Backend> backend);
   const std::vector<std::unique_ptr<Backend>>& Backends() const { return backends_; }
   Backend* FindBackend(const std::string& name) const;
+  // Hands the backends over, leaving this manager empty.
+  std::vector<std::unique_ptr<Backend>> TakeBackends() { return std::move(backends_); }
 
   // Resources of every backend that match the expression: USB first, then GPIB,
   // then LAN, then anything else, each group in the order its backends list them.
