@@ -170,14 +170,30 @@ bool ParseScpiNumber(std::string_view text, double* value) {
     for (auto u : kUnits) knownUnit = knownUnit || upperRest == u;
     if (knownUnit) {
       switch (unit.front()) {
-        case 'p': scale = 1e-12; break;
-        case 'n': scale = 1e-9; break;
-        case 'u': scale = 1e-6; break;
-        case 'm': scale = 1e-3; break;
-        case 'k': case 'K': scale = 1e3; break;
-        case 'M': scale = 1e6; break;
-        case 'G': scale = 1e9; break;
-        default: break;
+        case 'p':
+          scale = 1e-12;
+          break;
+        case 'n':
+          scale = 1e-9;
+          break;
+        case 'u':
+          scale = 1e-6;
+          break;
+        case 'm':
+          scale = 1e-3;
+          break;
+        case 'k':
+        case 'K':
+          scale = 1e3;
+          break;
+        case 'M':
+          scale = 1e6;
+          break;
+        case 'G':
+          scale = 1e9;
+          break;
+        default:
+          break;
       }
     }
   }

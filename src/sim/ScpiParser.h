@@ -9,8 +9,8 @@ namespace merilog::sim {
 
 // One command of a program message, e.g. "SENS:VOLT:DC:RANG 10" or "func?".
 struct ScpiCommand {
-  std::vector<std::string> nodes;   // header nodes, upper-cased, without ':' and '?'
-  bool common = false;              // "*IDN?" and the other IEEE 488.2 common commands
+  std::vector<std::string> nodes;  // header nodes, upper-cased, without ':' and '?'
+  bool common = false;             // "*IDN?" and the other IEEE 488.2 common commands
   bool query = false;
   bool absolute = false;            // the header began with ':'
   std::vector<std::string> params;  // trimmed parameters, quotes kept

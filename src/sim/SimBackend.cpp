@@ -12,9 +12,13 @@ bool SimBackend::IsActive(std::string* whyNot) const {
   return false;
 }
 
-std::vector<std::string> SimBackend::List() { return bench_ ? bench_->Resources() : std::vector<std::string>{}; }
+std::vector<std::string> SimBackend::List() {
+  return bench_ ? bench_->Resources() : std::vector<std::string>{};
+}
 
-bool SimBackend::Handles(const std::string& resource) const { return bench_ && bench_->Meter(resource) != nullptr; }
+bool SimBackend::Handles(const std::string& resource) const {
+  return bench_ && bench_->Meter(resource) != nullptr;
+}
 
 std::unique_ptr<Session> SimBackend::Open(const std::string& resource, Status* status) {
   auto meter = bench_ ? bench_->SharedMeter(resource) : nullptr;

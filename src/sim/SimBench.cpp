@@ -1,15 +1,20 @@
 #include "sim/SimBench.h"
 
 #include <QFile>
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 
 namespace merilog::sim {
 namespace {
 
-bool SameResource(const std::string& a, const std::string& b) { return ToUpper(a) == ToUpper(b); }
+bool SameResource(const std::string& a, const std::string& b) {
+  return ToUpper(a) == ToUpper(b);
+}
 
-std::string Where(const std::string& origin, int line) { return origin + ":" + std::to_string(line) + ": "; }
+std::string Where(const std::string& origin, int line) {
+  return origin + ":" + std::to_string(line) + ": ";
+}
 
 bool ParseWhole(const std::string& text, double* v) {
   // A number and nothing else (no unit) for bench values.
@@ -103,7 +108,8 @@ SimMeter* SimBench::Add(const SimMeterSpec& spec, std::string* error) {
     return nullptr;
   };
   if (!IsSimResourceName(spec.resource))
-    return fail("\"" + spec.resource + "\" is not a resource of the forms USB0::0x3A7D::0x6081::SN01::INSTR, "
+    return fail("\"" + spec.resource +
+                "\" is not a resource of the forms USB0::0x3A7D::0x6081::SN01::INSTR, "
                 "GPIB0::16::INSTR or TCPIP0::host::5025::SOCKET");
   if (Meter(spec.resource)) return fail("\"" + spec.resource + "\" is on the bench already");
   const SimModelInfo* model = FindModel(spec.model);
@@ -124,7 +130,9 @@ SimMeter* SimBench::Add(const SimMeterSpec& spec, std::string* error) {
   return meter.get();
 }
 
-SimMeter* SimBench::Meter(const std::string& resource) const { return SharedMeter(resource).get(); }
+SimMeter* SimBench::Meter(const std::string& resource) const {
+  return SharedMeter(resource).get();
+}
 
 std::shared_ptr<SimMeter> SimBench::SharedMeter(const std::string& resource) const {
   for (const auto& m : meters_)
@@ -228,7 +236,8 @@ std::shared_ptr<SimBench> SimBench::LoadText(const std::string& text, const std:
     if (line[0] == '[') {
       if (line.back() != ']') return fail(lineNo, "a section line must end with ']'");
       const std::string name = ToUpper(Trim(std::string_view(line).substr(1, line.size() - 2)));
-      if (name != "METER") return fail(lineNo, "unknown section [" + line.substr(1, line.size() - 2) + "]; only [meter]");
+      if (name != "METER")
+        return fail(lineNo, "unknown section [" + line.substr(1, line.size() - 2) + "]; only [meter]");
       pending.push_back({});
       pending.back().line = lineNo;
       inMeter = true;

@@ -6,7 +6,9 @@
 
 namespace merilog::sim {
 
-const char* FaultNames() { return "silent-after, drop-after, close-after, delay-ms, garbage-every, long-answer"; }
+const char* FaultNames() {
+  return "silent-after, drop-after, close-after, delay-ms, garbage-every, long-answer";
+}
 
 bool ApplyFault(std::string_view text, SimFaults* faults, std::string* error) {
   const auto eq = text.find('=');
@@ -23,7 +25,8 @@ bool ApplyFault(std::string_view name, std::string_view value, SimFaults* faults
   const auto* last = value.data() + value.size();
   const auto [end, ec] = std::from_chars(first, last, n);
   if (value.empty() || ec != std::errc() || end != last || n < 0 || n > 100000000) {
-    if (error) *error = "fault " + std::string(name) + " needs a whole number from 0, not \"" + std::string(value) + "\"";
+    if (error)
+      *error = "fault " + std::string(name) + " needs a whole number from 0, not \"" + std::string(value) + "\"";
     return false;
   }
   const std::string key = ToUpper(name);

@@ -8,11 +8,11 @@ namespace merilog::sim {
 // Misbehaviour a simulated meter can be told to show. Counts are of answers the
 // meter has produced since power-on.
 struct SimFaults {
-  int silentAfter = -1;   // after this many answers the meter hangs: takes bytes, does and answers nothing
-  int dropAfter = -1;     // after this many answers the meter drops off the bus
-  int closeAfter = -1;    // TCP server only: answers per connection before the server closes it
-  int delayMs = 0;        // every answer comes this late
-  int garbageEvery = 0;   // every n-th answer is garbage (0: never)
+  int silentAfter = -1;             // after this many answers the meter hangs: takes bytes, does and answers nothing
+  int dropAfter = -1;               // after this many answers the meter drops off the bus
+  int closeAfter = -1;              // TCP server only: answers per connection before the server closes it
+  int delayMs = 0;                  // every answer comes this late
+  int garbageEvery = 0;             // every n-th answer is garbage (0: never)
   std::size_t longAnswerBytes = 0;  // answers are stretched to at least this many bytes (0: off)
 };
 

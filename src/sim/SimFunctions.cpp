@@ -29,14 +29,16 @@ const std::array<FunctionInfo, kFunctionCount> kFunctions = {{
 
 }  // namespace
 
-const FunctionInfo& Info(Fn fn) { return kFunctions[static_cast<int>(fn)]; }
+const FunctionInfo& Info(Fn fn) {
+  return kFunctions[static_cast<int>(fn)];
+}
 
 const std::vector<Fn>& SlotFunctions() {
   // The more specific paths first, so a header like "VOLT:DC:RAT:RANG" is
   // claimed by the ratio path and "FREQ:CURR:RANG" by the current path.
-  static const std::vector<Fn> kOrder = {Fn::Ratio, Fn::VoltAc, Fn::VoltDc, Fn::CurrAc, Fn::CurrDc,
-                                         Fn::FreqCurr, Fn::PerCurr, Fn::Freq, Fn::Per, Fn::FRes,
-                                         Fn::Res, Fn::Cont, Fn::Diode, Fn::Temp, Fn::TCouple, Fn::Cap};
+  static const std::vector<Fn> kOrder = {Fn::Ratio,   Fn::VoltAc, Fn::VoltDc,  Fn::CurrAc, Fn::CurrDc, Fn::FreqCurr,
+                                         Fn::PerCurr, Fn::Freq,   Fn::Per,     Fn::FRes,   Fn::Res,    Fn::Cont,
+                                         Fn::Diode,   Fn::Temp,   Fn::TCouple, Fn::Cap};
   return kOrder;
 }
 

@@ -9,8 +9,25 @@ namespace merilog::sim {
 
 // Measurement functions of the meter family. FreqCurr and PerCurr exist only as
 // 2ND functions; None is the 2ND function "NONE".
-enum class Fn { VoltDc, CurrDc, VoltAc, CurrAc, Res, FRes, Freq, Per, Cont, Diode, Temp, Ratio, TCouple, Cap,
-                FreqCurr, PerCurr, None };
+enum class Fn {
+  VoltDc,
+  CurrDc,
+  VoltAc,
+  CurrAc,
+  Res,
+  FRes,
+  Freq,
+  Per,
+  Cont,
+  Diode,
+  Temp,
+  Ratio,
+  TCouple,
+  Cap,
+  FreqCurr,
+  PerCurr,
+  None
+};
 constexpr int kFunctionCount = static_cast<int>(Fn::None) + 1;
 
 // Which range list a function uses.
@@ -21,10 +38,10 @@ struct FunctionInfo {
   const char* path;    // SCPI header path, e.g. "VOLTage[:DC]"
   const char* answer;  // as answered to "func?" / "func2?" (without quotes)
   RangeKind range;
-  bool nplc;           // integration time in power-line cycles
-  bool aperture;       // gate time (frequency and period family)
-  double typical;      // a typical reading in base units, for the simulated signal
-  double noise;        // relative noise at 1 PLC
+  bool nplc;       // integration time in power-line cycles
+  bool aperture;   // gate time (frequency and period family)
+  double typical;  // a typical reading in base units, for the simulated signal
+  double noise;    // relative noise at 1 PLC
 };
 
 const FunctionInfo& Info(Fn fn);

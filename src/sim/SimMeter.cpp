@@ -1,6 +1,7 @@
 #include "sim/SimMeter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace merilog::sim {
@@ -25,20 +26,34 @@ std::string SerialFromResource(const std::string& resource) {
 
 const char* ErrorText(int code) {
   switch (code) {
-    case -100: return "Command error";
-    case -102: return "Syntax error";
-    case -104: return "Data type error";
-    case -108: return "Parameter not allowed";
-    case -109: return "Missing parameter";
-    case -113: return "Undefined header";
-    case -221: return "Settings conflict";
-    case -222: return "Data out of range";
-    case -224: return "Illegal parameter value";
-    case -230: return "Data corrupt or stale";
-    case -350: return "Queue overflow";
-    case -410: return "Query INTERRUPTED";
-    case -420: return "Query UNTERMINATED";
-    default: return "Error";
+    case -100:
+      return "Command error";
+    case -102:
+      return "Syntax error";
+    case -104:
+      return "Data type error";
+    case -108:
+      return "Parameter not allowed";
+    case -109:
+      return "Missing parameter";
+    case -113:
+      return "Undefined header";
+    case -221:
+      return "Settings conflict";
+    case -222:
+      return "Data out of range";
+    case -224:
+      return "Illegal parameter value";
+    case -230:
+      return "Data corrupt or stale";
+    case -350:
+      return "Queue overflow";
+    case -410:
+      return "Query INTERRUPTED";
+    case -420:
+      return "Query UNTERMINATED";
+    default:
+      return "Error";
   }
 }
 
@@ -91,10 +106,14 @@ void SimMeter::PushError(int code) {
   } else {
     q.emplace_back(code, ErrorText(code));
   }
-  if (code <= -100 && code > -200) state_.esr |= 32;  // command error
-  else if (code <= -200 && code > -300) state_.esr |= 16;  // execution error
-  else if (code <= -300 && code > -400) state_.esr |= 8;  // device-specific error
-  else if (code <= -400) state_.esr |= 4;  // query error
+  if (code <= -100 && code > -200)
+    state_.esr |= 32;  // command error
+  else if (code <= -200 && code > -300)
+    state_.esr |= 16;  // execution error
+  else if (code <= -300 && code > -400)
+    state_.esr |= 8;  // device-specific error
+  else if (code <= -400)
+    state_.esr |= 4;  // query error
 }
 
 bool SimMeter::DropDue() {
@@ -305,13 +324,15 @@ void SimMeter::Reset() {
     s.autoRange = true;
     s.nplc = model_->defaultNplc;
   }
-  fresh.coefficients = {0.00385, 0.10863, 1.4999, 100, 100, -1.2579994e-4, 1.0811254e-5, -2.9e-4, 2.6e-5, 3.7e-6,
-                        1.032e-3, 2.387e-4, 1.58e-7};
+  fresh.coefficients = {0.00385, 0.10863, 1.4999, 100,      100,      -1.2579994e-4, 1.0811254e-5,
+                        -2.9e-4, 2.6e-5,  3.7e-6, 1.032e-3, 2.387e-4, 1.58e-7};
   fresh.scan.functions.assign(static_cast<std::size_t>(channels_), Fn::None);
   state_ = std::move(fresh);
 }
 
-std::vector<double> SimMeter::Ranges(Fn fn) const { return RangesFor(*model_, fn, capMaxRange_); }
+std::vector<double> SimMeter::Ranges(Fn fn) const {
+  return RangesFor(*model_, fn, capMaxRange_);
+}
 
 double SimMeter::AutoRange(Fn fn) const {
   const auto ranges = Ranges(fn);

@@ -36,9 +36,10 @@ class SimMeter {
   // line feed, is a complete message. A new query while an answer is unread
   // discards that answer (-410, as IEEE 488.2 prescribes).
   Status Write(std::string_view bytes);
-  // Up to maxBytes of the pending answer. Nothing pending, or an answer later than
-  // timeoutMs (negative: no limit): kErrorTimeout at once, without waiting; a late
-  // answer comes that much nearer. Off the bus: kErrorConnectionLost.
+  // Up to maxBytes of the pending answer. Nothing is ever waited for: an answer
+  // that comes within timeoutMs (negative: no limit) is there at once; nothing
+  // pending, or an answer later than that, gives kErrorTimeout at once, and the
+  // late answer comes that much nearer. Off the bus: kErrorConnectionLost.
   ReadResult Read(std::size_t maxBytes, int timeoutMs);
   // The whole pending answer and how late it is, for a server that really waits.
   bool TakeAnswer(std::string* bytes, int* delayMs);
@@ -73,6 +74,10 @@ class SimMeter {
   void Emit(std::string answer);
   bool DropDue();
   void PushError(int code);
+  bool Refuse(int code) {
+    PushError(code);
+    return false;
+  }
 
   // Measurement helpers.
   double Measure(Fn fn, int channel);
@@ -85,6 +90,7 @@ class SimMeter {
 
   // Command handlers (SimMeterCommands.cpp).
   bool NeedParams(Call& c, std::size_t min, std::size_t max);
+  bool ConfigureFunction(Call& c);
   void Idn(Call& c);
   void Rst(Call& c);
   void Cls(Call& c);

@@ -23,16 +23,18 @@ bool SnapUp(const std::vector<double>& allowed, double v, double* out) {
   return false;
 }
 
-std::string FormatInt(long long v) { return std::to_string(v); }
+std::string FormatInt(long long v) {
+  return std::to_string(v);
+}
 
 struct CoefficientLimit {
   double min, max;
 };
 // Same order as the Coefficient enumeration.
 constexpr CoefficientLimit kCoefficientLimits[kCoefficientCount] = {
-    {0, 0.01}, {0, 1}, {0, 5}, {10, 1000},                  // USER RTD: alpha, beta, delta, R-zero
-    {10, 1000}, {-1, 1}, {-1, 1}, {-1, 1}, {-1, 1}, {-1, 1},  // SPRTD: R-zero, A4, B4, A7, B7, C7
-    {0, 0.01}, {0, 0.01}, {0, 0.01},                        // NTC thermistor: A, B, C
+    {0, 0.01},  {0, 1},    {0, 5},    {10, 1000},                    // USER RTD: alpha, beta, delta, R-zero
+    {10, 1000}, {-1, 1},   {-1, 1},   {-1, 1},    {-1, 1}, {-1, 1},  // SPRTD: R-zero, A4, B4, A7, B7, C7
+    {0, 0.01},  {0, 0.01}, {0, 0.01},                                // NTC thermistor: A, B, C
 };
 
 }  // namespace
@@ -186,7 +188,9 @@ void SimMeter::Stb(Call& c) {
 void SimMeter::Tst(Call& c) {
   if (NeedParams(c, 0, 0)) Reply(c, "0");
 }
-void SimMeter::NoOp(Call& c) { NeedParams(c, 0, 0); }
+void SimMeter::NoOp(Call& c) {
+  NeedParams(c, 0, 0);
+}
 
 void SimMeter::SystemError(Call& c) {
   if (!NeedParams(c, 0, 0)) return;
@@ -201,10 +205,10 @@ void SimMeter::SystemVersion(Call& c) {
 
 // --- Function selection and readings ---
 
-void SimMeter::Configure(Call& c) {
-  if (!NeedParams(c, 0, 2)) return;
+bool SimMeter::ConfigureFunction(Call& c) {
+  if (!NeedParams(c, 0, 2)) return false;
   const Fn fn = c.fn;
-  if (!HasFunction(*model_, fn) || fn == Fn::FreqCurr || fn == Fn::PerCurr) return PushError(-113);
+  if (!HasFunction(*model_, fn) || fn == Fn::FreqCurr || fn == Fn::PerCurr) return Refuse(-113);
   FunctionSettings& s = state_.settings[static_cast<int>(fn)];
   if (!c.cmd.params.empty() && !c.cmd.params[0].empty() && Info(fn).range != RangeKind::None) {
     const std::string p = ToUpper(c.cmd.params[0]);
@@ -213,10 +217,13 @@ void SimMeter::Configure(Call& c) {
     } else {
       const auto ranges = Ranges(fn);
       double v = 0, r = 0;
-      if (p == "MIN") v = ranges.front();
-      else if (p == "MAX") v = ranges.back();
-      else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
-      if (!SnapUp(ranges, std::fabs(v), &r)) return PushError(-222);
+      if (p == "MIN")
+        v = ranges.front();
+      else if (p == "MAX")
+        v = ranges.back();
+      else if (!ParseScpiNumber(c.cmd.params[0], &v))
+        return Refuse(-104);
+      if (!SnapUp(ranges, std::fabs(v), &r)) return Refuse(-222);
       s.range = r;
       s.autoRange = false;
     }
@@ -228,6 +235,11 @@ void SimMeter::Configure(Call& c) {
   state_.sampleCount = 1;
   state_.memory.clear();
   state_.memoryFromScan = false;
+  return true;
+}
+
+void SimMeter::Configure(Call& c) {
+  ConfigureFunction(c);
 }
 
 void SimMeter::ConfigureQuery(Call& c) {
@@ -242,8 +254,7 @@ void SimMeter::ConfigureQuery(Call& c) {
 }
 
 void SimMeter::MeasureQuery(Call& c) {
-  Configure(c);
-  if (state_.function == c.fn) Reply(c, ReadingsText());
+  if (ConfigureFunction(c)) Reply(c, ReadingsText());
 }
 
 void SimMeter::ReadQuery(Call& c) {
@@ -312,9 +323,12 @@ void SimMeter::Range(Call& c) {
   if (!NeedParams(c, 1, 1)) return;
   const std::string p = ToUpper(c.cmd.params[0]);
   double v = 0, r = 0;
-  if (p == "MIN") v = ranges.front();
-  else if (p == "MAX" || p == "DEF") v = ranges.back();
-  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
+  if (p == "MIN")
+    v = ranges.front();
+  else if (p == "MAX" || p == "DEF")
+    v = ranges.back();
+  else if (!ParseScpiNumber(c.cmd.params[0], &v))
+    return PushError(-104);
   if (!SnapUp(ranges, std::fabs(v), &r)) return PushError(-222);
   if (fn == Fn::CurrDc && state_.function == Fn::CurrDc && state_.function2 != Fn::None && r < 1)
     return PushError(-221);
@@ -359,10 +373,14 @@ void SimMeter::Nplc(Call& c) {
   if (!NeedParams(c, 1, 1)) return;
   const std::string p = ToUpper(c.cmd.params[0]);
   double v = 0;
-  if (p == "MIN") v = allowed.front();
-  else if (p == "MAX") v = allowed.back();
-  else if (p == "DEF") v = model_->defaultNplc;
-  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
+  if (p == "MIN")
+    v = allowed.front();
+  else if (p == "MAX")
+    v = allowed.back();
+  else if (p == "DEF")
+    v = model_->defaultNplc;
+  else if (!ParseScpiNumber(c.cmd.params[0], &v))
+    return PushError(-104);
   if (v <= 0 || !SnapUp(allowed, v, &s.nplc)) return PushError(-222);
 }
 
@@ -376,10 +394,14 @@ void SimMeter::Aperture(Call& c) {
   if (!NeedParams(c, 1, 1)) return;
   double v = 0;
   const std::string p = ToUpper(c.cmd.params[0]);
-  if (p == "MIN") v = kApertures.front();
-  else if (p == "MAX") v = kApertures.back();
-  else if (p == "DEF") v = 0.1;
-  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
+  if (p == "MIN")
+    v = kApertures.front();
+  else if (p == "MAX")
+    v = kApertures.back();
+  else if (p == "DEF")
+    v = 0.1;
+  else if (!ParseScpiNumber(c.cmd.params[0], &v))
+    return PushError(-104);
   if (v <= 0 || !SnapUp(kApertures, v, &state_.aperture)) return PushError(-222);
 }
 
@@ -393,10 +415,14 @@ void SimMeter::Bandwidth(Call& c) {
   if (!NeedParams(c, 1, 1)) return;
   double v = 0;
   const std::string p = ToUpper(c.cmd.params[0]);
-  if (p == "MIN") v = kBandwidths.front();
-  else if (p == "MAX") v = kBandwidths.back();
-  else if (p == "DEF") v = 20;
-  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
+  if (p == "MIN")
+    v = kBandwidths.front();
+  else if (p == "MAX")
+    v = kBandwidths.back();
+  else if (p == "DEF")
+    v = 20;
+  else if (!ParseScpiNumber(c.cmd.params[0], &v))
+    return PushError(-104);
   if (v <= 0 || !SnapUp(kBandwidths, v, &state_.bandwidth)) return PushError(-222);
 }
 
@@ -407,10 +433,14 @@ void SimMeter::Unit(Call& c) {
   }
   if (!NeedParams(c, 1, 1)) return;
   const std::string p = ToUpper(c.cmd.params[0]);
-  if (p == "C" || p == "CEL") state_.unit = 'C';
-  else if (p == "F" || p == "FAR") state_.unit = 'F';
-  else if (p == "K") state_.unit = 'K';
-  else PushError(-224);
+  if (p == "C" || p == "CEL")
+    state_.unit = 'C';
+  else if (p == "F" || p == "FAR")
+    state_.unit = 'F';
+  else if (p == "K")
+    state_.unit = 'K';
+  else
+    PushError(-224);
 }
 
 void SimMeter::Transducer(Call& c) {
@@ -420,9 +450,12 @@ void SimMeter::Transducer(Call& c) {
   }
   if (!NeedParams(c, 1, 1)) return;
   const std::string p = ToUpper(c.cmd.params[0]);
-  if (p == "RTD") state_.fourWire = false;
-  else if (p == "FRTD") state_.fourWire = true;
-  else PushError(-224);
+  if (p == "RTD")
+    state_.fourWire = false;
+  else if (p == "FRTD")
+    state_.fourWire = true;
+  else
+    PushError(-224);
 }
 
 void SimMeter::RtdType(Call& c) {
@@ -477,9 +510,12 @@ void SimMeter::SampleCount(Call& c) {
   if (!NeedParams(c, 1, 1)) return;
   double v = 0;
   const std::string p = ToUpper(c.cmd.params[0]);
-  if (p == "MIN" || p == "DEF") v = 1;
-  else if (p == "MAX") v = 50000;
-  else if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
+  if (p == "MIN" || p == "DEF")
+    v = 1;
+  else if (p == "MAX")
+    v = 50000;
+  else if (!ParseScpiNumber(c.cmd.params[0], &v))
+    return PushError(-104);
   if (v < 1 || v > 50000) return PushError(-222);
   state_.sampleCount = static_cast<int>(std::lround(v));
 }

@@ -17,8 +17,22 @@ struct FunctionSettings {
 };
 
 // Temperature-sensor coefficients, by position in SimMeterState::coefficients.
-enum Coefficient { kRtdAlpha, kRtdBeta, kRtdDelta, kRtdRZero, kSprtdRZero, kSprtdA4, kSprtdB4, kSprtdAx,
-                   kSprtdBx, kSprtdCx, kNtcA, kNtcB, kNtcC, kCoefficientCount };
+enum Coefficient {
+  kRtdAlpha,
+  kRtdBeta,
+  kRtdDelta,
+  kRtdRZero,
+  kSprtdRZero,
+  kSprtdA4,
+  kSprtdB4,
+  kSprtdAx,
+  kSprtdBx,
+  kSprtdCx,
+  kNtcA,
+  kNtcB,
+  kNtcC,
+  kCoefficientCount
+};
 
 // A scan set up on the scanner card and, once started, its progress.
 struct ScanState {
@@ -30,7 +44,7 @@ struct ScanState {
   std::int64_t startMs = 0;   // clock time of the start
   std::vector<int> channels;  // 0-based channels in reading order
   std::uint64_t firstReading = 0;
-  int abortedAt = -1;         // readings done when it was aborted
+  int abortedAt = -1;  // readings done when it was aborted
 };
 
 struct PowerSupplyState {
@@ -52,7 +66,7 @@ struct SimMeterState {
   std::string tcoupleType = "K";
   std::array<double, kCoefficientCount> coefficients{};
   int sampleCount = 1;
-  std::string memory;     // readings kept by INIT for FETCh?
+  std::string memory;  // readings kept by INIT for FETCh?
   bool memoryFromScan = false;
   ScanState scan;
   PowerSupplyState psu;

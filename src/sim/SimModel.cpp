@@ -81,28 +81,38 @@ bool HasFunction(const SimModelInfo& model, Fn fn) {
   if (!model.meter) return false;
   switch (fn) {
     case Fn::TCouple:
-    case Fn::Cap: return model.tcoupleAndCap;
+    case Fn::Cap:
+      return model.tcoupleAndCap;
     case Fn::FreqCurr:
-    case Fn::PerCurr: return model.dual;
-    case Fn::None: return false;
-    default: return true;
+    case Fn::PerCurr:
+      return model.dual;
+    case Fn::None:
+      return false;
+    default:
+      return true;
   }
 }
 
 std::vector<double> RangesFor(const SimModelInfo& model, Fn fn, double capMaxRange) {
   switch (Info(fn).range) {
-    case RangeKind::DcVolt: return {0.1, 1, 10, 100, 1000};
+    case RangeKind::DcVolt:
+      return {0.1, 1, 10, 100, 1000};
     // The top AC voltage range is reported as 1000 although it is rated for 750 V.
-    case RangeKind::AcVolt: return {0.1, 1, 10, 100, 1000};
-    case RangeKind::DcCurr: return model.dcCurrentRanges;
-    case RangeKind::AcCurr: return model.acCurrentRanges;
-    case RangeKind::Ohm: return {100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    case RangeKind::AcVolt:
+      return {0.1, 1, 10, 100, 1000};
+    case RangeKind::DcCurr:
+      return model.dcCurrentRanges;
+    case RangeKind::AcCurr:
+      return model.acCurrentRanges;
+    case RangeKind::Ohm:
+      return {100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
     case RangeKind::Cap: {
       std::vector<double> r = {1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2};
       r.erase(std::remove_if(r.begin(), r.end(), [&](double v) { return v > capMaxRange * 1.0000001; }), r.end());
       return r;
     }
-    case RangeKind::None: break;
+    case RangeKind::None:
+      break;
   }
   return {};
 }
@@ -115,8 +125,7 @@ bool SecondAllowed(const SimModelInfo& model, Fn primary, Fn second) {
   static const std::vector<std::pair<Fn, std::vector<Fn>>> kPairs = {
       {Fn::VoltDc, {Fn::CurrDc, Fn::VoltAc, Fn::Freq, Fn::Per, Fn::TCouple}},
       {Fn::VoltAc, {Fn::VoltDc, Fn::CurrDc, Fn::Freq, Fn::Per, Fn::TCouple}},
-      {Fn::CurrDc,
-       {Fn::VoltDc, Fn::VoltAc, Fn::CurrAc, Fn::Freq, Fn::Per, Fn::FreqCurr, Fn::PerCurr, Fn::TCouple}},
+      {Fn::CurrDc, {Fn::VoltDc, Fn::VoltAc, Fn::CurrAc, Fn::Freq, Fn::Per, Fn::FreqCurr, Fn::PerCurr, Fn::TCouple}},
       {Fn::CurrAc, {Fn::CurrDc, Fn::FreqCurr, Fn::PerCurr, Fn::TCouple}},
       {Fn::Res, {Fn::TCouple}},
       {Fn::FRes, {Fn::TCouple}},
@@ -125,8 +134,8 @@ bool SecondAllowed(const SimModelInfo& model, Fn primary, Fn second) {
       {Fn::Freq, {Fn::VoltDc, Fn::CurrDc, Fn::VoltAc, Fn::Per, Fn::TCouple}},
       {Fn::Per, {Fn::VoltDc, Fn::CurrDc, Fn::VoltAc, Fn::Freq, Fn::TCouple}},
       {Fn::TCouple,
-       {Fn::VoltDc, Fn::CurrDc, Fn::Res, Fn::FRes, Fn::VoltAc, Fn::CurrAc, Fn::Freq, Fn::Per, Fn::FreqCurr,
-        Fn::PerCurr, Fn::Cap, Fn::Temp}},
+       {Fn::VoltDc, Fn::CurrDc, Fn::Res, Fn::FRes, Fn::VoltAc, Fn::CurrAc, Fn::Freq, Fn::Per, Fn::FreqCurr, Fn::PerCurr,
+        Fn::Cap, Fn::Temp}},
   };
   for (const auto& [p, allowed] : kPairs)
     if (p == primary) return std::find(allowed.begin(), allowed.end(), second) != allowed.end();

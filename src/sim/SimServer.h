@@ -8,8 +8,8 @@
 namespace merilog::sim {
 
 struct SimServerOptions {
-  std::string bindAddress = "127.0.0.1";  // IPv4; only loopback unless the user asks otherwise
-  int port = 0;                           // 0: a free port chosen by the system
+  std::string bindAddress = "127.0.0.1";      // IPv4; only loopback unless the user asks otherwise
+  int port = 0;                               // 0: a free port chosen by the system
   std::shared_ptr<TranscriptLog> transcript;  // null: none
 };
 

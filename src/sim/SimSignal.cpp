@@ -13,7 +13,9 @@ std::uint64_t SplitMix(std::uint64_t x) {
   return x ^ (x >> 31);
 }
 
-double Unit(std::uint64_t h) { return static_cast<double>(h >> 11) * (1.0 / 9007199254740992.0); }  // [0, 1)
+double Unit(std::uint64_t h) {
+  return static_cast<double>(h >> 11) * (1.0 / 9007199254740992.0);
+}  // [0, 1)
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDriftPeriod = 997.0;  // readings per drift cycle
@@ -28,7 +30,8 @@ std::uint64_t SimSignal::Hash(std::uint64_t a, std::uint64_t b, std::uint64_t c)
 double SimSignal::Level(Fn fn, int channel) const {
   const double typical = Info(fn).typical;
   // Each meter and channel sits a little apart so that two traces never coincide.
-  const double spread = 0.1 * (Unit(Hash(static_cast<std::uint64_t>(fn), static_cast<std::uint64_t>(channel), 1)) - 0.5);
+  const double spread =
+      0.1 * (Unit(Hash(static_cast<std::uint64_t>(fn), static_cast<std::uint64_t>(channel), 1)) - 0.5);
   const double channelStep = channel > 0 ? 0.5 + 0.1 * channel : 1.0;
   return typical * channelStep * (1.0 + spread);
 }

@@ -129,11 +129,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
       return 2;
     }
-    const SimMeter* chosen = resource.empty() ? (bench->Meters().empty() ? nullptr : bench->Meters().front().get())
-                                              : bench->Meter(resource);
+    const SimMeter* chosen =
+        resource.empty() ? (bench->Meters().empty() ? nullptr : bench->Meters().front().get()) : bench->Meter(resource);
     if (!chosen) {
       std::fprintf(stderr, "merilog-simmeter: %s\n",
-                   resource.empty() ? "the bench file has no meter" : ("no meter \"" + resource + "\" in the bench file").c_str());
+                   resource.empty() ? "the bench file has no meter"
+                                    : ("no meter \"" + resource + "\" in the bench file").c_str());
       return 2;
     }
     spec = chosen->Spec();

@@ -1,9 +1,10 @@
+#include "sim/SimBackend.h"
+
 #include <gtest/gtest.h>
 
 #include "core/instrument/DeviceEntry.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
-#include "sim/SimBackend.h"
 #include "sim/SimSession.h"
 
 namespace merilog::sim {

@@ -1,9 +1,11 @@
 // Bench description files: a good file builds the bench it describes; a bad one
 // is refused with a message that names the file, the line and the problem.
-#include <QFile>
+#include "sim/SimBench.h"
+
 #include <gtest/gtest.h>
 
-#include "sim/SimBench.h"
+#include <QFile>
+
 #include "support/TestSupport.h"
 
 namespace merilog::sim {
@@ -97,8 +99,9 @@ TEST(SimBenchTest, BadFilesAreRefusedWithFileLineAndReason) {
             "bench.ini:3: fault silent-after needs a whole number from 0, not \"soon\"");
 
   // Problems of a whole section are reported at its [meter] line.
-  EXPECT_NE(LoadError("\n[meter]\nresource = GPIB0::1::INSTR\nmodel = 9999\n").find("bench.ini:2: unknown model \"9999\""),
-            std::string::npos);
+  EXPECT_NE(
+      LoadError("\n[meter]\nresource = GPIB0::1::INSTR\nmodel = 9999\n").find("bench.ini:2: unknown model \"9999\""),
+      std::string::npos);
   EXPECT_NE(LoadError("[meter]\nresource = COM1\n").find("bench.ini:1: \"COM1\" is not a resource"), std::string::npos);
   EXPECT_NE(LoadError("[meter]\nresource = GPIB0::31::INSTR\n").find("is not a resource"), std::string::npos);
   EXPECT_EQ(LoadError("[meter]\nresource = GPIB0::1::INSTR\n[meter]\nresource = gpib0::1::instr\n"),

@@ -84,7 +84,7 @@ TEST_F(SimFaultsTest, LateAnswerTimesOutShortReadsAndArrivesForALongEnoughOne) {
   ASSERT_EQ(s->Write("func?\n"), status::kSuccess);
   EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);  // 200 of 500 ms
   EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);  // 400 of 500 ms
-  const ReadResult late = s->Read(1024);                    // arrives within the third wait
+  const ReadResult late = s->Read(1024);                   // arrives within the third wait
   EXPECT_EQ(late.status, status::kSuccess);
   EXPECT_EQ(late.bytes, "\"VOLT\"\n");
 

@@ -1,9 +1,9 @@
 // The command set and state of the simulated meters, model by model.
+#include "sim/SimMeter.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
-#include "sim/SimMeter.h"
 
 namespace merilog::sim {
 namespace {
@@ -32,18 +32,31 @@ std::vector<double> Numbers(const std::string& answer) {
 }
 
 // The next error of the queue, as SYST:ERR? answers it.
-std::string NextError(SimMeter& m) { return m.Execute("SYST:ERR?"); }
+std::string NextError(SimMeter& m) {
+  return m.Execute("SYST:ERR?");
+}
 
 TEST(SimMeterTest, FunctionButtonsSelectTheFunctionTheMeterReports) {
   auto m = MakeMeter("6082");
   const std::pair<const char*, const char*> cases[] = {
-      {"CONF:VOLT:DC", "\"VOLT\""},  {"CONF:CURR:DC", "\"CURR\""}, {"CONF:VOLT:AC", "\"VOLT:AC\""},
-      {"CONF:CURR:AC", "\"CURR:AC\""}, {"CONF:RES", "\"RES\""},     {"CONF:FRES", "\"FRES\""},
-      {"CONF:FREQ", "\"FREQ\""},     {"CONF:PER", "\"PER\""},      {"CONF:CONT", "\"CONT\""},
-      {"CONF:DIOD", "\"DIOD\""},     {"CONF:TEMP", "\"TEMP\""},    {"CONF:TCO", "\"TCO\""},
-      {"CONF:CAP", "\"CAP\""},       {"CONF:VOLT:RAT", "\"VOLT:RAT\""},
+      {"CONF:VOLT:DC", "\"VOLT\""},
+      {"CONF:CURR:DC", "\"CURR\""},
+      {"CONF:VOLT:AC", "\"VOLT:AC\""},
+      {"CONF:CURR:AC", "\"CURR:AC\""},
+      {"CONF:RES", "\"RES\""},
+      {"CONF:FRES", "\"FRES\""},
+      {"CONF:FREQ", "\"FREQ\""},
+      {"CONF:PER", "\"PER\""},
+      {"CONF:CONT", "\"CONT\""},
+      {"CONF:DIOD", "\"DIOD\""},
+      {"CONF:TEMP", "\"TEMP\""},
+      {"CONF:TCO", "\"TCO\""},
+      {"CONF:CAP", "\"CAP\""},
+      {"CONF:VOLT:RAT", "\"VOLT:RAT\""},
       // The settings dialog's function words and long forms in any case.
-      {"CONF:DIODE", "\"DIOD\""},    {"CONF:TCOUPLE", "\"TCO\""},  {"configure:voltage:ac", "\"VOLT:AC\""},
+      {"CONF:DIODE", "\"DIOD\""},
+      {"CONF:TCOUPLE", "\"TCO\""},
+      {"configure:voltage:ac", "\"VOLT:AC\""},
       {":CONFigure:FRESistance", "\"FRES\""},
   };
   for (const auto& [command, answer] : cases) {
@@ -78,7 +91,7 @@ TEST(SimMeterTest, DualModelReadsMainAndSecondFunctionTogether) {
   EXPECT_EQ(m->Execute("func2?"), "\"VOLT:AC\"");
   const auto pair = Numbers(m->Execute("read?"));
   ASSERT_EQ(pair.size(), 2u);
-  EXPECT_NEAR(pair[0], 1.23, 0.1);  // DC volts
+  EXPECT_NEAR(pair[0], 1.23, 0.1);   // DC volts
   EXPECT_NEAR(pair[1], 0.50, 0.05);  // AC volts
 
   // The 2ND names of the settings dialog, with and without ":VOLT".
@@ -394,7 +407,7 @@ TEST_F(ScannerTest, CardSizeAndChannelFunctions) {
 
 TEST_F(ScannerTest, ScanProgressesWithTheClockAndFetchesInChannelOrder) {
   auto m = MakeMeter("P7700A", 10, 7, clock);
-  m->Execute("rout:scan:func 1,\"FRES\"");  // uses channel 6 as its pair
+  m->Execute("rout:scan:func 1,\"FRES\"");     // uses channel 6 as its pair
   m->Execute("rout:scan:func 6,\"VOLT:DC\"");  // not scanned: channel 6 is taken by the pair
   m->Execute("rout:scan:func 2,\"VOLT:DC\"");
   m->Execute("Rout:scan:count 6");
@@ -410,7 +423,7 @@ TEST_F(ScannerTest, ScanProgressesWithTheClockAndFetchesInChannelOrder) {
   const auto values = Numbers(m->Execute("fetch?"));
   ASSERT_EQ(values.size(), 6u);
   for (std::size_t i = 0; i < values.size(); i += 2) {
-    EXPECT_NEAR(values[i], 99.9 * 0.6, 10);  // channel 1, four-wire ohms
+    EXPECT_NEAR(values[i], 99.9 * 0.6, 10);       // channel 1, four-wire ohms
     EXPECT_NEAR(values[i + 1], 1.23 * 0.7, 0.2);  // channel 2, DC volts
   }
   // Fetching again gives the same readings.

@@ -1,7 +1,8 @@
 // merilog-simmeter end to end: a child process, a real socket, a signal to stop it.
+#include <gtest/gtest.h>
+
 #include <QProcess>
 #include <QTcpSocket>
-#include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
 

@@ -10,7 +10,8 @@ TranscriptBackend::TranscriptBackend(std::unique_ptr<Backend> inner, std::shared
 std::unique_ptr<Session> TranscriptBackend::Open(const std::string& resource, Status* status) {
   Status st = status::kSuccess;
   auto session = inner_->Open(resource, &st);
-  log_->Note(resource, "open (" + inner_->Name() + ")", session ? st : (IsSuccess(st) ? status::kErrorResourceNotFound : st));
+  log_->Note(resource, "open (" + inner_->Name() + ")",
+             session ? st : (IsSuccess(st) ? status::kErrorResourceNotFound : st));
   if (status) *status = st;
   if (!session) return nullptr;
   return std::make_unique<TranscriptSession>(std::move(session), log_);

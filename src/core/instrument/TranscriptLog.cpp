@@ -10,11 +10,21 @@ std::string EscapeBytes(std::string_view bytes) {
   s += '"';
   for (unsigned char c : bytes) {
     switch (c) {
-      case '\n': s += "\\n"; break;
-      case '\r': s += "\\r"; break;
-      case '\t': s += "\\t"; break;
-      case '"': s += "\\\""; break;
-      case '\\': s += "\\\\"; break;
+      case '\n':
+        s += "\\n";
+        break;
+      case '\r':
+        s += "\\r";
+        break;
+      case '\t':
+        s += "\\t";
+        break;
+      case '"':
+        s += "\\\"";
+        break;
+      case '\\':
+        s += "\\\\";
+        break;
       default:
         if (c >= 0x20 && c < 0x7F) {
           s += static_cast<char>(c);
@@ -31,7 +41,8 @@ std::string EscapeBytes(std::string_view bytes) {
 
 std::shared_ptr<TranscriptLog> TranscriptLog::Open(const std::string& path, std::string* error,
                                                    std::shared_ptr<const Clock> clock) {
-  std::shared_ptr<TranscriptLog> log(new TranscriptLog(path, clock ? std::move(clock) : std::make_shared<SystemClock>()));
+  std::shared_ptr<TranscriptLog> log(
+      new TranscriptLog(path, clock ? std::move(clock) : std::make_shared<SystemClock>()));
   if (!log->file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
     if (error) *error = "cannot write the transcript " + path + ": " + log->file_.errorString().toStdString();
     return nullptr;

@@ -1,5 +1,6 @@
-#include <QFile>
 #include <gtest/gtest.h>
+
+#include <QFile>
 
 #include "core/instrument/ResourceManager.h"
 #include "core/instrument/TranscriptBackend.h"
