@@ -1,1 +1,177 @@
-int main() { return 0; }
+// Query rates of the three ways of reading a meter, in one run:
+//   sim_queries_per_s         "read?\n" through the in-process simulated meter
+//   socket_queries_per_s      the same through the socket backend against merilog-simmeter
+//   raw_socket_queries_per_s  a bare client writing and reading that server's socket: the limit
+// Each query is sent with the main window's DeviceQuery form and its value parsed with strtod,
+// as the acquisition cycle does. Socket and bare client take turns so that both see the
+// same machine load; each figure is the median of its rounds.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/instrument/QueryDevice.h"
+#include "core/instrument/ResourceManager.h"
+#include "core/instrument/TcpSocketBackend.h"
+#include "sim/SimBackend.h"
+#include "sim/SimBench.h"
+
+namespace {
+
+using merilog::DeviceQuery;
+using merilog::QueryForm;
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr double kRoundSeconds = 1.0;
+constexpr int kRounds = 5;
+constexpr int kWarmUpQueries = 500;
+
+volatile double sink = 0;  // keeps the parsed values alive
+
+// Queries per second of `query` over about kRoundSeconds; false from query stops the run.
+double Rate(const std::function<bool()>& query) {
+  for (int i = 0; i < kWarmUpQueries; ++i)
+    if (!query()) return 0;
+  long count = 0;
+  const auto start = SteadyClock::now();
+  std::chrono::duration<double> elapsed{};
+  do {
+    for (int i = 0; i < 100; ++i)
+      if (!query()) return 0;
+    count += 100;
+    elapsed = SteadyClock::now() - start;
+  } while (elapsed.count() < kRoundSeconds);
+  return count / elapsed.count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+bool QueryOnce(DeviceQuery& q) {
+  const std::string answer = q.Query(0, "read?\n");
+  if (answer.empty()) return false;
+  sink = sink + std::strtod(answer.c_str(), nullptr);
+  return true;
+}
+
+double SimRate() {
+  merilog::ResourceManager rm;
+  auto bench = merilog::sim::SimBench::Default();
+  rm.AddBackend(std::make_unique<merilog::sim::SimBackend>(bench));
+  auto session = rm.Open("USB0::0x3A7D::0x6081::SN01::INSTR");
+  if (!session) return 0;
+  DeviceQuery q(QueryForm::MainWindow);
+  q.SetSessions({session.get()});
+  q.SetSlotMap({0});
+  q.Query(0, "CONF:VOLT:DC\n");
+  std::vector<double> rounds;
+  for (int i = 0; i < kRounds; ++i) rounds.push_back(Rate([&] { return QueryOnce(q); }));
+  return Median(rounds);
+}
+
+// merilog-simmeter on a port of its choosing; stopped when this goes out of scope.
+class SimmeterProcess {
+ public:
+  SimmeterProcess() {
+    process_.setProgram(QStringLiteral(MERILOG_SIMMETER_PATH));
+    process_.setArguments({"--port", "0"});
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+    if (!process_.waitForStarted(10000)) return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+    }
+    const QByteArray line = process_.readLine().trimmed();
+    if (line.startsWith("port: ")) port_ = line.mid(6).toInt();
+  }
+  ~SimmeterProcess() {
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) process_.kill();
+    process_.waitForFinished(3000);
+  }
+  int Port() const { return port_; }
+
+ private:
+  QProcess process_;
+  int port_ = 0;
+};
+
+double SocketRate(int port) {
+  merilog::TcpSocketBackend backend({});
+  merilog::Status status = 0;
+  auto session = backend.Open("TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET", &status);
+  if (!session) return 0;
+  DeviceQuery q(QueryForm::MainWindow);
+  q.SetSessions({session.get()});
+  q.SetSlotMap({0});
+  q.Query(0, "CONF:VOLT:DC\n");
+  return Rate([&] { return QueryOnce(q); });
+}
+
+// The limit: one blocking write and blocking reads up to the line feed, nothing else.
+double RawRate(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return 0;
+  }
+  const int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  const char conf[] = "CONF:VOLT:DC\n";
+  ::write(fd, conf, sizeof conf - 1);
+  char buf[1024];
+  const double rate = Rate([&] {
+    static const char query[] = "read?\n";
+    if (::write(fd, query, sizeof query - 1) != sizeof query - 1) return false;
+    std::size_t got = 0;
+    do {
+      const ssize_t n = ::read(fd, buf + got, sizeof buf - 1 - got);
+      if (n <= 0) return false;
+      got += static_cast<std::size_t>(n);
+    } while (buf[got - 1] != '\n' && got < sizeof buf - 1);
+    buf[got] = '\0';
+    sink = sink + std::strtod(buf, nullptr);
+    return true;
+  });
+  ::close(fd);
+  return rate;
+}
+
+}  // namespace
+
+int main() {
+  std::printf("sim_queries_per_s: %.0f queries/s\n", SimRate());
+  std::fflush(stdout);
+
+  SimmeterProcess server;
+  if (!server.Port()) {
+    std::fprintf(stderr, "merilog-simmeter did not start (%s)\n", MERILOG_SIMMETER_PATH);
+    return 1;
+  }
+  std::vector<double> socket, raw;
+  for (int i = 0; i < kRounds; ++i) {
+    socket.push_back(SocketRate(server.Port()));
+    raw.push_back(RawRate(server.Port()));
+  }
+  const double s = Median(socket), r = Median(raw);
+  std::printf("socket_queries_per_s: %.0f queries/s\n", s);
+  std::printf("raw_socket_queries_per_s: %.0f queries/s\n", r);
+  std::printf("socket_to_raw: %.1f %%\n", r > 0 ? 100.0 * s / r : 0.0);
+  return s > 0 && r > 0 ? 0 : 1;
+}
