@@ -48,7 +48,7 @@ RecordStatus RecordAppender::Start() {
   // written elsewhere (or by an older program) gets one computed once here.
   try {
     SQLite::Database& sql = db_->Sql();
-    SQLite::Transaction txn(sql, SQLite::TransactionBehavior::IMMEDIATE);
+    RecordDatabase::WriteTransaction txn(*db_);
     record_summary::Ensure(sql);
     auto stored = record_summary::Load(sql);
     if (stored && stored->lastRowid == record_summary::LastRowid(sql)) {
@@ -57,7 +57,7 @@ RecordStatus RecordAppender::Start() {
       summary_ = record_summary::Compute(sql);
       record_summary::Store(sql, summary_);
     }
-    txn.commit();
+    txn.Commit();
   } catch (const SQLite::Exception& e) {
     return RecordStatus::Failure(db_->Explain(e));
   }
@@ -115,7 +115,7 @@ RecordStatus RecordAppender::Commit() {
   record_summary::State next = summary_;
   try {
     SQLite::Database& sql = db_->Sql();
-    SQLite::Transaction txn(sql, SQLite::TransactionBehavior::IMMEDIATE);
+    RecordDatabase::WriteTransaction txn(*db_);
     {
       SQLite::Statement insert(sql, "INSERT INTO read (read_value, read_value_2ND, read_time) VALUES (?, ?, ?)");
       for (const Row& r : pending_) {
@@ -130,7 +130,7 @@ RecordStatus RecordAppender::Commit() {
     }
     next.lastRowid = sql.getLastInsertRowid();
     record_summary::Store(sql, next);
-    txn.commit();
+    txn.Commit();
   } catch (const SQLite::Exception& e) {
     // The transaction is rolled back; the rows stay here for the next try.
     lastCommitMs_ = now;  // no retry storm on every append while the disk refuses

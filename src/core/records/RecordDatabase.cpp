@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <cerrno>
 #include <cstring>
@@ -57,6 +58,12 @@ void ApplyWriterSettings(SQLite::Database& db) {
   db.exec("PRAGMA synchronous=FULL");
 }
 
+std::unique_ptr<SQLite::Database> OpenImmutable(const QString& path) {
+  const QByteArray uri = "file:" + QUrl::fromLocalFile(path).path(QUrl::FullyEncoded).toUtf8() + "?immutable=1";
+  return std::make_unique<SQLite::Database>(uri.toStdString(), SQLite::OPEN_READONLY | SQLite::OPEN_URI,
+                                            RecordDatabase::kBusyTimeoutMs);
+}
+
 }  // namespace
 
 QString ExplainRecordFailure(const QString& path, int code, int systemErrno, const QString& detail) {
@@ -82,7 +89,17 @@ QString ExplainRecordFailure(const QString& path, int code, int systemErrno, con
       return OtherError(path, detail);
     case SQLITE_IOERR:
       if (IsDiskFullErrno(systemErrno)) return DiskFull(path);
-      return OtherError(path, systemErrno ? QString::fromLocal8Bit(std::strerror(systemErrno)) : detail);
+      // The engine seldom keeps the system's reason; a refused write is most
+      // often a full disk or a size limit, and the user can check either.
+      switch (code) {
+        case SQLITE_IOERR_WRITE:
+        case SQLITE_IOERR_FSYNC:
+        case SQLITE_IOERR_TRUNCATE:
+        case SQLITE_IOERR_SHMSIZE:
+          return WriteRefused(path);
+        default:
+          return OtherError(path, systemErrno ? QString::fromLocal8Bit(std::strerror(systemErrno)) : detail);
+      }
     default:
       if (IsDiskFullErrno(systemErrno)) return DiskFull(path);
       return OtherError(path, detail);
@@ -94,9 +111,28 @@ RecordDatabase::RecordDatabase(QString path, Access access, std::unique_ptr<SQLi
 
 RecordDatabase::~RecordDatabase() = default;
 
-QString RecordDatabase::Explain(const SQLite::Exception& e) const {
-  return ExplainRecordFailure(path_, e.getExtendedErrorCode(), sqlite3_system_errno(db_->getHandle()),
-                              QString::fromUtf8(e.what()));
+QString RecordDatabase::Explain(const SQLite::Exception& e) {
+  const int sysErr = failedErrno_ ? failedErrno_ : sqlite3_system_errno(db_->getHandle());
+  failedErrno_ = 0;
+  return ExplainRecordFailure(path_, e.getExtendedErrorCode(), sysErr, QString::fromUtf8(e.what()));
+}
+
+RecordDatabase::WriteTransaction::WriteTransaction(RecordDatabase& db) : db_(db) {
+  db_.failedErrno_ = 0;
+  db_.Sql().exec("BEGIN IMMEDIATE");
+  open_ = true;
+}
+
+RecordDatabase::WriteTransaction::~WriteTransaction() {
+  if (!open_) return;
+  db_.failedErrno_ = sqlite3_system_errno(db_.Sql().getHandle());
+  // After a failed COMMIT the engine may have rolled back already; that is fine.
+  db_.Sql().tryExec("ROLLBACK");
+}
+
+void RecordDatabase::WriteTransaction::Commit() {
+  db_.Sql().exec("COMMIT");
+  open_ = false;
 }
 
 RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString& path, Access access) {
@@ -113,7 +149,22 @@ RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString
   std::unique_ptr<RecordDatabase> record(new RecordDatabase(path, access, std::move(db)));
   try {
     ApplyConnectionSettings(record->Sql());
-    if (RecordStatus s = record->CheckTables(); !s) return s;
+    RecordStatus tables;
+    try {
+      tables = record->CheckTables();
+    } catch (const SQLite::Exception& e) {
+      // A log-mode file in a folder where its shared-memory file cannot be
+      // made: with no log left to replay, the file alone is the whole record,
+      // and it is read as it stands.
+      const int code = e.getErrorCode() & 0xff;
+      if (access != Access::Read || (code != SQLITE_CANTOPEN && code != SQLITE_READONLY) || FolderWritable(path) ||
+          QFileInfo::exists(path + QStringLiteral("-wal")))
+        throw;
+      record.reset(new RecordDatabase(path, access, OpenImmutable(path)));
+      ApplyConnectionSettings(record->Sql());
+      tables = record->CheckTables();
+    }
+    if (!tables) return tables;
     if (access == Access::Write) {
       // The engine opens a write-protected file for reading without a word; say so now
       // rather than at the first reading.
@@ -196,7 +247,7 @@ RecordStatus RecordDatabase::WriteSingleRow(const char* table, const char* colum
   const std::string t(table), cols(columns);
   const std::string values = b ? "?, ?" : "?";
   try {
-    SQLite::Transaction txn(*db_);
+    WriteTransaction txn(*this);
     SQLite::Statement count(*db_, "SELECT rowid FROM " + t + " LIMIT 1");
     if (count.executeStep()) {
       if (!editExisting) return {};
@@ -213,7 +264,7 @@ RecordStatus RecordDatabase::WriteSingleRow(const char* table, const char* colum
       add.exec();
     }
     count.reset();
-    txn.commit();
+    txn.Commit();
     return {};
   } catch (const SQLite::Exception& e) {
     return RecordStatus::Failure(Explain(e));

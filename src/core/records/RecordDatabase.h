@@ -38,7 +38,23 @@ class RecordDatabase {
   SQLite::Database& Sql() { return *db_; }
 
   // The text the user sees for a failure of the engine on this file.
-  QString Explain(const SQLite::Exception& e) const;
+  QString Explain(const SQLite::Exception& e);
+
+  // A write transaction that, when left without Commit (a statement threw),
+  // notes the operating system's error before rolling back, so Explain can tell
+  // a full disk from other failures.
+  class WriteTransaction {
+   public:
+    explicit WriteTransaction(RecordDatabase& db);
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    void Commit();
+
+   private:
+    RecordDatabase& db_;
+    bool open_ = false;
+  };
 
   struct StoredDate {
     bool present = false;  // read_date has a row
@@ -68,6 +84,7 @@ class RecordDatabase {
   QString path_;
   Access access_;
   std::unique_ptr<SQLite::Database> db_;
+  int failedErrno_ = 0;  // noted by a WriteTransaction that failed, read by Explain
 };
 
 // Creates a new record file with the three empty tables; read_func2 only for a

@@ -62,6 +62,10 @@ QString CannotCreate(const QString& file, const QString& why) {
 QString DiskFull(const QString& file) {
   return QStringLiteral("The record file \"%1\" cannot be written: the disk is full.").arg(Shown(file));
 }
+QString WriteRefused(const QString& file) {
+  return QStringLiteral("The record file \"%1\" cannot be written: the disk refused the data (it may be full).")
+      .arg(Shown(file));
+}
 QString Damaged(const QString& file, const QString& detail) {
   return QStringLiteral("The record file \"%1\" is damaged (%2).").arg(Shown(file), detail);
 }

@@ -38,6 +38,7 @@ QString InUse(const QString& file);
 QString ReadOnlyFile(const QString& file);
 QString CannotCreate(const QString& file, const QString& why);
 QString DiskFull(const QString& file);
+QString WriteRefused(const QString& file);
 QString Damaged(const QString& file, const QString& detail);
 QString NotFound(const QString& file);
 QString OtherError(const QString& file, const QString& detail);

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "RecordTestSupport.h"
+#include "core/records/RecordAppender.h"
+#include "core/records/RecordFigures.h"
+
+namespace merilog {
+namespace {
+
+using test::Std;
+
+class RecordAppenderTest : public test::RecordFolderFixture {
+ protected:
+  void SetUp() override {
+    test::RecordFolderFixture::SetUp();
+    test::MakeRecord(RecordPath(1), true);
+  }
+  std::unique_ptr<RecordAppender> OpenAppender(AppendPolicy policy = {}) {
+    auto a = RecordAppender::Open(RecordPath(1), policy, [this] { return now_; });
+    EXPECT_TRUE(a.ok()) << Std(a.error());
+    return a.ok() ? std::move(a.value()) : nullptr;
+  }
+  // What another program sees: committed rows only.
+  long long Visible() { return test::RowCount(RecordPath(1)); }
+  RecordStatus Add(RecordAppender& a, double v) { return a.Append(v, kNoSecondValue, QTime(12, 0, 0, 1)); }
+
+  qint64 now_ = 1000;
+};
+
+TEST_F(RecordAppenderTest, CommitsAfter100MsOnAppendOrFlushIfDue) {
+  auto a = OpenAppender();
+  now_ += 10;
+  ASSERT_TRUE(Add(*a, 1).ok());
+  now_ += 40;
+  ASSERT_TRUE(Add(*a, 2).ok());
+  EXPECT_EQ(Visible(), 0);
+  EXPECT_EQ(a->MsUntilDue(), 50);
+  ASSERT_TRUE(a->FlushIfDue().ok());
+  EXPECT_EQ(Visible(), 0);
+
+  now_ += 50;  // 100 ms since the appender opened
+  EXPECT_EQ(a->MsUntilDue(), 0);
+  ASSERT_TRUE(a->FlushIfDue().ok());
+  EXPECT_EQ(Visible(), 2);
+  EXPECT_EQ(a->PendingRows(), 0);
+  EXPECT_EQ(a->MsUntilDue(), -1);
+
+  now_ += 99;
+  ASSERT_TRUE(Add(*a, 3).ok());
+  EXPECT_EQ(Visible(), 2);
+  now_ += 1;
+  ASSERT_TRUE(Add(*a, 4).ok());  // the time rule is checked on every append
+  EXPECT_EQ(Visible(), 4);
+
+  // A slow stream (one reading every two seconds) is committed reading by reading.
+  now_ += 2000;
+  ASSERT_TRUE(Add(*a, 5).ok());
+  EXPECT_EQ(Visible(), 5);
+}
+
+TEST_F(RecordAppenderTest, CommitsEvery1000RowsAndOnFlushAndClose) {
+  auto a = OpenAppender();
+  for (int i = 0; i < 999; ++i) ASSERT_TRUE(Add(*a, i).ok());
+  EXPECT_EQ(Visible(), 0);
+  ASSERT_TRUE(Add(*a, 999).ok());
+  EXPECT_EQ(Visible(), 1000);
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(Add(*a, i).ok());
+  ASSERT_TRUE(a->Flush().ok());
+  EXPECT_EQ(Visible(), 1010);
+  ASSERT_TRUE(Add(*a, 7).ok());
+  ASSERT_TRUE(a->Close().ok());
+  EXPECT_EQ(Visible(), 1011);
+  EXPECT_EQ(a->CommittedRows(), 1011);
+  EXPECT_FALSE(Add(*a, 8).ok());  // closed
+}
+
+TEST_F(RecordAppenderTest, RefusedCommitKeepsTheRowsAndRetriesThem) {
+  auto a = OpenAppender();
+  auto other = test::RawOpen(RecordPath(1));
+  other.exec("BEGIN IMMEDIATE");  // another program holds the write lock
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(Add(*a, i).ok());
+  now_ += 100;
+  RecordStatus s = Add(*a, 5);
+  ASSERT_FALSE(s.ok());
+  EXPECT_TRUE(s.error.contains("Record 1.mdb")) << Std(s.error);
+  EXPECT_TRUE(s.error.contains("in use by another program")) << Std(s.error);
+  EXPECT_TRUE(s.error.contains("6 readings are not saved yet")) << Std(s.error);
+  EXPECT_EQ(a->PendingRows(), 6);
+  other.exec("ROLLBACK");
+
+  ASSERT_TRUE(Add(*a, 6).ok());  // within 100 ms of the refusal: kept waiting
+  EXPECT_EQ(a->PendingRows(), 7);
+  now_ += 100;
+  ASSERT_TRUE(a->FlushIfDue().ok());
+  EXPECT_EQ(Visible(), 7);
+  auto db = test::RawOpen(RecordPath(1), SQLite::OPEN_READONLY);
+  SQLite::Statement q(db, "SELECT read_value FROM read");
+  for (int i = 0; i < 7; ++i) {
+    ASSERT_TRUE(q.executeStep());
+    EXPECT_EQ(q.getColumn(0).getDouble(), i);
+  }
+}
+
+TEST_F(RecordAppenderTest, PendingRowsBeyondTheLimitAreRefusedWithAMessage) {
+  AppendPolicy small;
+  small.batchRows = 2;
+  small.maxPendingRows = 4;
+  auto a = OpenAppender(small);
+  auto other = test::RawOpen(RecordPath(1));
+  other.exec("BEGIN IMMEDIATE");
+  EXPECT_TRUE(Add(*a, 0).ok());
+  EXPECT_FALSE(Add(*a, 1).ok());  // batch due, refused: both kept
+  EXPECT_TRUE(Add(*a, 2).ok());
+  EXPECT_TRUE(Add(*a, 3).ok());
+  RecordStatus refused = Add(*a, 4);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_TRUE(refused.error.contains("cannot take more readings")) << Std(refused.error);
+  EXPECT_EQ(a->PendingRows(), 4);
+  other.exec("ROLLBACK");
+  ASSERT_TRUE(a->Close().ok());
+  EXPECT_EQ(Visible(), 4);
+}
+
+// The summary kept with each batch gives the figures the Part's aggregate query gives.
+TEST_F(RecordAppenderTest, SummaryFiguresEqualTheSqlAggregates) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> d(-1000.0, 1000.0);
+  auto figuresAgree = [&](bool expectSummary) {
+    auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
+    ASSERT_TRUE(db.ok());
+    auto fast = ReadRecordFigures(*db.value());
+    auto sql = ReadRecordFiguresBySql(*db.value());
+    ASSERT_TRUE(fast.ok() && sql.ok());
+    EXPECT_EQ(fast->fromSummary, expectSummary);
+    EXPECT_EQ(fast->value, sql->value);
+    EXPECT_EQ(fast->value2nd, sql->value2nd);
+  };
+
+  {  // an empty record: count 0, no max, min or avg
+    auto a = OpenAppender();
+    ASSERT_TRUE(a->Close().ok());
+    figuresAgree(true);
+  }
+  for (int session = 0; session < 3; ++session) {
+    auto a = OpenAppender();
+    for (int i = 0; i < 2500; ++i) {
+      double v = d(rng);
+      if (i % 97 == 0) v = kOverloadValue;
+      if (i % 89 == 0) v = 0.0;
+      if (i == 1234 && session == 1) v = std::numeric_limits<double>::quiet_NaN();  // stored as NULL
+      const double v2 = i % 3 == 0 ? kNoSecondValue : d(rng);
+      ASSERT_TRUE(a->Append(v, v2, QTime(1, 2, 3, i % 1000)).ok());
+      now_ += 7;
+    }
+    ASSERT_TRUE(a->Close().ok());
+    figuresAgree(true);
+  }
+  {
+    auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
+    auto f = ReadRecordFigures(*db.value());
+    EXPECT_EQ(f->value.count, 7499);
+    EXPECT_EQ(f->value2nd.count, 7500);
+    EXPECT_EQ(*f->value.max, kOverloadValue);
+    EXPECT_EQ(*f->value2nd.max, kNoSecondValue);
+  }
+
+  // Rows added by another program: the summary no longer covers the last row,
+  // so the query answers, until the next appender brings the summary up to date.
+  test::RawOpen(RecordPath(1)).exec("INSERT INTO read (read_value, read_value_2ND) VALUES (-5000, 1)");
+  figuresAgree(false);
+  OpenAppender()->Close();
+  figuresAgree(true);
+}
+
+TEST_F(RecordAppenderTest, FileWithoutSummaryIsAnsweredByTheQuery) {
+  auto raw = test::RawOpen(RecordPath(1));
+  raw.exec("INSERT INTO read (read_value, read_value_2ND, read_time) VALUES (2, 9.9E+21, 'x'), (4, 1, 'y')");
+  auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
+  auto f = ReadRecordFigures(*db.value());
+  ASSERT_TRUE(f.ok());
+  EXPECT_FALSE(f->fromSummary);
+  EXPECT_EQ(f->value.count, 2);
+  EXPECT_EQ(*f->value.avg, 3.0);
+  EXPECT_EQ(*f->value.min, 2.0);
+}
+
+}  // namespace
+}  // namespace merilog

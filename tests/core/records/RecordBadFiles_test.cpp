@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <random>
+
+#include "RecordTestSupport.h"
+#include "core/app/Clock.h"
+#include "core/records/RecordAppender.h"
+#include "core/records/RecordCsv.h"
+#include "core/records/RecordList.h"
+#include "core/records/RecordSession.h"
+#include "support/ScriptedPrompter.h"
+
+namespace merilog {
+namespace {
+
+using test::At;
+using test::Std;
+
+QByteArray ReadBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+bool AnyContains(const QStringList& texts, const QString& a, const QString& b) {
+  for (const QString& t : texts)
+    if (t.contains(a) && t.contains(b)) return true;
+  return false;
+}
+
+class RecordBadFilesTest : public test::RecordFolderFixture {
+ protected:
+  void SetUp() override {
+    test::RecordFolderFixture::SetUp();
+    test::MakeRecord(RecordPath(1), true, At(2024, 1, 2, 3, 4, 5), "DCV", "NONE");
+    test::MakeRecord(RecordPath(7), true, At(2024, 1, 2, 3, 4, 5), "ACV", "NONE");
+  }
+  RecordResult<std::unique_ptr<RecordAppender>> Prepare(int n) {
+    return PrepareRecord(n, "VOLT", "NONE", prompter_, clock_);
+  }
+  test::ScriptedPrompter prompter_;
+  FixedClock clock_{At(2024, 5, 6, 7, 8, 9)};
+};
+
+TEST_F(RecordBadFilesTest, FilesThatAreNoRecordsAreNamedAndLeftAlone) {
+  std::mt19937 rng(3);
+  QByteArray random(8192, '\0');
+  for (char& c : random) c = static_cast<char>(rng());
+  QByteArray older("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+  older.append(QByteArray(4000, '\x5a'));
+  WriteBytes(RecordPath(2), random);
+  WriteBytes(RecordPath(3), older);
+  WriteBytes(RecordPath(4), QByteArray());  // an empty file is an empty database to the engine
+  {
+    auto partial = test::RawOpen(RecordPath(5), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    partial.exec("CREATE TABLE read (read_value DOUBLE, read_value_2ND DOUBLE, read_time TEXT(100))");
+    auto noTime = test::RawOpen(DbfilePath(6), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    noTime.exec("CREATE TABLE read (read_value DOUBLE, read_value_2ND DOUBLE)");
+    noTime.exec("CREATE TABLE read_date (r_date DATETIME)");
+    noTime.exec("CREATE TABLE read_function (r_function1 TEXT(20), r_function2 TEXT(20))");
+  }
+  const QByteArray before5 = ReadBytes(RecordPath(5));
+
+  const RecordList list = ListRecords(RecordListKind::Viewer, folder_);
+  ASSERT_EQ(list.entries.size(), 2u);
+  EXPECT_EQ(list.entries[0].number, 1);
+  EXPECT_EQ(list.entries[1].number, 7);
+  EXPECT_EQ(list.problems.size(), 5) << Std(list.problems.join("\n"));
+  EXPECT_TRUE(AnyContains(list.problems, "Record 2.mdb", "is not a record database"));
+  EXPECT_TRUE(AnyContains(list.problems, "Record 3.mdb", "older database format"));
+  EXPECT_TRUE(AnyContains(list.problems, "Record 4.mdb", "the table read is missing"));
+  EXPECT_TRUE(AnyContains(list.problems, "Record 5.mdb", "the table read_date is missing, the table read_function"));
+  EXPECT_TRUE(AnyContains(list.problems, "DBfile_DB6.mdb", "the column read_time of table read is missing"));
+
+  // The lists of all ten still offer the numbers, without a date.
+  const RecordList all = ListRecords(RecordListKind::MultipleReadings, folder_);
+  ASSERT_EQ(all.entries.size(), 10u);
+  EXPECT_EQ(Std(all.entries[1].label), "Record 2");
+
+  QString continuation;
+  for (int n : {2, 3, 4, 5}) {
+    const RecordCheck c = CheckRecord(n, prompter_, continuation);
+    EXPECT_TRUE(c.error.contains(QStringLiteral("Record %1.mdb").arg(n))) << Std(c.error);
+    auto p = Prepare(n);
+    ASSERT_FALSE(p.ok());
+    EXPECT_TRUE(p.error().contains(QStringLiteral("Record %1.mdb").arg(n))) << Std(p.error());
+  }
+  EXPECT_EQ(ReadBytes(RecordPath(2)), random);
+  EXPECT_EQ(ReadBytes(RecordPath(3)), older);
+  EXPECT_EQ(ReadBytes(RecordPath(5)), before5);
+  auto good = Prepare(7);
+  ASSERT_TRUE(good.ok()) << Std(good.error());
+  EXPECT_TRUE(good.value()->Append(1, kNoSecondValue, QTime(1, 1, 1)).ok());
+  EXPECT_TRUE(good.value()->Close().ok());
+}
+
+TEST_F(RecordBadFilesTest, LockedFileIsReportedAsInUseAndFreedLater) {
+  auto other = std::make_unique<SQLite::Database>(test::RawOpen(RecordPath(1)));
+  other->exec("PRAGMA locking_mode=EXCLUSIVE");
+  other->exec("BEGIN EXCLUSIVE");
+  other->exec("INSERT INTO read (read_value) VALUES (1)");
+
+  auto p = Prepare(1);
+  ASSERT_FALSE(p.ok());
+  EXPECT_EQ(Std(p.error()), Std(QStringLiteral("The record file \"%1\" is in use by another program. Try again when it "
+                                               "has been closed.")
+                                    .arg(RecordPath(1))));
+  const RecordList list = ListRecords(RecordListKind::Chart, folder_);
+  ASSERT_EQ(list.entries.size(), 1u);
+  EXPECT_EQ(list.entries[0].number, 7);
+  EXPECT_TRUE(AnyContains(list.problems, "Record 1.mdb", "in use"));
+
+  other->exec("COMMIT");
+  other.reset();  // the other program closes the file
+  auto again = Prepare(1);
+  ASSERT_TRUE(again.ok()) << Std(again.error());
+  EXPECT_TRUE(again.value()->Close().ok());
+}
+
+// Permissions bind an ordinary user; when the tests run as root the checks run
+// in a child that has become the user nobody.
+TEST_F(RecordBadFilesTest, ReadOnlyFileCanBeListedButNotWritten) {
+  test::HandOverToNobody(base_);
+  const auto r = test::RunInChild(
+      [&](std::string& out) {
+        if (chmod(QFile::encodeName(RecordPath(1)).constData(), 0444) != 0) return 10;
+        const RecordList list = ListRecords(RecordListKind::Viewer, folder_);
+        out += "listed=" + std::to_string(list.entries.size()) + "\n";
+        auto p = Prepare(1);
+        out += "prepare1=" + Std(p.ok() ? QStringLiteral("ok") : p.error()) + "\n";
+        auto q = Prepare(7);
+        out += "prepare7=" + Std(q.ok() ? QStringLiteral("ok") : q.error()) + "\n";
+        if (q.ok()) out += "close7=" + Std(q.value()->Close().ok() ? QStringLiteral("ok") : QStringLiteral("fail"));
+        return 0;
+      },
+      true);
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("listed=2\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("prepare1=The record file \"" + Std(RecordPath(1)) +
+                          "\" is read-only; readings cannot be saved into it."),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("prepare7=ok\nclose7=ok"), std::string::npos) << r.output;
+  EXPECT_EQ(test::RowCount(RecordPath(1)), 0);
+}
+
+TEST_F(RecordBadFilesTest, ReadOnlyFolderCanBeListedButNothingIsCreated) {
+  test::HandOverToNobody(base_);
+  const auto r = test::RunInChild(
+      [&](std::string& out) {
+        if (chmod(QFile::encodeName(folder_).constData(), 0555) != 0) return 10;
+        const RecordList list = ListRecords(RecordListKind::Viewer, folder_);
+        out += "listed=" + std::to_string(list.entries.size()) + " problems=" +
+               std::to_string(list.problems.size()) + "\n" + Std(list.problems.join("\n")) + "\n";
+        auto p = Prepare(8);
+        out += "prepare8=" + Std(p.ok() ? QStringLiteral("ok") : p.error()) + "\n";
+        auto e = Prepare(1);
+        out += "prepare1=" + Std(e.ok() ? QStringLiteral("ok") : e.error()) + "\n";
+        out += "csv=" + std::to_string(static_cast<int>(WriteRecordCsv(RecordPath(1), folder_ + "/x.csv", "").outcome));
+        chmod(QFile::encodeName(folder_).constData(), 0755);
+        return 0;
+      },
+      true);
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("listed=2 problems=0\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("prepare8=The record file \"" + Std(RecordPath(8)) +
+                          "\" cannot be created: its folder is read-only."),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("prepare1=The record file \"" + Std(RecordPath(1)) + "\""), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("prepare1=ok"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("csv=" + std::to_string(static_cast<int>(CsvExport::Outcome::CannotOpen))),
+            std::string::npos)
+      << r.output;
+  EXPECT_FALSE(QFileInfo::exists(RecordPath(8)));
+}
+
+// Appends until the disk refuses, lets room come back, closes; reports what happened.
+std::string FillUntilRefused(const QString& path, const std::function<void()>& makeRoom) {
+  std::string out;
+  auto a = RecordAppender::Open(path);
+  if (!a) return "open=" + Std(a.error());
+  long long appended = 0;
+  QString error;
+  for (; appended < 400000 && error.isEmpty(); ++appended) {
+    RecordStatus s = a.value()->Append(static_cast<double>(appended), kNoSecondValue, QTime(1, 2, 3, 4));
+    if (!s) error = s.error;
+  }
+  out += "error=" + Std(error) + "\n";
+  out += "pending=" + std::to_string(a.value()->PendingRows()) + "\n";
+  makeRoom();
+  RecordStatus closed = a.value()->Close();
+  out += "close=" + Std(closed.ok() ? QStringLiteral("ok") : closed.error) + "\n";
+  out += "appended=" + std::to_string(appended) + "\n";
+  return out;
+}
+
+long long Reported(const std::string& out, const std::string& key) {
+  const size_t at = out.find(key + "=");
+  return at == std::string::npos ? -1 : std::stoll(out.substr(at + key.size() + 1));
+}
+
+// A real full disk: a small memory file system mounted in a private mount
+// namespace of the child (needs the right to mount; skipped without it).
+TEST_F(RecordBadFilesTest, FullDiskIsNamedAndReadingsWaitForRoom) {
+  const QString small = base_ + "/small";
+  ASSERT_TRUE(QDir().mkpath(small));
+  const QString path = RecordFilePath(RecordFileKind::Record, small, 1);
+  const auto r = test::RunInChild(
+      [&](std::string& out) {
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=256k") != 0)
+          return 77;
+        if (!CreateRecordFile(path, true)) return 11;
+        out = FillUntilRefused(path, [&] {
+          mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", MS_REMOUNT, "size=8m");
+        });
+        out += "rows=" + std::to_string(test::RowCount(path)) + "\n";
+        auto raw = test::RawOpen(path, SQLite::OPEN_READONLY);
+        out += "integrity=" + raw.execAndGet("PRAGMA integrity_check").getString() + "\n";
+        return 0;
+      },
+      false);
+  if (r.exitCode == 77) GTEST_SKIP() << "no right to mount a small file system here";
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("error=The record file \"" + Std(path) + "\" cannot be written: the disk is full."),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("readings are not saved yet"), std::string::npos) << r.output;
+  EXPECT_GT(Reported(r.output, "pending"), 0) << r.output;
+  EXPECT_NE(r.output.find("close=ok\n"), std::string::npos) << r.output;
+  EXPECT_GT(Reported(r.output, "appended"), 1000) << r.output;
+  EXPECT_EQ(Reported(r.output, "rows"), Reported(r.output, "appended")) << r.output;
+  EXPECT_NE(r.output.find("integrity=ok\n"), std::string::npos) << r.output;
+}
+
+// A file-size limit makes the operating system refuse writes the way a full
+// disk does, without any right to mount.
+TEST_F(RecordBadFilesTest, RefusedWritesKeepReadingsUntilThereIsRoomAgain) {
+  test::MakeRecord(RecordPath(2), true);
+  const auto r = test::RunInChild(
+      [&](std::string& out) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 512 * 1024;
+        if (setrlimit(RLIMIT_FSIZE, &small) != 0) return 12;
+        out = FillUntilRefused(RecordPath(2), [&] {
+          // Room comes back before the close.
+          setrlimit(RLIMIT_FSIZE, &saved);
+        });
+        return 0;
+      },
+      false);
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_NE(r.output.find("error=The record file \"" + Std(RecordPath(2)) +
+                          "\" cannot be written: the disk refused the data (it may be full)."),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("readings are not saved yet"), std::string::npos) << r.output;
+  EXPECT_GT(Reported(r.output, "pending"), 0) << r.output;
+  EXPECT_NE(r.output.find("close=ok\n"), std::string::npos) << r.output;
+  const long long appended = Reported(r.output, "appended");
+  EXPECT_GT(appended, 1000);
+  // Every reading reached the file once there was room again.
+  auto raw = test::RawOpen(RecordPath(2), SQLite::OPEN_READONLY);
+  EXPECT_EQ(raw.execAndGet("PRAGMA integrity_check").getString(), "ok");
+  EXPECT_EQ(raw.execAndGet("SELECT count(*) FROM read").getInt64(), appended);
+  EXPECT_EQ(raw.execAndGet("SELECT sum(read_value) FROM read").getInt64(), appended * (appended - 1) / 2);
+  EXPECT_EQ(test::RowCount(RecordPath(1)), 0);  // the other records are untouched and readable
+}
+
+}  // namespace
+}  // namespace merilog

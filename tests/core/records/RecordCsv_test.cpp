@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "RecordTestSupport.h"
+#include "core/records/RecordAppender.h"
+#include "core/records/RecordCsv.h"
+
+namespace merilog {
+namespace {
+
+using test::At;
+using test::Std;
+
+std::string ReadAll(const QString& path) {
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+  return f.readAll().toStdString();
+}
+
+class RecordCsvTest : public test::RecordFolderFixture {};
+
+TEST_F(RecordCsvTest, WritesTheViewerFormatWithCrLf) {
+  test::MakeRecord(RecordPath(3), true, At(2024, 3, 5, 14, 3, 27), "DCV", "NONE");
+  {
+    auto a = RecordAppender::Open(RecordPath(3));
+    ASSERT_TRUE(a.ok());
+    a.value()->Append(1.5, kNoSecondValue, QTime(10, 15, 2, 125));
+    a.value()->Append(kOverloadValue, kOverloadValue, QTime(10, 15, 2, 150));
+    a.value()->Append(-0.000123456789012345, 123456.789, QTime(10, 15, 2, 175));
+    a.value()->Append(0.0, 0.005, QTime(23, 59, 59, 999));
+    ASSERT_TRUE(a.value()->Close().ok());
+  }
+  const QString label = RecordLabel(3, RecordDateText(At(2024, 3, 5, 14, 3, 27)), "DCV", "NONE");
+  const QString dateText = CsvDateTextFromLabel(label);
+  EXPECT_EQ(Std(dateText), "( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV NONE");
+
+  const QString out = temp_->File("out.csv");
+  const CsvExport r = WriteRecordCsv(RecordPath(3), out, dateText);
+  EXPECT_EQ(r.outcome, CsvExport::Outcome::Written);
+  EXPECT_EQ(r.rows, 4);
+  EXPECT_EQ(ReadAll(out),
+            "Time,Value ,Value_2ND , ,DateTime : ( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV NONE\r\n"
+            "10:15:02:125,1.50000000000000, \r\n"
+            "10:15:02:150,OVLD,OVLD\r\n"
+            "10:15:02:175,-0.00012345678901,123456.78900000000431\r\n"
+            "23:59:59:999,0.00000000000000,0.00500000000000\r\n");
+}
+
+TEST_F(RecordCsvTest, EmptyRecordNoRecordAndUnopenableFile) {
+  test::MakeRecord(RecordPath(1), true, At(2024, 3, 5, 14, 3, 27));
+  const QString out = temp_->File("empty.csv");
+  EXPECT_EQ(WriteRecordCsv(RecordPath(1), out, "( x )").outcome, CsvExport::Outcome::NoData);
+  EXPECT_EQ(ReadAll(out), "Time,Value ,Value_2ND , ,DateTime : ( x )\r\n");
+
+  EXPECT_EQ(WriteRecordCsv(QString(), out, "( y )").outcome, CsvExport::Outcome::Written);
+  EXPECT_EQ(ReadAll(out), "Time,Value ,Value_2ND , ,DateTime : ( y )\r\n");
+
+  EXPECT_EQ(WriteRecordCsv(RecordPath(1), temp_->File("no/such/folder/x.csv"), "").outcome,
+            CsvExport::Outcome::CannotOpen);
+}
+
+TEST_F(RecordCsvTest, UnreadableRecordNamesIt) {
+  QFile bad(RecordPath(2));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("this is no database at all, just some text that is long enough to be a header of a file");
+  bad.close();
+  const CsvExport r = WriteRecordCsv(RecordPath(2), temp_->File("bad.csv"), "");
+  EXPECT_EQ(r.outcome, CsvExport::Outcome::RecordFailed);
+  EXPECT_TRUE(r.error.contains("Record 2.mdb")) << Std(r.error);
+}
+
+TEST(CsvDateTextFromLabel, FromTheFirstParenthesis) {
+  EXPECT_EQ(Std(CsvDateTextFromLabel("Record 4            ( 24 / 03 / 05 -- 14 : 03 : 27 )")),
+            "( 24 / 03 / 05 -- 14 : 03 : 27 )");
+  EXPECT_EQ(Std(CsvDateTextFromLabel("Record 4")), "");
+}
+
+}  // namespace
+}  // namespace merilog

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "RecordTestSupport.h"
+#include "core/records/RecordFolder.h"
+#include "core/records/RecordList.h"
+#include "support/ScriptedPrompter.h"
+
+namespace merilog {
+namespace {
+
+using test::Std;
+
+TEST(DeriveRecordFolder, AppendsDbOnlyWhenThePathLacksIt) {
+  EXPECT_EQ(Std(DeriveRecordFolder("/home/ann/merilog")), "/home/ann/merilog/DB");
+  EXPECT_EQ(Std(DeriveRecordFolder("/home/ann/MyDBTools")), "/home/ann/MyDBTools");
+  EXPECT_EQ(Std(DeriveRecordFolder("/home/ann/merilog/DB")), "/home/ann/merilog/DB");
+  // The test is case-sensitive.
+  EXPECT_EQ(Std(DeriveRecordFolder("/home/ann/db")), "/home/ann/db/DB");
+  EXPECT_EQ(Std(DeriveRecordFolder("/")), "/DB");
+}
+
+TEST(RecordFilePath, BothNames) {
+  EXPECT_EQ(Std(RecordFilePath(RecordFileKind::Record, "/w/DB", 3)), "/w/DB/Record 3.mdb");
+  EXPECT_EQ(Std(RecordFilePath(RecordFileKind::DBfile, "/w/DB", 10)), "/w/DB/DBfile_DB10.mdb");
+}
+
+class RecordFolderTest : public test::RecordFolderFixture {};
+
+TEST_F(RecordFolderTest, FindEntersBaseDbAndASecondDerivationKeepsIt) {
+  test::ScriptedPrompter prompter;
+  auto first = FindRecordFolder(prompter, RecordFolderCaller::Viewer);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(*first, folder_);
+  EXPECT_EQ(QDir::currentPath(), folder_);
+  auto second = FindRecordFolder(prompter, RecordFolderCaller::Viewer);
+  ASSERT_TRUE(second.has_value());
+  EXPECT_EQ(*second, folder_);
+  EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(RecordFolderTest, DirectoryNamedWithDbIsUsedUnchanged) {
+  const QString tools = base_ + "/MyDBTools";
+  ASSERT_TRUE(QDir().mkpath(tools));
+  ASSERT_TRUE(QDir::setCurrent(tools));
+  test::ScriptedPrompter prompter;
+  auto f = FindRecordFolder(prompter, RecordFolderCaller::SessionCheck);
+  ASSERT_TRUE(f.has_value());
+  EXPECT_EQ(*f, tools);
+}
+
+TEST_F(RecordFolderTest, MissingFolderShowsTheCallersCaptionAndCreatesNothing) {
+  ASSERT_TRUE(QDir(folder_).removeRecursively());
+  const std::pair<RecordFolderCaller, const char*> callers[] = {
+      {RecordFolderCaller::SessionCheck, "Database folder check"},
+      {RecordFolderCaller::ListCheck, "Database check"},
+      {RecordFolderCaller::ChartDraw, "DrawRecord Database folder check"},
+      {RecordFolderCaller::Viewer, "RecordView Database folder check"},
+      {RecordFolderCaller::MultipleReadings, "Dodu2V Database folder check"},
+  };
+  for (auto [caller, caption] : callers) {
+    test::ScriptedPrompter prompter;
+    prompter.ExpectMessage(Prompter::Answer::Ok);
+    EXPECT_FALSE(FindRecordFolder(prompter, caller).has_value());
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(Std(prompter.shown[0].text), "Database working folder not found.");
+    EXPECT_EQ(Std(prompter.shown[0].caption), caption);
+  }
+  EXPECT_FALSE(QFileInfo::exists(folder_));
+  EXPECT_EQ(QDir::currentPath(), base_);
+}
+
+TEST_F(RecordFolderTest, StoredFolderThatVanishedFailsToEnter) {
+  test::ScriptedPrompter prompter;
+  ASSERT_TRUE(EnterRecordFolder(folder_, prompter, RecordFolderCaller::Viewer));
+  ASSERT_TRUE(QDir::setCurrent(base_));
+  ASSERT_TRUE(QDir(folder_).removeRecursively());
+  prompter.ExpectMessage(Prompter::Answer::Ok);
+  EXPECT_FALSE(EnterRecordFolder(folder_, prompter, RecordFolderCaller::Viewer));
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(Std(prompter.shown[0].caption), "RecordView Database folder check");
+}
+
+TEST_F(RecordFolderTest, FolderVanishedAfterEnteringIsCreatedAgainOnLookup) {
+  test::ScriptedPrompter prompter;
+  auto f = FindRecordFolder(prompter, RecordFolderCaller::ListCheck);
+  ASSERT_TRUE(f.has_value());
+  test::MakeRecord(RecordPath(2), true, test::At(2024, 1, 2, 3, 4, 5));
+  ASSERT_TRUE(QDir::setCurrent(base_));
+  ASSERT_TRUE(QDir(folder_).removeRecursively());
+
+  const RecordList list = ListRecords(RecordListKind::ReadingSettings, *f);
+  EXPECT_TRUE(QFileInfo(folder_).isDir());
+  EXPECT_EQ(QDir::currentPath(), folder_);
+  ASSERT_EQ(list.entries.size(), 10u);
+  for (const auto& e : list.entries) EXPECT_EQ(e.label, RecordLabel(e.number));
+  EXPECT_TRUE(list.problems.isEmpty());
+}
+
+TEST_F(RecordFolderTest, RemoveRecordFileTakesSideFilesAlong) {
+  test::MakeRecord(RecordPath(1), true);
+  for (const char* s : {"-wal", "-shm"}) {
+    QFile f(RecordPath(1) + s);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  EXPECT_TRUE(RemoveRecordFile(RecordPath(1)));
+  EXPECT_TRUE(QDir(folder_).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+}  // namespace
+}  // namespace merilog

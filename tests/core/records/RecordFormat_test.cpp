@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "RecordTestSupport.h"
+#include "core/records/RecordFormat.h"
+
+namespace merilog {
+namespace {
+
+using test::At;
+using test::Std;
+
+TEST(AbbreviateFunction, MapsTheSixNamesAndLeavesOthers) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"VOLT", "DCV"}, {"CURR", "DCI"}, {"VOLT:AC", "ACV"}, {"CURR:AC", "ACI"}, {"RES", "2W"},     {"FRES", "4W"},
+      {"FREQ", "FREQ"}, {"TEMP", "TEMP"}, {"NONE", "NONE"}, {"volt", "volt"}, {"VOLT:DC", "VOLT:DC"}, {"", ""},
+  };
+  for (auto [in, out] : cases) EXPECT_EQ(Std(AbbreviateFunction(in)), out) << in;
+  // An abbreviation stays as it is.
+  for (const char* a : {"DCV", "DCI", "ACV", "ACI", "2W", "4W"}) EXPECT_EQ(Std(AbbreviateFunction(a)), a);
+}
+
+TEST(RecordLabel, FourFormsWithTwelveBlanks) {
+  const QString date = RecordDateText(At(2024, 3, 5, 14, 3, 27));
+  EXPECT_EQ(Std(date), "24 / 03 / 05 -- 14 : 03 : 27");
+  EXPECT_EQ(Std(RecordLabel(7)), "Record 7");
+  EXPECT_EQ(Std(RecordLabel(10, date)), "Record 10            ( 24 / 03 / 05 -- 14 : 03 : 27 )");
+  EXPECT_EQ(Std(RecordLabel(3, date, "DCV", "ACV")), "Record 3            ( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV ACV");
+  EXPECT_EQ(Std(RecordLabel(3, date, "", "")), "Record 3            ( 24 / 03 / 05 -- 14 : 03 : 27 )  -  ");
+  EXPECT_EQ(Std(RecordLabelWithNote(4, date, "")), "Record 4            ( 24 / 03 / 05 -- 14 : 03 : 27 )   ");
+}
+
+TEST(RecordNumberFromLabel, ReadsTheTwoCharactersAfterRecord) {
+  const QString date = RecordDateText(At(2025, 12, 31, 23, 59, 59));
+  for (int n = 1; n <= 10; ++n) {
+    EXPECT_EQ(RecordNumberFromLabel(RecordLabel(n)), n);
+    EXPECT_EQ(RecordNumberFromLabel(RecordLabel(n, date)), n);
+    EXPECT_EQ(RecordNumberFromLabel(RecordLabel(n, date, "DCV", "NONE")), n);
+    EXPECT_EQ(RecordNumberFromLabel(RecordLabelWithNote(n, date, "")), n);
+  }
+  // atoi rules on two characters: stops at the first non-digit, 0 without digits.
+  EXPECT_EQ(RecordNumberFromLabel("Record 1x"), 1);
+  EXPECT_EQ(RecordNumberFromLabel("Record 123"), 12);
+  EXPECT_EQ(RecordNumberFromLabel("Record x1"), 0);
+  EXPECT_EQ(RecordNumberFromLabel("Record  4"), 4);
+  EXPECT_EQ(RecordNumberFromLabel("Rec"), 0);
+  EXPECT_EQ(RecordNumberFromLabel(""), 0);
+}
+
+TEST(RecordFormat, ReadTimeAndStoredDate) {
+  EXPECT_STREQ(FormatReadTime(QTime(14, 3, 27, 45)).data(), "14:03:27:045");
+  EXPECT_STREQ(FormatReadTime(QTime(0, 0, 0, 0)).data(), "00:00:00:000");
+  EXPECT_EQ(Std(ReadTimeString(QTime(23, 59, 59, 999))), "23:59:59:999");
+
+  const QDateTime t = At(2024, 3, 5, 14, 3, 27, 450);
+  EXPECT_EQ(Std(StoredRecordDate(t)), "2024-03-05 14:03:27");
+  EXPECT_EQ(ParseRecordDate("2024-03-05 14:03:27"), At(2024, 3, 5, 14, 3, 27));
+  EXPECT_EQ(ParseRecordDate("2024-03-05T14:03:27"), At(2024, 3, 5, 14, 3, 27));
+  EXPECT_EQ(ParseRecordDate("2024-03-05 14:03:27.450"), t);
+  EXPECT_FALSE(ParseRecordDate("yesterday").isValid());
+}
+
+TEST(ContinuationList, EachLabelOnceJoinedWithComma) {
+  QString list;
+  AddToContinuationList(list, "Record 2");
+  AddToContinuationList(list, "Record 10");
+  AddToContinuationList(list, "Record 2");
+  AddToContinuationList(list, "Record 1");
+  EXPECT_EQ(Std(list), "Record 2,Record 10,Record 1");
+}
+
+}  // namespace
+}  // namespace merilog

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <map>
+
+#include "RecordTestSupport.h"
+#include "core/app/Clock.h"
+#include "core/records/RecordSession.h"
+#include "core/records/RecordSql.h"
+#include "core/records/RecordTexts.h"
+#include "core/records/RecordVerdict.h"
+#include "support/ScriptedPrompter.h"
+
+namespace merilog {
+namespace {
+
+using test::At;
+using test::Std;
+
+std::map<std::string, std::string> ColumnTypes(SQLite::Database& db, const char* table) {
+  std::map<std::string, std::string> types;
+  SQLite::Statement q(db, std::string("PRAGMA table_info(") + table + ")");
+  while (q.executeStep()) types[q.getColumn(1).getString()] = q.getColumn(2).getString();
+  return types;
+}
+
+class RecordFileTest : public test::RecordFolderFixture {};
+
+TEST_F(RecordFileTest, CreateMakesThreeEmptyTablesWithTheirColumnsAndTypes) {
+  ASSERT_TRUE(CreateRecordFile(RecordPath(1), true).ok());
+  ASSERT_TRUE(CreateRecordFile(RecordPath(2), false).ok());
+  auto session = test::RawOpen(RecordPath(1), SQLite::OPEN_READONLY);
+  auto burst = test::RawOpen(RecordPath(2), SQLite::OPEN_READONLY);
+
+  using Types = std::map<std::string, std::string>;
+  EXPECT_EQ(ColumnTypes(session, "read"), (Types{{"read_value", "DOUBLE"},
+                                                 {"read_value_2ND", "DOUBLE"},
+                                                 {"read_time", "TEXT(100)"},
+                                                 {"read_func", "TEXT(20)"},
+                                                 {"read_func2", "TEXT(20)"}}));
+  EXPECT_EQ(ColumnTypes(burst, "read"), (Types{{"read_value", "DOUBLE"},
+                                               {"read_value_2ND", "DOUBLE"},
+                                               {"read_time", "TEXT(100)"},
+                                               {"read_func", "TEXT(20)"}}));
+  for (auto* db : {&session, &burst}) {
+    EXPECT_EQ(ColumnTypes(*db, "read_date"), (Types{{"r_date", "DATETIME"}}));
+    EXPECT_EQ(ColumnTypes(*db, "read_function"), (Types{{"r_function1", "TEXT(20)"}, {"r_function2", "TEXT(20)"}}));
+    EXPECT_EQ(db->execAndGet("SELECT count(*) FROM sqlite_master WHERE type='table'").getInt(), 3);
+    for (const char* t : {"read", "read_date", "read_function"})
+      EXPECT_EQ(db->execAndGet(std::string("SELECT count(*) FROM ") + t).getInt(), 0) << t;
+    EXPECT_EQ(db->execAndGet("PRAGMA journal_mode").getString(), "wal");
+  }
+  // Nothing of the building step is left beside the records.
+  QStringList names = QDir(folder_).entryList(QDir::Files | QDir::Hidden);
+  names.removeAll("Record 1.mdb-shm");
+  names.removeAll("Record 1.mdb-wal");
+  names.removeAll("Record 2.mdb-shm");
+  names.removeAll("Record 2.mdb-wal");
+  EXPECT_EQ(names, QStringList({"Record 1.mdb", "Record 2.mdb"}));
+  // An existing file is never created over.
+  EXPECT_FALSE(CreateRecordFile(RecordPath(1), true).ok());
+}
+
+TEST_F(RecordFileTest, ConnectionsKeepTemporaryDataInMemoryAndWritersSyncFully) {
+  test::MakeRecord(RecordPath(1), true);
+  auto reader = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
+  ASSERT_TRUE(reader.ok());
+  EXPECT_EQ(reader.value()->Sql().execAndGet("PRAGMA temp_store").getInt(), 2);
+  auto writer = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Write);
+  ASSERT_TRUE(writer.ok());
+  EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA temp_store").getInt(), 2);
+  EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA journal_mode").getString(), "wal");
+  EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA synchronous").getInt(), 2);
+}
+
+TEST_F(RecordFileTest, DateAndFunctionsAreAddedOnceThenEdited) {
+  test::MakeRecord(RecordPath(1), true);
+  auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Write);
+  ASSERT_TRUE(db.ok());
+  RecordDatabase& r = *db.value();
+  EXPECT_FALSE(r.ReadDate()->present);
+  EXPECT_FALSE(r.ReadFunctions()->present);
+  ASSERT_TRUE(r.WriteDate(At(2024, 3, 5, 14, 3, 27, 999)).ok());
+  ASSERT_TRUE(r.WriteDate(At(2024, 3, 6, 9, 0, 1)).ok());
+  ASSERT_TRUE(r.WriteFunctions("DCV", "ACV").ok());
+  ASSERT_TRUE(r.WriteFunctions("2W", "NONE").ok());
+  ASSERT_TRUE(r.WriteFunctionsIfEmpty("FREQ", "FREQ").ok());
+  EXPECT_EQ(r.Sql().execAndGet("SELECT count(*) FROM read_date").getInt(), 1);
+  EXPECT_EQ(r.Sql().execAndGet("SELECT count(*) FROM read_function").getInt(), 1);
+  EXPECT_EQ(r.Sql().execAndGet("SELECT r_date FROM read_date").getString(), "2024-03-06 09:00:01");
+  EXPECT_EQ(r.ReadDate()->value, At(2024, 3, 6, 9, 0, 1));
+  EXPECT_EQ(Std(r.ReadFunctions()->function1), "2W");
+  EXPECT_EQ(Std(r.ReadFunctions()->function2), "NONE");
+}
+
+// The session start's cases, as CheckRecord, the verdict and PrepareRecord see them.
+class RecordSessionTest : public test::RecordFolderFixture {
+ protected:
+  RecordCheck Check(int n) { return CheckRecord(n, prompter_, continuation_); }
+  void Prepare(int n, const char* f1, const char* f2) {
+    auto a = PrepareRecord(n, f1, f2, prompter_, clock_);
+    ASSERT_TRUE(a.ok()) << Std(a.error());
+    ASSERT_TRUE(a.value()->Append(1.25, kNoSecondValue, QTime(10, 15, 2, 125)).ok());
+    ASSERT_TRUE(a.value()->Close().ok());
+  }
+
+  test::ScriptedPrompter prompter_;
+  FixedClock clock_{At(2024, 3, 5, 14, 3, 27, 45)};
+  QString continuation_;
+};
+
+TEST_F(RecordSessionTest, NewNumberIsPreparedWithoutAQuestion) {
+  const RecordCheck c = Check(4);
+  EXPECT_TRUE(c.folderFound);
+  EXPECT_FALSE(c.recordFileExists);
+  EXPECT_FALSE(c.onlyDBfile);
+  EXPECT_TRUE(c.storedFunction1.isEmpty() && c.storedFunction2.isEmpty());
+  EXPECT_TRUE(continuation_.isEmpty());
+  const RecordVerdict v = DecideRecordVerdict(c, "DCV", "ACV", kCheckPassed);
+  EXPECT_EQ(v.action, RecordVerdict::Action::Prepare);
+  EXPECT_FALSE(v.blocked);
+  EXPECT_TRUE(v.message.isEmpty());
+
+  Prepare(4, "VOLT", "VOLT:AC");
+  auto db = test::RawOpen(RecordPath(4), SQLite::OPEN_READONLY);
+  EXPECT_EQ(db.execAndGet("SELECT r_date FROM read_date").getString(), "2024-03-05 14:03:27");
+  SQLite::Statement f(db, record_sql::kSelectReadFunction);
+  ASSERT_TRUE(f.executeStep());
+  EXPECT_EQ(f.getColumn("r_function1").getString(), "DCV");
+  EXPECT_EQ(f.getColumn("r_function2").getString(), "ACV");
+  SQLite::Statement r(db, record_sql::kSelectRead);
+  ASSERT_TRUE(r.executeStep());
+  EXPECT_EQ(r.getColumn("read_value").getDouble(), 1.25);
+  EXPECT_EQ(r.getColumn("read_value_2ND").getDouble(), 9.9E+21);
+  EXPECT_EQ(r.getColumn("read_time").getString(), "10:15:02:125");
+  EXPECT_TRUE(r.getColumn("read_func").isNull());
+  EXPECT_TRUE(r.getColumn("read_func2").isNull());
+  EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(RecordSessionTest, MatchingFunctionsAskToContinueAndAppendAfterTheOldRows) {
+  Prepare(2, "VOLT", "NONE");
+  clock_.Set(At(2024, 3, 7, 8, 0, 0));
+  const RecordCheck c = Check(2);
+  EXPECT_TRUE(c.recordFileExists);
+  EXPECT_EQ(Std(c.storedFunction1), "DCV");
+  EXPECT_EQ(Std(c.storedFunction2), "NONE");
+  EXPECT_EQ(Std(continuation_), "Record 2");
+  Check(2);
+  EXPECT_EQ(Std(continuation_), "Record 2");  // each record once
+
+  const RecordVerdict v = DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed);
+  EXPECT_EQ(v.action, RecordVerdict::Action::AskToContinue);
+  EXPECT_EQ(Std(record_texts::ContinuationQuestion(continuation_)),
+            "Record 2 will continue saving the readings.  Continue?");
+  // With an earlier meter refused nothing is asked.
+  EXPECT_EQ(DecideRecordVerdict(c, "DCV", "NONE", kFunctionChanged).action, RecordVerdict::Action::None);
+  EXPECT_TRUE(DecideRecordVerdict(c, "DCV", "NONE", kFunctionChanged).blocked);
+
+  Prepare(2, "VOLT", "NONE");
+  EXPECT_EQ(test::RowCount(RecordPath(2)), 2);
+  auto db = test::RawOpen(RecordPath(2), SQLite::OPEN_READONLY);
+  EXPECT_EQ(db.execAndGet("SELECT r_date FROM read_date").getString(), "2024-03-07 08:00:00");
+}
+
+TEST_F(RecordSessionTest, ChangedFunctionsAreRefusedWithTheirMessages) {
+  Prepare(1, "VOLT", "VOLT:AC");
+  const RecordCheck c = Check(1);
+
+  RecordVerdict v = DecideRecordVerdict(c, "ACV", "ACV", kCheckPassed);
+  EXPECT_EQ(v.state, kFunctionChanged);
+  EXPECT_TRUE(v.blocked);
+  EXPECT_EQ(Std(v.message), "Function has changed from DCV to ACV. Please select a different record.");
+
+  v = DecideRecordVerdict(c, "DCV", "FREQ", kCheckPassed);
+  EXPECT_EQ(v.state, kSecondFunctionChanged);
+  EXPECT_EQ(Std(v.message), "2ND Function has changed from ACV to FREQ. Please select a different record.");
+
+  v = DecideRecordVerdict(c, "2W", "NONE", kCheckPassed);
+  EXPECT_EQ(v.state, kBothChanged);
+  EXPECT_EQ(Std(v.message),
+            "Function has changed from DCV to 2W. 2ND Function has changed from ACV to NONE. Please select a "
+            "different record.");
+  EXPECT_EQ(v.action, RecordVerdict::Action::None);
+}
+
+TEST_F(RecordSessionTest, OnlyADbfileFileIsRefusedAndNothingIsCreated) {
+  test::MakeRecord(DbfilePath(5), false, At(2023, 1, 1, 0, 0, 0), "DCV", "NONE");
+  const RecordCheck c = Check(5);
+  EXPECT_TRUE(c.onlyDBfile);
+  EXPECT_FALSE(c.recordFileExists);
+  EXPECT_TRUE(c.storedFunction1.isEmpty());
+  EXPECT_TRUE(continuation_.isEmpty());
+  const RecordVerdict v = DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed);
+  EXPECT_EQ(v.state, kRecordHasReadings);
+  EXPECT_TRUE(v.blocked);
+  EXPECT_TRUE(v.message.isEmpty());  // shown by the start once all meters are examined
+  EXPECT_EQ(Std(record_texts::RecordHasReadings()),
+            "The record already has readings. Please select a different record.");
+  EXPECT_FALSE(QFileInfo::exists(RecordPath(5)));
+}
+
+TEST_F(RecordSessionTest, RecordWithoutFunctionRowIsJudgedLikeANewNumber) {
+  test::MakeRecord(RecordPath(6), true, At(2023, 1, 1, 0, 0, 0));
+  const RecordCheck c = Check(6);
+  EXPECT_TRUE(c.recordFileExists);
+  EXPECT_EQ(Std(continuation_), "Record 6");
+  EXPECT_EQ(DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed).action, RecordVerdict::Action::Prepare);
+  // An earlier meter's failure blocks it without a message.
+  const RecordVerdict later = DecideRecordVerdict(c, "DCV", "NONE", kSecondFunctionChanged);
+  EXPECT_EQ(later.state, kBothChanged);
+  EXPECT_TRUE(later.blocked);
+  EXPECT_TRUE(later.message.isEmpty());
+}
+
+TEST_F(RecordSessionTest, UnreadableRecordBlocksWithItsErrorAndMissingFolderStopsQuietly) {
+  QFile bad(RecordPath(3));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write(QByteArray(4096, 'x'));
+  bad.close();
+  const RecordCheck c = Check(3);
+  EXPECT_TRUE(c.error.contains("Record 3.mdb")) << Std(c.error);
+  const RecordVerdict v = DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed);
+  EXPECT_TRUE(v.blocked);
+  EXPECT_NE(v.state, kCheckPassed);
+  EXPECT_EQ(v.message, c.error);
+
+  ASSERT_TRUE(QDir::setCurrent(base_));
+  ASSERT_TRUE(QDir(folder_).removeRecursively());
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  const RecordCheck none = Check(3);
+  EXPECT_FALSE(none.folderFound);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(Std(prompter_.shown[0].caption), "Database folder check");
+  EXPECT_TRUE(DecideRecordVerdict(none, "DCV", "NONE", kCheckPassed).blocked);
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  auto a = PrepareRecord(3, "VOLT", "NONE", prompter_, clock_);
+  EXPECT_FALSE(a.ok());
+  EXPECT_TRUE(a.error().isEmpty());
+  EXPECT_FALSE(QFileInfo::exists(folder_));
+}
+
+TEST(BurstVerdict, SameComparisonsWithoutAQuestion) {
+  EXPECT_EQ(DecideBurstVerdict("DCV", "NONE", "DCV", "NONE", false).outcome, BurstVerdict::Outcome::Continue);
+  EXPECT_EQ(DecideBurstVerdict("", "", "DCV", "NONE", false).outcome, BurstVerdict::Outcome::Continue);
+  const BurstVerdict dated = DecideBurstVerdict("", "", "DCV", "NONE", true);
+  EXPECT_EQ(dated.outcome, BurstVerdict::Outcome::HasReadings);
+  EXPECT_EQ(Std(dated.message), "The record already has readings. Please select a different record.");
+  const BurstVerdict changed = DecideBurstVerdict("DCV", "NONE", "ACV", "NONE", true);
+  EXPECT_EQ(changed.outcome, BurstVerdict::Outcome::FunctionChanged);
+  EXPECT_EQ(Std(changed.message), "Function has changed from DCV to ACV. Please select a different record.");
+}
+
+}  // namespace
+}  // namespace merilog

@@ -1,0 +1,63 @@
+#include "RecordTestSupport.h"
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDirIterator>
+#include <cerrno>
+
+namespace merilog::test {
+
+namespace {
+constexpr uid_t kNobody = 65534;
+}
+
+void HandOverToNobody(const QString& path) {
+  if (geteuid() != 0) return;
+  ASSERT_EQ(chown(QFile::encodeName(path).constData(), kNobody, kNobody), 0);
+  QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) ASSERT_EQ(chown(QFile::encodeName(it.next()).constData(), kNobody, kNobody), 0);
+}
+
+ChildResult RunInChild(const std::function<int(std::string& out)>& fn, bool unprivileged) {
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return {};
+  if (pid == 0) {
+    close(fds[0]);
+    int code = 0;
+    std::string out;
+    if (unprivileged && geteuid() == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+        out = "cannot drop privileges";
+        code = 99;
+      }
+    }
+    if (code == 0) code = fn(out);
+    for (size_t done = 0; done < out.size();) {
+      const ssize_t n = write(fds[1], out.data() + done, out.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    _exit(code);
+  }
+  close(fds[1]);
+  ChildResult r;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = read(fds[0], buf, sizeof buf);
+    if (n > 0) r.output.append(buf, static_cast<size_t>(n));
+    else if (n == 0 || errno != EINTR) break;
+  }
+  close(fds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+}  // namespace merilog::test

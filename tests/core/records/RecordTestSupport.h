@@ -1,0 +1,85 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QString>
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/records/RecordDatabase.h"
+#include "core/records/RecordFolder.h"
+#include "core/records/RecordFormat.h"
+#include "support/TestSupport.h"
+
+namespace merilog::test {
+
+// A temporary base folder whose path holds no "DB" (a random name could), with
+// the working folder base/DB inside it.
+class RecordFolderFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 20 && (!temp_ || temp_->Path().contains(QLatin1String("DB"))); ++i)
+      temp_ = std::make_unique<TempFolder>();
+    ASSERT_FALSE(temp_->Path().contains(QLatin1String("DB")));
+    base_ = temp_->Path();
+    folder_ = base_ + QStringLiteral("/DB");
+    ASSERT_TRUE(QDir().mkpath(folder_));
+    savedCurrent_ = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(base_));
+  }
+  void TearDown() override { QDir::setCurrent(savedCurrent_); }
+
+  QString RecordPath(int n) const { return RecordFilePath(RecordFileKind::Record, folder_, n); }
+  QString DbfilePath(int n) const { return RecordFilePath(RecordFileKind::DBfile, folder_, n); }
+
+  std::unique_ptr<TempFolder> temp_;
+  QString base_, folder_, savedCurrent_;
+};
+
+inline QDateTime At(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
+  return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));
+}
+
+// A record file as a session or burst leaves it: optional date and functions.
+inline void MakeRecord(const QString& path, bool withSecondFuncColumn, const QDateTime& date = {},
+                       const QString& f1 = {}, const QString& f2 = {}) {
+  ASSERT_TRUE(CreateRecordFile(path, withSecondFuncColumn).ok());
+  auto db = RecordDatabase::Open(path, RecordDatabase::Access::Write);
+  ASSERT_TRUE(db.ok()) << db.error().toStdString();
+  if (date.isValid()) {
+    ASSERT_TRUE(db.value()->WriteDate(date).ok());
+  }
+  if (!f1.isEmpty() || !f2.isEmpty()) {
+    ASSERT_TRUE(db.value()->WriteFunctions(f1, f2).ok());
+  }
+}
+
+inline std::string Std(const QString& s) { return s.toStdString(); }
+
+// Direct engine access for checks, bypassing the code under test.
+inline SQLite::Database RawOpen(const QString& path, int flags = SQLite::OPEN_READWRITE) {
+  return SQLite::Database(QFile::encodeName(path).toStdString(), flags, 1000);
+}
+
+inline long long RowCount(const QString& path) {
+  auto db = RawOpen(path, SQLite::OPEN_READONLY);
+  return db.execAndGet("SELECT count(*) FROM read").getInt64();
+}
+
+struct ChildResult {
+  int exitCode = -1;  // -1: did not exit normally
+  std::string output;
+};
+
+// Runs fn in a forked child; what it writes to `out` comes back. With
+// unprivileged set and the tests running as root, the child first becomes the
+// user nobody, so file permissions bind it as they bind a user.
+ChildResult RunInChild(const std::function<int(std::string& out)>& fn, bool unprivileged);
+
+// Gives the tree to the user nobody (when running as root), for RunInChild.
+void HandOverToNobody(const QString& path);
+
+}  // namespace merilog::test
