@@ -324,6 +324,37 @@ TEST(SimMeterTest, MessagesWithSeveralCommandsAndErrors) {
   EXPECT_TRUE(m->PendingErrors().empty());
 }
 
+TEST(SimMeterTest, RatioVariantIsABasicMeterWithRatioSettings) {
+  auto m = MakeMeter("P7710");
+  EXPECT_NE(m->Identification().find("6081"), std::string::npos);
+  EXPECT_NE(m->Identification().find("P7710"), std::string::npos);
+  m->Execute("CONF:VOLT:RAT");
+  EXPECT_EQ(m->Execute("func?"), "\"VOLT:RAT\"");
+  EXPECT_EQ(m->Execute("VOLT:DC:RAT:RANG:AUTO?"), "1");
+  m->Execute("SENS:VOLT:DC:RAT:RANGE 1");
+  EXPECT_EQ(m->Execute("VOLT:DC:RAT:range?;:VOLT:DC:RAT:RANG:AUTO?"), "+1.00000000E+00;0");
+  EXPECT_EQ(m->Execute("VOLT:DC:RANG:AUTO?"), "1");  // plain DC volts keep their own setting
+  EXPECT_NEAR(Numbers(m->Execute("read?"))[0], 0.5, 0.05);
+}
+
+TEST(SimMeterTest, HeadersFollowScpiShortAndLongForms) {
+  auto m = MakeMeter("6082");
+  // Short form, long form, any case; other abbreviations are not the keyword.
+  for (const char* ok : {"SENS:VOLT:DC:RANG 1", "sense:voltage:dc:range 1", "Sens:Volt:Rang:Upp 1", ":VOLT:RANG 1"}) {
+    m->Execute(ok);
+    EXPECT_EQ(NextError(*m), "+0,\"No error\"") << ok;
+  }
+  for (const char* bad : {"SENSE:VOLTA:DC:RANG 1", "SEN:VOLT:RANG 1", "VOLT:DC:RAT:RAT:RANG 1", "VOLT:DC$:RANG 1"}) {
+    m->Execute(bad);
+    EXPECT_NE(NextError(*m), "+0,\"No error\"") << bad;
+  }
+  // Quoted parameters keep their ';' and ',' and case.
+  m->Execute("FUNC \"volt:ac\";:Function2 'FREQ'");
+  EXPECT_EQ(m->Execute("func?;func2?"), "\"VOLT:AC\";\"FREQ\"");
+  m->Execute("FUNC \"VOLT;AC\"");
+  EXPECT_EQ(NextError(*m), "-224,\"Illegal parameter value\"");
+}
+
 TEST(SimMeterTest, ResetReturnsToPowerOnState) {
   auto m = MakeMeter("6082");
   m->Execute("CONF:VOLT:AC;:Function2 \"FREQ\";:DET:BAND 3;:UNIT K;:SAMP:COUN 4");
