@@ -10,12 +10,8 @@ namespace merilog {
 std::unique_ptr<ResourceManager> MakeResourceManager(const IoOptions& options, std::string* error) {
   std::shared_ptr<TranscriptLog> log;
   if (!options.transcriptFile.empty()) {
-    std::string why;
-    log = TranscriptLog::Open(options.transcriptFile, &why);
-    if (!log) {
-      if (error) *error = "cannot write the transcript " + options.transcriptFile + ": " + why;
-      return nullptr;
-    }
+    log = TranscriptLog::Open(options.transcriptFile, error);
+    if (!log) return nullptr;
   }
   // Build the backends in a scratch manager, then wrap each for the transcript.
   ResourceManager plain;
