@@ -12,14 +12,26 @@ namespace {
 
 // Periods of the library's time-out codes 1..17 in microseconds (code 0 is "none").
 constexpr long long kTimeoutPeriodsUs[] = {
-    10,        30,        100,        300,        1'000,       3'000,       10'000,     30'000,       100'000,
-    300'000,   1'000'000, 3'000'000,  10'000'000, 30'000'000,  100'000'000, 300'000'000, 1'000'000'000,
+    10,      30,        100,       300,        1'000,      3'000,       10'000,      30'000,        100'000,
+    300'000, 1'000'000, 3'000'000, 10'000'000, 30'000'000, 100'000'000, 300'000'000, 1'000'000'000,
 };
 
 template <typename T>
 bool Bind(void* lib, const char* name, T& fn) {
   fn = reinterpret_cast<T>(::dlsym(lib, name));
   return fn != nullptr;
+}
+
+// The name of the first required entry point the library lacks, or nullptr.
+const char* BindRequired(void* lib, GpibApi& api) {
+  if (!Bind(lib, "ibdev", api.ibdev)) return "ibdev";
+  if (!Bind(lib, "ibwrt", api.ibwrt)) return "ibwrt";
+  if (!Bind(lib, "ibrd", api.ibrd)) return "ibrd";
+  if (!Bind(lib, "ibtmo", api.ibtmo)) return "ibtmo";
+  if (!Bind(lib, "ibclr", api.ibclr)) return "ibclr";
+  if (!Bind(lib, "ibonl", api.ibonl)) return "ibonl";
+  if (!Bind(lib, "ibln", api.ibln)) return "ibln";
+  return nullptr;
 }
 
 bool ParseInt(const std::string& s, int lo, int hi, int* out) {
@@ -44,14 +56,7 @@ GpibBackend::GpibBackend(const std::string& library) {
     return;
   }
   GpibApi api;
-  const char* missing = nullptr;
-  if (!Bind(lib, "ibdev", api.ibdev)) missing = "ibdev";
-  else if (!Bind(lib, "ibwrt", api.ibwrt)) missing = "ibwrt";
-  else if (!Bind(lib, "ibrd", api.ibrd)) missing = "ibrd";
-  else if (!Bind(lib, "ibtmo", api.ibtmo)) missing = "ibtmo";
-  else if (!Bind(lib, "ibclr", api.ibclr)) missing = "ibclr";
-  else if (!Bind(lib, "ibonl", api.ibonl)) missing = "ibonl";
-  else if (!Bind(lib, "ibln", api.ibln)) missing = "ibln";
+  const char* missing = BindRequired(lib, api);
   if (missing) {
     whyNot_ = library + " lacks " + missing;
     return;

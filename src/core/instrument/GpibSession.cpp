@@ -23,10 +23,14 @@ GpibSession::~GpibSession() {
 Status GpibSession::ErrorStatus(int ibsta) const {
   if (ibsta & gpib::kTimo) return status::kErrorTimeout;
   switch (api_.LastError()) {
-    case gpib::kEabo: return status::kErrorTimeout;
-    case gpib::kEnol: return status::kErrorConnectionLost;  // the instrument left the bus or was switched off
-    case gpib::kEneb: return status::kErrorConnectionLost;
-    default: return status::kErrorIo;
+    case gpib::kEabo:
+      return status::kErrorTimeout;
+    case gpib::kEnol:
+      return status::kErrorConnectionLost;  // the instrument left the bus or was switched off
+    case gpib::kEneb:
+      return status::kErrorConnectionLost;
+    default:
+      return status::kErrorIo;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <strings.h>
 
 #include "core/instrument/TcpSocketSession.h"
 
@@ -55,8 +55,10 @@ int ConnectOne(const addrinfo& ai, int timeoutMs, Status* error) {
     }
     int soError = 0;
     socklen_t len = sizeof soError;
-    if (rc < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) < 0 || soError != 0) rc = -1;
-    else rc = 0;
+    if (rc < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) < 0 || soError != 0)
+      rc = -1;
+    else
+      rc = 0;
   }
   if (rc < 0) {
     ::close(fd);

@@ -105,7 +105,9 @@ std::optional<UsbAddress> ParseUsbResource(const std::string& resource) {
   return UsbAddress{*vendor, *product, f[3]};
 }
 
-bool CanReadWrite(const std::string& path) { return ::access(path.c_str(), R_OK | W_OK) == 0; }
+bool CanReadWrite(const std::string& path) {
+  return ::access(path.c_str(), R_OK | W_OK) == 0;
+}
 
 }  // namespace
 

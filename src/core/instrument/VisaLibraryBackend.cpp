@@ -30,7 +30,9 @@ const char* BindAll(void* lib, VisaApi& api) {
 
 }  // namespace
 
-VisaLibraryBackend::ResourceManagerHandle::~ResourceManagerHandle() { api.viClose(rm); }
+VisaLibraryBackend::ResourceManagerHandle::~ResourceManagerHandle() {
+  api.viClose(rm);
+}
 
 std::vector<std::string> VisaLibraryBackend::DefaultLibraryNames() {
   return {"libvisa.so", "libvisa.so.0", "libiovisa.so", "librsvisa.so"};
@@ -56,7 +58,9 @@ VisaLibraryBackend::VisaLibraryBackend(const std::vector<std::string>& libraries
   whyNot_ = "no VISA library found (tried " + tried + ")";
 }
 
-VisaLibraryBackend::VisaLibraryBackend(const VisaApi& api) { Start(api, "the VISA library"); }
+VisaLibraryBackend::VisaLibraryBackend(const VisaApi& api) {
+  Start(api, "the VISA library");
+}
 
 void VisaLibraryBackend::Start(const VisaApi& api, const std::string& library) {
   visa::ViSession rm = 0;

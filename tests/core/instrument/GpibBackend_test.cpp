@@ -1,3 +1,5 @@
+#include "core/instrument/GpibBackend.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,8 +8,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include "core/instrument/GpibBackend.h"
 
 namespace merilog {
 namespace {
@@ -18,7 +18,7 @@ namespace st = status;
 // instrument whose answer is queued by the test.
 struct FakeBus {
   std::set<int> boards;
-  std::set<std::pair<int, int>> listeners;  // (board, pad)
+  std::set<std::pair<int, int>> listeners;     // (board, pad)
   std::map<int, std::pair<int, int>> devices;  // ud -> (board, pad)
   int nextUd = 7;
   int lastSad = -1;
@@ -65,7 +65,9 @@ int FakeIbtmo(int, int code) {
   bus->timeoutCode = code;
   return 0;
 }
-int FakeIbclr(int) { return 0; }
+int FakeIbclr(int) {
+  return 0;
+}
 int FakeIbonl(int ud, int online) {
   if (!online) bus->offline.push_back(ud);
   return 0;
@@ -77,8 +79,12 @@ int FakeIbln(int ud, int pad, int, short* found) {
   *found = bus->listeners.count({board, pad}) ? 1 : 0;
   return 0;
 }
-int FakeIberr() { return bus->iberr; }
-long FakeIbcntl() { return bus->ibcnt; }
+int FakeIberr() {
+  return bus->iberr;
+}
+long FakeIbcntl() {
+  return bus->ibcnt;
+}
 
 class GpibBackendTest : public ::testing::Test {
  protected:
@@ -168,8 +174,8 @@ TEST_F(GpibBackendTest, OpenChecksTheAddressAndSecondaryAddress) {
   Status status = st::kSuccess;
   EXPECT_FALSE(backend.Open("GPIB0::10::INSTR", &status));  // nobody listens there
   EXPECT_EQ(status, st::kErrorResourceNotFound);
-  EXPECT_EQ(fake_.offline.size(), 1u);                      // the descriptor was given back
-  EXPECT_FALSE(backend.Open("GPIB1::9::INSTR", &status));   // no such board
+  EXPECT_EQ(fake_.offline.size(), 1u);                     // the descriptor was given back
+  EXPECT_FALSE(backend.Open("GPIB1::9::INSTR", &status));  // no such board
   EXPECT_EQ(status, st::kErrorResourceNotFound);
   EXPECT_FALSE(backend.Open("GPIB0::31::INSTR", &status));
   EXPECT_EQ(status, st::kErrorInvalidResourceName);
@@ -202,7 +208,8 @@ TEST(GpibBackendStatic, ParsesResources) {
   ASSERT_TRUE(a);
   EXPECT_EQ(a->board, 0);
   EXPECT_EQ(a->sad, 2);
-  for (const char* bad : {"GPIB0::INSTR", "GPIB0::x::INSTR", "GPIB0::5::31::INSTR", "GPIB0::5::INTFC", "GPIB0::5::1::2::INSTR"})
+  for (const char* bad :
+       {"GPIB0::INSTR", "GPIB0::x::INSTR", "GPIB0::5::31::INSTR", "GPIB0::5::INTFC", "GPIB0::5::1::2::INSTR"})
     EXPECT_FALSE(GpibBackend::ParseResource(bad)) << bad;
 }
 

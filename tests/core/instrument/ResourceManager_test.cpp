@@ -1,10 +1,10 @@
+#include "core/instrument/ResourceManager.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "core/instrument/ResourceManager.h"
 
 namespace merilog {
 namespace {
@@ -74,13 +74,13 @@ TEST(ResourceManager, FindOrdersByInterfaceDedupesAndSkipsInactive) {
   Bench b;
   Status status = st::kErrorSystem;
   EXPECT_EQ(b.rm.Find("?*", &status), (std::vector<std::string>{
-                                           "USB0::0x3A7D::0x6082::B::INSTR",
-                                           "USB0::0x3A7D::0x6081::A::INSTR",
-                                           "GPIB0::16::INSTR",  // listed again by "usb" in other case: once
-                                           "GPIB0::5::INSTR",
-                                           "TCPIP0::10.0.0.5::5025::SOCKET",
-                                           "ASRL1::INSTR",
-                                       }));
+                                          "USB0::0x3A7D::0x6082::B::INSTR",
+                                          "USB0::0x3A7D::0x6081::A::INSTR",
+                                          "GPIB0::16::INSTR",  // listed again by "usb" in other case: once
+                                          "GPIB0::5::INSTR",
+                                          "TCPIP0::10.0.0.5::5025::SOCKET",
+                                          "ASRL1::INSTR",
+                                      }));
   EXPECT_EQ(status, st::kSuccess);
   EXPECT_EQ(b.rm.Find("USB?*INSTR"),
             (std::vector<std::string>{"USB0::0x3A7D::0x6082::B::INSTR", "USB0::0x3A7D::0x6081::A::INSTR"}));

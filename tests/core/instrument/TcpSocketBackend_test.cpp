@@ -1,3 +1,5 @@
+#include "core/instrument/TcpSocketBackend.h"
+
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -11,7 +13,6 @@
 #include <thread>
 
 #include "core/instrument/QueryDevice.h"
-#include "core/instrument/TcpSocketBackend.h"
 #include "core/instrument/TcpSocketSession.h"
 
 namespace merilog {
@@ -66,7 +67,9 @@ std::string ReadLine(int fd) {
   return line;
 }
 
-void Send(int fd, const std::string& s) { ASSERT_EQ(::send(fd, s.data(), s.size(), MSG_NOSIGNAL), (ssize_t)s.size()); }
+void Send(int fd, const std::string& s) {
+  ASSERT_EQ(::send(fd, s.data(), s.size(), MSG_NOSIGNAL), (ssize_t)s.size());
+}
 
 std::unique_ptr<Session> Connect(const LoopbackServer& server) {
   TcpSocketBackend backend({});
@@ -150,7 +153,7 @@ TEST(TcpSocketBackend, LongAnswerIsReadWholeByReadAnswer) {
 
 TEST(TcpSocketBackend, SilentServerTimesOutAndSessionStaysUsable) {
   LoopbackServer server([](int fd) {
-    ReadLine(fd);      // no answer at all
+    ReadLine(fd);  // no answer at all
     ReadLine(fd);
     Send(fd, "+1.2");  // half an answer, then silence
     ReadLine(fd);

@@ -1,3 +1,5 @@
+#include "core/instrument/UsbtmcBackend.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,7 +8,6 @@
 #include <QFile>
 #include <fstream>
 
-#include "core/instrument/UsbtmcBackend.h"
 #include "support/TestSupport.h"
 
 namespace merilog {
@@ -50,8 +51,8 @@ TEST(UsbtmcBackend, NamesInstrumentsFromSysfsInNodeOrder) {
   FakeUsbTree tree;
   tree.Add(10, "3a7d", "6082", "SN10");
   tree.Add(2, "3a7d", "6081", "sn-02");
-  tree.Add(0, "0957", "0607", "");            // no serial: named by its node
-  tree.Add(3, "3a7d", "6081", "has space");   // unusable serial
+  tree.Add(0, "0957", "0607", "");           // no serial: named by its node
+  tree.Add(3, "3a7d", "6081", "has space");  // unusable serial
   UsbtmcBackend backend(tree.SysRoot(), tree.DevRoot());
   std::string why = "untouched";
   EXPECT_TRUE(backend.IsActive(&why));
@@ -106,9 +107,9 @@ TEST(UsbtmcBackend, OpensByResourceInAnySpelling) {
   tree.Add(0, "3a7d", "6081", "SN01");
   tree.Add(1, "3a7d", "6082", "");
   UsbtmcBackend backend(tree.SysRoot(), tree.DevRoot());
-  for (const char* r : {"USB0::0x3A7D::0x6081::SN01::INSTR", "usb0::0x3a7d::0x6081::sn01::instr",
-                        "USB1::14973::24705::SN01::INSTR", "USB0::0x3A7D::0x6081::SN01::0::INSTR",
-                        "USB0::0x3A7D::0x6082::usbtmc1::INSTR"}) {
+  for (const char* r :
+       {"USB0::0x3A7D::0x6081::SN01::INSTR", "usb0::0x3a7d::0x6081::sn01::instr", "USB1::14973::24705::SN01::INSTR",
+        "USB0::0x3A7D::0x6081::SN01::0::INSTR", "USB0::0x3A7D::0x6082::usbtmc1::INSTR"}) {
     Status status = st::kErrorSystem;
     auto s = backend.Open(r, &status);
     EXPECT_EQ(status, st::kSuccess) << r;
@@ -120,8 +121,9 @@ TEST(UsbtmcBackend, OpensByResourceInAnySpelling) {
   EXPECT_EQ(status, st::kErrorResourceNotFound);
   EXPECT_FALSE(backend.Open("USB0::0x3A7D::0x6083::SN01::INSTR", &status));
   EXPECT_EQ(status, st::kErrorResourceNotFound);
-  for (const char* bad : {"USB0::3A7D::0x6081::SN01::INSTR", "USB0::0x3A7D::SN01::INSTR", "USBx::0x3A7D::0x6081::SN01::INSTR",
-                          "USB0::0x13A7D::0x6081::SN01::INSTR", "USB0::0x3A7D::0x6081::::INSTR"}) {
+  for (const char* bad :
+       {"USB0::3A7D::0x6081::SN01::INSTR", "USB0::0x3A7D::SN01::INSTR", "USBx::0x3A7D::0x6081::SN01::INSTR",
+        "USB0::0x13A7D::0x6081::SN01::INSTR", "USB0::0x3A7D::0x6081::::INSTR"}) {
     EXPECT_FALSE(backend.Open(bad, &status)) << bad;
     EXPECT_EQ(status, st::kErrorInvalidResourceName) << bad;
   }

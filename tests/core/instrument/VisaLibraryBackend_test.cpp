@@ -1,11 +1,11 @@
+#include "core/instrument/VisaLibraryBackend.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
-
-#include "core/instrument/VisaLibraryBackend.h"
 
 namespace merilog {
 namespace {
@@ -55,7 +55,9 @@ visa::ViStatus Open(visa::ViSession, const char* name, visa::ViUInt32, visa::ViU
     }
   return st::kErrorResourceNotFound;
 }
-visa::ViStatus Close(visa::ViObject o) { return fake->open.erase(o) ? st::kSuccess : st::kErrorInvalidObject; }
+visa::ViStatus Close(visa::ViObject o) {
+  return fake->open.erase(o) ? st::kSuccess : st::kErrorInvalidObject;
+}
 visa::ViStatus SetAttribute(visa::ViObject, visa::ViAttr attr, visa::ViAttrState value) {
   if (attr != visa::kAttrTimeoutValue) return st::kErrorNotSupported;
   fake->timeout = value;
