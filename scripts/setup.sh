@@ -27,8 +27,10 @@ case "$mode" in
   run)
     # Records are kept in the DB folder below the working folder; the program never creates it.
     mkdir -p "$here/run/DB"
+    # The program writes its language choice into the file, so it runs on a copy.
+    cp -u "$here/data/MERILOG.ini" "$here/run/MERILOG.ini"
     cd "$here/run"
-    export MERILOG_CONFIG_DIR="$here/data"
+    export MERILOG_CONFIG_DIR="$here/run"
     if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
       echo "No display: starting under xvfb-run (nothing will be visible)." >&2
       exec xvfb-run -a "$here/build/src/ui/merilog" --simulate

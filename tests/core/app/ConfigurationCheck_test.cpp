@@ -55,7 +55,7 @@ TEST(ConfigurationCheck, PresentFileSaysNothing) {
 }
 
 TEST(ConfigurationCheck, UsesTheConfigurationFolder) {
-  // CTest sets MERILOG_CONFIG_DIR to the folder with the shipped file.
+  // CTest sets MERILOG_CONFIG_DIR to a folder holding a copy of the shipped file.
   ScriptedPrompter quiet;
   EXPECT_TRUE(CheckConfigurationFile(quiet));
 
