@@ -1,7 +1,8 @@
 #include "core/records/RecordAppender.h"
 
-#include <QElapsedTimer>
 #include <SQLiteCpp/SQLiteCpp.h>
+
+#include <QElapsedTimer>
 
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordTexts.h"

@@ -15,8 +15,8 @@ class RecordDatabase;
 
 // When the rows held by an appender are committed.
 struct AppendPolicy {
-  int batchRows = 1000;       // commit as soon as this many rows wait
-  qint64 batchMs = 100;       // or when this long has passed since the last commit
+  int batchRows = 1000;         // commit as soon as this many rows wait
+  qint64 batchMs = 100;         // or when this long has passed since the last commit
   int maxPendingRows = 100000;  // rows held while the disk refuses them; later readings are refused
 };
 

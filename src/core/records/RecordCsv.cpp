@@ -1,9 +1,9 @@
 #include "core/records/RecordCsv.h"
 
+#include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
 #include <QFile>
-#include <SQLiteCpp/SQLiteCpp.h>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -133,12 +133,18 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
           out.append(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(q.stmt, timeCol)));
         out += ',';
         const double v = sqlite3_column_double(q.stmt, valueCol);
-        if (v == kOverloadValue) out += "OVLD"; else AppendFixed14(out, v);
+        if (v == kOverloadValue)
+          out += "OVLD";
+        else
+          AppendFixed14(out, v);
         out += ',';
         const double v2 = sqlite3_column_double(q.stmt, value2Col);
-        if (v2 == kOverloadValue) out += "OVLD";
-        else if (v2 == kNoSecondValue) out += ' ';
-        else AppendFixed14(out, v2);
+        if (v2 == kOverloadValue)
+          out += "OVLD";
+        else if (v2 == kNoSecondValue)
+          out += ' ';
+        else
+          AppendFixed14(out, v2);
         out += "\r\n";
         ++result.rows;
         if (!csv.FlushIfFull()) return failWrite(csv.ErrorText());

@@ -1,11 +1,11 @@
 #include "core/records/RecordDatabase.h"
 
+#include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
-#include <SQLiteCpp/SQLiteCpp.h>
 #include <cerrno>
 #include <cstring>
 
@@ -43,12 +43,14 @@ struct Column {
   const char* column;
 };
 constexpr Column kRequiredColumns[] = {
-    {"read", "read_value"},      {"read", "read_value_2ND"},        {"read", "read_time"},
-    {"read_date", "r_date"},     {"read_function", "r_function1"}, {"read_function", "r_function2"},
+    {"read", "read_value"},  {"read", "read_value_2ND"},       {"read", "read_time"},
+    {"read_date", "r_date"}, {"read_function", "r_function1"}, {"read_function", "r_function2"},
 };
 
 // Temporary tables and sort files of the engine stay in memory.
-void ApplyConnectionSettings(SQLite::Database& db) { db.exec("PRAGMA temp_store=MEMORY"); }
+void ApplyConnectionSettings(SQLite::Database& db) {
+  db.exec("PRAGMA temp_store=MEMORY");
+}
 
 void ApplyWriterSettings(SQLite::Database& db) {
   SQLite::Statement mode(db, "PRAGMA journal_mode=WAL");
@@ -242,8 +244,8 @@ RecordStatus RecordDatabase::WriteFunctionsIfEmpty(const QString& function1, con
   return WriteSingleRow("read_function", "r_function1, r_function2", function1, &function2, false);
 }
 
-RecordStatus RecordDatabase::WriteSingleRow(const char* table, const char* columns, const QString& a,
-                                            const QString* b, bool editExisting) {
+RecordStatus RecordDatabase::WriteSingleRow(const char* table, const char* columns, const QString& a, const QString* b,
+                                            bool editExisting) {
   const std::string t(table), cols(columns);
   const std::string values = b ? "?, ?" : "?";
   try {
@@ -300,7 +302,8 @@ RecordStatus CreateRecordFile(const QString& path, bool withSecondFuncColumn) {
     const int sysErr = errno;
     if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_READONLY) {
       const QFileInfo folder(QFileInfo(path).absolutePath());
-      if (!folder.isDir()) return RecordStatus::Failure(CannotCreate(path, QStringLiteral("its folder does not exist")));
+      if (!folder.isDir())
+        return RecordStatus::Failure(CannotCreate(path, QStringLiteral("its folder does not exist")));
       return RecordStatus::Failure(CannotCreate(path, QStringLiteral("its folder is read-only")));
     }
     if ((code & 0xff) == SQLITE_FULL || IsDiskFullErrno(sysErr))

@@ -1,6 +1,7 @@
 #include "core/records/RecordFigures.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
+
 #include <cmath>
 
 #include "core/records/RecordDatabase.h"
@@ -129,7 +130,10 @@ void Store(SQLite::Database& db, const State& s) {
   db.exec("DELETE FROM read_summary");
   SQLite::Statement ins(db, "INSERT INTO read_summary VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
   auto bindOptional = [&ins](int i, const std::optional<double>& v) {
-    if (v) ins.bind(i, *v); else ins.bind(i);
+    if (v)
+      ins.bind(i, *v);
+    else
+      ins.bind(i);
   };
   ins.bind(1, static_cast<int64_t>(s.lastRowid));
   ins.bind(2, static_cast<int64_t>(s.value.count));

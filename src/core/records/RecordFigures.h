@@ -32,9 +32,9 @@ struct RunningColumn {
 };
 
 struct RecordFigures {
-  ColumnFigures value;      // read_value
-  ColumnFigures value2nd;   // read_value_2ND (the 9.9E+21 marker counts, as in SQL)
-  bool fromSummary = false; // false: the SQL aggregate queries were run
+  ColumnFigures value;       // read_value
+  ColumnFigures value2nd;    // read_value_2ND (the 9.9E+21 marker counts, as in SQL)
+  bool fromSummary = false;  // false: the SQL aggregate queries were run
 };
 
 // The record's figures in a few milliseconds from its summary table when that

@@ -31,9 +31,13 @@ ReadTimeText FormatReadTime(const QTime& t) {
   return out;
 }
 
-QString ReadTimeString(const QTime& t) { return QString::fromLatin1(FormatReadTime(t).data()); }
+QString ReadTimeString(const QTime& t) {
+  return QString::fromLatin1(FormatReadTime(t).data());
+}
 
-QString StoredRecordDate(const QDateTime& t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString StoredRecordDate(const QDateTime& t) {
+  return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 QDateTime ParseRecordDate(const QString& text) {
   const QString s = text.trimmed();
@@ -45,9 +49,13 @@ QDateTime ParseRecordDate(const QString& text) {
   return {};
 }
 
-QString RecordDateText(const QDateTime& t) { return t.toString(QStringLiteral("yy / MM / dd -- HH : mm : ss")); }
+QString RecordDateText(const QDateTime& t) {
+  return t.toString(QStringLiteral("yy / MM / dd -- HH : mm : ss"));
+}
 
-QString RecordLabel(int number) { return QStringLiteral("Record %1").arg(number); }
+QString RecordLabel(int number) {
+  return QStringLiteral("Record %1").arg(number);
+}
 
 QString RecordLabel(int number, const QString& date) {
   return RecordLabel(number) + kLabelGap + QStringLiteral("( ") + date + QStringLiteral(" )");
@@ -67,7 +75,8 @@ int RecordNumberFromLabel(const QString& label) {
   qsizetype i = 0;
   while (i < two.size() && two[i].isSpace()) ++i;
   bool negative = false;
-  if (i < two.size() && (two[i] == QLatin1Char('-') || two[i] == QLatin1Char('+'))) negative = two[i++] == QLatin1Char('-');
+  if (i < two.size() && (two[i] == QLatin1Char('-') || two[i] == QLatin1Char('+')))
+    negative = two[i++] == QLatin1Char('-');
   int n = 0;
   for (; i < two.size() && two[i] >= QLatin1Char('0') && two[i] <= QLatin1Char('9'); ++i)
     n = n * 10 + (two[i].unicode() - '0');

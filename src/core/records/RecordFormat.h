@@ -30,10 +30,10 @@ QDateTime ParseRecordDate(const QString& text);
 QString RecordDateText(const QDateTime& t);
 
 // The four label forms (twelve blanks between number and parenthesis).
-QString RecordLabel(int number);                                         // "Record %d"
-QString RecordLabel(int number, const QString& date);                    // "Record %d            ( %s )"
+QString RecordLabel(int number);                       // "Record %d"
+QString RecordLabel(int number, const QString& date);  // "Record %d            ( %s )"
 QString RecordLabel(int number, const QString& date, const QString& function1,
-                    const QString& function2);                           // "... ( %s )  - %s %s"
+                    const QString& function2);                                      // "... ( %s )  - %s %s"
 QString RecordLabelWithNote(int number, const QString& date, const QString& note);  // "... ( %s )  %s "
 
 // The number in a label: the characters at (1-based) positions 8 and 9 read

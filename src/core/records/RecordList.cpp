@@ -56,8 +56,8 @@ RecordList ListRecords(RecordListKind kind, const QString& folder) {
       case RecordListKind::Viewer: {
         const FileFacts record = ReadFacts(recordPath, true, list.problems);
         if (record.hasDate)
-          list.entries.push_back({n, RecordLabel(n, record.date, record.function1, record.function2), recordPath,
-                                  false, true});
+          list.entries.push_back(
+              {n, RecordLabel(n, record.date, record.function1, record.function2), recordPath, false, true});
         const FileFacts dbfile = ReadFacts(dbfilePath, false, list.problems);
         if (dbfile.hasDate) list.entries.push_back({n, RecordLabel(n, dbfile.date), dbfilePath, true, true});
         break;

@@ -12,12 +12,12 @@ class Prompter;
 
 // What a record holds before a reading session writes into it.
 struct RecordCheck {
-  bool folderFound = false;    // false: "Database working folder not found." was shown
+  bool folderFound = false;  // false: "Database working folder not found." was shown
   bool recordFileExists = false;
-  bool onlyDBfile = false;     // no record file, but a DBfile file of the number
-  QString storedFunction1;     // r_function1, empty without a row
-  QString storedFunction2;     // r_function2, empty without a row
-  QString error;               // the record file exists but cannot be read; to be shown
+  bool onlyDBfile = false;  // no record file, but a DBfile file of the number
+  QString storedFunction1;  // r_function1, empty without a row
+  QString storedFunction2;  // r_function2, empty without a row
+  QString error;            // the record file exists but cannot be read; to be shown
 };
 
 // Derives the working folder afresh (caption "Database folder check" when it

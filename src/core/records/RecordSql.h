@@ -21,7 +21,9 @@ inline constexpr char kValue2ndFigures[] =
 
 // Viewer band filter; format with the upper and the lower limit.
 inline constexpr char kBandFilterFormat[] = "select * from read where read_value <= %.16f and read_value >= %.16f";
-inline QString BandFilter(double high, double low) { return QString::asprintf(kBandFilterFormat, high, low); }
+inline QString BandFilter(double high, double low) {
+  return QString::asprintf(kBandFilterFormat, high, low);
+}
 
 // Viewer export.
 inline constexpr char kValueCount[] = "select count(read_value) as sum_num from read";

@@ -5,16 +5,30 @@
 namespace merilog::record_texts {
 
 namespace {
-QString Shown(const QString& file) { return QDir::toNativeSeparators(file); }
+QString Shown(const QString& file) {
+  return QDir::toNativeSeparators(file);
+}
 }  // namespace
 
-QString FolderNotFound() { return QStringLiteral("Database working folder not found."); }
+QString FolderNotFound() {
+  return QStringLiteral("Database working folder not found.");
+}
 
-QString CaptionSessionCheck() { return QStringLiteral("Database folder check"); }
-QString CaptionListCheck() { return QStringLiteral("Database check"); }
-QString CaptionChartDraw() { return QStringLiteral("DrawRecord Database folder check"); }
-QString CaptionViewer() { return QStringLiteral("RecordView Database folder check"); }
-QString CaptionMultipleReadings() { return QStringLiteral("Dodu2V Database folder check"); }
+QString CaptionSessionCheck() {
+  return QStringLiteral("Database folder check");
+}
+QString CaptionListCheck() {
+  return QStringLiteral("Database check");
+}
+QString CaptionChartDraw() {
+  return QStringLiteral("DrawRecord Database folder check");
+}
+QString CaptionViewer() {
+  return QStringLiteral("RecordView Database folder check");
+}
+QString CaptionMultipleReadings() {
+  return QStringLiteral("Dodu2V Database folder check");
+}
 
 QString FunctionChanged(const QString& stored, const QString& current) {
   return QStringLiteral("Function has changed from ") + stored + QStringLiteral(" to ") + current +
@@ -37,7 +51,9 @@ QString ContinuationQuestion(const QString& continuationList) {
   return continuationList + QStringLiteral(" will continue saving the readings.  Continue?");
 }
 
-QString ErrorCaption() { return QStringLiteral("Error"); }
+QString ErrorCaption() {
+  return QStringLiteral("Error");
+}
 
 QString OlderFormat(const QString& file) {
   return QStringLiteral("The record file \"%1\" is in an older database format that this program cannot read.")

@@ -13,11 +13,11 @@ namespace record_texts {
 QString FolderNotFound();  // "Database working folder not found."
 
 // Captions of the folder-not-found box, one per caller.
-QString CaptionSessionCheck();     // record check and preparation at session start
-QString CaptionListCheck();        // Reading Settings list and record chart list
-QString CaptionChartDraw();        // record chart drawing
-QString CaptionViewer();           // record viewer list
-QString CaptionMultipleReadings(); // multiple readings list
+QString CaptionSessionCheck();      // record check and preparation at session start
+QString CaptionListCheck();         // Reading Settings list and record chart list
+QString CaptionChartDraw();         // record chart drawing
+QString CaptionViewer();            // record viewer list
+QString CaptionMultipleReadings();  // multiple readings list
 
 // Verdicts on a record before writing into it (fixed English).
 QString FunctionChanged(const QString& stored, const QString& current);

@@ -1,3 +1,5 @@
+#include "core/records/RecordAppender.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <random>
 
 #include "RecordTestSupport.h"
-#include "core/records/RecordAppender.h"
 #include "core/records/RecordFigures.h"
 
 namespace merilog {

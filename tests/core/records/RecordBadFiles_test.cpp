@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QFile>
@@ -162,8 +162,8 @@ TEST_F(RecordBadFilesTest, ReadOnlyFolderCanBeListedButNothingIsCreated) {
       [&](std::string& out) {
         if (chmod(QFile::encodeName(folder_).constData(), 0555) != 0) return 10;
         const RecordList list = ListRecords(RecordListKind::Viewer, folder_);
-        out += "listed=" + std::to_string(list.entries.size()) + " problems=" +
-               std::to_string(list.problems.size()) + "\n" + Std(list.problems.join("\n")) + "\n";
+        out += "listed=" + std::to_string(list.entries.size()) + " problems=" + std::to_string(list.problems.size()) +
+               "\n" + Std(list.problems.join("\n")) + "\n";
         auto p = Prepare(8);
         out += "prepare8=" + Std(p.ok() ? QStringLiteral("ok") : p.error()) + "\n";
         auto e = Prepare(1);
@@ -181,8 +181,7 @@ TEST_F(RecordBadFilesTest, ReadOnlyFolderCanBeListedButNothingIsCreated) {
       << r.output;
   EXPECT_NE(r.output.find("prepare1=The record file \"" + Std(RecordPath(1)) + "\""), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("prepare1=ok"), std::string::npos) << r.output;
-  EXPECT_NE(r.output.find("csv=" + std::to_string(static_cast<int>(CsvExport::Outcome::CannotOpen))),
-            std::string::npos)
+  EXPECT_NE(r.output.find("csv=" + std::to_string(static_cast<int>(CsvExport::Outcome::CannotOpen))), std::string::npos)
       << r.output;
   EXPECT_FALSE(QFileInfo::exists(RecordPath(8)));
 }
@@ -224,9 +223,8 @@ TEST_F(RecordBadFilesTest, FullDiskIsNamedAndReadingsWaitForRoom) {
             mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=256k") != 0)
           return 77;
         if (!CreateRecordFile(path, true)) return 11;
-        out = FillUntilRefused(path, [&] {
-          mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", MS_REMOUNT, "size=8m");
-        });
+        out = FillUntilRefused(
+            path, [&] { mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", MS_REMOUNT, "size=8m"); });
         out += "rows=" + std::to_string(test::RowCount(path)) + "\n";
         auto raw = test::RawOpen(path, SQLite::OPEN_READONLY);
         out += "integrity=" + raw.execAndGet("PRAGMA integrity_check").getString() + "\n";

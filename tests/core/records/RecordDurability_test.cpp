@@ -85,8 +85,8 @@ TEST_F(RecordDurabilityTest, KilledWriterLosesNoCommittedRow) {
       long long k = previousRows > 100 ? previousRows - 100 : 0;
       bool inOrder = true;
       while (q.executeStep()) {
-        inOrder = inOrder && q.getColumn(0).getDouble() == static_cast<double>(k) &&
-                  q.getColumn(1).getString().size() == 12;
+        inOrder =
+            inOrder && q.getColumn(0).getDouble() == static_cast<double>(k) && q.getColumn(1).getString().size() == 12;
         ++k;
       }
       EXPECT_TRUE(inOrder);

@@ -1,10 +1,11 @@
+#include "core/records/RecordFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFileInfo>
 
 #include "RecordTestSupport.h"
-#include "core/records/RecordFolder.h"
 #include "core/records/RecordList.h"
 #include "support/ScriptedPrompter.h"
 

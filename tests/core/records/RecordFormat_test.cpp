@@ -1,7 +1,8 @@
+#include "core/records/RecordFormat.h"
+
 #include <gtest/gtest.h>
 
 #include "RecordTestSupport.h"
-#include "core/records/RecordFormat.h"
 
 namespace merilog {
 namespace {
@@ -11,8 +12,9 @@ using test::Std;
 
 TEST(AbbreviateFunction, MapsTheSixNamesAndLeavesOthers) {
   const std::pair<const char*, const char*> cases[] = {
-      {"VOLT", "DCV"}, {"CURR", "DCI"}, {"VOLT:AC", "ACV"}, {"CURR:AC", "ACI"}, {"RES", "2W"},     {"FRES", "4W"},
-      {"FREQ", "FREQ"}, {"TEMP", "TEMP"}, {"NONE", "NONE"}, {"volt", "volt"}, {"VOLT:DC", "VOLT:DC"}, {"", ""},
+      {"VOLT", "DCV"},  {"CURR", "DCI"},  {"VOLT:AC", "ACV"},     {"CURR:AC", "ACI"},
+      {"RES", "2W"},    {"FRES", "4W"},   {"FREQ", "FREQ"},       {"TEMP", "TEMP"},
+      {"NONE", "NONE"}, {"volt", "volt"}, {"VOLT:DC", "VOLT:DC"}, {"", ""},
   };
   for (auto [in, out] : cases) EXPECT_EQ(Std(AbbreviateFunction(in)), out) << in;
   // An abbreviation stays as it is.

@@ -1,7 +1,8 @@
+#include "core/records/RecordList.h"
+
 #include <gtest/gtest.h>
 
 #include "RecordTestSupport.h"
-#include "core/records/RecordList.h"
 
 namespace merilog {
 namespace {
@@ -82,8 +83,8 @@ TEST_F(RecordListTest, MultipleReadingsListsAllTenWithKindFlags) {
   const RecordList list = ListRecords(RecordListKind::MultipleReadings, folder_);
   ASSERT_EQ(list.entries.size(), 10u);
   const QStringList expected = {
-      RecordLabel(1, R), RecordLabel(2), RecordLabel(3, D), RecordLabel(4, D), RecordLabel(5),
-      RecordLabel(6),    RecordLabel(7, D), RecordLabel(8), RecordLabel(9, R), RecordLabel(10, R),
+      RecordLabel(1, R), RecordLabel(2),    RecordLabel(3, D), RecordLabel(4, D), RecordLabel(5),
+      RecordLabel(6),    RecordLabel(7, D), RecordLabel(8),    RecordLabel(9, R), RecordLabel(10, R),
   };
   const int flags[] = {0, 0, 1, 1, 0, 0, 1, 0, 0, 0};
   for (int i = 0; i < 10; ++i) {

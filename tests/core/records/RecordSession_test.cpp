@@ -1,3 +1,5 @@
+#include "core/records/RecordSession.h"
+
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -5,7 +7,6 @@
 
 #include "RecordTestSupport.h"
 #include "core/app/Clock.h"
-#include "core/records/RecordSession.h"
 #include "core/records/RecordSql.h"
 #include "core/records/RecordTexts.h"
 #include "core/records/RecordVerdict.h"

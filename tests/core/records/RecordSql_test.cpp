@@ -1,10 +1,11 @@
+#include "core/records/RecordSql.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "RecordTestSupport.h"
 #include "core/records/RecordAppender.h"
-#include "core/records/RecordSql.h"
 
 namespace merilog {
 namespace {
@@ -16,8 +17,10 @@ struct Reading {
   QTime time;
 };
 const std::vector<Reading> kReadings = {
-    {1.5, kNoSecondValue, QTime(10, 15, 2, 125)}, {-0.5, 0.005, QTime(10, 15, 2, 150)},
-    {kOverloadValue, kNoSecondValue, QTime(10, 15, 2, 175)}, {0.0, -2.0, QTime(10, 15, 2, 200)},
+    {1.5, kNoSecondValue, QTime(10, 15, 2, 125)},
+    {-0.5, 0.005, QTime(10, 15, 2, 150)},
+    {kOverloadValue, kNoSecondValue, QTime(10, 15, 2, 175)},
+    {0.0, -2.0, QTime(10, 15, 2, 200)},
     {4.75, 3.0, QTime(10, 15, 2, 225)},
 };
 

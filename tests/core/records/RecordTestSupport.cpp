@@ -49,8 +49,10 @@ ChildResult RunInChild(const std::function<int(std::string& out)>& fn, bool unpr
   char buf[4096];
   for (;;) {
     const ssize_t n = read(fds[0], buf, sizeof buf);
-    if (n > 0) r.output.append(buf, static_cast<size_t>(n));
-    else if (n == 0 || errno != EINTR) break;
+    if (n > 0)
+      r.output.append(buf, static_cast<size_t>(n));
+    else if (n == 0 || errno != EINTR)
+      break;
   }
   close(fds[0]);
   int status = 0;

@@ -1,10 +1,10 @@
 #pragma once
+#include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QDir>
 #include <QString>
-#include <SQLiteCpp/SQLiteCpp.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,7 +57,9 @@ inline void MakeRecord(const QString& path, bool withSecondFuncColumn, const QDa
   }
 }
 
-inline std::string Std(const QString& s) { return s.toStdString(); }
+inline std::string Std(const QString& s) {
+  return s.toStdString();
+}
 
 // Direct engine access for checks, bypassing the code under test.
 inline SQLite::Database RawOpen(const QString& path, int flags = SQLite::OPEN_READWRITE) {
