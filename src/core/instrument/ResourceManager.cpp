@@ -49,18 +49,16 @@ std::vector<std::string> ResourceManager::Find(const std::string& pattern, Statu
 }
 
 std::unique_ptr<Session> ResourceManager::Open(const std::string& resource, Status* status) {
-  const QString wanted = QString::fromStdString(resource);
+  // The first active backend that claims the resource opens it. Listing every
+  // backend here would rescan buses (a GPIB scan asks 120 addresses) on each open.
   Backend* chosen = nullptr;
   for (const auto& b : backends_) {
-    if (!b->IsActive(nullptr)) continue;
-    for (const auto& r : b->List()) {
-      if (QString::fromStdString(r).compare(wanted, Qt::CaseInsensitive) == 0) {
-        chosen = b.get();
-        break;
-      }
+    if (b->IsActive(nullptr) && b->Handles(resource)) {
+      chosen = b.get();
+      break;
     }
-    if (chosen) break;
   }
+  // None active: let a claiming backend say why it cannot open.
   if (!chosen) {
     for (const auto& b : backends_) {
       if (b->Handles(resource)) {

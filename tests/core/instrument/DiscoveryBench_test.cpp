@@ -134,7 +134,6 @@ TEST(DiscoveryBench, RefreshWithTheSameMetersGivesTheSameList) {
   f.AddUsualMeters();
   f.model->InitialiseDevices();
   const auto before = f.model->State().lines;
-  Session* oldSession = f.model->Devices()[0].session;
   f.model->OnDeviceSelected(2);
   f.model->SetSingleDeviceMode(false);
   f.calls.clear();
@@ -152,8 +151,7 @@ TEST(DiscoveryBench, RefreshWithTheSameMetersGivesTheSameList) {
     EXPECT_EQ(row.valueText, "0");
     EXPECT_FALSE(row.secondValueDisplay.shown);
   }
-  // The old sessions were closed; the new ones work.
-  EXPECT_NE(f.model->Devices()[0].session, oldSession);
+  // New sessions were opened (an address may be reused after the old one was freed); they work.
   EXPECT_EQ(f.model->Query().Query(0, "*IDN?\n"), f.bench->Meter(kUsb1)->Identification());
 }
 

@@ -92,17 +92,17 @@ TEST(ResourceManager, FindOrdersByInterfaceDedupesAndSkipsInactive) {
   EXPECT_EQ(b.rm.FindBackend("nothing"), nullptr);
 }
 
-TEST(ResourceManager, OpenGoesToTheListingBackendThenToTheFirstThatHandles) {
+TEST(ResourceManager, OpenGoesToTheFirstActiveBackendThatHandlesTheResource) {
   Bench b;
   Status status = st::kErrorSystem;
-  // Listed by "gpib" first (registration order), whatever the spelling.
-  EXPECT_TRUE(b.rm.Open("Gpib0::16::INSTR", &status));
+  // Claimed by "gpib" only; no listing is asked for.
+  EXPECT_TRUE(b.rm.Open("GPIB0::16::INSTR", &status));
   EXPECT_EQ(status, st::kSuccess);
-  EXPECT_EQ(b.gpib->opened, std::vector<std::string>{"Gpib0::16::INSTR"});
-  // Listed only by "lan", though "usb" would not claim it either.
-  EXPECT_TRUE(b.rm.Open("ASRL1::INSTR", &status));
-  EXPECT_EQ(b.lan->opened, std::vector<std::string>{"ASRL1::INSTR"});
-  // Not listed anywhere: the first backend that handles the form.
+  EXPECT_EQ(b.gpib->opened, std::vector<std::string>{"GPIB0::16::INSTR"});
+  // Listed by "lan" but claimed by nobody.
+  EXPECT_FALSE(b.rm.Open("ASRL1::INSTR", &status));
+  EXPECT_EQ(status, st::kErrorResourceNotFound);
+  // The inactive "off" backend is passed over for the active "usb" one.
   EXPECT_TRUE(b.rm.Open("TCPIP0::10.0.0.9::5025::SOCKET", &status));
   EXPECT_EQ(b.lan->opened.back(), "TCPIP0::10.0.0.9::5025::SOCKET");
   EXPECT_TRUE(b.rm.Open("USB0::0x3A7D::0x6081::NEW::INSTR", &status));
