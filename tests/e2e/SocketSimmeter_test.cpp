@@ -88,6 +88,21 @@ TEST(SocketSimmeter, IdentifiesConfiguresAndReads) {
   EXPECT_EQ(q.ConnectionFlag(), 1);
 }
 
+TEST(SocketSimmeter, CommandsWrittenWithoutLineFeedStillReachTheMeter) {
+  Simmeter server({"--model", "6082"});
+  ASSERT_NE(server.Port(), 0);
+  auto s = server.Connect();
+  ASSERT_TRUE(s);
+  // The pipelined "read?" of slow AC readings and the closing "*cls" go out bare.
+  ASSERT_EQ(s->Write("read?"), st::kSuccess);
+  ReadResult r = s->Read(1024);
+  EXPECT_EQ(r.status, st::kSuccess);
+  EXPECT_TRUE(r.end);
+  ASSERT_EQ(s->Write("*cls"), st::kSuccess);
+  ASSERT_EQ(s->Write("func?\n"), st::kSuccess);
+  EXPECT_EQ(s->Read(1024).bytes.front(), '"');  // the next answer is func?'s, nothing in between
+}
+
 TEST(SocketSimmeter, LongAnswerIsReadWholeInPieces) {
   Simmeter server({"--fault", "long-answer=5000"});
   ASSERT_NE(server.Port(), 0);

@@ -91,6 +91,14 @@ TcpSocketSession::~TcpSocketSession() {
 
 Status TcpSocketSession::Write(std::string_view bytes) {
   if (fd_ < 0) return status::kErrorInvalidObject;
+  // A socket has no end-of-message signal: a command written without its line
+  // feed (the pipelined "read?", the final "*cls") would never reach the parser.
+  std::string terminated;
+  if (!bytes.empty() && bytes.back() != '\n') {
+    terminated.reserve(bytes.size() + 1);
+    terminated.append(bytes).push_back('\n');
+    bytes = terminated;
+  }
   Deadline deadline(timeoutMs_);
   deadline.Start();
   const char* p = bytes.data();
