@@ -146,7 +146,7 @@ RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString
     db = std::make_unique<SQLite::Database>(QFile::encodeName(path).toStdString(), flags, kBusyTimeoutMs);
   } catch (const SQLite::Exception& e) {
     return RecordStatus::Failure(
-        ExplainRecordFailure(path, e.getExtendedErrorCode(), errno, QString::fromUtf8(e.what())));
+        ExplainRecordFailure(path, e.getExtendedErrorCode(), 0, QString::fromUtf8(e.what())));
   }
   std::unique_ptr<RecordDatabase> record(new RecordDatabase(path, access, std::move(db)));
   try {
