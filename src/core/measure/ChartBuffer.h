@@ -1,0 +1,58 @@
+#pragma once
+#include <span>
+#include <vector>
+
+namespace merilog {
+
+// The live chart's readings: eight traces (trace d = main reading of meter
+// position d, d + 4 = its 2ND reading), positions 1..PointCount in use, oldest
+// at 1, newest at PointCount. Allocated once; a tick never allocates.
+class ChartBuffer {
+ public:
+  static constexpr int kTraceCount = 8;
+  static constexpr int kCapacity = 2000;  // readings per trace, the largest XMax
+  static constexpr int kDefaultXMax = 100;
+  static constexpr int kMinXMax = 50;
+
+  ChartBuffer();
+
+  // Start Reading: every value 0 and PointCount 0. XMax is kept.
+  void Reset();
+
+  // Beginning of a tick. Below XMax, PointCount grows by one when grow is set
+  // (a pipelined run grows it after a successful read instead, GrowPoint).
+  // At XMax the window scrolls: for each listed main trace t, positions 2..XMax
+  // of traces t and t + 4 move down one place; the newest position keeps its
+  // old value until written. A PointCount above a lowered XMax is clamped.
+  void AdvanceWindow(std::span<const int> mainTraces, bool grow = true);
+  // One more reading in the window, never beyond XMax: with several meters in a
+  // pipelined run the count may only reach XMax, so nothing lands outside it.
+  void GrowPoint();
+
+  // The tick's reading for a trace, stored at PointCount. Ignored for a trace
+  // outside 0..7 or while PointCount is 0.
+  void Store(int trace, double value);
+
+  // Value at position 1..kCapacity (0 outside the trace).
+  double Value(int trace, int position) const;
+  // Direct view of a trace's positions 0..kCapacity (position 0 is never drawn).
+  std::span<const double> Trace(int trace) const;
+
+  int PointCount() const { return pointCount_; }
+  int XMax() const { return xMax_; }
+  // Accepts 50..2000; anything else is ignored and false returned.
+  bool SetXMax(int xMax);
+
+  // Test and restore support: sets PointCount (clamped to 0..XMax).
+  void SetPointCount(int count);
+
+ private:
+  double* Row(int trace) { return values_.data() + static_cast<size_t>(trace) * (kCapacity + 1); }
+  const double* Row(int trace) const { return values_.data() + static_cast<size_t>(trace) * (kCapacity + 1); }
+
+  std::vector<double> values_;  // kTraceCount rows of kCapacity + 1
+  int pointCount_ = 0;
+  int xMax_ = kDefaultXMax;
+};
+
+}  // namespace merilog

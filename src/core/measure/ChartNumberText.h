@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace merilog {
+
+// The leading decimal number of a text, as the C library's atof reads it
+// (leading blanks skipped, the rest ignored, 0 when there is none), but always
+// with a point as decimal separator whatever the process locale.
+double LeadingNumber(std::string_view text);
+
+// A Y-scale label read as units per division: "500m" 0.5, "2 u" 2e-6,
+// "10 n" 1e-8, "10M" 10000000, "5" 5.
+double ScaleLabelValue(std::string_view label);
+
+// An edit field's number: "%f", then trailing zeros and a trailing point
+// removed (12.5 for 12.500000, 3 for 3.000000).
+std::string TrimmedNumberText(double value);
+
+}  // namespace merilog
