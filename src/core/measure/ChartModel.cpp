@@ -1,0 +1,182 @@
+#include "core/measure/ChartModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/measure/ChartNumberText.h"
+#include "core/measure/ScaleStep.h"
+
+namespace merilog {
+
+namespace {
+
+// Far outside the chart (a hundred heights) yet safely inside int: a reading
+// thousands of divisions off scale is drawn as a line leaving the chart.
+constexpr double kLogicalYLimit = 100000.0;
+
+constexpr const char* kXMaxItems[] = {"50 readings",  "100 readings",  "200 readings",
+                                      "500 readings", "1000 readings", "2000 readings"};
+
+}  // namespace
+
+PlotColours DefaultPlotColours() {
+  const Rgb blue{0, 0, 255}, green{0, 255, 0}, red{255, 0, 0}, black{0, 0, 0};
+  // The 2ND traces of positions 1 to 3 repeat their main trace's colour, as the
+  // first position's 2ND trace does.
+  return {blue, green, red, black, blue, green, red, black, black};
+}
+
+std::span<const char* const> XMaxItems() { return kXMaxItems; }
+
+ChartModel::ChartModel() : colours_(DefaultPlotColours()) {
+  for (auto& path : paths_) path.points.reserve(ChartBuffer::kCapacity);
+  SetChartMapping();
+}
+
+int ChartModel::MainTraceFor(bool multiDeviceMode, int position) {
+  if (!multiDeviceMode) return 0;
+  return std::clamp(position, 0, 3);
+}
+
+void ChartModel::StartReset() {
+  buffer_.Reset();
+  SetChartMapping();
+}
+
+void ChartModel::SetChartMapping() {
+  mapping_.xMax = buffer_.XMax();
+  mapping_.width = ChartMapping::kWidth;
+  mapping_.height = ChartMapping::kHeight;
+}
+
+void ChartModel::RedrawChart(const ChartDrawInputs& inputs) {
+  pathCount_ = 0;
+  const bool multi = inputs.multiDeviceMode;
+  const int meters = multi ? std::clamp(inputs.meterCount, 0, 4) : 1;
+  for (int d = 0; d < meters; ++d) {
+    const int t = MainTraceFor(multi, d);
+    // Single-device mode: buttons "1" and "1_2" and colour slots 0 and 4 govern the current meter.
+    BuildPath(t, multi ? t : 0, multi ? t : 0);
+    if (inputs.secondActive && inputs.hasSecond[d]) BuildPath(t + 4, multi ? t + 4 : 4, multi ? t + 4 : 4);
+  }
+  ++redrawCount_;
+  if (onRedrawn) onRedrawn();
+}
+
+void ChartModel::BuildPath(int trace, int stateTrace, int colourSlot) {
+  if (trace != stateTrace) {
+    traces_[trace].traceOffset = traces_[stateTrace].traceOffset;
+    traces_[trace].scaleIndex = traces_[stateTrace].scaleIndex;
+  }
+  const int count = std::min(buffer_.PointCount(), ChartBuffer::kCapacity);
+  if (count < 1) return;
+  const std::span<const double> values = buffer_.Trace(trace);
+  // A newest reading of exactly zero means nothing was written there (a real zero is buffered as 1e-25).
+  if (values[count] == 0.0) return;
+  if (count < 2) return;
+
+  ChartTracePath& path = paths_[pathCount_++];
+  path.trace = trace;
+  path.colourSlot = colourSlot;
+  path.colour = colours_[colourSlot];
+  path.points.clear();
+  const ChartTraceState& state = traces_[trace];
+  const double factor = ScaleStep(state.scaleIndex).factor * ChartMapping::kUnitsPerDivision;
+  const int xMax = buffer_.XMax();
+  for (int k = 0; k < count; ++k) {
+    double y = (values[count - k] - state.traceOffset) * factor;
+    if (std::isnan(y)) y = 0.0;
+    y = std::trunc(std::clamp(y, -kLogicalYLimit, kLogicalYLimit));
+    path.points.push_back(mapping_.Map(xMax - k, y));
+  }
+}
+
+const ChartTraceState& ChartModel::Trace(int trace) const { return traces_[std::clamp(trace, 0, kTraceCount - 1)]; }
+
+int ChartModel::MarkerTop(int trace) const { return kMarkerHomeTop + kMarkerStep * Trace(trace).shiftSteps; }
+
+Rgb ChartModel::LampColour(int position, bool second) const {
+  return colours_[std::clamp(position, 0, 3) + (second ? 4 : 0)];
+}
+
+void ChartModel::SelectTrace(int trace) {
+  if (trace < 0 || trace >= kTraceCount) return;
+  selectedTrace_ = trace;
+  const ChartTraceState& state = traces_[trace];
+  currentScaleIndex_ = state.scaleIndex;
+  yScaleText_ = ScaleStep(currentScaleIndex_).label;
+  dataOffsetText_ = TrimmedNumberText(state.traceOffset - state.shiftSteps * state.scaleValue);
+  Invalidate();
+}
+
+void ChartModel::ScaleUp() {
+  if (currentScaleIndex_ > 0) --currentScaleIndex_;
+  ApplyScaleStep();
+}
+
+void ChartModel::ScaleDown() {
+  if (currentScaleIndex_ < kMaxScaleIndex) ++currentScaleIndex_;
+  ApplyScaleStep();
+}
+
+void ChartModel::ApplyScaleStep() {
+  const double offset = LeadingNumber(dataOffsetText_);
+  yScaleText_ = ScaleStep(currentScaleIndex_).label;
+  ChartTraceState& state = Selected();
+  state.scaleIndex = currentScaleIndex_;
+  state.scaleText = yScaleText_;
+  state.scaleValue = ScaleLabelValue(yScaleText_);
+  state.traceOffset = state.shiftSteps * state.scaleValue + offset;
+  Invalidate();
+}
+
+void ChartModel::ShiftUp() { Shift(-1); }
+
+void ChartModel::ShiftDown() { Shift(+1); }
+
+void ChartModel::Shift(int direction) {
+  const int top = MarkerTop(selectedTrace_);
+  const bool canMove = direction < 0 ? top > kMarkerUpLimit : top < kMarkerDownLimit;
+  if (canMove) {
+    ChartTraceState& state = Selected();
+    state.scaleValue = ScaleLabelValue(yScaleText_);
+    state.shiftSteps += direction;
+    state.traceOffset = state.shiftSteps * state.scaleValue + LeadingNumber(dataOffsetText_);
+  }
+  Invalidate();
+}
+
+void ChartModel::ApplyDataOffset(std::string_view offsetText) {
+  const double offset = LeadingNumber(offsetText);
+  ChartTraceState& state = Selected();
+  state.scaleValue = ScaleLabelValue(yScaleText_);
+  state.traceOffset = state.shiftSteps * state.scaleValue + offset;
+  dataOffsetText_ = TrimmedNumberText(offset);
+  Invalidate();
+}
+
+bool ChartModel::SetXMax(std::string_view item) {
+  const double leading = LeadingNumber(item);
+  const auto items = XMaxItems();
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (LeadingNumber(items[i]) != leading) continue;
+    buffer_.SetXMax(static_cast<int>(leading));
+    xMaxItem_ = static_cast<int>(i);
+    xMaxLabelText_ = std::string(item);
+    SetChartMapping();
+    Invalidate();
+    return true;
+  }
+  return false;
+}
+
+void ChartModel::SetPlotColours(const PlotColours& colours) {
+  colours_ = colours;
+  if (onColoursChanged) onColoursChanged();
+}
+
+void ChartModel::Invalidate() {
+  if (onInvalidate) onInvalidate();
+}
+
+}  // namespace merilog
