@@ -19,13 +19,6 @@ constexpr const char* kXMaxItems[] = {"50 readings",  "100 readings",  "200 read
 
 }  // namespace
 
-PlotColours DefaultPlotColours() {
-  const Rgb blue{0, 0, 255}, green{0, 255, 0}, red{255, 0, 0}, black{0, 0, 0};
-  // The 2ND traces of positions 1 to 3 repeat their main trace's colour, as the
-  // first position's 2ND trace does.
-  return {blue, green, red, black, blue, green, red, black, black};
-}
-
 std::span<const char* const> XMaxItems() { return kXMaxItems; }
 
 ChartModel::ChartModel() : colours_(DefaultPlotColours()) {
