@@ -1,96 +1,105 @@
-// Placeholder main window: shows the menu bar, toolbar tool-tips and chart
-// labels in the chosen language until the real main window exists. Every
-// command is disabled; nothing here pretends to work.
+// merilog [--simulate[=FILE]] [--resource R]... [--transcript FILE] [--screenshots DIR]
 //
-//   merilog [--language N] [--screenshot FILE]
-//     N: 0 English, 1 Traditional Chinese, 2 Simplified Chinese
-//     FILE: save a picture of the window (and FILE-menu.png of the first menu) and quit
+//   --simulate         the built-in simulated bench instead of (before) real meters
+//   --simulate=FILE    a simulated bench described in FILE
+//   --resource R       also offer the LAN meter R (TCPIP0::host::port::SOCKET); repeatable
+//   --transcript FILE  write every command and answer to FILE
+//   --screenshots DIR  (hidden) save pictures of the main window and its dialogs, then quit
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QFormLayout>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMenuBar>
-#include <QRegularExpression>
-#include <QTimer>
-#include <QToolBar>
+#include <QMessageBox>
+#include <cstdio>
 
-#include "core/app/MainWindowTexts.h"
-#include "core/app/MessageTable.h"
+#include "core/app/Clock.h"
+#include "core/app/MainWindowModel.h"
+#include "sim/IoSetup.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/MainWindowScreenshots.h"
+#include "ui/app/QtPrompter.h"
 
 namespace {
 
-QMenu* BuildMenus(QMainWindow& window, const merilog::MainWindowTexts& texts) {
-  QMenu* first = nullptr;
-  for (const auto& menuTexts : texts.menus) {
-    QMenu* menu = window.menuBar()->addMenu(menuTexts.title);
-    if (!first) first = menu;
-    for (const auto& item : menuTexts.items) {
-      if (item.command == merilog::MenuCommand::Separator) {
-        menu->addSeparator();
-      } else {
-        menu->addAction(item.text)->setEnabled(false);
+struct Options {
+  merilog::IoOptions io;
+  QString screenshotDir;
+};
+
+// Options take their value either as the next argument or after "=".
+bool Parse(const QStringList& args, Options* options, QString* error) {
+  for (int i = 1; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto value = [&](const QString& name, QString* out) {
+      if (a == name) {
+        if (i + 1 >= args.size()) {
+          *error = QStringLiteral("%1 needs a value").arg(name);
+          return false;
+        }
+        *out = args[++i];
+        return true;
       }
+      *out = a.mid(name.size() + 1);
+      return true;
+    };
+    QString v;
+    if (a == "--simulate") {
+      options->io.simulate = true;
+    } else if (a.startsWith("--simulate=")) {
+      options->io.simulate = true;
+      options->io.benchFile = a.mid(11).toStdString();
+    } else if (a == "--resource" || a.startsWith("--resource=")) {
+      if (!value("--resource", &v)) return false;
+      options->io.lanResources.push_back(v.toStdString());
+    } else if (a == "--transcript" || a.startsWith("--transcript=")) {
+      if (!value("--transcript", &v)) return false;
+      options->io.transcriptFile = v.toStdString();
+    } else if (a == "--screenshots" || a.startsWith("--screenshots=")) {
+      if (!value("--screenshots", &v)) return false;
+      options->screenshotDir = v;
+    } else if (a == "--help" || a == "-h") {
+      *error = QStringLiteral("usage: merilog [--simulate[=FILE]] [--resource R]... [--transcript FILE]");
+      return false;
+    } else {
+      *error = QStringLiteral("unknown option %1").arg(a);
+      return false;
     }
   }
-  return first;
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QCommandLineParser options;
-  options.addHelpOption();
-  options.addOption({"language", "0 English, 1 Traditional Chinese, 2 Simplified Chinese.", "N", "0"});
-  options.addOption({"screenshot", "Save a picture of the window to FILE and quit.", "FILE"});
-  options.process(app);
+  app.setApplicationName("MERILOG");
 
-  merilog::SetLanguageByIndex(options.value("language").toInt());
-  const merilog::MainWindowTexts texts = merilog::RelabelMainWindow(merilog::CurrentLanguageSection());
-
-  QMainWindow window;
-  window.setWindowTitle("MERILOG");
-  QMenu* firstMenu = BuildMenus(window, texts);
-
-  QToolBar* toolbar = window.addToolBar("toolbar");
-  toolbar->setMovable(false);
-  const std::pair<QString, QString> tools[] = {
-      {"Start", texts.startTip}, {"Stop", texts.stopTip}, {"", {}}, {"Device Settings", texts.deviceSettingsTip}};
-  for (const auto& [name, tip] : tools) {
-    if (name.isEmpty()) {
-      toolbar->addSeparator();
-      continue;
-    }
-    QAction* action = toolbar->addAction(name);
-    action->setToolTip(tip);
-    action->setEnabled(false);
+  Options options;
+  QString error;
+  if (!Parse(app.arguments(), &options, &error)) {
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return 2;
   }
 
-  auto* central = new QWidget;
-  auto* form = new QFormLayout(central);
-  form->addRow(new QLabel(texts.shiftGraphLabel));
-  form->addRow(texts.yScaleLabel, new QLabel("1"));
-  form->addRow(texts.dataOffsetLabel, new QLabel("0"));
-  form->addRow(texts.readingSpeedLabel, new QLabel("25ms"));
-  form->addRow(texts.xMaxLabel, new QLabel("100 readings"));
-  form->addRow(new QLabel(QStringLiteral("%1 / %2 / %3").arg(texts.startTip, texts.stopTip, texts.deviceSettingsTip)));
-  window.setCentralWidget(central);
-  window.resize(640, 360);
-  window.show();
+  std::string ioError;
+  std::unique_ptr<merilog::ResourceManager> rm = merilog::MakeResourceManager(options.io, &ioError);
+  if (!rm) {
+    QMessageBox::critical(nullptr, "Error",
+                          QStringLiteral("The instruments could not be set up:\n%1").arg(QString::fromStdString(ioError)));
+    return 1;
+  }
 
-  const QString screenshot = options.value("screenshot");
-  if (!screenshot.isEmpty()) {
-    QTimer::singleShot(300, [&] {
-      bool ok = window.grab().save(screenshot);
-      firstMenu->popup(window.mapToGlobal(QPoint(0, window.menuBar()->height())));
-      QTimer::singleShot(300, [&, ok]() mutable {
-        QString menuFile = screenshot;
-        menuFile.replace(QRegularExpression("\\.png$"), QString()).append("-menu.png");
-        ok = firstMenu->grab().save(menuFile) && ok;
-        app.exit(ok ? 0 : 1);
-      });
-    });
+  merilog::ui::QtPrompter prompter;
+  merilog::SystemClock clock;
+  merilog::MainWindowModel model(*rm, prompter, clock, options.io.lanResources);
+  merilog::ui::MainWindow window(model);
+  prompter.SetParent(&window);
+  window.show();
+  model.Initialise();
+
+  std::unique_ptr<merilog::ui::MainWindowScreenshots> shots;
+  if (!options.screenshotDir.isEmpty()) {
+    shots = std::make_unique<merilog::ui::MainWindowScreenshots>(window, options.screenshotDir);
+    QObject::connect(shots.get(), &merilog::ui::MainWindowScreenshots::Finished, &app,
+                     [&](bool ok) { app.exit(ok ? 0 : 1); });
+    shots->Start();
   }
   return app.exec();
 }

@@ -1,0 +1,355 @@
+#include "ui/app/MainWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSignalBlocker>
+#include <QToolBar>
+
+#include "ui/app/MainWindowPanels.h"
+
+namespace merilog::ui {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Toolbar pictures at the toolbar's 16 x 15 size.
+QIcon ToolIcon(MenuCommand command) {
+  QPixmap pixmap(16, 15);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 1));
+  if (command == MenuCommand::StartReading) {
+    QPainterPath play;
+    play.moveTo(3, 1);
+    play.lineTo(14, 7.5);
+    play.lineTo(3, 14);
+    play.closeSubpath();
+    p.fillPath(play, QColor(30, 160, 60));
+    p.drawPath(play);
+  } else if (command == MenuCommand::StopReading) {
+    p.setBrush(QColor(200, 40, 40));
+    p.drawRect(QRectF(2.5, 2, 11, 11));
+  } else {
+    // Device settings: a meter face with a dial.
+    p.setBrush(QColor(230, 200, 80));
+    p.drawRoundedRect(QRectF(1.5, 1.5, 13, 12), 2, 2);
+    p.setBrush(QColor(60, 60, 60));
+    p.drawRect(QRectF(3.5, 3.5, 9, 4));
+    p.drawEllipse(QPointF(8, 11), 1.5, 1.5);
+  }
+  return QIcon(pixmap);
+}
+
+QIcon WindowIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setBrush(QColor(30, 55, 110));
+  p.setPen(Qt::NoPen);
+  p.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
+  p.setPen(QPen(QColor(80, 255, 110), 2));
+  p.drawPolyline(QPolygonF({QPointF(4, 22), QPointF(10, 22), QPointF(14, 8), QPointF(19, 25), QPointF(23, 14),
+                            QPointF(28, 14)}));
+  return QIcon(pixmap);
+}
+
+void Apply(QWidget* widget, const ControlState& state) {
+  widget->setVisible(state.shown);
+  widget->setEnabled(state.enabled);
+}
+
+// The label texts beside the chart controls carry a colon after the looked-up word.
+QString WithColon(const QString& text) { return text.isEmpty() ? text : text + " :"; }
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+  setWindowIcon(WindowIcon());
+  panels_ = new MainWindowPanels(this);
+  setCentralWidget(panels_);
+  BuildToolbar();
+  ConnectPanels();
+
+  systemAbout_ = new QAction("About 6081 MERILOG(&A)...", this);
+  connect(systemAbout_, &QAction::triggered, this, [this] { model_.OnSystemAbout(); });
+  connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu menu(this);
+    menu.addAction(systemAbout_);
+    menu.exec(panels_->logo->mapToGlobal(at));
+  });
+
+  readingTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&readingTimer_, &QTimer::timeout, this, [this] { model_.OnReadingTimer(); });
+
+  model_.SetObserver(this);
+  Render();
+}
+
+MainWindow::~MainWindow() {
+  readingTimer_.stop();
+  model_.SetObserver(nullptr);
+}
+
+QAction* MainWindow::MenuAction(MenuCommand command) const {
+  auto it = menuActions_.find(command);
+  return it == menuActions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::BuildToolbar() {
+  toolbar_ = addToolBar("toolbar");
+  toolbar_->setMovable(false);
+  toolbar_->setFloatable(false);
+  toolbar_->setIconSize(QSize(16, 15));
+  toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+  toolStart_ = toolbar_->addAction(ToolIcon(MenuCommand::StartReading), "Start");
+  toolStop_ = toolbar_->addAction(ToolIcon(MenuCommand::StopReading), "Stop");
+  toolbar_->addSeparator();
+  toolDeviceSettings_ = toolbar_->addAction(ToolIcon(MenuCommand::DeviceSettings), "Device Settings");
+  connect(toolStart_, &QAction::triggered, this, [this] { model_.OnCommand(MenuCommand::StartReading); });
+  connect(toolStop_, &QAction::triggered, this, [this] { model_.OnCommand(MenuCommand::StopReading); });
+  connect(toolDeviceSettings_, &QAction::triggered, this,
+          [this] { model_.OnCommand(MenuCommand::DeviceSettings); });
+}
+
+void MainWindow::BuildMenus() {
+  const auto& texts = model_.State().texts;
+  for (const auto& menuTexts : texts.menus) {
+    QMenu* menu = menuBar()->addMenu(menuTexts.title);
+    menus_.push_back(menu);
+    for (const auto& item : menuTexts.items) {
+      if (item.command == MenuCommand::Separator) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = menu->addAction(item.text);
+      const MenuCommand command = item.command;
+      connect(action, &QAction::triggered, this, [this, command] { model_.OnCommand(command); });
+      menuActions_[command] = action;
+    }
+  }
+}
+
+void MainWindow::ConnectPanels() {
+  MainWindowPanels& p = *panels_;
+  connect(p.deviceList, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!rendering_ && row >= 0) model_.OnDeviceSelected(row);
+  });
+  connect(p.secondChooser, &QComboBox::activated, this, [this](int index) { model_.SecondFunctionChosen(index); });
+  connect(p.readingSpeed, &QComboBox::activated, this, [this](int index) { model_.ReadingSpeedChosen(index); });
+  connect(p.xMax, &QComboBox::activated, this, [this](int index) { model_.SetXMax(index); });
+  connect(p.scaleUp, &QPushButton::clicked, this, [this] { model_.ScaleUp(); });
+  connect(p.scaleDown, &QPushButton::clicked, this, [this] { model_.ScaleDown(); });
+  connect(p.shiftUp, &QPushButton::clicked, this, [this] { model_.ShiftUp(); });
+  connect(p.shiftDown, &QPushButton::clicked, this, [this] { model_.ShiftDown(); });
+  connect(p.setOffset, &QPushButton::clicked, this,
+          [this] { model_.ApplyDataOffset(panels_->dataOffsetBox->text().toStdString()); });
+  connect(p.dataOffsetBox, &QLineEdit::returnPressed, this,
+          [this] { model_.OnEnter(true, panels_->dataOffsetBox->text().toStdString()); });
+  for (int i = 0; i < kFunctionButtonCount; ++i)
+    connect(p.functionButtons[i], &QAbstractButton::clicked, this, [this, i] { model_.ConfigureFunction(i); });
+  connect(p.traceButtons, &QButtonGroup::idClicked, this, [this](int trace) { model_.SelectTrace(trace); });
+}
+
+void MainWindow::StartReadingTimer(int intervalMs) { readingTimer_.start(intervalMs); }
+
+void MainWindow::StopReadingTimer() { readingTimer_.stop(); }
+
+void MainWindow::RedrawChart() {
+  // The chart surface draws from the model's buffer when it repaints.
+  panels_->update();
+}
+
+void MainWindow::StateChanged() { Render(); }
+
+bool MainWindow::OpenDialog(MenuCommand command) { return false; }
+
+void MainWindow::CloseWindow() {
+  closingFromModel_ = true;
+  close();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      // The data-offset box reports its own Enter (returnPressed); elsewhere Enter does nothing.
+      if (focusWidget() != panels_->dataOffsetBox) model_.OnEnter(false, {});
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      event->accept();
+      model_.OnEscape();
+      return;
+    default: QMainWindow::keyPressEvent(event);
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closingFromModel_) {
+    // The close box: end a running session first so its records are closed cleanly.
+    if (model_.State().readingActive) model_.StopReading();
+    model_.CloseDevices();
+  }
+  readingTimer_.stop();
+  event->accept();
+}
+
+void MainWindow::Render() {
+  rendering_ = true;
+  const MainWindowState& s = model_.State();
+  setWindowTitle(Q(s.title));
+  RenderMenus();
+  RenderDeviceList();
+  RenderStatusBox();
+  RenderChartControls();
+  RenderFunctionButtons();
+  RenderMeterRows();
+  rendering_ = false;
+}
+
+void MainWindow::RenderMenus() {
+  const MainWindowState& s = model_.State();
+  if (menus_.empty() && !s.texts.menus.empty()) BuildMenus();
+  // Relabelling replaces texts by position and keeps the commands.
+  for (size_t m = 0; m < menus_.size() && m < s.texts.menus.size(); ++m) {
+    menus_[m]->setTitle(s.texts.menus[m].title);
+    const auto& items = s.texts.menus[m].items;
+    const auto actions = menus_[m]->actions();
+    for (int q = 0; q < actions.size() && q < static_cast<int>(items.size()); ++q)
+      if (!actions[q]->isSeparator()) actions[q]->setText(items[q].text);
+  }
+  for (const auto& [command, action] : menuActions_) {
+    const CommandState& c = s.menu[static_cast<int>(command)];
+    action->setEnabled(c.available && c.enabled);
+  }
+  toolStart_->setEnabled(s.toolbarStartEnabled);
+  toolStop_->setEnabled(s.toolbarStopEnabled);
+  const CommandState& settings = s.menu[static_cast<int>(MenuCommand::DeviceSettings)];
+  toolDeviceSettings_->setEnabled(s.toolbarDeviceSettingsEnabled && settings.available);
+  toolStart_->setToolTip(s.texts.startTip);
+  toolStop_->setToolTip(s.texts.stopTip);
+  toolDeviceSettings_->setToolTip(s.texts.deviceSettingsTip);
+}
+
+void MainWindow::RenderDeviceList() {
+  const DeviceListState& d = model_.Devices().State();
+  QListWidget* list = panels_->deviceList;
+  QSignalBlocker block(list);
+  QStringList lines;
+  for (const auto& line : d.lines) lines << Q(line);
+  QStringList shown;
+  for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+  if (shown != lines) {
+    list->clear();
+    list->addItems(lines);
+  }
+  list->setCurrentRow(d.selectedLine);
+  list->setEnabled(d.listEnabled);
+  list->setToolTip(Q(d.toolTip));
+}
+
+void MainWindow::RenderStatusBox() {
+  const MainWindowState& s = model_.State();
+  const DeviceListState& d = model_.Devices().State();
+  MainWindowPanels& p = *panels_;
+  p.functionLine->setText(Q(s.functionText));
+  p.rangeLine->setText(Q(s.rangeText));
+  Apply(p.measurementFunctionLabel, d.measurementFunctionLabel);
+  Apply(p.secondMarkTwo, d.secondMarkers);
+  Apply(p.secondMarkNd, d.secondMarkers);
+
+  QComboBox* chooser = p.secondChooser;
+  QSignalBlocker block(chooser);
+  QStringList choices;
+  for (const auto& c : s.secondChoices) choices << Q(c);
+  QStringList shown;
+  for (int i = 0; i < chooser->count(); ++i) shown << chooser->itemText(i);
+  if (shown != choices) {
+    chooser->clear();
+    chooser->addItems(choices);
+  }
+  chooser->setCurrentIndex(s.secondSelected);
+  chooser->setVisible(d.secondChooser.shown);
+  chooser->setEnabled(d.secondChooser.enabled && s.secondChooserEnabled);
+}
+
+void MainWindow::RenderChartControls() {
+  const MainWindowState& s = model_.State();
+  MainWindowPanels& p = *panels_;
+  p.shiftLabel->setText(s.texts.shiftGraphLabel);
+  p.yScaleLabel->setText(WithColon(s.texts.yScaleLabel));
+  p.dataOffsetLabel->setText(WithColon(s.texts.dataOffsetLabel));
+  p.readingSpeedLabel->setText(WithColon(s.texts.readingSpeedLabel));
+  p.xMaxLabel->setText(WithColon(s.texts.xMaxLabel));
+
+  auto fill = [](QComboBox* box, const std::vector<std::string>& items, int selected) {
+    QSignalBlocker block(box);
+    if (box->count() != static_cast<int>(items.size())) {
+      box->clear();
+      for (const auto& item : items) box->addItem(Q(item));
+    }
+    box->setCurrentIndex(selected);
+  };
+  fill(p.readingSpeed, s.speedChoices, s.speedSelected);
+  fill(p.xMax, s.xMaxChoices, s.xMaxSelected);
+
+  p.yScaleBox->setText(Q(s.yScaleText));
+  // Never overwrite what the user is typing with an unchanged value.
+  if (p.dataOffsetBox->text() != Q(s.dataOffsetText)) p.dataOffsetBox->setText(Q(s.dataOffsetText));
+  p.intervalCaption->setText(Q(s.intervalCaption));
+  p.xMaxCaption->setText(Q(s.xMaxCaption));
+}
+
+void MainWindow::RenderFunctionButtons() {
+  const MainWindowState& s = model_.State();
+  const DeviceListState& d = model_.Devices().State();
+  const auto table = FunctionButtonTable();
+  for (int i = 0; i < kFunctionButtonCount; ++i) {
+    QAbstractButton* button = panels_->functionButtons[i];
+    ControlState c;
+    if (table[i].label == "CAP") c = d.capButton;
+    if (table[i].label == "TCOUPL") c = d.tcouplButton;
+    button->setVisible(c.shown);
+    button->setEnabled(c.enabled && s.functionButtonsEnabled);
+  }
+}
+
+void MainWindow::RenderMeterRows() {
+  const MainWindowState& s = model_.State();
+  const DeviceListState& d = model_.Devices().State();
+  for (int i = 0; i < kMeterPositions; ++i) {
+    const MeterRowState& row = d.meters[i];
+    const MeterDisplayTexts& texts = s.meterTexts[i];
+    MeterRowWidgets& w = panels_->meters[i];
+    w.name->setText(Q(row.nameText));
+    w.value->setText(Q(row.valueText));
+    w.tag->setText(Q(texts.mainTagText));
+    Apply(w.name, row.nameLabel);
+    Apply(w.lamp, row.indicator);
+    Apply(w.value, row.valueDisplay);
+    Apply(w.tag, row.mainMarker);
+    Apply(w.trace, row.selectionButton);
+    w.secondValue->setText(Q(texts.secondValueText));
+    w.secondTag->setText(Q(texts.secondTagText));
+    Apply(w.secondValue, row.secondValueDisplay);
+    Apply(w.secondLamp, row.secondIndicator);
+    Apply(w.secondTrace, row.secondSelectionButton);
+    Apply(w.secondTag, row.secondMarkers);
+    Apply(w.secondMark, row.secondMarkers);
+  }
+  QAbstractButton* selected = panels_->traceButtons->button(s.selectedTrace);
+  if (selected && !selected->isChecked()) {
+    QSignalBlocker block(panels_->traceButtons);
+    selected->setChecked(true);
+  }
+}
+
+}  // namespace merilog::ui

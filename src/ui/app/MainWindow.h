@@ -1,0 +1,72 @@
+#pragma once
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <map>
+
+#include "core/app/MainWindowModel.h"
+
+class QAction;
+class QToolBar;
+
+namespace merilog::ui {
+
+class MainWindowPanels;
+
+// The program's main window: renders MainWindowModel's state and forwards every
+// click, selection, key and timer tick to the model's handlers.
+class MainWindow : public QMainWindow, public MainWindowObserver {
+  Q_OBJECT
+ public:
+  explicit MainWindow(MainWindowModel& model, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  MainWindowModel& Model() { return model_; }
+  MainWindowPanels& Panels() { return *panels_; }
+  QAction* MenuAction(MenuCommand command) const;
+  QAction* ToolbarStart() const { return toolStart_; }
+  QAction* ToolbarStop() const { return toolStop_; }
+  QAction* ToolbarDeviceSettings() const { return toolDeviceSettings_; }
+  // The logo's context menu entry that stands in for the system menu's About item.
+  QAction* SystemAboutAction() const { return systemAbout_; }
+  const QTimer& ReadingTimer() const { return readingTimer_; }
+
+  // MainWindowObserver
+  void StartReadingTimer(int intervalMs) override;
+  void StopReadingTimer() override;
+  void RedrawChart() override;
+  void StateChanged() override;
+  bool OpenDialog(MenuCommand command) override;
+  void CloseWindow() override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildToolbar();
+  void ConnectPanels();
+  void Render();
+  void RenderMenus();
+  void RenderDeviceList();
+  void RenderStatusBox();
+  void RenderChartControls();
+  void RenderFunctionButtons();
+  void RenderMeterRows();
+
+  MainWindowModel& model_;
+  MainWindowPanels* panels_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QAction* toolStart_ = nullptr;
+  QAction* toolStop_ = nullptr;
+  QAction* toolDeviceSettings_ = nullptr;
+  QAction* systemAbout_ = nullptr;
+  std::vector<QMenu*> menus_;
+  std::map<MenuCommand, QAction*> menuActions_;
+  QTimer readingTimer_;
+  bool closingFromModel_ = false;
+  bool rendering_ = false;
+};
+
+}  // namespace merilog::ui

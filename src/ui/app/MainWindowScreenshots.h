@@ -1,0 +1,46 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace merilog::ui {
+
+class MainWindow;
+
+// Takes the pictures of the screenshot script: drives the real main window as a
+// user would (menus, dialogs, Start and Stop) and saves PNGs into a folder.
+// Each step runs on its own event-loop turn so the window paints in between.
+class MainWindowScreenshots : public QObject {
+  Q_OBJECT
+ public:
+  MainWindowScreenshots(MainWindow& window, QString folder, int readingMs = 4000);
+  void Start();
+  // Files written so far.
+  const QStringList& Saved() const { return saved_; }
+
+ signals:
+  void Finished(bool ok);
+
+ private:
+  struct Step {
+    int delayMs;
+    std::function<void()> run;
+  };
+  void Next();
+  void Save(QWidget* widget, const QString& name);
+  void ChooseTwoMetersInMultiDeviceMode();
+
+  MainWindow& window_;
+  QString folder_;
+  int readingMs_;
+  std::vector<Step> steps_;
+  size_t next_ = 0;
+  bool ok_ = true;
+  QStringList saved_;
+};
+
+}  // namespace merilog::ui
