@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,6 +63,10 @@ class SimMeter {
   // Error queue entries as SYST:ERR? would answer them, oldest first, without removing them.
   std::vector<std::string> PendingErrors() const;
   std::uint64_t ReadingsTaken() const { return readingCounter_; }
+  // The next READ? queries answer these texts, oldest first, instead of measuring.
+  void QueueReadAnswers(std::vector<std::string> answers) {
+    queuedReadAnswers_.insert(queuedReadAnswers_.end(), answers.begin(), answers.end());
+  }
   int AnswersGiven() const { return answersGiven_; }
   bool Silent() const { return spec_.faults.silentAfter >= 0 && answersGiven_ >= spec_.faults.silentAfter; }
 
@@ -145,6 +150,7 @@ class SimMeter {
   SimSignal signal_;
   SimMeterState state_;
   std::uint64_t readingCounter_ = 0;
+  std::deque<std::string> queuedReadAnswers_;
 
   bool attached_ = true;
   std::uint64_t generation_ = 1;

@@ -258,7 +258,13 @@ void SimMeter::MeasureQuery(Call& c) {
 }
 
 void SimMeter::ReadQuery(Call& c) {
-  if (NeedParams(c, 0, 0)) Reply(c, ReadingsText());
+  if (!NeedParams(c, 0, 0)) return;
+  if (!queuedReadAnswers_.empty()) {
+    std::string answer = std::move(queuedReadAnswers_.front());
+    queuedReadAnswers_.pop_front();
+    return Reply(c, std::move(answer));
+  }
+  Reply(c, ReadingsText());
 }
 
 void SimMeter::Initiate(Call& c) {

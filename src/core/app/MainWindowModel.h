@@ -18,6 +18,7 @@ class ResourceManager;
 class ReadingSession;
 class StatusPanel;
 class AcquisitionCycle;
+class ChartModel;
 struct ReadingSettings;
 
 // What the main window's view does for the model. Every call happens inside a
@@ -143,6 +144,8 @@ class MainWindowModel {
   void ShiftUp();
   void ShiftDown();
   void SelectTrace(int trace);
+  // What the user has typed into the data offset box (scale and shift read it).
+  void SetDataOffsetText(const std::string& text);
 
   // After the Reading Settings dialog closed with these settings.
   void ApplyReadingSettings(const ReadingSettings& settings);
@@ -152,6 +155,9 @@ class MainWindowModel {
   void OnEnter(bool dataOffsetHasFocus, const std::string& dataOffsetText);
   void OnEscape();
 
+  // A dialog the view can show: its menu entry becomes available (enabled while idle).
+  void SetCommandAvailable(MenuCommand command, bool available);
+
   const MainWindowState& State() const { return state_; }
   DeviceListModel& Devices() { return *devices_; }
   const DeviceListModel& Devices() const { return *devices_; }
@@ -160,10 +166,18 @@ class MainWindowModel {
   ReadingSession& Session() { return *session_; }
   StatusPanel& Panel() { return *panel_; }
   AcquisitionCycle& Cycle() { return *cycle_; }
+  ChartModel& Chart() { return *chart_; }
+  const ChartModel& Chart() const { return *chart_; }
+  // Menu and toolbar entries available and enabled for the reading state.
+  void UpdateCommandStates();
 
  private:
-  friend class MainWindowRouting;
   void Notify();
+  void Warn(const std::string& key, const std::string& englishDefault);
+  void ResetTraceSelection();
+  void RedrawChartNow();
+  void SetFrontPanelEnabled(bool enabled);
+  void AfterDialog(MenuCommand command);
 
   ResourceManager& rm_;
   Prompter& prompter_;
@@ -172,6 +186,7 @@ class MainWindowModel {
   MainWindowState state_;
   SlotFunctionState functionState_;
   std::unique_ptr<DeviceListModel> devices_;
+  std::unique_ptr<ChartModel> chart_;
   std::unique_ptr<ReadingSettings> settings_;
   std::unique_ptr<ReadingSession> session_;
   std::unique_ptr<StatusPanel> panel_;

@@ -108,6 +108,9 @@ class DeviceListModel {
 
   void SetSingleDeviceMode(bool single) { state_.singleDeviceMode = single; }
   const DeviceListState& State() const { return state_; }
+  // The main window's status panel and acquisition cycle write the meter rows'
+  // value texts and 2ND shown flags here, so the view has one source for them.
+  DeviceListState& MutableState() { return state_; }
   DeviceDiscovery& Discovery() { return discovery_; }
   const DeviceTable& Devices() const { return discovery_.Devices(); }
   int DeviceCount() const { return discovery_.DeviceCount(); }
