@@ -1,0 +1,333 @@
+#include "core/measure/ChartModel.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "core/measure/ChartNumberText.h"
+#include "core/measure/ScaleStep.h"
+
+namespace merilog {
+namespace {
+
+constexpr double kDivision = ChartMapping::kHeight / 10.0;  // pixels per grid division
+constexpr double kMiddle = ChartMapping::kHeight / 2.0;
+
+// Stores `values` as consecutive readings of one trace (oldest first).
+void Fill(ChartModel& chart, int trace, std::initializer_list<double> values) {
+  const std::array<int, 1> traces{trace % 4};
+  for (double v : values) {
+    chart.Buffer().AdvanceWindow(traces);
+    chart.Buffer().Store(trace, v);
+  }
+}
+
+ChartDrawInputs Single(bool second = false) {
+  ChartDrawInputs in;
+  in.secondActive = second;
+  in.hasSecond[0] = second;
+  return in;
+}
+
+const ChartTracePath* PathOf(const ChartModel& chart, int trace) {
+  for (const auto& path : chart.Paths())
+    if (path.trace == trace) return &path;
+  return nullptr;
+}
+
+TEST(ChartMapping, CornersCentreAndDivisions) {
+  ChartMapping m;  // XMax 100
+  EXPECT_EQ(m.Map(0, 500), QPointF(0, 0));
+  EXPECT_EQ(m.Map(100, -500), QPointF(584, 338));
+  EXPECT_EQ(m.Map(50, 0), QPointF(292, 169));
+  EXPECT_DOUBLE_EQ(m.Map(100, 100).y(), kMiddle - kDivision);
+  m.xMax = 2000;
+  EXPECT_DOUBLE_EQ(m.Map(1000, 0).x(), 292.0);
+  EXPECT_DOUBLE_EQ(m.Map(1, 0).x(), 584.0 / 2000);
+
+  const ChartGrid grid = MakeChartGrid();
+  ASSERT_EQ(grid.columnsX.size(), 11u);
+  ASSERT_EQ(grid.rowsY.size(), 11u);
+  EXPECT_DOUBLE_EQ(grid.columnsX[1], 58.4);
+  EXPECT_DOUBLE_EQ(grid.rowsY[5], kMiddle);
+}
+
+TEST(ChartNumberText, ScaleLabelsReadAsTheInverseOfTheirFactor) {
+  EXPECT_DOUBLE_EQ(ScaleLabelValue("500m"), 0.5);
+  EXPECT_DOUBLE_EQ(ScaleLabelValue("2 u"), 2e-6);
+  EXPECT_DOUBLE_EQ(ScaleLabelValue("10M"), 1e7);
+  for (const auto& step : ScaleStepTable()) EXPECT_NEAR(ScaleLabelValue(step.label) * step.factor, 1.0, 1e-9) << step.label;
+}
+
+TEST(ChartNumberText, TrimmedNumbersAndLeadingNumbers) {
+  EXPECT_EQ(TrimmedNumberText(12.5), "12.5");
+  EXPECT_EQ(TrimmedNumberText(3.0), "3");
+  EXPECT_EQ(TrimmedNumberText(100.0), "100");
+  EXPECT_EQ(TrimmedNumberText(0.0), "0");
+  EXPECT_EQ(TrimmedNumberText(-0.25), "-0.25");
+  EXPECT_DOUBLE_EQ(LeadingNumber("1.5.2"), 1.5);
+  EXPECT_DOUBLE_EQ(LeadingNumber("  -2e3xyz"), -2000.0);
+  EXPECT_DOUBLE_EQ(LeadingNumber("+4"), 4.0);
+  EXPECT_DOUBLE_EQ(LeadingNumber("abc"), 0.0);
+  EXPECT_DOUBLE_EQ(LeadingNumber(""), 0.0);
+}
+
+TEST(ChartRedraw, OnePointDrawsNothingTwoPointsOneSegmentAtTheRightEdge) {
+  ChartModel chart;
+  chart.StartReset();
+  Fill(chart, 0, {0.5});
+  chart.RedrawChart(Single());
+  EXPECT_TRUE(chart.Paths().empty());
+  EXPECT_TRUE(chart.HasSnapshot());
+
+  Fill(chart, 0, {1.0});
+  chart.RedrawChart(Single());
+  ASSERT_EQ(chart.Paths().size(), 1u);
+  const auto& pts = chart.Paths()[0].points;
+  ASSERT_EQ(pts.size(), 2u);
+  EXPECT_EQ(pts[0], chart.Mapping().Map(100, 100));  // newest, one division up
+  EXPECT_EQ(pts[1], chart.Mapping().Map(99, 50));
+}
+
+TEST(ChartRedraw, ValueOnTheOffsetIsOnTheMiddleLineAndTruncatesTowardZero) {
+  ChartModel chart;
+  chart.ApplyDataOffset("2");
+  Fill(chart, 0, {2.0, 3.0, 2.0123, 1.9877});
+  chart.RedrawChart(Single());
+  const auto& pts = chart.Paths()[0].points;  // newest first
+  EXPECT_DOUBLE_EQ(pts[3].y(), kMiddle);
+  EXPECT_DOUBLE_EQ(pts[2].y(), kMiddle - kDivision);
+  EXPECT_DOUBLE_EQ(pts[1].y(), kMiddle - 1 * ChartMapping::kHeight / 1000.0);  // 1.23 units -> 1
+  EXPECT_DOUBLE_EQ(pts[0].y(), kMiddle + 1 * ChartMapping::kHeight / 1000.0);  // -1.23 units -> -1
+}
+
+TEST(ChartRedraw, NewestExactZeroLeavesTheWholeTraceOut) {
+  ChartModel chart;
+  ChartDrawInputs in;
+  in.multiDeviceMode = true;
+  in.meterCount = 2;
+  const std::array<int, 2> traces{0, 1};
+  for (double v : {1.0, 2.0, 3.0}) {
+    chart.Buffer().AdvanceWindow(traces);
+    chart.Buffer().Store(0, v);
+    chart.Buffer().Store(1, v == 3.0 ? 0.0 : v);  // newest of meter 2 not written
+  }
+  chart.RedrawChart(in);
+  ASSERT_EQ(chart.Paths().size(), 1u);
+  EXPECT_EQ(chart.Paths()[0].trace, 0);
+}
+
+TEST(ChartRedraw, FullWindowSpansTheChartAndAShortOneStartsAtTheRight) {
+  ChartModel chart;
+  for (int i = 1; i <= 30; ++i) Fill(chart, 0, {double(i)});
+  chart.RedrawChart(Single());
+  auto pts = chart.Paths()[0].points;
+  ASSERT_EQ(pts.size(), 30u);
+  EXPECT_DOUBLE_EQ(pts.back().x(), chart.Mapping().Map(71, 0).x());
+
+  ASSERT_TRUE(chart.SetXMax("200 readings"));
+  EXPECT_EQ(chart.XMaxLabelText(), "200 readings");
+  EXPECT_EQ(chart.TicksPerRedraw(), 4);
+  for (int i = 31; i <= 250; ++i) Fill(chart, 0, {double(i)});
+  chart.RedrawChart(Single());
+  pts = chart.Paths()[0].points;
+  ASSERT_EQ(pts.size(), 200u);
+  EXPECT_DOUBLE_EQ(pts.front().x(), 584.0);
+  EXPECT_DOUBLE_EQ(pts.back().x(), 584.0 / 200);
+}
+
+TEST(ChartRedraw, MultiDeviceUsesEachTracesOwnPenAndScale) {
+  ChartModel chart;
+  PlotColours colours = chart.Colours();
+  colours[5] = {10, 20, 30};
+  chart.SetPlotColours(colours);
+  chart.SelectTrace(1);
+  chart.ScaleDown();  // trace 1: "500m", two divisions per unit
+  ChartDrawInputs in;
+  in.multiDeviceMode = true;
+  in.meterCount = 3;
+  in.secondActive = true;
+  in.hasSecond = {false, true, false, false};
+  const std::array<int, 3> traces{0, 1, 2};
+  for (double v : {1.0, 1.0}) {
+    chart.Buffer().AdvanceWindow(traces);
+    for (int t : {0, 1, 2, 4, 5, 6}) chart.Buffer().Store(t, v);
+  }
+  chart.RedrawChart(in);
+  std::vector<int> drawn;
+  for (const auto& p : chart.Paths()) drawn.push_back(p.trace);
+  EXPECT_EQ(drawn, (std::vector<int>{0, 1, 5, 2}));
+  EXPECT_EQ(PathOf(chart, 5)->colour, (Rgb{10, 20, 30}));
+  EXPECT_EQ(PathOf(chart, 2)->colour, (Rgb{255, 0, 0}));
+  EXPECT_DOUBLE_EQ(PathOf(chart, 0)->points[0].y(), kMiddle - kDivision);
+  EXPECT_DOUBLE_EQ(PathOf(chart, 1)->points[0].y(), kMiddle - 2 * kDivision);
+  EXPECT_DOUBLE_EQ(PathOf(chart, 5)->points[0].y(), kMiddle - kDivision);
+
+  in.secondActive = false;  // no 2ND function read at all: its traces are left out
+  chart.RedrawChart(in);
+  EXPECT_EQ(PathOf(chart, 5), nullptr);
+}
+
+TEST(ChartRedraw, SingleDeviceDrawsTheCurrentMeterOnTracesZeroAndFour) {
+  // Whatever the current meter's slot, its readings go to traces 0 and 4.
+  EXPECT_EQ(ChartModel::MainTraceFor(false, 5), 0);
+  EXPECT_EQ(ChartModel::SecondTraceFor(false, 3), 4);
+  EXPECT_EQ(ChartModel::MainTraceFor(true, 2), 2);
+  EXPECT_EQ(ChartModel::SecondTraceFor(true, 3), 7);
+
+  ChartModel chart;
+  chart.SelectTrace(0);
+  chart.ScaleUp();  // trace "1": "2", half a division per unit
+  const std::array<int, 1> traces{ChartModel::MainTraceFor(false, 3)};
+  for (double v : {4.0, 4.0}) {
+    chart.Buffer().AdvanceWindow(traces);
+    chart.Buffer().Store(ChartModel::MainTraceFor(false, 3), v);
+    chart.Buffer().Store(ChartModel::SecondTraceFor(false, 3), v);
+  }
+  chart.RedrawChart(Single(true));
+  ASSERT_EQ(chart.Paths().size(), 2u);
+  EXPECT_EQ(chart.Paths()[0].colourSlot, 0);
+  EXPECT_EQ(chart.Paths()[1].colourSlot, 4);
+  EXPECT_DOUBLE_EQ(chart.Paths()[0].points[0].y(), kMiddle - 2 * kDivision);
+
+  chart.RedrawChart(Single(false));  // the meter has no 2ND reading
+  EXPECT_EQ(chart.Paths().size(), 1u);
+}
+
+TEST(ChartControls, ScaleStopsAtStepFortyAndStillRewritesTheOffset) {
+  ChartModel chart;
+  for (int i = 0; i < 50; ++i) chart.ScaleDown();
+  EXPECT_EQ(chart.CurrentScaleIndex(), 40);
+  EXPECT_EQ(chart.YScaleText(), "200 n");
+  EXPECT_EQ(chart.Trace(0).scaleIndex, 40);
+  EXPECT_DOUBLE_EQ(chart.Trace(0).scaleValue, 200e-9);
+
+  chart.SetDataOffsetText("3");  // typed, not yet SET
+  chart.ScaleDown();
+  EXPECT_EQ(chart.CurrentScaleIndex(), 40);
+  EXPECT_DOUBLE_EQ(chart.Trace(0).traceOffset, 3.0);
+
+  for (int i = 0; i < 50; ++i) chart.ScaleUp();
+  EXPECT_EQ(chart.CurrentScaleIndex(), 0);
+  EXPECT_EQ(chart.YScaleText(), "100M");
+  EXPECT_EQ(chart.Trace(0).scaleText, "100M");
+}
+
+TEST(ChartControls, ShiftMovesMarkerAndOffsetWithinFourDivisions) {
+  ChartModel chart;
+  chart.SelectTrace(2);
+  chart.ApplyDataOffset("0.5");
+  int invalidated = 0;
+  chart.onInvalidate = [&] { ++invalidated; };
+  const int home = chart.MarkerTop(2);
+  for (int i = 0; i < 10; ++i) chart.ShiftUp();
+  EXPECT_EQ(invalidated, 10);  // also at the limit
+  EXPECT_EQ(chart.Trace(2).shiftSteps, -4);
+  EXPECT_EQ(chart.MarkerTop(2), home - 4 * 33);
+  EXPECT_DOUBLE_EQ(chart.Trace(2).traceOffset, -4 * 1.0 + 0.5);
+  EXPECT_EQ(chart.MarkerTop(0), home);  // other markers stay
+
+  for (int i = 0; i < 20; ++i) chart.ShiftDown();
+  EXPECT_EQ(chart.Trace(2).shiftSteps, 4);
+  EXPECT_EQ(chart.MarkerTop(2), home + 4 * 33);
+  EXPECT_GE(chart.MarkerTop(2), 0);
+  EXPECT_LE(chart.MarkerTop(2) + ChartModel::kMarkerHeight, ChartMapping::kHeight);
+
+  // Selecting the trace again shows the entered offset, not the shifted one.
+  chart.SelectTrace(0);
+  chart.SelectTrace(2);
+  EXPECT_EQ(chart.DataOffsetText(), "0.5");
+}
+
+TEST(ChartControls, ShiftUpRaisesTheDrawnTraceOneDivision) {
+  ChartModel chart;
+  Fill(chart, 0, {1e-25, 1e-25});
+  chart.ShiftUp();
+  chart.RedrawChart(Single());
+  EXPECT_DOUBLE_EQ(chart.Paths()[0].points[0].y(), kMiddle - kDivision);
+}
+
+TEST(ChartControls, SelectTraceLoadsItsScaleAndOffsetBoxes) {
+  ChartModel chart;
+  chart.SelectTrace(6);
+  chart.ScaleDown();
+  chart.ScaleDown();  // "200m"
+  chart.ApplyDataOffset("12.500");
+  EXPECT_EQ(chart.DataOffsetText(), "12.5");
+  chart.SelectTrace(0);
+  EXPECT_EQ(chart.YScaleText(), "1");
+  EXPECT_EQ(chart.DataOffsetText(), "0");
+  chart.SelectTrace(6);
+  EXPECT_EQ(chart.SelectedTrace(), 6);
+  EXPECT_EQ(chart.CurrentScaleIndex(), 22);
+  EXPECT_EQ(chart.YScaleText(), "200m");
+  EXPECT_EQ(chart.DataOffsetText(), "12.5");
+  chart.SelectTrace(8);  // no such trace
+  EXPECT_EQ(chart.SelectedTrace(), 6);
+}
+
+TEST(ChartControls, MalformedOffsetAppliesItsReadablePart) {
+  ChartModel chart;
+  chart.ApplyDataOffset("1.5.2");
+  EXPECT_DOUBLE_EQ(chart.Trace(0).traceOffset, 1.5);
+  EXPECT_EQ(chart.DataOffsetText(), "1.5");
+  chart.ApplyDataOffset("abc");
+  EXPECT_DOUBLE_EQ(chart.Trace(0).traceOffset, 0.0);
+  EXPECT_EQ(chart.DataOffsetText(), "0");
+}
+
+TEST(ChartControls, XMaxAcceptsOnlyTheSelectorsItems) {
+  ChartModel chart;
+  EXPECT_EQ(chart.XMaxLabelText(), "100");
+  EXPECT_EQ(chart.TicksPerRedraw(), 2);
+  EXPECT_FALSE(chart.SetXMax("abc"));
+  EXPECT_FALSE(chart.SetXMax("300 readings"));
+  EXPECT_EQ(chart.Buffer().XMax(), 100);
+  EXPECT_TRUE(chart.SetXMax("2000 readings"));
+  EXPECT_EQ(chart.Mapping().xMax, 2000);
+  EXPECT_EQ(chart.TicksPerRedraw(), 40);
+  EXPECT_EQ(chart.XMaxItemIndex(), 5);
+  EXPECT_TRUE(chart.SetXMax("50 readings"));
+  EXPECT_EQ(chart.TicksPerRedraw(), 1);
+}
+
+TEST(ChartControls, SettingsSurviveStartReset) {
+  ChartModel chart;
+  chart.SelectTrace(3);
+  chart.ScaleDown();
+  chart.ShiftUp();
+  chart.ApplyDataOffset("7");
+  ASSERT_TRUE(chart.SetXMax("500 readings"));
+  Fill(chart, 3, {1.0, 2.0, 3.0});
+  const ChartTraceState before = chart.Trace(3);
+
+  chart.StartReset();
+  EXPECT_EQ(chart.Buffer().PointCount(), 0);
+  EXPECT_EQ(chart.Buffer().Value(3, 2), 0.0);
+  EXPECT_EQ(chart.Buffer().XMax(), 500);
+  EXPECT_EQ(chart.Mapping().xMax, 500);
+  EXPECT_EQ(chart.SelectedTrace(), 3);
+  EXPECT_EQ(chart.Trace(3).scaleIndex, before.scaleIndex);
+  EXPECT_EQ(chart.Trace(3).shiftSteps, -1);
+  EXPECT_DOUBLE_EQ(chart.Trace(3).traceOffset, before.traceOffset);
+  EXPECT_DOUBLE_EQ(before.traceOffset, -0.5 + 7.0);
+}
+
+TEST(ChartControls, OffScaleReadingsStayFiniteAndColoursReachTheLamps) {
+  ChartModel chart;
+  Fill(chart, 0, {1e300, -1e300});
+  chart.RedrawChart(Single());
+  for (const QPointF& p : chart.Paths()[0].points) EXPECT_TRUE(std::isfinite(p.y()));
+
+  int changed = 0;
+  chart.onColoursChanged = [&] { ++changed; };
+  PlotColours colours = chart.Colours();
+  colours[6] = {1, 2, 3};
+  chart.SetPlotColours(colours);
+  EXPECT_EQ(changed, 1);
+  EXPECT_EQ(chart.LampColour(2, true), (Rgb{1, 2, 3}));
+  EXPECT_EQ(chart.LampColour(0, false), (Rgb{0, 0, 255}));
+}
+
+}  // namespace
+}  // namespace merilog
