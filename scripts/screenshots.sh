@@ -10,7 +10,7 @@
 set -euo pipefail
 out=${1:?usage: screenshots.sh OUTDIR [BUILD_DIR]}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${2:-$here/build}
+build=$(cd "${2:-$here/build}" && pwd)
 program="$build/src/ui/merilog"
 [ -x "$program" ] || { echo "no program at $program (build it first)" >&2; exit 1; }
 

@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QToolBar>
 
+#include "core/measure/ChartModel.h"
 #include "ui/app/MainWindowPanels.h"
 
 namespace merilog::ui {
@@ -60,6 +61,8 @@ QIcon WindowIcon() {
                             QPointF(28, 14)}));
   return QIcon(pixmap);
 }
+
+QString Css(const Rgb& c) { return QStringLiteral("QFrame { background: rgb(%1, %2, %3); border: 1px solid #303030; }").arg(c.r).arg(c.g).arg(c.b); }
 
 void Apply(QWidget* widget, const ControlState& state) {
   widget->setVisible(state.shown);
@@ -151,6 +154,8 @@ void MainWindow::ConnectPanels() {
   connect(p.shiftDown, &QPushButton::clicked, this, [this] { model_.ShiftDown(); });
   connect(p.setOffset, &QPushButton::clicked, this,
           [this] { model_.ApplyDataOffset(panels_->dataOffsetBox->text().toStdString()); });
+  connect(p.dataOffsetBox, &QLineEdit::textEdited, this,
+          [this](const QString& text) { model_.SetDataOffsetText(text.toStdString()); });
   connect(p.dataOffsetBox, &QLineEdit::returnPressed, this,
           [this] { model_.OnEnter(true, panels_->dataOffsetBox->text().toStdString()); });
   for (int i = 0; i < kFunctionButtonCount; ++i)
@@ -325,6 +330,7 @@ void MainWindow::RenderFunctionButtons() {
 void MainWindow::RenderMeterRows() {
   const MainWindowState& s = model_.State();
   const DeviceListState& d = model_.Devices().State();
+  const ChartModel& chart = model_.Chart();
   for (int i = 0; i < kMeterPositions; ++i) {
     const MeterRowState& row = d.meters[i];
     const MeterDisplayTexts& texts = s.meterTexts[i];
@@ -344,12 +350,34 @@ void MainWindow::RenderMeterRows() {
     Apply(w.secondTrace, row.secondSelectionButton);
     Apply(w.secondTag, row.secondMarkers);
     Apply(w.secondMark, row.secondMarkers);
+    w.lamp->setStyleSheet(Css(chart.LampColour(i, false)));
+    w.secondLamp->setStyleSheet(Css(chart.LampColour(i, true)));
   }
+  RenderTraceMarkers();
   QAbstractButton* selected = panels_->traceButtons->button(s.selectedTrace);
   if (selected && !selected->isChecked()) {
     QSignalBlocker block(panels_->traceButtons);
     selected->setChecked(true);
   }
+}
+
+}  // namespace merilog::ui
+
+namespace merilog::ui {
+
+void MainWindow::RenderTraceMarkers() {
+  const DeviceListState& d = model_.Devices().State();
+  const ChartModel& chart = model_.Chart();
+  for (int t = 0; t < ChartModel::kTraceCount; ++t) {
+    QLabel* marker = panels_->traceMarkers[t];
+    const MeterRowState& row = d.meters[t % kMeterPositions];
+    const bool shown = t < kMeterPositions ? row.mainMarker.shown && row.selectionButton.shown
+                                           : row.secondMarkers.shown && row.secondSelectionButton.shown;
+    marker->move(marker->x(), chart.MarkerTop(t));
+    marker->setVisible(shown);
+  }
+  // Markers of traces at the same level overlap; the selected one stays readable on top.
+  panels_->traceMarkers[model_.Chart().SelectedTrace()]->raise();
 }
 
 }  // namespace merilog::ui

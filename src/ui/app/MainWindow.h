@@ -54,6 +54,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   void RenderChartControls();
   void RenderFunctionButtons();
   void RenderMeterRows();
+  void RenderTraceMarkers();
 
   MainWindowModel& model_;
   MainWindowPanels* panels_ = nullptr;

@@ -11,7 +11,26 @@ namespace {
 
 constexpr int kChartWidth = 584;
 constexpr int kChartHeight = 338;
-constexpr int kMarkerColumnWidth = 30;
+constexpr int kMarkerColumnWidth = 27;
+constexpr int kMarkerWidth = 25;
+constexpr int kMarkerHeight = 14;
+
+// A trace marker: the trace's name in black and a red triangle pointing at the chart.
+QPixmap MarkerPixmap(const QString& name) {
+  QPixmap pixmap(kMarkerWidth, kMarkerHeight);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  QFont font("Sans");
+  font.setPixelSize(9);
+  p.setFont(font);
+  p.setPen(Qt::black);
+  p.drawText(QRect(0, 0, 16, kMarkerHeight), Qt::AlignVCenter | Qt::AlignLeft, name);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(220, 0, 0));
+  p.drawPolygon(QPolygonF({QPointF(17, 2), QPointF(25, 7), QPointF(17, 12)}));
+  return pixmap;
+}
 
 QPixmap LogoPixmap() {
   QPixmap pixmap(220, 40);
@@ -103,6 +122,7 @@ QWidget* MainWindowPanels::BuildChartArea() {
   markerColumn_ = new QWidget(area);
   markerColumn_->setFixedSize(kMarkerColumnWidth, kChartHeight);
   chartRow->addWidget(markerColumn_);
+  BuildTraceMarkers();
   chartSlot_ = new QWidget(area);
   chartSlot_->setFixedSize(kChartWidth, kChartHeight);
   auto* slotLayout = new QVBoxLayout(chartSlot_);
@@ -124,6 +144,18 @@ QWidget* MainWindowPanels::BuildChartArea() {
   column->addWidget(intervalCaption);
   column->addStretch(1);
   return area;
+}
+
+void MainWindowPanels::BuildTraceMarkers() {
+  static const char* const kNames[] = {"1", "2", "3", "4", "1-2", "2-2", "3-2", "4-2"};
+  for (int t = 0; t < 8; ++t) {
+    auto* marker = new QLabel(markerColumn_);
+    marker->setPixmap(MarkerPixmap(kNames[t]));
+    marker->setGeometry(kMarkerColumnWidth - kMarkerWidth, (kChartHeight - kMarkerHeight) / 2, kMarkerWidth,
+                        kMarkerHeight);
+    marker->hide();
+    traceMarkers[t] = marker;
+  }
 }
 
 void MainWindowPanels::SetChart(QWidget* chart) {
@@ -183,7 +215,7 @@ QWidget* MainWindowPanels::BuildChartControls() {
   yScaleLabel = new QLabel(chartControls);
   yScaleBox = new QLineEdit("1", chartControls);
   yScaleBox->setReadOnly(true);
-  yScaleBox->setMaximumWidth(90);
+  yScaleBox->setMinimumWidth(90);
   scaleUp = smallButton("Up");
   scaleDown = smallButton("Dn");
   grid->addWidget(yScaleLabel, 1, 0);
@@ -193,7 +225,7 @@ QWidget* MainWindowPanels::BuildChartControls() {
 
   dataOffsetLabel = new QLabel(chartControls);
   dataOffsetBox = new QLineEdit("0", chartControls);
-  dataOffsetBox->setMaximumWidth(90);
+  dataOffsetBox->setMinimumWidth(90);
   setOffset = smallButton("SET");
   grid->addWidget(dataOffsetLabel, 2, 0);
   grid->addWidget(dataOffsetBox, 2, 1);

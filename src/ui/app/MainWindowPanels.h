@@ -82,6 +82,8 @@ class MainWindowPanels : public QWidget {
   std::array<MeterRowWidgets, kMeterPositions> meters{};
   // The eight trace radio buttons: ids 0..3 main traces, 4..7 2ND traces.
   QButtonGroup* traceButtons = nullptr;
+  // The trace markers at the chart's left edge: 0..3 main traces, 4..7 2ND traces.
+  std::array<QLabel*, 8> traceMarkers{};
 
  private:
   QWidget* BuildChartArea();
@@ -89,6 +91,7 @@ class MainWindowPanels : public QWidget {
   QWidget* BuildChartControls();
   QWidget* BuildFunctionGroup();
   QWidget* BuildMeterRows();
+  void BuildTraceMarkers();
 
   QWidget* chartSlot_ = nullptr;
   QWidget* markerColumn_ = nullptr;

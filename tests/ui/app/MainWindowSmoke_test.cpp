@@ -1,0 +1,111 @@
+// The real main window on the default simulated bench: built, started, read, stopped.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include "core/app/Clock.h"
+#include "core/app/MainWindowModel.h"
+#include "core/readingconfig/ReadingSettings.h"
+#include "sim/IoSetup.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestSupport.h"
+#include "ui/app/MainWindow.h"
+#include "ui/app/MainWindowPanels.h"
+
+namespace merilog::ui {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "merilog-test";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// Runs the event loop until the condition holds. The deadline only keeps a
+// broken build from hanging the run; nothing is asserted about time.
+bool RunUntil(const std::function<bool()>& done) {
+  QDeadlineTimer safety(60000);
+  while (!done() && !safety.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  return done();
+}
+
+class MainWindowSmoke : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    previousDir_ = QDir::currentPath();
+    ASSERT_TRUE(QDir(work_.Path()).mkpath("DB"));
+    ASSERT_TRUE(QDir::setCurrent(work_.Path()));
+    IoOptions io;
+    io.simulate = true;
+    std::string error;
+    rm_ = MakeResourceManager(io, &error);
+    ASSERT_TRUE(rm_) << error;
+  }
+  void TearDown() override { QDir::setCurrent(previousDir_); }
+
+  test::TempFolder work_;
+  QString previousDir_;
+  std::unique_ptr<ResourceManager> rm_;
+  test::ScriptedPrompter prompter_;
+  SystemClock clock_;
+};
+
+TEST_F(MainWindowSmoke, StartReadsIntoDisplayAndRecordThenStops) {
+  MainWindowModel model(*rm_, prompter_, clock_);
+  MainWindow window(model);
+  window.show();
+  model.Initialise();
+
+  MainWindowPanels& panels = window.Panels();
+  ASSERT_GE(panels.deviceList->count(), 2);
+  EXPECT_TRUE(panels.deviceList->isEnabled());
+  EXPECT_EQ(panels.deviceList->currentRow(), 0);
+  EXPECT_EQ(window.windowTitle(), "MERILOG");
+  ASSERT_NE(window.MenuAction(MenuCommand::StartReading), nullptr);
+  EXPECT_TRUE(window.ToolbarStart()->isEnabled());
+  EXPECT_FALSE(window.ToolbarStop()->isEnabled());
+  EXPECT_EQ(window.ToolbarStart()->toolTip(), "START");
+
+  // Save the first meter's readings into record 1.
+  ReadingSettings settings = model.Settings();
+  settings.mode = kSingleDeviceMode;
+  settings.saveEnabled[0] = 1;
+  settings.recordNumber[0] = 1;
+  model.ApplyReadingSettings(settings);
+
+  window.ToolbarStart()->trigger();
+  ASSERT_TRUE(model.State().readingActive) << "Start did not start a session";
+  EXPECT_TRUE(window.ReadingTimer().isActive());
+  EXPECT_FALSE(window.ToolbarStart()->isEnabled());
+  EXPECT_TRUE(window.ToolbarStop()->isEnabled());
+  EXPECT_FALSE(panels.deviceList->isEnabled());
+  EXPECT_FALSE(window.MenuAction(MenuCommand::ReadingSettings)->isEnabled());
+
+  QLabel* value = panels.meters[0].value;
+  ASSERT_TRUE(RunUntil([&] { return value->text() != "0"; })) << "no reading reached the first value display";
+  bool isNumber = false;
+  value->text().toDouble(&isNumber);
+  EXPECT_TRUE(isNumber || value->text() == "OVLD" || value->text() == "OPEN") << value->text().toStdString();
+
+  window.ToolbarStop()->trigger();
+  EXPECT_FALSE(model.State().readingActive);
+  EXPECT_FALSE(window.ReadingTimer().isActive());
+  EXPECT_TRUE(window.ToolbarStart()->isEnabled());
+  EXPECT_TRUE(panels.deviceList->isEnabled());
+
+  const QString record = QDir(work_.Path()).filePath("DB/Record 1.mdb");
+  ASSERT_TRUE(QFile::exists(record));
+  SQLite::Database db(record.toStdString(), SQLite::OPEN_READONLY);
+  EXPECT_GT(db.execAndGet("SELECT COUNT(*) FROM read").getInt(), 0);
+  window.close();
+}
+
+}  // namespace
+}  // namespace merilog::ui
