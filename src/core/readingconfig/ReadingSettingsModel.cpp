@@ -83,6 +83,7 @@ void ReadingSettingsModel::FillRecordLists() {
   view_.singleRecords.entries.clear();
   view_.multiRecords.entries.clear();
   const std::optional<QString> folder = findFolder_(prompter_);
+  folderFound_ = folder.has_value();
   if (!folder) {
     view_.singleSaveBox.enabled = false;
     view_.multiSaveChecked = false;
@@ -102,7 +103,6 @@ void ReadingSettingsModel::Opening() {
   v.singleSaveBox = {};
   Repaint();
   FillRecordLists();
-  const bool folderFound = v.singleSaveBox.enabled;
 
   v.deviceNames.clear();
   for (const HandedDevice& d : devices_.devices) v.deviceNames << QString::fromStdString(d.displayName);
@@ -129,12 +129,6 @@ void ReadingSettingsModel::Opening() {
 
   if (settings_.MultiDevice()) {
     MultiDeviceChosen();
-    // Without a working folder no record can be chosen, so saving cannot be switched on.
-    if (!folderFound) {
-      v.multiSaveChecked = false;
-      v.multiSaveBox.enabled = false;
-      v.multiRecords.control.enabled = false;
-    }
   } else {
     SingleDeviceChosen();
     if (settings_.saveEnabled[0]) {
@@ -159,14 +153,19 @@ void ReadingSettingsModel::SetPerMeterEnabled(bool enabled) {
   for (ControlState* c : {&v.deviceName, &v.previousButton, &v.nextButton, &v.multiSwatch, &v.multiChangeColour,
                           &v.multiSecondSwatch, &v.multiSecondChangeColour, &v.multiSaveBox})
     c->enabled = enabled;
-  v.multiRecords.control.enabled = enabled && v.multiSaveChecked;
+  // Without a working folder no record can be chosen, so saving cannot be switched on.
+  if (!folderFound_) {
+    v.multiSaveBox.enabled = false;
+    v.multiSaveChecked = false;
+  }
+  v.multiRecords.control.enabled = v.multiSaveBox.enabled && v.multiSaveChecked;
 }
 
 void ReadingSettingsModel::ShowChosenMeter() {
   const int k = settings_.currentChosen;
   view_.multiSwatchColour = settings_.plotColour[k];
   view_.multiSecondSwatchColour = settings_.plotColour[k + kSecondTraceColourOffset];
-  view_.multiSaveChecked = settings_.saveEnabled[k] != 0;
+  view_.multiSaveChecked = settings_.saveEnabled[k] != 0 && folderFound_;
   view_.multiRecords.selected = view_.multiSaveChecked ? EntryOfRecord(settings_.recordNumber[k]) : -1;
   view_.multiRecords.control.enabled = view_.multiSaveChecked && view_.multiSaveBox.enabled;
 }

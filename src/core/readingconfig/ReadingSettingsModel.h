@@ -118,6 +118,7 @@ class ReadingSettingsModel {
   DeviceQuery query_{QueryForm::ReadingSettings};
   ReadingSettings settings_;
   ReadingSettingsViewState view_;
+  bool folderFound_ = true;  // at the last filling of the record lists
 };
 
 }  // namespace merilog

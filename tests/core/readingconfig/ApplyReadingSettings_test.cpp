@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "core/instrument/DeviceListModel.h"
+#include "core/readingconfig/ApplyReadingSettings.h"
+
+using namespace merilog;
+
+namespace {
+
+ReadingSettings MultiChoice() {
+  ReadingSettings s;
+  s.mode = kMultiDeviceMode;
+  s.chosenCount = 3;
+  s.chosenDevice = {{0, "MODEL 6081-USBTMC-SN01"}, {2, "MODEL 6082-GPIB-16"}, {3, "MODEL 6081-GPIB-17"}};
+  s.plotColour[7] = {1, 2, 3};
+  return s;
+}
+
+}  // namespace
+
+TEST(ApplyReadingSettings, SingleModeSelectsTheCurrentLineAndItsTrace) {
+  ReadingSettings s = MultiChoice();
+  s.mode = kSingleDeviceMode;
+  const ReadingSettingsApplication a = ApplyReadingSettings(s, 2, 4);
+  EXPECT_TRUE(a.singleDeviceMode);
+  EXPECT_TRUE(a.metersPresent);
+  EXPECT_EQ(a.currentSlot, 2);
+  EXPECT_EQ(a.plotColours[7], (Rgb{1, 2, 3}));
+  EXPECT_EQ(a.rowShown, (std::array<bool, 4>{true, false, false, false}));
+  EXPECT_TRUE(a.selectDeviceLine);
+  EXPECT_EQ(a.selectedTrace, 2);
+  EXPECT_TRUE(a.resetTraceSelection);
+  EXPECT_EQ(a.refreshStatusSlots, std::vector<int>{2});
+  EXPECT_TRUE(a.layoutDisplays);
+  EXPECT_EQ(a.onDeviceSelectedCalls, 1);
+  EXPECT_TRUE(a.enableDeviceList);
+}
+
+TEST(ApplyReadingSettings, MultiModeShowsARowPerChosenMeter) {
+  const ReadingSettingsApplication a = ApplyReadingSettings(MultiChoice(), 1, 4);
+  EXPECT_FALSE(a.singleDeviceMode);
+  EXPECT_EQ(a.activeSlots, (std::vector<int>{0, 2, 3}));
+  EXPECT_EQ(a.rowShown, (std::array<bool, 4>{true, true, true, false}));
+  // Each row is labelled from its own chosen meter, shortened as the device list does.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(a.rowLabel[i], ShortDeviceName(MultiChoice().chosenDevice[i].displayName));
+  EXPECT_EQ(a.rowLabel[3], "");
+  EXPECT_EQ(a.refreshStatusSlots, (std::vector<int>{0, 2, 3, 1}));
+  EXPECT_FALSE(a.selectDeviceLine);
+  EXPECT_FALSE(a.resetTraceSelection);
+  EXPECT_EQ(a.onDeviceSelectedCalls, 2);
+}
+
+TEST(ApplyReadingSettings, NoMeterStopsAfterTheColoursAndMode) {
+  const ReadingSettingsApplication a = ApplyReadingSettings(MultiChoice(), 0, 0);
+  EXPECT_FALSE(a.metersPresent);
+  EXPECT_EQ(a.currentSlot, kNoDeviceSlot);
+  EXPECT_EQ(a.plotColours[7], (Rgb{1, 2, 3}));
+  EXPECT_TRUE(a.activeSlots.empty());
+  EXPECT_TRUE(a.refreshStatusSlots.empty());
+  EXPECT_FALSE(a.layoutDisplays);
+  EXPECT_EQ(a.onDeviceSelectedCalls, 0);
+}
+
+TEST(ApplyReadingSettings, MeterChosenBeforeFewerWereFoundDoesNotTakePart) {
+  const ReadingSettingsApplication a = ApplyReadingSettings(MultiChoice(), 0, 3);
+  EXPECT_EQ(a.activeSlots, (std::vector<int>{0, 2}));
+  EXPECT_EQ(a.rowShown, (std::array<bool, 4>{true, true, false, false}));
+}
+
+TEST(ApplyReadingSettings, DefaultColoursAreThoseOfTheChart) {
+  const auto c = DefaultPlotColours();
+  EXPECT_EQ(c[0], (Rgb{0, 0, 255}));
+  EXPECT_EQ(c[1], (Rgb{0, 255, 0}));
+  EXPECT_EQ(c[2], (Rgb{255, 0, 0}));
+  EXPECT_EQ(c[3], (Rgb{0, 0, 0}));
+  EXPECT_EQ(c[4], (Rgb{0, 0, 255}));
+  EXPECT_EQ(ReadingSettings{}.mode, kReadingModeUnset);
+}

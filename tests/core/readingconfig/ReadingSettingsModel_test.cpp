@@ -1,0 +1,359 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "core/app/MessageTable.h"
+#include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ResourceManager.h"
+#include "core/readingconfig/ReadingSettingsModel.h"
+#include "sim/SimBackend.h"
+#include "sim/SimBench.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestSupport.h"
+
+using namespace merilog;
+using merilog::sim::SimBench;
+using merilog::sim::SimMeterSpec;
+using merilog::test::ScriptedPrompter;
+using merilog::test::TempFolder;
+
+namespace {
+
+const QString kNoRecord = QStringLiteral("Please select a record.");
+const QString kDuplicate = QStringLiteral("The record has been selected, please select a different record.");
+
+// Discovery lists USB before GPIB: slot 0 is a 6081, slot 1 a 6082, slots 2 to 4 are 6081s on GPIB.
+const char* const kMeters[][2] = {
+    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"}, {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
+    {"GPIB0::16::INSTR", "6081"},                  {"GPIB0::17::INSTR", "6081"},
+    {"GPIB0::18::INSTR", "6081"},
+};
+
+struct Fixture {
+  std::shared_ptr<SimBench> bench = std::make_shared<SimBench>();
+  ResourceManager rm;
+  std::unique_ptr<DeviceListModel> devices;
+  ScriptedPrompter prompter;
+  TempFolder records;
+  std::unique_ptr<ReadingSettingsModel> model;
+
+  explicit Fixture(int meters, bool folderFound = true) {
+    rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
+    for (int i = 0; i < meters; ++i) {
+      SimMeterSpec s;
+      s.resource = kMeters[i][0];
+      s.model = kMeters[i][1];
+      EXPECT_NE(bench->Add(s), nullptr);
+    }
+    devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});
+    devices->InitialiseDevices();
+    const QString folder = records.Path();
+    model = std::make_unique<ReadingSettingsModel>(prompter, [folder, folderFound](Prompter&) {
+      return folderFound ? std::optional<QString>(folder) : std::nullopt;
+    });
+    model->HandOverDevices(HandOverTo(HandOverDialog::ReadingSettings, devices->Devices()));
+  }
+  ReadingSettings& S() { return model->Settings(); }
+  const ReadingSettingsViewState& V() { return model->View(); }
+  void OpenIn(int mode) {
+    S().mode = mode;
+    model->Opening();
+  }
+  // Multi-device mode with the given lines chosen.
+  void ChooseMeters(std::vector<int> lines) {
+    OpenIn(kMultiDeviceMode);
+    model->DeviceListSelectionChanged(std::move(lines));
+    model->Select();
+  }
+  std::vector<QString> Shown() const {
+    std::vector<QString> texts;
+    for (const auto& s : prompter.shown) texts.push_back(s.text);
+    return texts;
+  }
+};
+
+}  // namespace
+
+TEST(ReadingSettingsModel, RadiosFollowTheNumberOfMetersFound) {
+  {
+    Fixture f(0);
+    f.OpenIn(kSingleDeviceMode);
+    EXPECT_FALSE(f.V().singleRadio.enabled);
+    EXPECT_FALSE(f.V().multiRadio.enabled);
+    EXPECT_FALSE(f.V().singleSaveBox.enabled);
+  }
+  {
+    Fixture f(1);
+    f.OpenIn(kMultiDeviceMode);  // one meter cannot run in multi-device mode
+    EXPECT_TRUE(f.V().singleRadio.enabled);
+    EXPECT_FALSE(f.V().multiRadio.enabled);
+    EXPECT_EQ(f.S().mode, kSingleDeviceMode);
+    EXPECT_TRUE(f.V().singleGroup.shown);
+    EXPECT_FALSE(f.V().multiGroup.shown);
+  }
+  {
+    Fixture f(2);
+    f.OpenIn(kSingleDeviceMode);
+    EXPECT_TRUE(f.V().singleRadio.enabled);
+    EXPECT_TRUE(f.V().multiRadio.enabled);
+    EXPECT_TRUE(f.V().singleSaveBox.enabled);
+    EXPECT_EQ(f.V().singleRecords.entries.size(), 10);
+    EXPECT_EQ(f.V().singleRecords.selected, -1);
+    EXPECT_EQ(f.V().singleRecords.placeholder, kNoRecord);
+    EXPECT_FALSE(f.V().singleRecords.control.enabled);
+  }
+}
+
+TEST(ReadingSettingsModel, SelectRefusesTooManyAndTooFewMetersAndKeepsTheChoice) {
+  Fixture f(5);
+  f.ChooseMeters({0, 1});
+  ASSERT_EQ(f.S().chosenCount, 2);
+  const std::vector<ChosenDevice> before = f.S().chosenDevice;
+
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  f.model->DeviceListSelectionChanged({4, 3, 2, 1, 0});
+  f.model->Select();
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  f.model->DeviceListSelectionChanged({3});
+  f.model->Select();
+
+  ASSERT_EQ(f.prompter.shown.size(), 2u);
+  EXPECT_EQ(f.prompter.shown[0].text, "MAX. 4 Devices.");
+  EXPECT_EQ(f.prompter.shown[1].text, "At least 2 Devices.");
+  for (const auto& s : f.prompter.shown) {
+    EXPECT_EQ(s.caption, "MERILOG");
+    EXPECT_EQ(s.icon, Prompter::Icon::None);
+  }
+  EXPECT_EQ(f.S().chosenCount, 2);
+  EXPECT_EQ(f.S().chosenDevice, before);
+  // The multi-device layout again: per-meter controls and OK wait for a good Select.
+  EXPECT_FALSE(f.V().okButton.enabled);
+  EXPECT_FALSE(f.V().nextButton.enabled);
+  EXPECT_FALSE(f.V().multiSaveBox.enabled);
+}
+
+TEST(ReadingSettingsModel, SelectStoresTheChosenMetersInListOrder) {
+  Fixture f(5);
+  f.OpenIn(kMultiDeviceMode);
+  EXPECT_FALSE(f.V().okButton.enabled);
+  EXPECT_TRUE(f.V().deviceList.shown);
+  ASSERT_EQ(f.V().deviceNames.size(), 5);
+  f.model->DeviceListSelectionChanged({4, 1, 2});
+  f.model->Select();
+  EXPECT_TRUE(f.prompter.shown.empty());
+  ASSERT_EQ(f.S().chosenCount, 3);
+  EXPECT_EQ(f.S().chosenDevice[0].slot, 1);
+  EXPECT_EQ(f.S().chosenDevice[1].slot, 2);
+  EXPECT_EQ(f.S().chosenDevice[2].slot, 4);
+  EXPECT_EQ(QString::fromStdString(f.S().chosenDevice[0].displayName), f.V().deviceNames[1]);
+  EXPECT_EQ(f.S().deviceNameText, f.S().chosenDevice[0].displayName);
+  EXPECT_TRUE(f.V().okButton.enabled);
+  EXPECT_FALSE(f.V().previousButton.enabled);
+  EXPECT_TRUE(f.V().nextButton.enabled);
+}
+
+TEST(ReadingSettingsModel, StepsThroughTheChosenMetersWithAFreshIdentification) {
+  Fixture f(3);
+  f.ChooseMeters({0, 1, 2});
+  f.model->Next();
+  EXPECT_EQ(f.S().currentChosen, 1);
+  EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[1].displayName);
+  EXPECT_TRUE(f.V().previousButton.enabled);
+  EXPECT_TRUE(f.V().nextButton.enabled);
+  f.model->Next();
+  EXPECT_EQ(f.S().currentChosen, 2);
+  EXPECT_FALSE(f.V().nextButton.enabled);
+  f.model->Next();  // nothing beyond the last meter
+  EXPECT_EQ(f.S().currentChosen, 2);
+  f.model->Previous();
+  f.model->Previous();
+  EXPECT_EQ(f.S().currentChosen, 0);
+  EXPECT_FALSE(f.V().previousButton.enabled);
+}
+
+TEST(ReadingSettingsModel, SaveWithoutARecordStopsPreviousNextAndOk) {
+  Fixture f(2);
+  f.ChooseMeters({0, 1});
+  f.model->MultiSaveToggled(true);
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  f.model->Next();
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  EXPECT_FALSE(f.model->Ok());
+  EXPECT_EQ(f.Shown(), (std::vector<QString>{kNoRecord, kNoRecord}));
+  EXPECT_EQ(f.prompter.shown[0].icon, Prompter::Icon::Exclamation);
+  EXPECT_EQ(f.prompter.shown[0].caption, QString());
+  EXPECT_EQ(f.S().currentChosen, 0);
+
+  Fixture g(1);
+  g.OpenIn(kSingleDeviceMode);
+  g.model->SingleSaveToggled(true);
+  EXPECT_TRUE(g.V().singleRecords.control.enabled);
+  g.prompter.ExpectMessage(Prompter::Answer::Ok);
+  EXPECT_FALSE(g.model->Ok());
+  g.model->SingleRecordChosen(6);
+  EXPECT_TRUE(g.model->Ok());
+  EXPECT_EQ(g.S().saveEnabled[0], 1);
+  EXPECT_EQ(g.S().recordNumber[0], 7);
+  g.model->SingleSaveToggled(false);
+  EXPECT_EQ(g.S().saveEnabled[0], 0);
+  EXPECT_FALSE(g.V().singleRecords.control.enabled);
+}
+
+TEST(ReadingSettingsModel, TheSameRecordForTwoSavingMetersIsRefused) {
+  Fixture f(3);
+  f.ChooseMeters({0, 1, 2});
+  f.model->MultiSaveToggled(true);
+  f.model->MultiRecordChosen(2);  // record 3
+  f.model->Next();
+  f.model->MultiSaveToggled(true);
+
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  f.model->MultiRecordChosen(2);
+  EXPECT_EQ(f.Shown(), std::vector<QString>{kDuplicate});
+  EXPECT_EQ(f.prompter.shown[0].icon, Prompter::Icon::Exclamation);
+  EXPECT_EQ(f.S().recordNumber[1], 0);
+  EXPECT_EQ(f.V().multiRecords.selected, -1);
+
+  f.model->MultiRecordChosen(4);
+  EXPECT_EQ(f.S().recordNumber[1], 5);
+  f.model->Next();
+  EXPECT_EQ(f.S().currentChosen, 2);
+
+  // Going back and changing meter 0 to meter 1's record is refused too, and
+  // leaving a meter that still shows a taken record is refused by >> and OK.
+  f.model->Previous();
+  f.model->Previous();
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  f.model->MultiRecordChosen(4);
+  EXPECT_EQ(f.S().recordNumber[0], 3);
+  EXPECT_EQ(f.V().multiRecords.selected, 2);
+  EXPECT_EQ(f.prompter.shown.size(), 2u);
+  EXPECT_TRUE(f.model->Ok());
+}
+
+TEST(ReadingSettingsModel, ASaveFlagOutsideTheCurrentChoiceBlocksNoRecord) {
+  Fixture f(4);
+  f.ChooseMeters({0, 1, 2, 3});
+  for (int k = 0; k < 3; ++k) f.model->Next();
+  f.model->MultiSaveToggled(true);
+  f.model->MultiRecordChosen(0);
+  ASSERT_EQ(f.S().recordNumber[3], 1);
+  f.ChooseMeters({0, 1});
+  f.model->MultiSaveToggled(true);
+  f.model->MultiRecordChosen(0);
+  EXPECT_EQ(f.S().recordNumber[0], 1);
+  EXPECT_TRUE(f.prompter.shown.empty());
+}
+
+TEST(ReadingSettingsModel, SecondTraceColourOnlyForTheDualModelWithDualMeasure) {
+  Fixture f(3);  // chosen 0 is a 6081, chosen 1 a 6082
+  f.ChooseMeters({0, 1, 2});
+  EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
+  f.model->DualMeasureToggled(true);
+  EXPECT_EQ(f.S().dualMeasure, 1);
+  EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
+  f.model->Next();
+  EXPECT_TRUE(f.V().multiSecondChangeColour.shown);
+  EXPECT_TRUE(f.V().multiSecondSwatch.shown);
+  f.model->Next();
+  EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
+  f.model->Previous();
+  f.model->DualMeasureToggled(false);
+  EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
+
+  f.model->SingleDeviceChosen();
+  EXPECT_FALSE(f.V().singleSecondChangeColour.shown);
+  f.model->DualMeasureToggled(true);
+  EXPECT_TRUE(f.V().singleSecondChangeColour.shown);
+  EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
+}
+
+TEST(ReadingSettingsModel, ColourChoiceAcceptedOrCancelled) {
+  Fixture f(2);
+  f.ChooseMeters({0, 1});
+  f.model->Next();
+  const Rgb before = f.S().plotColour[5];
+  f.prompter.ExpectColour(std::nullopt);
+  f.model->ChangeColour(ColourButton::MultiSecond);
+  EXPECT_EQ(f.S().plotColour[5], before);
+
+  f.prompter.ExpectColour(Rgb{10, 20, 30});
+  f.model->ChangeColour(ColourButton::MultiSecond);
+  EXPECT_EQ(f.S().plotColour[5], (Rgb{10, 20, 30}));
+  EXPECT_EQ(f.V().multiSecondSwatchColour, (Rgb{10, 20, 30}));
+  f.prompter.ExpectColour(Rgb{1, 2, 3});
+  f.model->ChangeColour(ColourButton::MultiMain);
+  EXPECT_EQ(f.S().plotColour[1], (Rgb{1, 2, 3}));
+
+  f.model->SingleDeviceChosen();
+  f.prompter.ExpectColour(Rgb{4, 5, 6});
+  f.model->ChangeColour(ColourButton::SingleMain);
+  f.prompter.ExpectColour(Rgb{7, 8, 9});
+  f.model->ChangeColour(ColourButton::SingleSecond);
+  EXPECT_EQ(f.S().plotColour[0], (Rgb{4, 5, 6}));
+  EXPECT_EQ(f.S().plotColour[4], (Rgb{7, 8, 9}));
+  EXPECT_EQ(f.V().singleSwatchColour, (Rgb{4, 5, 6}));
+  EXPECT_TRUE(f.prompter.AllAnswersUsed());
+}
+
+TEST(ReadingSettingsModel, ChangesPersistAcrossCancelAndTheNextOpening) {
+  Fixture f(2);
+  f.OpenIn(kSingleDeviceMode);
+  f.prompter.ExpectColour(Rgb{9, 9, 9});
+  f.model->ChangeColour(ColourButton::SingleMain);
+  f.model->SingleSaveToggled(true);
+  f.model->SingleRecordChosen(3);
+  f.model->DualMeasureToggled(true);
+  f.model->Cancel();
+  EXPECT_EQ(f.S().plotColour[0], (Rgb{9, 9, 9}));
+  EXPECT_EQ(f.S().recordNumber[0], 4);
+
+  f.OpenIn(kSingleDeviceMode);
+  EXPECT_EQ(f.V().singleSwatchColour, (Rgb{9, 9, 9}));
+  EXPECT_TRUE(f.V().singleSaveChecked);
+  EXPECT_TRUE(f.V().singleRecords.control.enabled);
+  EXPECT_EQ(f.V().singleRecords.selected, 3);
+  EXPECT_TRUE(f.V().dualMeasureChecked);
+  EXPECT_TRUE(f.V().singleSecondSwatch.shown);
+
+  // Multi-device: the choice and each meter's record come back, but Select must be pressed again.
+  f.ChooseMeters({0, 1});
+  f.model->Next();
+  f.model->MultiSaveToggled(true);
+  f.model->MultiRecordChosen(8);
+  f.model->Cancel();
+  f.OpenIn(kMultiDeviceMode);
+  EXPECT_EQ(f.S().chosenCount, 2);
+  EXPECT_EQ(f.S().currentChosen, 0);
+  EXPECT_FALSE(f.V().okButton.enabled);
+  f.model->DeviceListSelectionChanged({0, 1});
+  f.model->Select();
+  f.model->Next();
+  EXPECT_TRUE(f.V().multiSaveChecked);
+  EXPECT_EQ(f.V().multiRecords.selected, 8);
+  EXPECT_EQ(f.S().recordNumber[1], 9);
+}
+
+TEST(ReadingSettingsModel, MissingWorkingFolderDisablesSaving) {
+  Fixture f(2, /*folderFound=*/false);
+  f.S().saveEnabled[0] = 1;
+  f.OpenIn(kMultiDeviceMode);
+  EXPECT_TRUE(f.V().singleRecords.entries.isEmpty());
+  EXPECT_FALSE(f.V().singleSaveBox.enabled);
+  EXPECT_FALSE(f.V().multiSaveChecked);
+  f.model->DeviceListSelectionChanged({0, 1});
+  f.model->Select();
+  EXPECT_FALSE(f.V().multiSaveBox.enabled);
+}
+
+TEST(ReadingSettingsModel, TextsComeFromTheMessageTable) {
+  Fixture f(2);
+  SetCurrentLanguageSection(kSimplifiedChineseSection);
+  f.OpenIn(kSingleDeviceMode);
+  SetCurrentLanguageSection(kEnglishSection);
+  EXPECT_EQ(f.V().singleRecords.placeholder, QString::fromUtf8("请选择一条记录。"));
+  EXPECT_EQ(f.V().secondChangeColourText, QString::fromUtf8("2ND 更改颜色"));
+  EXPECT_EQ(f.V().dualMeasureText, "DUAL MEASURE");
+  f.OpenIn(kSingleDeviceMode);
+  EXPECT_EQ(f.V().changeColourText, "Change Color");
+}
