@@ -1,0 +1,147 @@
+#pragma once
+#include <QDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ScriptedPrompter.h"
+#include "TestSupport.h"
+#include "core/app/Clock.h"
+#include "core/app/MainWindowModel.h"
+#include "core/instrument/Backend.h"
+#include "core/instrument/ResourceManager.h"
+#include "core/measure/ChartModel.h"
+#include "core/measure/ReadingSession.h"
+#include "core/readingconfig/ReadingSettings.h"
+#include "core/records/RecordDatabase.h"
+#include "sim/SimBackend.h"
+#include "sim/SimBench.h"
+#include "sim/SimMeter.h"
+
+namespace merilog::test {
+
+// Everything written to the sessions and every time-out set, per resource.
+struct WireLog {
+  struct Write {
+    std::string resource, bytes;
+  };
+  std::vector<Write> writes;
+  std::vector<std::pair<std::string, int>> timeouts;
+  std::vector<std::string> clears;
+
+  std::vector<std::string> To(const std::string& resource) const {
+    std::vector<std::string> out;
+    for (const auto& w : writes)
+      if (w.resource == resource) out.push_back(w.bytes);
+    return out;
+  }
+};
+
+class RecordingSession : public Session {
+ public:
+  RecordingSession(std::unique_ptr<Session> inner, WireLog& log) : inner_(std::move(inner)), log_(log) {}
+  Status Write(std::string_view bytes) override {
+    log_.writes.push_back({Resource(), std::string(bytes)});
+    return inner_->Write(bytes);
+  }
+  ReadResult Read(std::size_t n) override { return inner_->Read(n); }
+  Status SetTimeout(int ms) override {
+    log_.timeouts.emplace_back(Resource(), ms);
+    return inner_->SetTimeout(ms);
+  }
+  Status Clear() override {
+    log_.clears.push_back(Resource());
+    return inner_->Clear();
+  }
+  Status Close() override { return inner_->Close(); }
+  const std::string& Resource() const override { return inner_->Resource(); }
+
+ private:
+  std::unique_ptr<Session> inner_;
+  WireLog& log_;
+};
+
+class RecordingBackend : public Backend {
+ public:
+  RecordingBackend(std::unique_ptr<Backend> inner, WireLog& log) : inner_(std::move(inner)), log_(log) {}
+  std::string Name() const override { return inner_->Name(); }
+  bool IsActive(std::string* whyNot) const override { return inner_->IsActive(whyNot); }
+  std::vector<std::string> List() override { return inner_->List(); }
+  bool Handles(const std::string& r) const override { return inner_->Handles(r); }
+  std::unique_ptr<Session> Open(const std::string& r, Status* st) override {
+    auto s = inner_->Open(r, st);
+    return s ? std::make_unique<RecordingSession>(std::move(s), log_) : nullptr;
+  }
+
+ private:
+  std::unique_ptr<Backend> inner_;
+  WireLog& log_;
+};
+
+inline constexpr char kUsb81[] = "USB0::0x3A7D::0x6081::SN01::INSTR";
+inline constexpr char kUsb82[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
+inline constexpr char kUsb82b[] = "USB0::0x3A7D::0x6082::SN03::INSTR";
+inline constexpr char kUsb82c[] = "USB0::0x3A7D::0x6082::SN04::INSTR";
+
+// A main window over simulated meters, a scripted prompter, a fixed clock and
+// a working folder with its DB subfolder made current.
+struct MainWindowBench {
+  WireLog wire;
+  std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>();
+  ResourceManager rm;
+  ScriptedPrompter prompter;
+  FixedClock clock{QDateTime(QDate(2024, 5, 6), QTime(14, 3, 27, 45))};
+  TempFolder folder;
+  QString oldCwd = QDir::currentPath();
+  std::unique_ptr<MainWindowModel> model;
+
+  MainWindowBench() {
+    QDir(folder.Path()).mkdir("DB");
+    QDir::setCurrent(folder.Path());
+    rm.AddBackend(std::make_unique<RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
+  }
+  ~MainWindowBench() {
+    model.reset();
+    QDir::setCurrent(oldCwd);
+  }
+  sim::SimMeter* Add(const std::string& resource, const std::string& modelName,
+                     std::vector<std::string> setup = {}) {
+    sim::SimMeterSpec s;
+    s.resource = resource;
+    s.model = modelName;
+    s.overloadEvery = 0;
+    s.setup = std::move(setup);
+    return bench->Add(s);
+  }
+  MainWindowModel& Open() {
+    model = std::make_unique<MainWindowModel>(rm, prompter, clock);
+    model->Initialise();
+    return *model;
+  }
+  sim::SimMeter* Meter(const char* r) { return bench->Meter(r); }
+  QString RecordPath(int n) const { return folder.Path() + "/DB/Record " + QString::number(n) + ".mdb"; }
+
+  // Single-device mode saving into record n.
+  void SaveInto(int n) {
+    ReadingSettings s = model->Settings();
+    s.mode = kSingleDeviceMode;
+    s.saveEnabled[0] = 1;
+    s.recordNumber[0] = n;
+    model->ApplyReadingSettings(s);
+  }
+  // Multi-device mode over these chosen, position k saving into records[k] (0: not saving).
+  void Multi(const std::vector<int>& chosen, const std::vector<int>& records) {
+    ReadingSettings s = model->Settings();
+    s.mode = kMultiDeviceMode;
+    s.chosenDevice.clear();
+    for (int slot : chosen) s.chosenDevice.push_back({slot, model->Devices().Devices()[slot].displayName});
+    s.chosenCount = static_cast<int>(chosen.size());
+    for (size_t k = 0; k < records.size(); ++k) {
+      s.saveEnabled[k] = records[k] > 0;
+      s.recordNumber[k] = records[k];
+    }
+    model->ApplyReadingSettings(s);
+  }
+};
+
+}  // namespace merilog::test
