@@ -8,6 +8,7 @@
 #include "cli/CliOptions.h"
 #include "cli/DevicesCommand.h"
 #include "cli/IoCommands.h"
+#include "cli/LogCommand.h"
 #include "cli/RecordsCommand.h"
 
 namespace {
@@ -21,7 +22,9 @@ void PrintUsage() {
       "  query RESOURCE COMMAND...   send each command (a line feed is appended), print answers\n"
       "  devices                     print the device list as the main window shows it\n"
       "  records [viewer|chart|burst|settings]\n"
-      "                              list the records of the working folder as that list shows them\n",
+      "                              list the records of the working folder as that list shows them\n"
+      "  log --record N [--devices K1,K2,...] [--dual] [--count C] [--interval MS] [--yes|--no]\n"
+      "                              take readings into record N (N+1, ... for further meters)\n",
       stderr);
 }
 
@@ -46,6 +49,7 @@ int main(int argc, char** argv) {
   if (command == "find") return merilog::cli::RunFindCommand(options, rest);
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);
   if (command == "records") return merilog::cli::RunRecordsCommand(rest);
+  if (command == "log") return merilog::cli::RunLogCommand(options, rest);
   if (command == "devices") {
     if (!rest.isEmpty()) {
       std::cerr << "merilog-cli: devices takes no arguments\n";
