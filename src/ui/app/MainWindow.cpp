@@ -12,6 +12,7 @@
 
 #include "core/measure/ChartModel.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/widgets/ChartWidget.h"
 
 namespace merilog::ui {
 
@@ -78,6 +79,8 @@ MainWindow::MainWindow(MainWindowModel& model, QWidget* parent) : QMainWindow(pa
   setWindowIcon(WindowIcon());
   panels_ = new MainWindowPanels(this);
   setCentralWidget(panels_);
+  chart_ = new ChartWidget(model_.Chart());
+  panels_->SetChart(chart_);
   BuildToolbar();
   ConnectPanels();
 
@@ -168,8 +171,9 @@ void MainWindow::StartReadingTimer(int intervalMs) { readingTimer_.start(interva
 void MainWindow::StopReadingTimer() { readingTimer_.stop(); }
 
 void MainWindow::RedrawChart() {
-  // The chart surface draws from the model's buffer when it repaints.
-  panels_->update();
+  // The chart widget paints each redraw into its snapshot itself (the chart
+  // model's hook); the markers follow the traces' shifts.
+  RenderTraceMarkers();
 }
 
 void MainWindow::StateChanged() { Render(); }
@@ -336,14 +340,14 @@ void MainWindow::RenderMeterRows() {
     const MeterDisplayTexts& texts = s.meterTexts[i];
     MeterRowWidgets& w = panels_->meters[i];
     w.name->setText(Q(row.nameText));
-    w.value->setText(Q(row.valueText));
+    MainWindowPanels::SetValueText(w.value, Q(row.valueText));
     w.tag->setText(Q(texts.mainTagText));
     Apply(w.name, row.nameLabel);
     Apply(w.lamp, row.indicator);
     Apply(w.value, row.valueDisplay);
     Apply(w.tag, row.mainMarker);
     Apply(w.trace, row.selectionButton);
-    w.secondValue->setText(Q(texts.secondValueText));
+    MainWindowPanels::SetValueText(w.secondValue, Q(texts.secondValueText));
     w.secondTag->setText(Q(texts.secondTagText));
     Apply(w.secondValue, row.secondValueDisplay);
     Apply(w.secondLamp, row.secondIndicator);

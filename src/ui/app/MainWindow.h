@@ -12,6 +12,7 @@ class QToolBar;
 namespace merilog::ui {
 
 class MainWindowPanels;
+class ChartWidget;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -23,6 +24,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
 
   MainWindowModel& Model() { return model_; }
   MainWindowPanels& Panels() { return *panels_; }
+  ChartWidget& Chart() { return *chart_; }
   QAction* MenuAction(MenuCommand command) const;
   QAction* ToolbarStart() const { return toolStart_; }
   QAction* ToolbarStop() const { return toolStop_; }
@@ -58,6 +60,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
 
   MainWindowModel& model_;
   MainWindowPanels* panels_ = nullptr;
+  ChartWidget* chart_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   QAction* toolStart_ = nullptr;
   QAction* toolStop_ = nullptr;

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "ui/widgets/ShapedButton.h"
+
 namespace merilog::ui {
 
 namespace {
@@ -54,11 +56,13 @@ QPixmap LogoPixmap() {
 QLabel* ValueDisplay(QWidget* parent) {
   auto* label = new QLabel("0", parent);
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  label->setMinimumWidth(150);
-  label->setMinimumHeight(30);
-  QFont font("Monospace", 14, QFont::Bold);
+  QFont font("Monospace", 13, QFont::Bold);
   font.setStyleHint(QFont::TypeWriter);
   label->setFont(font);
+  // Wide enough for a reading such as -1000.000000000000 at full size; longer
+  // texts are shrunk to fit when shown (FitValueText).
+  label->setMinimumWidth(QFontMetrics(font).horizontalAdvance("-00000.000000000000") + 14);
+  label->setMinimumHeight(30);
   label->setStyleSheet("QLabel { background: #101810; color: #40ff60; border: 1px solid #404040; padding: 0 6px; }");
   return label;
 }
@@ -90,17 +94,21 @@ MainWindowPanels::MainWindowPanels(QWidget* parent) : QWidget(parent) {
   auto* right = new QVBoxLayout;
   right->setSpacing(8);
   deviceList = new QListWidget(this);
-  deviceList->setMinimumWidth(300);
-  deviceList->setFixedHeight(96);
+  deviceList->setMinimumWidth(340);
+  deviceList->setFixedHeight(84);
   right->addWidget(deviceList);
   right->addWidget(BuildStatusBox());
   right->addWidget(BuildChartControls());
-  right->addStretch(1);
+  right->addWidget(BuildMeterRows(), 1);
 
-  grid->addWidget(BuildChartArea(), 0, 0);
+  auto* left = new QVBoxLayout;
+  left->setSpacing(8);
+  left->addWidget(BuildChartArea());
+  left->addWidget(BuildFunctionGroup());
+  left->addStretch(1);
+
+  grid->addLayout(left, 0, 0);
   grid->addLayout(right, 0, 1);
-  grid->addWidget(BuildFunctionGroup(), 1, 0);
-  grid->addWidget(BuildMeterRows(), 1, 1);
   grid->setColumnStretch(0, 0);
   grid->setColumnStretch(1, 1);
 }
@@ -144,6 +152,17 @@ QWidget* MainWindowPanels::BuildChartArea() {
   column->addWidget(intervalCaption);
   column->addStretch(1);
   return area;
+}
+
+void MainWindowPanels::SetValueText(QLabel* display, const QString& text) {
+  if (display->text() == text) return;
+  QFont font = display->font();
+  font.setPointSize(13);
+  const int room = display->minimumWidth() - 14;
+  while (font.pointSize() > 7 && QFontMetrics(font).horizontalAdvance(text) > room)
+    font.setPointSize(font.pointSize() - 1);
+  display->setFont(font);
+  display->setText(text);
 }
 
 void MainWindowPanels::BuildTraceMarkers() {
@@ -250,7 +269,8 @@ QWidget* MainWindowPanels::BuildFunctionGroup() {
   grid->setSpacing(6);
   const auto table = FunctionButtonTable();
   for (size_t i = 0; i < table.size(); ++i) {
-    auto* button = new QPushButton(QString::fromStdString(table[i].label), functionGroup);
+    auto* button = new ShapedButton(QString::fromStdString(table[i].label), functionGroup);
+    button->SetRoundedRectangle();
     button->setAutoDefault(false);
     button->setMinimumSize(84, 34);
     functionButtons[i] = button;
@@ -268,9 +288,10 @@ QWidget* MainWindowPanels::BuildMeterRows() {
   traceButtons->setExclusive(true);
   for (int d = 0; d < kMeterPositions; ++d) {
     MeterRowWidgets& row = meters[d];
-    const int r = d * 2;
+    // Three lines per position: its name, the main reading, the 2ND reading.
+    const int r = d * 3;
     row.name = new QLabel(QStringLiteral("Multimeter Device -- %1").arg(d + 1), meterGroup);
-    grid->addWidget(row.name, r, 1, 1, 8);
+    grid->addWidget(row.name, r, 0, 1, 5);
     row.trace = new QRadioButton(QString::number(d + 1), meterGroup);
     row.tag = Tag(d == 0 ? "MAIN" : "", meterGroup);
     row.lamp = Lamp(meterGroup);
@@ -278,23 +299,25 @@ QWidget* MainWindowPanels::BuildMeterRows() {
     row.secondTrace = new QRadioButton(QStringLiteral("%1_2").arg(d + 1), meterGroup);
     row.secondTag = Tag("", meterGroup);
     row.secondMark = new QLabel("ND", meterGroup);
+    QFont small = row.secondMark->font();
+    small.setPointSizeF(small.pointSizeF() * 0.75);
+    row.secondMark->setFont(small);
     row.secondLamp = Lamp(meterGroup);
     row.secondValue = ValueDisplay(meterGroup);
     grid->addWidget(row.trace, r + 1, 0);
-    grid->addWidget(row.tag, r + 1, 1);
-    grid->addWidget(row.lamp, r + 1, 2);
-    grid->addWidget(row.value, r + 1, 3);
-    grid->addWidget(row.secondTrace, r + 1, 4);
-    grid->addWidget(row.secondTag, r + 1, 5);
-    grid->addWidget(row.secondMark, r + 1, 6);
-    grid->addWidget(row.secondLamp, r + 1, 7);
-    grid->addWidget(row.secondValue, r + 1, 8);
+    grid->addWidget(row.tag, r + 1, 1, 1, 2);
+    grid->addWidget(row.lamp, r + 1, 3);
+    grid->addWidget(row.value, r + 1, 4);
+    grid->addWidget(row.secondTrace, r + 2, 0);
+    grid->addWidget(row.secondTag, r + 2, 1);
+    grid->addWidget(row.secondMark, r + 2, 2, Qt::AlignTop);
+    grid->addWidget(row.secondLamp, r + 2, 3);
+    grid->addWidget(row.secondValue, r + 2, 4);
     traceButtons->addButton(row.trace, d);
     traceButtons->addButton(row.secondTrace, d + kMeterPositions);
   }
-  grid->setColumnStretch(3, 1);
-  grid->setColumnStretch(8, 1);
-  grid->setRowStretch(kMeterPositions * 2, 1);
+  grid->setColumnStretch(4, 1);
+  grid->setRowStretch(kMeterPositions * 3, 1);
   return meterGroup;
 }
 

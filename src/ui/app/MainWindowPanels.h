@@ -40,6 +40,8 @@ class MainWindowPanels : public QWidget {
 
   // Puts the chart drawing surface into its place (left of the window).
   void SetChart(QWidget* chart);
+  // Shows a reading in a value display, in a smaller face when it would not fit.
+  static void SetValueText(QLabel* display, const QString& text);
   // The marker column at the chart's left edge; markers are children of it.
   QWidget* MarkerColumn() const { return markerColumn_; }
 
