@@ -89,10 +89,10 @@ int main(int argc, char** argv) {
   merilog::ui::QtPrompter prompter;
   merilog::SystemClock clock;
   merilog::MainWindowModel model(*rm, prompter, clock, options.io.lanResources);
-  merilog::ui::MainWindow window(model);
+  merilog::ui::MainWindow window(model, prompter);
   prompter.SetParent(&window);
-  window.show();
   model.Initialise();
+  window.show();
 
   std::unique_ptr<merilog::ui::MainWindowScreenshots> shots;
   if (!options.screenshotDir.isEmpty()) {

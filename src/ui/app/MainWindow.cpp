@@ -11,7 +11,10 @@
 #include <QToolBar>
 
 #include "core/measure/ChartModel.h"
+#include "core/instrument/DeviceHandOver.h"
+#include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/widgets/ChartWidget.h"
 
 namespace merilog::ui {
@@ -75,7 +78,8 @@ QString WithColon(const QString& text) { return text.isEmpty() ? text : text + "
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowModel& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* parent)
+    : QMainWindow(parent), model_(model), readingSettingsModel_(prompter) {
   setWindowIcon(WindowIcon());
   panels_ = new MainWindowPanels(this);
   setCentralWidget(panels_);
@@ -85,7 +89,12 @@ MainWindow::MainWindow(MainWindowModel& model, QWidget* parent) : QMainWindow(pa
   ConnectPanels();
 
   systemAbout_ = new QAction("About 6081 MERILOG(&A)...", this);
-  connect(systemAbout_, &QAction::triggered, this, [this] { model_.OnSystemAbout(); });
+  connect(systemAbout_, &QAction::triggered, this, [this] {
+    aboutFromSystemMenu_ = true;
+    model_.OnSystemAbout();
+    aboutFromSystemMenu_ = false;
+  });
+  readingSettingsDialog_ = new ReadingSettingsDialog(readingSettingsModel_, this);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -178,7 +187,31 @@ void MainWindow::RedrawChart() {
 
 void MainWindow::StateChanged() { Render(); }
 
-bool MainWindow::OpenDialog(MenuCommand command) { return false; }
+bool MainWindow::OpenDialog(MenuCommand command) {
+  switch (command) {
+    case MenuCommand::ReadingSettings:
+      OpenReadingSettings();
+      // Already applied from the dialog's own settings; nothing more to do.
+      return false;
+    case MenuCommand::About:
+      // The model relabels (opened from Help) and searches again itself.
+      ShowAboutBox(this, aboutFromSystemMenu_ ? AboutBoxOpener::SystemMenu : AboutBoxOpener::HelpMenu,
+                   model_.Devices().DeviceCount() > 0);
+      return true;
+    default: return false;
+  }
+}
+
+void MainWindow::OpenReadingSettings() {
+  // The dialog gets the latest device entries, the current mode and the plot colours.
+  readingSettingsModel_.HandOverDevices(HandOverTo(HandOverDialog::ReadingSettings, model_.Devices().Devices()));
+  merilog::ReadingSettings& settings = readingSettingsModel_.Settings();
+  settings.mode = model_.State().multiDeviceMode ? kMultiDeviceMode : kSingleDeviceMode;
+  const PlotColours& colours = model_.Chart().Colours();
+  std::copy(colours.begin(), colours.end(), settings.plotColour.begin());
+  readingSettingsDialog_->Run();
+  model_.ApplyReadingSettings(readingSettingsModel_.Settings());
+}
 
 void MainWindow::CloseWindow() {
   closingFromModel_ = true;

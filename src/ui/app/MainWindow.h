@@ -5,6 +5,7 @@
 #include <map>
 
 #include "core/app/MainWindowModel.h"
+#include "core/readingconfig/ReadingSettingsModel.h"
 
 class QAction;
 class QToolBar;
@@ -13,13 +14,15 @@ namespace merilog::ui {
 
 class MainWindowPanels;
 class ChartWidget;
+class ReadingSettingsDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
 class MainWindow : public QMainWindow, public MainWindowObserver {
   Q_OBJECT
  public:
-  explicit MainWindow(MainWindowModel& model, QWidget* parent = nullptr);
+  // The prompter answers the dialogs' questions (Reading Settings).
+  MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   MainWindowModel& Model() { return model_; }
@@ -32,6 +35,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   // The logo's context menu entry that stands in for the system menu's About item.
   QAction* SystemAboutAction() const { return systemAbout_; }
   const QTimer& ReadingTimer() const { return readingTimer_; }
+  ReadingSettingsDialog& ReadingSettings() { return *readingSettingsDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -57,6 +61,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   void RenderFunctionButtons();
   void RenderMeterRows();
   void RenderTraceMarkers();
+  void OpenReadingSettings();
 
   MainWindowModel& model_;
   MainWindowPanels* panels_ = nullptr;
@@ -69,6 +74,10 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   std::vector<QMenu*> menus_;
   std::map<MenuCommand, QAction*> menuActions_;
   QTimer readingTimer_;
+  // Owned for the whole run, so the dialog's fields persist between openings.
+  ReadingSettingsModel readingSettingsModel_;
+  ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
+  bool aboutFromSystemMenu_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;
 };

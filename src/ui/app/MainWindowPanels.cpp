@@ -170,6 +170,8 @@ void MainWindowPanels::BuildTraceMarkers() {
   for (int t = 0; t < 8; ++t) {
     auto* marker = new QLabel(markerColumn_);
     marker->setPixmap(MarkerPixmap(kNames[t]));
+    // Opaque, so markers at the same level show the one on top instead of a blur.
+    marker->setAutoFillBackground(true);
     marker->setGeometry(kMarkerColumnWidth - kMarkerWidth, (kChartHeight - kMarkerHeight) / 2, kMarkerWidth,
                         kMarkerHeight);
     marker->hide();

@@ -1,34 +1,102 @@
 #include "ui/app/MainWindowScreenshots.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
 
+#include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
+#include "ui/readingconfig/ReadingSettingsDialog.h"
 
 namespace merilog::ui {
 
 MainWindowScreenshots::MainWindowScreenshots(MainWindow& window, QString folder, int readingMs)
     : window_(window), folder_(std::move(folder)), readingMs_(readingMs) {}
 
+template <typename Dialog>
+Dialog* MainWindowScreenshots::Modal() {
+  // The dialogs carry no meta-object of their own, hence dynamic_cast.
+  auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget());
+  if (!dialog) Fail(QStringLiteral("step %1: the expected dialog is not open").arg(next_));
+  return dialog;
+}
+
 void MainWindowScreenshots::Start() {
   QDir().mkpath(folder_);
-  MainWindowModel& model = window_.Model();
+  MainWindow& w = window_;
+  auto trigger = [&w](MenuCommand command) {
+    if (QAction* action = w.MenuAction(command)) action->trigger();
+  };
   steps_ = {
       {300, [this] { Save(&window_, "main-idle.png"); }},
+      // Reading Settings: a picture of each mode, then two meters chosen for a multi-device run.
+      {0, [trigger] { trigger(MenuCommand::ReadingSettings); }, true},
+      {300,
+       [this] {
+         if (auto* d = Modal<ReadingSettingsDialog>()) Save(d, "reading-settings-single.png");
+       }},
       {0,
-       [this, &model] {
-         ChooseTwoMetersInMultiDeviceMode();
-         model.StartReading();
+       [this] {
+         if (auto* d = Modal<ReadingSettingsDialog>()) d->MultiRadio()->click();
        }},
-      {readingMs_,
-       [this, &model] {
-         Save(&window_, "main-reading-multi.png");
-         model.StopReading();
+      {300,
+       [this] {
+         auto* d = Modal<ReadingSettingsDialog>();
+         if (!d) return;
+         Save(d, "reading-settings-multi.png");
+         QListWidget* list = d->DeviceList();
+         if (list->count() < 2) return Fail("fewer than two meters to choose");
+         list->item(0)->setSelected(true);
+         list->item(1)->setSelected(true);
        }},
-      {200, [this] { Save(&window_, "main-stopped-multi.png"); }},
+      {100,
+       [this] {
+         if (auto* d = Modal<ReadingSettingsDialog>()) d->SelectButton()->click();
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<ReadingSettingsDialog>();
+         if (!d) return;
+         Save(d, "reading-settings-multi-chosen.png");
+         d->OkButton()->click();
+       }},
+      {300, [&w] { w.ToolbarStart()->trigger(); }},
+      {readingMs_, [this] { Save(&window_, "main-reading-multi.png"); }},
+      {0, [&w] { w.ToolbarStop()->trigger(); }},
+      {300, [this] { Save(&window_, "main-stopped-multi.png"); }},
+      // About: both tabs; the language chosen there relabels the window on closing.
+      {0, [trigger] { trigger(MenuCommand::About); }, true},
+      {300,
+       [this] {
+         if (auto* d = Modal<AboutDialog>()) Save(d, "about.png");
+       }},
+      {0,
+       [this] {
+         if (auto* d = Modal<AboutDialog>()) d->Tabs()->setCurrentIndex(1);
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<AboutDialog>();
+         if (!d) return;
+         Save(d, "about-language.png");
+         d->LanguageChooser()->setCurrentIndex(2);
+         emit d->LanguageChooser()->activated(2);
+       }},
+      {100,
+       [this] {
+         if (auto* d = Modal<AboutDialog>()) d->accept();
+       }},
+      {300, [this] { Save(&window_, "main-simplified-chinese.png"); }},
   };
   next_ = 0;
   Next();
@@ -39,10 +107,16 @@ void MainWindowScreenshots::Next() {
     emit Finished(ok_);
     return;
   }
-  const Step& step = steps_[next_++];
-  QTimer::singleShot(step.delayMs, this, [this, run = step.run] {
-    run();
-    Next();
+  const Step step = steps_[next_++];
+  QTimer::singleShot(step.delayMs, this, [this, step] {
+    if (step.opensModal) {
+      // The step blocks in the dialog's loop; the following steps run inside it.
+      Next();
+      step.run();
+    } else {
+      step.run();
+      Next();
+    }
   });
 }
 
@@ -52,14 +126,12 @@ void MainWindowScreenshots::Save(QWidget* widget, const QString& name) {
     saved_ << path;
     std::printf("%s\n", qPrintable(path));
   } else {
-    std::fprintf(stderr, "could not save %s\n", qPrintable(path));
-    ok_ = false;
+    Fail(QStringLiteral("could not save %1").arg(path));
   }
 }
 
-void MainWindowScreenshots::ChooseTwoMetersInMultiDeviceMode() {
-  // Bound once the Reading Settings dialog lands: choose the first two meters there.
-  std::fprintf(stderr, "multi-device mode not available yet\n");
+void MainWindowScreenshots::Fail(const QString& why) {
+  std::fprintf(stderr, "%s\n", qPrintable(why));
   ok_ = false;
 }
 

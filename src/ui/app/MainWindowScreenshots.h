@@ -13,13 +13,13 @@ class MainWindow;
 
 // Takes the pictures of the screenshot script: drives the real main window as a
 // user would (menus, dialogs, Start and Stop) and saves PNGs into a folder.
-// Each step runs on its own event-loop turn so the window paints in between.
+// Each step runs on its own event-loop turn so the window paints in between;
+// a step that opens a modal dialog has the next steps run inside its loop.
 class MainWindowScreenshots : public QObject {
   Q_OBJECT
  public:
   MainWindowScreenshots(MainWindow& window, QString folder, int readingMs = 4000);
   void Start();
-  // Files written so far.
   const QStringList& Saved() const { return saved_; }
 
  signals:
@@ -29,10 +29,14 @@ class MainWindowScreenshots : public QObject {
   struct Step {
     int delayMs;
     std::function<void()> run;
+    bool opensModal = false;
   };
   void Next();
   void Save(QWidget* widget, const QString& name);
-  void ChooseTwoMetersInMultiDeviceMode();
+  void Fail(const QString& why);
+  // The modal dialog now shown, or null (with a failure noted).
+  template <typename Dialog>
+  Dialog* Modal();
 
   MainWindow& window_;
   QString folder_;

@@ -5,16 +5,22 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 #include <SQLiteCpp/SQLiteCpp.h>
 
 #include "core/app/Clock.h"
 #include "core/app/MainWindowModel.h"
+#include "core/measure/ChartModel.h"
 #include "core/readingconfig/ReadingSettings.h"
 #include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/readingconfig/ReadingSettingsDialog.h"
 
 namespace merilog::ui {
 namespace {
@@ -59,7 +65,7 @@ class MainWindowSmoke : public ::testing::Test {
 
 TEST_F(MainWindowSmoke, StartReadsIntoDisplayAndRecordThenStops) {
   MainWindowModel model(*rm_, prompter_, clock_);
-  MainWindow window(model);
+  MainWindow window(model, prompter_);
   window.show();
   model.Initialise();
 
@@ -105,6 +111,38 @@ TEST_F(MainWindowSmoke, StartReadsIntoDisplayAndRecordThenStops) {
   SQLite::Database db(record.toStdString(), SQLite::OPEN_READONLY);
   EXPECT_GT(db.execAndGet("SELECT COUNT(*) FROM read").getInt(), 0);
   window.close();
+}
+
+TEST_F(MainWindowSmoke, TwoMetersChosenInReadingSettingsBothShowReadings) {
+  MainWindowModel model(*rm_, prompter_, clock_);
+  MainWindow window(model, prompter_);
+  model.Initialise();
+  window.show();
+
+  ReadingSettingsDialog& dialog = window.ReadingSettings();
+  QTimer::singleShot(0, [&] {
+    dialog.MultiRadio()->click();
+    dialog.DeviceList()->item(0)->setSelected(true);
+    dialog.DeviceList()->item(1)->setSelected(true);
+    dialog.SelectButton()->click();
+    dialog.OkButton()->click();
+  });
+  window.MenuAction(MenuCommand::ReadingSettings)->trigger();
+  ASSERT_TRUE(model.State().multiDeviceMode);
+  MainWindowPanels& panels = window.Panels();
+  ASSERT_TRUE(panels.meters[1].value->isVisibleTo(&window));
+
+  window.ToolbarStart()->trigger();
+  ASSERT_TRUE(model.State().readingActive);
+  // Past the first redraws, so a fault that appears only once the chart scrolls shows too.
+  ASSERT_TRUE(RunUntil([&] { return model.Chart().RedrawCount() > 60; }));
+  for (int d = 0; d < 2; ++d) {
+    bool isNumber = false;
+    panels.meters[d].value->text().toDouble(&isNumber);
+    EXPECT_TRUE(isNumber) << "meter " << d + 1 << ": " << panels.meters[d].value->text().toStdString();
+  }
+  window.ToolbarStop()->trigger();
+  EXPECT_FALSE(model.State().readingActive);
 }
 
 }  // namespace
