@@ -1,6 +1,7 @@
 #include "ui/app/MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -146,7 +147,12 @@ void MainWindow::BuildMenus() {
       }
       QAction* action = menu->addAction(item.text);
       const MenuCommand command = item.command;
-      connect(action, &QAction::triggered, this, [this, command] { model_.OnCommand(command); });
+      connect(action, &QAction::triggered, this, [this, command] {
+        // A search waits on every instrument in turn: show that the window is busy.
+        if (command == MenuCommand::Refresh) QApplication::setOverrideCursor(Qt::WaitCursor);
+        model_.OnCommand(command);
+        if (command == MenuCommand::Refresh) QApplication::restoreOverrideCursor();
+      });
       menuActions_[command] = action;
     }
   }

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,11 +16,11 @@
 #include "core/app/Clock.h"
 #include "core/app/MainWindowModel.h"
 #include "core/measure/ChartModel.h"
-#include "core/readingconfig/ReadingSettings.h"
 #include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/MainWindow.h"
+#include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 
@@ -66,8 +68,8 @@ class MainWindowSmoke : public ::testing::Test {
 TEST_F(MainWindowSmoke, StartReadsIntoDisplayAndRecordThenStops) {
   MainWindowModel model(*rm_, prompter_, clock_);
   MainWindow window(model, prompter_);
-  window.show();
   model.Initialise();
+  window.show();
 
   MainWindowPanels& panels = window.Panels();
   ASSERT_GE(panels.deviceList->count(), 2);
@@ -79,12 +81,30 @@ TEST_F(MainWindowSmoke, StartReadsIntoDisplayAndRecordThenStops) {
   EXPECT_FALSE(window.ToolbarStop()->isEnabled());
   EXPECT_EQ(window.ToolbarStart()->toolTip(), "START");
 
-  // Save the first meter's readings into record 1.
-  ReadingSettings settings = model.Settings();
-  settings.mode = kSingleDeviceMode;
-  settings.saveEnabled[0] = 1;
-  settings.recordNumber[0] = 1;
-  model.ApplyReadingSettings(settings);
+  // The About box opened from Help, closed again: the window is relabelled in English.
+  QTimer::singleShot(0, [] {
+    auto* about = dynamic_cast<AboutDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(about, nullptr);
+    about->accept();
+  });
+  window.MenuAction(MenuCommand::About)->trigger();
+  EXPECT_EQ(window.MenuAction(MenuCommand::StartReading)->text(), "Start Reading");
+
+  // Reading Settings: save the first meter's readings into record 1.
+  ReadingSettingsDialog& dialog = window.ReadingSettings();
+  QTimer::singleShot(0, [&] {
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    dialog.SingleSaveBox()->click();
+    ASSERT_GT(dialog.SingleRecordList()->count(), 0);
+    dialog.SingleRecordList()->setCurrentIndex(0);
+    emit dialog.SingleRecordList()->activated(0);
+    dialog.OkButton()->click();
+  });
+  window.MenuAction(MenuCommand::ReadingSettings)->trigger();
+  EXPECT_FALSE(dialog.isVisible());
+  ASSERT_EQ(model.Settings().saveEnabled[0], 1);
+  const int record = model.Settings().recordNumber[0];
+  ASSERT_GE(record, 1);
 
   window.ToolbarStart()->trigger();
   ASSERT_TRUE(model.State().readingActive) << "Start did not start a session";
@@ -106,9 +126,9 @@ TEST_F(MainWindowSmoke, StartReadsIntoDisplayAndRecordThenStops) {
   EXPECT_TRUE(window.ToolbarStart()->isEnabled());
   EXPECT_TRUE(panels.deviceList->isEnabled());
 
-  const QString record = QDir(work_.Path()).filePath("DB/Record 1.mdb");
-  ASSERT_TRUE(QFile::exists(record));
-  SQLite::Database db(record.toStdString(), SQLite::OPEN_READONLY);
+  const QString file = QDir(work_.Path()).filePath(QStringLiteral("DB/Record %1.mdb").arg(record));
+  ASSERT_TRUE(QFile::exists(file));
+  SQLite::Database db(file.toStdString(), SQLite::OPEN_READONLY);
   EXPECT_GT(db.execAndGet("SELECT COUNT(*) FROM read").getInt(), 0);
   window.close();
 }
