@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 
 namespace merilog::ui {
 
@@ -14,14 +15,17 @@ ChartWidget::ChartWidget(ChartModel& model, QWidget* parent) : QWidget(parent), 
   setAttribute(Qt::WA_OpaquePaintEvent);  // the snapshot covers every pixel
   BuildGridBitmap();
   RecreatePens();
-  model_.onRedrawn = [this] { RenderSnapshot(); };
-  model_.onColoursChanged = [this] { RecreatePens(); };
+  // Guarded, so that neither the model nor the widget has to outlive the other.
+  QPointer<ChartWidget> self(this);
+  model_.onRedrawn = [self] {
+    if (self) self->RenderSnapshot();
+  };
+  model_.onColoursChanged = [self] {
+    if (self) self->RecreatePens();
+  };
 }
 
-ChartWidget::~ChartWidget() {
-  model_.onRedrawn = nullptr;
-  model_.onColoursChanged = nullptr;
-}
+ChartWidget::~ChartWidget() = default;
 
 void ChartWidget::BuildGridBitmap() {
   grid_ = QPixmap(ChartMapping::kWidth, ChartMapping::kHeight);
