@@ -67,5 +67,15 @@ TEST(ChartWidget, NewColoursReachThePensAndZeroNewestLeavesTheChartBare) {
   EXPECT_EQ(RowsWithColour(image, 300, QColor(255, 0, 0)), 0);  // previous traces erased
 }
 
+TEST(ChartWidget, ModelKeepsWorkingAfterTheWidgetIsGone) {
+  test::App();
+  ChartModel chart;
+  { ChartWidget widget(chart); }
+  FillFlat(chart);
+  chart.RedrawChart({});  // the widget's hooks must not reach a destroyed widget
+  chart.SetPlotColours(chart.Colours());
+  EXPECT_EQ(chart.Paths().size(), 1u);
+}
+
 }  // namespace
 }  // namespace merilog::ui
