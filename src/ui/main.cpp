@@ -81,8 +81,9 @@ int main(int argc, char** argv) {
   std::string ioError;
   std::unique_ptr<merilog::ResourceManager> rm = merilog::MakeResourceManager(options.io, &ioError);
   if (!rm) {
-    QMessageBox::critical(nullptr, "Error",
-                          QStringLiteral("The instruments could not be set up:\n%1").arg(QString::fromStdString(ioError)));
+    QMessageBox::critical(
+        nullptr, "Error",
+        QStringLiteral("The instruments could not be set up:\n%1").arg(QString::fromStdString(ioError)));
     return 1;
   }
 

@@ -11,8 +11,8 @@
 #include <QSignalBlocker>
 #include <QToolBar>
 
-#include "core/measure/ChartModel.h"
 #include "core/instrument/DeviceHandOver.h"
+#include "core/measure/ChartModel.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
@@ -22,7 +22,9 @@ namespace merilog::ui {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
 // Toolbar pictures at the toolbar's 16 x 15 size.
 QIcon ToolIcon(MenuCommand command) {
@@ -62,12 +64,17 @@ QIcon WindowIcon() {
   p.setPen(Qt::NoPen);
   p.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
   p.setPen(QPen(QColor(80, 255, 110), 2));
-  p.drawPolyline(QPolygonF({QPointF(4, 22), QPointF(10, 22), QPointF(14, 8), QPointF(19, 25), QPointF(23, 14),
-                            QPointF(28, 14)}));
+  p.drawPolyline(
+      QPolygonF({QPointF(4, 22), QPointF(10, 22), QPointF(14, 8), QPointF(19, 25), QPointF(23, 14), QPointF(28, 14)}));
   return QIcon(pixmap);
 }
 
-QString Css(const Rgb& c) { return QStringLiteral("QFrame { background: rgb(%1, %2, %3); border: 1px solid #303030; }").arg(c.r).arg(c.g).arg(c.b); }
+QString Css(const Rgb& c) {
+  return QStringLiteral("QFrame { background: rgb(%1, %2, %3); border: 1px solid #303030; }")
+      .arg(c.r)
+      .arg(c.g)
+      .arg(c.b);
+}
 
 void Apply(QWidget* widget, const ControlState& state) {
   widget->setVisible(state.shown);
@@ -75,7 +82,9 @@ void Apply(QWidget* widget, const ControlState& state) {
 }
 
 // The label texts beside the chart controls carry a colon after the looked-up word.
-QString WithColon(const QString& text) { return text.isEmpty() ? text : text + " :"; }
+QString WithColon(const QString& text) {
+  return text.isEmpty() ? text : text + " :";
+}
 
 }  // namespace
 
@@ -131,8 +140,7 @@ void MainWindow::BuildToolbar() {
   toolDeviceSettings_ = toolbar_->addAction(ToolIcon(MenuCommand::DeviceSettings), "Device Settings");
   connect(toolStart_, &QAction::triggered, this, [this] { model_.OnCommand(MenuCommand::StartReading); });
   connect(toolStop_, &QAction::triggered, this, [this] { model_.OnCommand(MenuCommand::StopReading); });
-  connect(toolDeviceSettings_, &QAction::triggered, this,
-          [this] { model_.OnCommand(MenuCommand::DeviceSettings); });
+  connect(toolDeviceSettings_, &QAction::triggered, this, [this] { model_.OnCommand(MenuCommand::DeviceSettings); });
 }
 
 void MainWindow::BuildMenus() {
@@ -181,9 +189,13 @@ void MainWindow::ConnectPanels() {
   connect(p.traceButtons, &QButtonGroup::idClicked, this, [this](int trace) { model_.SelectTrace(trace); });
 }
 
-void MainWindow::StartReadingTimer(int intervalMs) { readingTimer_.start(intervalMs); }
+void MainWindow::StartReadingTimer(int intervalMs) {
+  readingTimer_.start(intervalMs);
+}
 
-void MainWindow::StopReadingTimer() { readingTimer_.stop(); }
+void MainWindow::StopReadingTimer() {
+  readingTimer_.stop();
+}
 
 void MainWindow::RedrawChart() {
   // The chart widget paints each redraw into its snapshot itself (the chart
@@ -191,7 +203,9 @@ void MainWindow::RedrawChart() {
   RenderTraceMarkers();
 }
 
-void MainWindow::StateChanged() { Render(); }
+void MainWindow::StateChanged() {
+  Render();
+}
 
 bool MainWindow::OpenDialog(MenuCommand command) {
   switch (command) {
@@ -204,7 +218,8 @@ bool MainWindow::OpenDialog(MenuCommand command) {
       ShowAboutBox(this, aboutFromSystemMenu_ ? AboutBoxOpener::SystemMenu : AboutBoxOpener::HelpMenu,
                    model_.Devices().DeviceCount() > 0);
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -236,7 +251,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
       event->accept();
       model_.OnEscape();
       return;
-    default: QMainWindow::keyPressEvent(event);
+    default:
+      QMainWindow::keyPressEvent(event);
   }
 }
 

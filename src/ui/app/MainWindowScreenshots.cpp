@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +18,7 @@
 
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
+#include "ui/app/MainWindowPanels.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 
 namespace merilog::ui {
@@ -39,6 +42,21 @@ void MainWindowScreenshots::Start() {
   };
   steps_ = {
       {300, [this] { Save(&window_, "main-idle.png"); }},
+      {0, [this] { SaveMenu(0, "menu-settings.png"); }},
+      {0, [this] { SaveMenu(1, "menu-record.png"); }},
+      // The dual-function meter: its 2ND chooser, then a 2ND function with its own display.
+      {0, [&w] { w.Panels().deviceList->setCurrentRow(1); }},
+      {300, [this] { Save(&window_, "main-dual-meter.png"); }},
+      {0,
+       [this, &w] {
+         QComboBox* chooser = w.Panels().secondChooser;
+         const int acv = chooser->findText("ACV");
+         if (acv < 0) return Fail("no ACV in the 2ND chooser");
+         chooser->setCurrentIndex(acv);
+         emit chooser->activated(acv);
+       }},
+      {300, [this] { Save(&window_, "main-dual-meter-2nd.png"); }},
+      {0, [&w] { w.Panels().deviceList->setCurrentRow(0); }},
       // Reading Settings: a picture of each mode, then two meters chosen for a multi-device run.
       {0, [trigger] { trigger(MenuCommand::ReadingSettings); }, true},
       {300,
@@ -128,6 +146,15 @@ void MainWindowScreenshots::Save(QWidget* widget, const QString& name) {
   } else {
     Fail(QStringLiteral("could not save %1").arg(path));
   }
+}
+
+void MainWindowScreenshots::SaveMenu(int position, const QString& name) {
+  const auto titles = window_.menuBar()->actions();
+  if (position >= titles.size() || !titles[position]->menu()) return Fail("no such menu");
+  QMenu* menu = titles[position]->menu();
+  menu->popup(window_.mapToGlobal(window_.menuBar()->actionGeometry(titles[position]).bottomLeft()));
+  Save(menu, name);
+  menu->hide();
 }
 
 void MainWindowScreenshots::Fail(const QString& why) {

@@ -34,6 +34,8 @@ class MainWindowScreenshots : public QObject {
   void Next();
   void Save(QWidget* widget, const QString& name);
   void Fail(const QString& why);
+  // Opens a menu of the menu bar by position, saves its picture and closes it.
+  void SaveMenu(int position, const QString& name);
   // The modal dialog now shown, or null (with a failure noted).
   template <typename Dialog>
   Dialog* Modal();

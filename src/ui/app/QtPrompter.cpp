@@ -10,21 +10,30 @@ namespace {
 
 QMessageBox::Icon ToQt(Prompter::Icon icon) {
   switch (icon) {
-    case Prompter::Icon::Information: return QMessageBox::Information;
-    case Prompter::Icon::Exclamation: return QMessageBox::Warning;
-    case Prompter::Icon::Question: return QMessageBox::Question;
-    case Prompter::Icon::Stop: return QMessageBox::Critical;
-    case Prompter::Icon::None: break;
+    case Prompter::Icon::Information:
+      return QMessageBox::Information;
+    case Prompter::Icon::Exclamation:
+      return QMessageBox::Warning;
+    case Prompter::Icon::Question:
+      return QMessageBox::Question;
+    case Prompter::Icon::Stop:
+      return QMessageBox::Critical;
+    case Prompter::Icon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons ToQt(Prompter::Buttons buttons) {
   switch (buttons) {
-    case Prompter::Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case Prompter::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-    case Prompter::Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case Prompter::Buttons::Ok: break;
+    case Prompter::Buttons::OkCancel:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case Prompter::Buttons::YesNo:
+      return QMessageBox::Yes | QMessageBox::No;
+    case Prompter::Buttons::YesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Prompter::Buttons::Ok:
+      break;
   }
   return QMessageBox::Ok;
 }
@@ -34,16 +43,23 @@ QMessageBox::StandardButtons ToQt(Prompter::Buttons buttons) {
 Prompter::Answer QtPrompter::Message(const QString& text, const QString& caption, Icon icon, Buttons buttons) {
   QMessageBox box(ToQt(icon), caption, text, ToQt(buttons), parent_);
   switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    case QMessageBox::Ok: return Answer::Ok;
-    default: break;
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    case QMessageBox::Ok:
+      return Answer::Ok;
+    default:
+      break;
   }
   // Esc or the close box: the button that backs out of the question.
   switch (buttons) {
-    case Buttons::Ok: return Answer::Ok;
-    case Buttons::YesNo: return Answer::No;
-    default: return Answer::Cancel;
+    case Buttons::Ok:
+      return Answer::Ok;
+    case Buttons::YesNo:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
   }
 }
 

@@ -1,17 +1,17 @@
 // The real main window on the default simulated bench: built, started, read, stopped.
+#include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <SQLiteCpp/SQLiteCpp.h>
 
 #include "core/app/Clock.h"
 #include "core/app/MainWindowModel.h"
@@ -19,8 +19,8 @@
 #include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
-#include "ui/app/MainWindow.h"
 #include "ui/app/AboutDialog.h"
+#include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 
