@@ -50,6 +50,8 @@ bool ChartBuffer::SetXMax(int xMax) {
   return true;
 }
 
-void ChartBuffer::SetPointCount(int count) { pointCount_ = std::clamp(count, 0, xMax_); }
+void ChartBuffer::SetPointCount(int count) {
+  pointCount_ = std::clamp(count, 0, xMax_);
+}
 
 }  // namespace merilog

@@ -19,7 +19,9 @@ constexpr const char* kXMaxItems[] = {"50 readings",  "100 readings",  "200 read
 
 }  // namespace
 
-std::span<const char* const> XMaxItems() { return kXMaxItems; }
+std::span<const char* const> XMaxItems() {
+  return kXMaxItems;
+}
 
 ChartModel::ChartModel() : colours_(DefaultPlotColours()) {
   for (auto& path : paths_) path.points.reserve(ChartBuffer::kCapacity);
@@ -84,9 +86,13 @@ void ChartModel::BuildPath(int trace, int stateTrace, int colourSlot) {
   }
 }
 
-const ChartTraceState& ChartModel::Trace(int trace) const { return traces_[std::clamp(trace, 0, kTraceCount - 1)]; }
+const ChartTraceState& ChartModel::Trace(int trace) const {
+  return traces_[std::clamp(trace, 0, kTraceCount - 1)];
+}
 
-int ChartModel::MarkerTop(int trace) const { return kMarkerHomeTop + kMarkerStep * Trace(trace).shiftSteps; }
+int ChartModel::MarkerTop(int trace) const {
+  return kMarkerHomeTop + kMarkerStep * Trace(trace).shiftSteps;
+}
 
 Rgb ChartModel::LampColour(int position, bool second) const {
   return colours_[std::clamp(position, 0, 3) + (second ? 4 : 0)];
@@ -123,9 +129,13 @@ void ChartModel::ApplyScaleStep() {
   Invalidate();
 }
 
-void ChartModel::ShiftUp() { Shift(-1); }
+void ChartModel::ShiftUp() {
+  Shift(-1);
+}
 
-void ChartModel::ShiftDown() { Shift(+1); }
+void ChartModel::ShiftDown() {
+  Shift(+1);
+}
 
 void ChartModel::Shift(int direction) {
   const int top = MarkerTop(selectedTrace_);

@@ -31,8 +31,8 @@ struct ChartTraceState {
 // What the reading session tells the chart at each redraw.
 struct ChartDrawInputs {
   bool multiDeviceMode = false;
-  int meterCount = 1;         // meters of the reading set (1 in single-device mode)
-  bool secondActive = false;  // any 2ND function is being read
+  int meterCount = 1;               // meters of the reading set (1 in single-device mode)
+  bool secondActive = false;        // any 2ND function is being read
   std::array<bool, 4> hasSecond{};  // per position (position 0 = the current meter in single-device mode)
 };
 

@@ -31,8 +31,12 @@ QPainterPath ShapedButton::Outline() const {
   QPainterPath path;
   const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   switch (shape_) {
-    case Shape::Rectangle: path.addRect(r); break;
-    case Shape::RoundedRectangle: path.addRoundedRect(r, radius_, radius_); break;
+    case Shape::Rectangle:
+      path.addRect(r);
+      break;
+    case Shape::RoundedRectangle:
+      path.addRoundedRect(r, radius_, radius_);
+      break;
     case Shape::Polygon:
       path.addPolygon(QPolygonF(polygon_));
       path.closeSubpath();

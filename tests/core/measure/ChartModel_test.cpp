@@ -56,7 +56,8 @@ TEST(ChartNumberText, ScaleLabelsReadAsTheInverseOfTheirFactor) {
   EXPECT_DOUBLE_EQ(ScaleLabelValue("500m"), 0.5);
   EXPECT_DOUBLE_EQ(ScaleLabelValue("2 u"), 2e-6);
   EXPECT_DOUBLE_EQ(ScaleLabelValue("10M"), 1e7);
-  for (const auto& step : ScaleStepTable()) EXPECT_NEAR(ScaleLabelValue(step.label) * step.factor, 1.0, 1e-9) << step.label;
+  for (const auto& step : ScaleStepTable())
+    EXPECT_NEAR(ScaleLabelValue(step.label) * step.factor, 1.0, 1e-9) << step.label;
 }
 
 TEST(ChartNumberText, TrimmedNumbersAndLeadingNumbers) {

@@ -13,7 +13,7 @@ TEST(ShapedButton, MaskFollowsTheOutlineAndItsSize) {
   test::App();
   ShapedButton button("DCV");
   button.resize(80, 30);
-  button.show();  // a hidden widget gets its resize events only when shown
+  button.show();                         // a hidden widget gets its resize events only when shown
   EXPECT_TRUE(button.mask().isEmpty());  // rectangle: the whole window
 
   button.SetRoundedRectangle(10);
