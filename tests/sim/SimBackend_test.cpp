@@ -1,3 +1,5 @@
+// The simulated bus seen through in-process sessions: the default bench, faults,
+// dropping off the bus. Time-outs are decided without waiting, so nothing sleeps.
 #include "sim/SimBackend.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +12,7 @@
 namespace merilog::sim {
 namespace {
 
-const std::string kBasic = "USB0::0x3A7D::0x6081::SN01::INSTR";
-const std::string kSupply = "USB0::0x3A7D::0x3303::PS01::INSTR";
-const std::string kDual = "USB0::0x3A7D::0x6082::SN02::INSTR";
-const std::string kGpib = "GPIB0::16::INSTR";
-const std::string kScanner = "USB0::0x3A7E::0x7700::SN04::INSTR";
+const std::string kMeter = "USB0::0x3A7D::0x6082::SN21::INSTR";
 
 std::string Ask(Session& s, const std::string& command) {
   EXPECT_EQ(s.Write(command), status::kSuccess);
@@ -23,45 +21,186 @@ std::string Ask(Session& s, const std::string& command) {
 
 class SimBackendTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    bench = SimBench::Default();
-    rm.AddBackend(std::make_unique<SimBackend>(bench));
-  }
-  std::unique_ptr<Session> Open(const std::string& r) {
+  // Serves `bench`, or one dual meter with the given faults, and opens `resource`.
+  std::unique_ptr<Session> Open(const SimFaults& faults, const std::string& resource = kMeter) {
+    if (!bench) {
+      SimMeterSpec spec;
+      spec.resource = kMeter;
+      spec.model = "6082";
+      spec.faults = faults;
+      bench = std::make_shared<SimBench>();
+      EXPECT_TRUE(bench->Add(spec));
+    }
+    rm = std::make_unique<ResourceManager>();
+    rm->AddBackend(std::make_unique<SimBackend>(bench));
     Status st = 0;
-    auto s = rm.Open(r, &st);
-    EXPECT_EQ(st, status::kSuccess) << r;
+    auto s = rm->Open(resource, &st);
+    EXPECT_EQ(st, status::kSuccess) << resource;
+    // The program's own session time-out; a silent meter must not make the test wait it.
+    if (s) EXPECT_EQ(s->SetTimeout(20000), status::kSuccess);
     return s;
   }
   std::shared_ptr<SimBench> bench;
-  ResourceManager rm;
+  std::unique_ptr<ResourceManager> rm;
 };
 
-TEST_F(SimBackendTest, DefaultBenchListsInDiscoveryOrder) {
-  EXPECT_EQ(rm.Find("USB[0-9]::0x3A7D::?*INSTR"), (std::vector<std::string>{kBasic, kSupply, kDual}));
-  EXPECT_EQ(rm.Find("GPIB[0-9]?*INSTR"), (std::vector<std::string>{kGpib}));
+TEST_F(SimBackendTest, DefaultBenchDiscoveryOrderAndDisplayNames) {
+  bench = SimBench::Default();
+  const std::string basic = "USB0::0x3A7D::0x6081::SN01::INSTR", supply = "USB0::0x3A7D::0x3303::PS01::INSTR",
+                    dual = "USB0::0x3A7D::0x6082::SN02::INSTR", scanner = "USB0::0x3A7E::0x7700::SN04::INSTR";
+  auto s = Open({}, "GPIB0::16::INSTR");
+  EXPECT_EQ(MakeDeviceDisplayName(TrimRight(Ask(*s, "*IDN?\n")), "GPIB0::16::INSTR"), "MODEL 6081-GPIB-16");
+  EXPECT_EQ(rm->Find("USB[0-9]::0x3A7D::?*INSTR"), (std::vector<std::string>{basic, supply, dual}));
+  EXPECT_EQ(rm->Find("GPIB[0-9]?*INSTR"), (std::vector<std::string>{"GPIB0::16::INSTR"}));
   // The scan search takes any vendor, so it also finds the scanner-capable meter.
-  EXPECT_EQ(rm.Find("USB[0-9]::?*INSTR"), (std::vector<std::string>{kBasic, kSupply, kDual, kScanner}));
+  EXPECT_EQ(rm->Find("USB[0-9]::?*INSTR"), (std::vector<std::string>{basic, supply, dual, scanner}));
+  for (const auto& [resource, name] : {std::pair{dual, "MODEL 6082-USBTMC-SN02"},
+                                       std::pair{scanner, "MODEL P7700A-USBTMC-SN04"}}) {
+    Status st = 0;
+    auto session = rm->Open(resource, &st);
+    ASSERT_TRUE(session);
+    EXPECT_EQ(MakeDeviceDisplayName(TrimRight(Ask(*session, "*IDN?\n")), resource), name);
+  }
+  Status st = 0;
+  const std::string idn = Ask(*rm->Open(supply, &st), "*IDN?\n");
+  EXPECT_FALSE(idn.empty());
+  EXPECT_EQ(idn.find("608"), std::string::npos);
 }
 
-TEST_F(SimBackendTest, IdentificationsGiveTheExpectedDisplayNames) {
-  const std::pair<std::string, std::string> expected[] = {
-      {kBasic, "MODEL 6081-USBTMC-SN01"},
-      {kDual, "MODEL 6082-USBTMC-SN02"},
-      {kGpib, "MODEL 6081-GPIB-16"},
-      {kScanner, "MODEL P7700A-USBTMC-SN04"},
-  };
-  for (const auto& [resource, name] : expected) {
-    auto s = Open(resource);
-    ASSERT_TRUE(s);
-    const std::string idn = TrimRight(Ask(*s, "*IDN?\n"));
-    EXPECT_EQ(MakeDeviceDisplayName(idn, resource), name);
-  }
-  auto supply = Open(kSupply);
-  const std::string idn = Ask(*supply, "*IDN?\n");
-  EXPECT_EQ(idn.find("6081"), std::string::npos);
-  EXPECT_EQ(idn.find("6082"), std::string::npos);
-  EXPECT_FALSE(idn.empty());
+TEST_F(SimBackendTest, HealthyMeterAnswersTimesOutWhenIdleAndClears) {
+  auto s = Open({});
+  ASSERT_EQ(s->Write("CONF:VOLT:AC\n"), status::kSuccess);
+  EXPECT_EQ(Ask(*s, "func?\n"), "\"VOLT:AC\"\n");
+  // The pipelined reading writes "read?" without its line feed: still one message.
+  ASSERT_EQ(s->Write("read?"), status::kSuccess);
+  EXPECT_EQ(s->Read(1024).status, status::kSuccess);
+  ASSERT_EQ(s->Write("*IDN?\n"), status::kSuccess);
+  EXPECT_EQ(s->Clear(), status::kSuccess);  // drops the unread answer
+  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
+  ASSERT_EQ(s->Write("*cls\n"), status::kSuccess);
+  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
+  EXPECT_EQ(Ask(*s, "SYST:ERR?\n"), "-420,\"Query UNTERMINATED\"\n");
+  EXPECT_EQ(s->Close(), status::kSuccess);
+  EXPECT_EQ(s->Write("*IDN?\n"), status::kErrorInvalidObject);
+  EXPECT_EQ(s->Read(10).status, status::kErrorInvalidObject);
+  EXPECT_EQ(s->Close(), status::kErrorInvalidObject);
+}
+
+TEST_F(SimBackendTest, SilentAfterNAnswersAndTheMainWindowQueryOfIt) {
+  SimFaults f;
+  f.silentAfter = 2;
+  auto s = Open(f);
+  ASSERT_EQ(s->Write("*IDN?\n"), status::kSuccess);
+  EXPECT_EQ(s->Read(1024).status, status::kSuccess);
+  DeviceQuery q(QueryForm::MainWindow);
+  q.SetSessions({s.get()});
+  q.SetSlotMap({0});
+  EXPECT_EQ(q.Query(0, "func?\n"), "VOLT");
+  EXPECT_EQ(q.ConnectionFlag(), 1);
+  EXPECT_EQ(q.Query(0, "read?\n"), "");  // the bus takes the bytes; no answer comes
+  EXPECT_EQ(q.LastStatus(), status::kErrorTimeout);
+  EXPECT_EQ(q.ConnectionFlag(), 0);
+  EXPECT_EQ(s->Write("CONF:VOLT:AC\n"), status::kSuccess);
+  EXPECT_EQ(bench->Meter(kMeter)->State().function, Fn::VoltDc);  // a hung meter does nothing
+  EXPECT_EQ(s->Clear(), status::kSuccess);
+  ASSERT_EQ(s->Write("func?\n"), status::kSuccess);
+  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
+}
+
+TEST_F(SimBackendTest, LateAnswerTimesOutShortReadsAndArrivesForALongEnoughOne) {
+  SimFaults f;
+  f.delayMs = 500;
+  auto s = Open(f);
+  ASSERT_EQ(s->Write("*IDN?\n"), status::kSuccess);
+  EXPECT_EQ(s->Read(1024).status, status::kSuccess);  // 20000 ms is long enough
+  ASSERT_EQ(s->SetTimeout(200), status::kSuccess);
+  ASSERT_EQ(s->Write("func?\n"), status::kSuccess);
+  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);  // 200 of 500 ms
+  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);  // 400 of 500 ms
+  const ReadResult late = s->Read(1024);                   // arrives within the third wait
+  EXPECT_EQ(late.status, status::kSuccess);
+  EXPECT_EQ(late.bytes, "\"VOLT\"\n");
+  // A new query discards a late answer nobody waited for.
+  ASSERT_EQ(s->Write("func?\n"), status::kSuccess);
+  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
+  ASSERT_EQ(s->SetTimeout(1000), status::kSuccess);
+  EXPECT_NE(Ask(*s, "*IDN?\n").find("MODEL 6082"), std::string::npos);
+  EXPECT_EQ(bench->Meter(kMeter)->PendingErrors().front(), "-410,\"Query INTERRUPTED\"");
+}
+
+TEST_F(SimBackendTest, GarbageAndOverLongAnswers) {
+  SimFaults f;
+  f.garbageEvery = 2;
+  auto s = Open(f);
+  std::vector<std::string> answers;
+  for (int i = 0; i < 4; ++i) answers.push_back(Ask(*s, "*IDN?\n"));
+  EXPECT_NE(answers[0].find("MODEL 6082"), std::string::npos);
+  EXPECT_EQ(answers[1].find("MODEL"), std::string::npos);
+  EXPECT_EQ(answers[1].back(), '\n');
+  EXPECT_GT(answers[1].size(), 8u);
+  EXPECT_EQ(answers[2], answers[0]);
+  EXPECT_NE(answers[3], answers[1]);  // garbage varies
+
+  SimFaults g;
+  g.longAnswerBytes = 5000;
+  bench.reset();
+  s = Open(g);
+  ASSERT_EQ(s->Write("read?\n"), status::kSuccess);
+  const ReadResult first = s->Read(1024);
+  EXPECT_EQ(first.status, status::kSuccessMaxCount);
+  EXPECT_FALSE(first.end);
+  EXPECT_EQ(first.bytes.size(), 1024u);
+  const ReadResult rest = ReadAnswer(*s);
+  EXPECT_EQ(rest.status, status::kSuccess);
+  EXPECT_TRUE(rest.end);
+  const std::string whole = first.bytes + rest.bytes;
+  EXPECT_GT(whole.size(), 5000u);
+  EXPECT_EQ(whole.find('\n'), whole.size() - 1);
+}
+
+TEST_F(SimBackendTest, DropOffTheBusComeBackAndDropAfterN) {
+  auto s = Open({});
+  EXPECT_EQ(rm->Find("USB?*"), std::vector<std::string>{kMeter});
+  ASSERT_TRUE(bench->DropMeter(kMeter));
+  EXPECT_EQ(s->Write("*IDN?\n"), status::kErrorConnectionLost);
+  EXPECT_EQ(s->Read(1024).status, status::kErrorConnectionLost);
+  EXPECT_EQ(s->Clear(), status::kErrorConnectionLost);
+  EXPECT_TRUE(rm->Find("USB?*").empty());
+  Status st = 0;
+  EXPECT_EQ(rm->Open(kMeter, &st), nullptr);
+  EXPECT_EQ(st, status::kErrorResourceNotFound);
+
+  ASSERT_TRUE(bench->ReattachMeter(kMeter));
+  EXPECT_EQ(rm->Find("USB?*"), std::vector<std::string>{kMeter});
+  EXPECT_EQ(s->Write("*IDN?\n"), status::kErrorConnectionLost);  // old handles stay dead
+  auto fresh = rm->Open(kMeter, &st);
+  ASSERT_TRUE(fresh);
+  EXPECT_FALSE(Ask(*fresh, "*IDN?\n").empty());
+  EXPECT_TRUE(bench->RemoveMeter(kMeter));
+  EXPECT_EQ(fresh->Read(1024).status, status::kErrorConnectionLost);
+  EXPECT_FALSE(bench->Meter(kMeter));
+
+  SimFaults f;
+  f.dropAfter = 1;
+  bench.reset();
+  auto d = Open(f);
+  EXPECT_FALSE(Ask(*d, "read?\n").empty());
+  EXPECT_EQ(d->Write("read?\n"), status::kErrorConnectionLost);
+  EXPECT_TRUE(bench->Resources().empty());
+}
+
+TEST(SimFaultsParseTest, FaultTexts) {
+  SimFaults f;
+  std::string error;
+  EXPECT_TRUE(ApplyFault("silent-after=3", &f, &error));
+  EXPECT_TRUE(ApplyFault("Delay-MS = 250", &f, &error));
+  EXPECT_EQ(f.silentAfter, 3);
+  EXPECT_EQ(f.delayMs, 250);
+  EXPECT_FALSE(ApplyFault("silent-after", &f, &error));
+  EXPECT_NE(error.find("needs a value"), std::string::npos);
+  EXPECT_FALSE(ApplyFault("silent-after=-1", &f, &error));
+  EXPECT_FALSE(ApplyFault("slow=1", &f, &error));
+  EXPECT_NE(error.find("unknown fault"), std::string::npos);
 }
 
 }  // namespace

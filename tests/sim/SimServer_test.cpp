@@ -1,39 +1,15 @@
 // merilog-simmeter end to end: a child process, a real socket, a signal to stop it.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTcpSocket>
 
+#include "support/SimmeterProcess.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-constexpr int kWaitMs = 10000;  // generous bounds for a loaded machine; a passing test never waits them
-
-class SimmeterProcess {
- public:
-  explicit SimmeterProcess(QStringList args) {
-    process.setProgram(MERILOG_SIMMETER_PATH);
-    process.setArguments(QStringList{"--port", "0"} + args);
-    process.start();
-  }
-  ~SimmeterProcess() {
-    if (process.state() != QProcess::NotRunning) {
-      process.kill();
-      process.waitForFinished(kWaitMs);
-    }
-  }
-  // The port from the first line of standard output, or 0.
-  int Port() {
-    if (!process.waitForStarted(kWaitMs)) return 0;
-    while (!process.canReadLine())
-      if (!process.waitForReadyRead(kWaitMs)) return 0;
-    const QString line = QString::fromUtf8(process.readLine()).trimmed();
-    if (!line.startsWith("port: ")) return 0;
-    return line.mid(6).toInt();
-  }
-  QProcess process;
-};
+using merilog::test::SimmeterProcess;
+constexpr int kWaitMs = merilog::test::kProcessWaitMs;
 
 class Client {
  public:
@@ -45,10 +21,10 @@ class Client {
     socket.write(line);
     socket.waitForBytesWritten(kWaitMs);
   }
-  // One answer line, or an empty array when none comes within waitMs.
-  QByteArray Answer(int waitMs = kWaitMs) {
+  // One answer line, or an empty array when none comes.
+  QByteArray Answer() {
     while (!socket.canReadLine())
-      if (!socket.waitForReadyRead(waitMs)) return {};
+      if (!socket.waitForReadyRead(kWaitMs)) return {};
     return socket.readLine();
   }
   QTcpSocket socket;
@@ -56,14 +32,13 @@ class Client {
 
 TEST(SimServerTest, ServesQueriesToOneClientAfterAnotherAndStopsOnSigterm) {
   SimmeterProcess server({"--model", "6081"});
-  const int port = server.Port();
+  const int port = server.port;
   ASSERT_GT(port, 0);
   {
     Client a;
     ASSERT_TRUE(a.Connect(port));
-    a.Send("*IDN?\n");
+    a.Send("*IDN?\nCONF:VOLT:AC\nfunc?\n");
     EXPECT_EQ(a.Answer(), "MERISIM,MODEL 6081,SN01,1.02\n");
-    a.Send("CONF:VOLT:AC\nfunc?\n");
     EXPECT_EQ(a.Answer(), "\"VOLT:AC\"\n");
     a.socket.disconnectFromHost();
   }
@@ -84,33 +59,12 @@ TEST(SimServerTest, ServesQueriesToOneClientAfterAnotherAndStopsOnSigterm) {
   EXPECT_EQ(server.process.exitCode(), 0);
 }
 
-TEST(SimServerTest, FaultsOverTheSocket) {
-  SimmeterProcess silent({"--fault", "silent-after=1"});
-  const int port = silent.Port();
-  ASSERT_GT(port, 0);
-  Client c;
-  ASSERT_TRUE(c.Connect(port));
-  c.Send("*IDN?\n");
-  EXPECT_TRUE(c.Answer().contains("MODEL 6082"));
-  c.Send("*IDN?\n");
-  EXPECT_TRUE(c.Answer(300).isEmpty());  // the client's own time-out; the meter stays silent
-
-  SimmeterProcess closing({"--model", "MR6082", "--fault", "close-after=1"});
-  const int port2 = closing.Port();
-  ASSERT_GT(port2, 0);
-  Client d;
-  ASSERT_TRUE(d.Connect(port2));
-  d.Send("*IDN?\n");
-  EXPECT_TRUE(d.Answer().contains("MODEL MR6082"));
-  EXPECT_TRUE(d.socket.waitForDisconnected(kWaitMs));
-}
-
 TEST(SimServerTest, BenchFileMeterAndTranscript) {
   merilog::test::TempFolder dir;
   const QString transcript = dir.File("wire.txt");
   SimmeterProcess server({"--bench", QString(MERILOG_SOURCE_DATA_DIR) + "/bench-example.ini", "--resource",
                           "USB0::0x3A7E::0x7700::SN04::INSTR", "--transcript", transcript});
-  const int port = server.Port();
+  const int port = server.port;
   ASSERT_GT(port, 0);
   Client c;
   ASSERT_TRUE(c.Connect(port));
@@ -133,8 +87,6 @@ TEST(SimServerTest, BadCommandLinesAreRefused) {
   EXPECT_TRUE(err.contains("--port is required"));
   EXPECT_EQ(merilog::test::RunProgram(MERILOG_SIMMETER_PATH, {"--port", "0", "--model", "9000"}, &out, &err), 2);
   EXPECT_TRUE(err.contains("unknown model \"9000\""));
-  EXPECT_EQ(merilog::test::RunProgram(MERILOG_SIMMETER_PATH, {"--port", "0", "--fault", "slow=1"}, &out, &err), 2);
-  EXPECT_TRUE(err.contains("unknown fault"));
   EXPECT_EQ(merilog::test::RunProgram(MERILOG_SIMMETER_PATH, {"--port", "0", "--bind", "localhost"}, &out, &err), 1);
   EXPECT_TRUE(err.contains("not an IPv4 address"));
   EXPECT_TRUE(out.isEmpty());
