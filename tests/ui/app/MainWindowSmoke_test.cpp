@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,12 +28,12 @@
 namespace merilog::ui {
 namespace {
 
-QApplication& App() {
+// One application object per test program, whichever test file makes it first.
+void App() {
   static int argc = 1;
   static char name[] = "merilog-test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  if (!QApplication::instance()) new QApplication(argc, argv);
 }
 
 // Runs the event loop until the condition holds. The deadline only keeps a
@@ -41,6 +42,14 @@ bool RunUntil(const std::function<bool()>& done) {
   QDeadlineTimer safety(60000);
   while (!done() && !safety.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   return done();
+}
+
+// A key press and release as the keyboard delivers it to the focus widget.
+void Press(QWidget* target, int key, const QString& text = {}) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(target, &press);
+  QApplication::sendEvent(target, &release);
 }
 
 class MainWindowSmoke : public ::testing::Test {
@@ -163,6 +172,32 @@ TEST_F(MainWindowSmoke, TwoMetersChosenInReadingSettingsBothShowReadings) {
   }
   window.ToolbarStop()->trigger();
   EXPECT_FALSE(model.State().readingActive);
+}
+
+TEST_F(MainWindowSmoke, EnterAppliesTheOffsetOnlyInItsBoxAndEscCloses) {
+  MainWindowModel model(*rm_, prompter_, clock_);
+  MainWindow window(model, prompter_);
+  model.Initialise();
+  window.show();
+  MainWindowPanels& panels = window.Panels();
+
+  // Enter with the focus elsewhere: nothing happens, the window stays open.
+  panels.deviceList->setFocus();
+  Press(panels.deviceList, Qt::Key_Return);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(panels.dataOffsetBox->text(), "0");
+
+  // Typed into the offset box and confirmed with Enter: applied once, shown as applied.
+  panels.dataOffsetBox->setFocus();
+  panels.dataOffsetBox->selectAll();
+  for (QChar c : QStringLiteral("2.500")) Press(panels.dataOffsetBox, c.unicode(), QString(c));
+  Press(panels.dataOffsetBox, Qt::Key_Return);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(model.State().dataOffsetText, "2.5");
+  EXPECT_EQ(panels.dataOffsetBox->text(), "2.5");
+
+  Press(&window, Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
 }
 
 }  // namespace
