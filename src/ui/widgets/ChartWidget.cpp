@@ -28,7 +28,10 @@ ChartWidget::ChartWidget(ChartModel& model, QWidget* parent) : QWidget(parent), 
 ChartWidget::~ChartWidget() = default;
 
 void ChartWidget::BuildGridBitmap() {
-  grid_ = QPixmap(ChartMapping::kWidth, ChartMapping::kHeight);
+  // At the screen's pixel density, so that lines stay sharp on high-density screens.
+  const qreal ratio = devicePixelRatioF();
+  grid_ = QPixmap(QSize(ChartMapping::kWidth, ChartMapping::kHeight) * ratio);
+  grid_.setDevicePixelRatio(ratio);
   grid_.fill(Qt::white);
   QPainter painter(&grid_);
   painter.setPen(QPen(kGridColour, ChartGrid::kLineWidth));
@@ -46,7 +49,11 @@ void ChartWidget::RecreatePens() {
 }
 
 void ChartWidget::RenderSnapshot() {
-  if (snapshot_.isNull()) snapshot_ = QPixmap(ChartMapping::kWidth, ChartMapping::kHeight);
+  if (grid_.devicePixelRatio() != devicePixelRatioF()) BuildGridBitmap();  // moved to another screen
+  if (snapshot_.isNull() || snapshot_.size() != grid_.size()) {
+    snapshot_ = QPixmap(grid_.size());
+    snapshot_.setDevicePixelRatio(grid_.devicePixelRatio());
+  }
   QPainter painter(&snapshot_);
   painter.drawPixmap(0, 0, grid_);
   painter.setClipRect(0, 0, ChartMapping::kWidth, ChartMapping::kHeight);

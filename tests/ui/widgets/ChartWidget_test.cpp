@@ -67,6 +67,20 @@ TEST(ChartWidget, NewColoursReachThePensAndZeroNewestLeavesTheChartBare) {
   EXPECT_EQ(RowsWithColour(image, 300, QColor(255, 0, 0)), 0);  // previous traces erased
 }
 
+TEST(ChartWidget, ScaleChangesShowAtTheNextRedrawNotAtARepaint) {
+  test::App();
+  ChartModel chart;
+  ChartWidget widget(chart);
+  FillFlat(chart);
+  chart.RedrawChart({});
+  chart.ScaleDown();  // "500m": the line would move up to two divisions above the middle
+  EXPECT_GE(RowsWithColour(widget.grab().toImage(), 300, QColor(0, 0, 255)), 1);
+  chart.RedrawChart({});
+  const QImage moved = widget.grab().toImage();
+  EXPECT_EQ(RowsWithColour(moved, 300, QColor(0, 0, 255)), 0);
+  EXPECT_EQ(moved.pixelColor(300, 101), QColor(0, 0, 255));  // 169 - 2 * 33.8 = 101.4
+}
+
 TEST(ChartWidget, ModelKeepsWorkingAfterTheWidgetIsGone) {
   test::App();
   ChartModel chart;
