@@ -19,9 +19,9 @@ struct AboutNameFont {
 
 struct AboutBoxViewState {
   QString title, programName, versionText, noticeText, linkText, linkAddress, okText;
-  QStringList tabLabels;      // "About", "Language" in the current language
+  QStringList tabLabels;  // "About", "Language" in the current language
   int currentTab = 0;
-  QStringList languages;      // the chooser's entries
+  QStringList languages;  // the chooser's entries
   int languageIndex = 0;
   bool aboutItemsShown = true;  // icon, name, version, notice and link
   bool languageChooserShown = false;

@@ -18,8 +18,7 @@ constexpr const char* kDualFunctionTag = "6082";
 
 ReadingSettingsModel::ReadingSettingsModel(Prompter& prompter, FolderFinder findFolder)
     : prompter_(prompter), findFolder_(std::move(findFolder)) {
-  if (!findFolder_)
-    findFolder_ = [](Prompter& p) { return FindRecordFolder(p, RecordFolderCaller::ListCheck); };
+  if (!findFolder_) findFolder_ = [](Prompter& p) { return FindRecordFolder(p, RecordFolderCaller::ListCheck); };
   SetTexts();
 }
 
@@ -43,8 +42,8 @@ QString ReadingSettingsModel::Text(const char* key, const char* englishDefault) 
 void ReadingSettingsModel::SetTexts() {
   ReadingSettingsViewState& v = view_;
   v.title = Text("02", "Reading Settings");
-  v.explanation = QStringLiteral(
-      "Reading Mode can be set to read data from a single device or multiple devices simultaneously.");
+  v.explanation =
+      QStringLiteral("Reading Mode can be set to read data from a single device or multiple devices simultaneously.");
   v.modeFrame = Text("120", "Reading Mode");
   v.singleRadioText = Text("121", "Single-Device");
   v.multiRadioText = Text("122", "Multi-Device");
@@ -197,7 +196,8 @@ void ReadingSettingsModel::DeviceListSelectionChanged(std::vector<int> lines) {
 void ReadingSettingsModel::Select() {
   const int k = static_cast<int>(view_.deviceSelection.size());
   if (k > kMaxChosenDevices || k < kMinChosenDevices) {
-    const QString text = k > kMaxChosenDevices ? QStringLiteral("MAX. 4 Devices.") : QStringLiteral("At least 2 Devices.");
+    const QString text =
+        k > kMaxChosenDevices ? QStringLiteral("MAX. 4 Devices.") : QStringLiteral("At least 2 Devices.");
     prompter_.Message(text, kApplicationCaption, Prompter::Icon::None, Prompter::Buttons::Ok);
     ApplyMultiLayout();
     return;
@@ -253,8 +253,12 @@ void ReadingSettingsModel::Move(int step) {
   ApplyDualModelRule();
 }
 
-void ReadingSettingsModel::Previous() { Move(-1); }
-void ReadingSettingsModel::Next() { Move(+1); }
+void ReadingSettingsModel::Previous() {
+  Move(-1);
+}
+void ReadingSettingsModel::Next() {
+  Move(+1);
+}
 
 void ReadingSettingsModel::SingleSaveToggled(bool checked) {
   view_.singleSaveChecked = checked;
@@ -291,10 +295,18 @@ void ReadingSettingsModel::ChangeColour(ColourButton button) {
   const int k = settings_.currentChosen;
   int slot = 0;
   switch (button) {
-    case ColourButton::SingleMain: slot = 0; break;
-    case ColourButton::SingleSecond: slot = kSecondTraceColourOffset; break;
-    case ColourButton::MultiMain: slot = k; break;
-    case ColourButton::MultiSecond: slot = k + kSecondTraceColourOffset; break;
+    case ColourButton::SingleMain:
+      slot = 0;
+      break;
+    case ColourButton::SingleSecond:
+      slot = kSecondTraceColourOffset;
+      break;
+    case ColourButton::MultiMain:
+      slot = k;
+      break;
+    case ColourButton::MultiSecond:
+      slot = k + kSecondTraceColourOffset;
+      break;
   }
   if (const std::optional<Rgb> chosen = prompter_.ChooseColour(settings_.plotColour[slot])) {
     settings_.plotColour[slot] = *chosen;

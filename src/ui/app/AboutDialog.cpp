@@ -24,8 +24,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
 
   auto* page = new QHBoxLayout;
   icon_ = new QLabel(this);
-  const QIcon programIcon = parent && !parent->windowIcon().isNull() ? parent->windowIcon()
-                                                                   : style()->standardIcon(QStyle::SP_ComputerIcon);
+  const QIcon programIcon =
+      parent && !parent->windowIcon().isNull() ? parent->windowIcon() : style()->standardIcon(QStyle::SP_ComputerIcon);
   icon_->setPixmap(programIcon.pixmap(32, 32));
   icon_->setAlignment(Qt::AlignTop);
   page->addWidget(icon_);
@@ -95,7 +95,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setFixedSize(size());
 }
 
-QRect AboutDialog::LinkRect() const { return QRect(link_->mapTo(this, QPoint(0, 0)), link_->size()); }
+QRect AboutDialog::LinkRect() const {
+  return QRect(link_->mapTo(this, QPoint(0, 0)), link_->size());
+}
 
 void AboutDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
@@ -112,8 +114,7 @@ bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
         setCursor(Qt::PointingHandCursor);
       else
         unsetCursor();
-    } else if (mouse->button() == Qt::LeftButton && link_->isVisible() &&
-               model_.LeftButtonPressed(at, LinkRect())) {
+    } else if (mouse->button() == Qt::LeftButton && link_->isVisible() && model_.LeftButtonPressed(at, LinkRect())) {
       QDesktopServices::openUrl(QUrl(model_.View().linkAddress));
       return true;
     }

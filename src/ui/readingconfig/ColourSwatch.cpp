@@ -4,7 +4,9 @@
 
 namespace merilog::ui {
 
-ColourSwatch::ColourSwatch(QWidget* parent) : QWidget(parent) { setMinimumSize(30, 16); }
+ColourSwatch::ColourSwatch(QWidget* parent) : QWidget(parent) {
+  setMinimumSize(30, 16);
+}
 
 void ColourSwatch::SetColour(const QColor& colour) {
   if (colour == colour_) return;

@@ -19,7 +19,9 @@ namespace merilog::ui {
 
 namespace {
 
-QColor ToQColor(const Rgb& c) { return QColor(c.r, c.g, c.b); }
+QColor ToQColor(const Rgb& c) {
+  return QColor(c.r, c.g, c.b);
+}
 
 }  // namespace
 

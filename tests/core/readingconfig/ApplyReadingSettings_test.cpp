@@ -1,7 +1,8 @@
+#include "core/readingconfig/ApplyReadingSettings.h"
+
 #include <gtest/gtest.h>
 
 #include "core/instrument/DeviceListModel.h"
-#include "core/readingconfig/ApplyReadingSettings.h"
 
 using namespace merilog;
 

@@ -1,3 +1,5 @@
+#include "core/readingconfig/ReadingSettingsModel.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -5,7 +7,6 @@
 #include "core/app/MessageTable.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/instrument/ResourceManager.h"
-#include "core/readingconfig/ReadingSettingsModel.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 #include "support/ScriptedPrompter.h"
@@ -24,8 +25,10 @@ const QString kDuplicate = QStringLiteral("The record has been selected, please 
 
 // Discovery lists USB before GPIB: slot 0 is a 6081, slot 1 a 6082, slots 2 to 4 are 6081s on GPIB.
 const char* const kMeters[][2] = {
-    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"}, {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
-    {"GPIB0::16::INSTR", "6081"},                  {"GPIB0::17::INSTR", "6081"},
+    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"},
+    {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
+    {"GPIB0::16::INSTR", "6081"},
+    {"GPIB0::17::INSTR", "6081"},
     {"GPIB0::18::INSTR", "6081"},
 };
 

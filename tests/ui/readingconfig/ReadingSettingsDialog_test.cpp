@@ -1,3 +1,5 @@
+#include "ui/readingconfig/ReadingSettingsDialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -18,7 +20,6 @@
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/AboutDialog.h"
-#include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/widgets/WidgetTestApp.h"
 
 using namespace merilog;
@@ -32,6 +33,7 @@ void SavePicture(QWidget& w, const QString& name) {
   const QString dir = qEnvironmentVariable("MERILOG_SCREENSHOT_DIR");
   if (dir.isEmpty()) return;
   QDir().mkpath(dir);
+  w.repaint();
   QApplication::processEvents();
   EXPECT_TRUE(w.grab().save(dir + "/" + name + ".png"));
 }
@@ -114,6 +116,20 @@ TEST(ReadingSettingsDialog, ShowsTheModelAndForwardsClicks) {
   dialog.OkButton()->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(model.Settings().saveEnabled[1], 1);
+
+  // The next opening in another language: texts from that section, and the
+  // multi-device choice waits for Select again.
+  SetCurrentLanguageSection(kTraditionalChineseSection);
+  dialog.Open();
+  SetCurrentLanguageSection(kEnglishSection);
+  dialog.show();
+  EXPECT_EQ(dialog.OkButton()->text(), QString::fromUtf8("確定"));
+  EXPECT_FALSE(dialog.OkButton()->isEnabled());
+  EXPECT_FALSE(dialog.MultiSaveBox()->isEnabled());
+  EXPECT_FALSE(dialog.NextButton()->isEnabled());
+  SavePicture(dialog, "reading-settings-multi-tc");
+  dialog.reject();
+  EXPECT_EQ(model.Settings().recordNumber[1], 5);
 }
 
 TEST(AboutDialog, OpensInEnglishSwitchesTabsAndChoosesALanguage) {
