@@ -9,6 +9,7 @@
 #include "core/instrument/ResourceManager.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
+#include "support/MainWindowBench.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 
@@ -16,7 +17,9 @@ using namespace merilog;
 using merilog::sim::SimBench;
 using merilog::sim::SimMeterSpec;
 using merilog::test::ScriptedPrompter;
+using merilog::test::RecordingBackend;
 using merilog::test::TempFolder;
+using merilog::test::WireLog;
 
 namespace {
 
@@ -34,6 +37,7 @@ const char* const kMeters[][2] = {
 
 struct Fixture {
   std::shared_ptr<SimBench> bench = std::make_shared<SimBench>();
+  WireLog wire;
   ResourceManager rm;
   std::unique_ptr<DeviceListModel> devices;
   ScriptedPrompter prompter;
@@ -41,7 +45,7 @@ struct Fixture {
   std::unique_ptr<ReadingSettingsModel> model;
 
   explicit Fixture(int meters, bool folderFound = true) {
-    rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
+    rm.AddBackend(std::make_unique<RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
     for (int i = 0; i < meters; ++i) {
       SimMeterSpec s;
       s.resource = kMeters[i][0];
@@ -158,7 +162,12 @@ TEST(ReadingSettingsModel, SelectStoresTheChosenMetersInListOrder) {
 TEST(ReadingSettingsModel, StepsThroughTheChosenMetersWithAFreshIdentification) {
   Fixture f(3);
   f.ChooseMeters({0, 1, 2});
+  f.wire.writes.clear();
   f.model->Next();
+  // Only the meter stepped to is asked, and only for its identification.
+  ASSERT_EQ(f.wire.writes.size(), 1u);
+  EXPECT_EQ(f.wire.writes[0].resource, f.devices->Devices()[1].resource);
+  EXPECT_EQ(f.wire.writes[0].bytes, "*IDN?\n");
   EXPECT_EQ(f.S().currentChosen, 1);
   EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[1].displayName);
   EXPECT_TRUE(f.V().previousButton.enabled);
