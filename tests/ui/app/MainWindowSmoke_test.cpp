@@ -98,6 +98,15 @@ TEST_F(MainWindowSmoke, StartReadsIntoDisplayAndRecordThenStops) {
   });
   window.MenuAction(MenuCommand::About)->trigger();
   EXPECT_EQ(window.MenuAction(MenuCommand::StartReading)->text(), "Start Reading");
+  // The logo's context menu stands in for the system menu: the About box again.
+  bool aboutShown = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    aboutShown = dynamic_cast<AboutDialog*>(modal) != nullptr;
+    if (modal) modal->close();
+  });
+  window.SystemAboutAction()->trigger();
+  EXPECT_TRUE(aboutShown);
 
   // Reading Settings: save the first meter's readings into record 1.
   ReadingSettingsDialog& dialog = window.ReadingSettings();
