@@ -257,11 +257,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!closingFromModel_) {
-    // The close box: end a running session first so its records are closed cleanly.
-    if (model_.State().readingActive) model_.StopReading();
-    model_.CloseDevices();
-  }
+  // The close box goes the way of Esc (the model ends a running session first).
+  if (!closingFromModel_) model_.CloseDevices();
   readingTimer_.stop();
   event->accept();
 }
