@@ -1,4 +1,5 @@
 #include "core/instrument/ResourceManager.h"
+#include "core/instrument/ScriptSession.h"
 
 #include <gtest/gtest.h>
 
@@ -10,20 +11,6 @@ namespace merilog {
 namespace {
 
 namespace st = status;
-
-class NullSession final : public Session {
- public:
-  explicit NullSession(std::string r) : resource_(std::move(r)) {}
-  Status Write(std::string_view) override { return st::kSuccess; }
-  ReadResult Read(std::size_t) override { return {}; }
-  Status SetTimeout(int) override { return st::kSuccess; }
-  Status Clear() override { return st::kSuccess; }
-  Status Close() override { return st::kSuccess; }
-  const std::string& Resource() const override { return resource_; }
-
- private:
-  std::string resource_;
-};
 
 // A backend that lists what it is given and records what it is asked to open.
 class FakeBackend final : public Backend {
@@ -37,7 +24,7 @@ class FakeBackend final : public Backend {
   std::unique_ptr<Session> Open(const std::string& r, Status* status) override {
     opened.push_back(r);
     *status = openStatus;
-    return IsSuccess(openStatus) ? std::make_unique<NullSession>(r) : nullptr;
+    return IsSuccess(openStatus) ? std::make_unique<test::ScriptSession>(r) : nullptr;
   }
   std::vector<std::string> opened;
   Status openStatus = st::kSuccess;

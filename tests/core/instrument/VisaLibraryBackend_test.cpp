@@ -55,9 +55,7 @@ visa::ViStatus Open(visa::ViSession, const char* name, visa::ViUInt32, visa::ViU
     }
   return st::kErrorResourceNotFound;
 }
-visa::ViStatus Close(visa::ViObject o) {
-  return fake->open.erase(o) ? st::kSuccess : st::kErrorInvalidObject;
-}
+visa::ViStatus Close(visa::ViObject o) { return fake->open.erase(o) ? st::kSuccess : st::kErrorInvalidObject; }
 visa::ViStatus SetAttribute(visa::ViObject, visa::ViAttr attr, visa::ViAttrState value) {
   if (attr != visa::kAttrTimeoutValue) return st::kErrorNotSupported;
   fake->timeout = value;
@@ -79,10 +77,7 @@ visa::ViStatus Read(visa::ViSession, unsigned char* data, visa::ViUInt32 count, 
   *got = static_cast<visa::ViUInt32>(n);
   return fake->answer.empty() ? fake->readStatus : visa::kSuccessMaxCount;
 }
-visa::ViStatus Clear(visa::ViSession) {
-  ++fake->clears;
-  return st::kSuccess;
-}
+visa::ViStatus Clear(visa::ViSession) { return ++fake->clears, st::kSuccess; }
 
 class VisaLibraryBackendTest : public ::testing::Test {
  protected:
@@ -92,17 +87,7 @@ class VisaLibraryBackendTest : public ::testing::Test {
   }
   void TearDown() override { fake = nullptr; }
   static VisaApi Api() {
-    VisaApi a;
-    a.viOpenDefaultRM = OpenDefaultRM;
-    a.viFindRsrc = FindRsrc;
-    a.viFindNext = FindNext;
-    a.viOpen = Open;
-    a.viClose = Close;
-    a.viSetAttribute = SetAttribute;
-    a.viWrite = Write;
-    a.viRead = Read;
-    a.viClear = Clear;
-    return a;
+    return {OpenDefaultRM, FindRsrc, FindNext, Open, Close, SetAttribute, Write, Read, Clear};
   }
   FakeVisa fake_;
 };
@@ -129,13 +114,10 @@ TEST_F(VisaLibraryBackendTest, ListsWhatTheLibraryFindsAndClosesTheList) {
   EXPECT_TRUE(backend.List().empty());
   EXPECT_TRUE(backend.Handles("tcpip0::10.0.0.5::inst0::instr"));
   EXPECT_FALSE(backend.Handles("TCPIP0::10.0.0.5::5025::SOCKET"));  // left to the socket backend
-}
 
-TEST_F(VisaLibraryBackendTest, FailingResourceManagerMakesItInactive) {
-  fake_.openRmStatus = st::kErrorSystem;
-  VisaLibraryBackend backend(Api());
+  fake_.openRmStatus = st::kErrorSystem;  // a failing resource manager makes it inactive
   std::string why;
-  EXPECT_FALSE(backend.IsActive(&why));
+  EXPECT_FALSE(VisaLibraryBackend(Api()).IsActive(&why));
   EXPECT_NE(why.find("viOpenDefaultRM failed"), std::string::npos) << why;
 }
 
@@ -146,8 +128,6 @@ TEST_F(VisaLibraryBackendTest, SessionPassesStatusesAndMarksTheEnd) {
   auto s = backend->Open("GPIB0::16::INSTR", &status);
   ASSERT_TRUE(s);
   EXPECT_EQ(fake_.timeout, 2000u);
-  EXPECT_EQ(s->SetTimeout(20000), st::kSuccess);
-  EXPECT_EQ(fake_.timeout, 20000u);
   EXPECT_EQ(s->SetTimeout(-1), st::kSuccess);
   EXPECT_EQ(fake_.timeout, visa::kTimeoutInfinite);
 

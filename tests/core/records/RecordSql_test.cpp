@@ -55,7 +55,7 @@ TEST_P(RecordSqlTest, SelectReadGivesTheRowsInWrittenOrder) {
   EXPECT_EQ(i, kReadings.size());
 }
 
-TEST_P(RecordSqlTest, DateAndFunctionTables) {
+TEST_P(RecordSqlTest, DateFunctionAndCursorJoin) {
   SQLite::Statement d(*db_, record_sql::kSelectReadDate);
   ASSERT_TRUE(d.executeStep());
   EXPECT_EQ(d.getColumn("r_date").getString(), "2024-03-05 14:03:27");
@@ -64,34 +64,27 @@ TEST_P(RecordSqlTest, DateAndFunctionTables) {
   ASSERT_TRUE(f.executeStep());
   EXPECT_EQ(f.getColumn("r_function1").getString(), "DCV");
   EXPECT_EQ(f.getColumn("r_function2").getString(), "ACV");
+  SQLite::Statement q(*db_, record_sql::kSelectReadWithDate);
+  size_t i = 0;
+  for (; q.executeStep(); ++i) {
+    EXPECT_EQ(q.getColumn("read_value").getDouble(), kReadings[i].value);
+    EXPECT_EQ(q.getColumn("r_date").getString(), "2024-03-05 14:03:27");
+  }
+  EXPECT_EQ(i, kReadings.size());
 }
 
-TEST_P(RecordSqlTest, ViewerStatisticsOfBothColumns) {
+TEST_P(RecordSqlTest, ViewerStatisticsAndCounts) {
   SQLite::Statement v(*db_, record_sql::kValueFigures);
   ASSERT_TRUE(v.executeStep());
   EXPECT_EQ(v.getColumn("sum_num").getInt(), 5);
   EXPECT_EQ(v.getColumn("max_num").getDouble(), kOverloadValue);
   EXPECT_EQ(v.getColumn("min_num").getDouble(), -0.5);
   EXPECT_DOUBLE_EQ(v.getColumn("avg_num").getDouble(), (1.5 - 0.5 + kOverloadValue + 0.0 + 4.75) / 5);
-
   SQLite::Statement s(*db_, record_sql::kValue2ndFigures);
   ASSERT_TRUE(s.executeStep());
   EXPECT_EQ(s.getColumn("sum_num").getInt(), 5);  // the markers count
   EXPECT_EQ(s.getColumn("max_num").getDouble(), kNoSecondValue);
   EXPECT_EQ(s.getColumn("min_num").getDouble(), -2.0);
-}
-
-TEST_P(RecordSqlTest, BandFilterKeepsTableOrder) {
-  const QString sql = record_sql::BandFilter(5.0, 0.0);
-  EXPECT_EQ(test::Std(sql),
-            "select * from read where read_value <= 5.0000000000000000 and read_value >= 0.0000000000000000");
-  SQLite::Statement q(*db_, sql.toStdString());
-  std::vector<double> got;
-  while (q.executeStep()) got.push_back(q.getColumn("read_value").getDouble());
-  EXPECT_EQ(got, (std::vector<double>{1.5, 0.0, 4.75}));
-}
-
-TEST_P(RecordSqlTest, CountsForExportAndChart) {
   EXPECT_EQ(db_->execAndGet(record_sql::kValueCount).getInt(), 5);
   SQLite::Statement c(*db_, record_sql::kChartCount);
   ASSERT_TRUE(c.executeStep());
@@ -99,28 +92,22 @@ TEST_P(RecordSqlTest, CountsForExportAndChart) {
   EXPECT_EQ(c.getColumn("min_num").getDouble(), -2.0);
 }
 
-TEST_P(RecordSqlTest, ChartDrawsOneColumnEach) {
+TEST_P(RecordSqlTest, BandFilterAndChartColumnsKeepTableOrder) {
+  const QString sql = record_sql::BandFilter(5.0, 0.0);
+  EXPECT_EQ(test::Std(sql),
+            "select * from read where read_value <= 5.0000000000000000 and read_value >= 0.0000000000000000");
+  SQLite::Statement q(*db_, sql.toStdString());
+  std::vector<double> got;
+  while (q.executeStep()) got.push_back(q.getColumn("read_value").getDouble());
+  EXPECT_EQ(got, (std::vector<double>{1.5, 0.0, 4.75}));
   for (bool second : {false, true}) {
-    SQLite::Statement q(*db_, second ? record_sql::kSelectValues2nd : record_sql::kSelectValues);
-    EXPECT_EQ(q.getColumnCount(), 1);
+    SQLite::Statement c(*db_, second ? record_sql::kSelectValues2nd : record_sql::kSelectValues);
+    EXPECT_EQ(c.getColumnCount(), 1);
     size_t i = 0;
-    while (q.executeStep()) {
-      EXPECT_EQ(q.getColumn(0).getDouble(), second ? kReadings[i].value2nd : kReadings[i].value);
-      ++i;
-    }
+    for (; c.executeStep(); ++i)
+      EXPECT_EQ(c.getColumn(0).getDouble(), second ? kReadings[i].value2nd : kReadings[i].value);
     EXPECT_EQ(i, kReadings.size());
   }
-}
-
-TEST_P(RecordSqlTest, CursorJoinGivesEachReadingWithTheDate) {
-  SQLite::Statement q(*db_, record_sql::kSelectReadWithDate);
-  size_t i = 0;
-  while (q.executeStep()) {
-    EXPECT_EQ(q.getColumn("read_value").getDouble(), kReadings[i].value);
-    EXPECT_EQ(q.getColumn("r_date").getString(), "2024-03-05 14:03:27");
-    ++i;
-  }
-  EXPECT_EQ(i, kReadings.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(SessionAndBurstRecords, RecordSqlTest, ::testing::Bool());
