@@ -28,24 +28,14 @@ void ExpectMissingFileMessage(const ScriptedPrompter& prompter) {
 
 }  // namespace
 
-TEST(ConfigurationCheck, MissingFileIsReportedOnce) {
+TEST(ConfigurationCheck, MissingFileOrFolderIsReportedOncePresentFileSaysNothing) {
   TempFolder tmp;
-  ScriptedPrompter prompter;
-  prompter.ExpectMessage(Prompter::Answer::Ok);
-  EXPECT_FALSE(CheckConfigurationFile(prompter, tmp.File("MERILOG.ini")));
-  ExpectMissingFileMessage(prompter);
-}
-
-TEST(ConfigurationCheck, MissingFolderCountsAsMissingFile) {
-  TempFolder tmp;
-  ScriptedPrompter prompter;
-  prompter.ExpectMessage(Prompter::Answer::Ok);
-  EXPECT_FALSE(CheckConfigurationFile(prompter, tmp.File("no/such/folder/MERILOG.ini")));
-  ExpectMissingFileMessage(prompter);
-}
-
-TEST(ConfigurationCheck, PresentFileSaysNothing) {
-  TempFolder tmp;
+  for (const char* name : {"MERILOG.ini", "no/such/folder/MERILOG.ini"}) {
+    ScriptedPrompter prompter;
+    prompter.ExpectMessage(Prompter::Answer::Ok);
+    EXPECT_FALSE(CheckConfigurationFile(prompter, tmp.File(name)));
+    ExpectMissingFileMessage(prompter);
+  }
   QFile f(tmp.File("MERILOG.ini"));
   ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   f.close();
@@ -65,11 +55,7 @@ TEST(ConfigurationCheck, UsesTheConfigurationFolder) {
   ScriptedPrompter prompter;
   prompter.ExpectMessage(Prompter::Answer::Ok);
   const bool found = CheckConfigurationFile(prompter);
-  if (saved.isNull()) {
-    qunsetenv("MERILOG_CONFIG_DIR");
-  } else {
-    qputenv("MERILOG_CONFIG_DIR", saved);
-  }
+  saved.isNull() ? qunsetenv("MERILOG_CONFIG_DIR") : qputenv("MERILOG_CONFIG_DIR", saved);
   EXPECT_FALSE(found);
   ExpectMissingFileMessage(prompter);
 }

@@ -100,18 +100,6 @@ TEST(IniFile, DamagedLinesAreSkippedAndTheRestStillReads) {
   EXPECT_EQ(ini.SectionNames(), (QStringList{"A", "C"}));
 }
 
-TEST(IniFile, LoadOfMissingOrEmptyFile) {
-  TempFolder tmp;
-  const IniFile missing = IniFile::Load(tmp.File("none.ini"));
-  EXPECT_FALSE(missing.loaded());
-  EXPECT_EQ(missing.Find(u"A", u"1"), nullptr);
-
-  WriteBytes(tmp.File("empty.ini"), "");
-  const IniFile empty = IniFile::Load(tmp.File("empty.ini"));
-  EXPECT_TRUE(empty.loaded());
-  EXPECT_TRUE(empty.SectionNames().isEmpty());
-}
-
 TEST(IniFile, WriteReplacesTheKeyLineOnlyAndKeepsEverythingElse) {
   TempFolder tmp;
   const QString path = tmp.File("f.ini");
@@ -128,7 +116,9 @@ TEST(IniFile, WriteReplacesTheKeyLineOnlyAndKeepsEverythingElse) {
   EXPECT_EQ(ReadBytes(path), expected);
 }
 
-TEST(IniFile, WriteAddsAKeyAfterTheSectionsLastEntry) {
+// A key goes after the section's last entry; a missing section is appended in the
+// file's line endings.
+TEST(IniFile, WriteAddsKeysAndSections) {
   TempFolder tmp;
   const QString path = tmp.File("f.ini");
   WriteBytes(path, "[Information]\nOther=1\n; note\n\n[Next]\nk=v\n");
@@ -140,18 +130,18 @@ TEST(IniFile, WriteAddsAKeyAfterTheSectionsLastEntry) {
   ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "x"));
   EXPECT_EQ(ReadBytes(path), "[A]\nk=v\n[Information]\nLanguageID=x");
   EXPECT_EQ(Value(IniFile::Load(path), "Information", "LanguageID"), "x");
-}
 
-TEST(IniFile, WriteAppendsAMissingSectionInTheFilesLineEndings) {
-  TempFolder tmp;
-  const QString path = tmp.File("f.ini");
   WriteBytes(path, "[A]\r\nk=v");
   ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "English(U.S)"));
   EXPECT_EQ(ReadBytes(path), "[A]\r\nk=v\r\n[Information]\r\nLanguageID=English(U.S)\r\n");
 }
 
-TEST(IniFile, WriteNeverCreatesTheFileAndRefusesAnOversizedOne) {
+TEST(IniFile, MissingEmptyAndOversizedFiles) {
   TempFolder tmp;
+  EXPECT_FALSE(IniFile::Load(tmp.File("absent.ini")).loaded());
+  WriteBytes(tmp.File("empty.ini"), "");
+  EXPECT_TRUE(IniFile::Load(tmp.File("empty.ini")).loaded());
+  // Writing never creates the file and refuses an oversized one.
   EXPECT_FALSE(IniFile::WriteValue(tmp.File("absent.ini"), "Information", "LanguageID", "x"));
   EXPECT_FALSE(QFileInfo::exists(tmp.File("absent.ini")));
 

