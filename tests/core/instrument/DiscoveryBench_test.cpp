@@ -182,7 +182,6 @@ TEST(DiscoveryBench, NoMeterAtStartUp) {
   f.model->InitialiseDevices();
   const auto& s = f.model->State();
   EXPECT_EQ(s.lines, std::vector<std::string>{"No Device Connected"});
-  EXPECT_EQ(s.noMeterFlag, 1);
   EXPECT_EQ(s.currentSlot, kNoDeviceSlot);
   EXPECT_FALSE(s.listEnabled || s.meters[0].selectionButton.shown || s.meters[0].indicator.shown);
   EXPECT_EQ(f.model->Discovery().RawCount(), 1);  // the supply still got a session

@@ -125,7 +125,7 @@ TEST_F(RecordAppenderTest, PendingRowsBeyondTheLimitAreRefusedWithAMessage) {
   EXPECT_EQ(Visible(), 4);
 }
 
-// The summary kept with each batch gives the figures the Part's aggregate query gives.
+// The summary kept with each batch gives the figures the viewer's aggregate query gives.
 TEST_F(RecordAppenderTest, SummaryFiguresEqualTheSqlAggregates) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> d(-1000.0, 1000.0);
