@@ -2,50 +2,17 @@
 // off-screen snapshot, the geometry alone, and a window repaint from the
 // snapshot. Prints "name: value unit" lines; --save FILE writes the snapshot as PNG.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
-#include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
-#include <vector>
 
+#include "bench/ChartFigures.h"
 #include "core/measure/ChartModel.h"
 #include "ui/widgets/ChartWidget.h"
 
 using namespace merilog;
-
-namespace {
-
-// Eight noisy, drifting signals, each about a division from its neighbour.
-void FillBuffer(ChartModel& chart) {
-  std::mt19937_64 rng(7);
-  std::normal_distribution<double> noise(0.0, 0.05);
-  const std::array<int, 4> traces{0, 1, 2, 3};
-  for (int i = 0; i < ChartBuffer::kCapacity; ++i) {
-    chart.Buffer().AdvanceWindow(traces);
-    for (int t = 0; t < ChartBuffer::kTraceCount; ++t)
-      chart.Buffer().Store(t, (t - 3.5) + 0.6 * std::sin(i / 150.0 + t) + noise(rng));
-  }
-}
-
-template <typename F>
-double MedianMs(int runs, F&& work) {
-  std::vector<double> ms;
-  QElapsedTimer timer;
-  for (int i = 0; i < runs; ++i) {
-    timer.start();
-    work();
-    ms.push_back(timer.nsecsElapsed() / 1e6);
-  }
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
-}
-
-}  // namespace
+using namespace merilog::bench;
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -55,11 +22,7 @@ int main(int argc, char** argv) {
   ui::ChartWidget widget(chart);
   chart.SetXMax("2000 readings");
   FillBuffer(chart);
-  ChartDrawInputs inputs;
-  inputs.multiDeviceMode = true;
-  inputs.meterCount = 4;
-  inputs.secondActive = true;
-  inputs.hasSecond = {true, true, true, true};
+  const ChartDrawInputs inputs = AllTraces();
 
   constexpr int kRuns = 200;
   chart.RedrawChart(inputs);  // first redraw creates the snapshot surface

@@ -23,7 +23,7 @@ struct CommandEntry;
 // on the bus, and the faults it was told to show. Used from one thread at a time.
 class SimMeter {
  public:
-  // The spec must name a known model (SimBench checks); the clock paces scans.
+  // The description must name a known model (SimBench checks); the clock paces scans.
   SimMeter(SimMeterSpec spec, std::shared_ptr<const Clock> clock);
 
   const SimMeterSpec& Spec() const { return spec_; }

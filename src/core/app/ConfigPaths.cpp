@@ -13,7 +13,7 @@ QString ConfigurationDirectory() {
     const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath("../share/merilog");
     if (QFileInfo::exists(installed + "/MERILOG.ini")) return QDir::cleanPath(installed);
   }
-  return QStringLiteral(MERILOG_SOURCE_DATA_DIR);
+  return QStringLiteral(MERILOG_BUILD_CONFIG_DIR);
 }
 
 QString ConfigurationFilePath() { return QDir(ConfigurationDirectory()).filePath("MERILOG.ini"); }

@@ -1,2 +1,0 @@
-// The widgets library gains its windows as they are built.
-namespace merilog::ui {}
