@@ -86,14 +86,10 @@ void Ensure(SQLite::Database& db) {
       "value2_count INTEGER, value2_sum DOUBLE, value2_max DOUBLE, value2_min DOUBLE)");
 }
 
-std::optional<State> Load(SQLite::Database& db) {
-  if (!db.tableExists(kTableName)) return std::nullopt;
-  SQLite::Statement q(db,
-                      "SELECT last_rowid, value_count, value_sum, value_max, value_min, "
-                      "value2_count, value2_sum, value2_max, value2_min FROM read_summary LIMIT 1");
-  if (!q.executeStep()) return std::nullopt;
+// Both the summary row and the aggregate query list their columns in this order.
+static State StateFromRow(SQLite::Statement& q) {
   State s;
-  s.lastRowid = q.getColumn(0).getInt64();
+  s.lastRowid = q.getColumn(0).isNull() ? 0 : q.getColumn(0).getInt64();
   s.value.count = q.getColumn(1).getInt64();
   s.value.sum = q.getColumn(2).getDouble();
   s.value.max = OptionalDouble(q.getColumn(3));
@@ -105,25 +101,22 @@ std::optional<State> Load(SQLite::Database& db) {
   return s;
 }
 
+std::optional<State> Load(SQLite::Database& db) {
+  if (!db.tableExists(kTableName)) return std::nullopt;
+  SQLite::Statement q(db,
+                      "SELECT last_rowid, value_count, value_sum, value_max, value_min, "
+                      "value2_count, value2_sum, value2_max, value2_min FROM read_summary LIMIT 1");
+  if (!q.executeStep()) return std::nullopt;
+  return StateFromRow(q);
+}
+
 State Compute(SQLite::Database& db) {
   // total() adds in row order exactly as avg() does, so sum / count equals avg().
   SQLite::Statement q(db,
                       "SELECT max(rowid), count(read_value), total(read_value), max(read_value), min(read_value), "
                       "count(read_value_2ND), total(read_value_2ND), max(read_value_2ND), min(read_value_2ND) "
                       "FROM read");
-  State s;
-  if (q.executeStep()) {
-    s.lastRowid = q.getColumn(0).isNull() ? 0 : q.getColumn(0).getInt64();
-    s.value.count = q.getColumn(1).getInt64();
-    s.value.sum = q.getColumn(2).getDouble();
-    s.value.max = OptionalDouble(q.getColumn(3));
-    s.value.min = OptionalDouble(q.getColumn(4));
-    s.value2nd.count = q.getColumn(5).getInt64();
-    s.value2nd.sum = q.getColumn(6).getDouble();
-    s.value2nd.max = OptionalDouble(q.getColumn(7));
-    s.value2nd.min = OptionalDouble(q.getColumn(8));
-  }
-  return s;
+  return q.executeStep() ? StateFromRow(q) : State{};
 }
 
 void Store(SQLite::Database& db, const State& s) {
