@@ -95,12 +95,12 @@ bool ParseCommand(std::string_view text, ScpiCommand* out) {
   return true;
 }
 
-ScpiKeyword::ScpiKeyword(std::string_view spec) {
-  for (char c : spec) {
+ScpiKeyword::ScpiKeyword(std::string_view desc) {
+  for (char c : desc) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (std::isupper(u) || std::isdigit(u)) short_ += c;
   }
-  long_ = ToUpper(spec);
+  long_ = ToUpper(desc);
 }
 
 ScpiPattern::ScpiPattern(std::string_view text) {

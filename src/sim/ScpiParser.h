@@ -25,7 +25,7 @@ bool ParseCommand(std::string_view text, ScpiCommand* out);
 // form ("VOLTage" -> VOLT), the whole word upper-cased the long form.
 class ScpiKeyword {
  public:
-  explicit ScpiKeyword(std::string_view spec);
+  explicit ScpiKeyword(std::string_view desc);
   // node must already be upper case.
   bool Matches(std::string_view node) const { return node == short_ || node == long_; }
 

@@ -26,7 +26,7 @@ bool ParseWhole(const std::string& text, double* v) {
 
 // One [meter] section being read.
 struct PendingMeter {
-  SimMeterSpec spec;
+  SimMeterSpec desc;
   int line = 0;
   std::vector<std::string> seen;
 };
@@ -41,7 +41,7 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
       }
     m->seen.push_back(k);
   }
-  SimMeterSpec& s = m->spec;
+  SimMeterSpec& s = m->desc;
   double v = 0;
   if (k == "RESOURCE") {
     s.resource = value;
@@ -102,30 +102,30 @@ bool IsSimResourceName(const std::string& resource) {
 SimBench::SimBench(std::shared_ptr<const Clock> clock)
     : clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()) {}
 
-SimMeter* SimBench::Add(const SimMeterSpec& spec, std::string* error) {
+SimMeter* SimBench::Add(const SimMeterSpec& desc, std::string* error) {
   const auto fail = [&](const std::string& text) -> SimMeter* {
     if (error) *error = text;
     return nullptr;
   };
-  if (!IsSimResourceName(spec.resource))
-    return fail("\"" + spec.resource +
+  if (!IsSimResourceName(desc.resource))
+    return fail("\"" + desc.resource +
                 "\" is not a resource of the forms USB0::0x3A7D::0x6081::SN01::INSTR, "
                 "GPIB0::16::INSTR or TCPIP0::host::5025::SOCKET");
-  if (Meter(spec.resource)) return fail("\"" + spec.resource + "\" is on the bench already");
-  const SimModelInfo* model = FindModel(spec.model);
+  if (Meter(desc.resource)) return fail("\"" + desc.resource + "\" is on the bench already");
+  const SimModelInfo* model = FindModel(desc.model);
   if (!model) {
     std::string known;
     for (const auto& k : ModelKeys()) known += (known.empty() ? "" : ", ") + k;
-    return fail("unknown model \"" + spec.model + "\" (known: " + known + ")");
+    return fail("unknown model \"" + desc.model + "\" (known: " + known + ")");
   }
-  if (spec.channels > 0 && !model->scanner)
+  if (desc.channels > 0 && !model->scanner)
     return fail("model " + model->key + " takes no scanner card; channels must be 0");
-  if (spec.channels != -1 && spec.channels != 0 && spec.channels != 10 && spec.channels != 20)
+  if (desc.channels != -1 && desc.channels != 0 && desc.channels != 10 && desc.channels != 20)
     return fail("a scanner card has 10 or 20 channels");
 
-  auto meter = std::make_shared<SimMeter>(spec, clock_);
+  auto meter = std::make_shared<SimMeter>(desc, clock_);
   const auto errors = meter->PendingErrors();
-  if (!errors.empty()) return fail("setup of " + spec.resource + " was refused by the meter: " + errors.front());
+  if (!errors.empty()) return fail("setup of " + desc.resource + " was refused by the meter: " + errors.front());
   meters_.push_back(meter);
   return meter.get();
 }
@@ -197,7 +197,7 @@ std::shared_ptr<SimBench> SimBench::Default(std::shared_ptr<const Clock> clock) 
   scanner.channels = 20;
   scanner.seed = 4;
   scanner.setup = {"ROUT:SCAN:FUNC 1,\"VOLT:DC\";FUNC 2,\"VOLT:AC\";FUNC 3,\"RES\";FUNC 4,\"FREQ\""};
-  for (const auto* spec : {&basic, &supply, &dual, &gpib, &scanner}) bench->Add(*spec);
+  for (const auto* desc : {&basic, &supply, &dual, &gpib, &scanner}) bench->Add(*desc);
   return bench;
 }
 
@@ -255,9 +255,9 @@ std::shared_ptr<SimBench> SimBench::LoadText(const std::string& text, const std:
 
   auto bench = std::make_shared<SimBench>(std::move(clock));
   for (const auto& m : pending) {
-    if (m.spec.resource.empty()) return fail(m.line, "this [meter] section has no resource");
+    if (m.desc.resource.empty()) return fail(m.line, "this [meter] section has no resource");
     std::string problem;
-    if (!bench->Add(m.spec, &problem)) return fail(m.line, problem);
+    if (!bench->Add(m.desc, &problem)) return fail(m.line, problem);
   }
   return bench;
 }

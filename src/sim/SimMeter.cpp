@@ -63,8 +63,8 @@ constexpr int kMinScanReadingMs = 20;
 
 }  // namespace
 
-SimMeter::SimMeter(SimMeterSpec spec, std::shared_ptr<const Clock> clock)
-    : spec_(std::move(spec)),
+SimMeter::SimMeter(SimMeterSpec desc, std::shared_ptr<const Clock> clock)
+    : spec_(std::move(desc)),
       clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()),
       model_(FindModel(spec_.model)),
       signal_(spec_.seed, spec_.overloadEvery) {

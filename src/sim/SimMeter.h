@@ -24,9 +24,9 @@ struct CommandEntry;
 class SimMeter {
  public:
   // The description must name a known model (SimBench checks); the clock paces scans.
-  SimMeter(SimMeterSpec spec, std::shared_ptr<const Clock> clock);
+  SimMeter(SimMeterSpec desc, std::shared_ptr<const Clock> clock);
 
-  const SimMeterSpec& Spec() const { return spec_; }
+  const SimMeterSpec& Description() const { return spec_; }
   const std::string& Resource() const { return spec_.resource; }
   const std::string& Identification() const { return identification_; }
   const SimModelInfo& Model() const { return *model_; }

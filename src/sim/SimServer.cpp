@@ -119,7 +119,7 @@ bool SimServer::SendAll(int fd, const char* data, std::size_t size) {
 
 void SimServer::Serve(int client) {
   TranscriptLog* log = options_.transcript.get();
-  const int closeAfter = meter_->Spec().faults.closeAfter;
+  const int closeAfter = meter_->Description().faults.closeAfter;
   int answersHere = 0;
   std::string in;
   std::string out;

@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  SimMeterSpec spec;
+  SimMeterSpec desc;
   if (!benchFile.empty()) {
     std::string error;
     auto bench = SimBench::LoadFile(benchFile, &error);
@@ -137,35 +137,35 @@ int main(int argc, char** argv) {
                                     : ("no meter \"" + resource + "\" in the bench file").c_str());
       return 2;
     }
-    spec = chosen->Spec();
+    desc = chosen->Description();
   } else {
-    spec.model = model.empty() ? "6082" : model;
-    spec.resource = "TCPIP0::127.0.0.1::5025::SOCKET";
-    spec.serial = "SN01";
+    desc.model = model.empty() ? "6082" : model;
+    desc.resource = "TCPIP0::127.0.0.1::5025::SOCKET";
+    desc.serial = "SN01";
   }
-  if (!serial.empty()) spec.serial = serial;
-  if (seed >= 0) spec.seed = static_cast<std::uint64_t>(seed);
-  if (channels >= 0) spec.channels = static_cast<int>(channels);
+  if (!serial.empty()) desc.serial = serial;
+  if (seed >= 0) desc.seed = static_cast<std::uint64_t>(seed);
+  if (channels >= 0) desc.channels = static_cast<int>(channels);
   if (anyFault) {
     // Options given on the command line replace the file's settings of the same faults.
     const SimFaults none;
-    if (faults.silentAfter != none.silentAfter) spec.faults.silentAfter = faults.silentAfter;
-    if (faults.dropAfter != none.dropAfter) spec.faults.dropAfter = faults.dropAfter;
-    if (faults.closeAfter != none.closeAfter) spec.faults.closeAfter = faults.closeAfter;
-    if (faults.delayMs != none.delayMs) spec.faults.delayMs = faults.delayMs;
-    if (faults.garbageEvery != none.garbageEvery) spec.faults.garbageEvery = faults.garbageEvery;
-    if (faults.longAnswerBytes != none.longAnswerBytes) spec.faults.longAnswerBytes = faults.longAnswerBytes;
+    if (faults.silentAfter != none.silentAfter) desc.faults.silentAfter = faults.silentAfter;
+    if (faults.dropAfter != none.dropAfter) desc.faults.dropAfter = faults.dropAfter;
+    if (faults.closeAfter != none.closeAfter) desc.faults.closeAfter = faults.closeAfter;
+    if (faults.delayMs != none.delayMs) desc.faults.delayMs = faults.delayMs;
+    if (faults.garbageEvery != none.garbageEvery) desc.faults.garbageEvery = faults.garbageEvery;
+    if (faults.longAnswerBytes != none.longAnswerBytes) desc.faults.longAnswerBytes = faults.longAnswerBytes;
   }
 
   // Checks the model and card the same way a bench file does.
   SimBench check;
-  SimMeterSpec probe = spec;
+  SimMeterSpec probe = desc;
   std::string error;
   if (!check.Add(probe, &error)) {
     std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
     return 2;
   }
-  auto meter = check.SharedMeter(spec.resource);
+  auto meter = check.SharedMeter(desc.resource);
 
   SimServerOptions options;
   options.bindAddress = bind;

@@ -24,12 +24,12 @@ class SimBackendTest : public ::testing::Test {
   // Serves `bench`, or one dual meter with the given faults, and opens `resource`.
   std::unique_ptr<Session> Open(const SimFaults& faults, const std::string& resource = kMeter) {
     if (!bench) {
-      SimMeterSpec spec;
-      spec.resource = kMeter;
-      spec.model = "6082";
-      spec.faults = faults;
+      SimMeterSpec desc;
+      desc.resource = kMeter;
+      desc.model = "6082";
+      desc.faults = faults;
       bench = std::make_shared<SimBench>();
-      EXPECT_TRUE(bench->Add(spec));
+      EXPECT_TRUE(bench->Add(desc));
     }
     rm = std::make_unique<ResourceManager>();
     rm->AddBackend(std::make_unique<SimBackend>(bench));

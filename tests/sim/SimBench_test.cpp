@@ -57,10 +57,10 @@ TEST(SimBenchTest, EveryKeyOfAMeterSection) {
   SimMeter* dual = bench->Meter("gpib1::7::instr");
   ASSERT_TRUE(dual);
   EXPECT_EQ(dual->Identification(), "MERISIM,MODEL MR6082,X42,2.05");
-  EXPECT_EQ(dual->Spec().seed, 11u);
-  EXPECT_EQ(dual->Spec().faults.silentAfter, 40);
-  EXPECT_EQ(dual->Spec().faults.dropAfter, 50);
-  EXPECT_EQ(dual->Spec().faults.closeAfter, 3);
+  EXPECT_EQ(dual->Description().seed, 11u);
+  EXPECT_EQ(dual->Description().faults.silentAfter, 40);
+  EXPECT_EQ(dual->Description().faults.dropAfter, 50);
+  EXPECT_EQ(dual->Description().faults.closeAfter, 3);
   EXPECT_EQ(dual->Execute("func?;func2?;det:band?;SENS:CAP:RANG? MAX"),
             "\"VOLT:AC\";\"FREQ\";+3.00000000E+00;+1.00000000E-04");
   SimMeter* scanner = bench->Meter("USB0::0x3A7E::0x7700::S9::INSTR");

@@ -16,13 +16,13 @@ const char* const kIllegal = "-224,\"Illegal parameter value\"";
 
 std::unique_ptr<SimMeter> MakeMeter(const std::string& model, int channels = -1, std::uint64_t seed = 7,
                                     std::shared_ptr<const Clock> clock = nullptr) {
-  SimMeterSpec spec;
-  spec.resource = "USB0::0x3A7D::0x6082::SN99::INSTR";
-  spec.model = model;
-  spec.channels = channels;
-  spec.seed = seed;
-  spec.overloadEvery = 0;
-  return std::make_unique<SimMeter>(spec, std::move(clock));
+  SimMeterSpec desc;
+  desc.resource = "USB0::0x3A7D::0x6082::SN99::INSTR";
+  desc.model = model;
+  desc.channels = channels;
+  desc.seed = seed;
+  desc.overloadEvery = 0;
+  return std::make_unique<SimMeter>(desc, std::move(clock));
 }
 
 // Sends each message in turn and compares its answer; settings answer "".
@@ -113,11 +113,11 @@ TEST(SimMeterTest, Ranges) {
               {"SENS:CURR:DC:RANGE 10", ""}, {"SENS:CURR:DC:RANGE?", "+1.00000000E+01"},
               // Capacitance ranges depend on the card.
               {"SENS:CAP:rang? MAX", "+1.00000000E-02"}});
-  SimMeterSpec spec;
-  spec.resource = "GPIB0::3::INSTR";
-  spec.model = "6082";
-  spec.capMaxRange = 1e-4;
-  SimMeter small(spec, nullptr);
+  SimMeterSpec desc;
+  desc.resource = "GPIB0::3::INSTR";
+  desc.model = "6082";
+  desc.capMaxRange = 1e-4;
+  SimMeter small(desc, nullptr);
   Expect(small, {{"SENS:CAP:rang? MAX", "+1.00000000E-04"}, {"CAP:RANG 0.01", ""}, {"SYST:ERR?", kOutOfRange}});
 }
 
@@ -220,11 +220,11 @@ TEST(SimMeterTest, ReadingsSeedsOverloadAndPowerSupply) {
   EXPECT_NE(ra[0], ra[1]);
   EXPECT_NEAR(std::atof(ra[0].c_str()), std::atof(ra[1].c_str()), 1e-3);
 
-  SimMeterSpec spec;
-  spec.resource = "GPIB0::9::INSTR";
-  spec.model = "6081";
-  spec.overloadEvery = 10;
-  SimMeter m(spec, nullptr);
+  SimMeterSpec desc;
+  desc.resource = "GPIB0::9::INSTR";
+  desc.model = "6081";
+  desc.overloadEvery = 10;
+  SimMeter m(desc, nullptr);
   int overloads = 0;
   for (int i = 0; i < 2000; ++i) overloads += m.Execute("read?") == "+9.90000000E+37";
   EXPECT_GT(overloads, 120);

@@ -44,7 +44,7 @@ struct Fixture {
     hooks.devicesHandedOver = [this](const DeviceTable& t) { calls.push_back("handed " + std::to_string(t.size())); };
     model = std::make_unique<DeviceListModel>(rm, std::move(lan), std::move(hooks));
   }
-  void Add(const SimMeterSpec& spec) { ASSERT_NE(bench->Add(spec), nullptr) << spec.resource; }
+  void Add(const SimMeterSpec& desc) { ASSERT_NE(bench->Add(desc), nullptr) << desc.resource; }
   // The usual bench: the GPIB meter is put on first so that the bus order, not the bench order, decides.
   void AddUsualMeters() {
     Add(OnBus(kGpib, "6081"));

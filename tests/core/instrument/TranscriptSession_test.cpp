@@ -23,13 +23,13 @@ TEST(TranscriptSessionTest, RecordsEveryExchangeWithTimeStamps) {
   auto log = TranscriptLog::Open(dir.File("t.txt").toStdString(), &error, clock);
   ASSERT_TRUE(log) << error;
 
-  sim::SimMeterSpec spec;
-  spec.resource = "GPIB0::16::INSTR";
-  spec.model = "6081";
-  spec.serial = "SN03";
-  spec.faults.longAnswerBytes = 40;  // an answer read in two pieces
+  sim::SimMeterSpec desc;
+  desc.resource = "GPIB0::16::INSTR";
+  desc.model = "6081";
+  desc.serial = "SN03";
+  desc.faults.longAnswerBytes = 40;  // an answer read in two pieces
   auto bench = std::make_shared<sim::SimBench>();
-  ASSERT_TRUE(bench->Add(spec));
+  ASSERT_TRUE(bench->Add(desc));
   ResourceManager rm;
   rm.AddBackend(WithTranscript(std::make_unique<sim::SimBackend>(bench), log));
   EXPECT_EQ(rm.Backends().front()->Name(), "sim");
