@@ -43,7 +43,7 @@ TEST(ChartBuffer, ScrollsOnlyTheTracesOfMetersBeingRead) {
   EXPECT_EQ(buffer.Value(1, 100), 100.0);
 }
 
-TEST(ChartBuffer, LoweredXMaxKeepsTheFirstPositionsAtTheNextTick) {
+TEST(ChartBuffer, LoweredXMaxKeepsTheFirstPositionsAtTheNextTickAndSurvivesReset) {
   ChartBuffer buffer;
   const std::array<int, 1> traces{0};
   for (int i = 1; i <= 100; ++i) Tick(buffer, traces, i);
@@ -54,6 +54,12 @@ TEST(ChartBuffer, LoweredXMaxKeepsTheFirstPositionsAtTheNextTick) {
   EXPECT_EQ(buffer.Value(0, 1), 2.0);
   EXPECT_EQ(buffer.Value(0, 49), 50.0);
   EXPECT_EQ(buffer.Value(0, 50), 101.0);
+
+  buffer.Reset();
+  EXPECT_EQ(buffer.PointCount(), 0);
+  EXPECT_EQ(buffer.XMax(), 50);
+  EXPECT_EQ(buffer.Value(0, 5), 0.0);
+  EXPECT_EQ(buffer.Value(4, 5), 0.0);
 }
 
 TEST(ChartBuffer, PipelinedGrowthNeverPassesXMax) {
@@ -67,18 +73,6 @@ TEST(ChartBuffer, PipelinedGrowthNeverPassesXMax) {
     }
   }
   EXPECT_EQ(buffer.PointCount(), 100);
-}
-
-TEST(ChartBuffer, ResetClearsValuesAndCountButKeepsXMax) {
-  ChartBuffer buffer;
-  ASSERT_TRUE(buffer.SetXMax(200));
-  const std::array<int, 1> traces{2};
-  for (int i = 1; i <= 10; ++i) Tick(buffer, traces, i);
-  buffer.Reset();
-  EXPECT_EQ(buffer.PointCount(), 0);
-  EXPECT_EQ(buffer.XMax(), 200);
-  EXPECT_EQ(buffer.Value(2, 5), 0.0);
-  EXPECT_EQ(buffer.Value(6, 5), 0.0);
 }
 
 TEST(ChartBuffer, RefusesWritesAndLimitsOutsideTheTraces) {

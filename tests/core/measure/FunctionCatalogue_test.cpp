@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "core/measure/ChartNumberText.h"
 #include "core/measure/FunctionButton.h"
 #include "core/measure/ModelClass.h"
 #include "core/measure/ScaleStep.h"
@@ -84,33 +85,19 @@ TEST(ModelClass, SubstringTestsOverlapAsTheModelsDo) {
   }
 }
 
-namespace {
-
-// A scale label read as a number the way the charts read it.
-double LabelValue(std::string label) {
-  auto replace = [&](const std::string& from, const std::string& to) {
-    if (auto p = label.find(from); p != std::string::npos) label.replace(p, from.size(), to);
-  };
-  replace("m", "E-3");
-  replace(" u", "E-6");
-  replace(" n", "E-9");
-  replace("M", "000000");
-  return std::stod(label);
-}
-
-}  // namespace
-
-TEST(ScaleStep, FactorsAreTheReciprocalsOfTheLabels) {
+TEST(ScaleStep, FactorsAreTheReciprocalsOfTheLabelsCoarsestFirst) {
   ASSERT_EQ(ScaleStepTable().size(), 48u);
   double previous = 0;
   for (const auto& step : ScaleStepTable()) {
     SCOPED_TRACE(step.label);
-    EXPECT_NEAR(step.factor * LabelValue(step.label), 1.0, 1e-12);
-    EXPECT_GT(step.factor, previous);  // coarsest first
+    EXPECT_NEAR(step.factor * ScaleLabelValue(step.label), 1.0, 1e-9);
+    EXPECT_GT(step.factor, previous);
     previous = step.factor;
   }
+  EXPECT_DOUBLE_EQ(ScaleLabelValue("500m"), 0.5);
+  EXPECT_DOUBLE_EQ(ScaleLabelValue("2 u"), 2e-6);
+  EXPECT_DOUBLE_EQ(ScaleLabelValue("10M"), 1e7);
   EXPECT_EQ(ScaleStep(kDefaultScaleStep).label, "1");
-  EXPECT_EQ(ScaleStep(3).label, "500000");
   EXPECT_EQ(ScaleStep(-1).label, "100M");  // out of the table: its nearest end
   EXPECT_EQ(ScaleStep(48).label, "1 n");
 }

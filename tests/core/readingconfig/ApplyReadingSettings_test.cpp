@@ -23,21 +23,17 @@ TEST(ApplyReadingSettings, SingleModeSelectsTheCurrentLineAndItsTrace) {
   ReadingSettings s = MultiChoice();
   s.mode = kSingleDeviceMode;
   const ReadingSettingsApplication a = ApplyReadingSettings(s, 2, 4);
-  EXPECT_TRUE(a.singleDeviceMode);
-  EXPECT_TRUE(a.metersPresent);
+  EXPECT_TRUE(a.singleDeviceMode && a.metersPresent);
   EXPECT_EQ(a.currentSlot, 2);
   EXPECT_EQ(a.plotColours[7], (Rgb{1, 2, 3}));
   EXPECT_EQ(a.rowShown, (std::array<bool, 4>{true, false, false, false}));
-  EXPECT_TRUE(a.selectDeviceLine);
+  EXPECT_TRUE(a.selectDeviceLine && a.resetTraceSelection && a.layoutDisplays && a.enableDeviceList);
   EXPECT_EQ(a.selectedTrace, 2);
-  EXPECT_TRUE(a.resetTraceSelection);
   EXPECT_EQ(a.refreshStatusSlots, std::vector<int>{2});
-  EXPECT_TRUE(a.layoutDisplays);
   EXPECT_EQ(a.onDeviceSelectedCalls, 1);
-  EXPECT_TRUE(a.enableDeviceList);
 }
 
-TEST(ApplyReadingSettings, MultiModeShowsARowPerChosenMeter) {
+TEST(ApplyReadingSettings, MultiModeShowsARowPerChosenMeterStillPresent) {
   const ReadingSettingsApplication a = ApplyReadingSettings(MultiChoice(), 1, 4);
   EXPECT_FALSE(a.singleDeviceMode);
   EXPECT_EQ(a.activeSlots, (std::vector<int>{0, 2, 3}));
@@ -46,34 +42,20 @@ TEST(ApplyReadingSettings, MultiModeShowsARowPerChosenMeter) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(a.rowLabel[i], ShortDeviceName(MultiChoice().chosenDevice[i].displayName));
   EXPECT_EQ(a.rowLabel[3], "");
   EXPECT_EQ(a.refreshStatusSlots, (std::vector<int>{0, 2, 3, 1}));
-  EXPECT_FALSE(a.selectDeviceLine);
-  EXPECT_FALSE(a.resetTraceSelection);
+  EXPECT_FALSE(a.selectDeviceLine || a.resetTraceSelection);
   EXPECT_EQ(a.onDeviceSelectedCalls, 2);
+
+  // A meter chosen before fewer were found takes no part.
+  const ReadingSettingsApplication fewer = ApplyReadingSettings(MultiChoice(), 0, 3);
+  EXPECT_EQ(fewer.activeSlots, (std::vector<int>{0, 2}));
+  EXPECT_EQ(fewer.rowShown, (std::array<bool, 4>{true, true, false, false}));
 }
 
 TEST(ApplyReadingSettings, NoMeterStopsAfterTheColoursAndMode) {
   const ReadingSettingsApplication a = ApplyReadingSettings(MultiChoice(), 0, 0);
-  EXPECT_FALSE(a.metersPresent);
+  EXPECT_FALSE(a.metersPresent || a.layoutDisplays);
   EXPECT_EQ(a.currentSlot, kNoDeviceSlot);
   EXPECT_EQ(a.plotColours[7], (Rgb{1, 2, 3}));
-  EXPECT_TRUE(a.activeSlots.empty());
-  EXPECT_TRUE(a.refreshStatusSlots.empty());
-  EXPECT_FALSE(a.layoutDisplays);
+  EXPECT_TRUE(a.activeSlots.empty() && a.refreshStatusSlots.empty());
   EXPECT_EQ(a.onDeviceSelectedCalls, 0);
-}
-
-TEST(ApplyReadingSettings, MeterChosenBeforeFewerWereFoundDoesNotTakePart) {
-  const ReadingSettingsApplication a = ApplyReadingSettings(MultiChoice(), 0, 3);
-  EXPECT_EQ(a.activeSlots, (std::vector<int>{0, 2}));
-  EXPECT_EQ(a.rowShown, (std::array<bool, 4>{true, true, false, false}));
-}
-
-TEST(ApplyReadingSettings, DefaultColoursAreThoseOfTheChart) {
-  const auto c = DefaultPlotColours();
-  EXPECT_EQ(c[0], (Rgb{0, 0, 255}));
-  EXPECT_EQ(c[1], (Rgb{0, 255, 0}));
-  EXPECT_EQ(c[2], (Rgb{255, 0, 0}));
-  EXPECT_EQ(c[3], (Rgb{0, 0, 0}));
-  EXPECT_EQ(c[4], (Rgb{0, 0, 255}));
-  EXPECT_EQ(ReadingSettings{}.mode, kReadingModeUnset);
 }

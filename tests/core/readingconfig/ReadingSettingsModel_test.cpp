@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-
 #include "core/app/MessageTable.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/instrument/ResourceManager.h"
@@ -14,12 +12,7 @@
 #include "support/TestSupport.h"
 
 using namespace merilog;
-using merilog::sim::SimBench;
-using merilog::sim::SimMeterSpec;
 using merilog::test::ScriptedPrompter;
-using merilog::test::RecordingBackend;
-using merilog::test::TempFolder;
-using merilog::test::WireLog;
 
 namespace {
 
@@ -28,30 +21,23 @@ const QString kDuplicate = QStringLiteral("The record has been selected, please 
 
 // Discovery lists USB before GPIB: slot 0 is a 6081, slot 1 a 6082, slots 2 to 4 are 6081s on GPIB.
 const char* const kMeters[][2] = {
-    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"},
-    {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
-    {"GPIB0::16::INSTR", "6081"},
-    {"GPIB0::17::INSTR", "6081"},
+    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"}, {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
+    {"GPIB0::16::INSTR", "6081"},                  {"GPIB0::17::INSTR", "6081"},
     {"GPIB0::18::INSTR", "6081"},
 };
 
 struct Fixture {
-  std::shared_ptr<SimBench> bench = std::make_shared<SimBench>();
-  WireLog wire;
+  std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>();
+  test::WireLog wire;
   ResourceManager rm;
   std::unique_ptr<DeviceListModel> devices;
   ScriptedPrompter prompter;
-  TempFolder records;
+  test::TempFolder records;
   std::unique_ptr<ReadingSettingsModel> model;
 
   explicit Fixture(int meters, bool folderFound = true) {
-    rm.AddBackend(std::make_unique<RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
-    for (int i = 0; i < meters; ++i) {
-      SimMeterSpec s;
-      s.resource = kMeters[i][0];
-      s.model = kMeters[i][1];
-      EXPECT_NE(bench->Add(s), nullptr);
-    }
+    rm.AddBackend(std::make_unique<test::RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
+    for (int i = 0; i < meters; ++i) EXPECT_NE(bench->Add({.resource = kMeters[i][0], .model = kMeters[i][1]}), nullptr);
     devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});
     devices->InitialiseDevices();
     const QString folder = records.Path();
@@ -66,11 +52,14 @@ struct Fixture {
     S().mode = mode;
     model->Opening();
   }
+  void Select(std::vector<int> lines) {
+    model->DeviceListSelectionChanged(std::move(lines));
+    model->Select();
+  }
   // Multi-device mode with the given lines chosen.
   void ChooseMeters(std::vector<int> lines) {
     OpenIn(kMultiDeviceMode);
-    model->DeviceListSelectionChanged(std::move(lines));
-    model->Select();
+    Select(std::move(lines));
   }
   std::vector<QString> Shown() const {
     std::vector<QString> texts;
@@ -82,81 +71,54 @@ struct Fixture {
 }  // namespace
 
 TEST(ReadingSettingsModel, RadiosFollowTheNumberOfMetersFound) {
-  {
-    Fixture f(0);
-    f.OpenIn(kSingleDeviceMode);
-    EXPECT_FALSE(f.V().singleRadio.enabled);
-    EXPECT_FALSE(f.V().multiRadio.enabled);
-    EXPECT_FALSE(f.V().singleSaveBox.enabled);
-  }
-  {
-    Fixture f(1);
-    f.OpenIn(kMultiDeviceMode);  // one meter cannot run in multi-device mode
-    EXPECT_TRUE(f.V().singleRadio.enabled);
-    EXPECT_FALSE(f.V().multiRadio.enabled);
-    EXPECT_EQ(f.S().mode, kSingleDeviceMode);
-    EXPECT_TRUE(f.V().singleGroup.shown);
-    EXPECT_FALSE(f.V().multiGroup.shown);
-  }
-  {
-    Fixture f(2);
-    f.OpenIn(kSingleDeviceMode);
-    EXPECT_TRUE(f.V().singleRadio.enabled);
-    EXPECT_TRUE(f.V().multiRadio.enabled);
-    EXPECT_TRUE(f.V().singleSaveBox.enabled);
-    EXPECT_EQ(f.V().singleRecords.entries.size(), 10);
-    EXPECT_EQ(f.V().singleRecords.selected, -1);
-    EXPECT_EQ(f.V().singleRecords.placeholder, kNoRecord);
-    EXPECT_FALSE(f.V().singleRecords.control.enabled);
-  }
+  Fixture none(0);
+  none.OpenIn(kSingleDeviceMode);
+  EXPECT_FALSE(none.V().singleRadio.enabled || none.V().multiRadio.enabled || none.V().singleSaveBox.enabled);
+
+  Fixture one(1);
+  one.OpenIn(kMultiDeviceMode);  // one meter cannot run in multi-device mode
+  EXPECT_TRUE(one.V().singleRadio.enabled);
+  EXPECT_FALSE(one.V().multiRadio.enabled);
+  EXPECT_EQ(one.S().mode, kSingleDeviceMode);
+  EXPECT_TRUE(one.V().singleGroup.shown);
+  EXPECT_FALSE(one.V().multiGroup.shown);
+
+  Fixture two(2);
+  two.OpenIn(kSingleDeviceMode);
+  EXPECT_TRUE(two.V().multiRadio.enabled && two.V().singleSaveBox.enabled);
+  EXPECT_EQ(two.V().singleRecords.entries.size(), 10);
+  EXPECT_EQ(two.V().singleRecords.selected, -1);
+  EXPECT_EQ(two.V().singleRecords.placeholder, kNoRecord);
+  EXPECT_FALSE(two.V().singleRecords.control.enabled);
 }
 
-TEST(ReadingSettingsModel, SelectRefusesTooManyAndTooFewMetersAndKeepsTheChoice) {
+TEST(ReadingSettingsModel, SelectStoresMetersInListOrderAndRefusesTooManyOrTooFew) {
   Fixture f(5);
-  f.ChooseMeters({0, 1});
-  ASSERT_EQ(f.S().chosenCount, 2);
-  const std::vector<ChosenDevice> before = f.S().chosenDevice;
+  f.OpenIn(kMultiDeviceMode);
+  EXPECT_FALSE(f.V().okButton.enabled);
+  ASSERT_EQ(f.V().deviceNames.size(), 5);
+  f.Select({4, 1, 2});
+  EXPECT_TRUE(f.prompter.shown.empty());
+  ASSERT_EQ(f.S().chosenCount, 3);
+  const std::vector<ChosenDevice> chosen = f.S().chosenDevice;
+  EXPECT_EQ((std::vector<int>{chosen[0].slot, chosen[1].slot, chosen[2].slot}), (std::vector<int>{1, 2, 4}));
+  EXPECT_EQ(QString::fromStdString(chosen[0].displayName), f.V().deviceNames[1]);
+  EXPECT_EQ(f.S().deviceNameText, chosen[0].displayName);
+  EXPECT_TRUE(f.V().okButton.enabled && f.V().nextButton.enabled);
+  EXPECT_FALSE(f.V().previousButton.enabled);
 
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
-  f.model->DeviceListSelectionChanged({4, 3, 2, 1, 0});
-  f.model->Select();
+  f.Select({4, 3, 2, 1, 0});
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
-  f.model->DeviceListSelectionChanged({3});
-  f.model->Select();
-
-  ASSERT_EQ(f.prompter.shown.size(), 2u);
-  EXPECT_EQ(f.prompter.shown[0].text, "MAX. 4 Devices.");
-  EXPECT_EQ(f.prompter.shown[1].text, "At least 2 Devices.");
+  f.Select({3});
+  EXPECT_EQ(f.Shown(), (std::vector<QString>{"MAX. 4 Devices.", "At least 2 Devices."}));
   for (const auto& s : f.prompter.shown) {
     EXPECT_EQ(s.caption, "MERILOG");
     EXPECT_EQ(s.icon, Prompter::Icon::None);
   }
-  EXPECT_EQ(f.S().chosenCount, 2);
-  EXPECT_EQ(f.S().chosenDevice, before);
+  EXPECT_EQ(f.S().chosenDevice, chosen);
   // The multi-device layout again: per-meter controls and OK wait for a good Select.
-  EXPECT_FALSE(f.V().okButton.enabled);
-  EXPECT_FALSE(f.V().nextButton.enabled);
-  EXPECT_FALSE(f.V().multiSaveBox.enabled);
-}
-
-TEST(ReadingSettingsModel, SelectStoresTheChosenMetersInListOrder) {
-  Fixture f(5);
-  f.OpenIn(kMultiDeviceMode);
-  EXPECT_FALSE(f.V().okButton.enabled);
-  EXPECT_TRUE(f.V().deviceList.shown);
-  ASSERT_EQ(f.V().deviceNames.size(), 5);
-  f.model->DeviceListSelectionChanged({4, 1, 2});
-  f.model->Select();
-  EXPECT_TRUE(f.prompter.shown.empty());
-  ASSERT_EQ(f.S().chosenCount, 3);
-  EXPECT_EQ(f.S().chosenDevice[0].slot, 1);
-  EXPECT_EQ(f.S().chosenDevice[1].slot, 2);
-  EXPECT_EQ(f.S().chosenDevice[2].slot, 4);
-  EXPECT_EQ(QString::fromStdString(f.S().chosenDevice[0].displayName), f.V().deviceNames[1]);
-  EXPECT_EQ(f.S().deviceNameText, f.S().chosenDevice[0].displayName);
-  EXPECT_TRUE(f.V().okButton.enabled);
-  EXPECT_FALSE(f.V().previousButton.enabled);
-  EXPECT_TRUE(f.V().nextButton.enabled);
+  EXPECT_FALSE(f.V().okButton.enabled || f.V().nextButton.enabled || f.V().multiSaveBox.enabled);
 }
 
 TEST(ReadingSettingsModel, StepsThroughTheChosenMetersWithAFreshIdentification) {
@@ -170,10 +132,8 @@ TEST(ReadingSettingsModel, StepsThroughTheChosenMetersWithAFreshIdentification) 
   EXPECT_EQ(f.wire.writes[0].bytes, "*IDN?\n");
   EXPECT_EQ(f.S().currentChosen, 1);
   EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[1].displayName);
-  EXPECT_TRUE(f.V().previousButton.enabled);
-  EXPECT_TRUE(f.V().nextButton.enabled);
+  EXPECT_TRUE(f.V().previousButton.enabled && f.V().nextButton.enabled);
   f.model->Next();
-  EXPECT_EQ(f.S().currentChosen, 2);
   EXPECT_FALSE(f.V().nextButton.enabled);
   f.model->Next();  // nothing beyond the last meter
   EXPECT_EQ(f.S().currentChosen, 2);
@@ -212,61 +172,62 @@ TEST(ReadingSettingsModel, SaveWithoutARecordStopsPreviousNextAndOk) {
 }
 
 TEST(ReadingSettingsModel, TheSameRecordForTwoSavingMetersIsRefused) {
-  Fixture f(3);
-  f.ChooseMeters({0, 1, 2});
-  f.model->MultiSaveToggled(true);
-  f.model->MultiRecordChosen(2);  // record 3
-  f.model->Next();
-  f.model->MultiSaveToggled(true);
-
-  f.prompter.ExpectMessage(Prompter::Answer::Ok);
-  f.model->MultiRecordChosen(2);
-  EXPECT_EQ(f.Shown(), std::vector<QString>{kDuplicate});
-  EXPECT_EQ(f.prompter.shown[0].icon, Prompter::Icon::Exclamation);
-  EXPECT_EQ(f.S().recordNumber[1], 0);
-  EXPECT_EQ(f.V().multiRecords.selected, -1);
-
-  f.model->MultiRecordChosen(4);
-  EXPECT_EQ(f.S().recordNumber[1], 5);
-  f.model->Next();
-  EXPECT_EQ(f.S().currentChosen, 2);
-
-  // Going back and changing meter 0 to meter 1's record is refused too, and
-  // leaving a meter that still shows a taken record is refused by >> and OK.
-  f.model->Previous();
-  f.model->Previous();
-  f.prompter.ExpectMessage(Prompter::Answer::Ok);
-  f.model->MultiRecordChosen(4);
-  EXPECT_EQ(f.S().recordNumber[0], 3);
-  EXPECT_EQ(f.V().multiRecords.selected, 2);
-  EXPECT_EQ(f.prompter.shown.size(), 2u);
-  EXPECT_TRUE(f.model->Ok());
-}
-
-TEST(ReadingSettingsModel, ASaveFlagOutsideTheCurrentChoiceBlocksNoRecord) {
   Fixture f(4);
+  // A save flag left on a meter outside the current choice blocks no record.
   f.ChooseMeters({0, 1, 2, 3});
   for (int k = 0; k < 3; ++k) f.model->Next();
   f.model->MultiSaveToggled(true);
   f.model->MultiRecordChosen(0);
   ASSERT_EQ(f.S().recordNumber[3], 1);
-  f.ChooseMeters({0, 1});
+
+  f.ChooseMeters({0, 1, 2});
   f.model->MultiSaveToggled(true);
   f.model->MultiRecordChosen(0);
   EXPECT_EQ(f.S().recordNumber[0], 1);
   EXPECT_TRUE(f.prompter.shown.empty());
+  f.model->Next();
+  f.model->MultiSaveToggled(true);
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  f.model->MultiRecordChosen(0);
+  EXPECT_EQ(f.Shown(), std::vector<QString>{kDuplicate});
+  EXPECT_EQ(f.prompter.shown[0].icon, Prompter::Icon::Exclamation);
+  EXPECT_EQ(f.S().recordNumber[1], 0);
+  EXPECT_EQ(f.V().multiRecords.selected, -1);
+  f.model->MultiRecordChosen(4);
+  EXPECT_EQ(f.S().recordNumber[1], 5);
+  f.model->Next();
+  EXPECT_EQ(f.S().currentChosen, 2);
+
+  // Going back and changing meter 0 to meter 1's record is refused too.
+  f.model->Previous();
+  f.model->Previous();
+  f.prompter.ExpectMessage(Prompter::Answer::Ok);
+  f.model->MultiRecordChosen(4);
+  EXPECT_EQ(f.S().recordNumber[0], 1);
+  EXPECT_EQ(f.V().multiRecords.selected, 0);
+  EXPECT_EQ(f.prompter.shown.size(), 2u);
+  EXPECT_TRUE(f.model->Ok());
 }
 
-TEST(ReadingSettingsModel, SecondTraceColourOnlyForTheDualModelWithDualMeasure) {
+TEST(ReadingSettingsModel, ColourButtonsSetTheirTraceAndTheSecondOnlyShowsForADualMeter) {
   Fixture f(3);  // chosen 0 is a 6081, chosen 1 a 6082
   f.ChooseMeters({0, 1, 2});
-  EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
   f.model->DualMeasureToggled(true);
   EXPECT_EQ(f.S().dualMeasure, 1);
   EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
   f.model->Next();
-  EXPECT_TRUE(f.V().multiSecondChangeColour.shown);
-  EXPECT_TRUE(f.V().multiSecondSwatch.shown);
+  EXPECT_TRUE(f.V().multiSecondChangeColour.shown && f.V().multiSecondSwatch.shown);
+
+  const Rgb before = f.S().plotColour[5];
+  f.prompter.ExpectColour(std::nullopt);  // cancelled
+  f.model->ChangeColour(ColourButton::MultiSecond);
+  EXPECT_EQ(f.S().plotColour[5], before);
+  f.prompter.ExpectColour(Rgb{10, 20, 30});
+  f.model->ChangeColour(ColourButton::MultiSecond);
+  EXPECT_EQ(f.V().multiSecondSwatchColour, (Rgb{10, 20, 30}));
+  f.prompter.ExpectColour(Rgb{1, 2, 3});
+  f.model->ChangeColour(ColourButton::MultiMain);
+
   f.model->Next();
   EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
   f.model->Previous();
@@ -278,32 +239,13 @@ TEST(ReadingSettingsModel, SecondTraceColourOnlyForTheDualModelWithDualMeasure) 
   f.model->DualMeasureToggled(true);
   EXPECT_TRUE(f.V().singleSecondChangeColour.shown);
   EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
-}
-
-TEST(ReadingSettingsModel, ColourChoiceAcceptedOrCancelled) {
-  Fixture f(2);
-  f.ChooseMeters({0, 1});
-  f.model->Next();
-  const Rgb before = f.S().plotColour[5];
-  f.prompter.ExpectColour(std::nullopt);
-  f.model->ChangeColour(ColourButton::MultiSecond);
-  EXPECT_EQ(f.S().plotColour[5], before);
-
-  f.prompter.ExpectColour(Rgb{10, 20, 30});
-  f.model->ChangeColour(ColourButton::MultiSecond);
-  EXPECT_EQ(f.S().plotColour[5], (Rgb{10, 20, 30}));
-  EXPECT_EQ(f.V().multiSecondSwatchColour, (Rgb{10, 20, 30}));
-  f.prompter.ExpectColour(Rgb{1, 2, 3});
-  f.model->ChangeColour(ColourButton::MultiMain);
-  EXPECT_EQ(f.S().plotColour[1], (Rgb{1, 2, 3}));
-
-  f.model->SingleDeviceChosen();
   f.prompter.ExpectColour(Rgb{4, 5, 6});
   f.model->ChangeColour(ColourButton::SingleMain);
   f.prompter.ExpectColour(Rgb{7, 8, 9});
   f.model->ChangeColour(ColourButton::SingleSecond);
-  EXPECT_EQ(f.S().plotColour[0], (Rgb{4, 5, 6}));
-  EXPECT_EQ(f.S().plotColour[4], (Rgb{7, 8, 9}));
+  const auto& c = f.S().plotColour;
+  EXPECT_EQ((std::vector<Rgb>{c[0], c[1], c[4], c[5]}),
+            (std::vector<Rgb>{{4, 5, 6}, {1, 2, 3}, {7, 8, 9}, {10, 20, 30}}));
   EXPECT_EQ(f.V().singleSwatchColour, (Rgb{4, 5, 6}));
   EXPECT_TRUE(f.prompter.AllAnswersUsed());
 }
@@ -317,16 +259,13 @@ TEST(ReadingSettingsModel, ChangesPersistAcrossCancelAndTheNextOpening) {
   f.model->SingleRecordChosen(3);
   f.model->DualMeasureToggled(true);
   f.model->Cancel();
-  EXPECT_EQ(f.S().plotColour[0], (Rgb{9, 9, 9}));
   EXPECT_EQ(f.S().recordNumber[0], 4);
 
   f.OpenIn(kSingleDeviceMode);
   EXPECT_EQ(f.V().singleSwatchColour, (Rgb{9, 9, 9}));
-  EXPECT_TRUE(f.V().singleSaveChecked);
-  EXPECT_TRUE(f.V().singleRecords.control.enabled);
+  EXPECT_TRUE(f.V().singleSaveChecked && f.V().singleRecords.control.enabled);
   EXPECT_EQ(f.V().singleRecords.selected, 3);
-  EXPECT_TRUE(f.V().dualMeasureChecked);
-  EXPECT_TRUE(f.V().singleSecondSwatch.shown);
+  EXPECT_TRUE(f.V().dualMeasureChecked && f.V().singleSecondSwatch.shown);
 
   // Multi-device: the choice and each meter's record come back, but Select must be pressed again.
   f.ChooseMeters({0, 1});
@@ -338,8 +277,7 @@ TEST(ReadingSettingsModel, ChangesPersistAcrossCancelAndTheNextOpening) {
   EXPECT_EQ(f.S().chosenCount, 2);
   EXPECT_EQ(f.S().currentChosen, 0);
   EXPECT_FALSE(f.V().okButton.enabled);
-  f.model->DeviceListSelectionChanged({0, 1});
-  f.model->Select();
+  f.Select({0, 1});
   f.model->Next();
   EXPECT_TRUE(f.V().multiSaveChecked);
   EXPECT_EQ(f.V().multiRecords.selected, 8);
@@ -351,14 +289,12 @@ TEST(ReadingSettingsModel, MissingWorkingFolderDisablesSaving) {
   f.S().saveEnabled[0] = 1;
   f.OpenIn(kMultiDeviceMode);
   EXPECT_TRUE(f.V().singleRecords.entries.isEmpty());
-  EXPECT_FALSE(f.V().singleSaveBox.enabled);
-  EXPECT_FALSE(f.V().multiSaveChecked);
-  f.model->DeviceListSelectionChanged({0, 1});
-  f.model->Select();
+  EXPECT_FALSE(f.V().singleSaveBox.enabled || f.V().multiSaveChecked);
+  f.Select({0, 1});
   EXPECT_FALSE(f.V().multiSaveBox.enabled);
 }
 
-TEST(ReadingSettingsModel, TextsComeFromTheMessageTable) {
+TEST(ReadingSettingsModel, TextsComeFromTheMessageTableAtEachOpening) {
   Fixture f(2);
   SetCurrentLanguageSection(kSimplifiedChineseSection);
   f.OpenIn(kSingleDeviceMode);

@@ -10,6 +10,8 @@
 namespace merilog::ui {
 namespace {
 
+const QColor kBlue(0, 0, 255), kRed(255, 0, 0);
+
 // A full window of readings 1.0 on trace 0: a horizontal line one division above the middle.
 void FillFlat(ChartModel& chart, double newest = 1.0) {
   const std::array<int, 1> traces{0};
@@ -19,66 +21,48 @@ void FillFlat(ChartModel& chart, double newest = 1.0) {
   }
 }
 
-// Rows of column x (around the line's row) that have the colour.
-int RowsWithColour(const QImage& image, int x, QColor colour) {
+// Rows of column 300 around the flat line's row that have the colour.
+int LineRows(const QImage& image, QColor colour) {
   int found = 0;
   for (int y = 125; y <= 145; ++y)
-    if (image.pixelColor(x, y) == colour) ++found;
+    if (image.pixelColor(300, y) == colour) ++found;
   return found;
 }
 
-TEST(ChartWidget, RedrawPaintsTracesInTheirColourOverTheGrid) {
+TEST(ChartWidget, PaintsTracesOverTheGridOnlyAtARedraw) {
   test::App();
   ChartModel chart;
   ChartWidget widget(chart);
+  EXPECT_EQ(LineRows(widget.grab().toImage(), kBlue), 0);  // before any redraw: the grid alone
+
   FillFlat(chart);
   chart.RedrawChart({});
   ASSERT_FALSE(widget.Snapshot().isNull());
-
   const QImage image = widget.Snapshot().toImage();
-  EXPECT_GE(RowsWithColour(image, 300, QColor(0, 0, 255)), 1);
+  EXPECT_GE(LineRows(image, kBlue), 1);
+  EXPECT_EQ(LineRows(image, kRed), 0);
   EXPECT_EQ(image.pixelColor(30, 20), QColor(Qt::white));
   EXPECT_EQ(image.pixelColor(58, 20), QColor(192, 192, 192));  // a vertical grid line
-  EXPECT_EQ(RowsWithColour(image, 300, QColor(255, 0, 0)), 0);
 
-  // A repaint restores exactly the snapshot.
-  const QImage shown = widget.grab().toImage();
-  EXPECT_GE(RowsWithColour(shown, 300, QColor(0, 0, 255)), 1);
-}
+  // A scale change shows at the next redraw; a repaint restores exactly the snapshot.
+  chart.ScaleDown();  // "500m": the line moves up to two divisions above the middle
+  EXPECT_GE(LineRows(widget.grab().toImage(), kBlue), 1);
+  chart.RedrawChart({});
+  const QImage moved = widget.grab().toImage();
+  EXPECT_EQ(LineRows(moved, kBlue), 0);
+  EXPECT_EQ(moved.pixelColor(300, 101), kBlue);  // 169 - 2 * 33.8 = 101.4
+  chart.ScaleUp();
 
-TEST(ChartWidget, NewColoursReachThePensAndZeroNewestLeavesTheChartBare) {
-  test::App();
-  ChartModel chart;
-  ChartWidget widget(chart);
-  const QImage bare = widget.grab().toImage();  // before any redraw: the grid alone
-  EXPECT_EQ(RowsWithColour(bare, 300, QColor(0, 0, 255)), 0);
-
+  // New colours reach the pens; a zero newest reading leaves the chart bare.
   PlotColours colours = chart.Colours();
   colours[0] = {255, 0, 0};
   chart.SetPlotColours(colours);
-  FillFlat(chart);
   chart.RedrawChart({});
-  EXPECT_GE(RowsWithColour(widget.Snapshot().toImage(), 300, QColor(255, 0, 0)), 1);
-
+  EXPECT_GE(LineRows(widget.Snapshot().toImage(), kRed), 1);
   chart.StartReset();
   FillFlat(chart, 0.0);
   chart.RedrawChart({});
-  const QImage image = widget.Snapshot().toImage();
-  EXPECT_EQ(RowsWithColour(image, 300, QColor(255, 0, 0)), 0);  // previous traces erased
-}
-
-TEST(ChartWidget, ScaleChangesShowAtTheNextRedrawNotAtARepaint) {
-  test::App();
-  ChartModel chart;
-  ChartWidget widget(chart);
-  FillFlat(chart);
-  chart.RedrawChart({});
-  chart.ScaleDown();  // "500m": the line would move up to two divisions above the middle
-  EXPECT_GE(RowsWithColour(widget.grab().toImage(), 300, QColor(0, 0, 255)), 1);
-  chart.RedrawChart({});
-  const QImage moved = widget.grab().toImage();
-  EXPECT_EQ(RowsWithColour(moved, 300, QColor(0, 0, 255)), 0);
-  EXPECT_EQ(moved.pixelColor(300, 101), QColor(0, 0, 255));  // 169 - 2 * 33.8 = 101.4
+  EXPECT_EQ(LineRows(widget.Snapshot().toImage(), kRed), 0);  // previous traces erased
 }
 
 TEST(ChartWidget, ModelKeepsWorkingAfterTheWidgetIsGone) {
