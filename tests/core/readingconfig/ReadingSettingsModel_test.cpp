@@ -92,7 +92,7 @@ TEST(ReadingSettingsModel, RadiosFollowTheNumberOfMetersFound) {
   EXPECT_FALSE(two.V().singleRecords.control.enabled);
 }
 
-TEST(ReadingSettingsModel, SelectStoresMetersInListOrderAndRefusesTooManyOrTooFew) {
+TEST(ReadingSettingsModel, SelectStoresMetersInListOrderStepsThroughThemAndRefusesTooManyOrTooFew) {
   Fixture f(5);
   f.OpenIn(kMultiDeviceMode);
   EXPECT_FALSE(f.V().okButton.enabled);
@@ -107,6 +107,23 @@ TEST(ReadingSettingsModel, SelectStoresMetersInListOrderAndRefusesTooManyOrTooFe
   EXPECT_TRUE(f.V().okButton.enabled && f.V().nextButton.enabled);
   EXPECT_FALSE(f.V().previousButton.enabled);
 
+  // Stepping asks only the meter stepped to, and only for its identification.
+  f.wire.writes.clear();
+  f.model->Next();
+  ASSERT_EQ(f.wire.writes.size(), 1u);
+  EXPECT_EQ(f.wire.writes[0].resource, f.devices->Devices()[2].resource);
+  EXPECT_EQ(f.wire.writes[0].bytes, "*IDN?\n");
+  EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[2].displayName);
+  EXPECT_TRUE(f.V().previousButton.enabled && f.V().nextButton.enabled);
+  f.model->Next();
+  EXPECT_FALSE(f.V().nextButton.enabled);
+  f.model->Next();  // nothing beyond the last meter
+  EXPECT_EQ(f.S().currentChosen, 2);
+  f.model->Previous();
+  f.model->Previous();
+  EXPECT_EQ(f.S().currentChosen, 0);
+  EXPECT_FALSE(f.V().previousButton.enabled);
+
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
   f.Select({4, 3, 2, 1, 0});
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
@@ -119,28 +136,6 @@ TEST(ReadingSettingsModel, SelectStoresMetersInListOrderAndRefusesTooManyOrTooFe
   EXPECT_EQ(f.S().chosenDevice, chosen);
   // The multi-device layout again: per-meter controls and OK wait for a good Select.
   EXPECT_FALSE(f.V().okButton.enabled || f.V().nextButton.enabled || f.V().multiSaveBox.enabled);
-}
-
-TEST(ReadingSettingsModel, StepsThroughTheChosenMetersWithAFreshIdentification) {
-  Fixture f(3);
-  f.ChooseMeters({0, 1, 2});
-  f.wire.writes.clear();
-  f.model->Next();
-  // Only the meter stepped to is asked, and only for its identification.
-  ASSERT_EQ(f.wire.writes.size(), 1u);
-  EXPECT_EQ(f.wire.writes[0].resource, f.devices->Devices()[1].resource);
-  EXPECT_EQ(f.wire.writes[0].bytes, "*IDN?\n");
-  EXPECT_EQ(f.S().currentChosen, 1);
-  EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[1].displayName);
-  EXPECT_TRUE(f.V().previousButton.enabled && f.V().nextButton.enabled);
-  f.model->Next();
-  EXPECT_FALSE(f.V().nextButton.enabled);
-  f.model->Next();  // nothing beyond the last meter
-  EXPECT_EQ(f.S().currentChosen, 2);
-  f.model->Previous();
-  f.model->Previous();
-  EXPECT_EQ(f.S().currentChosen, 0);
-  EXPECT_FALSE(f.V().previousButton.enabled);
 }
 
 TEST(ReadingSettingsModel, SaveWithoutARecordStopsPreviousNextAndOk) {
