@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <SQLiteCpp/SQLiteCpp.h>
 
 #include "support/TestSupport.h"
 
@@ -9,31 +11,34 @@ using merilog::test::TempFolder;
 
 namespace {
 
-int Cli(const QStringList& args, QString* out, QString* err = nullptr) {
-  return RunProgram(MERILOG_CLI_PATH, args, out, err);
+int Cli(const QStringList& args, QString* out, QString* err = nullptr, const QString& dir = {}) {
+  return RunProgram(MERILOG_CLI_PATH, args, out, err, 30000, dir);
 }
 
-}  // namespace
+std::vector<double> Values(const QString& path) {
+  SQLite::Database db(path.toStdString());
+  SQLite::Statement q(db, "SELECT read_value FROM read ORDER BY rowid");
+  std::vector<double> v;
+  while (q.executeStep()) v.push_back(q.getColumn(0).getDouble());
+  return v;
+}
 
-TEST(Cli, DevicesListsTheDefaultBenchInDiscoveryOrder) {
+TEST(Cli, DevicesInDiscoveryOrderOrNoneAndFail) {
   QString out;
   ASSERT_EQ(Cli({"--simulate", "devices"}, &out), 0);
   EXPECT_EQ(out, "MODEL 6081-USBTMC-SN01\nMODEL 6082-USBTMC-SN02\nMODEL 6081-GPIB-16\n");
-}
 
-TEST(Cli, DevicesWithoutMetersSaysSoAndFails) {
   TempFolder dir;
-  const QString bench = dir.File("empty.ini");
-  QFile f(bench);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("# nothing on this bench\n");
-  f.close();
-  QString out;
-  EXPECT_EQ(Cli({"--simulate=" + bench, "devices"}, &out), 1);
+  {
+    QFile f(dir.File("empty.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("# nothing on this bench\n");
+  }
+  EXPECT_EQ(Cli({"--simulate=" + dir.File("empty.ini"), "devices"}, &out), 1);
   EXPECT_EQ(out.trimmed(), "No Device Connected");
 }
 
-TEST(Cli, FindAndQueryOnTheSimulatedBench) {
+TEST(Cli, FindQueryAndIoOnTheSimulatedBench) {
   QString out, err;
   ASSERT_EQ(Cli({"--simulate", "find", "GPIB[0-9]?*INSTR"}, &out), 0);
   EXPECT_EQ(out, "GPIB0::16::INSTR\n");
@@ -45,12 +50,52 @@ TEST(Cli, FindAndQueryOnTheSimulatedBench) {
   EXPECT_TRUE(err.contains("cannot open GPIB0::99::INSTR")) << err.toStdString();
   EXPECT_EQ(Cli({"--simulate", "find", "USB[0-9"}, &out, &err), 2);
   EXPECT_EQ(Cli({"--bogus", "io"}, &out, &err), 2);
-}
 
-TEST(Cli, IoNamesEveryBackendAndWhyOneIsInactive) {
-  QString out;
+  // io names every backend and why one is inactive.
   ASSERT_EQ(Cli({"--simulate", "io"}, &out), 0);
   for (const char* name : {"sim", "USBTMC", "GPIB", "VISA library", "TCP socket"})
     EXPECT_TRUE(out.contains(name)) << name;
   EXPECT_TRUE(out.contains("sim: active"));
 }
+
+class LogCommand : public ::testing::Test {
+ protected:
+  TempFolder f;
+  QString out, err;
+  int Log(const QStringList& args) { return Cli(QStringList{"--simulate", "log"} + args, &out, &err, f.Path()); }
+  std::vector<double> Record(int n) { return Values(f.Path() + QString("/DB/Record %1.mdb").arg(n)); }
+};
+
+TEST_F(LogCommand, MissingFolderAndUnknownLineRefuseTheStart) {
+  // No DB folder: the record store's message, and the run does not start.
+  EXPECT_EQ(Log({"--record", "1", "--count", "1"}), 1);
+  EXPECT_TRUE(err.contains("Database working folder not found.")) << err.toStdString();
+  QDir(f.Path()).mkdir("DB");
+  EXPECT_EQ(Log({"--record", "1", "--devices", "9", "--count", "1"}), 1);
+}
+
+TEST_F(LogCommand, StoresOneRowPerPrintedTickAndAsksBeforeContinuing) {
+  QDir(f.Path()).mkdir("DB");
+  ASSERT_EQ(Log({"--record", "2", "--devices", "2", "--count", "4", "--interval", "1"}), 0) << err.toStdString();
+  const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 4);
+  const auto values = Record(2);
+  ASSERT_EQ(values.size(), 4u);
+  // The printed display text is the stored value with twelve decimals.
+  EXPECT_EQ(lines[0].split('\t')[0], QString::asprintf("%.12f", values[0]));
+
+  // Continuing needs an answer: without one, or with No, the start is refused.
+  EXPECT_EQ(Log({"--record", "2", "--devices", "2", "--count", "1"}), 1);
+  EXPECT_TRUE(err.contains("Record 2 will continue saving the readings.  Continue?"));
+  EXPECT_EQ(Log({"--record", "2", "--devices", "2", "--count", "1", "--no"}), 1);
+  EXPECT_EQ(Log({"--record", "2", "--devices", "2", "--count", "2", "--yes", "--interval", "1"}), 0);
+  EXPECT_EQ(Record(2).size(), 6u);
+
+  // Several meters save into consecutive records.
+  ASSERT_EQ(Log({"--record", "5", "--devices", "1,2", "--count", "3", "--interval", "1"}), 0) << err.toStdString();
+  EXPECT_EQ(out.split('\n', Qt::SkipEmptyParts).size(), 3);
+  EXPECT_EQ(Record(5).size(), 3u);
+  EXPECT_EQ(Record(6).size(), 3u);
+}
+
+}  // namespace

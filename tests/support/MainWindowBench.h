@@ -1,5 +1,6 @@
 #pragma once
 #include <QDir>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,7 +14,6 @@
 #include "core/measure/ChartModel.h"
 #include "core/measure/ReadingSession.h"
 #include "core/readingconfig/ReadingSettings.h"
-#include "core/records/RecordDatabase.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 #include "sim/SimMeter.h"
@@ -34,6 +34,10 @@ struct WireLog {
     for (const auto& w : writes)
       if (w.resource == resource) out.push_back(w.bytes);
     return out;
+  }
+  bool Sent(const std::string& resource, const std::string& bytes) const {
+    const auto s = To(resource);
+    return std::find(s.begin(), s.end(), bytes) != s.end();
   }
 };
 
@@ -80,8 +84,6 @@ class RecordingBackend : public Backend {
 
 inline constexpr char kUsb81[] = "USB0::0x3A7D::0x6081::SN01::INSTR";
 inline constexpr char kUsb82[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
-inline constexpr char kUsb82b[] = "USB0::0x3A7D::0x6082::SN03::INSTR";
-inline constexpr char kUsb82c[] = "USB0::0x3A7D::0x6082::SN04::INSTR";
 
 // A main window over simulated meters, a scripted prompter, a fixed clock and
 // a working folder with its DB subfolder made current.
@@ -104,8 +106,7 @@ struct MainWindowBench {
     model.reset();
     QDir::setCurrent(oldCwd);
   }
-  sim::SimMeter* Add(const std::string& resource, const std::string& modelName,
-                     std::vector<std::string> setup = {}) {
+  sim::SimMeter* Add(const std::string& resource, const std::string& modelName, std::vector<std::string> setup) {
     sim::SimMeterSpec s;
     s.resource = resource;
     s.model = modelName;
@@ -118,7 +119,6 @@ struct MainWindowBench {
     model->Initialise();
     return *model;
   }
-  sim::SimMeter* Meter(const char* r) { return bench->Meter(r); }
   QString RecordPath(int n) const { return folder.Path() + "/DB/Record " + QString::number(n) + ".mdb"; }
 
   // Single-device mode saving into record n.
@@ -129,17 +129,17 @@ struct MainWindowBench {
     s.recordNumber[0] = n;
     model->ApplyReadingSettings(s);
   }
-  // Multi-device mode over these chosen, position k saving into records[k] (0: not saving).
-  void Multi(const std::vector<int>& chosen, const std::vector<int>& records) {
+  // Multi-device mode over every line, line k saving into records[k].
+  void MultiInto(const std::vector<int>& records) {
     ReadingSettings s = model->Settings();
     s.mode = kMultiDeviceMode;
     s.chosenDevice.clear();
-    for (int slot : chosen) s.chosenDevice.push_back({slot, model->Devices().Devices()[slot].displayName});
-    s.chosenCount = static_cast<int>(chosen.size());
     for (size_t k = 0; k < records.size(); ++k) {
-      s.saveEnabled[k] = records[k] > 0;
+      s.chosenDevice.push_back({static_cast<int>(k), model->Devices().Devices()[k].displayName});
+      s.saveEnabled[k] = 1;
       s.recordNumber[k] = records[k];
     }
+    s.chosenCount = static_cast<int>(records.size());
     model->ApplyReadingSettings(s);
   }
 };

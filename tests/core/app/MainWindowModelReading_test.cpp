@@ -3,7 +3,6 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 
 #include "../../support/MainWindowBench.h"
-#include "core/records/RecordAppender.h"
 
 using namespace merilog;
 using namespace merilog::test;
@@ -11,25 +10,20 @@ using Answer = Prompter::Answer;
 
 namespace {
 
-struct Row {
-  double value, value2;
-  std::string time;
-};
-
-std::vector<Row> Rows(const QString& path) {
+// Every row a query gives on a record file, each column as SQLite's text.
+std::vector<std::vector<std::string>> Query(const QString& path, const char* sql) {
   SQLite::Database db(path.toStdString());
-  SQLite::Statement q(db, "SELECT read_value, read_value_2ND, read_time FROM read ORDER BY rowid");
-  std::vector<Row> rows;
-  while (q.executeStep()) rows.push_back({q.getColumn(0).getDouble(), q.getColumn(1).getDouble(), q.getColumn(2).getString()});
+  SQLite::Statement q(db, sql);
+  std::vector<std::vector<std::string>> rows;
+  while (q.executeStep()) {
+    rows.emplace_back();
+    for (int c = 0; c < q.getColumnCount(); ++c) rows.back().push_back(q.getColumn(c).getString());
+  }
   return rows;
 }
-
-std::pair<std::string, std::string> StoredFunctions(const QString& path) {
-  SQLite::Database db(path.toStdString());
-  SQLite::Statement q(db, "SELECT r_function1, r_function2 FROM read_function");
-  if (!q.executeStep()) return {};
-  return {q.getColumn(0).getString(), q.getColumn(1).getString()};
-}
+using Strings = std::vector<std::string>;
+const char kRows[] = "SELECT read_value, read_value_2ND, read_time FROM read ORDER BY rowid";
+const char kFunctions[] = "SELECT r_function1, r_function2 FROM read_function";
 
 // Observer that counts what the model asked of the view.
 struct View : MainWindowObserver {
@@ -45,158 +39,110 @@ class Reading : public ::testing::Test {
  protected:
   MainWindowBench b;
   View view;
-  MainWindowModel& Open() {
+  sim::SimMeter* meter = nullptr;
+  MainWindowModel& Open(const char* resource, const char* model, std::vector<std::string> setup) {
+    meter = b.Add(resource, model, std::move(setup));
     auto& m = b.Open();
     m.SetObserver(&view);
     return m;
   }
-  std::string Main(int d = 0) { return b.model->Devices().State().meters[d].valueText; }
-  std::string Second(int d = 0) { return b.model->State().meterTexts[d].secondValueText; }
+  // Starts, ticks n times and stops.
+  void Run(int ticks) {
+    b.model->StartReading();
+    for (int i = 0; i < ticks; ++i) b.model->OnReadingTimer();
+    b.model->StopReading();
+  }
+  // Start answered with Ok: returns the one message it showed.
+  std::string Refused() {
+    const size_t before = b.prompter.shown.size();
+    b.prompter.ExpectMessage(Answer::Ok);
+    b.model->StartReading();
+    EXPECT_FALSE(b.model->State().readingActive);
+    return b.prompter.shown.size() == before + 1 ? b.prompter.shown.back().text.toStdString() : "";
+  }
+  std::string Main() { return b.model->Devices().State().meters[0].valueText; }
+  double Chart(int trace, int point) { return b.model->Chart().Buffer().Value(trace, point); }
 };
 
 TEST_F(Reading, DualMeterIntoNewRecordStoresFunctionsAndRows) {
-  b.Add(kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
-  auto& m = Open();
+  auto& m = Open(kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
   b.SaveInto(3);
   b.wire.clears.clear();
   m.StartReading();
   ASSERT_TRUE(m.State().readingActive);
-  ASSERT_EQ(view.timerStarts, std::vector<int>{25});
-  EXPECT_TRUE(b.prompter.shown.empty());
-  EXPECT_EQ(StoredFunctions(b.RecordPath(3)), std::make_pair(std::string("DCV"), std::string("ACV")));
+  EXPECT_EQ(view.timerStarts, std::vector<int>{25});
+  EXPECT_EQ(Query(b.RecordPath(3), kFunctions), (std::vector<Strings>{{"DCV", "ACV"}}));
 
-  b.Meter(kUsb82)->QueueReadAnswers({"1.23456E+00,5.0E-03", "0,-5.0E-01"});
+  meter->QueueReadAnswers({"1.23456E+00,5.0E-03", "0,-5.0E-01"});
   m.OnReadingTimer();
   EXPECT_EQ(Main(), "1.234560000000");
-  EXPECT_EQ(Second(), "0.005000000000");
-  EXPECT_DOUBLE_EQ(m.Chart().Buffer().Value(0, 1), 1.23456);
-  EXPECT_DOUBLE_EQ(m.Chart().Buffer().Value(4, 1), 0.005);
+  EXPECT_EQ(m.State().meterTexts[0].secondValueText, "0.005000000000");
+  EXPECT_DOUBLE_EQ(Chart(0, 1), 1.23456);
+  EXPECT_DOUBLE_EQ(Chart(4, 1), 0.005);
   b.clock.AdvanceMs(25);
   m.OnReadingTimer();
   EXPECT_EQ(Main(), "0.000000000000");
-  EXPECT_EQ(Second(), "-0.500000000000000");
-  EXPECT_DOUBLE_EQ(m.Chart().Buffer().Value(0, 2), 1e-25);
+  EXPECT_EQ(m.State().meterTexts[0].secondValueText, "-0.500000000000000");
+  EXPECT_DOUBLE_EQ(Chart(0, 2), 1e-25);
   m.StopReading();
 
-  EXPECT_FALSE(m.State().readingActive);
   EXPECT_EQ(view.timerStops, 1);
-  const auto rows = Rows(b.RecordPath(3));
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_DOUBLE_EQ(rows[0].value, 1.23456);
-  EXPECT_DOUBLE_EQ(rows[0].value2, 0.005);
-  EXPECT_EQ(rows[0].time, "14:03:27:045");
-  EXPECT_DOUBLE_EQ(rows[1].value, 0.0);
-  EXPECT_EQ(rows[1].time, "14:03:27:070");
+  EXPECT_EQ(Query(b.RecordPath(3), kRows),
+            (std::vector<Strings>{{"1.23456", "0.005", "14:03:27:045"}, {"0.0", "-0.5", "14:03:27:070"}}));
   // Stop clears the meter and writes the four bytes "*cls".
   EXPECT_EQ(b.wire.clears, std::vector<std::string>{kUsb82});
-  const auto sent = b.wire.To(kUsb82);
-  EXPECT_NE(std::find(sent.begin(), sent.end(), "*cls"), sent.end());
-  EXPECT_TRUE(m.State().menu[static_cast<int>(MenuCommand::StartReading)].enabled);
-  EXPECT_TRUE(m.State().functionButtonsEnabled);
+  EXPECT_TRUE(b.wire.Sent(kUsb82, "*cls"));
 }
 
-TEST_F(Reading, ChangedFunctionRefusesTheRecord) {
-  auto* meter = b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
+TEST_F(Reading, ChangedFunctionsOrOtherFilesRefuseTheRecord) {
+  Open(kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
   b.SaveInto(1);
-  m.StartReading();
-  m.StopReading();
-  meter->Execute("CONF:RES");
-  b.prompter.ExpectMessage(Answer::Ok);
-  m.StartReading();
-  ASSERT_EQ(b.prompter.shown.size(), 1u);
-  EXPECT_EQ(b.prompter.shown[0].text.toStdString(),
-            "Function has changed from DCV to 2W. Please select a different record.");
+  Run(0);
+  const struct {
+    std::vector<std::string> commands;
+    const char* message;
+  } cases[] = {
+      {{"CONF:CURR:DC", "FUNC2 \"VOLT:AC\""}, "Function has changed from DCV to DCI. Please select a different record."},
+      {{"CONF:VOLT:DC", "FUNC2 \"CURR:DC\""},
+       "2ND Function has changed from ACV to DCI. Please select a different record."},
+      {{"CONF:VOLT:AC", "FUNC2 \"VOLT:DC\""},
+       "Function has changed from DCV to ACV. 2ND Function has changed from ACV to DCV. Please select a different "
+       "record."},
+  };
+  for (const auto& c : cases) {
+    for (const auto& cmd : c.commands) meter->Execute(cmd);
+    EXPECT_EQ(Refused(), c.message);
+  }
   EXPECT_EQ(b.prompter.shown[0].caption, "");
   EXPECT_EQ(b.prompter.shown[0].icon, Prompter::Icon::Exclamation);
-  EXPECT_FALSE(m.State().readingActive);
-  EXPECT_TRUE(m.Devices().State().listEnabled);
-}
+  EXPECT_TRUE(b.model->Devices().State().listEnabled);
 
-TEST_F(Reading, ChangedSecondAndBothFunctions) {
-  auto* meter = b.Add(kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
-  auto& m = Open();
-  b.SaveInto(1);
-  m.StartReading();
-  m.StopReading();
-  meter->Execute("FUNC2 \"CURR:DC\"");
-  b.prompter.ExpectMessage(Answer::Ok);
-  m.StartReading();
-  EXPECT_EQ(b.prompter.shown.back().text.toStdString(),
-            "2ND Function has changed from ACV to DCI. Please select a different record.");
-  meter->Execute("CONF:VOLT:AC");
-  meter->Execute("FUNC2 \"VOLT:DC\"");
-  b.prompter.ExpectMessage(Answer::Ok);
-  m.StartReading();
-  EXPECT_EQ(b.prompter.shown.back().text.toStdString(),
-            "Function has changed from DCV to ACV. 2ND Function has changed from ACV to DCV. Please select a "
-            "different record.");
-  EXPECT_FALSE(m.State().readingActive);
-}
-
-TEST_F(Reading, MatchingRecordAsksToContinue) {
-  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
-  b.SaveInto(2);
-  m.StartReading();
-  b.Meter(kUsb81)->QueueReadAnswers({"1.5"});
-  m.OnReadingTimer();
-  m.StopReading();
-
-  b.prompter.ExpectMessage(Answer::No);
-  m.StartReading();
-  ASSERT_EQ(b.prompter.shown.size(), 1u);
-  EXPECT_EQ(b.prompter.shown[0].text.toStdString(), "Record 2 will continue saving the readings.  Continue?");
-  EXPECT_EQ(b.prompter.shown[0].buttons, Prompter::Buttons::YesNo);
-  EXPECT_FALSE(m.State().readingActive);
-  EXPECT_TRUE(m.State().toolbarStartEnabled);
-  EXPECT_TRUE(m.Devices().State().listEnabled);
-
-  b.prompter.ExpectMessage(Answer::Yes);
-  m.StartReading();
-  EXPECT_TRUE(m.State().readingActive);
-  b.Meter(kUsb81)->QueueReadAnswers({"2.5"});
-  m.OnReadingTimer();
-  m.StopReading();
-  EXPECT_EQ(Rows(b.RecordPath(2)).size(), 2u);
-  // A basic meter's 2ND function is "NONE".
-  EXPECT_EQ(StoredFunctions(b.RecordPath(2)).second, "NONE");
-}
-
-TEST_F(Reading, RecordWithOnlyOtherKindOfFileHasReadings) {
-  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
-  {
-    QFile f(b.folder.Path() + "/DB/DBfile_DB4.mdb");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
+  // A record with only the other kind of file counts as holding readings.
+  QFile other(b.folder.Path() + "/DB/DBfile_DB4.mdb");
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.close();
   b.SaveInto(4);
-  b.prompter.ExpectMessage(Answer::Ok);
-  m.StartReading();
-  ASSERT_EQ(b.prompter.shown.size(), 1u);
-  EXPECT_EQ(b.prompter.shown[0].text.toStdString(),
-            "The record already has readings. Please select a different record.");
-  EXPECT_FALSE(m.State().readingActive);
+  EXPECT_EQ(Refused(), "The record already has readings. Please select a different record.");
+}
+
+TEST_F(Reading, StartRefusedWithoutMeters) {
+  b.Open();
+  EXPECT_EQ(Refused(), "No Device Connected");
 }
 
 TEST_F(Reading, MultiDeviceSecondMeterFailsLaterOnesAreNotWritten) {
   b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  b.Add(kUsb82, "6082", {"CONF:VOLT:DC"});
-  b.Add(kUsb82b, "6082", {"CONF:VOLT:DC"});
-  b.Add(kUsb82c, "6082", {"CONF:VOLT:DC"});
-  auto& m = Open();
+  auto* second = b.Add(kUsb82, "6082", {"CONF:VOLT:DC"});
+  b.Add("USB0::0x3A7D::0x6082::SN03::INSTR", "6082", {"CONF:VOLT:DC"});
+  b.Add("USB0::0x3A7D::0x6082::SN04::INSTR", "6082", {"CONF:VOLT:DC"});
+  auto& m = b.Open();
   ASSERT_EQ(m.Devices().DeviceCount(), 4);
   // Record 6 holds DCV readings: the second meter, now on 2W, fails its check.
   b.SaveInto(6);
-  m.StartReading();
-  m.StopReading();
-  b.Meter(kUsb82)->Execute("CONF:RES");
-  b.Multi({0, 1, 2, 3}, {5, 6, 7, 8});
-  b.prompter.ExpectMessage(Answer::Ok);
-  m.StartReading();
-  ASSERT_EQ(b.prompter.shown.size(), 1u);
-  EXPECT_NE(b.prompter.shown[0].text.indexOf("from DCV to 2W"), -1);
-  EXPECT_FALSE(m.State().readingActive);
+  Run(0);
+  second->Execute("CONF:RES");
+  b.MultiInto({5, 6, 7, 8});
+  EXPECT_NE(Refused().find("from DCV to 2W"), std::string::npos);
   EXPECT_TRUE(m.Session().RecordBlocked(2));
   EXPECT_TRUE(m.Session().RecordBlocked(3));
   EXPECT_FALSE(QFile::exists(b.RecordPath(7)));
@@ -204,33 +150,30 @@ TEST_F(Reading, MultiDeviceSecondMeterFailsLaterOnesAreNotWritten) {
 }
 
 TEST_F(Reading, OverloadOpenAndDiodeReadings) {
-  auto* meter = b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
+  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   m.StartReading();
   meter->QueueReadAnswers({"1.0", "9.9E+37"});
   m.OnReadingTimer();
   m.OnReadingTimer();
   EXPECT_EQ(Main(), "OVLD");
-  EXPECT_DOUBLE_EQ(m.Chart().Buffer().Value(0, 2), 0.0);  // nothing written at that position
+  EXPECT_DOUBLE_EQ(Chart(0, 2), 0.0);  // nothing written at that position
   m.StopReading();
 
   meter->Execute("CONF:DIOD");
   m.StartReading();
   meter->QueueReadAnswers({"2.5", "0.65", "9.9E+37"});
-  m.OnReadingTimer();
-  EXPECT_EQ(Main(), "OPEN");
-  EXPECT_DOUBLE_EQ(m.Chart().Buffer().Value(0, 1), 0.0);
-  m.OnReadingTimer();
-  EXPECT_EQ(Main(), "0.650000000000");
-  EXPECT_DOUBLE_EQ(m.Chart().Buffer().Value(0, 2), 0.65);
-  m.OnReadingTimer();
-  EXPECT_EQ(Main(), "OPEN");
+  const char* shown[] = {"OPEN", "0.650000000000", "OPEN"};
+  for (const char* text : shown) {
+    m.OnReadingTimer();
+    EXPECT_EQ(Main(), text);
+  }
+  EXPECT_DOUBLE_EQ(Chart(0, 1), 0.0);
+  EXPECT_DOUBLE_EQ(Chart(0, 2), 0.65);
   m.StopReading();
 }
 
-TEST_F(Reading, FailedReadStopsTheRunAndKeepsEveryEarlierRow) {
-  auto* meter = b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
+TEST_F(Reading, FailedReadStopsTheRunKeepsEveryRowAndTheRecordCanContinue) {
+  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   b.SaveInto(1);
   m.StartReading();
   for (int i = 0; i < 5; ++i) m.OnReadingTimer();
@@ -238,76 +181,64 @@ TEST_F(Reading, FailedReadStopsTheRunAndKeepsEveryEarlierRow) {
   b.prompter.ExpectMessage(Answer::Ok);
   m.OnReadingTimer();
   ASSERT_EQ(b.prompter.shown.size(), 1u);
-  EXPECT_EQ(b.prompter.shown[0].text.toStdString(), "Check Device Connection");
-  EXPECT_EQ(b.prompter.shown[0].caption.toStdString(), "ERROR");
+  EXPECT_EQ(b.prompter.shown[0].text, "Check Device Connection");
+  EXPECT_EQ(b.prompter.shown[0].caption, "ERROR");
   EXPECT_EQ(b.prompter.shown[0].icon, Prompter::Icon::Stop);
   EXPECT_FALSE(m.State().readingActive);
-  EXPECT_EQ(Rows(b.RecordPath(1)).size(), 5u);
+  EXPECT_EQ(Query(b.RecordPath(1), kRows).size(), 5u);
 
-  // The record can be continued once the meter is back.
+  // Once the meter is back, the matching record asks before continuing; No backs out.
   meter->Attach();
   m.RefreshDevices();
-  b.prompter.ExpectMessage(Answer::Yes);
+  b.prompter.ExpectMessage(Answer::No);
   m.StartReading();
-  EXPECT_TRUE(m.State().readingActive);
-  m.OnReadingTimer();
-  m.StopReading();
-  EXPECT_EQ(Rows(b.RecordPath(1)).size(), 6u);
+  EXPECT_EQ(b.prompter.shown.back().text, "Record 1 will continue saving the readings.  Continue?");
+  EXPECT_EQ(b.prompter.shown.back().buttons, Prompter::Buttons::YesNo);
+  EXPECT_FALSE(m.State().readingActive);
+  EXPECT_TRUE(m.State().toolbarStartEnabled);
+  EXPECT_TRUE(m.Devices().State().listEnabled);
+
+  b.prompter.ExpectMessage(Answer::Yes);
+  Run(1);
+  EXPECT_EQ(Query(b.RecordPath(1), kRows).size(), 6u);
+  EXPECT_EQ(Query(b.RecordPath(1), kFunctions)[0][1], "NONE");  // a basic meter has no 2ND function
 }
 
 TEST_F(Reading, SlowAcBandwidthPipelinesReads) {
-  b.Add(kUsb82, "6082", {"CONF:VOLT:AC", "DET:BAND 3"});
-  auto& m = Open();
-  b.wire.writes.clear();
+  auto& m = Open(kUsb82, "6082", {"CONF:VOLT:AC", "DET:BAND 3"});
   b.wire.timeouts.clear();
-  b.wire.clears.clear();
   m.StartReading();
   ASSERT_TRUE(m.Session().SlowAcBandwidth());
-  auto sent = b.wire.To(kUsb82);
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.back(), "read?");  // five bytes, no line feed
   ASSERT_FALSE(b.wire.timeouts.empty());
   EXPECT_EQ(b.wire.timeouts.back().second, 1000);
-
-  m.OnReadingTimer();
-  EXPECT_EQ(m.Chart().Buffer().PointCount(), 1);
-  EXPECT_EQ(b.wire.To(kUsb82).back(), "read?");
-  m.OnReadingTimer();
-  EXPECT_EQ(m.Chart().Buffer().PointCount(), 2);
+  for (int i = 1; i <= 2; ++i) {
+    EXPECT_EQ(b.wire.To(kUsb82).back(), "read?");  // five bytes, no line feed, sent ahead of the tick
+    m.OnReadingTimer();
+    EXPECT_EQ(m.Chart().Buffer().PointCount(), i);
+  }
   m.StopReading();
   EXPECT_EQ(b.wire.timeouts.back().second, 20000);
   EXPECT_FALSE(m.Session().SlowAcBandwidth());
 }
 
 TEST_F(Reading, RedrawEveryXMaxOver50TicksAndScrollAfterXMax) {
-  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
+  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   m.StartReading();
-  const int before = view.redraws;
+  int before = view.redraws;
   for (int i = 0; i < 10; ++i) m.OnReadingTimer();
   EXPECT_EQ(view.redraws - before, 5);  // XMax 100: every second tick
   m.SetXMax(5);                         // 2000 readings: every fortieth
-  const int at = view.redraws;
+  before = view.redraws;
   for (int i = 0; i < 80; ++i) m.OnReadingTimer();
-  EXPECT_EQ(view.redraws - at, 2);
+  EXPECT_EQ(view.redraws - before, 2);
   m.SetXMax(0);  // 50 readings: the window is full and scrolls
   m.OnReadingTimer();
   EXPECT_EQ(m.Chart().Buffer().PointCount(), 50);
   m.StopReading();
 }
 
-TEST_F(Reading, StartRefusedWithoutMeters) {
-  auto& m = Open();
-  b.prompter.ExpectMessage(Answer::Ok);
-  m.StartReading();
-  ASSERT_EQ(b.prompter.shown.size(), 1u);
-  EXPECT_EQ(b.prompter.shown[0].text.toStdString(), "No Device Connected");
-  EXPECT_FALSE(m.State().readingActive);
-}
-
 TEST_F(Reading, ReadingSpeedRestartsARunningTimer) {
-  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
+  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   m.ReadingSpeedChosen(3);
   EXPECT_EQ(m.State().intervalCaption, "Trigger Interval : 500ms");
   EXPECT_TRUE(view.timerStarts.empty());
@@ -318,22 +249,23 @@ TEST_F(Reading, ReadingSpeedRestartsARunningTimer) {
 }
 
 TEST_F(Reading, WhileReadingOnlyStopIsEnabled) {
-  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto& m = Open();
-  m.OnCommand(MenuCommand::StartReading);
+  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   const auto& s = m.State();
+  auto enabled = [&](MenuCommand c) { return s.menu[static_cast<int>(c)].enabled; };
+  m.OnCommand(MenuCommand::StartReading);
   for (MenuCommand c : {MenuCommand::ReadingSettings, MenuCommand::Refresh, MenuCommand::StartReading,
                         MenuCommand::About, MenuCommand::ViewRecord})
-    EXPECT_FALSE(s.menu[static_cast<int>(c)].enabled);
-  EXPECT_TRUE(s.menu[static_cast<int>(MenuCommand::StopReading)].enabled);
+    EXPECT_FALSE(enabled(c));
+  EXPECT_TRUE(enabled(MenuCommand::StopReading));
   EXPECT_FALSE(s.toolbarStartEnabled);
   EXPECT_FALSE(m.Devices().State().listEnabled);
   m.OnCommand(MenuCommand::Refresh);  // disabled: nothing happens
   EXPECT_TRUE(s.readingActive);
   m.OnCommand(MenuCommand::StopReading);
   EXPECT_FALSE(s.readingActive);
-  // Dialogs not built yet stay disabled.
-  EXPECT_FALSE(s.menu[static_cast<int>(MenuCommand::CommandControl)].enabled);
+  EXPECT_TRUE(enabled(MenuCommand::StartReading));
+  EXPECT_TRUE(s.functionButtonsEnabled);
+  EXPECT_FALSE(enabled(MenuCommand::CommandControl));  // dialogs not built yet stay disabled
 }
 
 }  // namespace
