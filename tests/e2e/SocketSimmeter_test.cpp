@@ -7,7 +7,6 @@
 #include "core/instrument/DeviceEntry.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
-#include "core/instrument/TcpSocketBackend.h"
 #include "support/SimmeterProcess.h"
 
 namespace merilog {
@@ -15,13 +14,15 @@ namespace {
 
 namespace st = status;
 
-// A started meter and a socket session to it.
+// A started meter, found and opened through the program's own backends.
 struct Connected {
   explicit Connected(const QStringList& args = {}) : server(args) {
     EXPECT_NE(server.port, 0) << "merilog-simmeter did not start";
-    TcpSocketBackend backend({server.Resource()});
+    ResourceManager rm;
+    AddHardwareBackends(rm, {server.Resource()});
+    EXPECT_EQ(rm.Find("TCPIP?*SOCKET"), std::vector<std::string>{server.Resource()});
     Status status = st::kErrorSystem;
-    session = backend.Open(server.Resource(), &status);
+    session = rm.Open(server.Resource(), &status);
     EXPECT_EQ(status, st::kSuccess);
     if (session) query.SetSessions({session.get()});
     query.SetSlotMap({0});
@@ -68,30 +69,6 @@ TEST(SocketSimmeter, IdentifiesConfiguresAndReads) {
   EXPECT_EQ(s.Read(1024).bytes.front(), '"');  // the next answer is func?'s, nothing in between
 }
 
-TEST(SocketSimmeter, LongAnswerIsReadWholeInPieces) {
-  Connected c({"--fault", "long-answer=5000"});
-  ASSERT_TRUE(c.session);
-  c.session->Write("read?\n");
-  const ReadResult first = c.session->Read(1024);
-  EXPECT_EQ(first.status, st::kSuccessMaxCount);
-  EXPECT_EQ(first.bytes.size(), 1024u);
-  const ReadResult rest = ReadAnswer(*c.session);
-  EXPECT_TRUE(IsSuccess(rest.status));
-  EXPECT_TRUE(rest.end);
-  EXPECT_GE(first.bytes.size() + rest.bytes.size(), 5000u);
-  EXPECT_EQ(rest.bytes.find('\n'), rest.bytes.size() - 1);
-}
-
-TEST(SocketSimmeter, SilentMeterTimesOut) {
-  Connected c({"--fault", "silent-after=1"});
-  ASSERT_TRUE(c.session);
-  c.session->SetTimeout(150);
-  EXPECT_FALSE(c.query.Query(0, "read?\n").empty());
-  EXPECT_EQ(c.query.Query(0, "read?\n"), "");
-  EXPECT_EQ(c.query.LastStatus(), st::kErrorTimeout);
-  EXPECT_EQ(c.query.ConnectionFlag(), 0);
-}
-
 // A server that closes, or a process that ends, is a lost connection, not a time-out.
 TEST(SocketSimmeter, ServerClosingOrEndingIsALostConnection) {
   for (bool kill : {false, true}) {
@@ -104,20 +81,6 @@ TEST(SocketSimmeter, ServerClosingOrEndingIsALostConnection) {
     c.session->Write("read?\n");  // may still be accepted by the kernel; the read tells
     EXPECT_EQ(c.session->Read(1024).status, st::kErrorConnectionLost) << kill;
   }
-}
-
-TEST(SocketSimmeter, FoundAndOpenedThroughTheResourceManager) {
-  test::SimmeterProcess server;
-  ASSERT_NE(server.port, 0);
-  ResourceManager rm;
-  AddHardwareBackends(rm, {server.Resource()});
-  EXPECT_EQ(rm.Find("TCPIP?*SOCKET"), std::vector<std::string>{server.Resource()});
-  Status status = st::kErrorSystem;
-  auto s = rm.Open(server.Resource(), &status);
-  ASSERT_TRUE(s);
-  EXPECT_EQ(status, st::kSuccess);
-  s->Write("*IDN?\n");
-  EXPECT_NE(s->Read(1024).bytes.find("MODEL 6082"), std::string::npos);
 }
 
 }  // namespace

@@ -54,14 +54,9 @@ TEST_F(SimBackendTest, DefaultBenchDiscoveryOrderAndDisplayNames) {
   EXPECT_EQ(rm->Find("GPIB[0-9]?*INSTR"), (std::vector<std::string>{"GPIB0::16::INSTR"}));
   // The scan search takes any vendor, so it also finds the scanner-capable meter.
   EXPECT_EQ(rm->Find("USB[0-9]::?*INSTR"), (std::vector<std::string>{basic, supply, dual, scanner}));
-  for (const auto& [resource, name] : {std::pair{dual, "MODEL 6082-USBTMC-SN02"},
-                                       std::pair{scanner, "MODEL P7700A-USBTMC-SN04"}}) {
-    Status st = 0;
-    auto session = rm->Open(resource, &st);
-    ASSERT_TRUE(session);
-    EXPECT_EQ(MakeDeviceDisplayName(TrimRight(Ask(*session, "*IDN?\n")), resource), name);
-  }
   Status st = 0;
+  EXPECT_EQ(MakeDeviceDisplayName(TrimRight(Ask(*rm->Open(scanner, &st), "*IDN?\n")), scanner),
+            "MODEL P7700A-USBTMC-SN04");
   const std::string idn = Ask(*rm->Open(supply, &st), "*IDN?\n");
   EXPECT_FALSE(idn.empty());
   EXPECT_EQ(idn.find("608"), std::string::npos);
@@ -128,7 +123,8 @@ TEST_F(SimBackendTest, LateAnswerTimesOutShortReadsAndArrivesForALongEnoughOne) 
   EXPECT_EQ(bench->Meter(kMeter)->PendingErrors().front(), "-410,\"Query INTERRUPTED\"");
 }
 
-TEST_F(SimBackendTest, GarbageAndOverLongAnswers) {
+// (Over-long answers read in pieces are covered by the transcript test.)
+TEST_F(SimBackendTest, GarbageAnswers) {
   SimFaults f;
   f.garbageEvery = 2;
   auto s = Open(f);
@@ -140,22 +136,6 @@ TEST_F(SimBackendTest, GarbageAndOverLongAnswers) {
   EXPECT_GT(answers[1].size(), 8u);
   EXPECT_EQ(answers[2], answers[0]);
   EXPECT_NE(answers[3], answers[1]);  // garbage varies
-
-  SimFaults g;
-  g.longAnswerBytes = 5000;
-  bench.reset();
-  s = Open(g);
-  ASSERT_EQ(s->Write("read?\n"), status::kSuccess);
-  const ReadResult first = s->Read(1024);
-  EXPECT_EQ(first.status, status::kSuccessMaxCount);
-  EXPECT_FALSE(first.end);
-  EXPECT_EQ(first.bytes.size(), 1024u);
-  const ReadResult rest = ReadAnswer(*s);
-  EXPECT_EQ(rest.status, status::kSuccess);
-  EXPECT_TRUE(rest.end);
-  const std::string whole = first.bytes + rest.bytes;
-  EXPECT_GT(whole.size(), 5000u);
-  EXPECT_EQ(whole.find('\n'), whole.size() - 1);
 }
 
 TEST_F(SimBackendTest, DropOffTheBusComeBackAndDropAfterN) {

@@ -114,12 +114,10 @@ TEST(SimBenchTest, FilesThatCannotBeRead) {
 }
 
 TEST(SimBenchTest, AddChecksResourceNames) {
-  EXPECT_TRUE(IsSimResourceName("USB0::0x3A7D::0x6081::SN01::INSTR"));
-  EXPECT_TRUE(IsSimResourceName("usb12::0x3a7d::0x6081::A-1::instr"));
-  EXPECT_TRUE(IsSimResourceName("TCPIP0::192.168.1.5::5025::SOCKET"));
-  EXPECT_FALSE(IsSimResourceName("USB0::0x3A7D::6081::SN01::INSTR"));
-  EXPECT_FALSE(IsSimResourceName("GPIB0::16"));
-  EXPECT_FALSE(IsSimResourceName("ASRL1::INSTR"));
+  for (const auto& [name, ok] : {std::pair{"usb12::0x3a7d::0x6081::A-1::instr", true},
+                                 {"TCPIP0::192.168.1.5::5025::SOCKET", true}, {"USB0::0x3A7D::6081::SN01::INSTR", false},
+                                 {"GPIB0::16", false}, {"ASRL1::INSTR", false}})
+    EXPECT_EQ(IsSimResourceName(name), ok) << name;
 }
 
 }  // namespace

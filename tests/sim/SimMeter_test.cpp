@@ -57,7 +57,6 @@ TEST(SimMeterTest, FunctionSelection) {
                {"SYST:ERR?", kUndefined}, {"func?", "\"VOLT:AC\""}, {"func2?", ""}, {"SYST:ERR?", kUndefined},
                {"Function2 \"FREQ\"", ""}});
   EXPECT_EQ(Numbers(basic->Execute("read?")).size(), 1u);
-  EXPECT_EQ(basic->Identification().find("6082"), std::string::npos);
 }
 
 TEST(SimMeterTest, DualModelSecondFunction) {
@@ -77,7 +76,6 @@ TEST(SimMeterTest, DualModelSecondFunction) {
            {"Function2 \"TCO\"", ""}, {"func2?", "\"TCO\""}, {"CONF:CONT", ""}, {"func2?", "\"NONE\""}});
 
   auto variant = MakeMeter("MR6082");  // takes no thermocouple as 2ND
-  EXPECT_NE(variant->Identification().find("MR6082"), std::string::npos);
   Expect(*variant, {{"Function2 \"TCO\"", ""}, {"SYST:ERR?", kConflict}, {"Function2 \"CURR\"", ""},
                  {"func2?", "\"CURR\""}});
 }
@@ -231,7 +229,6 @@ TEST(SimMeterTest, ReadingsSeedsOverloadAndPowerSupply) {
   EXPECT_LT(overloads, 300);
 
   auto psu = MakeMeter("PSU");
-  EXPECT_EQ(psu->Identification().find("6081"), std::string::npos);
   Expect(*psu, {{"func?", ""}, {"SYST:ERR?", kUndefined}, {"VOLT 5;:CURR 1;:OUTP ON", ""},
              {"MEAS:VOLT?", "+5.00000000E+00"}, {"MEAS:CURR?", "+5.00000000E-02"}});
 }

@@ -118,7 +118,9 @@ TEST(DiscoveryBench, RejectedIdentificationsAndSilentInstrumentsGetNoLine) {
   EXPECT_EQ(f.model->Discovery().RawCount(), 3);
 }
 
-TEST(DiscoveryBench, RefreshWithTheSameMetersGivesTheSameList) {
+// A refresh with the same meters gives the same list; after all meters left it
+// shows the no-meter line; plugged back in, they are found again.
+TEST(DiscoveryBench, RefreshKeepsTheListThenFollowsMetersLeavingAndComingBack) {
   Fixture f;
   f.AddUsualMeters();
   f.model->InitialiseDevices();
@@ -139,12 +141,7 @@ TEST(DiscoveryBench, RefreshWithTheSameMetersGivesTheSameList) {
   EXPECT_FALSE(s.meters[1].valueDisplay.shown || s.meters[0].secondValueDisplay.shown);
   // New sessions were opened (an address may be reused after the old one was freed); they work.
   EXPECT_EQ(f.model->Query().Query(0, "*IDN?\n"), f.bench->Meter(kUsb1)->Identification());
-}
 
-TEST(DiscoveryBench, RefreshAfterAllMetersLeftShowsTheNoMeterLine) {
-  Fixture f;
-  f.AddUsualMeters();
-  f.model->InitialiseDevices();
   EXPECT_FALSE(f.model->ConnectionGuardRefuses(true));
   for (const char* r : {kUsb1, kUsbPsu, kUsb2, kGpib}) f.bench->DropMeter(r);
   EXPECT_FALSE(f.model->ConnectionGuardRefuses(false));
@@ -152,7 +149,6 @@ TEST(DiscoveryBench, RefreshAfterAllMetersLeftShowsTheNoMeterLine) {
   f.calls.clear();
 
   f.model->RefreshDevices();
-  const auto& s = f.model->State();
   EXPECT_EQ(s.lines, std::vector<std::string>{"No Device Connected"});
   EXPECT_EQ(s.toolTip, "No Device Connected");
   EXPECT_FALSE(s.listEnabled);

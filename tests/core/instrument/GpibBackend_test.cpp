@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace merilog {
@@ -171,14 +172,12 @@ TEST(GpibBackendStatic, TimeoutCodesRoundUp) {
 }
 
 TEST(GpibBackendStatic, ParsesResources) {
-  auto a = GpibBackend::ParseResource("GPIB0::16::INSTR");
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->board, 0);
-  EXPECT_EQ(a->pad, 16);
-  EXPECT_EQ(a->sad, -1);
-  a = GpibBackend::ParseResource("GPIB::5::2::INSTR");
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->sad, 2);
+  for (const auto& [resource, board, pad, sad] : {std::tuple{"GPIB0::16::INSTR", 0, 16, -1}, {"GPIB3::5::2::INSTR", 3, 5, 2}}) {
+    const auto a = GpibBackend::ParseResource(resource);
+    ASSERT_TRUE(a) << resource;
+    EXPECT_EQ(std::tuple(a->board, a->pad, a->sad), std::tuple(board, pad, sad)) << resource;
+  }
+  EXPECT_TRUE(GpibBackend::ParseResource("GPIB::5::INSTR"));
   for (const char* bad :
        {"GPIB0::INSTR", "GPIB0::x::INSTR", "GPIB0::5::31::INSTR", "GPIB0::5::INTFC", "GPIB0::5::1::2::INSTR"})
     EXPECT_FALSE(GpibBackend::ParseResource(bad)) << bad;

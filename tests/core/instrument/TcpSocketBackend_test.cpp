@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/TcpSocketSession.h"
@@ -20,20 +21,26 @@ namespace {
 
 namespace st = status;
 
+// A socket bound to a free port of 127.0.0.1, and that port's resource name.
+int BoundSocket(std::string* resource) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    ADD_FAILURE() << "cannot bind on 127.0.0.1";
+  *resource = "TCPIP0::127.0.0.1::" + std::to_string(ntohs(a.sin_port)) + "::SOCKET";
+  return fd;
+}
+
 // A one-connection server on 127.0.0.1 that plays a script against the client.
 // Every blocking step is bounded, so a broken client cannot hang the test.
 class LoopbackServer {
  public:
-  explicit LoopbackServer(std::function<void(int)> script) {
-    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(listen_, 1) != 0 ||
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      ADD_FAILURE() << "cannot listen on 127.0.0.1";
-    port_ = ntohs(a.sin_port);
+  explicit LoopbackServer(std::function<void(int)> script) : listen_(BoundSocket(&resource_)) {
+    if (::listen(listen_, 1) != 0) ADD_FAILURE() << "cannot listen on 127.0.0.1";
     thread_ = std::thread([this, script = std::move(script)] {
       pollfd p{listen_, POLLIN, 0};
       if (::poll(&p, 1, 5000) <= 0) return;
@@ -49,11 +56,11 @@ class LoopbackServer {
     thread_.join();
     ::close(listen_);
   }
-  std::string Resource() const { return "TCPIP0::127.0.0.1::" + std::to_string(port_) + "::SOCKET"; }
+  const std::string& Resource() const { return resource_; }
 
  private:
+  std::string resource_;
   int listen_ = -1;
-  int port_ = 0;
   std::thread thread_;
 };
 
@@ -218,18 +225,13 @@ TEST(TcpSocketBackend, ClearDiscardsBufferedAndPendingInputCloseEndsTheSession) 
 }
 
 TEST(TcpSocketBackend, ParsesResourceStrings) {
-  auto a = TcpSocketBackend::ParseResource("TCPIP0::192.168.1.20::5025::SOCKET");
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->board, 0);
-  EXPECT_EQ(a->host, "192.168.1.20");
-  EXPECT_EQ(a->port, 5025);
-  a = TcpSocketBackend::ParseResource("tcpip3::meter.lab::80::socket");
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->board, 3);
-  a = TcpSocketBackend::ParseResource("TCPIP::[fe80::1]::5025::SOCKET");
-  ASSERT_TRUE(a);
-  EXPECT_EQ(a->board, 0);
-  EXPECT_EQ(a->host, "fe80::1");
+  for (const auto& [resource, board, host, port] :
+       {std::tuple{"TCPIP0::192.168.1.20::5025::SOCKET", 0, "192.168.1.20", 5025},
+        {"tcpip3::meter.lab::80::socket", 3, "meter.lab", 80}, {"TCPIP::[fe80::1]::5025::SOCKET", 0, "fe80::1", 5025}}) {
+    const auto a = TcpSocketBackend::ParseResource(resource);
+    ASSERT_TRUE(a) << resource;
+    EXPECT_EQ(std::tuple(a->board, a->host, a->port), std::tuple(board, std::string(host), port)) << resource;
+  }
 
   for (const char* bad : {"TCPIP0::host::SOCKET", "TCPIP0::host::0::SOCKET", "TCPIP0::host::65536::SOCKET",
                           "TCPIP0::host::50x::SOCKET", "TCPIP0::::5025::SOCKET", "TCPIP0::host::5025::INSTR",
@@ -252,19 +254,12 @@ TEST(TcpSocketBackend, ListsOnlyWellFormedGivenResourcesAndRejectsBadOnes) {
 }
 
 TEST(TcpSocketBackend, NobodyListeningIsResourceNotFound) {
-  // Take a free port and release it, so the connection is refused.
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), len), 0);
-  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
-  ::close(fd);
-  TcpSocketBackend backend({});
+  std::string resource;
+  const int fd = BoundSocket(&resource);  // bound but not listening: the connection is refused
   Status status = st::kSuccess;
-  EXPECT_FALSE(backend.Open("TCPIP0::127.0.0.1::" + std::to_string(ntohs(a.sin_port)) + "::SOCKET", &status));
+  EXPECT_FALSE(TcpSocketBackend({}).Open(resource, &status));
   EXPECT_EQ(status, st::kErrorResourceNotFound);
+  ::close(fd);
 }
 
 }  // namespace

@@ -26,16 +26,16 @@ struct FakeVisa {
 };
 FakeVisa* fake = nullptr;
 
-visa::ViStatus OpenDefaultRM(visa::ViSession* rm) {
-  if (fake->openRmStatus != st::kSuccess) return fake->openRmStatus;
-  *rm = fake->next++;
-  fake->open.insert(*rm);
+visa::ViStatus NewObject(visa::ViObject* o) {
+  fake->open.insert(*o = fake->next++);
   return st::kSuccess;
+}
+visa::ViStatus OpenDefaultRM(visa::ViSession* rm) {
+  return fake->openRmStatus != st::kSuccess ? fake->openRmStatus : NewObject(rm);
 }
 visa::ViStatus FindRsrc(visa::ViSession, const char* expr, visa::ViFindList* list, visa::ViUInt32* count, char* d) {
   if (std::strcmp(expr, "?*INSTR") != 0 || fake->resources.empty()) return st::kErrorResourceNotFound;
-  *list = fake->next++;
-  fake->open.insert(*list);
+  NewObject(list);
   *count = static_cast<visa::ViUInt32>(fake->resources.size());
   std::strcpy(d, fake->resources[0].c_str());
   return st::kSuccess;
@@ -48,11 +48,7 @@ visa::ViStatus FindNext(visa::ViFindList, char* d) {
 }
 visa::ViStatus Open(visa::ViSession, const char* name, visa::ViUInt32, visa::ViUInt32, visa::ViSession* vi) {
   for (const auto& r : fake->resources)
-    if (r == name) {
-      *vi = fake->next++;
-      fake->open.insert(*vi);
-      return st::kSuccess;
-    }
+    if (r == name) return NewObject(vi);
   return st::kErrorResourceNotFound;
 }
 visa::ViStatus Close(visa::ViObject o) { return fake->open.erase(o) ? st::kSuccess : st::kErrorInvalidObject; }

@@ -50,59 +50,37 @@ class RecordListTest : public test::RecordFolderFixture {
   }
 };
 
-TEST_F(RecordListTest, ViewerListsEveryDatedFileRecordFileFirst) {
-  EXPECT_EQ(Labels(RecordListKind::Viewer), QStringList({
-                                                RecordLabel(1, R, "DCV", "ACV"),
-                                                RecordLabel(3, R, "DCV", "NONE"),
-                                                RecordLabel(3, D),
-                                                RecordLabel(4, D),
-                                                RecordLabel(6, R, "FREQ", "NONE"),
-                                                RecordLabel(7, D),
-                                                RecordLabel(9, R, "", ""),
-                                                RecordLabel(10, R, "TEMP", "NONE"),
-                                            }));
-  const RecordList list = ListRecords(RecordListKind::Viewer, folder_);
-  EXPECT_FALSE(list.entries[1].fromDBfile);
-  EXPECT_TRUE(list.entries[2].fromDBfile);
-  EXPECT_EQ(list.entries[2].path, DbfilePath(3));
-}
+// Viewer: every dated file, record file first. Chart: the record file, else the
+// DBfile (7's record file exists undated, so its dated DBfile is not looked at).
+// The other two list all ten.
+TEST_F(RecordListTest, EachCallerListsItsOwnSelection) {
+  const auto note = [](int n, const QString& d) { return RecordLabelWithNote(n, d, ""); };
+  const std::pair<RecordListKind, QStringList> cases[] = {
+      {RecordListKind::Viewer,
+       {RecordLabel(1, R, "DCV", "ACV"), RecordLabel(3, R, "DCV", "NONE"), RecordLabel(3, D), RecordLabel(4, D),
+        RecordLabel(6, R, "FREQ", "NONE"), RecordLabel(7, D), RecordLabel(9, R, "", ""),
+        RecordLabel(10, R, "TEMP", "NONE")}},
+      {RecordListKind::Chart,
+       {RecordLabel(1, R), RecordLabel(3, R), RecordLabel(4, D), RecordLabel(6, R), RecordLabel(9, R),
+        RecordLabel(10, R)}},
+      {RecordListKind::MultipleReadings,
+       {RecordLabel(1, R), RecordLabel(2), RecordLabel(3, D), RecordLabel(4, D), RecordLabel(5), RecordLabel(6),
+        RecordLabel(7, D), RecordLabel(8), RecordLabel(9, R), RecordLabel(10, R)}},
+      {RecordListKind::ReadingSettings,
+       {note(1, R), RecordLabel(2), note(3, D), note(4, D), RecordLabel(5), RecordLabel(6), note(7, D),
+        RecordLabel(8), note(9, R), note(10, R)}},
+  };
+  for (const auto& [kind, labels] : cases) EXPECT_EQ(Labels(kind), labels) << int(kind);
 
-TEST_F(RecordListTest, ChartLooksAtTheRecordFileElseTheDbfile) {
-  // 7's record file exists but has no date, so its dated DBfile file is not looked at.
-  EXPECT_EQ(Labels(RecordListKind::Chart), QStringList({
-                                               RecordLabel(1, R),
-                                               RecordLabel(3, R),
-                                               RecordLabel(4, D),
-                                               RecordLabel(6, R),
-                                               RecordLabel(9, R),
-                                               RecordLabel(10, R),
-                                           }));
-}
-
-TEST_F(RecordListTest, MultipleReadingsListsAllTenWithKindFlags) {
-  EXPECT_EQ(Labels(RecordListKind::MultipleReadings),
-            QStringList({RecordLabel(1, R), RecordLabel(2), RecordLabel(3, D), RecordLabel(4, D), RecordLabel(5),
-                         RecordLabel(6), RecordLabel(7, D), RecordLabel(8), RecordLabel(9, R), RecordLabel(10, R)}));
-  const RecordList list = ListRecords(RecordListKind::MultipleReadings, folder_);
+  const RecordList viewer = ListRecords(RecordListKind::Viewer, folder_);
+  EXPECT_FALSE(viewer.entries[1].fromDBfile);
+  EXPECT_TRUE(viewer.entries[2].fromDBfile);
+  EXPECT_EQ(viewer.entries[2].path, DbfilePath(3));
+  const RecordList burst = ListRecords(RecordListKind::MultipleReadings, folder_);
   std::vector<int> flags;
-  for (const auto& e : list.entries) flags.push_back(e.kindFlag());
+  for (const auto& e : burst.entries) flags.push_back(e.kindFlag());
   EXPECT_EQ(flags, (std::vector<int>{0, 0, 1, 1, 0, 0, 1, 0, 0, 0}));
-  EXPECT_TRUE(list.entries[7].path.isEmpty());
-}
-
-TEST_F(RecordListTest, ReadingSettingsListsAllTenWithTheNoteForm) {
-  EXPECT_EQ(Labels(RecordListKind::ReadingSettings), QStringList({
-                                                         RecordLabelWithNote(1, R, ""),
-                                                         RecordLabel(2),
-                                                         RecordLabelWithNote(3, D, ""),
-                                                         RecordLabelWithNote(4, D, ""),
-                                                         RecordLabel(5),
-                                                         RecordLabel(6),
-                                                         RecordLabelWithNote(7, D, ""),
-                                                         RecordLabel(8),
-                                                         RecordLabelWithNote(9, R, ""),
-                                                         RecordLabelWithNote(10, R, ""),
-                                                     }));
+  EXPECT_TRUE(burst.entries[7].path.isEmpty());
 }
 
 TEST_F(RecordListTest, EmptyFolderGivesBareLabelsOrNothing) {

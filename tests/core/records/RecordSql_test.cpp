@@ -40,37 +40,30 @@ class RecordSqlTest : public test::RecordFolderFixture, public ::testing::WithPa
   std::unique_ptr<SQLite::Database> db_;
 };
 
-TEST_P(RecordSqlTest, SelectReadGivesTheRowsInWrittenOrder) {
+TEST_P(RecordSqlTest, RowsInWrittenOrderDateFunctionAndCursorJoin) {
   SQLite::Statement q(*db_, record_sql::kSelectRead);
+  SQLite::Statement joined(*db_, record_sql::kSelectReadWithDate);
   EXPECT_EQ(q.getColumnCount(), GetParam() ? 5 : 4);
   size_t i = 0;
-  while (q.executeStep()) {
+  for (; q.executeStep(); ++i) {
     ASSERT_LT(i, kReadings.size());
     EXPECT_EQ(q.getColumn("read_value").getDouble(), kReadings[i].value);
     EXPECT_EQ(q.getColumn("read_value_2ND").getDouble(), kReadings[i].value2nd);
     EXPECT_EQ(q.getColumn("read_time").getString(), FormatReadTime(kReadings[i].time).data());
     EXPECT_TRUE(q.getColumn("read_func").isNull());
-    ++i;
+    ASSERT_TRUE(joined.executeStep());
+    EXPECT_EQ(joined.getColumn("read_value").getDouble(), kReadings[i].value);
+    EXPECT_EQ(joined.getColumn("r_date").getString(), "2024-03-05 14:03:27");
   }
   EXPECT_EQ(i, kReadings.size());
-}
-
-TEST_P(RecordSqlTest, DateFunctionAndCursorJoin) {
+  EXPECT_FALSE(joined.executeStep());
   SQLite::Statement d(*db_, record_sql::kSelectReadDate);
   ASSERT_TRUE(d.executeStep());
   EXPECT_EQ(d.getColumn("r_date").getString(), "2024-03-05 14:03:27");
   EXPECT_FALSE(d.executeStep());
   SQLite::Statement f(*db_, record_sql::kSelectReadFunction);
   ASSERT_TRUE(f.executeStep());
-  EXPECT_EQ(f.getColumn("r_function1").getString(), "DCV");
-  EXPECT_EQ(f.getColumn("r_function2").getString(), "ACV");
-  SQLite::Statement q(*db_, record_sql::kSelectReadWithDate);
-  size_t i = 0;
-  for (; q.executeStep(); ++i) {
-    EXPECT_EQ(q.getColumn("read_value").getDouble(), kReadings[i].value);
-    EXPECT_EQ(q.getColumn("r_date").getString(), "2024-03-05 14:03:27");
-  }
-  EXPECT_EQ(i, kReadings.size());
+  EXPECT_EQ(f.getColumn("r_function1").getString() + f.getColumn("r_function2").getString(), "DCVACV");
 }
 
 TEST_P(RecordSqlTest, ViewerStatisticsAndCounts) {

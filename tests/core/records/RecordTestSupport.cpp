@@ -37,11 +37,8 @@ ChildResult RunInChild(const std::function<int(std::string& out)>& fn, bool unpr
       }
     }
     if (code == 0) code = fn(out);
-    for (size_t done = 0; done < out.size();) {
-      const ssize_t n = write(fds[1], out.data() + done, out.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
+    // A blocking pipe write takes the whole of the few lines a child reports.
+    if (write(fds[1], out.data(), out.size()) != static_cast<ssize_t>(out.size())) code = 98;
     _exit(code);
   }
   close(fds[1]);
