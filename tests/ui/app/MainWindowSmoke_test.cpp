@@ -98,7 +98,7 @@ class MainWindowSmoke : public ::testing::Test {
   std::unique_ptr<MainWindow> window_;
 };
 
-TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersStartReadAndStop) {
+TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscCloses) {
   MainWindowModel& model = *model_;
   MainWindow& window = *window_;
 
@@ -174,12 +174,6 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersStartReadAndStop) {
     EXPECT_TRUE(IsReading(panels.meters[d].value->text(), false)) << "meter " << d + 1;
   window.ToolbarStop()->trigger();
   EXPECT_FALSE(model.State().readingActive);
-}
-
-TEST_F(MainWindowSmoke, EnterAppliesTheOffsetOnlyInItsBoxAndEscCloses) {
-  MainWindowModel& model = *model_;
-  MainWindow& window = *window_;
-  MainWindowPanels& panels = window.Panels();
 
   // Enter with the focus elsewhere: nothing happens, the window stays open.
   panels.deviceList->setFocus();
