@@ -174,30 +174,32 @@ bool SimBench::RemoveMeter(const std::string& resource) {
 
 std::shared_ptr<SimBench> SimBench::Default(std::shared_ptr<const Clock> clock) {
   auto bench = std::make_shared<SimBench>(std::move(clock));
-  SimMeterSpec basic;
-  basic.resource = "USB0::0x3A7D::0x6081::SN01::INSTR";
-  basic.model = "6081";
-  basic.seed = 1;
-  SimMeterSpec supply;
-  supply.resource = "USB0::0x3A7D::0x3303::PS01::INSTR";
-  supply.model = "PSU";
-  supply.seed = 5;
-  SimMeterSpec dual;
-  dual.resource = "USB0::0x3A7D::0x6082::SN02::INSTR";
-  dual.model = "6082";
-  dual.seed = 2;
-  SimMeterSpec gpib;
-  gpib.resource = "GPIB0::16::INSTR";
-  gpib.model = "6081";
-  gpib.serial = "SN03";
-  gpib.seed = 3;
-  SimMeterSpec scanner;
-  scanner.resource = "USB0::0x3A7E::0x7700::SN04::INSTR";
-  scanner.model = "P7700A";
-  scanner.channels = 20;
-  scanner.seed = 4;
-  scanner.setup = {"ROUT:SCAN:FUNC 1,\"VOLT:DC\";FUNC 2,\"VOLT:AC\";FUNC 3,\"RES\";FUNC 4,\"FREQ\""};
-  for (const auto* desc : {&basic, &supply, &dual, &gpib, &scanner}) bench->Add(*desc);
+  // Kept in step with data/bench-example.ini, which describes this bench (a test compares them).
+  struct Row {
+    const char* resource;
+    const char* model;
+    std::uint64_t seed;
+    const char* serial;
+  };
+  static const Row kRows[] = {
+      {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081", 1, ""},
+      {"USB0::0x3A7D::0x3303::PS01::INSTR", "PSU", 5, ""},  // unsupported, between the meters
+      {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082", 2, ""},
+      {"GPIB0::16::INSTR", "6081", 3, "SN03"},
+      {"USB0::0x3A7E::0x7700::SN04::INSTR", "P7700A", 4, ""},  // another vendor: only the scan search finds it
+  };
+  for (const Row& row : kRows) {
+    SimMeterSpec desc;
+    desc.resource = row.resource;
+    desc.model = row.model;
+    desc.seed = row.seed;
+    desc.serial = row.serial;
+    if (desc.model == "P7700A") {
+      desc.channels = 20;
+      desc.setup = {"ROUT:SCAN:FUNC 1,\"VOLT:DC\";FUNC 2,\"VOLT:AC\";FUNC 3,\"RES\";FUNC 4,\"FREQ\""};
+    }
+    bench->Add(desc);
+  }
   return bench;
 }
 
