@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "core/app/ConfigPaths.h"
+#include "core/base/ConfigPaths.h"
 #include "core/instrument/DeviceListModel.h"
 
 namespace merilog::cli {

@@ -7,10 +7,10 @@
 #include <iostream>
 #include <optional>
 
-#include "core/app/Clock.h"
-#include "core/app/ConfigPaths.h"
+#include "core/base/Clock.h"
+#include "core/base/ConfigPaths.h"
 #include "core/app/MainWindowModel.h"
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 #include "core/instrument/DeviceDiscovery.h"
 #include "core/measure/ReadingSession.h"
 #include "core/readingconfig/ReadingSettings.h"

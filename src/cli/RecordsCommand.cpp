@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordList.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "sim/SimMeter.h"
 #include "sim/SimMeterSpec.h"
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/instrument/Session.h"
 #include "sim/ScpiParser.h"
 #include "sim/SimMeterSpec.h"

@@ -9,7 +9,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
 #include "sim/IoSetup.h"
 #include "ui/app/MainWindow.h"

@@ -7,7 +7,7 @@
 
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
 #include "core/instrument/Backend.h"
 #include "core/instrument/ResourceManager.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 
 namespace merilog::test {
 

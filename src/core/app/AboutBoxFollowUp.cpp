@@ -1,6 +1,6 @@
 #include "core/app/AboutBoxFollowUp.h"
 
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 
 namespace merilog {
 

@@ -2,11 +2,11 @@
 
 #include <array>
 
-#include "core/app/Clock.h"
-#include "core/app/ConfigurationCheck.h"
+#include "core/base/Clock.h"
+#include "core/base/ConfigurationCheck.h"
 #include "core/app/MainWindowRouting.h"
-#include "core/app/MessageTable.h"
-#include "core/app/Prompter.h"
+#include "core/base/MessageTable.h"
+#include "core/base/Prompter.h"
 #include "core/measure/AcquisitionCycle.h"
 #include "core/measure/ChartModel.h"
 #include "core/measure/ChartNumberText.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/app/MainMenuLayout.h"
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 
 namespace merilog {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <map>
 
-#include "core/app/IniFile.h"
+#include "core/base/IniFile.h"
 #include "core/instrument/ResourceManager.h"
 
 namespace merilog {

@@ -4,7 +4,7 @@
 #include <array>
 #include <set>
 
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 #include "core/instrument/ResourceManager.h"
 
 namespace merilog {

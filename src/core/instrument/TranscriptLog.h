@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/instrument/Session.h"
 
 namespace merilog {

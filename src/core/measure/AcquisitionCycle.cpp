@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
 #include "core/instrument/Session.h"
 #include "core/measure/ChartModel.h"

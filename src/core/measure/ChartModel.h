@@ -7,16 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 #include "core/measure/ChartBuffer.h"
 #include "core/measure/ChartMapping.h"
-#include "core/readingconfig/ReadingSettings.h"
+#include "core/measure/PlotColours.h"
 
 namespace merilog {
-
-// Slots 0..3 main traces of positions 0..3, 4..7 their 2ND traces, 8 spare;
-// the start-up values are Reading Settings' DefaultPlotColours.
-using PlotColours = std::array<Rgb, kPlotColourCount>;
 
 // Per-trace vertical state. traceOffset is the value drawn on the middle line
 // and always equals shiftSteps * scaleValue + the data offset last entered.

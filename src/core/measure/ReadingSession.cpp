@@ -1,6 +1,6 @@
 #include "core/measure/ReadingSession.h"
 
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/records/RecordAppender.h"

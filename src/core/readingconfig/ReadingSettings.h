@@ -3,15 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "core/app/Prompter.h"
+#include "core/measure/PlotColours.h"
 
 namespace merilog {
 
-// Meter positions of one reading session, and the pens of the live chart:
-// 0 to 3 the main traces, 4 to 7 their 2ND traces, 8 a spare pen.
+// Meter positions of one reading session.
 constexpr int kReadingPositions = 4;
-constexpr int kPlotColourCount = 9;
-constexpr int kSecondTraceColourOffset = 4;
 constexpr int kMinChosenDevices = 2;
 constexpr int kMaxChosenDevices = 4;
 constexpr int kRecordChoices = 10;
@@ -20,10 +17,6 @@ constexpr int kRecordChoices = 10;
 constexpr int kReadingModeUnset = -1;  // before the dialog was first opened
 constexpr int kSingleDeviceMode = 0;
 constexpr int kMultiDeviceMode = 1;
-
-// The chart's start-up colours: blue, green, red, black main traces, a blue
-// first 2ND trace, black elsewhere.
-std::array<Rgb, kPlotColourCount> DefaultPlotColours();
 
 // A meter chosen for multi-device mode: its slot in the main window's device
 // table (the discovery position) and its display name.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordList.h"
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 #include "core/records/RecordTexts.h"
 
 namespace merilog {

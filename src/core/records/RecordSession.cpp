@@ -1,6 +1,6 @@
 #include "core/records/RecordSession.h"
 
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"

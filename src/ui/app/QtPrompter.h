@@ -2,7 +2,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 
 namespace merilog::ui {
 

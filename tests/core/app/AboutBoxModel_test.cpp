@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "PrintQString.h"
+#include "support/PrintQString.h"
 #include "core/app/AboutBoxFollowUp.h"
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 
 using namespace merilog;
 

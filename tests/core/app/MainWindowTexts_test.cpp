@@ -4,7 +4,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "PrintQString.h"
+#include "support/PrintQString.h"
 
 #include "support/TestSupport.h"
 

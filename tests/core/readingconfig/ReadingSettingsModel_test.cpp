@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/instrument/ResourceManager.h"
 #include "sim/SimBackend.h"

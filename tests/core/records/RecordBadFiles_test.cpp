@@ -10,7 +10,7 @@
 #include <random>
 
 #include "RecordTestSupport.h"
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/records/RecordAppender.h"
 #include "core/records/RecordCsv.h"
 #include "core/records/RecordList.h"

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "RecordTestSupport.h"
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/records/RecordSql.h"
 #include "core/records/RecordTexts.h"
 #include "core/records/RecordVerdict.h"

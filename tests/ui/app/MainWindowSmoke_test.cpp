@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "core/app/Clock.h"
+#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
 #include "core/measure/ChartModel.h"
 #include "sim/IoSetup.h"

@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/readingconfig/ReadingSettingsModel.h"

@@ -1,4 +1,4 @@
-#include "core/app/IniFile.h"
+#include "core/base/IniFile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,9 +1,9 @@
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 
 #include <QFileInfo>
 #include <memory>
 
-#include "core/app/ConfigPaths.h"
+#include "core/base/ConfigPaths.h"
 
 namespace merilog {
 

@@ -1,9 +1,9 @@
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "PrintQString.h"
+#include "support/PrintQString.h"
 
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "core/app/ConfigPaths.h"
+#include "core/base/ConfigPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

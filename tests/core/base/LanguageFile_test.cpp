@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "PrintQString.h"
+#include "support/PrintQString.h"
 
 #include <algorithm>
 #include <map>
@@ -16,7 +16,7 @@
 #include <set>
 
 #include "core/app/MainWindowTexts.h"
-#include "core/app/MessageTable.h"
+#include "core/base/MessageTable.h"
 
 using namespace merilog;
 

@@ -1,9 +1,9 @@
-#include "core/app/ConfigurationCheck.h"
+#include "core/base/ConfigurationCheck.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "core/app/ConfigPaths.h"
+#include "core/base/ConfigPaths.h"
 
 namespace merilog {
 

@@ -2,7 +2,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "core/app/IniFile.h"
+#include "core/base/IniFile.h"
 
 namespace merilog {
 

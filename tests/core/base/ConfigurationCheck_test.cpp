@@ -1,10 +1,10 @@
-#include "core/app/ConfigurationCheck.h"
+#include "core/base/ConfigurationCheck.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "PrintQString.h"
+#include "support/PrintQString.h"
 
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"

@@ -1,10 +1,10 @@
-#include "core/app/IniFile.h"
+#include "core/base/IniFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-#include "PrintQString.h"
+#include "support/PrintQString.h"
 
 #include "support/TestSupport.h"
 

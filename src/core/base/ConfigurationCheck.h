@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "core/app/Prompter.h"
+#include "core/base/Prompter.h"
 
 namespace merilog {
 
