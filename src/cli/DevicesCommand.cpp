@@ -2,13 +2,12 @@
 
 #include <iostream>
 
-#include "core/base/ConfigPaths.h"
 #include "core/instrument/DeviceListModel.h"
 
 namespace merilog::cli {
 
-int RunDevicesCommand(merilog::ResourceManager& rm, const std::vector<std::string>& lanResources) {
-  DeviceListModel model(rm, DiscoveryLanResources(ConfigurationFilePath(), lanResources));
+int RunDevicesCommand(Instruments& instruments) {
+  DeviceListModel model(*instruments.resources, instruments.lanResources);
   model.InitialiseDevices();
   for (const auto& line : model.State().lines) std::cout << line << "\n";
   std::cout << std::flush;

@@ -10,9 +10,9 @@ namespace {
 
 std::unique_ptr<ResourceManager> MakeManager(const CliOptions& options) {
   std::string error;
-  auto rm = MakeResourceManager(options.io, &error);
-  if (!rm) std::cerr << "merilog-cli: " << error << "\n";
-  return rm;
+  Instruments instruments;
+  if (!SetUpInstruments(options.io, &instruments, &error)) std::cerr << "merilog-cli: " << error << "\n";
+  return std::move(instruments.resources);
 }
 
 }  // namespace

@@ -131,14 +131,14 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     std::cerr << "merilog-cli: " << error << "\n";
     return 2;
   }
-  auto rm = MakeResourceManager(options.io, &error);
-  if (!rm) {
+  Instruments instruments;
+  if (!SetUpInstruments(options.io, &instruments, &error)) {
     std::cerr << "merilog-cli: " << error << "\n";
     return 1;
   }
   PrintingPrompter prompter(la.answer);
   SystemClock clock;
-  MainWindowModel model(*rm, prompter, clock, DiscoveryLanResources(ConfigurationFilePath(), options.io.lanResources));
+  MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
   QTimer timer;
   TimerView view(timer, la.interval);
   model.SetObserver(&view);

@@ -56,12 +56,12 @@ int main(int argc, char** argv) {
       return 2;
     }
     std::string why;
-    auto rm = merilog::MakeResourceManager(options.io, &why);
-    if (!rm) {
+    merilog::Instruments instruments;
+    if (!merilog::SetUpInstruments(options.io, &instruments, &why)) {
       std::cerr << "merilog-cli: " << why << "\n";
       return 1;
     }
-    return merilog::cli::RunDevicesCommand(*rm, options.io.lanResources);
+    return merilog::cli::RunDevicesCommand(instruments);
   }
   if (command == "help" || command == "--help" || command == "-h") {
     PrintUsage();

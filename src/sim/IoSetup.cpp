@@ -1,5 +1,7 @@
 #include "sim/IoSetup.h"
 
+#include "core/base/ConfigPaths.h"
+#include "core/instrument/DeviceDiscovery.h"
 #include "core/instrument/TranscriptBackend.h"
 #include "core/instrument/TranscriptLog.h"
 #include "sim/SimBackend.h"
@@ -7,12 +9,13 @@
 
 namespace merilog {
 
-std::unique_ptr<ResourceManager> MakeResourceManager(const IoOptions& options, std::string* error) {
+bool SetUpInstruments(const IoOptions& options, Instruments* out, std::string* error) {
   std::shared_ptr<TranscriptLog> log;
   if (!options.transcriptFile.empty()) {
     log = TranscriptLog::Open(options.transcriptFile, error);
-    if (!log) return nullptr;
+    if (!log) return false;
   }
+  out->lanResources = DiscoveryLanResources(ConfigurationFilePath(), options.lanResources);
   // Build the backends in a scratch manager, then wrap each for the transcript.
   ResourceManager plain;
   if (options.simulate) {
@@ -24,16 +27,17 @@ std::unique_ptr<ResourceManager> MakeResourceManager(const IoOptions& options, s
       bench = sim::SimBench::LoadFile(options.benchFile, &why);
       if (!bench) {
         if (error) *error = why.empty() ? "cannot load the bench file " + options.benchFile : why;
-        return nullptr;
+        return false;
       }
     }
     plain.AddBackend(std::make_unique<sim::SimBackend>(bench));
   }
-  AddHardwareBackends(plain, options.lanResources);
+  AddHardwareBackends(plain, out->lanResources);
 
-  auto rm = std::make_unique<ResourceManager>();
-  for (auto& b : plain.TakeBackends()) rm->AddBackend(log ? WithTranscript(std::move(b), log) : std::move(b));
-  return rm;
+  out->resources = std::make_unique<ResourceManager>();
+  for (auto& b : plain.TakeBackends())
+    out->resources->AddBackend(log ? WithTranscript(std::move(b), log) : std::move(b));
+  return true;
 }
 
 }  // namespace merilog

@@ -15,8 +15,17 @@ struct IoOptions {
   std::string transcriptFile;             // empty: no transcript
 };
 
-// The simulated bench (when asked for) first, then the hardware backends.
-// Null with a message when the bench file cannot be used.
-std::unique_ptr<ResourceManager> MakeResourceManager(const IoOptions& options, std::string* error);
+// What every program reaches instruments through: the backends (the simulated
+// bench when asked for, then the hardware), and the LAN resources discovery
+// searches after the buses (the language file's [Instruments] ResourceN, then
+// the command line's). The window and the command line both set up here, so
+// they cannot differ.
+struct Instruments {
+  std::unique_ptr<ResourceManager> resources;
+  std::vector<std::string> lanResources;
+};
+
+// False with a message when the bench or transcript file cannot be used.
+bool SetUpInstruments(const IoOptions& options, Instruments* out, std::string* error);
 
 }  // namespace merilog

@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
   }
 
   std::string ioError;
-  std::unique_ptr<merilog::ResourceManager> rm = merilog::MakeResourceManager(options.io, &ioError);
-  if (!rm) {
+  merilog::Instruments instruments;
+  if (!merilog::SetUpInstruments(options.io, &instruments, &ioError)) {
     QMessageBox::critical(
         nullptr, "Error",
         QStringLiteral("The instruments could not be set up:\n%1").arg(QString::fromStdString(ioError)));
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
 
   merilog::ui::QtPrompter prompter;
   merilog::SystemClock clock;
-  merilog::MainWindowModel model(*rm, prompter, clock, options.io.lanResources);
+  merilog::MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
   merilog::ui::MainWindow window(model, prompter);
   prompter.SetParent(&window);
   model.Initialise();

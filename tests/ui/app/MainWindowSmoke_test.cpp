@@ -76,9 +76,8 @@ class MainWindowSmoke : public ::testing::Test {
     IoOptions io;
     io.simulate = true;
     std::string error;
-    rm_ = MakeResourceManager(io, &error);
-    ASSERT_TRUE(rm_) << error;
-    model_ = std::make_unique<MainWindowModel>(*rm_, prompter_, clock_);
+    ASSERT_TRUE(SetUpInstruments(io, &instruments_, &error)) << error;
+    model_ = std::make_unique<MainWindowModel>(*instruments_.resources, prompter_, clock_, instruments_.lanResources);
     window_ = std::make_unique<MainWindow>(*model_, prompter_);
     model_->Initialise();
     window_->show();
@@ -91,7 +90,7 @@ class MainWindowSmoke : public ::testing::Test {
 
   test::TempFolder work_;
   QString previousDir_;
-  std::unique_ptr<ResourceManager> rm_;
+  Instruments instruments_;
   test::ScriptedPrompter prompter_;
   SystemClock clock_;
   std::unique_ptr<MainWindowModel> model_;
