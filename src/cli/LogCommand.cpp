@@ -8,20 +8,24 @@
 #include <optional>
 
 #include "core/base/Clock.h"
-#include "core/base/ConfigPaths.h"
-#include "core/app/MainWindowModel.h"
+#include "core/base/ConfigurationCheck.h"
+#include "core/base/MessageTable.h"
 #include "core/base/Prompter.h"
-#include "core/instrument/DeviceDiscovery.h"
-#include "core/measure/ReadingSession.h"
-#include "core/readingconfig/ReadingSettings.h"
+#include "core/instrument/DeviceListModel.h"
+#include "core/measure/ReadingRun.h"
+#include "sim/IoSetup.h"
 
 namespace merilog::cli {
 
 namespace {
 
 std::atomic<bool> interrupted{false};
+// The window's reading speed at start-up.
+constexpr int kDefaultIntervalMs = 25;
 
-void OnInterrupt(int) { interrupted = true; }
+void OnInterrupt(int) {
+  interrupted = true;
+}
 
 // Shows every message box on standard error; a Yes/No question is answered by
 // the command line, and refused when it gave no answer.
@@ -49,19 +53,6 @@ class PrintingPrompter : public Prompter {
   std::optional<bool> answer_;
 };
 
-class TimerView : public MainWindowObserver {
- public:
-  TimerView(QTimer& timer, int intervalOverride) : timer_(timer), override_(intervalOverride) {}
-  void StartReadingTimer(int ms) override { timer_.start(override_ > 0 ? override_ : ms); }
-  void StopReadingTimer() override { timer_.stop(); }
-  void RedrawChart() override {}
-  void StateChanged() override {}
-
- private:
-  QTimer& timer_;
-  int override_;
-};
-
 struct LogArgs {
   int record = 0;
   std::vector<int> lines{1};
@@ -86,7 +77,8 @@ bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
       auto v = value("--record");
       if (!v) return false;
       out->record = v->toInt(&ok);
-      if (!ok || out->record < 1 || out->record > 10) return *error = "--record takes 1 to 10", false;
+      if (!ok || out->record < kFirstRecordNumber || out->record > kLastRecordNumber)
+        return *error = "--record takes 1 to 10", false;
     } else if (a == "--devices") {
       auto v = value("--devices");
       if (!v) return false;
@@ -119,6 +111,14 @@ bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
     }
   }
   if (out->record == 0) return *error = "log needs --record N", false;
+  // Meter k saves into record N + k - 1; no list shows a record beyond the last.
+  const int last = out->record + static_cast<int>(out->lines.size()) - 1;
+  if (last > kLastRecordNumber) {
+    *error = "--record " + std::to_string(out->record) + " with " + std::to_string(out->lines.size()) +
+             " meters would write record " + std::to_string(last) + "; records go up to " +
+             std::to_string(kLastRecordNumber);
+    return false;
+  }
   return true;
 }
 
@@ -138,82 +138,88 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   }
   PrintingPrompter prompter(la.answer);
   SystemClock clock;
-  MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
-  QTimer timer;
-  TimerView view(timer, la.interval);
-  model.SetObserver(&view);
-  model.Initialise();
+  CheckConfigurationFile(prompter);
+  DeviceListModel devices(*instruments.resources, instruments.lanResources);
+  devices.Discover();
 
-  const int count = model.Devices().DeviceCount();
+  const int count = devices.DeviceCount();
   for (int line : la.lines) {
     if (line > count) {
       std::cerr << "merilog-cli: no meter on line " << line << " (" << count << " found)\n";
       return 1;
     }
   }
-  ReadingSettings s = model.Settings();
-  s.dualMeasure = la.dual ? 1 : 0;
-  if (la.lines.size() == 1) {
-    model.OnDeviceSelected(la.lines[0] - 1);
-    s.mode = kSingleDeviceMode;
-    s.saveEnabled[0] = 1;
-    s.recordNumber[0] = la.record;
-  } else {
-    s.mode = kMultiDeviceMode;
-    s.chosenDevice.clear();
-    for (size_t k = 0; k < la.lines.size(); ++k) {
-      const int slot = la.lines[k] - 1;
-      s.chosenDevice.push_back({slot, model.Devices().Devices()[slot].displayName});
-      s.saveEnabled[k] = 1;
-      s.recordNumber[k] = la.record + static_cast<int>(k);
-    }
-    s.chosenCount = static_cast<int>(la.lines.size());
+  // The window's plan for the same choice: one meter is the current meter of
+  // single-device mode; several are a multi-device set with the first line current.
+  ReadingPlan plan;
+  plan.multiDeviceMode = la.lines.size() > 1;
+  plan.currentSlot = plan.multiDeviceMode ? devices.CurrentSlot() : la.lines[0] - 1;
+  for (size_t k = 0; k < la.lines.size(); ++k) {
+    plan.positionSlots.push_back(la.lines[k] - 1);
+    plan.saveEnabled[k] = 1;
+    plan.recordNumber[k] = la.record + static_cast<int>(k);
   }
-  model.ApplyReadingSettings(s);
 
-  model.StartReading();
-  if (!model.State().readingActive) return 1;
+  ReadingRun run(devices, prompter, clock);
+  auto stopAndReport = [&](int code) {
+    run.Stop();
+    const QString lost = run.RecordFailureText();
+    if (!lost.isEmpty()) {
+      prompter.Message(lost, "Error", Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+      if (code == 0) code = 3;
+    }
+    return code;
+  };
+  auto deviceFailed = [&] {
+    prompter.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
+                     Prompter::Buttons::Ok);
+  };
+  run.Lock();
+  const ReadingRun::StartOutcome started = run.Start(plan);
+  if (started != ReadingRun::StartOutcome::Running) {
+    const int code = stopAndReport(1);
+    if (started == ReadingRun::StartOutcome::MeterFailed) deviceFailed();
+    return code;
+  }
 
   int exitCode = 0;
   long long ticks = 0;
+  auto finish = [&](int code) {
+    exitCode = stopAndReport(code);
+    QCoreApplication::exit(exitCode);
+  };
+  QTimer timer;
+  timer.setTimerType(Qt::PreciseTimer);
   auto previous = std::signal(SIGINT, OnInterrupt);
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (interrupted) {
-      model.StopReading();
-      QCoreApplication::exit(0);
+    if (!run.Active()) return;
+    if (interrupted) return finish(0);
+    const ReadingRun::TickOutcome outcome = run.Tick();
+    if (outcome == ReadingRun::TickOutcome::ReadFailed) {
+      finish(2);
+      deviceFailed();
       return;
     }
-    model.OnReadingTimer();
-    if (!model.State().readingActive) {
-      exitCode = 2;
-      QCoreApplication::exit(2);
-      return;
-    }
+    if (outcome == ReadingRun::TickOutcome::RecordFailed) return finish(3);
     std::string line;
-    const auto& rows = model.Devices().State().meters;
-    for (int d = 0; d < model.Session().ActiveCount(); ++d) {
+    for (int d = 0; d < run.ActiveCount(); ++d) {
       if (d) line += '\t';
-      line += rows[d].valueText;
-      if (model.State().secondActive && rows[d].hasSecond) line += '\t' + model.State().meterTexts[d].secondValueText;
+      line += run.Texts(d).mainText;
+      if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
     }
     std::cout << line << std::endl;
-    if (la.count > 0 && ++ticks >= la.count) {
-      model.StopReading();
-      QCoreApplication::exit(0);
-    }
+    if (la.count > 0 && ++ticks >= la.count) finish(0);
   });
   // Ctrl-C is noticed even while the timer is slow.
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (interrupted && model.State().readingActive) {
-      model.StopReading();
-      QCoreApplication::exit(0);
-    }
+    if (interrupted && run.Active()) finish(0);
   });
   poll.start(100);
-  const int loop = QCoreApplication::exec();
+  timer.start(la.interval > 0 ? la.interval : kDefaultIntervalMs);
+  QCoreApplication::exec();
   std::signal(SIGINT, previous);
-  return exitCode ? exitCode : loop;
+  return exitCode;
 }
 
 }  // namespace merilog::cli

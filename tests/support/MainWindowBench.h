@@ -7,12 +7,11 @@
 
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
-#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
+#include "core/base/Clock.h"
 #include "core/instrument/Backend.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/measure/ChartModel.h"
-#include "core/measure/ReadingSession.h"
 #include "core/readingconfig/ReadingSettings.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
@@ -123,7 +122,7 @@ struct MainWindowBench {
 
   // Single-device mode saving into record n.
   void SaveInto(int n) {
-    ReadingSettings s = model->Settings();
+    ReadingSettings s;
     s.mode = kSingleDeviceMode;
     s.saveEnabled[0] = 1;
     s.recordNumber[0] = n;
@@ -131,7 +130,7 @@ struct MainWindowBench {
   }
   // Multi-device mode over every line, line k saving into records[k].
   void MultiInto(const std::vector<int>& records) {
-    ReadingSettings s = model->Settings();
+    ReadingSettings s;
     s.mode = kMultiDeviceMode;
     s.chosenDevice.clear();
     for (size_t k = 0; k < records.size(); ++k) {

@@ -5,23 +5,10 @@
 #include <map>
 
 #include "core/base/IniFile.h"
+#include "core/base/Text.h"
 #include "core/instrument/ResourceManager.h"
 
 namespace merilog {
-namespace {
-
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
-
-bool FoundAfterFirstCharacter(std::string_view text, std::string_view what) {
-  const auto at = text.find(what);
-  return at != std::string_view::npos && at > 0;
-}
-
-}  // namespace
-
 bool IsSupportedIdentification(std::string_view identification) {
   return FoundAfterFirstCharacter(identification, "6081") || FoundAfterFirstCharacter(identification, "6082");
 }

@@ -19,7 +19,8 @@ struct DeviceEntry {
 using DeviceTable = std::vector<DeviceEntry>;
 
 // The model field of an identification, upper-cased, with the interface suffix:
-// "MODEL 6081-USBTMC-SN01", "MODEL 6081-GPIB-16", "MODEL 6081-LAN-10.0.0.5".
+// "MODEL 6081-USBTMC-SN01", "MODEL 6081-GPIB-16", "MODEL 6081-LAN-10.0.0.5" (port
+// 5025), "MODEL 6081-LAN-10.0.0.5-5026" (any other port). Never a colon.
 std::string MakeDeviceDisplayName(const std::string& identification, const std::string& resource);
 
 }  // namespace merilog

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/base/ControlState.h"
 #include "core/instrument/DeviceHandOver.h"
-#include "core/instrument/DeviceListModel.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/readingconfig/ReadingSettings.h"
 

@@ -61,7 +61,10 @@ class RecordAppender {
 
   // Milliseconds until FlushIfDue would commit; -1 when nothing waits.
   qint64 MsUntilDue() const;
+  // Rows waiting for their commit (after a failed Close: the rows that were lost).
   int PendingRows() const { return static_cast<int>(pending_.size()); }
+  // Why the last commit failed (naming the file), empty after a good one.
+  const QString& LastError() const { return lastError_; }
   // Rows committed through this appender.
   long long CommittedRows() const { return committedRows_; }
   const QString& Path() const { return path_; }

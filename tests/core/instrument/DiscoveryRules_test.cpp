@@ -5,6 +5,7 @@
 #include "core/instrument/DeviceDiscovery.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/instrument/DeviceListModel.h"
+#include "core/measure/FrontPanelState.h"
 #include "support/TestSupport.h"
 
 using namespace merilog;

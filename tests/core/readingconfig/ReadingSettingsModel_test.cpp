@@ -21,8 +21,10 @@ const QString kDuplicate = QStringLiteral("The record has been selected, please 
 
 // Discovery lists USB before GPIB: slot 0 is a 6081, slot 1 a 6082, slots 2 to 4 are 6081s on GPIB.
 const char* const kMeters[][2] = {
-    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"}, {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
-    {"GPIB0::16::INSTR", "6081"},                  {"GPIB0::17::INSTR", "6081"},
+    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"},
+    {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
+    {"GPIB0::16::INSTR", "6081"},
+    {"GPIB0::17::INSTR", "6081"},
     {"GPIB0::18::INSTR", "6081"},
 };
 
@@ -37,9 +39,10 @@ struct Fixture {
 
   explicit Fixture(int meters, bool folderFound = true) {
     rm.AddBackend(std::make_unique<test::RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
-    for (int i = 0; i < meters; ++i) EXPECT_NE(bench->Add({.resource = kMeters[i][0], .model = kMeters[i][1]}), nullptr);
+    for (int i = 0; i < meters; ++i)
+      EXPECT_NE(bench->Add({.resource = kMeters[i][0], .model = kMeters[i][1]}), nullptr);
     devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});
-    devices->InitialiseDevices();
+    devices->Discover();
     const QString folder = records.Path();
     model = std::make_unique<ReadingSettingsModel>(prompter, [folder, folderFound](Prompter&) {
       return folderFound ? std::optional<QString>(folder) : std::nullopt;

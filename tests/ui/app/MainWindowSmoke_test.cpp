@@ -14,8 +14,8 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
+#include "core/base/Clock.h"
 #include "core/measure/ChartModel.h"
 #include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
@@ -127,12 +127,12 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
   });
   window.MenuAction(MenuCommand::ReadingSettings)->trigger();
   EXPECT_FALSE(dialog.isVisible());
-  ASSERT_EQ(model.Settings().saveEnabled[0], 1);
-  const int record = model.Settings().recordNumber[0];
+  ASSERT_EQ(model.NextRunPlan().saveEnabled[0], 1);
+  const int record = model.NextRunPlan().recordNumber[0];
   ASSERT_GE(record, 1);
 
   window.ToolbarStart()->trigger();
-  ASSERT_TRUE(model.State().readingActive) << "Start did not start a session";
+  ASSERT_TRUE(model.ReadingActive()) << "Start did not start a session";
   EXPECT_TRUE(window.ReadingTimer().isActive());
   EXPECT_TRUE(window.ToolbarStop()->isEnabled());
   EXPECT_FALSE(panels.deviceList->isEnabled());
@@ -143,7 +143,7 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
   EXPECT_TRUE(IsReading(value->text(), true)) << value->text().toStdString();
 
   window.ToolbarStop()->trigger();
-  EXPECT_FALSE(model.State().readingActive);
+  EXPECT_FALSE(model.ReadingActive());
   EXPECT_FALSE(window.ReadingTimer().isActive());
   EXPECT_TRUE(panels.deviceList->isEnabled());
 
@@ -161,18 +161,17 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
     dialog.OkButton()->click();
   });
   window.MenuAction(MenuCommand::ReadingSettings)->trigger();
-  ASSERT_TRUE(model.State().multiDeviceMode);
+  ASSERT_TRUE(model.MultiDeviceMode());
   ASSERT_TRUE(panels.meters[1].value->isVisibleTo(&window));
 
   prompter_.ExpectMessage(Prompter::Answer::Yes);  // the first meter still saves into that record
   window.ToolbarStart()->trigger();
-  ASSERT_TRUE(model.State().readingActive);
+  ASSERT_TRUE(model.ReadingActive());
   // Past the first redraws, so a fault that appears only once the chart scrolls shows too.
   ASSERT_TRUE(RunUntil([&] { return model.Chart().RedrawCount() > 60; }));
-  for (int d = 0; d < 2; ++d)
-    EXPECT_TRUE(IsReading(panels.meters[d].value->text(), false)) << "meter " << d + 1;
+  for (int d = 0; d < 2; ++d) EXPECT_TRUE(IsReading(panels.meters[d].value->text(), false)) << "meter " << d + 1;
   window.ToolbarStop()->trigger();
-  EXPECT_FALSE(model.State().readingActive);
+  EXPECT_FALSE(model.ReadingActive());
 
   // Enter with the focus elsewhere: nothing happens, the window stays open.
   panels.deviceList->setFocus();
@@ -186,7 +185,7 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
   for (QChar c : QStringLiteral("2.500")) Press(panels.dataOffsetBox, c.unicode(), QString(c));
   Press(panels.dataOffsetBox, Qt::Key_Return);
   EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(model.State().dataOffsetText, "2.5");
+  EXPECT_EQ(model.Chart().DataOffsetText(), "2.5");
   EXPECT_EQ(panels.dataOffsetBox->text(), "2.5");
 
   Press(&window, Qt::Key_Escape);

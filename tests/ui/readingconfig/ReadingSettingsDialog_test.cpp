@@ -45,10 +45,11 @@ struct Bench {
   Bench() {
     rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
     for (auto [resource, model] : {std::pair{"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"},
-                                   {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"}, {"GPIB0::16::INSTR", "6081"}})
+                                   {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
+                                   {"GPIB0::16::INSTR", "6081"}})
       EXPECT_NE(bench->Add({.resource = resource, .model = model}), nullptr);
     devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});
-    devices->InitialiseDevices();
+    devices->Discover();
   }
 };
 
