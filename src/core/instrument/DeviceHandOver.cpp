@@ -27,6 +27,7 @@ DeviceHandOver HandOverTo(HandOverDialog dialog, const DeviceTable& devices) {
     const DeviceEntry& e = devices[slot];
     HandedDevice d;
     if (f.session) d.session = e.session;
+    if (f.session) d.worker = e.worker;
     if (f.displayName) d.displayName = e.displayName;
     if (f.resource) d.resource = e.resource;
     if (f.identification) d.identification = e.identification;

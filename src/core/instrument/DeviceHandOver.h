@@ -17,6 +17,7 @@ const HandOverFields& HandOverFieldsFor(HandOverDialog dialog);
 
 struct HandedDevice {
   Session* session = nullptr;
+  SessionWorker* worker = nullptr;  // handed with the session: every exchange goes through it
   std::string displayName;
   std::string resource;
   std::string identification;
