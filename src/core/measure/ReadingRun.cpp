@@ -26,18 +26,16 @@ QueryAnswer Ask(Session* session, const std::string& command) {
   return QueryDevice(session, QueryForm::MainWindow, command);
 }
 
-// The detector bandwidth answer read as an integer: "3.0" counts, "abc", "nan"
-// and numbers beyond any integer do not.
-bool IsSlowBandwidth(const std::string& answer) {
-  const double v = LeadingNumber(answer);
-  return std::isfinite(v) && std::trunc(v) == 3.0;
-}
-
 int MainTrace(bool multiDeviceMode, int position) {
   return multiDeviceMode ? position : 0;
 }
 
 }  // namespace
+
+bool IsSlowBandwidth(const std::string& answer) {
+  const double v = LeadingNumber(answer);
+  return std::isfinite(v) && std::trunc(v) == 3.0;  // compared as a double: never cast an unchecked value
+}
 
 MeterExamination ExamineMeter(Session* session) {
   MeterExamination e;

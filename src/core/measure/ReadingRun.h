@@ -60,6 +60,10 @@ struct MeterReading {
 // its line feed).
 MeterReading ReadMeter(Session* session, bool pipelined);
 
+// The detector bandwidth answer read as an integer: 3 makes AC readings
+// pipelined. "3.0" counts; a non-number, NaN or a number beyond any integer do not.
+bool IsSlowBandwidth(const std::string& answer);
+
 // The main and 2ND values of an answer, with atof semantics; the 2ND value is
 // kNoSecondValue unless the meter is of the family and answered "a,b".
 void ParseReading(const std::string& answer, const std::string& identification, double* main, double* second);

@@ -1,5 +1,8 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "../../support/MainWindowBench.h"
 
@@ -298,6 +301,32 @@ TEST_F(Reading, FailedReadStopsTheRunKeepsEveryRowAndTheRecordCanContinue) {
   EXPECT_EQ(Query(b.RecordPath(1), kFunctions)[0][1], "NONE");  // a basic meter has no 2ND function
 }
 
+TEST_F(Reading, ARecordThatRefusesReadingsEndsTheRunAndSaysHowManyWereLost) {
+  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
+  b.SaveInto(1);
+  m.StartReading();
+  b.Settle();
+  ASSERT_TRUE(m.ReadingActive());
+  // From here on the disk takes nothing more: no file of this process may grow.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const rlimit full{4096, saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  b.prompter.ExpectMessage(Answer::Ok);
+  for (int i = 0; i < 100 && m.ReadingActive(); ++i) {
+    m.OnReadingTimer();
+    b.Settle();
+    RunUntil([&] { return !m.ReadingActive(); }, 20);  // a batch is committed every 100 ms
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_FALSE(m.ReadingActive());
+  ASSERT_EQ(b.prompter.shown.size(), 1u);
+  const std::string text = b.prompter.shown[0].text.toStdString();
+  EXPECT_NE(text.find("Record 1.mdb"), std::string::npos) << text;
+  EXPECT_NE(text.find("readings were not saved"), std::string::npos) << text;
+}
+
 TEST_F(Reading, AMeterSilentAtTheStartIsReportedAsSuchAtOnce) {
   auto& m = Open(kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
   b.SaveInto(1);
@@ -336,6 +365,11 @@ TEST_F(Reading, SlowAcBandwidthPipelinesReads) {
   EXPECT_FALSE(m.ReadingActive());
   EXPECT_EQ(b.wire.timeouts.back().second, 20000);
   EXPECT_FALSE(m.Run().SlowAcBandwidth());
+}
+
+TEST(ReadingRun, OnlyABandwidthOfThreePipelinesTheReads) {
+  for (const char* yes : {"3", "3.0", "3.9", " 3"}) EXPECT_TRUE(IsSlowBandwidth(yes)) << yes;
+  for (const char* no : {"", "abc", "nan", "inf", "1e30", "-3", "20", "2.99"}) EXPECT_FALSE(IsSlowBandwidth(no)) << no;
 }
 
 TEST_F(Reading, RedrawEveryXMaxOver50TicksAndScrollAfterXMax) {
