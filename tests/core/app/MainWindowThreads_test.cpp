@@ -17,6 +17,10 @@ namespace {
 constexpr char kUsb83[] = "USB0::0x3A7D::0x6081::SN03::INSTR";
 
 std::vector<std::string> Times(const QString& path) {
+  if (!QFile::exists(path)) {
+    ADD_FAILURE() << "no " << path.toStdString() << " in " << QDir(QFileInfo(path).path()).entryList().join(",").toStdString();
+    return {};
+  }
   SQLite::Database db(path.toStdString());
   SQLite::Statement q(db, "SELECT read_time FROM read ORDER BY rowid");
   std::vector<std::string> t;
