@@ -13,9 +13,13 @@
 
 #include "core/instrument/DeviceHandOver.h"
 #include "core/measure/ChartModel.h"
+#include "core/base/Clock.h"
 #include "ui/app/AboutDialog.h"
+#include "ui/app/BorrowedWorkers.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/console/CommandConsoleDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/recordview/MultipleReadingsDialog.h"
 #include "ui/widgets/ChartWidget.h"
 
 namespace merilog::ui {
@@ -101,6 +105,12 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   systemAbout_ = new QAction("About 6081 MERILOG(&A)...", this);
   connect(systemAbout_, &QAction::triggered, this, [this] { model_.OnSystemAbout(); });
   readingSettingsDialog_ = new ReadingSettingsDialog(readingSettingsModel_, this);
+  static const SystemClock systemClock;
+  multipleReadingsDialog_ = new MultipleReadingsDialog(prompter, systemClock, this);
+  consoleDialog_ = new CommandConsoleDialog(this);
+  borrowedWorkers_ = std::make_unique<BorrowedWorkers>();
+  model_.SetCommandAvailable(MenuCommand::MultipleReadings, true);
+  model_.SetCommandAvailable(MenuCommand::CommandControl, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -208,6 +218,18 @@ bool MainWindow::OpenDialog(MenuCommand command) {
       // The model relabels (opened from Help) and searches again itself.
       ShowAboutBox(this);
       return true;
+    case MenuCommand::MultipleReadings:
+    case MenuCommand::CommandControl: {
+      const bool burst = command == MenuCommand::MultipleReadings;
+      DeviceHandOver handOver = HandOverTo(burst ? HandOverDialog::MultipleReadings : HandOverDialog::CommandConsole,
+                                           model_.Devices().Devices());
+      borrowedWorkers_->Fill(handOver);
+      if (burst)
+        multipleReadingsDialog_->Run(handOver);
+      else
+        consoleDialog_->Run(handOver);
+      return true;
+    }
     default:
       return false;
   }
