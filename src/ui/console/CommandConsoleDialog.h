@@ -40,7 +40,6 @@ class CommandConsoleDialog : public QDialog {
   QPushButton* ExitButton() const { return exit_; }
   QLabel* WaitingLabel() const { return waiting_; }
 
- protected:
   // Esc and the close box leave like Exit.
   void reject() override;
 

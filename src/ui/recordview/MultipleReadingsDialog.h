@@ -42,7 +42,6 @@ class MultipleReadingsDialog : public QDialog {
   QProgressBar* Progress() const { return progress_; }
   QLabel* ProgressText() const { return progressText_; }
 
- protected:
   // Esc and the close box leave like Exit, which waits while a burst runs.
   void reject() override;
 
