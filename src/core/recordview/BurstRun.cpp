@@ -138,7 +138,7 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
       break;
     }
     const BurstRow row = ParseBurstAnswer(answer.text);
-    if (RecordStatus s = rows.Append(row.value, row.value2nd, FormatReadTime(clock.Now().time())); !s) {
+    if (RecordStatus s = rows.Append(row.value, row.value2nd, FormatReadTime(clock.TimeOfDay())); !s) {
       result.end = BurstEnd::RecordFailed;
       result.message = s.error;
       break;

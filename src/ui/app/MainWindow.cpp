@@ -11,9 +11,9 @@
 #include <QSignalBlocker>
 #include <QToolBar>
 
+#include "core/base/Clock.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/measure/ChartModel.h"
-#include "core/base/Clock.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/BorrowedWorkers.h"
 #include "ui/app/MainWindowPanels.h"

@@ -48,7 +48,7 @@ void MultipleReadingsDialog::Build() {
   number_->setMaxLength(6);
   recordCaption_ = new QLabel(this);
   records_ = new QComboBox(this);
-  records_->setMinimumContentsLength(30);
+  records_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   fields->addWidget(numberCaption_, 0, 0);
   fields->addWidget(number_, 0, 1);
   fields->addWidget(recordCaption_, 1, 0);
