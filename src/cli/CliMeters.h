@@ -1,12 +1,10 @@
 #pragma once
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "cli/CliOptions.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/instrument/DeviceListModel.h"
-#include "core/instrument/SessionWorker.h"
 
 namespace merilog::cli {
 
@@ -19,18 +17,16 @@ class CliMeters {
   CliMeters(const CliMeters&) = delete;
   CliMeters& operator=(const CliMeters&) = delete;
 
-  // Finds the meters as the main window does; false with a message when the
-  // instruments cannot be set up.
+  // Finds the meters as the main window does and waits for the search; false
+  // with a message when the instruments cannot be set up.
   bool Discover(const IoOptions& io, std::string* error);
-  int Count() const { return static_cast<int>(table_.size()); }
+  int Count() const { return devices_ ? devices_->DeviceCount() : 0; }
   // What the dialog gets from the main window.
-  DeviceHandOver HandOver(HandOverDialog dialog) const { return HandOverTo(dialog, table_); }
+  DeviceHandOver HandOver(HandOverDialog dialog) const { return HandOverTo(dialog, devices_->Devices()); }
 
  private:
   Instruments instruments_;
   std::unique_ptr<DeviceListModel> devices_;
-  DeviceTable table_;
-  std::vector<std::unique_ptr<SessionWorker>> own_;
 };
 
 }  // namespace merilog::cli

@@ -15,7 +15,6 @@
 #include "core/instrument/DeviceHandOver.h"
 #include "core/measure/ChartModel.h"
 #include "ui/app/AboutDialog.h"
-#include "ui/app/BorrowedWorkers.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
@@ -108,7 +107,6 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   static const SystemClock systemClock;
   multipleReadingsDialog_ = new MultipleReadingsDialog(prompter, systemClock, this);
   consoleDialog_ = new CommandConsoleDialog(this);
-  borrowedWorkers_ = std::make_unique<BorrowedWorkers>();
   model_.SetCommandAvailable(MenuCommand::MultipleReadings, true);
   model_.SetCommandAvailable(MenuCommand::CommandControl, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -221,9 +219,8 @@ bool MainWindow::OpenDialog(MenuCommand command) {
     case MenuCommand::MultipleReadings:
     case MenuCommand::CommandControl: {
       const bool burst = command == MenuCommand::MultipleReadings;
-      DeviceHandOver handOver = HandOverTo(burst ? HandOverDialog::MultipleReadings : HandOverDialog::CommandConsole,
-                                           model_.Devices().Devices());
-      borrowedWorkers_->Fill(handOver);
+      const DeviceHandOver handOver = HandOverTo(
+          burst ? HandOverDialog::MultipleReadings : HandOverDialog::CommandConsole, model_.Devices().Devices());
       if (burst)
         multipleReadingsDialog_->Run(handOver);
       else

@@ -3,7 +3,6 @@
 #include <QTimer>
 #include <array>
 #include <map>
-#include <memory>
 
 #include "core/app/MainWindowModel.h"
 #include "core/readingconfig/ReadingSettingsModel.h"
@@ -18,7 +17,6 @@ class ChartWidget;
 class ReadingSettingsDialog;
 class MultipleReadingsDialog;
 class CommandConsoleDialog;
-class BorrowedWorkers;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -85,7 +83,6 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
   MultipleReadingsDialog* multipleReadingsDialog_ = nullptr;
   CommandConsoleDialog* consoleDialog_ = nullptr;
-  std::unique_ptr<BorrowedWorkers> borrowedWorkers_;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

@@ -26,32 +26,19 @@ struct Row {
 
 class MultipleReadings : public ::testing::Test {
  protected:
-  void SetUp() override {
-    test::EnsureEventLoop();
-    ASSERT_TRUE(QDir(folder_.Path()).mkdir("DB"));
-    db_ = folder_.File("DB");
-    rm_.AddBackend(std::make_unique<test::RecordingBackend>(std::make_unique<sim::SimBackend>(bench_), wire_));
-  }
+  void SetUp() override { test::EnsureEventLoop(); }
   void TearDown() override {
     if (gate_) gate_->Open();
     model_.reset();
     workers_.clear();
   }
 
-  sim::SimMeter* Add(const std::string& resource, const std::string& modelName, std::vector<std::string> setup) {
-    sim::SimMeterSpec s;
-    s.resource = resource;
-    s.model = modelName;
-    s.overloadEvery = 0;
-    s.setup = std::move(setup);
-    return bench_->Add(s);
-  }
   // The dialog opens on every meter of the bench; holdReadAt holds that read
   // of the first meter (see GateSession).
   void Open(int holdReadAt = 0) {
     DeviceHandOver handOver;
-    for (const std::string& resource : bench_->Resources()) {
-      std::unique_ptr<Session> session = rm_.Open(resource);
+    for (const std::string& resource : b_.bench->Resources()) {
+      std::unique_ptr<Session> session = b_.rm.Open(resource);
       if (workers_.empty() && holdReadAt) {
         auto gate = std::make_unique<test::GateSession>(std::move(session), holdReadAt);
         gate_ = gate.get();
@@ -104,20 +91,19 @@ class MultipleReadings : public ::testing::Test {
     ASSERT_TRUE(appender.value()->Close());
   }
 
-  test::WireLog wire_;
-  std::shared_ptr<sim::SimBench> bench_ = std::make_shared<sim::SimBench>();
-  ResourceManager rm_;
-  test::ScriptedPrompter prompter_;
-  FixedClock clock_{QDateTime(QDate(2024, 5, 6), QTime(14, 3, 27, 45))};
-  test::TempFolder folder_;
-  QString db_;
+  // Simulated meters with a wire log, a scripted prompter, a fixed clock, a working folder.
+  test::MainWindowBench b_;
+  test::WireLog& wire_ = b_.wire;
+  test::ScriptedPrompter& prompter_ = b_.prompter;
+  FixedClock& clock_ = b_.clock;
+  const QString db_ = b_.folder.File("DB");
   std::vector<std::unique_ptr<SessionWorker>> workers_;
   test::GateSession* gate_ = nullptr;
   std::unique_ptr<MultipleReadingsModel> model_;
 };
 
 TEST_F(MultipleReadings, ThreeReadingsOnANewRecordThenASecondRunAppendsWithoutAsking) {
-  Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
   Open();
   const MultipleReadingsView& v = model_->View();
   EXPECT_EQ(v.title, "Multiple Readings");
@@ -167,7 +153,7 @@ TEST_F(MultipleReadings, ThreeReadingsOnANewRecordThenASecondRunAppendsWithoutAs
 }
 
 TEST_F(MultipleReadings, DualAnswersStoreBothValuesSingleAnswersStoreTheMarker) {
-  sim::SimMeter* dual = Add(test::kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
+  sim::SimMeter* dual = b_.Add(test::kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
   dual->QueueReadAnswers({"1.23E+00,5.0E-03", "-4.5E-01 V", "+1.234567890123456789", "garbage", "2E+00,"});
   Open();
   Burst(0, 2, 5);
@@ -185,7 +171,7 @@ TEST_F(MultipleReadings, DualAnswersStoreBothValuesSingleAnswersStoreTheMarker) 
 }
 
 TEST_F(MultipleReadings, StopTakesEffectWithinOneReadingAndKeepsEveryRow) {
-  Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
   // Reads 1 and 2 answer *idn? and func?; the eighth is the sixth reading.
   Open(8);
   model_->RecordChosen(0);
@@ -213,7 +199,7 @@ TEST_F(MultipleReadings, StopTakesEffectWithinOneReadingAndKeepsEveryRow) {
 }
 
 TEST_F(MultipleReadings, RefusedRecordsKeepTheirRowsAndShowTheVerdict) {
-  Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});  // DCV, NONE
+  b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});  // DCV, NONE
   const QString hasReadings = "The record already has readings. Please select a different record.";
   struct Case {
     RecordFileKind kind;
@@ -275,7 +261,7 @@ TEST_F(MultipleReadings, RefusedRecordsKeepTheirRowsAndShowTheVerdict) {
 }
 
 TEST_F(MultipleReadings, TheNumberFieldAndTheRecordChoiceAreCheckedBeforeTheMeterIsAsked) {
-  Add(test::kUsb81, "6081", {});
+  b_.Add(test::kUsb81, "6081", {});
   Open();
   const QString range = "Please enter an integer between 1 and 50000.";
   const struct {
@@ -303,7 +289,7 @@ TEST_F(MultipleReadings, TheNumberFieldAndTheRecordChoiceAreCheckedBeforeTheMete
 
   // No working folder: the choice stays empty and Start asks for a record.
   model_ = std::make_unique<MultipleReadingsModel>(prompter_, clock_, [](Prompter&) { return std::nullopt; });
-  model_->HandOverDevices(DeviceHandOver{{HandedDevice{nullptr, workers_[0].get(), "m", {}, {}, -1}}, 1});
+  model_->HandOverDevices(DeviceHandOver{{HandedDevice{workers_[0].get(), "m", {}, {}, -1}}, 1});
   model_->Opening();
   EXPECT_TRUE(model_->View().recordEntries.isEmpty());
   prompter_.ExpectMessage(Prompter::Answer::Ok);
@@ -321,7 +307,7 @@ TEST_F(MultipleReadings, WithoutMetersOnlyExitWorks) {
 }
 
 TEST_F(MultipleReadings, AMeterThatStopsAnsweringEndsTheBurstWithItsReadingsKept) {
-  sim::SimMeter* m = Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  sim::SimMeter* m = b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
   m->Faults().silentAfter = 2 + 4;  // *idn?, func?, then four readings
   Open();
   prompter_.ExpectMessage(Prompter::Answer::Ok);
