@@ -124,7 +124,7 @@ int RunBurstCommand(const CliOptions& options, const QStringList& args) {
   const bool terminal = ::isatty(STDERR_FILENO);
   model.onChanged = [&] {
     if (!terminal || !model.View().progressShown) return;
-    std::fprintf(stderr, "\r%s", model.View().progressText.toLocal8Bit().constData());
+    std::fprintf(stderr, "\r%-60s", model.View().progressText.toLocal8Bit().constData());
     std::fflush(stderr);
   };
   interrupted = false;

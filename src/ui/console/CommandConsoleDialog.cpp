@@ -11,15 +11,11 @@
 #include <QVBoxLayout>
 
 #include "core/console/ConsoleModel.h"
+#include "ui/widgets/ApplyControlState.h"
 
 namespace merilog::ui {
 
 namespace {
-
-void Apply(QWidget* widget, const ControlState& state) {
-  widget->setVisible(state.shown);
-  widget->setEnabled(state.enabled);
-}
 
 void SetItems(QComboBox* combo, const QStringList& items) {
   QStringList shown;
@@ -142,19 +138,19 @@ void CommandConsoleDialog::Render() {
   SetItems(chooser_, v.deviceNames);
   chooser_->setPlaceholderText(v.chooserText);
   chooser_->setCurrentIndex(v.currentDevice);
-  Apply(chooser_, v.chooser);
+  ApplyControlState(chooser_, v.chooser);
 
   if (send_->text() != v.sendText) send_->setText(v.sendText);
-  Apply(send_, v.sendBox);
+  ApplyControlState(send_, v.sendBox);
   SetItems(history_, v.historyEntries);
   history_->setCurrentIndex(v.historySelected);
-  Apply(history_, v.history);
+  ApplyControlState(history_, v.history);
   if (received_->toPlainText() != v.receivedText) received_->setPlainText(v.receivedText);
-  Apply(received_, v.receivedBox);
-  Apply(query_, v.queryButton);
-  Apply(write_, v.writeButton);
-  Apply(read_, v.readButton);
-  Apply(exit_, v.exitButton);
+  ApplyControlState(received_, v.receivedBox);
+  ApplyControlState(query_, v.queryButton);
+  ApplyControlState(write_, v.writeButton);
+  ApplyControlState(read_, v.readButton);
+  ApplyControlState(exit_, v.exitButton);
   waiting_->setText(v.waiting ? v.waitingText : QString());
   if (v.focusRequests != focusRequests_) {
     focusRequests_ = v.focusRequests;

@@ -11,17 +11,9 @@
 #include <QVBoxLayout>
 
 #include "core/recordview/MultipleReadingsModel.h"
+#include "ui/widgets/ApplyControlState.h"
 
 namespace merilog::ui {
-
-namespace {
-
-void Apply(QWidget* widget, const ControlState& state) {
-  widget->setVisible(state.shown);
-  widget->setEnabled(state.enabled);
-}
-
-}  // namespace
 
 MultipleReadingsDialog::MultipleReadingsDialog(Prompter& prompter, const Clock& clock, QWidget* parent)
     : QDialog(parent), model_(std::make_unique<MultipleReadingsModel>(prompter, clock)) {
@@ -129,11 +121,11 @@ void MultipleReadingsDialog::Render() {
     deviceList_->addItems(v.deviceLines);
   }
   deviceList_->setCurrentRow(v.selectedDevice);
-  Apply(deviceList_, v.deviceList);
+  ApplyControlState(deviceList_, v.deviceList);
 
   // Set only when it differs, so typing keeps its cursor.
   if (number_->text() != v.numberText) number_->setText(v.numberText);
-  Apply(number_, v.numberField);
+  ApplyControlState(number_, v.numberField);
 
   QStringList shown;
   for (int i = 0; i < records_->count(); ++i) shown << records_->itemText(i);
@@ -142,11 +134,11 @@ void MultipleReadingsDialog::Render() {
     records_->addItems(v.recordEntries);
   }
   records_->setCurrentIndex(v.selectedRecord);
-  Apply(records_, v.recordChoice);
+  ApplyControlState(records_, v.recordChoice);
 
-  Apply(start_, v.startButton);
-  Apply(stop_, v.stopButton);
-  Apply(exit_, v.exitButton);
+  ApplyControlState(start_, v.startButton);
+  ApplyControlState(stop_, v.stopButton);
+  ApplyControlState(exit_, v.exitButton);
 
   // Always laid out, so the dialog keeps its size when a burst starts.
   progress_->setRange(0, static_cast<int>(std::max<long long>(v.total, 1)));
