@@ -12,13 +12,20 @@
 #include "core/records/RecordFigures.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordTexts.h"
 #include "core/records/RecordVerdict.h"
+#include "core/records/RecordWriter.h"
 
 namespace merilog {
 
 namespace {
 
 using Steady = std::chrono::steady_clock;
+
+// Rows go to the writer's thread in small groups: at most this many, or as
+// many as came in this time.
+constexpr std::size_t kHandOverRows = 256;
+constexpr int kHandOverMs = 10;
 
 // A function name as the verdict compares it: without line feeds and double quotes.
 QString FunctionOf(const QueryAnswer& answer) {
@@ -122,9 +129,14 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
   auto appender = RecordAppender::Adopt(std::move(db.value()), request.policy);
   if (!appender) return end(BurstEnd::RecordFailed, appender.error());
 
-  RecordAppender& rows = *appender.value();
+  // The disk's syncs run on the writer's thread, so the meter is asked again at
+  // once; rows are handed over at least every kHandOverMs, so a killed burst
+  // loses no more than that and the appender's batch.
+  RecordWriter writer({});
+  const int record = writer.Adopt(std::move(appender.value()));
+  std::vector<RecordWriter::Row> batch;
   const Steady::time_point start = Steady::now();
-  Steady::time_point lastReport = start;
+  Steady::time_point lastReport = start, batchStart = start;
   long long taken = 0;
   result.end = BurstEnd::Completed;
   while (taken < request.count) {
@@ -138,27 +150,28 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
       break;
     }
     const BurstRow row = ParseBurstAnswer(answer.text);
-    if (RecordStatus s = rows.Append(row.value, row.value2nd, FormatReadTime(clock.TimeOfDay())); !s) {
-      result.end = BurstEnd::RecordFailed;
-      result.message = s.error;
-      break;
-    }
+    batch.push_back({record, row.value, row.value2nd, FormatReadTime(clock.TimeOfDay())});
     ++taken;
-    if (control.progress) {
-      const Steady::time_point now = Steady::now();
-      if (now - lastReport >= std::chrono::milliseconds(BurstControl::kProgressMs)) {
-        lastReport = now;
-        control.progress(taken, Seconds(start));
-      }
+    const Steady::time_point now = Steady::now();
+    if (batch.size() == 1) batchStart = now;
+    if (batch.size() >= kHandOverRows || now - batchStart >= std::chrono::milliseconds(kHandOverMs)) {
+      writer.Append(std::move(batch));
+      batch.clear();
+    }
+    if (control.progress && now - lastReport >= std::chrono::milliseconds(BurstControl::kProgressMs)) {
+      lastReport = now;
+      control.progress(taken, Seconds(start));
     }
   }
-  const RecordStatus closed = rows.Close();
+  if (!batch.empty()) writer.Append(std::move(batch));
+  const RecordWriter::Closed closed = writer.CloseAll();
   result.seconds = Seconds(start);
-  if (!closed && result.end != BurstEnd::RecordFailed) {
+  result.readings = taken - closed.unsaved;
+  if (!closed.error.isEmpty()) {
     result.end = BurstEnd::RecordFailed;
     result.message = closed.error;
+    if (closed.unsaved > 0) result.message += record_texts::ReadingsNotSaved(closed.unsaved);
   }
-  result.readings = rows.CommittedRows();
   if (control.progress) control.progress(result.readings, result.seconds);
   result.list = ListRecords(RecordListKind::MultipleReadings, request.folder);
   result.refilled = true;
