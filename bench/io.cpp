@@ -2,6 +2,10 @@
 //   sim_queries_per_s         "read?\n" through the in-process simulated meter
 //   socket_queries_per_s      the same through the socket backend against merilog-simmeter
 //   raw_socket_queries_per_s  a bare client writing and reading that server's socket: the limit
+//   burst_50k_per_s           a Multiple Readings burst of 50000 into a record in a temporary
+//                             folder, through the dialog's model, against that server
+//   burst_vs_raw              its rate over the bare client's for 50000 "read?" in the same run
+//   console_query_ms          one Query round trip through the console's model
 // Each query is sent with the main window's DeviceQuery form and its value parsed with strtod,
 // as the acquisition cycle does. Socket and bare client take turns in short rounds so
 // that both see the same machine load; each figure is the median of its rounds, and the
@@ -12,7 +16,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,9 +28,14 @@
 #include <string>
 #include <vector>
 
+#include "core/base/Clock.h"
+#include "core/base/Prompter.h"
+#include "core/console/ConsoleModel.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
+#include "core/instrument/SessionWorker.h"
 #include "core/instrument/TcpSocketBackend.h"
+#include "core/recordview/MultipleReadingsModel.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 
@@ -121,8 +132,9 @@ double SocketRate(int port) {
   return Rate([&] { return QueryOnce(q); });
 }
 
-// The limit: one blocking write and blocking reads up to the line feed, nothing else.
-double RawRate(int port) {
+// The limit: one blocking write and blocking reads up to the line feed, nothing
+// else. `measure` runs the client's query as it likes and gives the figure.
+double WithRawClient(int port, const std::function<double(const std::function<bool()>&)>& measure) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -137,7 +149,7 @@ double RawRate(int port) {
   const char conf[] = "CONF:VOLT:DC\n";
   ::write(fd, conf, sizeof conf - 1);
   char buf[1024];
-  const double rate = Rate([&] {
+  const double rate = measure([&] {
     static const char query[] = "read?\n";
     if (::write(fd, query, sizeof query - 1) != sizeof query - 1) return false;
     std::size_t got = 0;
@@ -154,9 +166,103 @@ double RawRate(int port) {
   return rate;
 }
 
+double RawRate(int port) {
+  return WithRawClient(port, Rate);
+}
+
+constexpr int kBurstReadings = 50000;
+// Bursts and bare clients take turns; the ratio is the median of neighbouring pairs.
+constexpr int kBurstRounds = 7;
+
+// Answers every message box with OK and says what it was.
+class PrintingPrompter : public merilog::Prompter {
+ public:
+  Answer Message(const QString& text, const QString&, Icon, Buttons) override {
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    return Answer::Ok;
+  }
+  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  std::optional<merilog::Rgb> ChooseColour(const merilog::Rgb&) override { return std::nullopt; }
+};
+
+// A worker over a fresh socket session to the server.
+std::unique_ptr<merilog::SessionWorker> SocketWorker(int port) {
+  merilog::TcpSocketBackend backend({});
+  merilog::Status status = 0;
+  auto session = backend.Open("TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET", &status);
+  if (!session) return nullptr;
+  session->SetTimeout(20000);
+  return std::make_unique<merilog::SessionWorker>(std::move(session));
+}
+
+merilog::DeviceHandOver HandOver(merilog::SessionWorker* worker) {
+  merilog::HandedDevice d;
+  d.worker = worker;
+  d.displayName = "simmeter";
+  return {{d}, 1};
+}
+
+// The dialog's Start with 50000 readings into record 1 of a fresh folder; readings per second.
+double BurstRate(int port) {
+  QTemporaryDir folder;
+  auto worker = SocketWorker(port);
+  if (!worker || !folder.isValid()) return 0;
+  PrintingPrompter prompter;
+  merilog::SystemClock clock;
+  const QString path = folder.path();
+  merilog::MultipleReadingsModel model(prompter, clock, [path](merilog::Prompter&) { return path; });
+  model.HandOverDevices(HandOver(worker.get()));
+  model.Opening();
+  while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  model.RecordChosen(0);
+  model.NumberEdited(QString::number(kBurstReadings));
+  model.Start();
+  while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  const auto& r = model.LastResult();
+  if (!r || r->end != merilog::BurstEnd::Completed || r->seconds <= 0) return 0;
+  return r->readings / r->seconds;
+}
+
+// The bare client's rate over the same number of readings.
+double RawBurstRate(int port) {
+  return WithRawClient(port, [](const std::function<bool()>& query) {
+    for (int i = 0; i < kWarmUpQueries; ++i)
+      if (!query()) return 0.0;
+    const auto start = SteadyClock::now();
+    for (int i = 0; i < kBurstReadings; ++i)
+      if (!query()) return 0.0;
+    const std::chrono::duration<double> elapsed = SteadyClock::now() - start;
+    return kBurstReadings / elapsed.count();
+  });
+}
+
+// Milliseconds of one Query through the console's model, from the click to the shown answer.
+double ConsoleQueryMs(int port) {
+  auto worker = SocketWorker(port);
+  if (!worker) return 0;
+  merilog::ConsoleModel model;
+  model.HandOverDevices(HandOver(worker.get()));
+  model.Opening();
+  model.SendTextEdited("read?");
+  auto query = [&] {
+    model.Query();
+    while (model.View().waiting) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return model.View().receivedText != merilog::NoValueText();
+  };
+  for (int i = 0; i < kWarmUpQueries; ++i)
+    if (!query()) return 0;
+  constexpr int kQueries = 5000;
+  const auto start = SteadyClock::now();
+  for (int i = 0; i < kQueries; ++i)
+    if (!query()) return 0;
+  const std::chrono::duration<double, std::milli> elapsed = SteadyClock::now() - start;
+  return elapsed.count() / kQueries;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
   std::printf("sim_queries_per_s: %.0f queries/s\n", SimRate());
   std::fflush(stdout);
 
@@ -184,5 +290,20 @@ int main() {
   std::printf("socket_queries_per_s: %.0f queries/s\n", s);
   std::printf("raw_socket_queries_per_s: %.0f queries/s\n", r);
   std::printf("socket_to_raw: %.1f %%\n", 100.0 * Median(ratio));
-  return s > 0 && r > 0 ? 0 : 1;
+  std::fflush(stdout);
+
+  std::vector<double> burst, rawBurst, burstRatio;
+  for (int i = 0; i < kBurstRounds; ++i) {
+    const double b = BurstRate(server.Port());
+    const double rb = RawBurstRate(server.Port());
+    burst.push_back(b);
+    rawBurst.push_back(rb);
+    if (rb > 0) burstRatio.push_back(b / rb);
+  }
+  const double b = Median(burst);
+  std::printf("burst_50k_per_s: %.0f readings/s\n", b);
+  std::printf("burst_vs_raw: %.3f ratio\n", Median(burstRatio));
+  const double consoleMs = ConsoleQueryMs(server.Port());
+  std::printf("console_query_ms: %.3f ms\n", consoleMs);
+  return s > 0 && r > 0 && b > 0 && consoleMs > 0 ? 0 : 1;
 }

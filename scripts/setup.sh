@@ -11,7 +11,7 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
-  qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev \
+  qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev libedit-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   xvfb xauth fonts-wqy-microhei >/dev/null
 

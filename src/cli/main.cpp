@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/BurstCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/ConsoleCommand.h"
 #include "cli/DevicesCommand.h"
 #include "cli/IoCommands.h"
 #include "cli/LogCommand.h"
@@ -25,7 +27,10 @@ void PrintUsage() {
       "  records [viewer|chart|burst|settings]\n"
       "                              list the records of the working folder as that list shows them\n"
       "  log --record N [--devices K1,K2,...] [--dual] [--count C] [--interval MS] [--yes|--no]\n"
-      "                              take readings into record N (N+1, ... for further meters)\n",
+      "                              take readings into record N (N+1, ... for further meters)\n"
+      "  burst --device K --record N --count C [--yes]\n"
+      "                              take C readings from meter K into record N as fast as it answers\n"
+      "  console [--device K]        send command lines from standard input to meter K, print the answers\n",
       stderr);
 }
 
@@ -53,6 +58,8 @@ int main(int argc, char** argv) {
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);
   if (command == "records") return merilog::cli::RunRecordsCommand(rest);
   if (command == "log") return merilog::cli::RunLogCommand(options, rest);
+  if (command == "burst") return merilog::cli::RunBurstCommand(options, rest);
+  if (command == "console") return merilog::cli::RunConsoleCommand(options, rest);
   if (command == "devices") {
     if (!rest.isEmpty()) {
       std::cerr << "merilog-cli: devices takes no arguments\n";

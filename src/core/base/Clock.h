@@ -1,6 +1,7 @@
 #pragma once
 #include <QDateTime>
 #include <atomic>
+#include <ctime>
 
 namespace merilog {
 
@@ -10,11 +11,26 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual QDateTime Now() const = 0;
+  // The local time of day of Now(), for stamping each of many readings.
+  virtual QTime TimeOfDay() const { return Now().time(); }
 };
 
 class SystemClock : public Clock {
  public:
   QDateTime Now() const override { return QDateTime::currentDateTime(); }
+#ifndef _WIN32
+  // Without a look at the time-zone files on every call (a burst stamps tens
+  // of thousands of readings a second).
+  QTime TimeOfDay() const override {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    // A leap second (60) is shown as the second before it.
+    return QTime(local.tm_hour, local.tm_min, local.tm_sec < 60 ? local.tm_sec : 59,
+                 static_cast<int>(now.tv_nsec / 1000000));
+  }
+#endif
 };
 
 // A clock that stands still until told to move, or moves a fixed step at every

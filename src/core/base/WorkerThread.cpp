@@ -43,9 +43,17 @@ void WorkerThread::Post(std::function<void()> job) {
 }
 
 void WorkerThread::Deliver(std::function<void()> call) {
-  std::lock_guard lock(shared_->mutex);
-  if (shared_->receiverGone) return;
-  QMetaObject::invokeMethod(mailbox_, std::move(call), Qt::QueuedConnection);
+  MakeCourier()(std::move(call));
+}
+
+WorkerThread::Courier WorkerThread::MakeCourier() const {
+  // The mailbox is deleted only after receiverGone is set under the lock, so a
+  // call that finds it unset may still post to it.
+  return [shared = shared_, mailbox = mailbox_](std::function<void()> call) {
+    std::lock_guard lock(shared->mutex);
+    if (shared->receiverGone) return;
+    QMetaObject::invokeMethod(mailbox, std::move(call), Qt::QueuedConnection);
+  };
 }
 
 void WorkerThread::Loop(std::shared_ptr<Shared> shared) {

@@ -82,6 +82,11 @@ class WorkerThread {
   // call (progress of a long job), unless the worker is gone by then.
   void Deliver(std::function<void()> call);
 
+  // Deliver for a job that may outlive the worker (an abandoned one): it keeps
+  // no pointer to the worker, and its calls are dropped once the worker is gone.
+  using Courier = std::function<void(std::function<void()>)>;
+  Courier MakeCourier() const;
+
   // Jobs posted with Run whose results have not been handed back yet.
   int Pending() const { return pending_; }
   // Jobs posted (either way) that have not finished running on the thread.

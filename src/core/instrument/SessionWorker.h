@@ -49,6 +49,10 @@ class SessionWorker {
     auto holder = holder_;
     return thread_.Call<R>([holder, procedure = std::move(procedure)] { return procedure(holder->Get()); });
   }
+  // For a long procedure's progress: hands calls from the session's thread back
+  // here as queued calls, before the procedure's result; dropped once the
+  // worker is gone.
+  WorkerThread::Courier Courier() const { return thread_.MakeCourier(); }
   // Procedures posted with Run whose results have not come back yet.
   int Pending() const { return thread_.Pending(); }
   // Nothing posted waits or runs, and every result has come back.

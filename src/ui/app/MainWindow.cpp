@@ -11,11 +11,14 @@
 #include <QSignalBlocker>
 #include <QToolBar>
 
+#include "core/base/Clock.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/measure/ChartModel.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/console/CommandConsoleDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/recordview/MultipleReadingsDialog.h"
 #include "ui/widgets/ChartWidget.h"
 
 namespace merilog::ui {
@@ -101,6 +104,11 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   systemAbout_ = new QAction("About 6081 MERILOG(&A)...", this);
   connect(systemAbout_, &QAction::triggered, this, [this] { model_.OnSystemAbout(); });
   readingSettingsDialog_ = new ReadingSettingsDialog(readingSettingsModel_, this);
+  static const SystemClock systemClock;
+  multipleReadingsDialog_ = new MultipleReadingsDialog(prompter, systemClock, this);
+  consoleDialog_ = new CommandConsoleDialog(this);
+  model_.SetCommandAvailable(MenuCommand::MultipleReadings, true);
+  model_.SetCommandAvailable(MenuCommand::CommandControl, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -208,6 +216,17 @@ bool MainWindow::OpenDialog(MenuCommand command) {
       // The model relabels (opened from Help) and searches again itself.
       ShowAboutBox(this);
       return true;
+    case MenuCommand::MultipleReadings:
+    case MenuCommand::CommandControl: {
+      const bool burst = command == MenuCommand::MultipleReadings;
+      const DeviceHandOver handOver = HandOverTo(
+          burst ? HandOverDialog::MultipleReadings : HandOverDialog::CommandConsole, model_.Devices().Devices());
+      if (burst)
+        multipleReadingsDialog_->Run(handOver);
+      else
+        consoleDialog_->Run(handOver);
+      return true;
+    }
     default:
       return false;
   }

@@ -15,6 +15,8 @@ namespace merilog::ui {
 class MainWindowPanels;
 class ChartWidget;
 class ReadingSettingsDialog;
+class MultipleReadingsDialog;
+class CommandConsoleDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -36,6 +38,8 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   QAction* SystemAboutAction() const { return systemAbout_; }
   const QTimer& ReadingTimer() const { return readingTimer_; }
   ReadingSettingsDialog& ReadingSettings() { return *readingSettingsDialog_; }
+  MultipleReadingsDialog& MultipleReadings() { return *multipleReadingsDialog_; }
+  CommandConsoleDialog& CommandConsole() { return *consoleDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -77,6 +81,8 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   // Owned for the whole run, so the dialog's fields persist between openings.
   ReadingSettingsModel readingSettingsModel_;
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
+  MultipleReadingsDialog* multipleReadingsDialog_ = nullptr;
+  CommandConsoleDialog* consoleDialog_ = nullptr;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

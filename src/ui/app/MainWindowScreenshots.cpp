@@ -1,26 +1,35 @@
 #include "ui/app/MainWindowScreenshots.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
 
+#include "core/base/MessageTable.h"
+#include "core/console/ConsoleModel.h"
 #include "core/measure/FunctionButton.h"
+#include "core/recordview/MultipleReadingsModel.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/console/CommandConsoleDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/recordview/MultipleReadingsDialog.h"
 
 namespace merilog::ui {
 
@@ -36,6 +45,18 @@ Dialog* MainWindowScreenshots::Modal() {
 }
 
 namespace {
+
+// Runs the event loop until the condition holds (bounded, so a stuck step cannot hang the script).
+bool WaitFor(const std::function<bool()>& done) {
+  QDeadlineTimer safety(20000);
+  while (!done() && !safety.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  return done();
+}
+
+void Type(QLineEdit* box, const QString& text) {
+  box->setText(text);
+  emit box->textEdited(text);
+}
 
 void PressFunction(MainWindow& w, const char* label) {
   const FunctionButton* button = FindFunctionButton(label);
@@ -129,6 +150,64 @@ void MainWindowScreenshots::Start() {
          if (auto* d = Modal<AboutDialog>()) d->accept();
        }},
       {300, [this] { Save(&window_, "main-simplified-chinese.png"); }},
+      // Multiple Readings (in English again): a burst of 50000 in progress, then done.
+      {0, [] { SetCurrentLanguageSection(kEnglishSection); }},
+      {0, [trigger] { trigger(MenuCommand::MultipleReadings); }, true},
+      {300,
+       [this] {
+         auto* d = Modal<MultipleReadingsDialog>();
+         if (!d) return;
+         Type(d->NumberField(), "50000");
+         d->RecordChoice()->setCurrentIndex(2);
+         emit d->RecordChoice()->activated(2);
+         d->StartButton()->click();
+         const MultipleReadingsView& v = d->Model().View();
+         if (!WaitFor([&] { return v.done > 0 || d->Model().Idle(); })) return Fail("the burst never reported");
+         Save(d, "multiple-readings-burst.png");
+         if (!WaitFor([&] { return d->Model().Idle(); })) return Fail("the burst never ended");
+         Save(d, "multiple-readings-done.png");
+         d->ExitButton()->click();
+       }},
+      // Command Control after a few commands, its history open.
+      {300, [trigger] { trigger(MenuCommand::CommandControl); }, true},
+      {300,
+       [this] {
+         auto* d = Modal<CommandConsoleDialog>();
+         if (!d) return;
+         d->DeviceChooser()->setCurrentIndex(1);
+         emit d->DeviceChooser()->activated(1);
+         const struct {
+           const char* text;
+           QPushButton* button;
+         } commands[] = {{"*IDN?", d->QueryButton()},
+                         {"CONF:VOLT:AC", d->WriteButton()},
+                         {"func?", d->QueryButton()},
+                         {"read?", d->QueryButton()}};
+         for (const auto& c : commands) {
+           Type(d->SendBox(), c.text);
+           c.button->click();
+           if (!WaitFor([&] { return !d->Model().View().waiting; })) return Fail("the console never got its answer");
+         }
+         Save(d, "command-control.png");
+         d->HistoryList()->showPopup();
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<CommandConsoleDialog>();
+         if (!d) return;
+         // The open history is a window of its own: take the screen around the dialog.
+         const QRect area = d->frameGeometry().united(d->HistoryList()->view()->window()->frameGeometry());
+         const QPixmap shot = d->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+         const QString path = QDir(folder_).filePath("command-control-history.png");
+         if (!shot.isNull() && shot.save(path)) {
+           saved_ << path;
+           std::printf("%s\n", qPrintable(path));
+         } else {
+           Fail("could not save the console's open history");
+         }
+         d->HistoryList()->hidePopup();
+         d->ExitButton()->click();
+       }},
   };
   next_ = 0;
   Next();

@@ -9,21 +9,29 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
+#include "core/console/ConsoleModel.h"
 #include "core/measure/ChartModel.h"
+#include "core/recordview/MultipleReadingsModel.h"
 #include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/console/CommandConsoleDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/recordview/MultipleReadingsDialog.h"
 
 namespace merilog::ui {
 namespace {
@@ -198,6 +206,69 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
 
   Press(&window, Qt::Key_Escape);
   EXPECT_FALSE(window.isVisible());
+}
+
+// Multiple Readings and Command Control from the menu, driven as a user clicks them.
+// Opens the menu entry's dialog and runs `drive` inside its modal loop.
+template <class Dialog>
+void OpenFromMenu(MainWindow& window, MenuCommand command, const std::function<void(Dialog&)>& drive) {
+  QAction* action = window.MenuAction(command);
+  ASSERT_NE(action, nullptr);
+  ASSERT_TRUE(action->isEnabled());
+  bool driven = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget());
+    EXPECT_NE(dialog, nullptr);
+    if (dialog) drive(*dialog);
+    driven = true;
+    if (dialog && dialog->isVisible()) dialog->reject();
+  });
+  action->trigger();
+  EXPECT_TRUE(driven);
+}
+
+TEST_F(MainWindowSmoke, MultipleReadingsTakesABurstIntoTheChosenRecord) {
+  OpenFromMenu<MultipleReadingsDialog>(*window_, MenuCommand::MultipleReadings, [](MultipleReadingsDialog& d) {
+    ASSERT_TRUE(RunUntil([&] { return d.StartButton()->isEnabled(); }));
+    EXPECT_EQ(d.windowTitle(), "Multiple Readings");
+    EXPECT_EQ(d.RecordChoice()->count(), 10);
+    d.NumberField()->setText("300");
+    emit d.NumberField()->textEdited("300");
+    d.RecordChoice()->setCurrentIndex(1);
+    emit d.RecordChoice()->activated(1);
+    d.StartButton()->click();
+    EXPECT_FALSE(d.ExitButton()->isEnabled());
+    // Esc while running does not leave the dialog.
+    d.reject();
+    EXPECT_TRUE(d.isVisible());
+    ASSERT_TRUE(RunUntil([&] { return d.Model().Idle(); }));
+    EXPECT_EQ(d.Progress()->value(), 300);
+    EXPECT_TRUE(d.ProgressText()->text().startsWith("300 of 300 readings")) << d.ProgressText()->text().toStdString();
+    EXPECT_TRUE(d.RecordChoice()->currentText().startsWith("Record 2            ( "));
+    d.ExitButton()->click();
+    EXPECT_FALSE(d.isVisible());
+  });
+  SQLite::Database db((work_.Path() + "/DB/Record 2.mdb").toStdString());
+  EXPECT_EQ(db.execAndGet("SELECT count(*) FROM read").getInt(), 300);
+}
+
+TEST_F(MainWindowSmoke, CommandControlQueriesTheChosenMeterAndKeepsTheHistory) {
+  OpenFromMenu<CommandConsoleDialog>(*window_, MenuCommand::CommandControl, [](CommandConsoleDialog& d) {
+    EXPECT_EQ(d.windowTitle(), "Command Control");
+    EXPECT_EQ(d.DeviceChooser()->count(), 3);
+    EXPECT_EQ(d.SendBox()->text(), "*IDN?");
+    EXPECT_FALSE(d.HistoryList()->isVisible());
+    d.DeviceChooser()->setCurrentIndex(1);
+    emit d.DeviceChooser()->activated(1);
+    d.QueryButton()->click();
+    ASSERT_TRUE(RunUntil([&] { return !d.ReceivedBox()->toPlainText().isEmpty(); }));
+    EXPECT_TRUE(d.ReceivedBox()->toPlainText().contains(",MODEL 6082,"))
+        << d.ReceivedBox()->toPlainText().toStdString();
+    EXPECT_TRUE(d.HistoryList()->isVisible());
+    EXPECT_EQ(d.HistoryList()->itemText(0), "*IDN?");
+    d.ExitButton()->click();
+    EXPECT_FALSE(d.isVisible());
+  });
 }
 
 }  // namespace

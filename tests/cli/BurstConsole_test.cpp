@@ -1,0 +1,128 @@
+// merilog-cli burst and console as a user runs them: piped, on the simulated
+// bench, and a burst killed mid-run against merilog-simmeter.
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QThread>
+
+#include "core/records/RecordDatabase.h"
+#include "core/records/RecordFigures.h"
+#include "support/SimmeterProcess.h"
+#include "support/TestSupport.h"
+
+namespace merilog {
+namespace {
+
+using test::TempFolder;
+
+int Cli(const QStringList& args, QString* out, QString* err, const QString& dir) {
+  return test::RunProgram(MERILOG_CLI_PATH, args, out, err, 60000, dir);
+}
+
+long long RowCount(const QString& path) {
+  SQLite::Database db(path.toStdString());
+  return db.execAndGet("SELECT count(*) FROM read").getInt64();
+}
+
+TEST(BurstCommand, TakesTheReadingsOrRefusesWithTheDialogsMessages) {
+  TempFolder f;
+  QString out, err;
+  // No working folder: the folder message, then the dialog's record message.
+  EXPECT_EQ(Cli({"--simulate", "burst", "--device", "1", "--record", "1", "--count", "5"}, &out, &err, f.Path()), 1);
+  EXPECT_TRUE(err.contains("Database working folder not found.")) << err.toStdString();
+  EXPECT_TRUE(err.contains("Please select a record.")) << err.toStdString();
+
+  ASSERT_TRUE(QDir(f.Path()).mkdir("DB"));
+  ASSERT_EQ(Cli({"--simulate", "burst", "--device", "2", "--record", "3", "--count", "20"}, &out, &err, f.Path()), 0)
+      << err.toStdString();
+  const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3) << out.toStdString();
+  EXPECT_EQ(lines[0], "readings: 20");
+  EXPECT_TRUE(lines[1].startsWith("seconds: "));
+  EXPECT_TRUE(lines[2].startsWith("readings_per_s: "));
+  EXPECT_TRUE(err.isEmpty()) << err.toStdString();  // no progress line off a terminal
+  EXPECT_EQ(RowCount(f.File("DB/Record 3.mdb")), 20);
+
+  const struct {
+    QStringList args;
+    int code;
+    QString message;
+  } refused[] = {
+      {{"--device", "2", "--record", "3", "--count", "50001"}, 1, "Please enter an integer between 1 and 50000."},
+      {{"--device", "9", "--record", "3", "--count", "5"}, 1, "no meter on line 9"},
+      {{"--device", "2", "--count", "5"}, 2, "burst needs --device K, --record N and --count C"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(Cli(QStringList{"--simulate", "burst"} + r.args, &out, &err, f.Path()), r.code);
+    EXPECT_TRUE(err.contains(r.message)) << err.toStdString();
+  }
+  EXPECT_EQ(RowCount(f.File("DB/Record 3.mdb")), 20);
+}
+
+TEST(ConsoleCommand, AnswersEachLineOfPipedInput) {
+  TempFolder f;
+  QProcess p;
+  p.setWorkingDirectory(f.Path());
+  p.start(MERILOG_CLI_PATH, {"--simulate", "console", "--device", "2"});
+  ASSERT_TRUE(p.waitForStarted());
+  p.write("*IDN?\nCONF:VOLT:AC\nfunc?  \n:write func?\n:read\n:read\n\n:query *IDN?\n:quit\nfunc?\n");
+  p.closeWriteChannel();
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitCode(), 0);
+  const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  const QStringList expected{"MERISIM,MODEL 6082,SN02,2.05", "\"VOLT:AC\"", "\"VOLT:AC\"", "Couldn't return a value.",
+                             "MERISIM,MODEL 6082,SN02,2.05"};
+  EXPECT_EQ(lines, expected);
+
+  QString out, err;
+  EXPECT_EQ(Cli({"--simulate", "console", "--device", "7"}, &out, &err, f.Path()), 1);
+  EXPECT_TRUE(err.contains("no meter on line 7"));
+}
+
+// The record of a burst killed without warning opens cleanly afterwards and
+// holds every reading committed before the kill, its figures in step.
+TEST(BurstCommand, AKilledBurstLeavesARecordThatOpensWithItsCommittedReadings) {
+  test::SimmeterProcess meter({"--model", "6081", "--fault", "delay-ms=1"});
+  ASSERT_NE(meter.port, 0);
+  TempFolder f;
+  ASSERT_TRUE(QDir(f.Path()).mkdir("DB"));
+  const QString record = f.File("DB/Record 1.mdb");
+  QProcess burst;
+  burst.setWorkingDirectory(f.Path());
+  burst.start(MERILOG_CLI_PATH, {"--resource", QString::fromStdString(meter.Resource()), "burst", "--device", "1",
+                                 "--record", "1", "--count", "50000"});
+  ASSERT_TRUE(burst.waitForStarted());
+  long long seen = 0;
+  QDeadlineTimer safety(60000);
+  while (seen < 50 && !safety.hasExpired() && burst.state() == QProcess::Running) {
+    QThread::msleep(20);
+    try {
+      if (QFile::exists(record)) seen = RowCount(record);
+    } catch (const SQLite::Exception&) {
+      // Not yet a record: it is made under another name and renamed.
+    }
+  }
+  ASSERT_GE(seen, 50) << burst.readAllStandardError().toStdString();
+  burst.kill();
+  ASSERT_TRUE(burst.waitForFinished());
+  EXPECT_EQ(burst.exitStatus(), QProcess::CrashExit);
+
+  auto db = RecordDatabase::Open(record, RecordDatabase::Access::Write);
+  ASSERT_TRUE(db) << db.error().toStdString();
+  EXPECT_EQ(db.value()->Sql().execAndGet("PRAGMA integrity_check").getString(), "ok");
+  const long long rows = RowCount(record);
+  EXPECT_GE(rows, seen);
+  EXPECT_LT(rows, 50000);
+  auto figures = ReadRecordFigures(*db.value());
+  ASSERT_TRUE(figures);
+  EXPECT_TRUE(figures->fromSummary);
+  EXPECT_EQ(figures->value.count, rows);
+  EXPECT_TRUE(db.value()->ReadDate()->present);
+  EXPECT_EQ(db.value()->ReadFunctions()->function1, "DCV");
+}
+
+}  // namespace
+}  // namespace merilog

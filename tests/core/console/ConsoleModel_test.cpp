@@ -1,0 +1,206 @@
+// The command console's model over simulated meters on their own session threads.
+#include "core/console/ConsoleModel.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "core/instrument/ResourceManager.h"
+#include "core/instrument/SessionWorker.h"
+#include "sim/SimBackend.h"
+#include "sim/SimBench.h"
+#include "support/GateSession.h"
+#include "support/PrintQString.h"
+#include "support/TestSupport.h"
+
+namespace merilog {
+namespace {
+
+using test::RunUntil;
+
+constexpr char kMeter[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
+
+// What the session was sent, one entry per write.
+class WriteLog : public Session {
+ public:
+  WriteLog(std::unique_ptr<Session> inner, std::vector<std::string>& log) : inner_(std::move(inner)), log_(log) {}
+  Status Write(std::string_view bytes) override {
+    log_.emplace_back(bytes);
+    return inner_->Write(bytes);
+  }
+  ReadResult Read(std::size_t n) override { return inner_->Read(n); }
+  Status SetTimeout(int ms) override { return inner_->SetTimeout(ms); }
+  Status Clear() override { return inner_->Clear(); }
+  Status Close() override { return inner_->Close(); }
+  const std::string& Resource() const override { return inner_->Resource(); }
+
+ private:
+  std::unique_ptr<Session> inner_;
+  std::vector<std::string>& log_;
+};
+
+class Console : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::EnsureEventLoop();
+    sim::SimMeterSpec spec;
+    spec.resource = kMeter;
+    spec.model = "6082";
+    meter_ = bench_->Add(spec);
+    ASSERT_NE(meter_, nullptr);
+    rm_.AddBackend(std::make_unique<sim::SimBackend>(bench_));
+  }
+  void TearDown() override {
+    if (gate_) gate_->Open();
+  }
+  // The console opened on the meter; holdReadAt holds that read (GateSession).
+  void Open(int holdReadAt = 0) {
+    std::unique_ptr<Session> session = std::make_unique<WriteLog>(rm_.Open(kMeter), sent_);
+    if (holdReadAt) {
+      auto gate = std::make_unique<test::GateSession>(std::move(session), holdReadAt);
+      gate_ = gate.get();
+      session = std::move(gate);
+    }
+    worker_ = std::make_unique<SessionWorker>(std::move(session));
+    HandedDevice d;
+    d.worker = worker_.get();
+    d.displayName = "MODEL 6082-USBTMC-SN02";
+    model_.HandOverDevices({{d}, 1});
+    model_.Opening();
+  }
+  // Presses a button with this send text and waits for the answer.
+  QString Press(void (ConsoleModel::*button)(), const QString& text = {}) {
+    if (!text.isNull()) model_.SendTextEdited(text);
+    (model_.*button)();
+    EXPECT_TRUE(RunUntil([&] { return !model_.View().waiting; }));
+    return model_.View().receivedText;
+  }
+
+  std::shared_ptr<sim::SimBench> bench_ = std::make_shared<sim::SimBench>();
+  sim::SimMeter* meter_ = nullptr;
+  ResourceManager rm_;
+  std::vector<std::string> sent_;
+  test::GateSession* gate_ = nullptr;
+  std::unique_ptr<SessionWorker> worker_;
+  ConsoleModel model_;
+};
+
+TEST_F(Console, OpensOnTheFirstMeterOrDisabledWithoutOne) {
+  model_.HandOverDevices({});
+  model_.Opening();
+  const ConsoleView& v = model_.View();
+  EXPECT_EQ(v.title, "Command Control");
+  EXPECT_TRUE(v.deviceNames.isEmpty());
+  EXPECT_EQ(v.chooserText, "No Device Connected");
+  for (const ControlState* c : {&v.sendBox, &v.receivedBox, &v.queryButton, &v.writeButton, &v.readButton})
+    EXPECT_FALSE(c->enabled);
+  EXPECT_TRUE(v.exitButton.enabled);
+
+  Open();
+  EXPECT_EQ(v.deviceNames, QStringList{"MODEL 6082-USBTMC-SN02"});
+  EXPECT_EQ(v.currentDevice, 0);
+  EXPECT_EQ(v.sendText, "*IDN?");
+  EXPECT_EQ(v.receivedText, "");
+  EXPECT_FALSE(v.history.shown);
+  EXPECT_TRUE(v.queryButton.enabled && v.writeButton.enabled && v.readButton.enabled);
+}
+
+TEST_F(Console, QueryShowsTheAnswerAndKeepsTheHistoryMostRecentFirstWithoutDuplicates) {
+  Open();
+  const ConsoleView& v = model_.View();
+  const int focus = v.focusRequests;
+  EXPECT_EQ(Press(&ConsoleModel::Query), QString::fromStdString(meter_->Identification()));
+  EXPECT_EQ(sent_, std::vector<std::string>{"*IDN?\n"});
+  EXPECT_TRUE(v.history.shown);
+  EXPECT_EQ(v.historyEntries, QStringList{"*IDN?"});
+  EXPECT_EQ(v.focusRequests, focus + 1);
+
+  Press(&ConsoleModel::Write, "CONF:VOLT:DC");
+  Press(&ConsoleModel::Query, "*IDN?");
+  EXPECT_EQ(v.historyEntries, (QStringList{"*IDN?", "CONF:VOLT:DC"}));
+  EXPECT_EQ(v.historySelected, 0);
+  model_.HistoryChosen(1);
+  EXPECT_EQ(v.sendText, "CONF:VOLT:DC");
+  // A Read leaves the history as it is.
+  Press(&ConsoleModel::Read);
+  EXPECT_EQ(v.historyEntries.size(), 2);
+
+  // Reopening starts afresh.
+  model_.Exit();
+  model_.Opening();
+  EXPECT_FALSE(v.history.shown);
+  EXPECT_TRUE(v.historyEntries.isEmpty());
+  EXPECT_EQ(v.sendText, "*IDN?");
+}
+
+TEST(CommandHistory, HoldsTwentyMostRecentFirstEachOnce) {
+  CommandHistory h;
+  for (int i = 1; i <= 21; ++i) h.Add(QString("C%1").arg(i));
+  ASSERT_EQ(h.Entries().size(), CommandHistory::kMaxEntries);
+  EXPECT_EQ(h.Entries().front(), "C21");
+  EXPECT_EQ(h.Entries().back(), "C2");  // C1 has left
+  h.Add("C10");
+  EXPECT_EQ(h.Entries().front(), "C10");
+  EXPECT_EQ(h.Entries().count("C10"), 1);
+  EXPECT_EQ(h.Entries().size(), CommandHistory::kMaxEntries);
+}
+
+TEST_F(Console, LongAnswersArriveWholeAndSendTextsGoOutLiterally) {
+  meter_->Faults().longAnswerBytes = 3000;
+  Open();
+  const QString answer = Press(&ConsoleModel::Query, "func?");
+  EXPECT_GE(answer.size(), 3000);
+  EXPECT_TRUE(answer.startsWith("\"NONE\",\"NONE\"") || answer.startsWith("\"VOLT\",\"VOLT\"")) << answer.toStdString();
+  EXPECT_FALSE(answer.endsWith('\n'));
+  // Nothing of the long answer is left to spoil the next one.
+  meter_->Faults().longAnswerBytes = 0;
+  EXPECT_EQ(Press(&ConsoleModel::Query, "*IDN?"), QString::fromStdString(meter_->Identification()));
+
+  const QString percent = "SYST:BEEP %d%s%%";
+  const QString longText = "DISP:TEXT \"" + QString(150, 'x') + "\"";
+  for (const QString& text : {percent, longText}) {
+    sent_.clear();
+    Press(&ConsoleModel::Write, text);
+    EXPECT_EQ(sent_, std::vector<std::string>{text.toStdString() + "\n"});
+  }
+}
+
+TEST_F(Console, WriteThenReadShowsTheAnswerFailuresShowTheirTexts) {
+  Open();
+  EXPECT_EQ(Press(&ConsoleModel::Write, "func?"), "");
+  EXPECT_FALSE(Press(&ConsoleModel::Read).isEmpty());
+  // Nothing pending: the meter times out.
+  EXPECT_EQ(Press(&ConsoleModel::Read), "Couldn't return a value.");
+  // A Query of a command that answers nothing.
+  EXPECT_EQ(Press(&ConsoleModel::Query, "CONF:VOLT:DC?"), "Couldn't return a value.");
+  bench_->DropMeter(kMeter);
+  EXPECT_EQ(Press(&ConsoleModel::Write, "*CLS"), "FAIL.");
+  EXPECT_EQ(Press(&ConsoleModel::Query, "*IDN?"), "Couldn't return a value.");
+}
+
+TEST_F(Console, ASilentMeterNeverHoldsTheDialogAndExitWorks) {
+  Open(1);
+  model_.Query();
+  const ConsoleView& v = model_.View();
+  EXPECT_TRUE(v.waiting);
+  EXPECT_EQ(v.waitingText, "Waiting for the meter's answer...");
+  EXPECT_FALSE(v.queryButton.enabled || v.writeButton.enabled || v.readButton.enabled);
+  EXPECT_TRUE(v.exitButton.enabled);
+  ASSERT_TRUE(RunUntil([&] { return gate_->Held(); }));
+  // The event loop goes on while the meter is silent.
+  bool ticked = false;
+  QTimer::singleShot(10, [&] { ticked = true; });
+  ASSERT_TRUE(RunUntil([&] { return ticked; }));
+  EXPECT_TRUE(v.waiting);
+
+  model_.Exit();
+  EXPECT_FALSE(v.waiting);
+  // The late answer belongs to nothing shown any more.
+  gate_->Open();
+  ASSERT_TRUE(RunUntil([&] { return worker_->Pending() == 0; }));
+  EXPECT_EQ(v.receivedText, "");
+  EXPECT_FALSE(v.history.shown);
+}
+
+}  // namespace
+}  // namespace merilog

@@ -1,0 +1,324 @@
+// The Multiple Readings dialog's model over simulated meters on their own
+// session threads, with record files in a temporary folder.
+#include "core/recordview/MultipleReadingsModel.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "core/instrument/SessionWorker.h"
+#include "core/records/RecordDatabase.h"
+#include "core/records/RecordFormat.h"
+#include "support/GateSession.h"
+#include "support/MainWindowBench.h"
+#include "support/PrintQString.h"
+
+namespace merilog {
+namespace {
+
+using test::RunUntil;
+
+struct Row {
+  double value, value2nd;
+  std::string time;
+};
+
+class MultipleReadings : public ::testing::Test {
+ protected:
+  void SetUp() override { test::EnsureEventLoop(); }
+  void TearDown() override {
+    if (gate_) gate_->Open();
+    model_.reset();
+    workers_.clear();
+  }
+
+  // The dialog opens on every meter of the bench; holdReadAt holds that read
+  // of the first meter (see GateSession).
+  void Open(int holdReadAt = 0) {
+    DeviceHandOver handOver;
+    for (const std::string& resource : b_.bench->Resources()) {
+      std::unique_ptr<Session> session = b_.rm.Open(resource);
+      if (workers_.empty() && holdReadAt) {
+        auto gate = std::make_unique<test::GateSession>(std::move(session), holdReadAt);
+        gate_ = gate.get();
+        session = std::move(gate);
+      }
+      workers_.push_back(std::make_unique<SessionWorker>(std::move(session)));
+      HandedDevice d;
+      d.worker = workers_.back().get();
+      d.displayName = resource;
+      handOver.devices.push_back(d);
+    }
+    const QString db = db_;
+    model_ = std::make_unique<MultipleReadingsModel>(prompter_, clock_, [db](Prompter&) { return db; });
+    model_->HandOverDevices(handOver);
+    model_->Opening();
+    ASSERT_TRUE(RunUntil([&] { return model_->Idle(); }));
+  }
+  // Start with these choices; returns once the burst has ended.
+  void Burst(int device, int record, int count) {
+    model_->DeviceSelected(device);
+    model_->RecordChosen(record - 1);
+    ASSERT_TRUE(model_->NumberEdited(QString::number(count)));
+    model_->Start();
+    ASSERT_TRUE(RunUntil([&] { return model_->Idle(); }));
+  }
+  enum class RecordFileKind { Record, DBfile };
+  QString Path(RecordFileKind kind, int n) const {
+    return db_ + QString(kind == RecordFileKind::Record ? "/Record %1.mdb" : "/DBfile_DB%1.mdb").arg(n);
+  }
+  std::vector<Row> Rows(const QString& path) const {
+    SQLite::Database db(path.toStdString());
+    SQLite::Statement q(db, "SELECT read_value, read_value_2ND, read_time FROM read ORDER BY rowid");
+    std::vector<Row> rows;
+    while (q.executeStep()) rows.push_back({q.getColumn(0).getDouble(), q.getColumn(1).getDouble(), q.getColumn(2)});
+    return rows;
+  }
+  // A record file as another program left it: stored functions, a date or not, some rows.
+  void MakeRecord(const QString& path, const QString& f1, const QString& f2, bool dated, int rows = 0) {
+    ASSERT_TRUE(CreateRecordFile(path, true));
+    auto db = RecordDatabase::Open(path, RecordDatabase::Access::Write);
+    ASSERT_TRUE(db);
+    if (!f1.isEmpty()) {
+      ASSERT_TRUE(db.value()->WriteFunctions(f1, f2));
+    }
+    if (dated) {
+      ASSERT_TRUE(db.value()->WriteDate(QDateTime(QDate(2023, 1, 2), QTime(3, 4, 5))));
+    }
+    auto appender = RecordAppender::Adopt(std::move(db.value()));
+    for (int i = 0; i < rows; ++i) ASSERT_TRUE(appender.value()->Append(i, kNoSecondValue, QTime(1, 2, 3)));
+    ASSERT_TRUE(appender.value()->Close());
+  }
+
+  // Simulated meters with a wire log, a scripted prompter, a fixed clock, a working folder.
+  test::MainWindowBench b_;
+  test::WireLog& wire_ = b_.wire;
+  test::ScriptedPrompter& prompter_ = b_.prompter;
+  FixedClock& clock_ = b_.clock;
+  const QString db_ = b_.folder.File("DB");
+  std::vector<std::unique_ptr<SessionWorker>> workers_;
+  test::GateSession* gate_ = nullptr;
+  std::unique_ptr<MultipleReadingsModel> model_;
+};
+
+TEST_F(MultipleReadings, ThreeReadingsOnANewRecordThenASecondRunAppendsWithoutAsking) {
+  b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  Open();
+  const MultipleReadingsView& v = model_->View();
+  EXPECT_EQ(v.title, "Multiple Readings");
+  EXPECT_EQ(v.recordEntries.size(), 10);
+  EXPECT_EQ(v.recordEntries[0], "Record 1");
+  EXPECT_EQ(v.selectedRecord, 0);
+  EXPECT_FALSE(v.stopButton.enabled);
+
+  Burst(0, 4, 3);
+  const std::vector<std::string> expected{"sample:count 1\n", "*idn?\n", "func?\n", "read?\n", "read?\n", "read?\n"};
+  EXPECT_EQ(wire_.To(test::kUsb81), expected);
+  const QString path = Path(RecordFileKind::Record, 4);
+  std::vector<Row> rows = Rows(path);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const Row& r : rows) {
+    EXPECT_EQ(r.value2nd, kNoSecondValue);
+    EXPECT_EQ(r.time, "14:03:27:045");
+  }
+  {
+    auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db.value()->ReadDate()->value.toSecsSinceEpoch(), clock_.Now().toSecsSinceEpoch());
+    EXPECT_EQ(db.value()->ReadFunctions()->function1, "DCV");
+    EXPECT_EQ(db.value()->ReadFunctions()->function2, "NONE");
+    // The burst's record has no read_func2 column.
+    EXPECT_FALSE(db.value()
+                     ->Sql()
+                     .execAndGet("SELECT count(*) FROM pragma_table_info('read') WHERE name='read_func2'")
+                     .getInt());
+  }
+  // The choice is listed again with the record's date, and the record is chosen.
+  EXPECT_EQ(v.recordEntries[3], "Record 4            ( 24 / 05 / 06 -- 14 : 03 : 27 )");
+  EXPECT_EQ(v.selectedRecord, 3);
+  EXPECT_EQ(v.done, 3);
+  EXPECT_EQ(v.total, 3);
+  EXPECT_TRUE(v.startButton.enabled && v.exitButton.enabled && v.recordChoice.enabled);
+  EXPECT_FALSE(v.stopButton.enabled);
+  EXPECT_EQ(model_->LastResult()->end, BurstEnd::Completed);
+
+  // Same function, same record: appended, and the date moves to the new start.
+  clock_.AdvanceMs(60000);
+  Burst(0, 4, 2);
+  EXPECT_EQ(Rows(path).size(), 5u);
+  auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
+  EXPECT_EQ(db.value()->ReadDate()->value.toSecsSinceEpoch(), clock_.Now().toSecsSinceEpoch());
+  EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(MultipleReadings, DualAnswersStoreBothValuesSingleAnswersStoreTheMarker) {
+  sim::SimMeter* dual = b_.Add(test::kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
+  dual->QueueReadAnswers({"1.23E+00,5.0E-03", "-4.5E-01 V", "+1.234567890123456789", "garbage", "2E+00,"});
+  Open();
+  Burst(0, 2, 5);
+  EXPECT_TRUE(wire_.Sent(test::kUsb82, "func2?\n"));
+  const std::vector<Row> rows = Rows(Path(RecordFileKind::Record, 2));
+  ASSERT_EQ(rows.size(), 5u);
+  const std::pair<double, double> expected[] = {
+      {1.23, 5.0e-3}, {-0.45, kNoSecondValue}, {1.234567890123, kNoSecondValue}, {0, kNoSecondValue}, {2, 0}};
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_DOUBLE_EQ(rows[i].value, expected[i].first) << i;
+    EXPECT_DOUBLE_EQ(rows[i].value2nd, expected[i].second) << i;
+  }
+  auto db = RecordDatabase::Open(Path(RecordFileKind::Record, 2), RecordDatabase::Access::Read);
+  EXPECT_EQ(db.value()->ReadFunctions()->function2, "ACV");
+}
+
+TEST_F(MultipleReadings, StopTakesEffectWithinOneReadingAndKeepsEveryRow) {
+  b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  // Reads 1 and 2 answer *idn? and func?; the eighth is the sixth reading.
+  Open(8);
+  model_->RecordChosen(0);
+  ASSERT_TRUE(model_->NumberEdited("50000"));
+  model_->Start();
+  const MultipleReadingsView& v = model_->View();
+  EXPECT_TRUE(model_->Running());
+  EXPECT_TRUE(v.stopButton.enabled);
+  EXPECT_FALSE(v.startButton.enabled || v.exitButton.enabled || v.recordChoice.enabled);
+  EXPECT_FALSE(model_->Exit());
+  ASSERT_TRUE(RunUntil([&] { return gate_->Held(); }));
+
+  model_->Stop();
+  EXPECT_FALSE(model_->Running());
+  EXPECT_TRUE(v.startButton.enabled && v.exitButton.enabled && v.recordChoice.enabled);
+  EXPECT_FALSE(v.stopButton.enabled);
+  gate_->Open();
+  ASSERT_TRUE(RunUntil([&] { return model_->Idle(); }));
+  // The reading under way when Stop came is stored too; none after it is asked.
+  EXPECT_EQ(Rows(Path(RecordFileKind::Record, 1)).size(), 6u);
+  EXPECT_EQ(wire_.To(test::kUsb81).size(), 3u + 6u);
+  EXPECT_EQ(model_->LastResult()->end, BurstEnd::Stopped);
+  EXPECT_EQ(v.done, 6);
+  EXPECT_EQ(v.selectedRecord, 0);
+}
+
+TEST_F(MultipleReadings, RefusedRecordsKeepTheirRowsAndShowTheVerdict) {
+  b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});  // DCV, NONE
+  const QString hasReadings = "The record already has readings. Please select a different record.";
+  struct Case {
+    RecordFileKind kind;
+    QString f1, f2;
+    bool dated;
+    int rows;
+    QString message;    // empty: the burst writes into the file
+    bool stoppedFirst;  // the controls are back before the message shows
+  } cases[] = {
+      {RecordFileKind::Record, "ACV", "NONE", true, 2,
+       "Function has changed from ACV to DCV. Please select a different record.", true},
+      {RecordFileKind::Record, "DCV", "ACV", true, 2,
+       "2ND Function has changed from ACV to NONE. Please select a different record.", true},
+      {RecordFileKind::Record, "ACV", "ACV", true, 2,
+       "Function has changed from ACV to DCV. 2ND Function has changed from ACV to NONE. Please select a different "
+       "record.",
+       true},
+      {RecordFileKind::DBfile, "", "", true, 0, hasReadings, false},
+      // Not dated, but it holds readings: refused all the same.
+      {RecordFileKind::DBfile, "", "", false, 2, hasReadings, false},
+      // Neither dated nor holding readings: written into.
+      {RecordFileKind::DBfile, "", "", false, 0, "", false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    ++n;
+    MakeRecord(Path(c.kind, n), c.f1, c.f2, c.dated, c.rows);
+  }
+  Open();
+  n = 0;
+  for (const Case& c : cases) {
+    ++n;
+    SCOPED_TRACE(n);
+    bool startBackAtMessage = false;
+    prompter_.onMessage = [&] { startBackAtMessage = model_->View().startButton.enabled; };
+    if (!c.message.isEmpty()) prompter_.ExpectMessage(Prompter::Answer::Ok);
+    prompter_.shown.clear();
+    Burst(0, n, 3);
+    if (c.message.isEmpty()) {
+      EXPECT_TRUE(prompter_.shown.empty());
+      EXPECT_EQ(Rows(Path(c.kind, n)).size(), 3u);
+      EXPECT_FALSE(QFile::exists(Path(RecordFileKind::Record, n)));
+      continue;
+    }
+    ASSERT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(prompter_.shown[0].text, c.message);
+    EXPECT_EQ(prompter_.shown[0].caption, "");
+    EXPECT_EQ(prompter_.shown[0].icon, Prompter::Icon::Exclamation);
+    EXPECT_EQ(startBackAtMessage, c.stoppedFirst);
+    EXPECT_EQ(Rows(Path(c.kind, n)).size(), size_t(c.rows));
+    const MultipleReadingsView& v = model_->View();
+    EXPECT_TRUE(v.startButton.enabled && v.exitButton.enabled && v.recordChoice.enabled);
+    EXPECT_FALSE(v.stopButton.enabled);
+  }
+  // No refused start asked for a reading; a DBfile number never gets a record file.
+  const auto sent = wire_.To(test::kUsb81);
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), "read?\n"), 3);
+  EXPECT_FALSE(QFile::exists(Path(RecordFileKind::Record, 4)));
+}
+
+TEST_F(MultipleReadings, TheNumberFieldAndTheRecordChoiceAreCheckedBeforeTheMeterIsAsked) {
+  b_.Add(test::kUsb81, "6081", {});
+  Open();
+  const QString range = "Please enter an integer between 1 and 50000.";
+  const struct {
+    QString typed;
+    QString message;  // empty: taken
+    QString shown;
+  } typing[] = {
+      {"50000", "", "50000"}, {"50001", range, "50000"},
+      {"0", range, "50000"},  {"12x", "Please enter an integer.", "50000"},
+      {" 7 ", "", "7"},       {"", "", ""},
+  };
+  for (const auto& t : typing) {
+    prompter_.shown.clear();
+    if (!t.message.isEmpty()) prompter_.ExpectMessage(Prompter::Answer::Ok);
+    model_->NumberEdited(t.typed);
+    EXPECT_EQ(model_->View().numberText, t.shown) << t.typed.toStdString();
+    EXPECT_EQ(prompter_.shown.empty() ? QString() : prompter_.shown[0].text, t.message) << t.typed.toStdString();
+  }
+  // An empty field is refused at Start.
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  model_->Start();
+  EXPECT_EQ(prompter_.shown.back().text, "Please enter an integer.");
+  EXPECT_TRUE(model_->View().recordChoice.enabled);
+  EXPECT_TRUE(wire_.To(test::kUsb81).empty());
+
+  // No working folder: the choice stays empty and Start asks for a record.
+  model_ = std::make_unique<MultipleReadingsModel>(prompter_, clock_, [](Prompter&) { return std::nullopt; });
+  model_->HandOverDevices(DeviceHandOver{{HandedDevice{workers_[0].get(), "m", {}, {}, -1}}, 1});
+  model_->Opening();
+  EXPECT_TRUE(model_->View().recordEntries.isEmpty());
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  model_->Start();
+  EXPECT_EQ(prompter_.shown.back().text, "Please select a record.");
+  EXPECT_TRUE(wire_.To(test::kUsb81).empty());
+}
+
+TEST_F(MultipleReadings, WithoutMetersOnlyExitWorks) {
+  Open();
+  const MultipleReadingsView& v = model_->View();
+  EXPECT_EQ(v.deviceLines, QStringList{"No Device Connected"});
+  EXPECT_FALSE(v.startButton.enabled || v.numberField.enabled || v.recordChoice.enabled || v.stopButton.enabled);
+  EXPECT_TRUE(v.exitButton.enabled);
+}
+
+TEST_F(MultipleReadings, AMeterThatStopsAnsweringEndsTheBurstWithItsReadingsKept) {
+  sim::SimMeter* m = b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  m->Faults().silentAfter = 2 + 4;  // *idn?, func?, then four readings
+  Open();
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  Burst(0, 1, 100);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.shown[0].text, "Check Device Connection");
+  EXPECT_EQ(prompter_.shown[0].caption, "ERROR");
+  EXPECT_EQ(Rows(Path(RecordFileKind::Record, 1)).size(), 4u);
+  EXPECT_EQ(model_->LastResult()->end, BurstEnd::MeterFailed);
+  EXPECT_TRUE(model_->View().startButton.enabled);
+}
+
+}  // namespace
+}  // namespace merilog
