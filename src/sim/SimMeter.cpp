@@ -249,7 +249,10 @@ void SimMeter::ProcessMessage(std::string_view message, std::string* answer) {
       return;  // the rest of a message after a syntax error is not run
     }
     std::string one;
-    const bool answered = Dispatch(cmd, &path, &one);
+    const SimCommandFaults::Action fault = commandFaults_.Find(cmd, &one);
+    if (fault == SimCommandFaults::Action::Refuse) PushError(-221);
+    const bool answered = fault == SimCommandFaults::Action::None ? Dispatch(cmd, &path, &one)
+                                                                  : fault == SimCommandFaults::Action::Answer;
     if (answered) {
       if (!answer->empty()) *answer += ';';
       *answer += one;

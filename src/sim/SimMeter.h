@@ -10,6 +10,7 @@
 #include "core/base/Clock.h"
 #include "core/instrument/Session.h"
 #include "sim/ScpiParser.h"
+#include "sim/SimCommandFaults.h"
 #include "sim/SimMeterSpec.h"
 #include "sim/SimMeterState.h"
 #include "sim/SimModel.h"
@@ -59,6 +60,8 @@ class SimMeter {
   std::string Execute(std::string_view message);
   void Reset();  // *RST
   SimFaults& Faults() { return spec_.faults; }
+  // Single commands refused or answered otherwise (set while no session is using the meter).
+  SimCommandFaults& CommandFaults() { return commandFaults_; }
   const SimMeterState& State() const { return state_; }
   // Error queue entries as SYST:ERR? would answer them, oldest first, without removing them.
   std::vector<std::string> PendingErrors() const;
@@ -151,6 +154,7 @@ class SimMeter {
   SimMeterState state_;
   std::uint64_t readingCounter_ = 0;
   std::deque<std::string> queuedReadAnswers_;
+  SimCommandFaults commandFaults_;
 
   bool attached_ = true;
   std::uint64_t generation_ = 1;
