@@ -87,6 +87,10 @@ class SimMeter {
     return false;
   }
 
+  // The settings a function keeps (the basic meter's ratio uses DC voltage's).
+  FunctionSettings& SettingsOf(Fn fn);
+  const FunctionSettings& SettingsOf(Fn fn) const;
+
   // Measurement helpers.
   double Measure(Fn fn, int channel);
   std::string ReadingsText();

@@ -214,7 +214,7 @@ const std::vector<Case>& Cases() {
        },
        {"CONF:VOLT:DC\n", "func?\n", "SENS:VOLT:DC:RANGE:AUTO 0\n", "SENS:VOLT:DC:RANGE 1.000000000000\n",
         "SENS:VOLT:DC:RANGE?\n", "Function2 \"FREQ:VOLT\"\n", "FREQ:VOLT:range 0.1 \n", "FREQ:aper 0.01\n",
-        "SENS:VOLT:DC:NPLC 10\n"},
+        "SENS:VOLT:DC:NPLC 1\n"},
        ApplyEnd::ReadBack},
       {"SecondPeriodOfACurrent",
        "6082",
