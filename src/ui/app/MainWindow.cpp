@@ -15,6 +15,7 @@
 #include "core/measure/ChartModel.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/widgets/ChartWidget.h"
 
@@ -89,7 +90,7 @@ QString WithColon(const QString& text) {
 }  // namespace
 
 MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* parent)
-    : QMainWindow(parent), model_(model), readingSettingsModel_(prompter) {
+    : QMainWindow(parent), model_(model), readingSettingsModel_(prompter), deviceSettingsModel_(prompter) {
   setWindowIcon(WindowIcon());
   panels_ = new MainWindowPanels(this);
   setCentralWidget(panels_);
@@ -101,6 +102,8 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   systemAbout_ = new QAction("About 6081 MERILOG(&A)...", this);
   connect(systemAbout_, &QAction::triggered, this, [this] { model_.OnSystemAbout(); });
   readingSettingsDialog_ = new ReadingSettingsDialog(readingSettingsModel_, this);
+  deviceSettingsDialog_ = new DeviceSettingsDialog(deviceSettingsModel_, this);
+  model_.SetCommandAvailable(MenuCommand::DeviceSettings, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -204,6 +207,9 @@ bool MainWindow::OpenDialog(MenuCommand command) {
       OpenReadingSettings();
       // Already applied from the dialog's own settings; nothing more to do.
       return false;
+    case MenuCommand::DeviceSettings:
+      OpenDeviceSettings();
+      return true;
     case MenuCommand::About:
       // The model relabels (opened from Help) and searches again itself.
       ShowAboutBox(this);
@@ -222,6 +228,13 @@ void MainWindow::OpenReadingSettings() {
   std::copy(colours.begin(), colours.end(), settings.plotColour.begin());
   readingSettingsDialog_->Run();
   model_.ApplyReadingSettings(readingSettingsModel_.Settings());
+}
+
+void MainWindow::OpenDeviceSettings() {
+  DeviceHandOver handOver = HandOverTo(HandOverDialog::DeviceSettings, model_.Devices().Devices());
+  deviceSettingsWorkers_.Fill(handOver);
+  deviceSettingsModel_.HandOverDevices(handOver);
+  deviceSettingsDialog_->Run();
 }
 
 void MainWindow::CloseWindow() {

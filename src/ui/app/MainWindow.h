@@ -5,6 +5,8 @@
 #include <map>
 
 #include "core/app/MainWindowModel.h"
+#include "core/meterconfig/DeviceSettingsModel.h"
+#include "core/meterconfig/HandOverWorkers.h"
 #include "core/readingconfig/ReadingSettingsModel.h"
 
 class QAction;
@@ -15,6 +17,7 @@ namespace merilog::ui {
 class MainWindowPanels;
 class ChartWidget;
 class ReadingSettingsDialog;
+class DeviceSettingsDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -36,6 +39,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   QAction* SystemAboutAction() const { return systemAbout_; }
   const QTimer& ReadingTimer() const { return readingTimer_; }
   ReadingSettingsDialog& ReadingSettings() { return *readingSettingsDialog_; }
+  DeviceSettingsDialog& DeviceSettings() { return *deviceSettingsDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -62,6 +66,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   void RenderMeterRows();
   void RenderTraceMarkers();
   void OpenReadingSettings();
+  void OpenDeviceSettings();
 
   MainWindowModel& model_;
   MainWindowPanels* panels_ = nullptr;
@@ -77,6 +82,9 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   // Owned for the whole run, so the dialog's fields persist between openings.
   ReadingSettingsModel readingSettingsModel_;
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
+  DeviceSettingsModel deviceSettingsModel_;
+  DeviceSettingsDialog* deviceSettingsDialog_ = nullptr;
+  HandOverWorkers deviceSettingsWorkers_;  // until discovery hands out session threads
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;
