@@ -10,6 +10,7 @@
 #include "cli/IoCommands.h"
 #include "cli/LogCommand.h"
 #include "cli/RecordsCommand.h"
+#include "cli/SettingsCommand.h"
 
 namespace {
 
@@ -24,7 +25,10 @@ void PrintUsage() {
       "  records [viewer|chart|burst|settings]\n"
       "                              list the records of the working folder as that list shows them\n"
       "  log --record N [--devices K1,K2,...] [--dual] [--count C] [--interval MS] [--yes|--no]\n"
-      "                              take readings into record N (N+1, ... for further meters)\n",
+      "                              take readings into record N (N+1, ... for further meters)\n"
+      "  settings get|set --device K [--function L [--range L] [--second L] [--transducer 2W|4W]\n"
+      "      [--coefficients V1,...] [--second-function L --second-range L --second-choice L]]\n"
+      "                              show or set a meter's configuration as Device Settings does\n",
       stderr);
 }
 
@@ -50,6 +54,7 @@ int main(int argc, char** argv) {
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);
   if (command == "records") return merilog::cli::RunRecordsCommand(rest);
   if (command == "log") return merilog::cli::RunLogCommand(options, rest);
+  if (command == "settings") return merilog::cli::RunSettingsCommand(options, rest);
   if (command == "devices") {
     if (!rest.isEmpty()) {
       std::cerr << "merilog-cli: devices takes no arguments\n";
