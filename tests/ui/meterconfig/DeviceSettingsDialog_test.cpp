@@ -1,0 +1,95 @@
+// The Device Settings window renders its model and forwards choices; while the
+// meter is asked its choices are disabled, and Exit still closes it.
+#include "ui/meterconfig/DeviceSettingsDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "core/meterconfig/DeviceSettingsModel.h"
+#include "sim/SimMeter.h"
+#include "sim/SimSession.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestSupport.h"
+#include "ui/widgets/WidgetTestApp.h"
+
+namespace merilog {
+namespace {
+
+struct Meter {
+  std::shared_ptr<sim::SimMeter> meter;
+  std::unique_ptr<SessionWorker> worker;
+  explicit Meter(const std::string& model) {
+    sim::SimMeterSpec spec;
+    spec.resource = "USB0::0x3A7D::0x" + model + "::SN1::INSTR";
+    spec.model = model;
+    meter = std::make_shared<sim::SimMeter>(spec, nullptr);
+    worker = std::make_unique<SessionWorker>(std::make_unique<sim::SimSession>(meter, spec.resource));
+  }
+};
+
+TEST(DeviceSettingsDialog, ShowsTheModelAndForwardsChoices) {
+  ui::test::App();
+  Meter basic("6081"), dual("6082");
+  test::ScriptedPrompter prompter;
+  DeviceSettingsModel model(prompter);
+  DeviceHandOver h;
+  for (Meter* m : {&basic, &dual}) {
+    HandedDevice d;
+    d.worker = m->worker.get();
+    d.resource = m->meter->Resource();
+    d.identification = m->meter->Identification();
+    h.devices.push_back(d);
+  }
+  h.deviceCount = 2;
+  model.HandOverDevices(h);
+  ui::DeviceSettingsDialog dialog(model);
+  dialog.Open();
+  dialog.show();
+  EXPECT_TRUE(dialog.BusyBar()->isVisible());
+  EXPECT_FALSE(dialog.FunctionList()->isEnabled());
+  ASSERT_TRUE(test::RunUntil([&] { return !model.Busy(); }));
+  EXPECT_FALSE(dialog.BusyBar()->isVisible());
+  EXPECT_TRUE(dialog.FunctionList()->isEnabled());
+  EXPECT_EQ(dialog.windowTitle(), "Device Settings");
+  EXPECT_EQ(dialog.FunctionList()->count(), 12);
+  EXPECT_FALSE(dialog.SecondFunctionBox()->isVisible());
+
+  // The dual meter on TEMP with the USER sensor: its coefficients, then a 2ND function.
+  dialog.DeviceList()->setCurrentRow(1);
+  ASSERT_TRUE(test::RunUntil([&] { return !model.Busy(); }));
+  EXPECT_EQ(dialog.FunctionList()->count(), 14);
+  dialog.FunctionList()->setCurrentRow(10);
+  ASSERT_TRUE(test::RunUntil([&] { return !model.Busy(); }));
+  const int user = dialog.RangeBox()->findText("USER");
+  ASSERT_GE(user, 0);
+  emit dialog.RangeBox()->activated(user);
+  ASSERT_TRUE(test::RunUntil([&] { return !model.Busy(); }));
+  EXPECT_TRUE(dialog.CoefficientField(3)->isVisible());
+  EXPECT_FALSE(dialog.CoefficientField(4)->isVisible());
+  EXPECT_EQ(dialog.CoefficientField(3)->text().toDouble(), model.CoefficientValues()[3]);
+  dialog.CoefficientField(0)->setText("0.02");
+  emit dialog.CoefficientField(0)->textEdited("0.02");
+  // Set refuses the coefficient in a box of its own.
+  prompter.ExpectMessage(Prompter::Answer::Ok);
+  dialog.SetButton()->click();
+  ASSERT_TRUE(test::RunUntil([&] { return !model.Busy(); }));
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.shown[0].text, "ALPHA range is 0 - 0.01，please re-enter.");
+
+  // Exit while the meter is asked: the window closes at once.
+  dual.meter->Faults().delayMs = 100000;
+  model.GetMultimeterSetting();
+  EXPECT_FALSE(dialog.SetButton()->isEnabled());
+  EXPECT_TRUE(dialog.ExitButton()->isEnabled());
+  dialog.ExitButton()->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_FALSE(model.Busy());
+}
+
+}  // namespace
+}  // namespace merilog
