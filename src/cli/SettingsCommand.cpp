@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <iostream>
+#include <memory>
 #include <optional>
 
 #include "cli/PrintingPrompter.h"
@@ -113,30 +114,37 @@ void PrintState(const DeviceSettingsViewState& v) {
   std::cout << std::flush;
 }
 
+// Finds the meters as the main window does; false, said on standard error, when
+// the instruments cannot be set up or line `line` holds no meter.
+bool FindMeters(const CliOptions& options, int line, Instruments* instruments,
+                std::unique_ptr<DeviceListModel>* devices) {
+  std::string why;
+  if (!SetUpInstruments(options.io, instruments, &why)) {
+    std::cerr << "merilog-cli: " << why << "\n";
+    return false;
+  }
+  *devices = std::make_unique<DeviceListModel>(*instruments->resources, instruments->lanResources);
+  (*devices)->Discover();
+  if (line <= (*devices)->DeviceCount()) return true;
+  std::cerr << "merilog-cli: no meter on line " << line << " (" << (*devices)->DeviceCount() << " found)\n";
+  return false;
+}
+
 }  // namespace
 
 int RunSettingsCommand(const CliOptions& options, const QStringList& args) {
   SettingsArgs sa;
-  std::string error;
-  if (!ParseSettingsArgs(args, &sa, &error)) {
+  if (std::string error; !ParseSettingsArgs(args, &sa, &error)) {
     std::cerr << "merilog-cli: " << error << "\n";
     return 2;
   }
   Instruments instruments;
-  if (!SetUpInstruments(options.io, &instruments, &error)) {
-    std::cerr << "merilog-cli: " << error << "\n";
-    return 1;
-  }
-  DeviceListModel devices(*instruments.resources, instruments.lanResources);
-  devices.Discover();
-  if (sa.line > devices.DeviceCount()) {
-    std::cerr << "merilog-cli: no meter on line " << sa.line << " (" << devices.DeviceCount() << " found)\n";
-    return 1;
-  }
+  std::unique_ptr<DeviceListModel> devices;
+  if (!FindMeters(options, sa.line, &instruments, &devices)) return 1;
   PrintingPrompter prompter;
   HandOverWorkers workers;
   DeviceSettingsModel model(prompter);
-  DeviceHandOver handOver = HandOverTo(HandOverDialog::DeviceSettings, devices.Devices());
+  DeviceHandOver handOver = HandOverTo(HandOverDialog::DeviceSettings, devices->Devices());
   workers.Fill(handOver);
   model.HandOverDevices(handOver);
   Waiter session(model);

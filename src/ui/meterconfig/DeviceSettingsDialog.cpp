@@ -32,6 +32,18 @@ void FillList(QListWidget* list, const QStringList& items, int selected) {
   list->setCurrentRow(selected);
 }
 
+// A caption over a list, as one column of the layout.
+QListWidget* AddListColumn(QBoxLayout* into, QWidget* parent, QLabel** caption, int minimumWidth) {
+  auto* column = new QVBoxLayout;
+  *caption = new QLabel(parent);
+  auto* list = new QListWidget(parent);
+  list->setMinimumWidth(minimumWidth);
+  column->addWidget(*caption);
+  column->addWidget(list);
+  into->addLayout(column);
+  return list;
+}
+
 }  // namespace
 
 DeviceSettingsDialog::DeviceSettingsDialog(DeviceSettingsModel& model, QWidget* parent)
@@ -51,45 +63,28 @@ void DeviceSettingsDialog::Build() {
   auto* columns = new QHBoxLayout;
   top->addLayout(columns);
 
-  auto* deviceColumn = new QVBoxLayout;
-  deviceCaption_ = new QLabel(this);
-  deviceList_ = new QListWidget(this);
-  deviceList_->setMinimumWidth(220);
-  deviceColumn->addWidget(deviceCaption_);
-  deviceColumn->addWidget(deviceList_);
-  columns->addLayout(deviceColumn);
-
+  deviceList_ = AddListColumn(columns, this, &deviceCaption_, 220);
   settingsFrame_ = new QGroupBox(this);
   auto* frame = new QHBoxLayout(settingsFrame_);
-  auto* functionColumn = new QVBoxLayout;
-  functionCaption_ = new QLabel(settingsFrame_);
-  functionList_ = new QListWidget(settingsFrame_);
-  functionList_->setMinimumWidth(140);
-  functionColumn->addWidget(functionCaption_);
-  functionColumn->addWidget(functionList_);
-  frame->addLayout(functionColumn);
+  functionList_ = AddListColumn(frame, settingsFrame_, &functionCaption_, 140);
 
   auto* choices = new QGridLayout;
   int row = 0;
-  for (Box b : {kRange, kSecond, kTransducer}) {
-    boxes_[b].caption = new QLabel(settingsFrame_);
-    boxes_[b].combo = new QComboBox(settingsFrame_);
-    boxes_[b].combo->setMinimumContentsLength(14);
-    choices->addWidget(boxes_[b].caption, row, 0);
-    choices->addWidget(boxes_[b].combo, row, 1, 1, 3);
-    ++row;
-  }
-  for (int slot = 0; slot < kCoefficientSlots; ++slot) {
-    FieldWidgets& f = fields_[static_cast<std::size_t>(slot)];
-    f.label = new QLabel(settingsFrame_);
-    f.edit = new QLineEdit(settingsFrame_);
-    f.edit->setMaximumWidth(110);
-    const int column = (slot % 2) * 2;
-    choices->addWidget(f.label, row + slot / 2, column);
-    choices->addWidget(f.edit, row + slot / 2, column + 1);
-  }
-  row += kCoefficientSlots / 2;
-  for (Box b : {kSecondFunction, kSecondRange, kSecondChoice, kSecondTransducer}) {
+  // The primary boxes, the coefficient panel's three rows of two, then the 2ND boxes.
+  const Box order[] = {kRange, kSecond, kTransducer, kSecondFunction, kSecondRange, kSecondChoice, kSecondTransducer};
+  for (Box b : order) {
+    if (b == kSecondFunction) {
+      for (int slot = 0; slot < kCoefficientSlots; ++slot) {
+        FieldWidgets& f = fields_[static_cast<std::size_t>(slot)];
+        f.label = new QLabel(settingsFrame_);
+        f.edit = new QLineEdit(settingsFrame_);
+        f.edit->setMaximumWidth(110);
+        const int column = (slot % 2) * 2;
+        choices->addWidget(f.label, row + slot / 2, column);
+        choices->addWidget(f.edit, row + slot / 2, column + 1);
+      }
+      row += kCoefficientSlots / 2;
+    }
     boxes_[b].caption = new QLabel(settingsFrame_);
     boxes_[b].combo = new QComboBox(settingsFrame_);
     boxes_[b].combo->setMinimumContentsLength(14);
