@@ -473,7 +473,8 @@ ApplyRequest DeviceSettingsModel::CurrentRequest() const {
   r.transducer = std::max(v.transducer.selected, 0);
   r.secondTransducer = std::max(v.secondTransducer.selected, 0);
   r.secondRange = v.secondRange.selected;
-  const QString secondLabel = v.secondFunction.SelectedText();
+  // A hidden 2ND box may still hold another meter's entries; it chooses nothing.
+  const QString secondLabel = v.secondFunction.control.shown ? v.secondFunction.SelectedText() : QString();
   r.secondLabel = secondLabel.isEmpty() ? "NONE" : secondLabel.toStdString();
   r.secondRangeLabel = v.secondRange.SelectedText().toStdString();
   r.secondChoiceText = v.secondChoice.SelectedText().toStdString();

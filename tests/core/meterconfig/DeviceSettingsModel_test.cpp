@@ -335,6 +335,25 @@ TEST(DeviceSettingsModel, SetShowsEachEndingAsItsMessageBox) {
   }
 }
 
+TEST(DeviceSettingsModel, ABasicMeterIgnoresTheHiddenSecondFunctionOfTheLastMeter) {
+  Dialog d;
+  d.Add("6082");
+  auto& basic = d.Add("6081");
+  d.Open();
+  d.Function("TEMP");
+  d.Second("TCOUPL");
+  d.model.OnSettingsDeviceSelected(1);
+  d.Wait();
+  d.Function("TEMP");
+  EXPECT_FALSE(d.View().secondFunction.control.shown);
+  basic.ClearSent();
+  d.model.ApplySettings();
+  d.Wait();
+  const auto sent = basic.Sent();
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "SENS:UNIT C\n"), sent.end());
+  EXPECT_EQ(std::find(sent.begin(), sent.end(), "UNIT C\n"), sent.end());
+}
+
 TEST(DeviceSettingsModel, ExitForgetsAnExchangeUnderWay) {
   Dialog d;
   auto& rig = d.Add("6081");
