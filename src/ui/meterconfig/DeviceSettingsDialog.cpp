@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -50,12 +51,11 @@ DeviceSettingsDialog::DeviceSettingsDialog(DeviceSettingsModel& model, QWidget* 
     : QDialog(parent), model_(model) {
   Build();
   Connect();
-  model_.onChanged = [this] { Render(); };
+  // The model may outlive the window (or go first, when both belong to the main window).
+  model_.onChanged = [self = QPointer<DeviceSettingsDialog>(this)] {
+    if (self) self->Render();
+  };
   Render();
-}
-
-DeviceSettingsDialog::~DeviceSettingsDialog() {
-  model_.onChanged = nullptr;
 }
 
 void DeviceSettingsDialog::Build() {

@@ -25,7 +25,6 @@ namespace merilog::ui {
 class DeviceSettingsDialog : public QDialog {
  public:
   explicit DeviceSettingsDialog(DeviceSettingsModel& model, QWidget* parent = nullptr);
-  ~DeviceSettingsDialog() override;
 
   // Runs the opening and shows the dialog modally.
   int Run();

@@ -4,17 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
+#include "core/app/MainWindowModel.h"
+#include "core/base/Clock.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
+#include "sim/IoSetup.h"
 #include "sim/SimMeter.h"
 #include "sim/SimSession.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
+#include "ui/app/MainWindow.h"
 #include "ui/widgets/WidgetTestApp.h"
 
 namespace merilog {
@@ -89,6 +96,48 @@ TEST(DeviceSettingsDialog, ShowsTheModelAndForwardsChoices) {
   dialog.ExitButton()->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_FALSE(model.Busy());
+}
+
+// The menu entry and the toolbar button open the dialog on the window's meters.
+TEST(DeviceSettingsDialog, OpensFromTheMenuAndTheToolbar) {
+  ui::test::App();
+  test::TempFolder work;
+  const QString previousDir = QDir::currentPath();
+  ASSERT_TRUE(QDir(work.Path()).mkpath("DB"));
+  ASSERT_TRUE(QDir::setCurrent(work.Path()));
+  Instruments instruments;
+  IoOptions io;
+  io.simulate = true;
+  std::string error;
+  ASSERT_TRUE(SetUpInstruments(io, &instruments, &error)) << error;
+  test::ScriptedPrompter prompter;
+  SystemClock clock;
+  MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
+  {
+    ui::MainWindow window(model, prompter);
+    model.Initialise();
+    for (QAction* opener : {window.MenuAction(MenuCommand::DeviceSettings), window.ToolbarDeviceSettings()}) {
+      ASSERT_TRUE(opener->isEnabled());
+      ui::DeviceSettingsDialog& dialog = window.DeviceSettings();
+      int devices = 0;
+      QString function;
+      // A timer, not a posted call: the dialog's loop delivers the meter's answers meanwhile.
+      QTimer poll;
+      QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!dialog.isVisible() || dialog.BusyBar()->isVisible()) return;
+        devices = dialog.DeviceList()->count();
+        function = dialog.FunctionList()->currentItem() ? dialog.FunctionList()->currentItem()->text() : QString();
+        dialog.ExitButton()->click();
+      });
+      poll.start(5);
+      opener->trigger();
+      poll.stop();
+      EXPECT_FALSE(dialog.isVisible());
+      EXPECT_EQ(devices, 3);
+      EXPECT_EQ(function, "DC Voltage");
+    }
+  }
+  QDir::setCurrent(previousDir);
 }
 
 }  // namespace
