@@ -13,6 +13,7 @@
 #include "core/base/MessageTable.h"
 #include "core/base/Prompter.h"
 #include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
 #include "core/measure/ReadingRun.h"
 #include "sim/IoSetup.h"
 
@@ -115,83 +116,92 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   SystemClock clock;
   CheckConfigurationFile(prompter);
   DeviceListModel devices(*instruments.resources, instruments.lanResources);
-  devices.Discover();
+  ExchangeSequence sequence;
+  ReadingRun run(devices, prompter, clock, sequence);
+  QTimer timer;
+  timer.setTimerType(Qt::PreciseTimer);
+  int exitCode = 0;
+  long long ticks = 0;
+  bool finished = false;
 
-  const int count = devices.DeviceCount();
-  for (int line : la.lines) {
-    if (line > count) {
-      std::cerr << "merilog-cli: no meter on line " << line << " (" << count << " found)\n";
-      return 1;
-    }
-  }
-  // The window's plan for the same choice: one meter is the current meter of
-  // single-device mode; several are a multi-device set with the first line current.
-  ReadingPlan plan;
-  plan.multiDeviceMode = la.lines.size() > 1;
-  plan.currentSlot = plan.multiDeviceMode ? devices.CurrentSlot() : la.lines[0] - 1;
-  for (size_t k = 0; k < la.lines.size(); ++k) {
-    plan.positionSlots.push_back(la.lines[k] - 1);
-    plan.saveEnabled[k] = 1;
-    plan.recordNumber[k] = la.record + static_cast<int>(k);
-  }
-
-  ReadingRun run(devices, prompter, clock);
-  auto stopAndReport = [&](int code) {
+  auto deviceFailed = [&] {
+    prompter.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
+                     Prompter::Buttons::Ok);
+  };
+  // Every way out: the run stopped, its records closed, and what was lost said.
+  auto finish = [&](int code) {
+    if (finished) return;
+    finished = true;
+    timer.stop();
     run.Stop();
     const QString lost = run.RecordFailureText();
     if (!lost.isEmpty()) {
       prompter.Message(lost, "Error", Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
       if (code == 0) code = 3;
     }
-    return code;
+    if (run.LateTicks() > 0)
+      std::cerr << "merilog-cli: " << run.LateTicks() << " ticks came while a meter was still answering\n";
+    exitCode = code;
+    QCoreApplication::exit(code);
   };
-  auto deviceFailed = [&] {
-    prompter.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
-                     Prompter::Buttons::Ok);
-  };
-  run.Lock();
-  const ReadingRun::StartOutcome started = run.Start(plan);
-  if (started != ReadingRun::StartOutcome::Running) {
-    const int code = stopAndReport(1);
-    if (started == ReadingRun::StartOutcome::MeterFailed) deviceFailed();
-    return code;
-  }
+  run.onRecordFailure = [&] { finish(3); };
 
-  int exitCode = 0;
-  long long ticks = 0;
-  auto finish = [&](int code) {
-    exitCode = stopAndReport(code);
-    QCoreApplication::exit(exitCode);
+  auto begin = [&] {
+    const int count = devices.DeviceCount();
+    for (int line : la.lines) {
+      if (line > count) {
+        std::cerr << "merilog-cli: no meter on line " << line << " (" << count << " found)\n";
+        return finish(1);
+      }
+    }
+    // The window's plan for the same choice: one meter is the current meter of
+    // single-device mode; several are a multi-device set with the first line current.
+    ReadingPlan plan;
+    plan.multiDeviceMode = la.lines.size() > 1;
+    plan.currentSlot = plan.multiDeviceMode ? devices.CurrentSlot() : la.lines[0] - 1;
+    for (size_t k = 0; k < la.lines.size(); ++k) {
+      plan.positionSlots.push_back(la.lines[k] - 1);
+      plan.saveEnabled[k] = 1;
+      plan.recordNumber[k] = la.record + static_cast<int>(k);
+    }
+    run.Lock();
+    run.Start(plan, [&](ReadingRun::StartOutcome started) {
+      if (started == ReadingRun::StartOutcome::Running) {
+        timer.start(la.interval > 0 ? la.interval : kDefaultIntervalMs);
+        return;
+      }
+      finish(1);
+      if (started == ReadingRun::StartOutcome::MeterFailed) deviceFailed();
+    });
   };
-  QTimer timer;
-  timer.setTimerType(Qt::PreciseTimer);
-  auto previous = std::signal(SIGINT, OnInterrupt);
+
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (!run.Active()) return;
     if (interrupted) return finish(0);
-    const ReadingRun::TickOutcome outcome = run.Tick();
-    if (outcome == ReadingRun::TickOutcome::ReadFailed) {
-      finish(2);
-      deviceFailed();
-      return;
-    }
-    if (outcome == ReadingRun::TickOutcome::RecordFailed) return finish(3);
-    std::string line;
-    for (int d = 0; d < run.ActiveCount(); ++d) {
-      if (d) line += '\t';
-      line += run.Texts(d).mainText;
-      if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
-    }
-    std::cout << line << std::endl;
-    if (la.count > 0 && ++ticks >= la.count) finish(0);
+    run.Tick([&](ReadingRun::TickOutcome outcome) {
+      if (outcome == ReadingRun::TickOutcome::ReadFailed) {
+        finish(2);
+        deviceFailed();
+        return;
+      }
+      if (outcome == ReadingRun::TickOutcome::RecordFailed) return finish(3);
+      std::string line;
+      for (int d = 0; d < run.ActiveCount(); ++d) {
+        if (d) line += '\t';
+        line += run.Texts(d).mainText;
+        if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
+      }
+      std::cout << line << std::endl;
+      if (la.count > 0 && ++ticks >= la.count) finish(0);
+    });
   });
-  // Ctrl-C is noticed even while the timer is slow.
+  // Ctrl-C is noticed even while the timer is slow or a meter is silent.
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (interrupted && run.Active()) finish(0);
+    if (interrupted) finish(0);
   });
   poll.start(100);
-  timer.start(la.interval > 0 ? la.interval : kDefaultIntervalMs);
+  auto previous = std::signal(SIGINT, OnInterrupt);
+  devices.Discover(begin);
   QCoreApplication::exec();
   std::signal(SIGINT, previous);
   return exitCode;

@@ -29,13 +29,18 @@ MainWindowModel::MainWindowModel(ResourceManager& rm, Prompter& prompter, const 
                                  std::vector<std::string> lanResources)
     : prompter_(prompter), clock_(clock) {
   devices_ = std::make_unique<DeviceListModel>(rm, std::move(lanResources));
-  run_ = std::make_unique<ReadingRun>(*devices_, prompter_, clock_);
+  run_ = std::make_unique<ReadingRun>(*devices_, prompter_, clock_, sequence_);
   chart_ = std::make_unique<ChartModel>(run_->Buffer());
-  panel_ = std::make_unique<StatusPanel>(*devices_, functions_, [this] { return CurrentReadingSet(); });
+  panel_ = std::make_unique<StatusPanel>(*devices_, functions_, sequence_, [this] { return CurrentReadingSet(); });
   for (const CommandRoute& r : MainWindowRoutes()) available_[Index(r.command)] = r.availableAtStart;
+  sequence_.onIdle = [this] { Notify(); };
+  run_->onRecordFailure = [this] { StopReading(); };
 }
 
-MainWindowModel::~MainWindowModel() = default;
+MainWindowModel::~MainWindowModel() {
+  sequence_.onIdle = nullptr;
+  sequence_.Clear();
+}
 
 void MainWindowModel::Notify() {
   if (observer_) observer_->StateChanged();
@@ -54,16 +59,39 @@ void MainWindowModel::Initialise() {
   speedSelected_ = 0;
   timerIntervalMs_ = 25;
   multiDeviceMode_ = false;
-  devices_->Discover();
-  if (devices_->HasMeters()) {
-    SelectMeter(0);
-    panel_->ShowFirstMeter(false);
-  } else {
-    panel_->ShowNoMeter(false);
-  }
   chart_->SelectTrace(0);
   chart_->SetChartMapping();
+  // The window shows at once; the meters are found in the background.
+  sequence_.Await([this](std::function<void()> resume) { devices_->Discover(std::move(resume)); });
+  sequence_.Then([this] { AfterDiscovery(true); });
   Notify();
+}
+
+void MainWindowModel::AfterDiscovery(bool atStartUp) {
+  if (atStartUp) {
+    if (devices_->HasMeters()) {
+      SelectMeter(0);
+      panel_->ShowFirstMeter(false);
+    } else {
+      panel_->ShowNoMeter(false);
+    }
+    return;
+  }
+  if (devices_->HasMeters()) {
+    SelectMeter(0);
+    panel_->ShowFirstMeter(true);
+    panel_->HideRowsAfterFirst();
+    if (devices_->DeviceCount() >= 2) {
+      chart_->SelectTrace(0);
+      multiDeviceMode_ = false;
+    }
+  } else {
+    panel_->ShowNoMeter(true);
+  }
+  panel_->ResetDisplays();
+  // The status refresh lays the 2ND displays out again after they were all hidden.
+  if (devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
+  chart_->SelectTrace(0);
 }
 
 void MainWindowModel::SetCommandAvailable(MenuCommand command, bool available) {
@@ -103,16 +131,14 @@ const std::vector<std::string>& MainWindowModel::SpeedChoices() const {
 }
 
 std::string MainWindowModel::IntervalCaption() const {
-  return "Trigger Interval : " + std::to_string(timerIntervalMs_) + "ms";
+  std::string caption = "Trigger Interval : " + std::to_string(timerIntervalMs_) + "ms";
+  // Ticks that found a meter still answering are counted where the user looks.
+  if (run_->LateTicks() > 0) caption += " (" + std::to_string(run_->LateTicks()) + " late)";
+  return caption;
 }
 
 ReadingSet MainWindowModel::CurrentReadingSet() const {
   return {multiDeviceMode_, chosenSlots_};
-}
-
-void MainWindowModel::SetBusy(bool busy) {
-  busy_ = busy;
-  Notify();
 }
 
 void MainWindowModel::OnCommand(MenuCommand command) {
@@ -124,10 +150,10 @@ void MainWindowModel::OnCommand(MenuCommand command) {
   }
   switch (route->action) {
     case CommandRoute::Action::Dialog:
-      if (observer_ && observer_->OpenDialog(command)) {
+      sequence_.Then([this, command] {
+        if (!observer_ || !observer_->OpenDialog(command)) return;
         if (command == MenuCommand::DeviceSettings && devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
-        Notify();
-      }
+      });
       break;
     case CommandRoute::Action::Refresh:
       RefreshDevices();
@@ -143,11 +169,13 @@ void MainWindowModel::OnCommand(MenuCommand command) {
       StopReading();
       break;
     case CommandRoute::Action::About:
-      if (observer_) observer_->OpenDialog(command);
-      // Relabelled once, in the language the box left current.
-      texts_ = RelabelMainWindow(CurrentLanguageSection());
-      Notify();
-      if (!devices_->HasMeters()) RefreshDevices();
+      sequence_.Then([this, command] {
+        if (observer_) observer_->OpenDialog(command);
+        // Relabelled once, in the language the box left current.
+        texts_ = RelabelMainWindow(CurrentLanguageSection());
+        Notify();
+        if (!devices_->HasMeters()) Refresh();
+      });
       break;
   }
 }
@@ -167,6 +195,10 @@ ReadingPlan MainWindowModel::NextRunPlan() const {
 }
 
 void MainWindowModel::StartReading() {
+  sequence_.Then([this] { Start(); });
+}
+
+void MainWindowModel::Start() {
   if (!devices_->HasMeters()) {
     Warn("1000", "No Device Connected");
     return;
@@ -185,7 +217,10 @@ void MainWindowModel::StartReading() {
   // only Stop is usable.
   run_->Lock();
   Notify();
-  const ReadingRun::StartOutcome outcome = run_->Start(NextRunPlan());
+  run_->Start(NextRunPlan(), [this](ReadingRun::StartOutcome outcome) { Started(outcome); });
+}
+
+void MainWindowModel::Started(ReadingRun::StartOutcome outcome) {
   if (outcome == ReadingRun::StartOutcome::Running) {
     RedrawChartNow();
     if (observer_) observer_->StartReadingTimer(timerIntervalMs_);
@@ -202,20 +237,26 @@ void MainWindowModel::StartReading() {
 
 void MainWindowModel::StopReading() {
   if (observer_) observer_->StopReadingTimer();
-  const bool wasRunning = run_->Locked();
+  const bool wasLocked = run_->Locked();
+  // A start still asking its meters is abandoned; Stop never waits for one.
+  if (run_->CurrentPhase() == ReadingRun::Phase::Starting) sequence_.Clear();
   run_->Stop();
   RedrawChartNow();
   if (devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
   chart_->SelectTrace(0);
   Notify();
-  const QString recordFailure = wasRunning ? run_->RecordFailureText() : QString();
+  const QString recordFailure = wasLocked ? run_->RecordFailureText() : QString();
   if (!recordFailure.isEmpty())
     prompter_.Message(recordFailure, "Error", Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
 void MainWindowModel::OnReadingTimer() {
   if (!run_->Active()) return;
-  const ReadingRun::TickOutcome outcome = run_->Tick();
+  // A tick still waiting for a meter is not started twice; the run counts it.
+  if (!run_->Tick([this](ReadingRun::TickOutcome outcome) { Ticked(outcome); })) Notify();
+}
+
+void MainWindowModel::Ticked(ReadingRun::TickOutcome outcome) {
   for (int d = 0; d < run_->ActiveCount(); ++d)
     panel_->ShowReading(d, run_->Texts(d).mainText, run_->Texts(d).secondText);
   switch (outcome) {
@@ -250,48 +291,40 @@ void MainWindowModel::RedrawChartNow() {
 void MainWindowModel::SelectMeter(int line) {
   if (!devices_->Select(line)) return;
   panel_->RefreshStatus(devices_->CurrentSlot());
-  const std::string shortName = ShortDeviceName(devices_->Lines()[line]);
-  if (!multiDeviceMode_) {
-    panel_->SetFirstRowName(shortName);
-    devices_->ShowSelectedIdentification();
-  }
-  panel_->AdaptToMeter(shortName, !multiDeviceMode_);
+  sequence_.Then([this, line] {
+    const std::string shortName = ShortDeviceName(devices_->Lines()[line]);
+    if (!multiDeviceMode_) {
+      panel_->SetFirstRowName(shortName);
+      devices_->ShowSelectedIdentification();
+    }
+    panel_->AdaptToMeter(shortName, !multiDeviceMode_);
+  });
 }
 
 void MainWindowModel::RefreshDevices() {
-  SetBusy(true);
-  devices_->Discover();
-  if (devices_->HasMeters()) {
-    SelectMeter(0);
-    panel_->ShowFirstMeter(true);
-    panel_->HideRowsAfterFirst();
-    if (devices_->DeviceCount() >= 2) {
-      chart_->SelectTrace(0);
-      multiDeviceMode_ = false;
-    }
-  } else {
-    panel_->ShowNoMeter(true);
-  }
-  panel_->ResetDisplays();
-  // The status refresh lays the 2ND displays out again after they were all hidden.
-  if (devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
-  chart_->SelectTrace(0);
-  SetBusy(false);
+  sequence_.Then([this] { Refresh(); });
+}
+
+void MainWindowModel::Refresh() {
+  sequence_.Await([this](std::function<void()> resume) {
+    devices_->Discover(std::move(resume));
+    Notify();  // the list empties and the wait cursor shows while the meters are asked
+  });
+  sequence_.Then([this] { AfterDiscovery(false); });
 }
 
 void MainWindowModel::OnDeviceSelected(int line) {
-  SelectMeter(line);
-  Notify();
+  sequence_.Then([this, line] { SelectMeter(line); });
 }
 
 void MainWindowModel::CloseDevices() {
   if (run_->Locked()) StopReading();
+  sequence_.Clear();
   devices_->Close();
 }
 
 void MainWindowModel::SecondFunctionChosen(int index) {
-  if (panel_->SecondFunctionChosen(index)) chart_->SelectTrace(0);
-  Notify();
+  panel_->SecondFunctionChosen(index, [this] { chart_->SelectTrace(0); });
 }
 
 void MainWindowModel::ReadingSpeedChosen(int index) {
@@ -331,15 +364,18 @@ void MainWindowModel::ApplyDataOffset(const std::string& text) {
 void MainWindowModel::ConfigureFunction(int button) {
   const auto buttons = FunctionButtonTable();
   if (button < 0 || button >= static_cast<int>(buttons.size())) return;
-  const ConfigureFunctionResult r =
-      merilog::ConfigureFunction(buttons[button], devices_->CurrentSlot(), devices_->DeviceCount(), !multiDeviceMode_,
-                                 devices_->Query(), functions_);
-  if (!r.messageKey.empty()) Warn(r.messageKey, r.messageDefault);
-  if (r.sent) {
+  sequence_.Then([this, button] {
+    const ConfigureFunctionResult r = merilog::ConfigureFunction(
+        FunctionButtonTable()[button], devices_->CurrentSlot(), devices_->DeviceCount(), !multiDeviceMode_, functions_);
+    if (!r.messageKey.empty()) Warn(r.messageKey, r.messageDefault);
+    if (!r.sent) return;
+    sequence_.Ask<QueryAnswer>(
+        devices_->Worker(r.statusSlot),
+        [command = r.command](Session* s) { return QueryDevice(s, QueryForm::MainWindow, command); },
+        [](QueryAnswer) {});
     panel_->ResetFirstValue();
     panel_->RefreshStatus(r.statusSlot);
-  }
-  Notify();
+  });
 }
 
 void MainWindowModel::SetXMax(int index) {
@@ -379,6 +415,10 @@ void MainWindowModel::SetDataOffsetText(const std::string& text) {
 }
 
 void MainWindowModel::ApplyReadingSettings(const ReadingSettings& settings) {
+  sequence_.Then([this, settings] { ApplySettings(settings); });
+}
+
+void MainWindowModel::ApplySettings(const ReadingSettings& settings) {
   PlotColours colours;
   std::copy(settings.plotColour.begin(), settings.plotColour.end(), colours.begin());
   chart_->SetPlotColours(colours);
@@ -387,10 +427,7 @@ void MainWindowModel::ApplyReadingSettings(const ReadingSettings& settings) {
   recordNumber_ = settings.recordNumber;
   panel_->HideRowsAfterFirst();
   chosenSlots_.clear();
-  if (!devices_->HasMeters()) {
-    Notify();
-    return;
-  }
+  if (!devices_->HasMeters()) return;
   // Only meters of the latest discovery take part; a stale choice (fewer meters
   // found since) would address a session that no longer exists.
   const int chosen = std::min<int>(settings.chosenCount, static_cast<int>(settings.chosenDevice.size()));
@@ -413,7 +450,6 @@ void MainWindowModel::ApplyReadingSettings(const ReadingSettings& settings) {
   panel_->RefreshStatus(devices_->CurrentSlot());
   panel_->LayoutDisplays();
   SelectMeter(devices_->SelectedLine());
-  Notify();
 }
 
 void MainWindowModel::OnEnter(bool dataOffsetHasFocus, const std::string& dataOffsetText) {

@@ -8,6 +8,7 @@
 #include "core/app/MainMenuLayout.h"
 #include "core/app/MainWindowTexts.h"
 #include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
 #include "core/measure/ChartModel.h"
 #include "core/measure/ConfigureFunction.h"
 #include "core/measure/ReadingRun.h"
@@ -46,6 +47,11 @@ class MainWindowObserver {
 // the view shows from them. Only what no other class owns lives here: the
 // language texts, the reading speed, which dialogs exist, and the reading
 // settings applied for the next run.
+//
+// The window never waits for a meter: a handler that talks to meters takes its
+// place in the exchange sequence and goes on when the answers come, in the
+// order a handler that waited would have; discovery and the reading ticks ask
+// every meter at once. Stop and close act at once, whatever a meter does.
 class MainWindowModel {
  public:
   MainWindowModel(ResourceManager& rm, Prompter& prompter, const Clock& clock,
@@ -124,8 +130,10 @@ class MainWindowModel {
   ReadingSet CurrentReadingSet() const;
   // What Start Reading would read and store now.
   ReadingPlan NextRunPlan() const;
-  // Discovery is under way (the view shows the wait cursor).
-  bool Busy() const { return busy_; }
+  // Meters are being searched or asked (the view shows the wait cursor).
+  bool Busy() const { return devices_->Discovering() || !sequence_.Idle(); }
+  // Nothing waits: no search, no exchange, no tick (tests wait for this).
+  bool Idle() const { return !Busy() && !run_->TickPending() && devices_->Discovery().Quiet(); }
 
   DeviceListModel& Devices() { return *devices_; }
   const DeviceListModel& Devices() const { return *devices_; }
@@ -140,7 +148,12 @@ class MainWindowModel {
   void Notify();
   void Warn(const std::string& key, const std::string& englishDefault);
   void SelectMeter(int line);
-  void SetBusy(bool busy);
+  void AfterDiscovery(bool atStartUp);
+  void Refresh();
+  void Start();
+  void Started(ReadingRun::StartOutcome outcome);
+  void Ticked(ReadingRun::TickOutcome outcome);
+  void ApplySettings(const ReadingSettings& settings);
   void RedrawChartNow();
 
   Prompter& prompter_;
@@ -150,7 +163,6 @@ class MainWindowModel {
   std::array<bool, 12> available_{};  // by MenuCommand: the dialog behind it exists
   int speedSelected_ = 0;
   int timerIntervalMs_ = 25;
-  bool busy_ = false;
   // The reading settings applied for the next run (the colours go to the chart).
   bool multiDeviceMode_ = false;
   std::vector<int> chosenSlots_;
@@ -158,10 +170,12 @@ class MainWindowModel {
   std::array<int, kMeterPositions> recordNumber_{};
 
   SlotFunctionState functions_;
+  ExchangeSequence sequence_;
   std::unique_ptr<DeviceListModel> devices_;
   std::unique_ptr<ReadingRun> run_;
   std::unique_ptr<ChartModel> chart_;
   std::unique_ptr<StatusPanel> panel_;
+  CallbackGuard guard_;
 };
 
 }  // namespace merilog

@@ -2,8 +2,7 @@
 
 namespace merilog {
 
-WorkerThread::WorkerThread(AtEnd atEnd)
-    : atEnd_(atEnd), shared_(std::make_shared<Shared>()), mailbox_(new QObject) {
+WorkerThread::WorkerThread(AtEnd atEnd) : atEnd_(atEnd), shared_(std::make_shared<Shared>()), mailbox_(new QObject) {
   thread_ = std::thread(&WorkerThread::Loop, shared_);
 }
 
@@ -37,6 +36,7 @@ void WorkerThread::Post(std::function<void()> job) {
   {
     std::lock_guard lock(shared_->mutex);
     if (shared_->leaving) return;
+    ++shared_->outstanding;
     shared_->jobs.push_back(std::move(job));
   }
   shared_->wake.notify_one();
@@ -59,6 +59,7 @@ void WorkerThread::Loop(std::shared_ptr<Shared> shared) {
       shared->jobs.pop_front();
     }
     job();
+    --shared->outstanding;
   }
   std::function<void()> finalJob;
   {

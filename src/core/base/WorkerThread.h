@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -83,6 +84,8 @@ class WorkerThread {
 
   // Jobs posted with Run whose results have not been handed back yet.
   int Pending() const { return pending_; }
+  // Jobs posted (either way) that have not finished running on the thread.
+  int Outstanding() const { return shared_->outstanding.load(); }
 
   // A token that never expires: results are handed back while the worker lives.
   static std::weak_ptr<int> Forever();
@@ -96,6 +99,7 @@ class WorkerThread {
     bool leaving = false;
     bool dropQueued = false;
     bool receiverGone = false;
+    std::atomic<int> outstanding{0};
   };
   static void Loop(std::shared_ptr<Shared> shared);
 

@@ -4,14 +4,12 @@
 
 namespace merilog {
 
-class Session;
 class SessionWorker;
 
-// One supported meter accepted by discovery. The session belongs to the
-// discovery that opened it; entries only borrow it.
+// One supported meter accepted by discovery.
 struct DeviceEntry {
-  Session* session = nullptr;
-  // The thread every exchange with the meter runs on; owned by discovery.
+  // The thread every exchange with the meter runs on (its session lives there);
+  // owned by discovery, borrowed here.
   SessionWorker* worker = nullptr;
   int rawIndex = 0;            // position among all instruments found, supported or not
   std::string identification;  // the *IDN? answer as QueryDevice returned it

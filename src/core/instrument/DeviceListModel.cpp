@@ -18,17 +18,19 @@ DeviceListModel::DeviceListModel(ResourceManager& rm, std::vector<std::string> l
   discovery_.SetLanResources(std::move(lanResources));
 }
 
-void DeviceListModel::Discover() {
+void DeviceListModel::Discover(std::function<void()> done) {
   lines_.clear();
   selectedLine_ = -1;
-  discovery_.DiscoverDevices();
-  for (const auto& d : discovery_.Devices()) lines_.push_back(d.displayName);
-  if (HasMeters()) {
-    selectedLine_ = 0;
-    return;
-  }
-  lines_ = {LookupMessage(u"1000", "No Device Connected").toStdString()};
-  toolTip_ = lines_.front();
+  discovery_.DiscoverDevices([this, done = std::move(done)] {
+    for (const auto& d : discovery_.Devices()) lines_.push_back(d.displayName);
+    if (HasMeters()) {
+      selectedLine_ = 0;
+    } else {
+      lines_ = {LookupMessage(u"1000", "No Device Connected").toStdString()};
+      toolTip_ = lines_.front();
+    }
+    if (done) done();
+  });
 }
 
 void DeviceListModel::Close() {
@@ -48,6 +50,11 @@ void DeviceListModel::ShowSelectedIdentification() {
 const DeviceEntry* DeviceListModel::Entry(int slot) const {
   const DeviceTable& d = discovery_.Devices();
   return slot >= 0 && slot < static_cast<int>(d.size()) ? &d[slot] : nullptr;
+}
+
+SessionWorker* DeviceListModel::Worker(int slot) const {
+  const DeviceEntry* e = Entry(slot);
+  return e ? e->worker : nullptr;
 }
 
 const std::string& DeviceListModel::Identification(int slot) const {

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,9 +25,12 @@ class DeviceListModel {
   DeviceListModel(ResourceManager& rm, std::vector<std::string> lanResources);
 
   // Start-up and Refresh: closes the sessions of the last discovery, searches
-  // again and fills the lines. With meters the first line is selected; without,
-  // the list holds the single no-meter line, which is also the tool-tip.
-  void Discover();
+  // again in the background and, when the search is complete, fills the lines
+  // and runs `done`. With meters the first line is selected; without, the list
+  // holds the single no-meter line, which is also the tool-tip. The list is
+  // empty while the search runs.
+  void Discover(std::function<void()> done = {});
+  bool Discovering() const { return discovery_.Discovering(); }
   // Window closing: closes every session. Safe to call more than once.
   void Close();
   // Makes the meter on `line` the current one; false (nothing changes) for a
@@ -56,8 +60,8 @@ class DeviceListModel {
   const DeviceEntry* Entry(int slot) const;
   // A meter's identification; empty for a slot without a meter.
   const std::string& Identification(int slot) const;
-  // The main window's query operation (slots go through each entry's raw index).
-  DeviceQuery& Query() { return discovery_.Query(); }
+  // The session thread of the meter in a slot, null without one.
+  SessionWorker* Worker(int slot) const;
   const DeviceDiscovery& Discovery() const { return discovery_; }
 
  private:

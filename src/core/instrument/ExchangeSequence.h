@@ -25,7 +25,7 @@ class ExchangeSequence {
   // there is no worker), then `apply` here with its result.
   template <class R>
   void Ask(SessionWorker* worker, std::function<R(Session*)> procedure, std::function<void(R)> apply) {
-    Add([this, worker, procedure = std::move(procedure), apply = std::move(apply)](Finished finished) mutable {
+    Add([this, worker, procedure = std::move(procedure), apply = std::move(apply)](int id, Finished finished) mutable {
       if (!worker) {
         apply(procedure(nullptr));
         finished();
@@ -33,8 +33,8 @@ class ExchangeSequence {
       }
       worker->Run<R>(
           std::move(procedure),
-          [this, apply = std::move(apply), finished](R result) mutable {
-            Inside([&] { apply(std::move(result)); });
+          [this, id, apply = std::move(apply), finished](R result) mutable {
+            Inside(id, [&] { apply(std::move(result)); });
             finished();
           },
           guard_->Watch());
@@ -42,6 +42,9 @@ class ExchangeSequence {
   }
   // A step without an exchange, in its place in the order.
   void Then(std::function<void()> step);
+  // A step that waits for something else (a search): `start` gets the call
+  // that ends the step.
+  void Await(std::function<void(std::function<void()> resume)> start);
 
   // No step waits or is queued.
   bool Idle() const { return !running_ && queue_.empty(); }
@@ -53,16 +56,19 @@ class ExchangeSequence {
 
  private:
   using Finished = std::function<void()>;
-  using Step = std::function<void(Finished)>;
+  using Step = std::function<void(int id, Finished)>;
   void Add(Step step);
   void Pump();
-  // Runs a step's own code: what it adds goes before the steps queued earlier.
-  void Inside(const std::function<void()>& code);
+  // Runs the code of step `id`: while it is the running step, what it adds goes
+  // before the steps queued earlier.
+  void Inside(int id, const std::function<void()>& code);
 
   std::deque<Step> queue_;
   std::vector<Step> added_;  // added by the running step; they go first
-  bool running_ = false;      // a step runs or waits for its answer
-  int inside_ = 0;            // the running step's own code is executing
+  bool running_ = false;     // a step runs or waits for its answer
+  int runningId_ = 0;        // that step
+  int executing_ = 0;        // the step whose code is executing now, 0 for none
+  int nextId_ = 1;
   bool pumping_ = false;
   std::unique_ptr<CallbackGuard> guard_ = std::make_unique<CallbackGuard>();
 };

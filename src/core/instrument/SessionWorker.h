@@ -51,6 +51,8 @@ class SessionWorker {
   }
   // Procedures posted with Run whose results have not come back yet.
   int Pending() const { return thread_.Pending(); }
+  // Nothing posted waits or runs, and every result has come back.
+  bool Quiet() const { return thread_.Pending() == 0 && thread_.Outstanding() == 0; }
 
  private:
   // Touched only on the worker's thread.

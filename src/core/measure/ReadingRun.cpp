@@ -7,14 +7,16 @@
 #include "core/base/Prompter.h"
 #include "core/base/Text.h"
 #include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
+#include "core/instrument/SessionWorker.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/SecondFunction.h"
 #include "core/measure/ValueDisplay.h"
-#include "core/records/RecordAppender.h"
 #include "core/records/RecordFormat.h"
 #include "core/records/RecordSession.h"
 #include "core/records/RecordTexts.h"
 #include "core/records/RecordVerdict.h"
+#include "core/records/RecordWriter.h"
 
 namespace merilog {
 
@@ -24,18 +26,16 @@ QueryAnswer Ask(Session* session, const std::string& command) {
   return QueryDevice(session, QueryForm::MainWindow, command);
 }
 
-// The detector bandwidth answer read as an integer: "3.0" counts, "abc", "nan"
-// and numbers beyond any integer do not.
-bool IsSlowBandwidth(const std::string& answer) {
-  const double v = LeadingNumber(answer);
-  return std::isfinite(v) && std::trunc(v) == 3.0;
-}
-
 int MainTrace(bool multiDeviceMode, int position) {
   return multiDeviceMode ? position : 0;
 }
 
 }  // namespace
+
+bool IsSlowBandwidth(const std::string& answer) {
+  const double v = LeadingNumber(answer);
+  return std::isfinite(v) && std::trunc(v) == 3.0;  // compared as a double: never cast an unchecked value
+}
 
 MeterExamination ExamineMeter(Session* session) {
   MeterExamination e;
@@ -55,18 +55,16 @@ MeterExamination ExamineMeter(Session* session) {
   return e;
 }
 
-MeterReading ReadMeter(Session* session, bool pipelined, const Clock& clock) {
+MeterReading ReadMeter(Session* session, bool pipelined) {
   MeterReading r;
   if (!pipelined) {
     QueryAnswer a = Ask(session, "read?\n");
-    r.at = clock.Now().time();
     r.ok = IsSuccess(a.status);
     r.failed = a.text.empty() && !r.ok;
     r.answer = std::move(a.text);
     return r;
   }
   ReadResult raw = session ? session->Read(kQueryPieceBytes) : ReadResult{status::kErrorInvalidObject, {}, false};
-  r.at = clock.Now().time();
   r.answer = std::move(raw.bytes);
   r.ok = IsSuccess(raw.status);
   if (r.ok)
@@ -87,17 +85,12 @@ void ParseReading(const std::string& answer, const std::string& identification, 
   }
 }
 
-ReadingRun::ReadingRun(DeviceListModel& devices, Prompter& prompter, const Clock& clock)
-    : devices_(devices), prompter_(prompter), clock_(clock) {}
+ReadingRun::ReadingRun(DeviceListModel& devices, Prompter& prompter, const Clock& clock, ExchangeSequence& sequence)
+    : devices_(devices), prompter_(prompter), clock_(clock), sequence_(sequence) {}
 
 ReadingRun::~ReadingRun() {
   // A run ended by closing the program still commits every reading it took.
   CloseRecords();
-}
-
-Session* ReadingRun::SessionOf(int slot) const {
-  const DeviceEntry* e = devices_.Entry(slot);
-  return e ? e->session : nullptr;
 }
 
 void ReadingRun::Warn(const QString& text) {
@@ -114,61 +107,92 @@ void ReadingRun::Lock() {
   if (phase_ == Phase::Idle) phase_ = Phase::Starting;
 }
 
-ReadingRun::StartOutcome ReadingRun::Start(const ReadingPlan& plan) {
+void ReadingRun::Start(const ReadingPlan& plan, std::function<void(StartOutcome)> done) {
   phase_ = Phase::Starting;
   plan_ = plan;
+  startDone_ = std::move(done);
   tickCount_ = 1;
   recordCheckState_ = kCheckPassed;
   slowAcBandwidth_ = false;
   continuationList_.clear();
   recordError_.clear();
   unsaved_ = 0;
+  lateTicks_ = 0;
+  tickPending_ = false;
   meters_.clear();
+  current_ = devices_.Worker(plan_.currentSlot);
+  writer_ = std::make_unique<RecordWriter>([this](QString error) {
+    if (recordError_.isEmpty()) recordError_ = std::move(error);
+    if (phase_ == Phase::Running && onRecordFailure) onRecordFailure();
+  });
   for (int slot : plan_.positionSlots) {
     if (static_cast<int>(meters_.size()) == kMeterPositions) break;
     Meter m;
     m.slot = slot;
-    m.entry = devices_.Entry(slot);
+    m.worker = devices_.Worker(slot);
+    m.identification = devices_.Identification(slot);
     meters_.push_back(std::move(m));
   }
+  Examine(0);
+}
 
-  for (int d = 0; d < ActiveCount(); ++d) {
-    Meter& m = meters_[d];
-    Session* session = SessionOf(m.slot);
-    const MeterExamination e = ExamineMeter(session);
-    // A meter that does not answer is reported as what it is, never as a
-    // function change computed from an empty answer.
-    if (e.failed) return StartOutcome::MeterFailed;
-    m.function = e.function;
-    m.hasSecond = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(e.secondFunction)) != "NONE";
-    const QString f1 = AbbreviateFunction(QString::fromStdString(e.function));
-    const QString f2 = AbbreviateFunction(QString::fromStdString(e.secondFunction));
-    if (plan_.saveEnabled[d]) {
-      bool declined = false;
-      CheckAndPrepare(m, d, f1, f2, &declined);
-      if (declined) return StartOutcome::Declined;
-    }
-    if (m.function == "VOLT:AC" || m.function == "CURR:AC") {
-      const QueryAnswer band = Ask(session, "det:band?\n");
-      if (band.Failed()) return StartOutcome::MeterFailed;
-      slowAcBandwidth_ = IsSlowBandwidth(band.text);
-    }
-  }
+void ReadingRun::EndStart(StartOutcome outcome) {
+  if (outcome == StartOutcome::Running) phase_ = Phase::Running;
+  if (auto done = std::move(startDone_)) done(outcome);
+}
 
-  Ask(SessionOf(plan_.currentSlot), "*cls\n");
-  if (recordCheckState_ != kCheckPassed) {
-    if (recordCheckState_ == kRecordHasReadings) Warn(record_texts::RecordHasReadings());
-    return StartOutcome::Refused;
+void ReadingRun::Examine(int d) {
+  if (d == ActiveCount()) return FinishStart();
+  sequence_.Ask<MeterExamination>(meters_[d].worker, ExamineMeter, [this, d](MeterExamination e) { Examined(d, e); });
+}
+
+void ReadingRun::Examined(int d, const MeterExamination& e) {
+  // A meter that does not answer is reported as what it is, never as a
+  // function change computed from an empty answer.
+  if (e.failed) return EndStart(StartOutcome::MeterFailed);
+  Meter& m = meters_[d];
+  m.function = e.function;
+  m.hasSecond = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(e.secondFunction)) != "NONE";
+  const QString f1 = AbbreviateFunction(QString::fromStdString(e.function));
+  const QString f2 = AbbreviateFunction(QString::fromStdString(e.secondFunction));
+  if (plan_.saveEnabled[d]) {
+    bool declined = false;
+    CheckAndPrepare(m, d, f1, f2, &declined);
+    if (declined) return EndStart(StartOutcome::Declined);
   }
-  if (slowAcBandwidth_) {
-    // Each meter measures while the previous tick's answer is read: the first
-    // request goes out now, without its line feed.
-    for (const Meter& m : meters_)
-      if (Session* session = SessionOf(m.slot)) session->Write("read?");
-    if (Session* current = SessionOf(plan_.currentSlot)) current->SetTimeout(kPipelinedReadTimeoutMs);
-  }
-  phase_ = Phase::Running;
-  return StartOutcome::Running;
+  if (m.function != "VOLT:AC" && m.function != "CURR:AC") return Examine(d + 1);
+  sequence_.Ask<QueryAnswer>(
+      m.worker, [](Session* s) { return Ask(s, "det:band?\n"); },
+      [this, d](QueryAnswer band) {
+        if (band.Failed()) return EndStart(StartOutcome::MeterFailed);
+        slowAcBandwidth_ = IsSlowBandwidth(band.text);
+        Examine(d + 1);
+      });
+}
+
+void ReadingRun::FinishStart() {
+  sequence_.Ask<QueryAnswer>(
+      current_, [](Session* s) { return Ask(s, "*cls\n"); },
+      [this](QueryAnswer) {
+        if (recordCheckState_ != kCheckPassed) {
+          if (recordCheckState_ == kRecordHasReadings) Warn(record_texts::RecordHasReadings());
+          return EndStart(StartOutcome::Refused);
+        }
+        if (slowAcBandwidth_) {
+          // Each meter measures while the previous tick's answer is read: the
+          // first request goes out now, without its line feed.
+          for (const Meter& m : meters_)
+            if (m.worker)
+              m.worker->Post([](Session* s) {
+                if (s) s->Write("read?");
+              });
+          if (current_)
+            current_->Post([](Session* s) {
+              if (s) s->SetTimeout(kPipelinedReadTimeoutMs);
+            });
+        }
+        EndStart(StartOutcome::Running);
+      });
 }
 
 void ReadingRun::CheckAndPrepare(Meter& m, int d, const QString& f1, const QString& f2, bool* declined) {
@@ -205,31 +229,76 @@ void ReadingRun::CheckAndPrepare(Meter& m, int d, const QString& f1, const QStri
     if (recordCheckState_ == kCheckPassed) recordCheckState_ = kBothChanged;
     return;
   }
-  m.record = std::move(prepared.value());
+  m.record = writer_->Adopt(std::move(prepared.value()));
 }
 
-ReadingRun::TickOutcome ReadingRun::Tick() {
-  if (phase_ != Phase::Running) return TickOutcome::Done;
+bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
+  if (phase_ != Phase::Running) return true;
+  if (tickPending_) {
+    ++lateTicks_;
+    return false;
+  }
+  tickPending_ = true;
+  tickDone_ = std::move(done);
   ++tickCount_;
+  std::array<int, kMeterPositions> traces{};
+  for (int d = 0; d < ActiveCount(); ++d) traces[d] = MainTrace(plan_.multiDeviceMode, d);
+  buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !slowAcBandwidth_);
+
+  // Every meter at once; each answer is stamped as it comes, and applied in
+  // meter order when the last is in.
+  readings_.assign(meters_.size(), {});
+  answered_ = 0;
+  tickGuard_ = std::make_unique<CallbackGuard>();
+  const bool pipelined = slowAcBandwidth_;
+  for (int d = 0; d < ActiveCount(); ++d) {
+    auto arrived = [this, d](MeterReading r) {
+      r.at = clock_.Now().time();
+      readings_[d] = std::move(r);
+      if (++answered_ == ActiveCount()) ApplyTick();
+    };
+    if (!meters_[d].worker) {
+      arrived(ReadMeter(nullptr, pipelined));
+      continue;
+    }
+    meters_[d].worker->Run<MeterReading>([pipelined](Session* s) { return ReadMeter(s, pipelined); }, arrived,
+                                         tickGuard_->Watch());
+  }
+  if (meters_.empty()) ApplyTick();
+  return true;
+}
+
+void ReadingRun::ApplyTick() {
+  tickPending_ = false;
   const bool multi = plan_.multiDeviceMode;
   const bool pipelined = slowAcBandwidth_;
-  std::array<int, kMeterPositions> traces{};
-  for (int d = 0; d < ActiveCount(); ++d) traces[d] = MainTrace(multi, d);
-  buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !pipelined);
-
+  TickOutcome outcome = TickOutcome::Done;
+  std::vector<RecordWriter::Row> rows;
   bool grown = false;
   for (int d = 0; d < ActiveCount(); ++d) {
     Meter& m = meters_[d];
-    const MeterReading r = ReadMeter(SessionOf(m.slot), pipelined, clock_);
-    if (r.failed) return TickOutcome::ReadFailed;
+    const MeterReading& r = readings_[d];
+    if (r.failed) {
+      outcome = TickOutcome::ReadFailed;
+      continue;
+    }
+    double main = 0, second = 0;
+    ParseReading(r.answer, m.identification.empty() ? r.answer : m.identification, &main, &second);
+    // A reading taken is stored even when another meter failed this tick.
+    if (plan_.saveEnabled[d] && r.ok && m.record >= 0) {
+      RecordWriter::Row row;
+      row.record = m.record;
+      row.value = main == kZeroSubstitute ? 0.0 : main;
+      row.value2nd = second == kZeroSubstitute ? 0.0 : second;
+      row.time = FormatReadTime(r.at);
+      rows.push_back(row);
+    }
+    if (outcome == TickOutcome::ReadFailed) continue;  // meters after a failed one are not shown
     // Once per tick, and never past XMax, however many meters answered.
     if (pipelined && r.ok && !grown) {
       buffer_.GrowPoint();
       grown = true;
     }
-    double main = 0, second = 0;
-    ParseReading(r.answer, m.entry ? m.entry->identification : r.answer, &main, &second);
-
     m.texts.secondText = SecondDisplayText(second);
     const int trace = MainTrace(multi, d);
     const ValueDisplay shown = DisplayValue(main, m.function);
@@ -240,40 +309,24 @@ ReadingRun::TickOutcome ReadingRun::Tick() {
       m.texts.secondText = shown2.text;
       if (shown2.buffered) buffer_.Store(trace + 4, shown2.value);
     }
-    if (plan_.saveEnabled[d] && r.ok && !Store(m, main, second, r.at)) return TickOutcome::RecordFailed;
   }
-
-  const int every = buffer_.TicksPerRedraw();
-  if (every > 0 && tickCount_ % every == 0) {
-    tickCount_ = 0;
-    return TickOutcome::Redraw;
+  if (!rows.empty()) writer_->Append(std::move(rows));
+  if (outcome == TickOutcome::Done) {
+    const int every = buffer_.TicksPerRedraw();
+    if (every > 0 && tickCount_ % every == 0) {
+      tickCount_ = 0;
+      outcome = TickOutcome::Redraw;
+    }
   }
-  return TickOutcome::Done;
-}
-
-bool ReadingRun::Store(Meter& m, double main, double second, const QTime& at) {
-  if (!m.record) return true;
-  const double stored = main == kZeroSubstitute ? 0.0 : main;
-  const double stored2 = second == kZeroSubstitute ? 0.0 : second;
-  RecordStatus st = m.record->Append(stored, stored2, at);
-  if (st.ok()) st = m.record->FlushIfDue();
-  if (st.ok()) return true;
-  // A record that cannot take readings ends the run: Stop tries once more and
-  // says how many readings were lost.
-  recordError_ = m.record->LastError().isEmpty() ? st.error : m.record->LastError();
-  return false;
+  if (auto done = std::move(tickDone_)) done(outcome);
 }
 
 void ReadingRun::CloseRecords() {
-  for (Meter& m : meters_) {
-    if (!m.record) continue;
-    const RecordStatus closed = m.record->Close();
-    const int lost = m.record->PendingRows();
-    unsaved_ += lost;
-    if ((!closed.ok() || lost > 0) && recordError_.isEmpty())
-      recordError_ = m.record->LastError().isEmpty() ? closed.error : m.record->LastError();
-    m.record.reset();
-  }
+  if (!writer_) return;
+  const RecordWriter::Closed closed = writer_->CloseAll();
+  writer_.reset();
+  unsaved_ += closed.unsaved;
+  if (recordError_.isEmpty()) recordError_ = closed.error;
 }
 
 QString ReadingRun::RecordFailureText() const {
@@ -289,15 +342,25 @@ void ReadingRun::Stop() {
   if (phase_ == Phase::Idle) return;
   phase_ = Phase::Idle;
   continuationList_.clear();
+  startDone_ = nullptr;
+  // A tick still waiting is forgotten; its read finishes (or times out) on the meter's own thread.
+  tickPending_ = false;
+  tickDone_ = nullptr;
+  tickGuard_.reset();
   CloseRecords();
   for (const Meter& m : meters_) {
-    if (Session* session = SessionOf(m.slot)) {
-      session->Clear();
-      session->Write("*cls");
-    }
+    if (m.worker)
+      m.worker->Post([](Session* s) {
+        if (!s) return;
+        s->Clear();
+        s->Write("*cls");
+      });
   }
   slowAcBandwidth_ = false;
-  if (Session* current = SessionOf(plan_.currentSlot)) current->SetTimeout(kNormalReadTimeoutMs);
+  if (current_)
+    current_->Post([](Session* s) {
+      if (s) s->SetTimeout(kNormalReadTimeoutMs);
+    });
 }
 
 }  // namespace merilog

@@ -5,6 +5,8 @@
 
 #include "core/base/Text.h"
 #include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
+#include "core/instrument/QueryDevice.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/ConfigureFunction.h"
 #include "core/measure/FunctionCatalogue.h"
@@ -33,9 +35,9 @@ void SetShown(std::initializer_list<ControlState*> controls, bool shown) {
 
 }  // namespace
 
-StatusPanel::StatusPanel(DeviceListModel& devices, const SlotFunctionState& functions,
+StatusPanel::StatusPanel(DeviceListModel& devices, const SlotFunctionState& functions, ExchangeSequence& sequence,
                          std::function<ReadingSet()> readingSet)
-    : devices_(devices), functions_(functions), readingSet_(std::move(readingSet)) {
+    : devices_(devices), functions_(functions), sequence_(sequence), readingSet_(std::move(readingSet)) {
   state_.secondChoices.assign(kInitialSecondChoices.begin(), kInitialSecondChoices.end());
   for (int i = 0; i < kMeterPositions; ++i) {
     MeterRowState& row = state_.meters[i];
@@ -52,76 +54,98 @@ const std::string& StatusPanel::Identification(int slot) const {
   return devices_.Identification(slot);
 }
 
-std::string StatusPanel::Ask(int slot, const std::string& command) {
-  return devices_.Query().Query(slot, command);
+void StatusPanel::Ask(int slot, std::string command, std::function<void(std::string)> apply) {
+  sequence_.Ask<std::string>(
+      devices_.Worker(slot),
+      [command = std::move(command)](Session* s) { return QueryDevice(s, QueryForm::MainWindow, command).text; },
+      std::move(apply));
 }
 
 void StatusPanel::RefreshStatus(int slot) {
-  const std::string answer = Ask(slot, "func?\n");
-  if (answer.empty()) return;
-  const std::string name = NormaliseFunctionAnswer(answer);
   // Range, type and auto-range questions go to the current meter, as do the model tests.
   const int current = devices_.CurrentSlot();
-  const std::string& id = Identification(current);
-
-  bool recognised = false;
-  std::string autoAnswer;
-  if (Contains(name, "VOLT:RAT")) {
-    recognised = true;
-    autoAnswer = Ask(current, RatioRanges(id) ? "VOLT:DC:RAT:RANG:AUTO?\n" : "VOLT:DC:RANG:AUTO?\n");
-  } else if (ContainsAny(name, {"CURR", "VOLT", "FRES", "RES", "PER", "FREQ", "CAP"})) {
-    if (!Contains(name, "RAT")) {
+  Ask(slot, "func?\n", [this, current](std::string answer) {
+    if (answer.empty()) return;
+    const std::string name = NormaliseFunctionAnswer(answer);
+    const std::string& id = Identification(current);
+    bool recognised = false;
+    std::string autoQuestion;
+    if (Contains(name, "VOLT:RAT")) {
       recognised = true;
-      autoAnswer = Ask(current, name + ":RANGe:AUTO?\n");
+      autoQuestion = RatioRanges(id) ? "VOLT:DC:RAT:RANG:AUTO?\n" : "VOLT:DC:RANG:AUTO?\n";
+    } else if (ContainsAny(name, {"CURR", "VOLT", "FRES", "RES", "PER", "FREQ", "CAP"})) {
+      if (!Contains(name, "RAT")) {
+        recognised = true;
+        autoQuestion = name + ":RANGe:AUTO?\n";
+      }
+    } else if (ContainsAny(name, {"CONT", "DIOD", "TEMP", "TCO"})) {
+      recognised = true;
     }
-  } else if (ContainsAny(name, {"CONT", "DIOD", "TEMP", "TCO"})) {
-    recognised = true;
-  }
-  const bool autoOn = Contains(autoAnswer, "1");
-
-  if (Contains(id, "6081")) state_.secondLabel = "NONE";
-  if (!recognised) return;
-
-  const int row = FindFunctionRow(name);
-  if (row < 0) return;
-  state_.functionText = "Function : " + FunctionCatalogue()[row].shortLabel;
-  state_.rangeText = RangeLine(row, name, current, id);
-  if (autoOn) state_.rangeText = "Range : AUTO";
-
-  LayoutDisplays();
-  if (Contains(id, "6082")) RebuildSecondSelector();
+    auto decide = [this, recognised, name, current](bool autoOn) {
+      if (Contains(Identification(current), "6081")) state_.secondLabel = "NONE";
+      if (!recognised) return;
+      const int row = FindFunctionRow(name);
+      if (row >= 0) ShowStatus(row, name, current, autoOn);
+    };
+    if (autoQuestion.empty()) return decide(false);
+    Ask(current, autoQuestion, [decide](std::string a) { decide(Contains(a, "1")); });
+  });
 }
 
-std::string StatusPanel::RangeLine(int row, const std::string& name, int slot, const std::string& id) {
+void StatusPanel::ShowStatus(int row, const std::string& name, int slot, bool autoOn) {
   const auto catalogue = FunctionCatalogue();
   const bool autoFlag = functions_.AutoRangeFlag(slot) == 1;
+  const std::string& id = Identification(slot);
+  auto show = [this, row, slot, autoOn](std::string range) {
+    state_.functionText = "Function : " + FunctionCatalogue()[row].shortLabel;
+    state_.rangeText = autoOn ? "Range : AUTO" : std::move(range);
+    LayoutDisplays();
+    if (Contains(Identification(slot), "6082")) RebuildSecondSelector();
+  };
   if (row <= 7 || row == kRatioRow) {
     const std::string rangeName = row == kRatioRow ? (RatioRanges(id) ? "VOLT:DC:RAT" : "VOLT:DC") : name;
     const std::string unit = row == kRatioRow ? catalogue[0].rangeUnit : catalogue[row].rangeUnit;
-    const std::string value = FormatRangeValue(LeadingNumber(Ask(slot, rangeName + ":range?\n")));
-    if (autoFlag) return "Range : AUTO";
-    if (value == "1K" && (name == "FREQ:VOLT" || name == "PER:VOLT" || name == "VOLT:AC")) return "Range : 750 VAC";
-    return "Range : " + value + "  " + unit;
+    Ask(slot, rangeName + ":range?\n", [show, autoFlag, name, unit](std::string answer) {
+      const std::string value = FormatRangeValue(LeadingNumber(answer));
+      if (autoFlag) return show("Range : AUTO");
+      if (value == "1K" && (name == "FREQ:VOLT" || name == "PER:VOLT" || name == "VOLT:AC"))
+        return show("Range : 750 VAC");
+      show("Range : " + value + "  " + unit);
+    });
+  } else if (row == kTempRow || row == kTcoRow) {
+    Ask(slot, row == kTempRow ? "SENS:TEMP:RTD:TYPE?\n" : "SENS:TCO:TYPE?\n",
+        [show](std::string answer) { show("Type : " + answer); });
+  } else if (row == kCapRow) {
+    Ask(slot, "sens:cap:rang?\n", [show, autoFlag](std::string answer) {
+      show(autoFlag ? "Range : AUTO" : "Range : " + FormatCapacitanceRange(LeadingNumber(answer)) + "F");
+    });
+  } else {
+    show({});
   }
-  if (row == kTempRow) return "Type : " + Ask(slot, "SENS:TEMP:RTD:TYPE?\n");
-  if (row == kTcoRow) return "Type : " + Ask(slot, "SENS:TCO:TYPE?\n");
-  if (row == kCapRow) {
-    const std::string value = FormatCapacitanceRange(LeadingNumber(Ask(slot, "sens:cap:rang?\n")));
-    return autoFlag ? "Range : AUTO" : "Range : " + value + "F";
-  }
-  return {};
 }
 
 void StatusPanel::RebuildSecondSelector() {
+  sequence_.Then([this] { Rebuild(); });
+}
+
+void StatusPanel::Rebuild() {
   state_.secondActive = false;
   state_.secondChoices.clear();
   state_.secondSelected = -1;
   const int current = devices_.CurrentSlot();
-  const std::string& id = Identification(current);
-  const SecondChoices choices = SecondFunctionChoicesFor(state_.functionText, id);
+  const SecondChoices choices = SecondFunctionChoicesFor(state_.functionText, Identification(current));
   state_.secondChooser.enabled = !choices.disabled;
-  if (!choices.disabled) {
-    const std::string label = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(Ask(current, "func2?\n")));
+  auto finish = [this] {
+    // Nothing selected reads as "NONE": the selector then offers no 2ND reading.
+    const std::string answer =
+        state_.secondSelected >= 0 ? state_.secondChoices[state_.secondSelected] : std::string("NONE");
+    if (!Contains(answer, "NONE")) state_.secondActive = true;
+    state_.secondLabel = answer;
+    LayoutDisplays();
+  };
+  if (choices.disabled) return finish();
+  Ask(current, "func2?\n", [this, choices, finish](std::string answer) {
+    const std::string label = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(answer));
     const SecondChoiceRow& row = SecondFunctionChoices()[choices.row];
     int m = 0;
     if (label != row.key) {
@@ -140,22 +164,18 @@ void StatusPanel::RebuildSecondSelector() {
       if (listPosition >= 0 && listPosition < static_cast<int>(state_.secondChoices.size()))
         state_.secondSelected = listPosition;
     }
-  }
-  // Nothing selected reads as "NONE": the selector then offers no 2ND reading.
-  const std::string answer =
-      state_.secondSelected >= 0 ? state_.secondChoices[state_.secondSelected] : std::string("NONE");
-  if (!Contains(answer, "NONE")) state_.secondActive = true;
-  state_.secondLabel = answer;
-  LayoutDisplays();
+    finish();
+  });
 }
 
-bool StatusPanel::SecondFunctionChosen(int index) {
-  if (index < 0 || index >= static_cast<int>(state_.secondChoices.size())) return false;
-  const std::string label = state_.secondChoices[index];
-  const bool none = SecondFunctionLabelToName(label) == "NONE";
-  Ask(devices_.CurrentSlot(), SecondFunctionCommand(label));
-  RebuildSecondSelector();
-  return none;
+void StatusPanel::SecondFunctionChosen(int index, std::function<void()> noneChosen) {
+  sequence_.Then([this, index, noneChosen = std::move(noneChosen)] {
+    if (index < 0 || index >= static_cast<int>(state_.secondChoices.size())) return;
+    const std::string label = state_.secondChoices[index];
+    if (SecondFunctionLabelToName(label) == "NONE" && noneChosen) noneChosen();
+    Ask(devices_.CurrentSlot(), SecondFunctionCommand(label), [](std::string) {});
+    RebuildSecondSelector();
+  });
 }
 
 void StatusPanel::HideSecondGroup(MeterRowState& row) {
@@ -163,6 +183,10 @@ void StatusPanel::HideSecondGroup(MeterRowState& row) {
 }
 
 void StatusPanel::LayoutDisplays() {
+  sequence_.Then([this] { Layout(); });
+}
+
+void StatusPanel::Layout() {
   state_.secondActive = false;
   for (MeterRowState& row : state_.meters) HideSecondGroup(row);
   const ReadingSet set = readingSet_ ? readingSet_() : ReadingSet{};
@@ -174,16 +198,21 @@ void StatusPanel::LayoutDisplays() {
   const int n = std::min<int>(static_cast<int>(meters.size()), kMeterPositions);
   for (int d = 0; d < n; ++d) {
     const int slot = meters[d];
-    MeterRowState& row = state_.meters[d];
-    row.hasSecond = false;
-    row.mainTagText = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(Ask(slot, "func?\n")));
-    if (!Contains(Identification(slot), "6082")) continue;
-    const std::string label = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(Ask(slot, "func2?\n")));
-    if (label == "NONE") continue;
-    state_.secondActive = true;
-    row.hasSecond = true;
-    row.secondTagText = label;
-    SetShown({&row.secondValueDisplay, &row.secondIndicator, &row.secondSelectionButton, &row.secondMarkers}, true);
+    state_.meters[d].hasSecond = false;
+    Ask(slot, "func?\n", [this, d, slot](std::string function) {
+      MeterRowState& row = state_.meters[d];
+      row.mainTagText = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(function));
+      if (!Contains(Identification(slot), "6082")) return;
+      Ask(slot, "func2?\n", [this, d](std::string second) {
+        MeterRowState& row = state_.meters[d];
+        const std::string label = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(second));
+        if (label == "NONE") return;
+        state_.secondActive = true;
+        row.hasSecond = true;
+        row.secondTagText = label;
+        SetShown({&row.secondValueDisplay, &row.secondIndicator, &row.secondSelectionButton, &row.secondMarkers}, true);
+      });
+    });
   }
 }
 

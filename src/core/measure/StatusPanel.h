@@ -9,6 +9,7 @@
 namespace merilog {
 
 class DeviceListModel;
+class ExchangeSequence;
 class SlotFunctionState;
 
 // The meters the front panel lays out: in single-device mode the current meter
@@ -23,18 +24,23 @@ struct ReadingSet {
 // 2ND-function selector, which displays show for the meters being read and
 // what they show. The only owner of these; others change them through the
 // operations below.
+//
+// The operations that ask meters (RefreshStatus, RebuildSecondSelector,
+// SecondFunctionChosen, LayoutDisplays) take their place in the exchange
+// sequence and finish when their answers have come; the others act at once.
 class StatusPanel {
  public:
   // readingSet is asked whenever the displays are laid out.
-  StatusPanel(DeviceListModel& devices, const SlotFunctionState& functions, std::function<ReadingSet()> readingSet);
+  StatusPanel(DeviceListModel& devices, const SlotFunctionState& functions, ExchangeSequence& sequence,
+              std::function<ReadingSet()> readingSet);
 
   const StatusPanelState& State() const { return state_; }
 
   void RefreshStatus(int slot);
   void RebuildSecondSelector();
-  // The user picked entry `index` of the selector; true when it was "NONE",
-  // after which the trace selection goes back to the first trace.
-  bool SecondFunctionChosen(int index);
+  // The user picked entry `index` of the selector; `noneChosen` runs first when
+  // it was "NONE" (the trace selection goes back to the first trace).
+  void SecondFunctionChosen(int index, std::function<void()> noneChosen);
   void LayoutDisplays();
   // The selected meter's short name decides the model-dependent controls.
   void AdaptToMeter(std::string_view shortName, bool singleDeviceMode);
@@ -60,12 +66,16 @@ class StatusPanel {
 
  private:
   const std::string& Identification(int slot) const;
-  std::string Ask(int slot, const std::string& command);
-  std::string RangeLine(int row, const std::string& name, int slot, const std::string& identification);
+  // Asks a meter in the sequence; `apply` gets the answer (empty when it failed).
+  void Ask(int slot, std::string command, std::function<void(std::string)> apply);
+  void ShowStatus(int row, const std::string& name, int current, bool autoOn);
+  void Rebuild();
+  void Layout();
   void HideSecondGroup(MeterRowState& row);
 
   DeviceListModel& devices_;
   const SlotFunctionState& functions_;
+  ExchangeSequence& sequence_;
   std::function<ReadingSet()> readingSet_;
   StatusPanelState state_;
 };

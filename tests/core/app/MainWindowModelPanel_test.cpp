@@ -48,6 +48,7 @@ TEST_F(Panel, FunctionAndRangeLines) {
   for (const auto& s : steps) {
     for (const auto& c : s.commands) meter->Execute(c);
     m.OnDeviceSelected(0);
+    b.Settle();
     EXPECT_EQ(S().functionText, "Function : " + s.function);
     EXPECT_EQ(S().rangeText, s.range) << s.function;
   }
@@ -86,6 +87,7 @@ TEST_F(Panel, FunctionButtonConfiguresAndRefreshesTheStatus) {
   b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
   auto& m = b.Open();
   m.ConfigureFunction(static_cast<int>(FindFunctionButton("2W") - FunctionButtonTable().data()));
+  b.Settle();
   EXPECT_EQ(S().functionText, "Function : 2W");
   EXPECT_EQ(S().meters[0].valueText, "0");
   EXPECT_EQ(S().rangeText, "Range : AUTO");  // the button put the range in AUTO
@@ -101,6 +103,7 @@ TEST_F(Panel, SecondSelectorOfDualModel) {
   EXPECT_EQ(S().meters[0].secondTagText, "ACV");
 
   m.SecondFunctionChosen(5);  // "NONE"
+  b.Settle();
   EXPECT_TRUE(b.wire.Sent(kUsb82, "Function2 \"NONE\"\n"));
   EXPECT_FALSE(S().secondActive);
   EXPECT_EQ(m.Chart().SelectedTrace(), 0);
@@ -109,11 +112,13 @@ TEST_F(Panel, SecondSelectorOfDualModel) {
   // Continuity allows no 2ND function: the chooser is shown, empty and disabled.
   meter->Execute("CONF:CONT");
   m.OnDeviceSelected(0);
+  b.Settle();
   EXPECT_TRUE(S().secondChoices.empty());
   EXPECT_TRUE(m.SecondChooser().shown);
   EXPECT_FALSE(m.SecondChooser().enabled);
   meter->Execute("CONF:VOLT:DC");
   m.OnDeviceSelected(0);
+  b.Settle();
   EXPECT_TRUE(m.SecondChooser().enabled);
 }
 
@@ -127,6 +132,7 @@ TEST_F(Panel, VariantLeavesOutTcouplAndSelectsAfterIt) {
   // 2W offers only TCOUPL, which this model never offers: the chooser is disabled.
   meter->Execute("CONF:RES");
   m.OnDeviceSelected(0);
+  b.Settle();
   EXPECT_FALSE(m.SecondChooser().enabled);
 }
 
@@ -160,6 +166,7 @@ TEST_F(Panel, ReadingSettingsShowARowPerChosenMeterStillPresent) {
   s.chosenDevice = {{0, "a"}, {1, "b"}, {5, "gone since"}};
   s.chosenCount = 3;
   m.ApplyReadingSettings(s);
+  b.Settle();
   EXPECT_EQ(m.NextRunPlan().positionSlots, (std::vector<int>{0, 1}));
   EXPECT_TRUE(S().meters[1].nameLabel.shown && S().meters[1].valueDisplay.shown);
   EXPECT_FALSE(S().meters[2].nameLabel.shown);
@@ -171,6 +178,7 @@ TEST_F(Panel, ReadingSettingsShowARowPerChosenMeterStillPresent) {
   // Back to one meter: the other rows go, the next run reads the current meter only.
   s.mode = kSingleDeviceMode;
   m.ApplyReadingSettings(s);
+  b.Settle();
   EXPECT_FALSE(S().meters[1].nameLabel.shown);
   EXPECT_EQ(m.NextRunPlan().positionSlots, (std::vector<int>{0}));
 }
@@ -197,12 +205,14 @@ TEST_F(Panel, AboutFromHelpRelabelsInTheChosenLanguageAndSearchesWithoutMeters) 
   m.SetObserver(&view);
   view.language = 2;
   m.OnCommand(MenuCommand::About);
+  b.Settle();
   EXPECT_EQ(m.Texts().menus[1].title, QString::fromUtf8("记录"));
   EXPECT_EQ(ApplicationMessageTable().Lookup(u"Information", u"LanguageID", {}), "Chinese(Simplify)");
   // No meter was present, so a new search ran and found the one plugged in since.
   b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
   view.language = 0;
   m.OnCommand(MenuCommand::About);
+  b.Settle();
   EXPECT_EQ(m.Devices().DeviceCount(), 1);
   EXPECT_EQ(m.Texts().menus[1].title, "Record");
   // The system menu's About changes the language but not the window.

@@ -1,5 +1,8 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "../../support/MainWindowBench.h"
 
@@ -48,14 +51,17 @@ class Reading : public ::testing::Test {
   // Starts, ticks n times and stops.
   void Run(int ticks) {
     b.model->StartReading();
-    for (int i = 0; i < ticks; ++i) b.model->OnReadingTimer();
+    b.Settle();
+    for (int i = 0; i < ticks; ++i) b.model->OnReadingTimer(), b.Settle();
     b.model->StopReading();
+    b.Settle();
   }
   // Start answered with Ok: returns the one message it showed.
   std::string Refused() {
     const size_t before = b.prompter.shown.size();
     b.prompter.ExpectMessage(Answer::Ok);
     b.model->StartReading();
+    b.Settle();
     EXPECT_FALSE(b.model->ReadingActive());
     return b.prompter.shown.size() == before + 1 ? b.prompter.shown.back().text.toStdString() : "";
   }
@@ -69,22 +75,26 @@ TEST_F(Reading, DualMeterIntoNewRecordStoresFunctionsAndRows) {
   b.SaveInto(3);
   b.wire.clears.clear();
   m.StartReading();
+  b.Settle();
   ASSERT_TRUE(m.ReadingActive());
   EXPECT_EQ(view.timerStarts, std::vector<int>{25});
   EXPECT_EQ(Query(b.RecordPath(3), kFunctions), (std::vector<Strings>{{"DCV", "ACV"}}));
 
   meter->QueueReadAnswers({"1.23456E+00,5.0E-03", "0,-5.0E-01"});
   m.OnReadingTimer();
+  b.Settle();
   EXPECT_EQ(Main(), "1.234560000000");
   EXPECT_EQ(Row(0).secondValueText, "0.005000000000");
   EXPECT_DOUBLE_EQ(Chart(0, 1), 1.23456);
   EXPECT_DOUBLE_EQ(Chart(4, 1), 0.005);
   b.clock.AdvanceMs(25);
   m.OnReadingTimer();
+  b.Settle();
   EXPECT_EQ(Main(), "0.000000000000");
   EXPECT_EQ(Row(0).secondValueText, "-0.500000000000000");
   EXPECT_DOUBLE_EQ(Chart(0, 2), 1e-25);
   m.StopReading();
+  b.Settle();
 
   EXPECT_EQ(view.timerStops, 1);
   EXPECT_EQ(Query(b.RecordPath(3), kRows),
@@ -101,14 +111,17 @@ TEST_F(Reading, MultiMeterPositionsFillTheirTracesAndRecordsEachStampedWhenItAns
   m.SetObserver(&view);
   b.MultiInto({5, 6});
   m.StartReading();
+  b.Settle();
   ASSERT_TRUE(m.ReadingActive());
   // Each answer takes 150 ms: each row carries the time its own answer came.
   b.clock.SetStepMs(150);
   basic->QueueReadAnswers({"1.5"});
   dual->QueueReadAnswers({"-2.5,3.25"});
   m.OnReadingTimer();
+  b.Settle();
   b.clock.SetStepMs(0);
   m.StopReading();
+  b.Settle();
 
   EXPECT_DOUBLE_EQ(Chart(0, 1), 1.5);
   EXPECT_DOUBLE_EQ(Chart(1, 1), -2.5);
@@ -178,6 +191,7 @@ TEST_F(Reading, ARefusedStartLeavesTheFrontPanelAsItWas) {
   EXPECT_EQ(Refused(), "Connection status has changed.Please select \"Refresh\".");
   EXPECT_EQ(panel(), before);
   m.RefreshDevices();
+  b.Settle();
   EXPECT_EQ(panel(), before);
 }
 
@@ -197,6 +211,7 @@ TEST_F(Reading, TheInterfaceIsLockedBeforeTheMetersAreAsked) {
   };
   b.prompter.ExpectMessage(Answer::No);  // the continuation question
   m.StartReading();
+  b.Settle();
   EXPECT_TRUE(asked);
   b.prompter.onMessage = nullptr;
   EXPECT_TRUE(m.ToolbarStartEnabled());
@@ -223,34 +238,43 @@ TEST_F(Reading, MultiDeviceSecondMeterFailsLaterOnesAreNotWritten) {
 TEST_F(Reading, OverloadOpenAndDiodeReadings) {
   auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   m.StartReading();
+  b.Settle();
   meter->QueueReadAnswers({"1.0", "9.9E+37"});
   m.OnReadingTimer();
+  b.Settle();
   m.OnReadingTimer();
+  b.Settle();
   EXPECT_EQ(Main(), "OVLD");
   EXPECT_DOUBLE_EQ(Chart(0, 2), 0.0);  // nothing written at that position
   m.StopReading();
+  b.Settle();
 
   meter->Execute("CONF:DIOD");
   m.StartReading();
+  b.Settle();
   meter->QueueReadAnswers({"2.5", "0.65", "9.9E+37"});
   const char* shown[] = {"OPEN", "0.650000000000", "OPEN"};
   for (const char* text : shown) {
     m.OnReadingTimer();
+    b.Settle();
     EXPECT_EQ(Main(), text);
   }
   EXPECT_DOUBLE_EQ(Chart(0, 1), 0.0);
   EXPECT_DOUBLE_EQ(Chart(0, 2), 0.65);
   m.StopReading();
+  b.Settle();
 }
 
 TEST_F(Reading, FailedReadStopsTheRunKeepsEveryRowAndTheRecordCanContinue) {
   auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   b.SaveInto(1);
   m.StartReading();
-  for (int i = 0; i < 5; ++i) m.OnReadingTimer();
+  b.Settle();
+  for (int i = 0; i < 5; ++i) m.OnReadingTimer(), b.Settle();
   meter->Detach();
   b.prompter.ExpectMessage(Answer::Ok);
   m.OnReadingTimer();
+  b.Settle();
   ASSERT_EQ(b.prompter.shown.size(), 1u);
   EXPECT_EQ(b.prompter.shown[0].text, "Check Device Connection");
   EXPECT_EQ(b.prompter.shown[0].caption, "ERROR");
@@ -261,8 +285,10 @@ TEST_F(Reading, FailedReadStopsTheRunKeepsEveryRowAndTheRecordCanContinue) {
   // Once the meter is back, the matching record asks before continuing; No backs out.
   meter->Attach();
   m.RefreshDevices();
+  b.Settle();
   b.prompter.ExpectMessage(Answer::No);
   m.StartReading();
+  b.Settle();
   EXPECT_EQ(b.prompter.shown.back().text, "Record 1 will continue saving the readings.  Continue?");
   EXPECT_EQ(b.prompter.shown.back().buttons, Prompter::Buttons::YesNo);
   EXPECT_FALSE(m.ReadingActive());
@@ -273,6 +299,32 @@ TEST_F(Reading, FailedReadStopsTheRunKeepsEveryRowAndTheRecordCanContinue) {
   Run(1);
   EXPECT_EQ(Query(b.RecordPath(1), kRows).size(), 6u);
   EXPECT_EQ(Query(b.RecordPath(1), kFunctions)[0][1], "NONE");  // a basic meter has no 2ND function
+}
+
+TEST_F(Reading, ARecordThatRefusesReadingsEndsTheRunAndSaysHowManyWereLost) {
+  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
+  b.SaveInto(1);
+  m.StartReading();
+  b.Settle();
+  ASSERT_TRUE(m.ReadingActive());
+  // From here on the disk takes nothing more: no file of this process may grow.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const rlimit full{4096, saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  b.prompter.ExpectMessage(Answer::Ok);
+  for (int i = 0; i < 100 && m.ReadingActive(); ++i) {
+    m.OnReadingTimer();
+    b.Settle();
+    RunUntil([&] { return !m.ReadingActive(); }, 20);  // a batch is committed every 100 ms
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_FALSE(m.ReadingActive());
+  ASSERT_EQ(b.prompter.shown.size(), 1u);
+  const std::string text = b.prompter.shown[0].text.toStdString();
+  EXPECT_NE(text.find("Record 1.mdb"), std::string::npos) << text;
+  EXPECT_NE(text.find("readings were not saved"), std::string::npos) << text;
 }
 
 TEST_F(Reading, AMeterSilentAtTheStartIsReportedAsSuchAtOnce) {
@@ -294,38 +346,49 @@ TEST_F(Reading, SlowAcBandwidthPipelinesReads) {
   auto& m = Open(kUsb82, "6082", {"CONF:VOLT:AC", "DET:BAND 3"});
   b.wire.timeouts.clear();
   m.StartReading();
+  b.Settle();
   ASSERT_TRUE(m.Run().SlowAcBandwidth());
   ASSERT_FALSE(b.wire.timeouts.empty());
   EXPECT_EQ(b.wire.timeouts.back().second, 1000);
   for (int i = 1; i <= 2; ++i) {
     EXPECT_EQ(b.wire.To(kUsb82).back(), "read?");  // five bytes, no line feed, sent ahead of the tick
     m.OnReadingTimer();
+    b.Settle();
     EXPECT_EQ(m.Chart().Buffer().PointCount(), i);
   }
   // A failed read in this mode stops the run like any other.
   meter->Detach();
   b.prompter.ExpectMessage(Answer::Ok);
   m.OnReadingTimer();
+  b.Settle();
   EXPECT_EQ(b.prompter.shown.back().text, "Check Device Connection");
   EXPECT_FALSE(m.ReadingActive());
   EXPECT_EQ(b.wire.timeouts.back().second, 20000);
   EXPECT_FALSE(m.Run().SlowAcBandwidth());
 }
 
+TEST(ReadingRun, OnlyABandwidthOfThreePipelinesTheReads) {
+  for (const char* yes : {"3", "3.0", "3.9", " 3"}) EXPECT_TRUE(IsSlowBandwidth(yes)) << yes;
+  for (const char* no : {"", "abc", "nan", "inf", "1e30", "-3", "20", "2.99"}) EXPECT_FALSE(IsSlowBandwidth(no)) << no;
+}
+
 TEST_F(Reading, RedrawEveryXMaxOver50TicksAndScrollAfterXMax) {
   auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   m.StartReading();
+  b.Settle();
   int before = view.redraws;
-  for (int i = 0; i < 10; ++i) m.OnReadingTimer();
+  for (int i = 0; i < 10; ++i) m.OnReadingTimer(), b.Settle();
   EXPECT_EQ(view.redraws - before, 5);  // XMax 100: every second tick
   m.SetXMax(5);                         // 2000 readings: every fortieth
   before = view.redraws;
-  for (int i = 0; i < 80; ++i) m.OnReadingTimer();
+  for (int i = 0; i < 80; ++i) m.OnReadingTimer(), b.Settle();
   EXPECT_EQ(view.redraws - before, 2);
   m.SetXMax(0);  // 50 readings: the window is full and scrolls
   m.OnReadingTimer();
+  b.Settle();
   EXPECT_EQ(m.Chart().Buffer().PointCount(), 50);
   m.StopReading();
+  b.Settle();
 }
 
 TEST_F(Reading, ReadingSpeedRestartsARunningTimer) {
@@ -334,14 +397,17 @@ TEST_F(Reading, ReadingSpeedRestartsARunningTimer) {
   EXPECT_EQ(m.IntervalCaption(), "Trigger Interval : 500ms");
   EXPECT_TRUE(view.timerStarts.empty());
   m.StartReading();
+  b.Settle();
   m.ReadingSpeedChosen(4);
   EXPECT_EQ(view.timerStarts, (std::vector<int>{500, 1000}));
   m.StopReading();
+  b.Settle();
 }
 
 TEST_F(Reading, WhileReadingOnlyStopIsEnabled) {
   auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   m.OnCommand(MenuCommand::StartReading);
+  b.Settle();
   for (MenuCommand c : {MenuCommand::ReadingSettings, MenuCommand::Refresh, MenuCommand::StartReading,
                         MenuCommand::About, MenuCommand::ViewRecord})
     EXPECT_FALSE(m.CommandEnabled(c));
@@ -349,8 +415,10 @@ TEST_F(Reading, WhileReadingOnlyStopIsEnabled) {
   EXPECT_FALSE(m.ToolbarStartEnabled());
   EXPECT_FALSE(m.DeviceListEnabled());
   m.OnCommand(MenuCommand::Refresh);  // disabled: nothing happens
+  b.Settle();
   EXPECT_TRUE(m.ReadingActive());
   m.OnCommand(MenuCommand::StopReading);
+  b.Settle();
   EXPECT_FALSE(m.ReadingActive());
   EXPECT_TRUE(m.CommandEnabled(MenuCommand::StartReading));
   EXPECT_TRUE(m.FunctionButton(0).enabled);

@@ -5,6 +5,7 @@
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 #include "sim/SimSession.h"
+#include "support/TestSupport.h"
 
 using namespace merilog;
 using merilog::sim::SimBench;
@@ -35,6 +36,19 @@ struct Fixture {
     rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
     model = std::make_unique<DeviceListModel>(rm, std::move(lan));
   }
+  // A search, waited for.
+  void Discover() {
+    bool done = false;
+    model->Discover([&] { done = true; });
+    EXPECT_TRUE(test::RunUntil([&] { return done; }));
+  }
+  // A query on the meter's own thread, by raw index.
+  std::string Ask(int rawIndex, const char* command) {
+    SessionWorker* w = model->Discovery().RawWorker(rawIndex);
+    return w ? w->Call<std::string>(
+                   [command](Session* s) { return QueryDevice(s, QueryForm::MainWindow, command).text; })
+             : std::string();
+  }
   void Add(const SimMeterSpec& desc) { ASSERT_NE(bench->Add(desc), nullptr) << desc.resource; }
   // The usual bench: the GPIB meter is put on first so that the bus order, not the bench order, decides.
   void AddUsualMeters() {
@@ -53,7 +67,7 @@ struct Fixture {
 TEST(DiscoveryBench, UsbMetersFirstThenGpibUnsupportedOnesKeepTheirRawIndex) {
   Fixture f;
   f.AddUsualMeters();
-  f.model->Discover();
+  f.Discover();
 
   DeviceListModel& m = *f.model;
   EXPECT_EQ(m.Lines(),
@@ -66,13 +80,15 @@ TEST(DiscoveryBench, UsbMetersFirstThenGpibUnsupportedOnesKeepTheirRawIndex) {
   EXPECT_EQ(devices[1].rawIndex, 2);
   EXPECT_EQ(devices[2].rawIndex, 3);
   EXPECT_EQ(devices[1].identification, f.bench->Meter(kUsb2)->Identification());
-  for (const auto& d : devices) EXPECT_EQ(dynamic_cast<sim::SimSession&>(*d.session).Timeout(), kDiscoveryTimeoutMs);
+  for (const auto& d : devices)
+    EXPECT_EQ(d.worker->Call<int>([](Session* s) { return dynamic_cast<sim::SimSession*>(s)->Timeout(); }),
+              kDiscoveryTimeoutMs);
 
   // Slot 1 lies behind the power supply: the command must reach the 6082, not the supply.
-  m.Query().Query(1, "CONF:VOLT:AC\n");
+  EXPECT_EQ(m.Worker(1), discovery.RawWorker(2));
+  f.Ask(2, "CONF:VOLT:AC\n");
   EXPECT_EQ(f.bench->Meter(kUsb2)->Execute("FUNC?"), "\"VOLT:AC\"");
   EXPECT_EQ(f.bench->Meter(kUsb1)->Execute("FUNC?"), "\"VOLT\"");
-  EXPECT_EQ(m.Query().Query(2, "*IDN?\n"), f.bench->Meter(kUsb2)->Identification());  // raw index 2
 
   // The first meter is current; selecting another makes it current and can show its identification.
   EXPECT_EQ(m.CurrentSlot(), 0);
@@ -92,7 +108,7 @@ TEST(DiscoveryBench, RejectedIdentificationsAndSilentInstrumentsGetNoLine) {
   f.Add(silent);
   f.Add(OnBus(kGpib, "6082"));
 
-  f.model->Discover();  // the silent meter times out in simulation; nothing waits the real 20 s
+  f.Discover();  // the silent meter times out in simulation; nothing waits the real 20 s
   EXPECT_EQ(f.model->Lines(), std::vector<std::string>{f.Name(kGpib)});
   EXPECT_EQ(f.model->Devices()[0].rawIndex, 2);
   EXPECT_EQ(f.model->Discovery().RawCount(), 3);
@@ -104,23 +120,23 @@ TEST(DiscoveryBench, RefreshKeepsTheListThenFollowsMetersLeavingAndComingBack) {
   Fixture f;
   f.AddUsualMeters();
   DeviceListModel& m = *f.model;
-  m.Discover();
+  f.Discover();
   const auto before = m.Lines();
   m.Select(2);
 
-  m.Discover();
+  f.Discover();
   EXPECT_EQ(m.Lines(), before);
   EXPECT_EQ(m.SelectedLine(), 0);
   EXPECT_EQ(m.CurrentSlot(), 0);
   // New sessions were opened (an address may be reused after the old one was freed); they work.
-  EXPECT_EQ(m.Query().Query(0, "*IDN?\n"), f.bench->Meter(kUsb1)->Identification());
+  EXPECT_EQ(f.Ask(0, "*IDN?\n"), f.bench->Meter(kUsb1)->Identification());
 
   EXPECT_FALSE(m.ConnectionGuardRefuses(true));
   for (const char* r : {kUsb1, kUsbPsu, kUsb2, kGpib}) f.bench->DropMeter(r);
   EXPECT_FALSE(m.ConnectionGuardRefuses(false));
   EXPECT_TRUE(m.ConnectionGuardRefuses(true));
 
-  m.Discover();
+  f.Discover();
   EXPECT_EQ(m.Lines(), std::vector<std::string>{"No Device Connected"});
   EXPECT_EQ(m.ToolTip(), "No Device Connected");
   EXPECT_EQ(m.NoMeterFlag(), 1);
@@ -131,7 +147,7 @@ TEST(DiscoveryBench, RefreshKeepsTheListThenFollowsMetersLeavingAndComingBack) {
 
   // Plugged back in, the next refresh finds them again.
   for (const char* r : {kUsb1, kUsbPsu, kUsb2, kGpib}) f.bench->ReattachMeter(r);
-  m.Discover();
+  f.Discover();
   EXPECT_EQ(m.DeviceCount(), 3);
   EXPECT_EQ(m.NoMeterFlag(), 0);
 }
@@ -143,7 +159,7 @@ TEST(DiscoveryBench, MoreThanEightMetersAndLanResourcesAreAllKept) {
   for (int address = 1; address <= 10; ++address) f.Add(OnBus("GPIB0::" + std::to_string(address) + "::INSTR", "6081"));
   f.Add(OnBus(lan, "6082"));
   f.Add(OnBus(lan2, "6082"));
-  f.model->Discover();
+  f.Discover();
 
   ASSERT_EQ(f.model->DeviceCount(), 12);
   EXPECT_EQ(f.model->Lines()[9], "MODEL 6081-GPIB-10");
@@ -152,10 +168,10 @@ TEST(DiscoveryBench, MoreThanEightMetersAndLanResourcesAreAllKept) {
   EXPECT_EQ(f.model->Lines()[11], "MODEL 6082-LAN-10.0.0.7-5026");
   // The LAN resource named twice is opened once; the one nobody answers gets an empty raw session.
   EXPECT_EQ(f.model->Discovery().RawCount(), 13);
-  EXPECT_EQ(f.model->Query().Query(11, "*IDN?\n"), "");  // the unreachable one, by its raw index
-  f.model->Query().Query(9, "CONF:RES\n");
+  EXPECT_EQ(f.Ask(11, "*IDN?\n"), "");  // the unreachable one, by its raw index
+  f.Ask(9, "CONF:RES\n");
   EXPECT_EQ(f.bench->Meter("GPIB0::10::INSTR")->Execute("FUNC?"), "\"RES\"");
-  f.model->Query().Query(10, "CONF:CAP\n");
+  f.Ask(10, "CONF:CAP\n");
   EXPECT_EQ(f.bench->Meter(lan)->Execute("FUNC?"), "\"CAP\"");
 
   f.model->Close();

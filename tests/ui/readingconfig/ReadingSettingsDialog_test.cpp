@@ -50,6 +50,7 @@ struct Bench {
       EXPECT_NE(bench->Add({.resource = resource, .model = model}), nullptr);
     devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});
     devices->Discover();
+    EXPECT_TRUE(merilog::test::RunUntil([this] { return !devices->Discovering(); }));
   }
 };
 
@@ -97,6 +98,7 @@ TEST(ReadingSettingsDialog, ShowsTheModelAndForwardsClicks) {
   EXPECT_TRUE(dialog.OkButton()->isEnabled());
   EXPECT_FALSE(dialog.MultiSecondColourButton()->isVisible());
   dialog.NextButton()->click();
+  ASSERT_TRUE(merilog::test::RunUntil([&] { return !model.Busy(); }));  // the meter names itself on its thread
   EXPECT_EQ(dialog.DeviceNameLabel()->text(), QString::fromStdString(b.devices->Devices()[1].displayName));
   EXPECT_TRUE(dialog.MultiSecondColourButton()->isVisible());  // the dual-function meter
   dialog.MultiSaveBox()->click();
