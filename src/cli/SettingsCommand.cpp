@@ -8,7 +8,6 @@
 #include "cli/PrintingPrompter.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
-#include "core/meterconfig/HandOverWorkers.h"
 #include "sim/IoSetup.h"
 
 namespace merilog::cli {
@@ -124,7 +123,13 @@ bool FindMeters(const CliOptions& options, int line, Instruments* instruments,
     return false;
   }
   *devices = std::make_unique<DeviceListModel>(*instruments->resources, instruments->lanResources);
-  (*devices)->Discover();
+  QEventLoop loop;
+  bool found = false;
+  (*devices)->Discover([&] {
+    found = true;
+    loop.quit();
+  });
+  if (!found) loop.exec();
   if (line <= (*devices)->DeviceCount()) return true;
   std::cerr << "merilog-cli: no meter on line " << line << " (" << (*devices)->DeviceCount() << " found)\n";
   return false;
@@ -142,11 +147,8 @@ int RunSettingsCommand(const CliOptions& options, const QStringList& args) {
   std::unique_ptr<DeviceListModel> devices;
   if (!FindMeters(options, sa.line, &instruments, &devices)) return 1;
   PrintingPrompter prompter;
-  HandOverWorkers workers;
   DeviceSettingsModel model(prompter);
-  DeviceHandOver handOver = HandOverTo(HandOverDialog::DeviceSettings, devices->Devices());
-  workers.Fill(handOver);
-  model.HandOverDevices(handOver);
+  model.HandOverDevices(HandOverTo(HandOverDialog::DeviceSettings, devices->Devices()));
   Waiter session(model);
   model.OpenDialog(sa.line - 1);
   session.Wait();

@@ -231,9 +231,7 @@ void MainWindow::OpenReadingSettings() {
 }
 
 void MainWindow::OpenDeviceSettings() {
-  DeviceHandOver handOver = HandOverTo(HandOverDialog::DeviceSettings, model_.Devices().Devices());
-  deviceSettingsWorkers_.Fill(handOver);
-  deviceSettingsModel_.HandOverDevices(handOver);
+  deviceSettingsModel_.HandOverDevices(HandOverTo(HandOverDialog::DeviceSettings, model_.Devices().Devices()));
   deviceSettingsDialog_->Run();
 }
 

@@ -6,7 +6,6 @@
 
 #include "core/app/MainWindowModel.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
-#include "core/meterconfig/HandOverWorkers.h"
 #include "core/readingconfig/ReadingSettingsModel.h"
 
 class QAction;
@@ -84,7 +83,6 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
   DeviceSettingsModel deviceSettingsModel_;
   DeviceSettingsDialog* deviceSettingsDialog_ = nullptr;
-  HandOverWorkers deviceSettingsWorkers_;  // until discovery hands out session threads
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

@@ -116,6 +116,7 @@ TEST(DeviceSettingsDialog, OpensFromTheMenuAndTheToolbar) {
   {
     ui::MainWindow window(model, prompter);
     model.Initialise();
+    ASSERT_TRUE(test::RunUntil([&] { return model.Idle(); })) << "the meters were never found";
     for (QAction* opener : {window.MenuAction(MenuCommand::DeviceSettings), window.ToolbarDeviceSettings()}) {
       ASSERT_TRUE(opener->isEnabled());
       ui::DeviceSettingsDialog& dialog = window.DeviceSettings();
@@ -132,6 +133,7 @@ TEST(DeviceSettingsDialog, OpensFromTheMenuAndTheToolbar) {
       poll.start(5);
       opener->trigger();
       poll.stop();
+      ASSERT_TRUE(test::RunUntil([&] { return model.Idle(); }));
       EXPECT_FALSE(dialog.isVisible());
       EXPECT_EQ(devices, 3);
       EXPECT_EQ(function, "DC Voltage");
