@@ -82,7 +82,9 @@ void DeviceSettingsModel::Exchange(std::function<R(Session*)> procedure, std::fu
 void DeviceSettingsModel::MeterLost() {
   sequence_.Clear();
   Changed();
-  Message(LookupMessage("1001", "Check Device Connection"), Prompter::Icon::Stop, Prompter::Buttons::Ok);
+  // As the main window reports a meter that stopped answering.
+  prompter_.Message(LookupMessage("1001", "Check Device Connection"), QStringLiteral("ERROR"), Prompter::Icon::Stop,
+                    Prompter::Buttons::Ok);
 }
 
 void DeviceSettingsModel::Message(const QString& text, Prompter::Icon icon, Prompter::Buttons buttons) {

@@ -328,7 +328,7 @@ TEST(DeviceSettingsModel, SetShowsEachEndingAsItsMessageBox) {
     d.Wait();
     ASSERT_EQ(d.prompter.shown.size(), 1u);
     EXPECT_EQ(d.prompter.shown[0].text, c.text);
-    EXPECT_EQ(d.prompter.shown[0].caption, "");
+    EXPECT_EQ(d.prompter.shown[0].caption, c.end == ApplyEnd::Lost ? "ERROR" : "");
     EXPECT_EQ(d.prompter.shown[0].icon, c.icon);
     EXPECT_EQ(d.prompter.shown[0].buttons, c.buttons);
     EXPECT_EQ(d.model.LastApplyEnd(), c.end);
