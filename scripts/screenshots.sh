@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Saves pictures of what a user sees: the main window idle and while reading two
-# meters of the simulated bench, the Reading Settings dialog in both modes and
-# both tabs of the About box.
+# meters of the simulated bench, the Reading Settings dialog in both modes, the
+# Device Settings dialog on a basic and a dual meter, and both tabs of the About box.
 #
 #   scripts/screenshots.sh OUTDIR [BUILD_DIR]
 #

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/PrintingPrompter.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigurationCheck.h"
 #include "core/base/MessageTable.h"
@@ -27,32 +28,6 @@ constexpr int kDefaultIntervalMs = 25;
 void OnInterrupt(int) {
   interrupted = true;
 }
-
-// Shows every message box on standard error; a Yes/No question is answered by
-// the command line, and refused when it gave no answer.
-class PrintingPrompter : public Prompter {
- public:
-  explicit PrintingPrompter(std::optional<bool> answer) : answer_(answer) {}
-  Answer Message(const QString& text, const QString& caption, Icon, Buttons buttons) override {
-    std::cerr << (caption.isEmpty() ? "" : caption.toStdString() + ": ") << text.toStdString() << "\n";
-    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) {
-      if (!answer_) {
-        std::cerr << "merilog-cli: no answer given (--yes or --no); not continuing\n";
-        refused = true;
-        return Answer::No;
-      }
-      std::cerr << (*answer_ ? "yes" : "no") << "\n";
-      return *answer_ ? Answer::Yes : Answer::No;
-    }
-    return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
-  }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
-  bool refused = false;
-
- private:
-  std::optional<bool> answer_;
-};
 
 struct LogArgs {
   int record = 0;

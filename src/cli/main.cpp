@@ -13,6 +13,7 @@
 #include "cli/IoCommands.h"
 #include "cli/LogCommand.h"
 #include "cli/RecordsCommand.h"
+#include "cli/SettingsCommand.h"
 
 namespace {
 
@@ -30,7 +31,10 @@ void PrintUsage() {
       "                              take readings into record N (N+1, ... for further meters)\n"
       "  burst --device K --record N --count C [--yes]\n"
       "                              take C readings from meter K into record N as fast as it answers\n"
-      "  console [--device K]        send command lines from standard input to meter K, print the answers\n",
+      "  console [--device K]        send command lines from standard input to meter K, print the answers\n"
+      "  settings get|set --device K [--function L [--range L] [--second L] [--transducer 2W|4W]\n"
+      "      [--coefficients V1,...] [--second-function L --second-range L --second-choice L]]\n"
+      "                              show or set a meter's configuration as Device Settings does\n",
       stderr);
 }
 
@@ -60,6 +64,7 @@ int main(int argc, char** argv) {
   if (command == "log") return merilog::cli::RunLogCommand(options, rest);
   if (command == "burst") return merilog::cli::RunBurstCommand(options, rest);
   if (command == "console") return merilog::cli::RunConsoleCommand(options, rest);
+  if (command == "settings") return merilog::cli::RunSettingsCommand(options, rest);
   if (command == "devices") {
     if (!rest.isEmpty()) {
       std::cerr << "merilog-cli: devices takes no arguments\n";

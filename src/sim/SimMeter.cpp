@@ -233,6 +233,16 @@ Status SimMeter::DeviceClear() {
   return status::kSuccess;
 }
 
+FunctionSettings& SimMeter::SettingsOf(Fn fn) {
+  if (fn == Fn::Ratio && model_->ratioOnDcVoltage) fn = Fn::VoltDc;
+  return state_.settings[static_cast<int>(fn)];
+}
+
+const FunctionSettings& SimMeter::SettingsOf(Fn fn) const {
+  if (fn == Fn::Ratio && model_->ratioOnDcVoltage) fn = Fn::VoltDc;
+  return state_.settings[static_cast<int>(fn)];
+}
+
 std::string SimMeter::Execute(std::string_view message) {
   std::string answer;
   ProcessMessage(message, &answer);
@@ -249,7 +259,10 @@ void SimMeter::ProcessMessage(std::string_view message, std::string* answer) {
       return;  // the rest of a message after a syntax error is not run
     }
     std::string one;
-    const bool answered = Dispatch(cmd, &path, &one);
+    const SimCommandFaults::Action fault = commandFaults_.Find(cmd, &one);
+    if (fault == SimCommandFaults::Action::Refuse) PushError(-221);
+    const bool answered = fault == SimCommandFaults::Action::None ? Dispatch(cmd, &path, &one)
+                                                                  : fault == SimCommandFaults::Action::Answer;
     if (answered) {
       if (!answer->empty()) *answer += ';';
       *answer += one;
@@ -351,12 +364,12 @@ double SimMeter::AutoRange(Fn fn) const {
 }
 
 double SimMeter::PresentRange(Fn fn) const {
-  const FunctionSettings& s = state_.settings[static_cast<int>(fn)];
+  const FunctionSettings& s = SettingsOf(fn);
   return s.autoRange ? AutoRange(fn) : s.range;
 }
 
 double SimMeter::Measure(Fn fn, int channel) {
-  const FunctionSettings& s = state_.settings[static_cast<int>(fn)];
+  const FunctionSettings& s = SettingsOf(fn);
   double v = signal_.Value(fn, channel, readingCounter_++, Info(fn).nplc ? s.nplc : 1.0);
   if (v == SimSignal::kOverload) return v;
   if (channel == 0 && Info(fn).range != RangeKind::None && !s.autoRange) {
@@ -405,8 +418,7 @@ std::string SimMeter::ScanReadings(int done) {
   for (int i = 0; i < done; ++i) {
     const int ch = s.channels[static_cast<std::size_t>(i) % s.channels.size()];
     const Fn fn = s.functions[static_cast<std::size_t>(ch)];
-    const double v = signal_.Value(fn, ch + 1, s.firstReading + static_cast<std::uint64_t>(i),
-                                   state_.settings[static_cast<int>(fn)].nplc);
+    const double v = signal_.Value(fn, ch + 1, s.firstReading + static_cast<std::uint64_t>(i), SettingsOf(fn).nplc);
     if (i) text += ',';
     text += FormatReal(v);
   }

@@ -11,6 +11,7 @@
 #include "core/base/Clock.h"
 #include "core/instrument/Session.h"
 #include "sim/ScpiParser.h"
+#include "sim/SimCommandFaults.h"
 #include "sim/SimMeterSpec.h"
 #include "sim/SimMeterState.h"
 #include "sim/SimModel.h"
@@ -60,6 +61,8 @@ class SimMeter {
   std::string Execute(std::string_view message);
   void Reset();  // *RST
   SimFaults& Faults() { return spec_.faults; }
+  // Single commands refused or answered otherwise (set while no session is using the meter).
+  SimCommandFaults& CommandFaults() { return commandFaults_; }
   const SimMeterState& State() const { return state_; }
   // Error queue entries as SYST:ERR? would answer them, oldest first, without removing them.
   std::vector<std::string> PendingErrors() const;
@@ -84,6 +87,10 @@ class SimMeter {
     PushError(code);
     return false;
   }
+
+  // The settings a function keeps (the basic meter's ratio uses DC voltage's).
+  FunctionSettings& SettingsOf(Fn fn);
+  const FunctionSettings& SettingsOf(Fn fn) const;
 
   // Measurement helpers.
   double Measure(Fn fn, int channel);
@@ -152,6 +159,7 @@ class SimMeter {
   SimMeterState state_;
   std::uint64_t readingCounter_ = 0;
   std::deque<std::string> queuedReadAnswers_;
+  SimCommandFaults commandFaults_;
 
   std::atomic<bool> attached_{true};  // unplugged from the test or the window's thread, seen by the session's
   std::atomic<std::uint64_t> generation_{1};

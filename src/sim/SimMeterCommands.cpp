@@ -209,7 +209,7 @@ bool SimMeter::ConfigureFunction(Call& c) {
   if (!NeedParams(c, 0, 2)) return false;
   const Fn fn = c.fn;
   if (!HasFunction(*model_, fn) || fn == Fn::FreqCurr || fn == Fn::PerCurr) return Refuse(-113);
-  FunctionSettings& s = state_.settings[static_cast<int>(fn)];
+  FunctionSettings& s = SettingsOf(fn);
   if (!c.cmd.params.empty() && !c.cmd.params[0].empty() && Info(fn).range != RangeKind::None) {
     const std::string p = ToUpper(c.cmd.params[0]);
     if (p == "AUTO" || p == "DEF") {
@@ -317,7 +317,7 @@ void SimMeter::Range(Call& c) {
   const Fn fn = c.fn;
   if (!HasFunction(*model_, fn) || Info(fn).range == RangeKind::None) return PushError(-113);
   const auto ranges = Ranges(fn);
-  FunctionSettings& s = state_.settings[static_cast<int>(fn)];
+  FunctionSettings& s = SettingsOf(fn);
   if (c.cmd.query) {
     if (!NeedParams(c, 0, 1)) return;
     const std::string p = c.cmd.params.empty() ? "" : ToUpper(c.cmd.params[0]);
@@ -345,7 +345,7 @@ void SimMeter::Range(Call& c) {
 void SimMeter::RangeAuto(Call& c) {
   const Fn fn = c.fn;
   if (!HasFunction(*model_, fn) || Info(fn).range == RangeKind::None) return PushError(-113);
-  FunctionSettings& s = state_.settings[static_cast<int>(fn)];
+  FunctionSettings& s = SettingsOf(fn);
   if (c.cmd.query) {
     if (NeedParams(c, 0, 0)) Reply(c, s.autoRange ? "1" : "0");
     return;
@@ -366,7 +366,7 @@ void SimMeter::RangeAuto(Call& c) {
 void SimMeter::Nplc(Call& c) {
   const Fn fn = c.fn;
   if (!HasFunction(*model_, fn) || !Info(fn).nplc) return PushError(-113);
-  FunctionSettings& s = state_.settings[static_cast<int>(fn)];
+  FunctionSettings& s = SettingsOf(fn);
   const auto& allowed = model_->nplcValues;
   if (c.cmd.query) {
     if (!NeedParams(c, 0, 1)) return;

@@ -21,6 +21,7 @@ SimModelInfo Basic(std::string key, std::string field) {
   m.nplcValues = kBasicNplc;
   m.defaultNplc = 10;
   m.rtdTypes = kBasicRtd;
+  m.ratioOnDcVoltage = true;
   return m;
 }
 
@@ -28,6 +29,7 @@ SimModelInfo Dual(std::string key, std::string field) {
   SimModelInfo m = Basic(std::move(key), std::move(field));
   m.version = "2.05";
   m.dual = true;
+  m.ratioOnDcVoltage = false;
   m.tcoupleAndCap = true;
   m.dcCurrentRanges.push_back(10);
   m.acCurrentRanges.push_back(10);
@@ -47,7 +49,9 @@ const std::vector<SimModelInfo>& Models() {
     mr.secondTCouple = false;
     v.push_back(mr);
     // The ratio variant is a basic meter whose ratio settings live under "VOLT:DC:RAT".
-    v.push_back(Basic("P7710", "MODEL 6081 P7710"));
+    SimModelInfo ratio = Basic("P7710", "MODEL 6081 P7710");
+    ratio.ratioOnDcVoltage = false;
+    v.push_back(ratio);
     SimModelInfo scanner = Basic("P7700A", "MODEL P7700A");
     scanner.scanner = true;
     v.push_back(scanner);

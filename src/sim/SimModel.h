@@ -12,14 +12,15 @@ inline constexpr const char* kSimMaker = "MERISIM";
 
 // What one simulated model can do; the tables are data so a new variant is one entry.
 struct SimModelInfo {
-  std::string key;             // "6081", "6082", "MR6082", "P7710", "P7700A", "PSU"
-  std::string modelField;      // second field of *IDN?
-  std::string version;         // fourth field of *IDN?
-  bool meter = true;           // false: an instrument of another kind, unsupported by the program
-  bool dual = false;           // measures a 2ND function
-  bool secondTCouple = true;   // the thermocouple may be the 2ND function
-  bool scanner = false;        // takes a scanner card
-  bool tcoupleAndCap = false;  // has the thermocouple and capacitance functions
+  std::string key;                // "6081", "6082", "MR6082", "P7710", "P7700A", "PSU"
+  std::string modelField;         // second field of *IDN?
+  std::string version;            // fourth field of *IDN?
+  bool meter = true;              // false: an instrument of another kind, unsupported by the program
+  bool dual = false;              // measures a 2ND function
+  bool secondTCouple = true;      // the thermocouple may be the 2ND function
+  bool scanner = false;           // takes a scanner card
+  bool tcoupleAndCap = false;     // has the thermocouple and capacitance functions
+  bool ratioOnDcVoltage = false;  // the ratio function keeps its range and integration time in DC voltage's
   std::vector<double> dcCurrentRanges;
   std::vector<double> acCurrentRanges;
   std::vector<double> nplcValues;  // allowed integration times, ascending

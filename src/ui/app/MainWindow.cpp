@@ -17,6 +17,7 @@
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/console/CommandConsoleDialog.h"
+#include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/recordview/MultipleReadingsDialog.h"
 #include "ui/widgets/ChartWidget.h"
@@ -92,7 +93,7 @@ QString WithColon(const QString& text) {
 }  // namespace
 
 MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* parent)
-    : QMainWindow(parent), model_(model), readingSettingsModel_(prompter) {
+    : QMainWindow(parent), model_(model), readingSettingsModel_(prompter), deviceSettingsModel_(prompter) {
   setWindowIcon(WindowIcon());
   panels_ = new MainWindowPanels(this);
   setCentralWidget(panels_);
@@ -109,6 +110,8 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   consoleDialog_ = new CommandConsoleDialog(this);
   model_.SetCommandAvailable(MenuCommand::MultipleReadings, true);
   model_.SetCommandAvailable(MenuCommand::CommandControl, true);
+  deviceSettingsDialog_ = new DeviceSettingsDialog(deviceSettingsModel_, this);
+  model_.SetCommandAvailable(MenuCommand::DeviceSettings, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -212,6 +215,9 @@ bool MainWindow::OpenDialog(MenuCommand command) {
       OpenReadingSettings();
       // Already applied from the dialog's own settings; nothing more to do.
       return false;
+    case MenuCommand::DeviceSettings:
+      OpenDeviceSettings();
+      return true;
     case MenuCommand::About:
       // The model relabels (opened from Help) and searches again itself.
       ShowAboutBox(this);
@@ -241,6 +247,11 @@ void MainWindow::OpenReadingSettings() {
   std::copy(colours.begin(), colours.end(), settings.plotColour.begin());
   readingSettingsDialog_->Run();
   model_.ApplyReadingSettings(readingSettingsModel_.Settings());
+}
+
+void MainWindow::OpenDeviceSettings() {
+  deviceSettingsModel_.HandOverDevices(HandOverTo(HandOverDialog::DeviceSettings, model_.Devices().Devices()));
+  deviceSettingsDialog_->Run();
 }
 
 void MainWindow::CloseWindow() {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "core/app/MainWindowModel.h"
+#include "core/meterconfig/DeviceSettingsModel.h"
 #include "core/readingconfig/ReadingSettingsModel.h"
 
 class QAction;
@@ -17,6 +18,7 @@ class ChartWidget;
 class ReadingSettingsDialog;
 class MultipleReadingsDialog;
 class CommandConsoleDialog;
+class DeviceSettingsDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -40,6 +42,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   ReadingSettingsDialog& ReadingSettings() { return *readingSettingsDialog_; }
   MultipleReadingsDialog& MultipleReadings() { return *multipleReadingsDialog_; }
   CommandConsoleDialog& CommandConsole() { return *consoleDialog_; }
+  DeviceSettingsDialog& DeviceSettings() { return *deviceSettingsDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -66,6 +69,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   void RenderMeterRows();
   void RenderTraceMarkers();
   void OpenReadingSettings();
+  void OpenDeviceSettings();
 
   MainWindowModel& model_;
   MainWindowPanels* panels_ = nullptr;
@@ -83,6 +87,8 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
   MultipleReadingsDialog* multipleReadingsDialog_ = nullptr;
   CommandConsoleDialog* consoleDialog_ = nullptr;
+  DeviceSettingsModel deviceSettingsModel_;
+  DeviceSettingsDialog* deviceSettingsDialog_ = nullptr;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

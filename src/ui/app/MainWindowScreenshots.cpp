@@ -28,6 +28,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/console/CommandConsoleDialog.h"
+#include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/recordview/MultipleReadingsDialog.h"
 
@@ -127,6 +128,51 @@ void MainWindowScreenshots::Start() {
       {readingMs_, [this] { Save(&window_, "main-reading-multi.png"); }},
       {0, [&w] { w.ToolbarStop()->trigger(); }},
       {300, [this] { Save(&window_, "main-stopped-multi.png"); }},
+      // Device Settings: the basic meter on DC voltage, then the dual meter on TEMP
+      // with a USER sensor and a thermocouple as 2ND function.
+      {0, [trigger] { trigger(MenuCommand::DeviceSettings); }, true},
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         d->FunctionList()->setCurrentRow(0);
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         Save(d, "device-settings-basic.png");
+         d->DeviceList()->setCurrentRow(1);
+       }},
+      {300,
+       [this] {
+         if (auto* d = Modal<DeviceSettingsDialog>()) d->FunctionList()->setCurrentRow(10);
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         const int user = d->RangeBox()->findText("USER");
+         if (user < 0) return Fail("no USER sensor offered");
+         d->RangeBox()->setCurrentIndex(user);
+         emit d->RangeBox()->activated(user);
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         const int tcoupl = d->SecondFunctionBox()->findText("TCOUPL");
+         if (tcoupl < 0) return Fail("no TCOUPL 2ND function offered");
+         d->SecondFunctionBox()->setCurrentIndex(tcoupl);
+         emit d->SecondFunctionBox()->activated(tcoupl);
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         Save(d, "device-settings-dual-temp.png");
+         d->ExitButton()->click();
+       }},
       // About: both tabs; the language chosen there relabels the window on closing.
       {0, [trigger] { trigger(MenuCommand::About); }, true},
       {300,

@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace merilog {
+
+class Session;
+
+// The Device Settings dialog's exchanges with one meter, on the meter's own
+// session thread. Once a read fails (a silent or vanished meter) nothing more
+// is sent, so a dead meter costs one time-out, and the caller tells the user.
+class SettingsLink {
+ public:
+  explicit SettingsLink(Session* session) : session_(session) {}
+
+  // Writes the command; when it asks for an answer, returns it trimmed, as the
+  // dialog's query form does (quotes kept).
+  std::string Query(const std::string& command);
+  // A command that asks nothing.
+  void Write(const std::string& command) { Query(command); }
+  // A read failed, or there was no session.
+  bool Lost() const { return lost_; }
+
+ private:
+  Session* session_;
+  bool lost_ = false;
+};
+
+// printf forms the commands use, always with a decimal point whatever the locale.
+std::string FixedText(double value, int decimals);  // "%.<decimals>f"
+std::string GeneralText(double value);              // "%g"
+// Removes double quotes and line feeds from an answer.
+std::string CleanAnswer(std::string_view answer);
+// "VOLT" and "CURR" as "VOLT:DC" and "CURR:DC".
+std::string WithDcSuffix(std::string answer);
+
+}  // namespace merilog

@@ -1,0 +1,69 @@
+// merilog-cli settings: the Device Settings dialog's read-back and Set without a window.
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Case {
+  QStringList args;
+  int exit;
+  QString out;      // expected standard output, whole
+  QString errPart;  // expected within standard error
+};
+
+TEST(SettingsCli, GetAndSetPrintTheDialogsStateAfterItsReadBack) {
+  const QStringList temp = {"set",
+                            "--device",
+                            "2",
+                            "--function",
+                            "TEMP",
+                            "--range",
+                            "USER",
+                            "--transducer",
+                            "4W",
+                            "--coefficients",
+                            "0.004,0.1,1.5,100",
+                            "--second-function",
+                            "TCOUPL",
+                            "--second-range",
+                            "F",
+                            "--second-choice",
+                            "J"};
+  const Case cases[] = {
+      {{"get", "--device", "1"}, 0, "Function: DC Voltage\nRange: AUTO\nResolution: Slow 6 Digits\n", ""},
+      {{"get", "--device", "2"}, 0, "Function: DC Voltage\nRange: AUTO\nResolution: 10 PLC\n2ND function: NONE\n", ""},
+      {temp, 0,
+       "Function: TEMP\nSensor: USER\nUnit: F\nTransducer: 4W RTD\nAlpha: 0.004\nBeta: 0.1\nDelta: 1.5\nR-zero: 100\n"
+       "2ND function: TCOUPL\n2ND UNIT: F\n2ND TYPE: J\n",
+       ""},
+      // Labels are matched without blanks, case or degree signs.
+      {{"set", "--device", "1", "--function", "AC Voltage", "--range", "750vac", "--second", "200 hz"},
+       0,
+       "Function: AC Voltage\nRange: 750 Vac\nBandwidth: 200 HZ\n",
+       ""},
+      {{"set", "--device", "3", "--function", "TEMP", "--range", "USER", "--coefficients", "0.02,0.1,1.5,100"},
+       1,
+       "Function: TEMP\nSensor: USER\nUnit: ° C\nTransducer: 2W RTD\nAlpha: 0.02\nBeta: 0.1\nDelta: 1.5\nR-zero: 100\n",
+       "ALPHA range is 0 - 0.01，please re-enter."},
+      {{"set", "--device", "1", "--function", "CAP"}, 2, "", "--function \"CAP\" is not offered"},
+      {{"set", "--device", "1", "--function", "TEMP", "--range", "USER", "--coefficients", "1,2"},
+       2,
+       "",
+       "--coefficients takes 4 values"},
+      {{"get", "--device", "9"}, 1, "", "no meter on line 9"},
+      {{"get"}, 2, "", "settings needs --device K"},
+      {{"set", "--device", "1"}, 2, "", "settings set needs --function LABEL"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QString out, err;
+    EXPECT_EQ(merilog::test::RunProgram(MERILOG_CLI_PATH, QStringList{"--simulate", "settings"} + c.args, &out, &err),
+              c.exit)
+        << err.toStdString();
+    EXPECT_EQ(out, c.out);
+    EXPECT_TRUE(err.contains(c.errPart)) << err.toStdString();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,371 @@
+// The Device Settings dialog's model over simulated meters on their own
+// session threads: what it offers per model and function, what it shows after
+// reading the meter back, and how Set ends.
+#include "core/meterconfig/DeviceSettingsModel.h"
+
+#include <gtest/gtest.h>
+
+#include "MeterRig.h"
+#include "support/PrintQString.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestSupport.h"
+
+namespace merilog {
+namespace {
+
+class Dialog {
+ public:
+  test::MeterRig& Add(const std::string& model, std::initializer_list<const char*> setup = {}, double capMaxRange = 0) {
+    rigs_.push_back(std::make_unique<test::MeterRig>(model, capMaxRange));
+    rigs_.back()->Setup(setup);
+    workers_.push_back(std::make_unique<SessionWorker>(rigs_.back()->Open()));
+    return *rigs_.back();
+  }
+  void Open(int first = 0) {
+    DeviceHandOver h;
+    for (std::size_t i = 0; i < rigs_.size(); ++i) {
+      HandedDevice d;
+      d.worker = workers_[i].get();
+      d.resource = rigs_[i]->meter->Resource();
+      d.identification = rigs_[i]->meter->Identification();
+      d.slot = static_cast<int>(i);
+      h.devices.push_back(d);
+    }
+    h.deviceCount = static_cast<int>(rigs_.size());
+    model.HandOverDevices(h);
+    model.OpenDialog(first);
+    Wait();
+  }
+  void Wait() {
+    ASSERT_TRUE(test::RunUntil([this] { return !model.Busy(); }));
+  }
+  const DeviceSettingsViewState& View() const { return model.View(); }
+  // Chooses an entry of a box by its text, as the user would.
+  static int Find(const ChoiceBoxState& box, const char* text) { return static_cast<int>(box.items.indexOf(text)); }
+  void Function(const char* label) {
+    model.OnFunctionSelected(static_cast<int>(View().functions.indexOf(label)));
+    Wait();
+  }
+  void Second(const char* label) {
+    model.OnSecondFunctionSelected(Find(View().secondFunction, label));
+    Wait();
+  }
+  test::MeterRig& Rig(int i) { return *rigs_[static_cast<std::size_t>(i)]; }
+
+  test::ScriptedPrompter prompter;
+
+ private:
+  std::vector<std::unique_ptr<test::MeterRig>> rigs_;
+  std::vector<std::unique_ptr<SessionWorker>> workers_;
+
+ public:
+  DeviceSettingsModel model{prompter};
+};
+
+TEST(DeviceSettingsModel, WithoutMetersEverythingIsDisabledAndNothingIsSent) {
+  Dialog d;
+  d.Open();
+  const auto& v = d.View();
+  EXPECT_EQ(v.devices, QStringList{"No Device Connected"});
+  EXPECT_EQ(v.title, "Device Settings");
+  for (const ControlState& c : {v.settingsFrame, v.functionList, v.setButton, v.getButton, v.range.control,
+                                v.second.control, v.transducer.control, v.secondFunction.control})
+    EXPECT_FALSE(c.enabled);
+  EXPECT_FALSE(v.getButton.shown);
+  // The looked-up labels stand in the list until a meter is chosen.
+  ASSERT_EQ(v.functions.size(), kSettingsFunctionCount);
+  EXPECT_EQ(v.functions[13], "CAP");
+}
+
+TEST(DeviceSettingsModel, OpensOnTheMetersPresentConfiguration) {
+  struct Case {
+    const char* model;
+    std::initializer_list<const char*> setup;
+    int functions;
+    const char* function;
+    const char* range;
+    const char* second;
+    const char* secondFunction;  // null: the 2ND controls are hidden
+    const char* secondRange;
+    const char* secondChoice;
+  };
+  const Case cases[] = {
+      {"6081",
+       {"CONF:VOLT:DC", "SENS:VOLT:DC:RANG 10", "SENS:VOLT:DC:NPLC 1"},
+       12,
+       "DC Voltage",
+       "10 Vdc",
+       "Fast 6 Digits",
+       nullptr,
+       nullptr,
+       nullptr},
+      {"6081",
+       {"CONF:CURR:AC", "SENS:CURR:AC:RANG 3", "SENS:DET:BAND 200"},
+       12,
+       "AC Current",
+       "3 Aac",
+       "200 HZ",
+       nullptr,
+       nullptr,
+       nullptr},
+      {"6082",
+       {"CONF:VOLT:AC", "SENS:VOLT:AC:RANG 1", "SENS:DET:BAND 200", "Function2 \"FREQ\"", "FREQ:VOLT:RANG 10",
+        "FREQ:APER 1"},
+       14,
+       "AC Voltage",
+       "1 Vac",
+       "200 HZ",
+       "FREQ",
+       "10 VAC",
+       "1s"},
+      {"6082",
+       {"CONF:RES", "SENS:RES:NPLC 100", "Function2 \"TCO\"", "UNIT F", "TCO:TYPE E"},
+       14,
+       "Resistance(2W)",
+       "AUTO",
+       "100 PLC",
+       "TCOUPL",
+       "F",
+       "E"},
+      {"6082", {"CONF:TCO", "SENS:TCO:TYPE S", "UNIT K"}, 14, "TCOUPLE", "S", "K", "NONE", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.model) + " " + c.function);
+    Dialog d;
+    d.Add(c.model, c.setup);
+    d.Open();
+    const auto& v = d.View();
+    EXPECT_EQ(v.functions.size(), c.functions);
+    EXPECT_EQ(v.functions.value(v.functionSelected), c.function);
+    EXPECT_EQ(v.range.SelectedText(), c.range);
+    EXPECT_EQ(v.second.SelectedText(), c.second);
+    EXPECT_EQ(v.secondFunction.control.shown, c.secondFunction != nullptr);
+    if (!c.secondFunction) continue;
+    EXPECT_EQ(v.secondFunction.SelectedText(), c.secondFunction);
+    EXPECT_EQ(v.secondRange.control.shown, c.secondRange != nullptr);
+    if (c.secondRange) {
+      EXPECT_EQ(v.secondRange.SelectedText(), c.secondRange);
+      EXPECT_EQ(v.secondChoice.SelectedText(), c.secondChoice);
+    }
+  }
+}
+
+TEST(DeviceSettingsModel, OpeningABasicMeterAsksInTheHandlersOrder) {
+  Dialog d;
+  auto& rig = d.Add("6081", {"CONF:VOLT:DC", "SENS:VOLT:DC:RANG 10"});
+  d.Open();
+  const std::vector<std::string> readBack = {"func?\n", "SENS:VOLT:DC:NPLC?\n", "VOLT:DC:range:auto?\n",
+                                             "VOLT:DC:range?\n"};
+  // Selecting the meter reads it back; opening then reads it back once more.
+  std::vector<std::string> expected = readBack;
+  expected.insert(expected.end(), readBack.begin(), readBack.end());
+  EXPECT_EQ(rig.Sent(), expected);
+}
+
+TEST(DeviceSettingsModel, SensorsShowTheirCoefficientsAndWiring) {
+  {
+    Dialog d;
+    d.Add("6082", {"CONF:TEMP", "SENS:TEMP:TRAN FRTD", "SENS:TEMP:RTD:TYPE USER", "SENS:TEMP:RTD:ALPH 0.00385",
+                   "SENS:TEMP:RTD:BETA 0.1", "SENS:TEMP:RTD:DELT 1.5", "SENS:TEMP:RTD:RZER 100"});
+    d.Open();
+    const auto& v = d.View();
+    EXPECT_EQ(v.range.caption, "Sensor");
+    EXPECT_EQ(v.range.SelectedText(), "USER");
+    EXPECT_EQ(v.transducer.SelectedText(), "4W RTD");
+    EXPECT_TRUE(v.transducer.control.shown);
+    const char* labels[] = {"Alpha", "Beta", "Delta", "R-zero"};
+    const char* texts[] = {"0.00385", "0.1", "1.5", "100"};
+    for (int i = 0; i < kCoefficientSlots; ++i) {
+      EXPECT_EQ(v.coefficients[i].shown, i < 4) << i;
+      if (i < 4) {
+        EXPECT_EQ(v.coefficients[i].label, labels[i]);
+        EXPECT_EQ(v.coefficients[i].text, texts[i]);
+      }
+    }
+  }
+  {
+    // The basic model lists SPRTD at position 5 and shows all six of its fields.
+    Dialog d;
+    d.Add("6081", {"CONF:TEMP", "SENS:TEMP:RTD:TYPE SPRTD", "SENS:TEMP:SPRTD:A4 -0.25"});
+    d.Open();
+    const auto& v = d.View();
+    EXPECT_EQ(v.range.selected, 5);
+    EXPECT_EQ(v.transducer.SelectedText(), "2W RTD");
+    for (int i = 0; i < kCoefficientSlots; ++i) EXPECT_TRUE(v.coefficients[i].shown) << i;
+    EXPECT_EQ(v.coefficients[1].label, "A4");
+    EXPECT_EQ(v.coefficients[1].text, "-0.25");
+    EXPECT_EQ(v.coefficients[5].label, "C7");
+    // Choosing USER (position 6) changes the layout and asks its four coefficients.
+    d.model.OnSensorSelected(6);
+    d.Wait();
+    EXPECT_EQ(d.View().coefficients[3].label, "R-zero");
+    EXPECT_FALSE(d.View().coefficients[4].shown);
+    d.model.OnSensorSelected(0);
+    d.Wait();
+    for (const auto& c : d.View().coefficients) EXPECT_FALSE(c.shown);
+  }
+}
+
+TEST(DeviceSettingsModel, CapacitanceRangesFollowTheLargestRange) {
+  for (const double largest : {0.01, 0.0001}) {
+    Dialog d;
+    d.Add("6082", {}, largest);
+    d.Open();
+    d.Function("CAP");
+    EXPECT_EQ(d.View().range.items.last(), largest == 0.01 ? "10 mF" : "100 uF");
+    EXPECT_FALSE(d.View().second.control.shown);
+    d.Function("TCOUPLE");
+    d.Second("CAP");
+    EXPECT_EQ(d.View().secondRange.items.last(), largest == 0.01 ? "10m F" : "100u F");
+    EXPECT_FALSE(d.View().secondChoice.control.shown);
+  }
+}
+
+TEST(DeviceSettingsModel, TheSecondFunctionBoxFollowsThePrimaryFunction) {
+  Dialog d;
+  d.Add("6082");
+  d.Open();
+  for (const char* f : {"Continuity", "Diode", "DC Ratio"}) {
+    d.Function(f);
+    EXPECT_TRUE(d.View().secondFunction.items.isEmpty()) << f;
+    EXPECT_FALSE(d.View().secondFunction.control.shown) << f;
+  }
+  d.Function("DC Voltage");
+  EXPECT_EQ(d.View().secondFunction.items, (QStringList{"DCI", "ACV", "FREQ", "PERIOD", "TCOUPL", "NONE"}));
+  EXPECT_EQ(d.View().secondFunction.SelectedText(), "NONE");
+  EXPECT_FALSE(d.View().secondRange.control.shown);
+  d.Second("DCI");
+  EXPECT_EQ(d.View().secondRange.items, (QStringList{"1 A", "3 A", "10 A"}));
+  EXPECT_EQ(d.View().secondChoice.caption, "NPLC");
+  // RTD and thermocouple together: the TEMP side's transducer box is shown.
+  d.Function("TCOUPLE");
+  d.Second("TEMP");
+  EXPECT_TRUE(d.View().secondTransducer.control.shown);
+  EXPECT_TRUE(d.View().secondTransducer.control.enabled);
+  EXPECT_FALSE(d.View().transducer.control.shown);
+  EXPECT_EQ(d.View().secondRange.caption, "UNIT");
+  EXPECT_EQ(d.View().secondChoice.caption, "SENSOR");
+  d.Function("TEMP");
+  d.Second("TCOUPL");
+  EXPECT_FALSE(d.View().secondTransducer.control.shown);
+  EXPECT_TRUE(d.View().transducer.control.shown);
+  EXPECT_EQ(d.View().secondChoice.caption, "TYPE");
+}
+
+TEST(DeviceSettingsModel, SetAppliesThenShowsWhatTheMeterHolds) {
+  Dialog d;
+  auto& rig = d.Add("6082");
+  d.Open();
+  d.Function("DC Current");
+  d.model.OnSensorSelected(Dialog::Find(d.View().range, "10m Adc"));
+  d.Second("DCV");
+  d.model.SecondRangeSelected(Dialog::Find(d.View().secondRange, "10 V"));
+  d.model.SecondSettingSelected(Dialog::Find(d.View().secondChoice, "2"));
+  d.model.SecondChoiceSelected(Dialog::Find(d.View().second, "100 PLC"));
+  d.Wait();
+  rig.ClearSent();
+  // The small range cannot go with a 2ND function: moved to 1 A before anything is sent.
+  d.prompter.ExpectMessage(Prompter::Answer::Ok);
+  d.prompter.onMessage = [&] {
+    EXPECT_EQ(d.View().range.SelectedText(), "1 Adc");
+    EXPECT_TRUE(rig.Sent().empty());
+  };
+  d.model.ApplySettings();
+  d.Wait();
+  ASSERT_EQ(d.prompter.shown.size(), 1u);
+  EXPECT_EQ(
+      d.prompter.shown[0].text,
+      "When 2ND function is activated, the DCI range must set between 1A to 10A.\nThe Range will be set to 1A.\n");
+  EXPECT_EQ(d.prompter.shown[0].icon, Prompter::Icon::Exclamation);
+  EXPECT_EQ(d.model.LastApplyEnd(), ApplyEnd::ReadBack);
+  EXPECT_FALSE(d.model.AutoFlag(0));
+  const auto& v = d.View();
+  EXPECT_EQ(v.functions.value(v.functionSelected), "DC Current");
+  EXPECT_EQ(v.range.SelectedText(), "1 Adc");
+  EXPECT_EQ(v.second.SelectedText(), "100 PLC");
+  EXPECT_EQ(v.secondFunction.SelectedText(), "DCV");
+  EXPECT_EQ(v.secondRange.SelectedText(), "10 V");
+  EXPECT_EQ(v.secondChoice.SelectedText(), "2");
+  // Set's commands come before the read-back's first question.
+  const auto sent = rig.Sent();
+  ASSERT_GE(sent.size(), 3u);
+  EXPECT_EQ(sent[0], "CONF:CURR:DC\n");
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), "func?\n"), 2);
+}
+
+TEST(DeviceSettingsModel, SetShowsEachEndingAsItsMessageBox) {
+  struct Case {
+    const char* name;
+    std::function<void(Dialog&)> prepare;
+    const char* text;
+    Prompter::Icon icon;
+    Prompter::Buttons buttons;
+    ApplyEnd end;
+  };
+  const Case cases[] = {
+      {"Range", [](Dialog& d) { d.Rig(0).meter->CommandFaults().Refuse("[SENSe:]VOLTage[:DC]:RANGe"); },
+       "Shift RANGE error. Try again.", Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel, ApplyEnd::Refused},
+      {"Coefficient",
+       [](Dialog& d) {
+         d.Function("TEMP");
+         d.model.OnSensorSelected(Dialog::Find(d.View().range, "USER"));
+         d.Wait();
+         d.model.CoefficientEdited(0, "0.02");
+       },
+       "ALPHA range is 0 - 0.01，please re-enter.", Prompter::Icon::None, Prompter::Buttons::Ok, ApplyEnd::Refused},
+      {"Silent", [](Dialog& d) { d.Rig(0).meter->Faults().silentAfter = d.Rig(0).meter->AnswersGiven(); },
+       "Check Device Connection", Prompter::Icon::Stop, Prompter::Buttons::Ok, ApplyEnd::Lost},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Dialog d;
+    d.Add("6081", {"CONF:VOLT:DC", "SENS:VOLT:DC:RANG 100", "SENS:VOLT:DC:RANG:AUTO 0"});
+    d.Open();
+    c.prepare(d);
+    if (std::string(c.name) == "Range") d.model.OnSensorSelected(Dialog::Find(d.View().range, "1 Vdc"));
+    d.prompter.ExpectMessage(Prompter::Answer::Cancel);
+    d.model.ApplySettings();
+    d.Wait();
+    ASSERT_EQ(d.prompter.shown.size(), 1u);
+    EXPECT_EQ(d.prompter.shown[0].text, c.text);
+    EXPECT_EQ(d.prompter.shown[0].caption, c.end == ApplyEnd::Lost ? "ERROR" : "");
+    EXPECT_EQ(d.prompter.shown[0].icon, c.icon);
+    EXPECT_EQ(d.prompter.shown[0].buttons, c.buttons);
+    EXPECT_EQ(d.model.LastApplyEnd(), c.end);
+  }
+}
+
+TEST(DeviceSettingsModel, ABasicMeterIgnoresTheHiddenSecondFunctionOfTheLastMeter) {
+  Dialog d;
+  d.Add("6082");
+  auto& basic = d.Add("6081");
+  d.Open();
+  d.Function("TEMP");
+  d.Second("TCOUPL");
+  d.model.OnSettingsDeviceSelected(1);
+  d.Wait();
+  d.Function("TEMP");
+  EXPECT_FALSE(d.View().secondFunction.control.shown);
+  basic.ClearSent();
+  d.model.ApplySettings();
+  d.Wait();
+  const auto sent = basic.Sent();
+  EXPECT_NE(std::find(sent.begin(), sent.end(), "SENS:UNIT C\n"), sent.end());
+  EXPECT_EQ(std::find(sent.begin(), sent.end(), "UNIT C\n"), sent.end());
+}
+
+TEST(DeviceSettingsModel, ExitForgetsAnExchangeUnderWay) {
+  Dialog d;
+  auto& rig = d.Add("6081");
+  d.Open();
+  const auto before = d.View().functionSelected;
+  rig.meter->Faults().delayMs = 100000;  // answers far later than the session waits
+  d.model.GetMultimeterSetting();
+  EXPECT_TRUE(d.model.Busy());
+  d.model.Close();
+  EXPECT_FALSE(d.model.Busy());
+  EXPECT_EQ(d.View().functionSelected, before);
+}
+
+}  // namespace
+}  // namespace merilog
