@@ -10,6 +10,7 @@
 #include "cli/IoCommands.h"
 #include "cli/LogCommand.h"
 #include "cli/RecordsCommand.h"
+#include "cli/ScanCommand.h"
 
 namespace {
 
@@ -24,7 +25,10 @@ void PrintUsage() {
       "  records [viewer|chart|burst|settings]\n"
       "                              list the records of the working folder as that list shows them\n"
       "  log --record N [--devices K1,K2,...] [--dual] [--count C] [--interval MS] [--yes|--no]\n"
-      "                              take readings into record N (N+1, ... for further meters)\n",
+      "                              take readings into record N (N+1, ... for further meters)\n"
+      "  scan [--device K] [--channel C=FUNC[:R[:I]]]... [--timer S] [--count C | --every HH:MM:SS\n"
+      "       [--until \"yyyy/MM/dd HH:mm:ss\" | --scans N] | --scans N] [--at \"yyyy/MM/dd HH:mm:ss\"] [--step]\n"
+      "       [--xlsx FILE] [--csv FILE]   scan channels of a scanner card, print the results grid\n",
       stderr);
 }
 
@@ -50,6 +54,7 @@ int main(int argc, char** argv) {
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);
   if (command == "records") return merilog::cli::RunRecordsCommand(rest);
   if (command == "log") return merilog::cli::RunLogCommand(options, rest);
+  if (command == "scan") return merilog::cli::RunScanCommand(options, rest);
   if (command == "devices") {
     if (!rest.isEmpty()) {
       std::cerr << "merilog-cli: devices takes no arguments\n";

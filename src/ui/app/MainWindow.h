@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <array>
 #include <map>
+#include <memory>
 
 #include "core/app/MainWindowModel.h"
 #include "core/readingconfig/ReadingSettingsModel.h"
@@ -10,11 +11,20 @@
 class QAction;
 class QToolBar;
 
+namespace merilog {
+class Clock;
+class QtScanTimers;
+class ResourceManager;
+class ScanModel;
+}  // namespace merilog
+
 namespace merilog::ui {
 
 class MainWindowPanels;
 class ChartWidget;
+class DesktopOpener;
 class ReadingSettingsDialog;
+class ScanDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -36,6 +46,10 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   QAction* SystemAboutAction() const { return systemAbout_; }
   const QTimer& ReadingTimer() const { return readingTimer_; }
   ReadingSettingsDialog& ReadingSettings() { return *readingSettingsDialog_; }
+  // The scan dialog searches for its meters itself: it is offered once the
+  // window knows where to search. Null until then.
+  void OfferScan(ResourceManager& rm, std::vector<std::string> lanResources, Prompter& prompter, const Clock& clock);
+  ScanDialog* Scan() const { return scanDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -77,6 +91,10 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   // Owned for the whole run, so the dialog's fields persist between openings.
   ReadingSettingsModel readingSettingsModel_;
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
+  std::unique_ptr<QtScanTimers> scanTimers_;
+  std::unique_ptr<DesktopOpener> opener_;
+  std::unique_ptr<ScanModel> scanModel_;
+  ScanDialog* scanDialog_ = nullptr;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

@@ -82,15 +82,16 @@ TEST(MainWindowTexts, LabelsByPositionOrFallsBackToEnglish) {
 TEST(MainWindowTexts, AnExtraEntryGetsItsPositionKeyWithAnEmptyDefault) {
   TempFolder tmp;
   const QString path = tmp.File("MERILOG.ini");
-  WriteText(path, "[L]\n32=wrong\n33=Scan\n");
-  MessageTable table(path);
   MenuBarShape shape = MainMenuShape();
+  const int extra = static_cast<int>(shape[3].size()) + 1;  // after a separator that follows the Tool entries
+  WriteText(path, QStringLiteral("[L]\n3%1=wrong\n3%2=Extra\n").arg(extra).arg(extra + 1).toUtf8());
+  MessageTable table(path);
   shape[3].push_back(MenuCommand::Separator);
   shape[3].push_back(MenuCommand::Refresh);
   const MainWindowTexts with = RelabelMainWindow(table, "L", shape);
-  EXPECT_EQ(with.menus[3].items[2].text, "Scan");
+  EXPECT_EQ(with.menus[3].items[size_t(extra)].text, "Extra");
   const MainWindowTexts without = RelabelMainWindow(table, kEnglishSection, shape);
-  EXPECT_EQ(without.menus[3].items[2].text, "");
+  EXPECT_EQ(without.menus[3].items[size_t(extra)].text, "");
 }
 
 TEST(MainWindowTexts, RecordsTheLanguageWithoutDisturbingTheFile) {
