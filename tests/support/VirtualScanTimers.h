@@ -1,11 +1,13 @@
 #pragma once
 #include <QDateTime>
 #include <array>
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "core/base/Clock.h"
 #include "core/scan/ScanTimers.h"
+#include "support/TestSupport.h"
 
 namespace merilog::test {
 
@@ -28,7 +30,7 @@ class VirtualScanTimers : public ScanTimers {
       if (timers_[i].on && (next < 0 || timers_[i].dueMs < timers_[next].dueMs)) next = i;
     if (next < 0 || timers_[next].dueMs > untilMs) return false;
     Entry& e = timers_[next];
-    clock_.Set(QDateTime::fromMSecsSinceEpoch(e.dueMs));
+    clock_.AdvanceMs(e.dueMs - clock_.NowMs());
     if (e.repeating)
       e.dueMs += e.periodMs;
     else
@@ -50,11 +52,24 @@ class VirtualScanTimers : public ScanTimers {
   Entry& At(ScanTimer timer) { return timers_[static_cast<std::size_t>(timer)]; }
   void Set(ScanTimer timer, int ms, bool repeating) {
     starts.emplace_back(timer, ms);
-    At(timer) = {true, repeating, ms, clock_.Now().toMSecsSinceEpoch() + ms};
+    At(timer) = {true, repeating, ms, clock_.NowMs() + ms};
   }
 
   FixedClock& clock_;
   std::array<Entry, kScanTimerCount> timers_{};
 };
+
+// Runs a scan's schedule while `active` holds: each timer fires at its moment,
+// and while `waiting` (an answer is on its way) the clock does not move. False
+// when the run is still going at `limitMs` from now, or an answer never came.
+inline bool RunSchedule(VirtualScanTimers& timers, const Clock& clock, const std::function<bool()>& active,
+                        const std::function<bool()>& waiting, qint64 limitMs = 48LL * 3600 * 1000) {
+  const qint64 until = clock.NowMs() + limitMs;
+  for (;;) {
+    if (waiting() && !RunUntil([&] { return !waiting(); })) return false;
+    if (!active()) return true;
+    if (!timers.FireNext(until)) return false;
+  }
+}
 
 }  // namespace merilog::test

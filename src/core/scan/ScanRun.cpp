@@ -52,7 +52,7 @@ void ScanRun::StopTimers() {
 }
 
 qint64 ScanRun::NowSeconds() const {
-  return clock_.Now().toSecsSinceEpoch();
+  return clock_.NowMs() / 1000;
 }
 
 int ScanRun::Total() const {
@@ -169,7 +169,7 @@ void ScanRun::SendConfiguration() {
         --exchanges_;
         phase_ = Phase::Scanning;
         lastDone_ = -1;
-        lastGrowthMs_ = clock_.Now().toMSecsSinceEpoch();
+        lastGrowthMs_ = clock_.NowMs();
         timers_.StartRepeating(ScanTimer::Progress, kPollPeriodMs);
         Changed();
       },
@@ -227,7 +227,7 @@ void ScanRun::OnProgress(const QueryAnswer& answer) {
   if (setup_.StopAfterNChecked() && !setup_.PerScanChecked()) setup_.SetScanCount(total);
   progressText_ = QStringLiteral("%1/%2").arg(done).arg(total);
 
-  const qint64 nowMs = clock_.Now().toMSecsSinceEpoch();
+  const qint64 nowMs = clock_.NowMs();
   const qint64 limitMs = kNoProgressLimitMs + static_cast<qint64>(2000.0f * setup_.TimerSeconds());
   if (done > lastDone_) {
     lastDone_ = done;

@@ -280,7 +280,7 @@ void ScanSetup::SetScanCount(int count) {
 }
 
 qint64 ScanSetup::SecondsUntil(ScanPicker picker) const {
-  return Moment(picker).toSecsSinceEpoch() - clock_.Now().toSecsSinceEpoch();
+  return Moment(picker).toSecsSinceEpoch() - clock_.NowMs() / 1000;
 }
 
 int ScanSetup::IntervalSeconds() const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/base/DocumentOpener.h"
+#include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanModel.h"
 #include "support/MainWindowBench.h"
 #include "support/VirtualScanTimers.h"
@@ -76,16 +77,10 @@ struct ScanBench {
     }
   }
 
-  // Runs the schedule until the run is over: each timer fires at its moment,
-  // and the meter's answer is awaited before the clock moves on. False when
-  // the run is still going at clock time `untilMs`.
+  // Runs the schedule until the run is over (see RunSchedule).
   bool RunScan(qint64 limitMs = 48LL * 3600 * 1000) {
-    const qint64 until = clock->Now().toMSecsSinceEpoch() + limitMs;
-    for (;;) {
-      if (model->WaitingForMeter() && !RunUntil([&] { return !model->WaitingForMeter(); })) return false;
-      if (!model->Run().Active()) return true;
-      if (!timers.FireNext(until)) return false;
-    }
+    return RunSchedule(
+        timers, *clock, [&] { return model->Run().Active(); }, [&] { return model->WaitingForMeter(); }, limitMs);
   }
   std::vector<std::string> Sent(const std::string& resource = kScanner) {
     std::lock_guard lock(wire.mutex);
