@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -21,6 +24,7 @@
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/scan/ScanDialog.h"
 
 namespace merilog::ui {
 
@@ -40,6 +44,43 @@ namespace {
 void PressFunction(MainWindow& w, const char* label) {
   const FunctionButton* button = FindFunctionButton(label);
   if (button) w.Panels().functionButtons[button - FunctionButtonTable().data()]->click();
+}
+
+void Choose(QComboBox* combo, int index) {
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
+}
+
+void Type(QLineEdit* edit, const QString& text) {
+  edit->setText(text);
+  emit edit->textEdited(text);
+}
+
+// Lets the window run until `done` holds, at most `limitMs`.
+bool WaitFor(const std::function<bool()>& done, int limitMs) {
+  QEventLoop loop;
+  QTimer poll, limit;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  poll.start(50);
+  limit.start(limitMs);
+  if (!done()) loop.exec();
+  return done();
+}
+
+// The scan dialog's channels for the pictures: DCV, ACV, DCI through 100 ohm, 4W, the rest None.
+void ConfigureScan(ScanDialog& d) {
+  const int functions[] = {1, 2, 3, 7};
+  for (int c = 0; c < d.ChannelChooser()->count(); ++c) {
+    Choose(d.ChannelChooser(), c);
+    if (d.FunctionChooser()->isEnabled()) Choose(d.FunctionChooser(), c < 4 ? functions[c] : 0);
+  }
+  Choose(d.ChannelChooser(), 2);
+  Type(d.ShuntRField(), "100");
+  Type(d.CurrentOffsetField(), "0.01");
+  Type(d.TimerField(), "0.1");
 }
 
 }  // namespace
@@ -129,6 +170,37 @@ void MainWindowScreenshots::Start() {
          if (auto* d = Modal<AboutDialog>()) d->accept();
        }},
       {300, [this] { Save(&window_, "main-simplified-chinese.png"); }},
+      // Channel scan: the configured card, then the grid after a PerScan run of three scans.
+      {0, [trigger] { trigger(MenuCommand::ChannelScan); }, true},
+      {300,
+       [this] {
+         auto* d = Modal<ScanDialog>();
+         if (!d) return;
+         if (!WaitFor([d] { return d->ChannelChooser()->isEnabled(); }, 20000)) return Fail("no scanner card found");
+         ConfigureScan(*d);
+       }},
+      {300,
+       [this] {
+         if (auto* d = Modal<ScanDialog>()) Save(d, "scan-configured.png");
+       }},
+      {0,
+       [this] {
+         auto* d = Modal<ScanDialog>();
+         if (!d) return;
+         d->PerScanBox()->click();
+         d->IntervalPicker()->setTime(QTime(0, 0, 1));
+         d->StopAfterNBox()->click();
+         Type(d->NField(), "3");
+         d->StartButton()->click();
+       }},
+      {500,
+       [this] {
+         auto* d = Modal<ScanDialog>();
+         if (!d) return;
+         if (!WaitFor([d] { return d->StartButton()->isEnabled(); }, 60000)) return Fail("the scan did not end");
+         Save(d, "scan-perscan-results.png");
+         d->ExitButton()->click();
+       }},
   };
   next_ = 0;
   Next();
