@@ -43,32 +43,19 @@ std::vector<double> Numbers(const std::string& answer) {
 TEST(SimMeterTest, FunctionSelection) {
   auto m = MakeMeter("6082");
   const std::pair<const char*, const char*> cases[] = {
-      {"CONF:VOLT:DC", "\"VOLT\""},
-      {"CONF:CURR:AC", "\"CURR:AC\""},
-      {"CONF:FRES", "\"FRES\""},
-      {"CONF:PER", "\"PER\""},
-      {"CONF:CONT", "\"CONT\""},
-      {"CONF:TCO", "\"TCO\""},
-      {"CONF:CAP", "\"CAP\""},
-      {"CONF:VOLT:RAT", "\"VOLT:RAT\""},
+      {"CONF:VOLT:DC", "\"VOLT\""}, {"CONF:CURR:AC", "\"CURR:AC\""}, {"CONF:FRES", "\"FRES\""},
+      {"CONF:PER", "\"PER\""},      {"CONF:CONT", "\"CONT\""},       {"CONF:TCO", "\"TCO\""},
+      {"CONF:CAP", "\"CAP\""},      {"CONF:VOLT:RAT", "\"VOLT:RAT\""},
       // The settings dialog's function words and long forms in any case.
-      {"CONF:DIODE", "\"DIOD\""},
-      {"configure:voltage:ac", "\"VOLT:AC\""},
-      {":CONFigure:FRESistance", "\"FRES\""},
+      {"CONF:DIODE", "\"DIOD\""},   {"configure:voltage:ac", "\"VOLT:AC\""}, {":CONFigure:FRESistance", "\"FRES\""},
   };
   for (const auto& [command, answer] : cases) Expect(*m, {{command, ""}, {"func?", answer}});
   Expect(*m, {{"SYST:ERR?", kNoError}});
 
   auto basic = MakeMeter("6081");  // no thermocouple, capacitance or second function
-  Expect(*basic, {{"CONF:VOLT:AC", ""},
-                  {"CONF:TCO", ""},
-                  {"SYST:ERR?", kUndefined},
-                  {"CONF:CAP", ""},
-                  {"SYST:ERR?", kUndefined},
-                  {"func?", "\"VOLT:AC\""},
-                  {"func2?", ""},
-                  {"SYST:ERR?", kUndefined},
-                  {"Function2 \"FREQ\"", ""}});
+  Expect(*basic, {{"CONF:VOLT:AC", ""}, {"CONF:TCO", ""}, {"SYST:ERR?", kUndefined}, {"CONF:CAP", ""},
+               {"SYST:ERR?", kUndefined}, {"func?", "\"VOLT:AC\""}, {"func2?", ""}, {"SYST:ERR?", kUndefined},
+               {"Function2 \"FREQ\"", ""}});
   EXPECT_EQ(Numbers(basic->Execute("read?")).size(), 1u);
 }
 
@@ -81,84 +68,49 @@ TEST(SimMeterTest, DualModelSecondFunction) {
   ASSERT_EQ(pair.size(), 2u);
   EXPECT_NEAR(pair[0], 1.23, 0.1);   // DC volts
   EXPECT_NEAR(pair[1], 0.50, 0.05);  // AC volts
-  Expect(*m, {                       // The 2ND names of the settings dialog, with and without ":VOLT".
-              {"Function2 \"FREQ:VOLT\"", ""},
-              {"func2?", "\"FREQ\""},
-              {"CONF:CURR:DC", ""},
-              {"Function2 \"FREQ:CURR\"", ""},
-              {"func2?", "\"FREQ:CURR\""},
-              {"SYST:ERR?", kNoError},
-              // A pair the meter cannot measure is refused; a new primary drops a 2ND it cannot keep.
-              {"CONF:RES", ""},
-              {"func2?", "\"NONE\""},
-              {"Function2 \"VOLT\"", ""},
-              {"SYST:ERR?", kConflict},
-              {"Function2 \"TCO\"", ""},
-              {"func2?", "\"TCO\""},
-              {"CONF:CONT", ""},
-              {"func2?", "\"NONE\""}});
+  Expect(*m, {// The 2ND names of the settings dialog, with and without ":VOLT".
+           {"Function2 \"FREQ:VOLT\"", ""}, {"func2?", "\"FREQ\""}, {"CONF:CURR:DC", ""},
+           {"Function2 \"FREQ:CURR\"", ""}, {"func2?", "\"FREQ:CURR\""}, {"SYST:ERR?", kNoError},
+           // A pair the meter cannot measure is refused; a new primary drops a 2ND it cannot keep.
+           {"CONF:RES", ""}, {"func2?", "\"NONE\""}, {"Function2 \"VOLT\"", ""}, {"SYST:ERR?", kConflict},
+           {"Function2 \"TCO\"", ""}, {"func2?", "\"TCO\""}, {"CONF:CONT", ""}, {"func2?", "\"NONE\""}});
 
   auto variant = MakeMeter("MR6082");  // takes no thermocouple as 2ND
-  Expect(*variant,
-         {{"Function2 \"TCO\"", ""}, {"SYST:ERR?", kConflict}, {"Function2 \"CURR\"", ""}, {"func2?", "\"CURR\""}});
+  Expect(*variant, {{"Function2 \"TCO\"", ""}, {"SYST:ERR?", kConflict}, {"Function2 \"CURR\"", ""},
+                 {"func2?", "\"CURR\""}});
 }
 
 TEST(SimMeterTest, Ranges) {
   auto m = MakeMeter("6081");
   Expect(*m, {{"VOLT:DC:RANGe:AUTO?", "1"},
-              {"VOLT:DC:range?", "+1.00000000E+01"},  // 1.2 V needs the 10 V range
-              // The settings dialog's sequence for a fixed range; values snap up.
-              {"SENS:VOLT:DC:RANGE:AUTO 0", ""},
-              {"SENS:VOLT:DC:RANGE 100.000000000000", ""},
-              {"SENS:VOLT:DC:RANGE?", "+1.00000000E+02"},
-              {"VOLT:DC:RANG:AUTO?", "0"},
-              {"SENS:VOLT:DC:RANGE 5", ""},
-              {"SENS:VOLT:DC:RANGE?", "+1.00000000E+01"},
-              {"SENS:VOLT:DC:RANGE 2000", ""},
-              {"SYST:ERR?", kOutOfRange},
-              {"SENS:VOLT:DC:RANGE?", "+1.00000000E+01"},
-              // Too small a fixed range reads as overload.
-              {"SENS:VOLT:DC:RANGE 0.1", ""},
-              {"read?", "+9.90000000E+37"},
-              {"SENS:VOLT:DC:RANG:AUTO 1", ""}});
+           {"VOLT:DC:range?", "+1.00000000E+01"},  // 1.2 V needs the 10 V range
+           // The settings dialog's sequence for a fixed range; values snap up.
+           {"SENS:VOLT:DC:RANGE:AUTO 0", ""}, {"SENS:VOLT:DC:RANGE 100.000000000000", ""},
+           {"SENS:VOLT:DC:RANGE?", "+1.00000000E+02"}, {"VOLT:DC:RANG:AUTO?", "0"}, {"SENS:VOLT:DC:RANGE 5", ""},
+           {"SENS:VOLT:DC:RANGE?", "+1.00000000E+01"}, {"SENS:VOLT:DC:RANGE 2000", ""}, {"SYST:ERR?", kOutOfRange},
+           {"SENS:VOLT:DC:RANGE?", "+1.00000000E+01"},
+           // Too small a fixed range reads as overload.
+           {"SENS:VOLT:DC:RANGE 0.1", ""}, {"read?", "+9.90000000E+37"}, {"SENS:VOLT:DC:RANG:AUTO 1", ""}});
   EXPECT_LT(Numbers(m->Execute("read?"))[0], 2.0);
   Expect(*m, {// AC voltage: the 750 V range is reported as 1000.
-              {"SENS:VOLT:AC:RANGE 750.000000000000", ""},
-              {"SENS:VOLT:AC:RANGE?", "+1.00000000E+03"},
-              // Frequency is ranged on its input voltage, under either name.
-              {"SENS:FREQ:volt:rang 750.0", ""},
-              {"FREQ:VOLT:range?", "+1.00000000E+03"},
-              {"FREQ:RANGe:AUTO?", "0"},
-              {"SENS:FREQ:volt:rang:auto on", ""},
-              {"SENS:FREQ:volt:rang:auto?", "1"},
-              // Turning auto off keeps the range auto-ranging had chosen.
-              {"CONF:RES", ""},
-              {"RES:RANG:AUTO OFF", ""},
-              {"RES:RANG?", "+1.00000000E+03"},
-              {"SYST:ERR?", kNoError}});
+           {"SENS:VOLT:AC:RANGE 750.000000000000", ""}, {"SENS:VOLT:AC:RANGE?", "+1.00000000E+03"},
+           // Frequency is ranged on its input voltage, under either name.
+           {"SENS:FREQ:volt:rang 750.0", ""}, {"FREQ:VOLT:range?", "+1.00000000E+03"}, {"FREQ:RANGe:AUTO?", "0"},
+           {"SENS:FREQ:volt:rang:auto on", ""}, {"SENS:FREQ:volt:rang:auto?", "1"},
+           // Turning auto off keeps the range auto-ranging had chosen.
+           {"CONF:RES", ""}, {"RES:RANG:AUTO OFF", ""}, {"RES:RANG?", "+1.00000000E+03"}, {"SYST:ERR?", kNoError}});
 
   // Range texts of the second function carry units and trailing blanks.
   auto dual = MakeMeter("6082");
-  Expect(*dual, {{"VOLT:range 0.1 V", ""},
-                 {"VOLT:range?", "+1.00000000E-01"},
-                 {"RES:range 10000 ", ""},
-                 {"RES:range?", "+1.00000000E+04"},
-                 {"CURR:AC:range 100 mA", ""},
-                 {"CURR:AC:range?", "+1.00000000E+00"},
-                 {"SYST:ERR?", kNoError},
-                 {"TEMP:RANG 1", ""},
-                 {"SYST:ERR?", kUndefined},
-                 // DC current keeps its high ranges while a second function runs.
-                 {"CONF:CURR:DC", ""},
-                 {"SENS:CURR:DC:RANGE 0.01", ""},
-                 {"Function2 \"VOLT\"", ""},
-                 {"SENS:CURR:DC:RANGE?", "+1.00000000E+00"},
-                 {"SENS:CURR:DC:RANGE 0.1", ""},
-                 {"SYST:ERR?", kConflict},
-                 {"SENS:CURR:DC:RANGE 10", ""},
-                 {"SENS:CURR:DC:RANGE?", "+1.00000000E+01"},
-                 // Capacitance ranges depend on the card.
-                 {"SENS:CAP:rang? MAX", "+1.00000000E-02"}});
+  Expect(*dual, {{"VOLT:range 0.1 V", ""}, {"VOLT:range?", "+1.00000000E-01"}, {"RES:range 10000 ", ""},
+              {"RES:range?", "+1.00000000E+04"}, {"CURR:AC:range 100 mA", ""}, {"CURR:AC:range?", "+1.00000000E+00"},
+              {"SYST:ERR?", kNoError}, {"TEMP:RANG 1", ""}, {"SYST:ERR?", kUndefined},
+              // DC current keeps its high ranges while a second function runs.
+              {"CONF:CURR:DC", ""}, {"SENS:CURR:DC:RANGE 0.01", ""}, {"Function2 \"VOLT\"", ""},
+              {"SENS:CURR:DC:RANGE?", "+1.00000000E+00"}, {"SENS:CURR:DC:RANGE 0.1", ""}, {"SYST:ERR?", kConflict},
+              {"SENS:CURR:DC:RANGE 10", ""}, {"SENS:CURR:DC:RANGE?", "+1.00000000E+01"},
+              // Capacitance ranges depend on the card.
+              {"SENS:CAP:rang? MAX", "+1.00000000E-02"}});
   SimMeterSpec desc;
   desc.resource = "GPIB0::3::INSTR";
   desc.model = "6082";
@@ -169,61 +121,37 @@ TEST(SimMeterTest, Ranges) {
 
 TEST(SimMeterTest, IntegrationTimeBandwidthAperture) {
   auto dual = MakeMeter("6082");
-  Expect(*dual, {{"SENS:VOLT:DC:NPLC 0.02", ""},
-                 {"SENS:VOLT:DC:NPLC?", "+2.00000000E-02"},
-                 {"VOLT:nplc 0.006", ""},  // the 2ND form of the same setting
-                 {"SENS:VOLT:DC:NPLC?", "+6.00000000E-03"},
-                 {"SENS:VOLT:DC:RAT:NPLC 2", ""},
-                 {"SENS:VOLT:DC:RAT:NPLC?", "+2.00000000E+00"},
-                 {"SENS:VOLT:DC:NPLC?", "+6.00000000E-03"},
-                 // One gate time serves frequency and period, whichever name sets it.
-                 {"FREQ:aper 0.01", ""},
-                 {"PER:CURR:APERture?", "+1.00000000E-02"},
-                 {"SYST:ERR?", kNoError}});
+  Expect(*dual, {{"SENS:VOLT:DC:NPLC 0.02", ""}, {"SENS:VOLT:DC:NPLC?", "+2.00000000E-02"},
+              {"VOLT:nplc 0.006", ""},  // the 2ND form of the same setting
+              {"SENS:VOLT:DC:NPLC?", "+6.00000000E-03"}, {"SENS:VOLT:DC:RAT:NPLC 2", ""},
+              {"SENS:VOLT:DC:RAT:NPLC?", "+2.00000000E+00"}, {"SENS:VOLT:DC:NPLC?", "+6.00000000E-03"},
+              // One gate time serves frequency and period, whichever name sets it.
+              {"FREQ:aper 0.01", ""}, {"PER:CURR:APERture?", "+1.00000000E-02"}, {"SYST:ERR?", kNoError}});
   auto basic = MakeMeter("6081");
   Expect(*basic, {{"SENS:RES:NPLC 0.5", ""},  // not offered: the next longer one
-                  {"SENS:RES:NPLC?", "+1.00000000E+00"},
-                  {"SENS:RES:NPLC 1000", ""},
-                  {"SYST:ERR?", kOutOfRange},
-                  {"SENS:VOLT:AC:NPLC 1", ""},
-                  {"SYST:ERR?", kUndefined},
-                  {"SENS:DET:BAND 3", ""},
-                  {"det:band?", "+3.00000000E+00"},
-                  {"DETector:BANDwidth 200", ""},
-                  {"SENS:DET:BAND?", "+2.00000000E+02"},
-                  {"SENS:freq:APER 1", ""},
-                  {"SENS:PER:APER?", "+1.00000000E+00"}});
+               {"SENS:RES:NPLC?", "+1.00000000E+00"}, {"SENS:RES:NPLC 1000", ""}, {"SYST:ERR?", kOutOfRange},
+               {"SENS:VOLT:AC:NPLC 1", ""}, {"SYST:ERR?", kUndefined}, {"SENS:DET:BAND 3", ""},
+               {"det:band?", "+3.00000000E+00"}, {"DETector:BANDwidth 200", ""}, {"SENS:DET:BAND?", "+2.00000000E+02"},
+               {"SENS:freq:APER 1", ""}, {"SENS:PER:APER?", "+1.00000000E+00"}});
 }
 
 TEST(SimMeterTest, TemperatureSensorsUnitsAndCoefficients) {
   auto m = MakeMeter("6082");
-  Expect(*m, {{"CONF:TEMP", ""},
-              {"SENS:TEMP:RTD:TYPE?", "PT100"},
-              {"SENS:TEMP:RTD:TYPE NTCT", ""},
-              {"TEMP:RTD:TYPE?", "NTCT"},
-              {"SENS:TEMPerature:TRANsducer FRTD", ""},
-              {"SENS:TEMPerature:TRANsducer?", "FRTD"}});
+  Expect(*m, {{"CONF:TEMP", ""}, {"SENS:TEMP:RTD:TYPE?", "PT100"}, {"SENS:TEMP:RTD:TYPE NTCT", ""},
+           {"TEMP:RTD:TYPE?", "NTCT"}, {"SENS:TEMPerature:TRANsducer FRTD", ""},
+           {"SENS:TEMPerature:TRANsducer?", "FRTD"}});
   const double celsius = Numbers(m->Execute("read?"))[0];
   Expect(*m, {{"SENS:UNIT F", ""}, {"UNIT?", "F"}});
   EXPECT_NEAR(Numbers(m->Execute("read?"))[0], celsius * 9 / 5 + 32, 0.5);
   m->Execute("UNIT K");
   EXPECT_NEAR(Numbers(m->Execute("read?"))[0], celsius + 273.15, 0.5);
-  Expect(*m, {{"SENS:TEMP:RTD:ALPH 0.004", ""},
-              {"SENS:TEMP:RTD:ALPH 0.02", ""},  // outside 0 to 0.01: refused
-              {"SYST:ERR?", kOutOfRange},
-              {"SENS:TEMP:RTD:ALPH?", "+4.00000000E-03"},
-              {"SENS:TEMP:SPRTD:Ax -0.25", ""},
-              {"SENS:TEMP:SPRTD:AX?", "-2.50000000E-01"},
-              {"TEMP:NTCT:C 0.001", ""},
-              {"TEMP:NTCT:C?", "+1.00000000E-03"},
-              {"SENS:TCO:TYPE J", ""},
-              {"TCO:TYPE?", "J"},
-              {"SYST:ERR?", kNoError}});
+  Expect(*m, {{"SENS:TEMP:RTD:ALPH 0.004", ""}, {"SENS:TEMP:RTD:ALPH 0.02", ""},  // outside 0 to 0.01: refused
+           {"SYST:ERR?", kOutOfRange}, {"SENS:TEMP:RTD:ALPH?", "+4.00000000E-03"}, {"SENS:TEMP:SPRTD:Ax -0.25", ""},
+           {"SENS:TEMP:SPRTD:AX?", "-2.50000000E-01"}, {"TEMP:NTCT:C 0.001", ""}, {"TEMP:NTCT:C?", "+1.00000000E-03"},
+           {"SENS:TCO:TYPE J", ""}, {"TCO:TYPE?", "J"}, {"SYST:ERR?", kNoError}});
   auto basic = MakeMeter("6081");  // knows no NTC thermistor
-  Expect(*basic, {{"SENS:TEMP:RTD:TYPE NTCT", ""},
-                  {"SYST:ERR?", kIllegal},
-                  {"SENS:TEMP:RTD:TYPE SPRTD", ""},
-                  {"SENS:TEMP:RTD:TYPE?", "SPRTD"}});
+  Expect(*basic, {{"SENS:TEMP:RTD:TYPE NTCT", ""}, {"SYST:ERR?", kIllegal}, {"SENS:TEMP:RTD:TYPE SPRTD", ""},
+               {"SENS:TEMP:RTD:TYPE?", "SPRTD"}});
 }
 
 TEST(SimMeterTest, SampleCountResetAndRatioVariant) {
@@ -239,11 +167,9 @@ TEST(SimMeterTest, SampleCountResetAndRatioVariant) {
 
   auto ratio = MakeMeter("P7710");  // a basic meter with ratio settings
   EXPECT_NE(ratio->Identification().find("6081"), std::string::npos);
-  Expect(*ratio, {{"CONF:VOLT:RAT", ""},
-                  {"VOLT:DC:RAT:RANG:AUTO?", "1"},
-                  {"SENS:VOLT:DC:RAT:RANGE 1", ""},
-                  {"VOLT:DC:RAT:range?;:VOLT:DC:RAT:RANG:AUTO?", "+1.00000000E+00;0"},
-                  {"VOLT:DC:RANG:AUTO?", "1"}});  // plain DC volts keep their own setting
+  Expect(*ratio, {{"CONF:VOLT:RAT", ""}, {"VOLT:DC:RAT:RANG:AUTO?", "1"}, {"SENS:VOLT:DC:RAT:RANGE 1", ""},
+               {"VOLT:DC:RAT:range?;:VOLT:DC:RAT:RANG:AUTO?", "+1.00000000E+00;0"},
+               {"VOLT:DC:RANG:AUTO?", "1"}});  // plain DC volts keep their own setting
   EXPECT_NEAR(Numbers(ratio->Execute("read?"))[0], 0.5, 0.05);
 }
 
@@ -251,22 +177,12 @@ TEST(SimMeterTest, MessagesHeadersAndErrorQueue) {
   auto m = MakeMeter("6082");
   EXPECT_EQ(m->Execute("CONF:VOLT:AC;:func?;*IDN?"), "\"VOLT:AC\";" + m->Identification());
   Expect(*m, {// A command after ';' continues the previous header path.
-              {"SENS:VOLT:DC:RANG 10;NPLC 1;NPLC?", "+1.00000000E+00"},
-              {"SENS:VOLT:DC:RANG?", "+1.00000000E+01"},
-              {"VOLT:DC:FOO?", ""},
-              {"SENS:VOLT:DC:RANG ten", ""},
-              {"CONF::VOLT", ""},
-              {"sample:count", ""},
-              {"SYST:ERR?", kUndefined},
-              {"SYST:ERR?", "-104,\"Data type error\""},
-              {"SYST:ERR?", "-102,\"Syntax error\""},
-              {"SYST:ERR?", "-109,\"Missing parameter\""},
-              {"SYST:ERR?", kNoError},
-              {"BOGUS", ""},
-              {"*STB?", "4"},
-              {"*ESR?", "32"},
-              {"*cls", ""},
-              {"SYST:ERR?", kNoError}});
+           {"SENS:VOLT:DC:RANG 10;NPLC 1;NPLC?", "+1.00000000E+00"}, {"SENS:VOLT:DC:RANG?", "+1.00000000E+01"},
+           {"VOLT:DC:FOO?", ""}, {"SENS:VOLT:DC:RANG ten", ""}, {"CONF::VOLT", ""}, {"sample:count", ""},
+           {"SYST:ERR?", kUndefined}, {"SYST:ERR?", "-104,\"Data type error\""},
+           {"SYST:ERR?", "-102,\"Syntax error\""}, {"SYST:ERR?", "-109,\"Missing parameter\""},
+           {"SYST:ERR?", kNoError}, {"BOGUS", ""}, {"*STB?", "4"}, {"*ESR?", "32"}, {"*cls", ""},
+           {"SYST:ERR?", kNoError}});
   for (int i = 0; i < 30; ++i) m->Execute("BOGUS");
   EXPECT_EQ(m->PendingErrors().size(), 20u);
   EXPECT_EQ(m->PendingErrors().back(), "-350,\"Queue overflow\"");
@@ -281,10 +197,8 @@ TEST(SimMeterTest, MessagesHeadersAndErrorQueue) {
     EXPECT_NE(m->Execute("SYST:ERR?"), kNoError) << bad;
   }
   // Quoted parameters keep their ';' and ',' and case.
-  Expect(*m, {{"FUNC \"volt:ac\";:Function2 'FREQ'", ""},
-              {"func?;func2?", "\"VOLT:AC\";\"FREQ\""},
-              {"FUNC \"VOLT;AC\"", ""},
-              {"SYST:ERR?", kIllegal}});
+  Expect(*m, {{"FUNC \"volt:ac\";:Function2 'FREQ'", ""}, {"func?;func2?", "\"VOLT:AC\";\"FREQ\""},
+           {"FUNC \"VOLT;AC\"", ""}, {"SYST:ERR?", kIllegal}});
 }
 
 TEST(SimMeterTest, ReadingsSeedsOverloadAndPowerSupply) {
@@ -315,11 +229,8 @@ TEST(SimMeterTest, ReadingsSeedsOverloadAndPowerSupply) {
   EXPECT_LT(overloads, 300);
 
   auto psu = MakeMeter("PSU");
-  Expect(*psu, {{"func?", ""},
-                {"SYST:ERR?", kUndefined},
-                {"VOLT 5;:CURR 1;:OUTP ON", ""},
-                {"MEAS:VOLT?", "+5.00000000E+00"},
-                {"MEAS:CURR?", "+5.00000000E-02"}});
+  Expect(*psu, {{"func?", ""}, {"SYST:ERR?", kUndefined}, {"VOLT 5;:CURR 1;:OUTP ON", ""},
+             {"MEAS:VOLT?", "+5.00000000E+00"}, {"MEAS:CURR?", "+5.00000000E-02"}});
 }
 
 // --- Scanner card ---
@@ -327,30 +238,21 @@ TEST(SimMeterTest, ReadingsSeedsOverloadAndPowerSupply) {
 TEST(ScannerTest, CardSizeAndChannelFunctions) {
   for (int n : {20, 10, 0}) EXPECT_EQ(MakeMeter("P7700A", n)->Execute("Rout:state?"), std::to_string(n));
   Expect(*MakeMeter("6081"), {{"Rout:state?", ""}, {"SYST:ERR?", kUndefined}});
-  Expect(*MakeMeter("P7700A", 20), {{"Rout:scan:func? 5", "\"NONE\""},
-                                    {"rout:scan:func 3,\"VOLT:DC\"", ""},
-                                    {"rout:scan:func 4,\"VOLT:AC\"", ""},
-                                    {"Rout:scan:func? 3", "\"VOLT\""},
-                                    {"Rout:scan:func? 4", "\"VOLT:AC\""},
-                                    {"rout:scan:func 13,\"FRES\"", ""},  // the upper half is the sense side of 4W pairs
-                                    {"SYST:ERR?", kConflict},
-                                    {"rout:scan:func 21,\"VOLT:DC\"", ""},
-                                    {"SYST:ERR?", kOutOfRange},
-                                    {"rout:scan:func 1,\"TEMP\"", ""},
-                                    {"SYST:ERR?", kIllegal}});
+  Expect(*MakeMeter("P7700A", 20),
+      {{"Rout:scan:func? 5", "\"NONE\""}, {"rout:scan:func 3,\"VOLT:DC\"", ""}, {"rout:scan:func 4,\"VOLT:AC\"", ""},
+       {"Rout:scan:func? 3", "\"VOLT\""}, {"Rout:scan:func? 4", "\"VOLT:AC\""},
+       {"rout:scan:func 13,\"FRES\"", ""},  // the upper half is the sense side of 4W pairs
+       {"SYST:ERR?", kConflict}, {"rout:scan:func 21,\"VOLT:DC\"", ""}, {"SYST:ERR?", kOutOfRange},
+       {"rout:scan:func 1,\"TEMP\"", ""}, {"SYST:ERR?", kIllegal}});
 }
 
 TEST(ScannerTest, ScanProgressesWithTheClockStepsAndAborts) {
   auto clock = std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 4), QTime(10, 0, 0)));
   auto m = MakeMeter("P7700A", 10, 7, clock);
   Expect(*m, {{"rout:scan:func 1,\"FRES\"", ""},     // uses channel 6 as its pair
-              {"rout:scan:func 6,\"VOLT:DC\"", ""},  // not scanned: channel 6 is taken by the pair
-              {"rout:scan:func 2,\"VOLT:DC\"", ""},
-              {"Rout:scan:count 6", ""},
-              {"Rout:scan:timer 0.500000", ""},
-              {"Rout:scan:count?;timer?", "6;+5.00000000E-01"},
-              {"route:scan", ""},
-              {"Rout:scan:state?", "0"}});
+           {"rout:scan:func 6,\"VOLT:DC\"", ""},  // not scanned: channel 6 is taken by the pair
+           {"rout:scan:func 2,\"VOLT:DC\"", ""}, {"Rout:scan:count 6", ""}, {"Rout:scan:timer 0.500000", ""},
+           {"Rout:scan:count?;timer?", "6;+5.00000000E-01"}, {"route:scan", ""}, {"Rout:scan:state?", "0"}});
   clock->AdvanceMs(1200);
   EXPECT_EQ(m->Execute("Rout:scan:state?"), "2");
   clock->AdvanceMs(10000);
@@ -365,12 +267,8 @@ TEST(ScannerTest, ScanProgressesWithTheClockStepsAndAborts) {
   EXPECT_EQ(m->Execute("SYST:ERR?"), kNoError);
 
   auto s = MakeMeter("P7700A", 20, 7, clock);
-  Expect(*s, {{"Rout:scan:count 5", ""},
-              {"route:scan", ""},
-              {"SYST:ERR?", kConflict},  // nothing to scan
-              {"rout:scan:func 20,\"FREQ\"", ""},
-              {"Rout:scan:timer 1", ""},
-              {"route:scan:step", ""}});
+  Expect(*s, {{"Rout:scan:count 5", ""}, {"route:scan", ""}, {"SYST:ERR?", kConflict},  // nothing to scan
+           {"rout:scan:func 20,\"FREQ\"", ""}, {"Rout:scan:timer 1", ""}, {"route:scan:step", ""}});
   clock->AdvanceMs(2500);
   s->Execute("ROUT:SCAN:ABOR");
   clock->AdvanceMs(10000);
@@ -381,10 +279,8 @@ TEST(ScannerTest, ScanProgressesWithTheClockStepsAndAborts) {
 TEST(ScannerTest, StepModeCountsAChannelAtItsSwitchAndAStalledCardStopsCounting) {
   auto clock = std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 4), QTime(10, 0, 0)));
   auto m = MakeMeter("P7700A", 10, 7, clock);
-  Expect(*m, {{"rout:scan:func 1,\"VOLT:DC\";func 2,\"VOLT:DC\"", ""},
-              {"Rout:scan:count 4;timer 2", ""},
-              {"route:scan:step", ""},
-              {"Rout:scan:state?", "1"}});
+  Expect(*m, {{"rout:scan:func 1,\"VOLT:DC\";func 2,\"VOLT:DC\"", ""}, {"Rout:scan:count 4;timer 2", ""},
+              {"route:scan:step", ""}, {"Rout:scan:state?", "1"}});
   clock->AdvanceMs(6000);  // the fourth channel is switched to, its reading 2 s away
   EXPECT_EQ(m->Execute("Rout:scan:state?"), "4");
   EXPECT_EQ(Numbers(m->Execute("fetch?")).size(), 3u);
