@@ -89,11 +89,12 @@ TEST(ScanCli, StopAfterNAndAScheduleOverTheSocketBackend) {
   EXPECT_TRUE(lines[lines.size() - 3].contains(QRegularExpression("^ +Time +CH1\\(4W\\) +CH2\\(ACV\\)$")));
   EXPECT_TRUE(err.contains("MODEL P7700A-LAN-127.0.0.1-" + QString::number(sim.port)));
 
-  // A PerScan run that waits for its start and ends at its stop time.
+  // A PerScan run that waits for its start and ends at its stop time (far enough ahead for a
+  // loaded machine to start the program before it).
   const QDateTime now = QDateTime::currentDateTime();
   const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
-  ASSERT_EQ(Cli({"--resource", resource, "scan", "--channel", "5=DCV", "--timer", "0.05", "--every", "00:00:01", "--at",
-                 now.addSecs(1).toString(format), "--until", now.addSecs(4).toString(format)},
+  ASSERT_EQ(Cli({"--resource", resource, "scan", "--channel", "5=DCV", "--timer", "0.05", "--every", "00:00:02", "--at",
+                 now.addSecs(1).toString(format), "--until", now.addSecs(8).toString(format)},
                 &out, &err),
             0)
       << err.toStdString();

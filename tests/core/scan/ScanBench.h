@@ -30,7 +30,8 @@ struct RecordingOpener : DocumentOpener {
 struct ScanBench {
   std::shared_ptr<FixedClock> clock = std::make_shared<FixedClock>(QDateTime(QDate(2024, 5, 6), QTime(14, 3, 27)));
   std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>(clock);
-  WireLog wire;
+  std::shared_ptr<WireLog> wireLog = std::make_shared<WireLog>();
+  WireLog& wire = *wireLog;
   ResourceManager rm;
   ScriptedPrompter prompter;
   VirtualScanTimers timers{*clock};
@@ -40,7 +41,7 @@ struct ScanBench {
 
   ScanBench() {
     EnsureEventLoop();
-    rm.AddBackend(std::make_unique<RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
+    rm.AddBackend(std::make_unique<RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wireLog));
   }
   ~ScanBench() { model.reset(); }
 
@@ -82,10 +83,7 @@ struct ScanBench {
     return RunSchedule(
         timers, *clock, [&] { return model->Run().Active(); }, [&] { return model->WaitingForMeter(); }, limitMs);
   }
-  std::vector<std::string> Sent(const std::string& resource = kScanner) {
-    std::lock_guard lock(wire.mutex);
-    return wire.To(resource);
-  }
+  std::vector<std::string> Sent(const std::string& resource = kScanner) { return wire.To(resource); }
   // The lines sent from the first one that starts with `from`.
   std::vector<std::string> SentFrom(const std::string& from, const std::string& resource = kScanner) {
     const auto all = Sent(resource);

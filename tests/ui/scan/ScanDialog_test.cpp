@@ -134,6 +134,7 @@ TEST(ScanDialog, TheToolMenuOpensItOnTheSimulatedBench) {
     MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
     ui::MainWindow window(model, prompter);
     model.Initialise();
+    ASSERT_TRUE(test::RunUntil([&] { return model.Idle(); }));
     QAction* entry = window.MenuAction(MenuCommand::ChannelScan);
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->text(), "Channel Scan");
