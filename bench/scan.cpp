@@ -27,9 +27,13 @@ using namespace merilog;
 
 namespace {
 
-struct QuietPrompter : Prompter {
-  Answer Message(const QString& t, const QString&, Icon, Buttons) override {
-    std::fprintf(stderr, "message: %s\n", qPrintable(t));
+// A message means the measured run went wrong: the figures are then not printed.
+struct CountingPrompter : Prompter {
+  int messages = 0;
+  QString last;
+  Answer Message(const QString& text, const QString&, Icon, Buttons) override {
+    ++messages;
+    last = text;
     return Answer::Ok;
   }
   QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
@@ -48,7 +52,7 @@ int main(int argc, char** argv) {
   bench->Add(spec);
   SessionWorker worker(std::make_unique<sim::SimSession>(bench->SharedMeter(spec.resource), spec.resource));
 
-  QuietPrompter prompter;
+  CountingPrompter prompter;
   SystemClock clock;
   QtScanTimers timers;
   ScanSetup setup(prompter, clock);
@@ -88,8 +92,8 @@ int main(int argc, char** argv) {
   write.start();
   const GridFileResult written = WriteScanSpreadsheet(dir.filePath("full.xlsx"), cells);
   const double exportMs = write.nsecsElapsed() / 1e6;
-  if (!written.written || grid.Rows() != 201) {
-    std::fprintf(stderr, "failed: %s\n", qPrintable(written.error));
+  if (!written.written || grid.Rows() != 201 || prompter.messages) {
+    std::fprintf(stderr, "failed: %s\n", qPrintable(written.written ? prompter.last : written.error));
     return 1;
   }
   std::printf("scan_fill_4000_readings: %.2f ms\n", fillMs);

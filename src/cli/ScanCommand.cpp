@@ -228,17 +228,15 @@ bool Configure(ScanModel& model, const ScanArgs& a, std::string* error) {
 }  // namespace
 
 int RunScanCommand(const CliOptions& options, const QStringList& args) {
+  auto fail = [](const std::string& why, int rc) {
+    std::cerr << "merilog-cli: " << why << "\n";
+    return rc;
+  };
   ScanArgs a;
   std::string error;
-  if (!ParseScanArgs(args, &a, &error)) {
-    std::cerr << "merilog-cli: " << error << "\n";
-    return 2;
-  }
+  if (!ParseScanArgs(args, &a, &error)) return fail(error, 2);
   Instruments instruments;
-  if (!SetUpInstruments(options.io, &instruments, &error)) {
-    std::cerr << "merilog-cli: " << error << "\n";
-    return 1;
-  }
+  if (!SetUpInstruments(options.io, &instruments, &error)) return fail(error, 1);
   StderrPrompter prompter;
   prompter.saveName = a.xlsx;
   SystemClock clock;
@@ -258,30 +256,18 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
   model.OpenScanDialog();
   WaitFor([&] { return !model.WaitingForMeter(); });
   if (stopRequested) return 1;
-  if (model.Devices().Count() == 0) {
-    std::cerr << "merilog-cli: no scanner-capable meter found\n";
-    return 1;
-  }
-  if (a.device > model.Devices().Count()) {
-    std::cerr << "merilog-cli: --device " << a.device << ": only " << model.Devices().Count()
-              << " scanner-capable meter(s) found\n";
-    return 1;
-  }
+  const int found = model.Devices().Count();
+  if (found == 0) return fail("no scanner-capable meter found", 1);
+  if (a.device > found)
+    return fail(
+        "--device " + std::to_string(a.device) + ": only " + std::to_string(found) + " scanner-capable meter(s) found",
+        1);
   model.ScanDeviceChosen(a.device - 1);
   WaitFor([&] { return !model.WaitingForMeter(); });
   const std::string name = model.Devices().Device(a.device - 1)->displayName;
-  if (!model.Ready()) {
-    std::cerr << "merilog-cli: " << name << " has no scanner card that answers\n";
-    return 1;
-  }
-  if (!Configure(model, a, &error)) {
-    std::cerr << "merilog-cli: " << error << "\n";
-    return 1;
-  }
-  if (a.until && model.Setup().SecondsUntil(ScanPicker::StopTime) < 0) {
-    std::cerr << "merilog-cli: the --until moment has passed\n";
-    return 1;
-  }
+  if (!model.Ready()) return fail(name + " has no scanner card that answers", 1);
+  if (!Configure(model, a, &error)) return fail(error, 1);
+  if (a.until && model.Setup().SecondsUntil(ScanPicker::StopTime) < 0) return fail("the --until moment has passed", 1);
   std::cerr << "scanning on " << name << "\n";
   model.StartScan();
   if (!model.Run().Active()) return 1;  // refused: the dialog's message is on standard error
@@ -298,14 +284,11 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
     model.ExportToSpreadsheet();
     stopRequested = false;
     WaitFor([&] { return !model.Exporting(); });
-    if (prompter.messages != before) rc = rc ? rc : 1;
+    if (prompter.messages != before && rc == 0) rc = 1;
   }
   if (!a.csv.isEmpty() && model.Grid().HasResults()) {
     const GridFileResult csv = WriteScanCsv(a.csv, model.Grid().AllCells());
-    if (!csv.written) {
-      std::cerr << "merilog-cli: cannot write " << a.csv.toStdString() << ": " << csv.error.toStdString() << "\n";
-      rc = rc ? rc : 1;
-    }
+    if (!csv.written) rc = fail("cannot write " + a.csv.toStdString() + ": " + csv.error.toStdString(), rc ? rc : 1);
   }
   return rc;
 }

@@ -12,6 +12,28 @@ namespace {
 
 constexpr double kShuntAtOpening = 1.0;
 
+// The dialog's texts from the message table.
+struct LabelText {
+  const char* key;
+  const char* english;
+  QString ScanViewState::*field;
+};
+constexpr LabelText kLabelTexts[] = {
+    {"03", "Setting Scan", &ScanViewState::title},
+    {"84", "Device List", &ScanViewState::deviceListLabel},
+    {"85", "Settings", &ScanViewState::settingsLabel},
+    {"108", "Channel", &ScanViewState::channelLabel},
+    {"86", "Function", &ScanViewState::functionLabel},
+    {"109", "Timer", &ScanViewState::timerLabel},
+    {"110", "Scan count", &ScanViewState::scanCountLabel},
+    {"61", "Start Reading", &ScanViewState::startText},
+    {"09", "Exit", &ScanViewState::exitText},
+    {"111", "At Time", &ScanViewState::atTimeText},
+    {"112", "Stop Time", &ScanViewState::stopTimeText},
+    {"113", "PerScan Interval", &ScanViewState::perScanText},
+    {"114", "Stop After N scans", &ScanViewState::stopAfterNText},
+};
+
 }  // namespace
 
 ScanModel::ScanModel(ResourceManager& rm, std::vector<std::string> lanResources, Prompter& prompter, const Clock& clock,
@@ -89,101 +111,66 @@ void ScanModel::ApplyCard(const CardReadBack& card, bool opening) {
                       Prompter::Buttons::Ok);
 }
 
+void ScanModel::Edit(const std::function<void()>& change) {
+  // Every configuration control is disabled while a run goes on or no card answers.
+  if (!ConfigEnabled()) return;
+  change();
+  Changed();
+}
+
 void ScanModel::ScanChannelChosen(int channel) {
-  if (!ConfigEnabled()) return;
-  setup_.ScanChannelChosen(channel);
-  Changed();
+  Edit([&] { setup_.ScanChannelChosen(channel); });
 }
-
 void ScanModel::ScanFunctionChosen(int index) {
-  if (!ConfigEnabled()) return;
-  setup_.ScanFunctionChosen(index);
-  Changed();
+  Edit([&] { setup_.ScanFunctionChosen(index); });
 }
-
 void ScanModel::ShuntREdited(const QString& text) {
-  if (!ConfigEnabled()) return;
-  setup_.ShuntREdited(text);
-  Changed();
+  Edit([&] { setup_.ShuntREdited(text); });
 }
-
 void ScanModel::CurrentOffsetEdited(const QString& text) {
-  if (!ConfigEnabled()) return;
-  setup_.CurrentOffsetEdited(text);
-  Changed();
+  Edit([&] { setup_.CurrentOffsetEdited(text); });
 }
-
 void ScanModel::TimerEdited(const QString& text) {
-  if (!ConfigEnabled()) return;
-  setup_.TimerEdited(text);
-  Changed();
+  Edit([&] { setup_.TimerEdited(text); });
 }
-
 void ScanModel::ScanCountEdited(const QString& text) {
-  if (!ConfigEnabled() || !setup_.ScanCountEnabled()) return;
-  setup_.ScanCountEdited(text);
-  Changed();
+  Edit([&] {
+    if (setup_.ScanCountEnabled()) setup_.ScanCountEdited(text);
+  });
 }
-
 void ScanModel::NEdited(const QString& text) {
-  if (!ConfigEnabled()) return;
-  setup_.NEdited(text);
-  Changed();
+  Edit([&] { setup_.NEdited(text); });
 }
-
 void ScanModel::StepN(int step) {
-  if (!ConfigEnabled()) return;
-  setup_.StepN(step);
-  Changed();
+  Edit([&] { setup_.StepN(step); });
 }
-
 void ScanModel::ScanModeChosen(int position) {
-  if (!ConfigEnabled()) return;
-  setup_.ScanModeChosen(position);
-  Changed();
+  Edit([&] { setup_.ScanModeChosen(position); });
 }
-
 void ScanModel::AtTimeToggled(bool checked) {
-  if (!ConfigEnabled()) return;
-  setup_.AtTimeToggled(checked);
-  Changed();
+  Edit([&] { setup_.AtTimeToggled(checked); });
 }
-
 void ScanModel::StopTimeToggled(bool checked) {
-  if (!ConfigEnabled()) return;
-  setup_.StopTimeToggled(checked);
-  Changed();
+  Edit([&] { setup_.StopTimeToggled(checked); });
 }
-
 void ScanModel::PerScanIntervalToggled(bool checked) {
-  if (!ConfigEnabled()) return;
-  setup_.PerScanIntervalToggled(checked);
-  if (!checked) run_.PerScanCleared();
-  Changed();
+  Edit([&] {
+    setup_.PerScanIntervalToggled(checked);
+    if (!checked) run_.PerScanCleared();
+  });
 }
-
 void ScanModel::StopAfterNToggled(bool checked) {
-  if (!ConfigEnabled()) return;
-  setup_.StopAfterNToggled(checked);
-  Changed();
+  Edit([&] { setup_.StopAfterNToggled(checked); });
 }
-
 void ScanModel::PickerChanged(ScanPicker picker, const QDateTime& moment) {
-  if (!ConfigEnabled()) return;
-  setup_.SetMoment(picker, moment);
-  Changed();
+  Edit([&] { setup_.SetMoment(picker, moment); });
 }
-
 void ScanModel::IntervalChanged(const QTime& interval) {
-  if (!ConfigEnabled()) return;
-  setup_.SetInterval(interval);
-  Changed();
+  Edit([&] { setup_.SetInterval(interval); });
 }
 
 void ScanModel::StartScan() {
-  if (!ConfigEnabled()) return;
-  run_.StartScan();
-  Changed();
+  Edit([&] { run_.StartScan(); });
 }
 
 void ScanModel::ExportToSpreadsheet() {
@@ -223,19 +210,7 @@ void ScanModel::Exit() {
 
 ScanViewState ScanModel::View() const {
   ScanViewState v;
-  v.title = LookupMessage("03", "Setting Scan");
-  v.deviceListLabel = LookupMessage("84", "Device List");
-  v.settingsLabel = LookupMessage("85", "Settings");
-  v.channelLabel = LookupMessage("108", "Channel");
-  v.functionLabel = LookupMessage("86", "Function");
-  v.timerLabel = LookupMessage("109", "Timer");
-  v.scanCountLabel = LookupMessage("110", "Scan count");
-  v.startText = LookupMessage("61", "Start Reading");
-  v.exitText = LookupMessage("09", "Exit");
-  v.atTimeText = LookupMessage("111", "At Time");
-  v.stopTimeText = LookupMessage("112", "Stop Time");
-  v.perScanText = LookupMessage("113", "PerScan Interval");
-  v.stopAfterNText = LookupMessage("114", "Stop After N scans");
+  for (const LabelText& label : kLabelTexts) v.*label.field = LookupMessage(label.key, label.english);
   v.exportText = QStringLiteral("Export");
   v.shuntRLabel = QStringLiteral("R");
   v.currentOffsetLabel = QStringLiteral("I");

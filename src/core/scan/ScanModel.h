@@ -105,6 +105,8 @@ class ScanModel {
 
  private:
   void Changed();
+  // A change through a configuration control, when the controls are enabled.
+  void Edit(const std::function<void()>& change);
   void ChooseDevice(int line, bool opening);
   void ApplyCard(const CardReadBack& card, bool opening);
   bool ConfigEnabled() const;

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,11 +19,13 @@
 #include <cstdio>
 
 #include "core/measure/FunctionButton.h"
+#include "core/scan/ScanFunctionTable.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/scan/ScanDialog.h"
+#include "ui/widgets/UserInput.h"
 
 namespace merilog::ui {
 
@@ -46,16 +47,6 @@ void PressFunction(MainWindow& w, const char* label) {
   if (button) w.Panels().functionButtons[button - FunctionButtonTable().data()]->click();
 }
 
-void Choose(QComboBox* combo, int index) {
-  combo->setCurrentIndex(index);
-  emit combo->activated(index);
-}
-
-void Type(QLineEdit* edit, const QString& text) {
-  edit->setText(text);
-  emit edit->textEdited(text);
-}
-
 // Lets the window run until `done` holds, at most `limitMs`.
 bool WaitFor(const std::function<bool()>& done, int limitMs) {
   QEventLoop loop;
@@ -72,15 +63,15 @@ bool WaitFor(const std::function<bool()>& done, int limitMs) {
 
 // The scan dialog's channels for the pictures: DCV, ACV, DCI through 100 ohm, 4W, the rest None.
 void ConfigureScan(ScanDialog& d) {
-  const int functions[] = {1, 2, 3, 7};
+  const int functions[] = {kScanDcv, kScanAcv, kScanDci, kScan4W};
   for (int c = 0; c < d.ChannelChooser()->count(); ++c) {
-    Choose(d.ChannelChooser(), c);
-    if (d.FunctionChooser()->isEnabled()) Choose(d.FunctionChooser(), c < 4 ? functions[c] : 0);
+    ChooseItem(d.ChannelChooser(), c);
+    if (d.FunctionChooser()->isEnabled()) ChooseItem(d.FunctionChooser(), c < 4 ? functions[c] : kScanNone);
   }
-  Choose(d.ChannelChooser(), 2);
-  Type(d.ShuntRField(), "100");
-  Type(d.CurrentOffsetField(), "0.01");
-  Type(d.TimerField(), "0.1");
+  ChooseItem(d.ChannelChooser(), 2);
+  TypeText(d.ShuntRField(), "100");
+  TypeText(d.CurrentOffsetField(), "0.01");
+  TypeText(d.TimerField(), "0.1");
 }
 
 }  // namespace
@@ -190,7 +181,7 @@ void MainWindowScreenshots::Start() {
          d->PerScanBox()->click();
          d->IntervalPicker()->setTime(QTime(0, 0, 1));
          d->StopAfterNBox()->click();
-         Type(d->NField(), "3");
+         TypeText(d->NField(), "3");
          d->StartButton()->click();
        }},
       {500,

@@ -74,35 +74,27 @@ void ScanDialog::Build() {
   settings_ = new QGroupBox(this);
   auto* grid = new QGridLayout(settings_);
   int row = 0;
-  channelLabel_ = new QLabel(settings_);
+  // Two labelled fields side by side on a row of the settings.
+  auto pair = [&](QLabel** l1, QWidget* w1, QLabel** l2, QWidget* w2) {
+    *l1 = new QLabel(settings_);
+    *l2 = new QLabel(settings_);
+    grid->addWidget(*l1, row, 0);
+    grid->addWidget(w1, row, 1);
+    grid->addWidget(*l2, row, 2);
+    grid->addWidget(w2, row++, 3);
+  };
   channel_ = new QComboBox(settings_);
-  functionLabel_ = new QLabel(settings_);
   function_ = new QComboBox(settings_);
-  grid->addWidget(channelLabel_, row, 0);
-  grid->addWidget(channel_, row, 1);
-  grid->addWidget(functionLabel_, row, 2);
-  grid->addWidget(function_, row++, 3);
-
-  shuntRLabel_ = new QLabel(settings_);
+  pair(&channelLabel_, channel_, &functionLabel_, function_);
   shuntR_ = new QLineEdit(settings_);
-  offsetLabel_ = new QLabel(settings_);
   offset_ = new QLineEdit(settings_);
-  grid->addWidget(shuntRLabel_, row, 0);
-  grid->addWidget(shuntR_, row, 1);
-  grid->addWidget(offsetLabel_, row, 2);
-  grid->addWidget(offset_, row++, 3);
+  pair(&shuntRLabel_, shuntR_, &offsetLabel_, offset_);
   formula_ = new QLabel(settings_);
   grid->addWidget(formula_, row++, 0, 1, 4);
-
-  timerLabel_ = new QLabel(settings_);
   timer_ = new QLineEdit(settings_);
-  scanCountLabel_ = new QLabel(settings_);
   scanCount_ = new QLineEdit(settings_);
   scanCount_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), scanCount_));
-  grid->addWidget(timerLabel_, row, 0);
-  grid->addWidget(timer_, row, 1);
-  grid->addWidget(scanCountLabel_, row, 2);
-  grid->addWidget(scanCount_, row++, 3);
+  pair(&timerLabel_, timer_, &scanCountLabel_, scanCount_);
   mode_ = new QComboBox(settings_);
   grid->addWidget(mode_, row++, 1);
 

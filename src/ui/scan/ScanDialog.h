@@ -27,13 +27,14 @@ class ScanDialog : public QDialog {
   explicit ScanDialog(ScanModel& model, QWidget* parent = nullptr);
   ~ScanDialog() override;
 
-  // Runs the opening (the dialog's own search) and shows the dialog modally.
+  // The opening (the dialog's own search), then the modal loop until Exit.
   int Run();
-  // The opening without the modal loop (screenshots, tests).
+  // The opening alone, for code that drives the dialog without its loop.
   void Open();
+  // Shows what the model holds; the model asks for it after every change.
   void Render();
 
-  // For the screenshot script and tests.
+  // The controls a user works, for the screenshot script and the tests.
   QListWidget* DeviceList() const { return devices_; }
   QComboBox* ChannelChooser() const { return channel_; }
   QComboBox* FunctionChooser() const { return function_; }

@@ -47,13 +47,11 @@ struct ScanBench {
 
   sim::SimMeter* Add(const std::string& resource, const std::string& modelName, int channels = -1,
                      std::vector<std::string> setup = {}) {
-    sim::SimMeterSpec s;
-    s.resource = resource;
-    s.model = modelName;
-    s.channels = channels;
-    s.overloadEvery = 0;
-    s.setup = std::move(setup);
-    return bench->Add(s);
+    return bench->Add({.resource = resource,
+                       .model = modelName,
+                       .channels = channels,
+                       .overloadEvery = 0,
+                       .setup = std::move(setup)});
   }
   // The dialog opened and its search and card read finished.
   ScanModel& Open() {
