@@ -18,10 +18,10 @@ class VirtualScanTimers : public ScanTimers {
  public:
   explicit VirtualScanTimers(FixedClock& clock) : clock_(clock) {}
 
-  void StartRepeating(ScanTimer timer, int periodMs) override { Set(timer, periodMs, true); }
-  void StartOnce(ScanTimer timer, int delayMs) override { Set(timer, delayMs, false); }
-  void Stop(ScanTimer timer) override { At(timer).on = false; }
-  bool Running(ScanTimer timer) const override { return timers_[static_cast<std::size_t>(timer)].on; }
+  void StartRepeating(ScanTimerId timer, int periodMs) override { Set(timer, periodMs, true); }
+  void StartOnce(ScanTimerId timer, int delayMs) override { Set(timer, delayMs, false); }
+  void Stop(ScanTimerId timer) override { At(timer).on = false; }
+  bool Running(ScanTimerId timer) const override { return timers_[static_cast<std::size_t>(timer)].on; }
 
   // False when no timer runs or the next one is due after `untilMs` (clock time).
   bool FireNext(qint64 untilMs) {
@@ -35,12 +35,12 @@ class VirtualScanTimers : public ScanTimers {
       e.dueMs += e.periodMs;
     else
       e.on = false;
-    Fire(static_cast<ScanTimer>(next));
+    Fire(static_cast<ScanTimerId>(next));
     return true;
   }
 
   // Every start, in order: which timer and its period or delay.
-  std::vector<std::pair<ScanTimer, int>> starts;
+  std::vector<std::pair<ScanTimerId, int>> starts;
 
  private:
   struct Entry {
@@ -49,8 +49,8 @@ class VirtualScanTimers : public ScanTimers {
     int periodMs = 0;
     qint64 dueMs = 0;
   };
-  Entry& At(ScanTimer timer) { return timers_[static_cast<std::size_t>(timer)]; }
-  void Set(ScanTimer timer, int ms, bool repeating) {
+  Entry& At(ScanTimerId timer) { return timers_[static_cast<std::size_t>(timer)]; }
+  void Set(ScanTimerId timer, int ms, bool repeating) {
     starts.emplace_back(timer, ms);
     At(timer) = {true, repeating, ms, clock_.NowMs() + ms};
   }

@@ -10,13 +10,13 @@ namespace merilog {
 class QtScanTimers : public ScanTimers {
  public:
   QtScanTimers();
-  void StartRepeating(ScanTimer timer, int periodMs) override;
-  void StartOnce(ScanTimer timer, int delayMs) override;
-  void Stop(ScanTimer timer) override;
-  bool Running(ScanTimer timer) const override;
+  void StartRepeating(ScanTimerId timer, int periodMs) override;
+  void StartOnce(ScanTimerId timer, int delayMs) override;
+  void Stop(ScanTimerId timer) override;
+  bool Running(ScanTimerId timer) const override;
 
  private:
-  QTimer& Get(ScanTimer timer) { return timers_[static_cast<std::size_t>(timer)]; }
+  QTimer& Get(ScanTimerId timer) { return timers_[static_cast<std::size_t>(timer)]; }
   std::array<QTimer, kScanTimerCount> timers_;
 };
 

@@ -76,14 +76,14 @@ void ScanModel::OpenScanDialog() {
 }
 
 void ScanModel::ScanDeviceChosen(int line) {
-  if (run_.Active() || WaitingForMeter() || line == deviceSelected_) return;
+  if (run_.Active() || WaitingForMeter() || line == selectedScanDevice_) return;
   ChooseDevice(line, false);
 }
 
 void ScanModel::ChooseDevice(int line, bool opening) {
   SessionWorker* worker = devices_.Worker(line);
   if (!worker) return;
-  deviceSelected_ = line;
+  selectedScanDevice_ = line;
   run_.SetMeter(worker);
   cardReady_ = false;
   readingCard_ = true;
@@ -204,7 +204,7 @@ void ScanModel::Exit() {
   run_.SetMeter(nullptr);
   devices_.Close();
   cardReady_ = false;
-  deviceSelected_ = -1;
+  selectedScanDevice_ = -1;
   Changed();
 }
 
@@ -218,7 +218,7 @@ ScanViewState ScanModel::View() const {
   v.progressText = run_.ProgressText();
 
   for (int i = 0; i < devices_.Count(); ++i) v.deviceNames << QString::fromStdString(devices_.Device(i)->displayName);
-  v.deviceSelected = deviceSelected_;
+  v.deviceSelected = selectedScanDevice_;
   v.channelItems = setup_.ChannelItems();
   v.channelSelected = setup_.CurrentChannel();
   v.functionItems = setup_.FunctionItems();

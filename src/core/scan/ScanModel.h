@@ -118,7 +118,7 @@ class ScanModel {
   ScanResultsGrid grid_;
   ScanRun run_;
   JobRunner exportJobs_;
-  int deviceSelected_ = -1;
+  int selectedScanDevice_ = -1;
   bool cardReady_ = false;
   bool readingCard_ = false;
   bool exporting_ = false;

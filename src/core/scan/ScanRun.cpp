@@ -30,7 +30,7 @@ bool IsOverload(std::string value) {
 
 ScanRun::ScanRun(ScanSetup& setup, ScanResultsGrid& grid, Prompter& prompter, const Clock& clock, ScanTimers& timers)
     : setup_(setup), grid_(grid), prompter_(prompter), clock_(clock), timers_(timers) {
-  timers_.SetHandler([this](ScanTimer timer) { OnTimer(timer); });
+  timers_.SetHandler([this](ScanTimerId timer) { ScanTimer(timer); });
 }
 
 ScanRun::~ScanRun() {
@@ -48,7 +48,7 @@ void ScanRun::Changed() {
 }
 
 void ScanRun::StopTimers() {
-  for (int i = 0; i < kScanTimerCount; ++i) timers_.Stop(static_cast<ScanTimer>(i));
+  for (int i = 0; i < kScanTimerCount; ++i) timers_.Stop(static_cast<ScanTimerId>(i));
 }
 
 qint64 ScanRun::NowSeconds() const {
@@ -69,7 +69,7 @@ void ScanRun::ResetBookkeeping() {
 
 void ScanRun::PerScanCleared() {
   ResetBookkeeping();
-  timers_.Stop(ScanTimer::Interval);
+  timers_.Stop(ScanTimerId::Interval);
 }
 
 void ScanRun::Abort() {
@@ -116,7 +116,7 @@ void ScanRun::Start(bool repeat) {
     refuse();
   };
   if (setup_.StopTimeChecked() && setup_.SecondsUntil(ScanPicker::StopTime) < 0) {
-    timers_.Stop(ScanTimer::Interval);
+    timers_.Stop(ScanTimerId::Interval);
     return Finish();
   }
   if (!setup_.TimerTextValid()) return error("The value of \"Timer\" is error ! Please re-enter.");
@@ -134,7 +134,7 @@ void ScanRun::Start(bool repeat) {
   if (setup_.PerScanChecked()) intervalSeconds_ = setup_.IntervalSeconds();
   if (setup_.AtTimeChecked() && waitForStartTime_) {
     phase_ = Phase::WaitingForStart;
-    timers_.StartRepeating(ScanTimer::StartTime, kScheduleTickMs);
+    timers_.StartRepeating(ScanTimerId::StartTime, kScheduleTickMs);
     Changed();
     return;
   }
@@ -170,7 +170,7 @@ void ScanRun::SendConfiguration() {
         phase_ = Phase::Scanning;
         lastDone_ = -1;
         lastGrowthMs_ = clock_.NowMs();
-        timers_.StartRepeating(ScanTimer::Progress, kPollPeriodMs);
+        timers_.StartRepeating(ScanTimerId::Progress, kPollPeriodMs);
         Changed();
       },
       guard_->Watch());
@@ -187,25 +187,25 @@ void ScanRun::Ask(const std::string& command, void (ScanRun::*apply)(const Query
                             guard_->Watch());
 }
 
-void ScanRun::OnTimer(ScanTimer timer) {
+void ScanRun::ScanTimer(ScanTimerId timer) {
   switch (timer) {
-    case ScanTimer::Progress:
+    case ScanTimerId::Progress:
       if (phase_ == Phase::Scanning) Poll();
       return;
-    case ScanTimer::FetchWait:
+    case ScanTimerId::FetchWait:
       if (phase_ == Phase::WaitingToFetch) Fetch();
       return;
-    case ScanTimer::StartTime:
+    case ScanTimerId::StartTime:
       if (phase_ != Phase::WaitingForStart || setup_.SecondsUntil(ScanPicker::AtTime) >= 0) return;
       scanStartSeconds_ = NowSeconds();
-      timers_.Stop(ScanTimer::StartTime);
+      timers_.Stop(ScanTimerId::StartTime);
       if (!setup_.RangesValid()) return Finish();
       return SendConfiguration();
-    case ScanTimer::Interval:
+    case ScanTimerId::Interval:
       if (phase_ != Phase::WaitingForInterval || NowSeconds() - scanStartSeconds_ <= intervalSeconds_ - 1) return;
       ++scansDone_;
       waitForStartTime_ = false;
-      timers_.Stop(ScanTimer::Interval);
+      timers_.Stop(ScanTimerId::Interval);
       return Start(true);
   }
 }
@@ -244,15 +244,15 @@ void ScanRun::OnProgress(const QueryAnswer& answer) {
     // The interval runs from the last look at the progress, that is from the end of a scan.
     scanStartSeconds_ = NowSeconds();
     if (done >= readingsPerScan_) {
-      timers_.Stop(ScanTimer::Progress);
+      timers_.Stop(ScanTimerId::Progress);
       phase_ = Phase::WaitingToFetch;
-      timers_.StartOnce(ScanTimer::FetchWait, kPerScanSettleMs);
+      timers_.StartOnce(ScanTimerId::FetchWait, kPerScanSettleMs);
     }
   } else if (done >= total) {
-    timers_.Stop(ScanTimer::Progress);
+    timers_.Stop(ScanTimerId::Progress);
     phase_ = Phase::WaitingToFetch;
     const bool plain = !setup_.StopAfterNChecked();
-    timers_.StartOnce(ScanTimer::FetchWait, FetchWaitMs(setup_.TimerSeconds(), plain && setup_.StepMode()));
+    timers_.StartOnce(ScanTimerId::FetchWait, FetchWaitMs(setup_.TimerSeconds(), plain && setup_.StepMode()));
   }
   Changed();
 }
@@ -281,7 +281,7 @@ void ScanRun::OnFetched(const QueryAnswer& answer) {
   }
   if (!again) return Finish();
   phase_ = Phase::WaitingForInterval;
-  timers_.StartRepeating(ScanTimer::Interval, kScheduleTickMs);
+  timers_.StartRepeating(ScanTimerId::Interval, kScheduleTickMs);
   Changed();
 }
 

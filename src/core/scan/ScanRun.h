@@ -88,7 +88,9 @@ class ScanRun {
   std::function<void()> onChanged;
 
  private:
-  void OnTimer(ScanTimer timer);
+  // The timers' action: the progress poll, the wait for the start time, the
+  // wait for the next interval, and the end of the wait before "fetch?".
+  void ScanTimer(ScanTimerId timer);
   void Start(bool repeat);
   void SendConfiguration();
   void Poll();

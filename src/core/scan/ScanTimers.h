@@ -7,29 +7,29 @@ namespace merilog {
 // the wait for the next interval, and the one-shot wait before the readings
 // are fetched. The window's event loop drives them (QtScanTimers); tests drive
 // them on a clock of their own, so an overnight schedule runs in milliseconds.
-enum class ScanTimer { Progress, StartTime, Interval, FetchWait };
+enum class ScanTimerId { Progress, StartTime, Interval, FetchWait };
 inline constexpr int kScanTimerCount = 4;
 
 class ScanTimers {
  public:
   virtual ~ScanTimers() = default;
   // (Re)starts a timer that fires every periodMs, the first time periodMs from now.
-  virtual void StartRepeating(ScanTimer timer, int periodMs) = 0;
+  virtual void StartRepeating(ScanTimerId timer, int periodMs) = 0;
   // (Re)starts a timer that fires once, delayMs from now.
-  virtual void StartOnce(ScanTimer timer, int delayMs) = 0;
-  virtual void Stop(ScanTimer timer) = 0;
-  virtual bool Running(ScanTimer timer) const = 0;
+  virtual void StartOnce(ScanTimerId timer, int delayMs) = 0;
+  virtual void Stop(ScanTimerId timer) = 0;
+  virtual bool Running(ScanTimerId timer) const = 0;
 
   // Called with each timer that fires.
-  void SetHandler(std::function<void(ScanTimer)> handler) { handler_ = std::move(handler); }
+  void SetHandler(std::function<void(ScanTimerId)> handler) { handler_ = std::move(handler); }
 
  protected:
-  void Fire(ScanTimer timer) {
+  void Fire(ScanTimerId timer) {
     if (handler_) handler_(timer);
   }
 
  private:
-  std::function<void(ScanTimer)> handler_;
+  std::function<void(ScanTimerId)> handler_;
 };
 
 }  // namespace merilog

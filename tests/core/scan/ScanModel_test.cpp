@@ -194,7 +194,7 @@ TEST(ScanModelRun, ExitStopsTheRunAndClosesTheMeters) {
   EXPECT_FALSE(m.Run().Active());
   EXPECT_EQ(m.Devices().Count(), 0);
   EXPECT_FALSE(m.WaitingForMeter());
-  for (int i = 0; i < kScanTimerCount; ++i) EXPECT_FALSE(b.timers.Running(static_cast<ScanTimer>(i)));
+  for (int i = 0; i < kScanTimerCount; ++i) EXPECT_FALSE(b.timers.Running(static_cast<ScanTimerId>(i)));
   EXPECT_EQ(m.Run().LastEnding(), ScanRun::Ending::Exited);
 
   b.Open();
@@ -206,7 +206,7 @@ TEST(ScanModelRun, ExitStopsTheRunAndClosesTheMeters) {
       [&] { return m.WaitingForMeter(); }));
   const int rows = m.Grid().Rows();
   m.Exit();
-  EXPECT_FALSE(b.timers.Running(ScanTimer::Interval));
+  EXPECT_FALSE(b.timers.Running(ScanTimerId::Interval));
   EXPECT_EQ(m.Grid().Rows(), rows);  // what was measured stays
   EXPECT_TRUE(m.View().exportButton.enabled);
 }

@@ -65,7 +65,7 @@ struct RunFixture : ::testing::Test {
   std::vector<int> FetchWaits() const {
     std::vector<int> waits;
     for (auto [timer, ms] : timers.starts)
-      if (timer == ScanTimer::FetchWait) waits.push_back(ms);
+      if (timer == ScanTimerId::FetchWait) waits.push_back(ms);
     return waits;
   }
   QStringList Row(int row) const {
@@ -222,7 +222,7 @@ TEST_F(RunFixture, AMeterThatStopsAnsweringOrCountingEndsTheRun) {
   EXPECT_EQ(prompter.shown[0].text, "The scan stopped at 3/10: the meter counted no reading for 61 s.");
   EXPECT_EQ(run.LastEnding(), ScanRun::Ending::NoProgress);
   EXPECT_NEAR(clock.Now().toMSecsSinceEpoch() - start, 61500, 500);
-  EXPECT_FALSE(timers.Running(ScanTimer::Progress));
+  EXPECT_FALSE(timers.Running(ScanTimerId::Progress));
 }
 
 }  // namespace
