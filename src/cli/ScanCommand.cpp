@@ -245,6 +245,8 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
   ScanModel model(*instruments.resources, instruments.lanResources, prompter, clock, timers, opener);
   QString progress;
   model.onChanged = [&] {
+    // Each scan of a PerScan run shows its own progress, though it reads as the last one did.
+    if (model.Run().CurrentPhase() == ScanRun::Phase::Configuring) progress.clear();
     const QString now = model.Run().ProgressText();
     if (now != progress && !now.isEmpty()) std::cout << now.toStdString() << std::endl;
     progress = now;

@@ -40,19 +40,6 @@ TEST(ScanFunctionTable, ReadBackTakesTheFirstMatchAndBareFunctionsAsTheirDcForm)
   for (const auto& [answer, index] : cases) EXPECT_EQ(ScanFunctionFromAnswer(answer), index) << answer;
 }
 
-TEST_F(Setup, LoadingACardReadsEachChannelAndZeroesTheShunts) {
-  setup.SetAllShunts(1.0);
-  Load(20, {"\"VOLT\"", "\"VOLT:AC\"", "\"CURR\"", "\"FRES\""});
-  EXPECT_EQ(setup.ChannelItems().size(), 20);
-  EXPECT_EQ(setup.ChannelItems().last(), "CH20");
-  const int expected[] = {kScanDcv, kScanAcv, kScanNone, kScan4W, kScanNone};
-  for (int c = 0; c < 5; ++c) EXPECT_EQ(setup.Channel(c).functionIndex, expected[c]) << c;
-  EXPECT_EQ(setup.Channel(7).shuntR, 0);
-  EXPECT_EQ(setup.FunctionSelected(), kScanDcv);
-  Load(10);
-  EXPECT_EQ(setup.ChannelItems().size(), 10);
-}
-
 TEST_F(Setup, FourWirePairsTakeTheUpperHalfAsSenseChannels) {
   struct Case {
     int channels, fourWire, pair;
@@ -124,20 +111,6 @@ TEST_F(Setup, MalformedShuntOrOffsetIsReportedRewrittenAndStillStored) {
     EXPECT_EQ(k.offset ? setup.CurrentOffsetText() : setup.ShuntRText(), k.rewritten);
     EXPECT_DOUBLE_EQ(k.offset ? setup.Channel(0).currentOffset : setup.Channel(0).shuntR, k.stored);
   }
-}
-
-TEST_F(Setup, UnshuntedCurrentsBecomeVoltagesAndKeepIt) {
-  Load(10);
-  Set(1, kScanDci);
-  Set(2, kScanAci);
-  setup.ShuntREdited("10");
-  Set(3, kScanDci);
-  setup.DemoteUnshuntedCurrents();
-  EXPECT_EQ(setup.Channel(0).functionIndex, kScanDcv);
-  EXPECT_EQ(setup.Channel(1).functionIndex, kScanAci);
-  EXPECT_EQ(setup.Channel(2).functionIndex, kScanDcv);
-  EXPECT_EQ(setup.FunctionSelected(), kScanDcv);  // the channel shown follows
-  EXPECT_FALSE(setup.CurrentFieldsShown());
 }
 
 TEST_F(Setup, SchedulingBoxesEnableEachOther) {
