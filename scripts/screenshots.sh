@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Saves pictures of what a user sees: the main window idle and while reading two
 # meters of the simulated bench, the Reading Settings dialog in both modes, the
-# Device Settings dialog on a basic and a dual meter, and both tabs of the About box.
+# Device Settings dialog on a basic and a dual meter, both tabs of the About box,
+# a burst in progress, the console with its history, and the scan dialog before
+# and after a PerScan run.
 #
 #   scripts/screenshots.sh OUTDIR [BUILD_DIR]
 #

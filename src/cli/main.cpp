@@ -14,6 +14,7 @@
 #include "cli/LogCommand.h"
 #include "cli/RecordsCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/ScanCommand.h"
 
 namespace {
 
@@ -34,7 +35,10 @@ void PrintUsage() {
       "  console [--device K]        send command lines from standard input to meter K, print the answers\n"
       "  settings get|set --device K [--function L [--range L] [--second L] [--transducer 2W|4W]\n"
       "      [--coefficients V1,...] [--second-function L --second-range L --second-choice L]]\n"
-      "                              show or set a meter's configuration as Device Settings does\n",
+      "                              show or set a meter's configuration as Device Settings does\n"
+      "  scan [--device K] [--channel C=FUNC[:R[:I]]]... [--timer S] [--count C | --every HH:MM:SS\n"
+      "       [--until \"yyyy/MM/dd HH:mm:ss\" | --scans N] | --scans N] [--at \"yyyy/MM/dd HH:mm:ss\"] [--step]\n"
+      "       [--xlsx FILE] [--csv FILE]   scan channels of a scanner card, print the results grid\n",
       stderr);
 }
 
@@ -65,6 +69,7 @@ int main(int argc, char** argv) {
   if (command == "burst") return merilog::cli::RunBurstCommand(options, rest);
   if (command == "console") return merilog::cli::RunConsoleCommand(options, rest);
   if (command == "settings") return merilog::cli::RunSettingsCommand(options, rest);
+  if (command == "scan") return merilog::cli::RunScanCommand(options, rest);
   if (command == "devices") {
     if (!rest.isEmpty()) {
       std::cerr << "merilog-cli: devices takes no arguments\n";

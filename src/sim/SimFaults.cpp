@@ -7,7 +7,7 @@
 namespace merilog::sim {
 
 const char* FaultNames() {
-  return "silent-after, drop-after, close-after, delay-ms, garbage-every, long-answer";
+  return "silent-after, drop-after, close-after, delay-ms, garbage-every, long-answer, scan-stall-at";
 }
 
 bool ApplyFault(std::string_view text, SimFaults* faults, std::string* error) {
@@ -42,6 +42,8 @@ bool ApplyFault(std::string_view name, std::string_view value, SimFaults* faults
     faults->garbageEvery = static_cast<int>(n);
   else if (key == "LONG-ANSWER")
     faults->longAnswerBytes = static_cast<std::size_t>(n);
+  else if (key == "SCAN-STALL-AT")
+    faults->scanStallAt = static_cast<int>(n);
   else {
     if (error) *error = "unknown fault \"" + std::string(name) + "\" (known: " + FaultNames() + ")";
     return false;

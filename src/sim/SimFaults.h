@@ -14,6 +14,7 @@ struct SimFaults {
   int delayMs = 0;                  // every answer comes this late
   int garbageEvery = 0;             // every n-th answer is garbage (0: never)
   std::size_t longAnswerBytes = 0;  // answers are stretched to at least this many bytes (0: off)
+  int scanStallAt = -1;             // the scanner card stops counting at this many readings
 };
 
 // Applies one "name=value" fault, e.g. "silent-after=3", "delay-ms=500",

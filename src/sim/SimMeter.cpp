@@ -59,7 +59,6 @@ const char* ErrorText(int code) {
 
 constexpr std::size_t kErrorQueueSize = 20;
 constexpr double kOverRange = 1.2;  // readings up to 120 % of the range are shown
-constexpr int kMinScanReadingMs = 20;
 
 }  // namespace
 
@@ -401,14 +400,8 @@ std::string SimMeter::ReadingsText() {
   return text;
 }
 
-int SimMeter::ScanDone() const {
-  const ScanState& s = state_.scan;
-  if (!s.running) return 0;
-  if (s.abortedAt >= 0) return s.abortedAt;
-  if (s.count <= 0) return 0;
-  const std::int64_t elapsed = clock_->Now().toMSecsSinceEpoch() - s.startMs;
-  const std::int64_t per = std::max<std::int64_t>(kMinScanReadingMs, std::llround(s.timerSeconds * 1000.0));
-  return static_cast<int>(std::clamp<std::int64_t>(elapsed / per, 0, s.count));
+ScanCardProgress SimMeter::ScanProgressNow() const {
+  return ScanCardProgressAt(state_.scan, clock_->Now().toMSecsSinceEpoch(), spec_.faults.scanStallAt);
 }
 
 std::string SimMeter::ScanReadings(int done) {

@@ -15,6 +15,7 @@
 #include "sim/SimMeterSpec.h"
 #include "sim/SimMeterState.h"
 #include "sim/SimModel.h"
+#include "sim/SimScanCard.h"
 #include "sim/SimSignal.h"
 
 namespace merilog::sim {
@@ -98,7 +99,7 @@ class SimMeter {
   double AutoRange(Fn fn) const;
   double PresentRange(Fn fn) const;
   std::vector<double> Ranges(Fn fn) const;
-  int ScanDone() const;
+  ScanCardProgress ScanProgressNow() const;
   std::string ScanReadings(int done);
 
   // Command handlers (SimMeterCommands.cpp).

@@ -275,7 +275,7 @@ void SimMeter::Initiate(Call& c) {
 
 void SimMeter::Fetch(Call& c) {
   if (!NeedParams(c, 0, 0)) return;
-  if (state_.memoryFromScan) return Reply(c, ScanReadings(ScanDone()));
+  if (state_.memoryFromScan) return Reply(c, ScanReadings(ScanProgressNow().ready));
   if (state_.memory.empty()) return PushError(-230);
   Reply(c, state_.memory);
 }
@@ -608,12 +608,12 @@ void SimMeter::ScanStart(Call& c) {
 
 void SimMeter::ScanProgress(Call& c) {
   if (!model_->scanner) return PushError(-113);
-  if (NeedParams(c, 0, 0)) Reply(c, FormatInt(ScanDone()));
+  if (NeedParams(c, 0, 0)) Reply(c, FormatInt(ScanProgressNow().counted));
 }
 
 void SimMeter::ScanAbort(Call& c) {
   if (!NeedParams(c, 0, 0)) return;
-  if (state_.scan.running && state_.scan.abortedAt < 0) state_.scan.abortedAt = ScanDone();
+  if (state_.scan.running && state_.scan.abortedAt < 0) state_.scan.abortedAt = ScanProgressNow().ready;
 }
 
 // --- The unsupported instrument: a small power supply ---

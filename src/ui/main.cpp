@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
   merilog::SystemClock clock;
   merilog::MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
   merilog::ui::MainWindow window(model, prompter);
+  window.OfferScan(*instruments.resources, instruments.lanResources, prompter, clock);
   prompter.SetParent(&window);
   model.Initialise();
   window.show();

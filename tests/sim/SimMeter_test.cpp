@@ -276,5 +276,27 @@ TEST(ScannerTest, ScanProgressesWithTheClockStepsAndAborts) {
   EXPECT_EQ(Numbers(s->Execute("fetch?")).size(), 2u);
 }
 
+TEST(ScannerTest, StepModeCountsAChannelAtItsSwitchAndAStalledCardStopsCounting) {
+  auto clock = std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 4), QTime(10, 0, 0)));
+  auto m = MakeMeter("P7700A", 10, 7, clock);
+  Expect(*m, {{"rout:scan:func 1,\"VOLT:DC\";func 2,\"VOLT:DC\"", ""}, {"Rout:scan:count 4;timer 2", ""},
+              {"route:scan:step", ""}, {"Rout:scan:state?", "1"}});
+  clock->AdvanceMs(6000);  // the fourth channel is switched to, its reading 2 s away
+  EXPECT_EQ(m->Execute("Rout:scan:state?"), "4");
+  EXPECT_EQ(Numbers(m->Execute("fetch?")).size(), 3u);
+  clock->AdvanceMs(2000);
+  EXPECT_EQ(Numbers(m->Execute("fetch?")).size(), 4u);
+
+  m->Faults().scanStallAt = 2;
+  Expect(*m, {{"route:scan", ""}});
+  clock->AdvanceMs(60000);
+  EXPECT_EQ(m->Execute("Rout:scan:state?"), "2");
+  EXPECT_EQ(Numbers(m->Execute("fetch?")).size(), 2u);
+  SimFaults faults;
+  std::string error;
+  ASSERT_TRUE(ApplyFault("scan-stall-at=5", &faults, &error));
+  EXPECT_EQ(faults.scanStallAt, 5);
+}
+
 }  // namespace
 }  // namespace merilog::sim

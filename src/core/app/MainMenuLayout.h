@@ -18,7 +18,9 @@ enum class MenuCommand {
   StopReading,
   CommandControl,
   About,
+  ChannelScan,
 };
+inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::ChannelScan) + 1;
 
 // The main menu bar: one command list per top-level menu, by position.
 using MenuBarShape = std::vector<std::vector<MenuCommand>>;
@@ -32,7 +34,7 @@ inline constexpr std::array<std::array<const char*, kMenuColumns>, kMenuRows> kM
     {"Settings", "Device Settings", "Reading manager", "", "Refresh", "", "Exit"},
     {"Record", "View Record", "Chart Record", "", "", "", ""},
     {"Operation", "Multiple Readings", "Start Reading", "Stop Reading", "", "", ""},
-    {"Tool", "Command Control", "", "", "", "", ""},
+    {"Tool", "Command Control", "Channel Scan", "", "", "", ""},
     // The Help menu; its text is looked up with "About" as the default.
     {"About", "About", "", "", "", "", ""},
 }};
@@ -44,7 +46,7 @@ inline MenuBarShape MainMenuShape() {
       {C::DeviceSettings, C::ReadingSettings, C::Separator, C::Refresh, C::Separator, C::Exit},
       {C::ViewRecord, C::ChartRecord},
       {C::MultipleReadings, C::StartReading, C::StopReading},
-      {C::CommandControl},
+      {C::CommandControl, C::ChannelScan},
       {C::About},
   };
 }

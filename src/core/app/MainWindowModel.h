@@ -160,7 +160,7 @@ class MainWindowModel {
   const Clock& clock_;
   MainWindowObserver* observer_ = nullptr;
   MainWindowTexts texts_;
-  std::array<bool, 12> available_{};  // by MenuCommand: the dialog behind it exists
+  std::array<bool, kMenuCommandCount> available_{};  // by MenuCommand: the dialog behind it exists
   int speedSelected_ = 0;
   int timerIntervalMs_ = 25;
   // The reading settings applied for the next run (the colours go to the chart).

@@ -1,5 +1,7 @@
 #include "core/meterconfig/SettingsLink.h"
 
+#include "core/measure/NumericText.h"
+
 #include <charconv>
 
 #include "core/base/Text.h"
@@ -24,10 +26,6 @@ std::string ToChars(double value, std::chars_format format, int precision) {
   return r.ec == std::errc() ? std::string(buf, r.ptr) : std::string();
 }
 }  // namespace
-
-std::string FixedText(double value, int decimals) {
-  return ToChars(value, std::chars_format::fixed, decimals);
-}
 
 std::string GeneralText(double value) {
   return ToChars(value, std::chars_format::general, 6);

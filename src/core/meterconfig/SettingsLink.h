@@ -1,4 +1,5 @@
 #pragma once
+#include "core/measure/NumericText.h"
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,6 @@ class SettingsLink {
 };
 
 // printf forms the commands use, always with a decimal point whatever the locale.
-std::string FixedText(double value, int decimals);  // "%.<decimals>f"
 std::string GeneralText(double value);              // "%g"
 // Removes double quotes and line feeds from an answer.
 std::string CleanAnswer(std::string_view answer);

@@ -20,6 +20,11 @@
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/recordview/MultipleReadingsDialog.h"
+#include "core/scan/QtScanTimers.h"
+#include "core/scan/ScanModel.h"
+#include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/scan/DesktopOpener.h"
+#include "ui/scan/ScanDialog.h"
 #include "ui/widgets/ChartWidget.h"
 
 namespace merilog::ui {
@@ -128,6 +133,18 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
 MainWindow::~MainWindow() {
   readingTimer_.stop();
   model_.SetObserver(nullptr);
+  // The dialog renders the scan model: it goes first.
+  delete scanDialog_;
+}
+
+void MainWindow::OfferScan(ResourceManager& rm, std::vector<std::string> lanResources, Prompter& prompter,
+                           const Clock& clock) {
+  if (scanModel_) return;
+  scanTimers_ = std::make_unique<QtScanTimers>();
+  opener_ = std::make_unique<DesktopOpener>();
+  scanModel_ = std::make_unique<ScanModel>(rm, std::move(lanResources), prompter, clock, *scanTimers_, *opener_);
+  scanDialog_ = new ScanDialog(*scanModel_, this);
+  model_.SetCommandAvailable(MenuCommand::ChannelScan, true);
 }
 
 QAction* MainWindow::MenuAction(MenuCommand command) const {
@@ -233,6 +250,9 @@ bool MainWindow::OpenDialog(MenuCommand command) {
         consoleDialog_->Run(handOver);
       return true;
     }
+    case MenuCommand::ChannelScan:
+      if (scanDialog_) scanDialog_->Run();
+      return true;
     default:
       return false;
   }

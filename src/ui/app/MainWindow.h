@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <array>
 #include <map>
+#include <memory>
 
 #include "core/app/MainWindowModel.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
@@ -11,14 +12,23 @@
 class QAction;
 class QToolBar;
 
+namespace merilog {
+class Clock;
+class QtScanTimers;
+class ResourceManager;
+class ScanModel;
+}  // namespace merilog
+
 namespace merilog::ui {
 
 class MainWindowPanels;
 class ChartWidget;
+class DesktopOpener;
 class ReadingSettingsDialog;
 class MultipleReadingsDialog;
 class CommandConsoleDialog;
 class DeviceSettingsDialog;
+class ScanDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -43,6 +53,10 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   MultipleReadingsDialog& MultipleReadings() { return *multipleReadingsDialog_; }
   CommandConsoleDialog& CommandConsole() { return *consoleDialog_; }
   DeviceSettingsDialog& DeviceSettings() { return *deviceSettingsDialog_; }
+  // The scan dialog searches for its meters itself: it is offered once the
+  // window knows where to search. Null until then.
+  void OfferScan(ResourceManager& rm, std::vector<std::string> lanResources, Prompter& prompter, const Clock& clock);
+  ScanDialog* Scan() const { return scanDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -89,6 +103,10 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   CommandConsoleDialog* consoleDialog_ = nullptr;
   DeviceSettingsModel deviceSettingsModel_;
   DeviceSettingsDialog* deviceSettingsDialog_ = nullptr;
+  std::unique_ptr<QtScanTimers> scanTimers_;
+  std::unique_ptr<DesktopOpener> opener_;
+  std::unique_ptr<ScanModel> scanModel_;
+  ScanDialog* scanDialog_ = nullptr;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

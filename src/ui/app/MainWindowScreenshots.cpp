@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLineEdit>
+#include <QEventLoop>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabBar>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -24,6 +26,7 @@
 #include "core/console/ConsoleModel.h"
 #include "core/measure/FunctionButton.h"
 #include "core/recordview/MultipleReadingsModel.h"
+#include "core/scan/ScanFunctionTable.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
@@ -31,6 +34,8 @@
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/recordview/MultipleReadingsDialog.h"
+#include "ui/scan/ScanDialog.h"
+#include "ui/widgets/UserInput.h"
 
 namespace merilog::ui {
 
@@ -62,6 +67,33 @@ void Type(QLineEdit* box, const QString& text) {
 void PressFunction(MainWindow& w, const char* label) {
   const FunctionButton* button = FindFunctionButton(label);
   if (button) w.Panels().functionButtons[button - FunctionButtonTable().data()]->click();
+}
+
+// Lets the window run until `done` holds, at most `limitMs`.
+bool WaitFor(const std::function<bool()>& done, int limitMs) {
+  QEventLoop loop;
+  QTimer poll, limit;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  poll.start(50);
+  limit.start(limitMs);
+  if (!done()) loop.exec();
+  return done();
+}
+
+// The scan dialog's channels for the pictures: DCV, ACV, DCI through 100 ohm, 4W, the rest None.
+void ConfigureScan(ScanDialog& d) {
+  const int functions[] = {kScanDcv, kScanAcv, kScanDci, kScan4W};
+  for (int c = 0; c < d.ChannelChooser()->count(); ++c) {
+    ChooseItem(d.ChannelChooser(), c);
+    if (d.FunctionChooser()->isEnabled()) ChooseItem(d.FunctionChooser(), c < 4 ? functions[c] : kScanNone);
+  }
+  ChooseItem(d.ChannelChooser(), 2);
+  TypeText(d.ShuntRField(), "100");
+  TypeText(d.CurrentOffsetField(), "0.01");
+  TypeText(d.TimerField(), "0.1");
 }
 
 }  // namespace
@@ -252,6 +284,37 @@ void MainWindowScreenshots::Start() {
            Fail("could not save the console's open history");
          }
          d->HistoryList()->hidePopup();
+         d->ExitButton()->click();
+       }},
+      // Channel scan: the configured card, then the grid after a PerScan run of three scans.
+      {0, [trigger] { trigger(MenuCommand::ChannelScan); }, true},
+      {300,
+       [this] {
+         auto* d = Modal<ScanDialog>();
+         if (!d) return;
+         if (!WaitFor([d] { return d->ChannelChooser()->isEnabled(); }, 20000)) return Fail("no scanner card found");
+         ConfigureScan(*d);
+       }},
+      {300,
+       [this] {
+         if (auto* d = Modal<ScanDialog>()) Save(d, "scan-configured.png");
+       }},
+      {0,
+       [this] {
+         auto* d = Modal<ScanDialog>();
+         if (!d) return;
+         d->PerScanBox()->click();
+         d->IntervalPicker()->setTime(QTime(0, 0, 1));
+         d->StopAfterNBox()->click();
+         TypeText(d->NField(), "3");
+         d->StartButton()->click();
+       }},
+      {500,
+       [this] {
+         auto* d = Modal<ScanDialog>();
+         if (!d) return;
+         if (!WaitFor([d] { return d->StartButton()->isEnabled(); }, 60000)) return Fail("the scan did not end");
+         Save(d, "scan-perscan-results.png");
          d->ExitButton()->click();
        }},
   };

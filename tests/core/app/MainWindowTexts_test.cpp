@@ -47,7 +47,7 @@ TEST(MainWindowTexts, LabelsByPositionOrFallsBackToEnglish) {
   // Keys 03 and 05 would belong to the separators; they must not be used.
   WriteText(file,
             "[L]\n00=S\n01=S1\n02=S2\n03=wrong\n04=S4\n05=wrong\n06=S6\n10=R\n11=R1\n12=R2\n"
-            "20=O\n21=O1\n22=O2\n23=O3\n30=T\n31=T1\n32=unused\n40=H\n41=H1\n"
+            "20=O\n21=O1\n22=O2\n23=O3\n30=T\n31=T1\n32=T2\n40=H\n41=H1\n"
             "51=a\n52=b\n53=c\n54=d\n55=e\n61=f\n62=g\n63=h\n");
   const struct {
     QString path;
@@ -55,13 +55,17 @@ TEST(MainWindowTexts, LabelsByPositionOrFallsBackToEnglish) {
     std::vector<QString> labels;
   } cases[] = {
       {file,
-       {{"S", "S1", "S2", "-", "S4", "-", "S6"}, {"R", "R1", "R2"}, {"O", "O1", "O2", "O3"}, {"T", "T1"}, {"H", "H1"}},
+       {{"S", "S1", "S2", "-", "S4", "-", "S6"},
+        {"R", "R1", "R2"},
+        {"O", "O1", "O2", "O3"},
+        {"T", "T1", "T2"},
+        {"H", "H1"}},
        {"a", "b", "c", "d", "e", "f", "g", "h"}},
       {folder,
        {{"Settings", "Device Settings", "Reading manager", "-", "Refresh", "-", "Exit"},
         {"Record", "View Record", "Chart Record"},
         {"Operation", "Multiple Readings", "Start Reading", "Stop Reading"},
-        {"Tool", "Command Control"},
+        {"Tool", "Command Control", "Channel Scan"},
         {"About", "About"}},
        {"Y-Scale", "Data Offset", "Reading Speed", "X-Max", "Shift Graph", "START", "STOP", "Set Device"}},
   };
@@ -82,15 +86,16 @@ TEST(MainWindowTexts, LabelsByPositionOrFallsBackToEnglish) {
 TEST(MainWindowTexts, AnExtraEntryGetsItsPositionKeyWithAnEmptyDefault) {
   TempFolder tmp;
   const QString path = tmp.File("MERILOG.ini");
-  WriteText(path, "[L]\n32=wrong\n33=Scan\n");
-  MessageTable table(path);
   MenuBarShape shape = MainMenuShape();
+  const int extra = static_cast<int>(shape[3].size()) + 1;  // after a separator that follows the Tool entries
+  WriteText(path, QStringLiteral("[L]\n3%1=wrong\n3%2=Extra\n").arg(extra).arg(extra + 1).toUtf8());
+  MessageTable table(path);
   shape[3].push_back(MenuCommand::Separator);
   shape[3].push_back(MenuCommand::Refresh);
   const MainWindowTexts with = RelabelMainWindow(table, "L", shape);
-  EXPECT_EQ(with.menus[3].items[2].text, "Scan");
+  EXPECT_EQ(with.menus[3].items[size_t(extra)].text, "Extra");
   const MainWindowTexts without = RelabelMainWindow(table, kEnglishSection, shape);
-  EXPECT_EQ(without.menus[3].items[2].text, "");
+  EXPECT_EQ(without.menus[3].items[size_t(extra)].text, "");
 }
 
 TEST(MainWindowTexts, RecordsTheLanguageWithoutDisturbingTheFile) {

@@ -32,7 +32,7 @@ const std::map<QString, std::vector<QString>>& KeysOfTheProgram() {
       {"03", {"Setting Scan"}}, {"04", {"Refresh"}}, {"06", {"Exit"}}, {"07", {"OK"}}, {"09", {"Exit"}},
       {"10", {"Record"}}, {"11", {"View Record"}}, {"12", {"Chart Record"}}, {"20", {"Operation"}},
       {"21", {"Multiple Readings"}}, {"22", {"Start Reading"}}, {"23", {"Stop Reading"}}, {"30", {"Tool"}},
-      {"31", {"Command Control"}}, {"40", {"About"}}, {"41", {"About"}},
+      {"31", {"Command Control"}}, {"32", {"Channel Scan"}}, {"40", {"About"}}, {"41", {"About"}},
       {"51", {"Y-Scale"}}, {"52", {"Data Offset"}}, {"53", {"Reading Speed"}}, {"54", {"X-Max"}},
       {"55", {"Shift Graph"}}, {"61", {"START", "Start Reading"}}, {"62", {"STOP"}}, {"63", {"Set Device"}},
       {"71", {"DC Voltage"}}, {"72", {"DC Current"}}, {"73", {"AC Voltage"}}, {"74", {"AC Current"}},

@@ -1,0 +1,138 @@
+#include "core/scan/ScanGridFiles.h"
+
+#include <xlsxwriter.h>
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <charconv>
+
+#include "core/base/JobRunner.h"
+
+namespace merilog {
+
+namespace {
+
+// The export leaves out column 0, the scan number.
+constexpr std::size_t kFirstExportedColumn = 1;
+// Room beside the longest text of a column, in character widths.
+constexpr double kColumnPadding = 2;
+constexpr double kDefaultColumnWidth = 8.43;
+
+// A whole text that reads as a decimal number; times ("14:3:27") and "OVLD" do not.
+bool AsNumber(const QString& text, double* value) {
+  const QByteArray bytes = text.trimmed().toLatin1();
+  const char* first = bytes.constData();
+  const char* last = first + bytes.size();
+  if (first != last && *first == '+') ++first;
+  if (first == last) return false;
+  const auto [end, ec] = std::from_chars(first, last, *value);
+  return ec == std::errc() && end == last;
+}
+
+GridFileResult Failed(const QString& error) {
+  GridFileResult r;
+  r.error = error;
+  return r;
+}
+
+// Moves the finished temporary file to its place, replacing what was there only when complete.
+GridFileResult Commit(const QString& from, const QString& to) {
+  QFile in(from);
+  if (!in.open(QIODevice::ReadOnly)) return Failed(in.errorString());
+  QSaveFile out(to);
+  if (!out.open(QIODevice::WriteOnly)) return Failed(out.errorString());
+  while (!in.atEnd()) {
+    const QByteArray chunk = in.read(1 << 20);
+    if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+      out.cancelWriting();
+      return Failed(out.errorString().isEmpty() ? in.errorString() : out.errorString());
+    }
+  }
+  if (!out.commit()) return Failed(out.errorString());
+  GridFileResult r;
+  r.written = true;
+  return r;
+}
+
+}  // namespace
+
+GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::Cells& cells, JobProgress* progress) {
+  QTemporaryDir work;
+  if (!work.isValid()) return Failed(QStringLiteral("no temporary folder: %1").arg(work.errorString()));
+  const QByteArray workbookPath = QFile::encodeName(work.filePath(QStringLiteral("export.xlsx")));
+  const QByteArray tmpdir = QFile::encodeName(work.path());
+  lxw_workbook_options options{};
+  options.constant_memory = LXW_TRUE;  // rows go to disk as they are written: a full grid needs no memory
+  options.tmpdir = const_cast<char*>(tmpdir.constData());
+  lxw_workbook* workbook = workbook_new_opt(workbookPath.constData(), &options);
+  if (!workbook) return Failed(QStringLiteral("the spreadsheet library could not start a workbook"));
+  lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
+  lxw_format* header = workbook_add_format(workbook);
+  format_set_bold(header);
+  format_set_align(header, LXW_ALIGN_CENTER);
+
+  const std::size_t columns = cells.empty() ? 0 : cells.front().size();
+  for (std::size_t c = kFirstExportedColumn; c < columns; ++c) {
+    qsizetype widest = 0;
+    for (const auto& row : cells) widest = std::max(widest, c < row.size() ? row[c].size() : 0);
+    const auto col = static_cast<lxw_col_t>(c - kFirstExportedColumn);
+    worksheet_set_column(sheet, col, col, std::max(kDefaultColumnWidth, double(widest) + kColumnPadding), nullptr);
+  }
+
+  lxw_error error = LXW_NO_ERROR;
+  const qint64 total = static_cast<qint64>(cells.size());
+  for (std::size_t r = 0; r < cells.size() && error == LXW_NO_ERROR; ++r) {
+    if (progress && progress->Cancelled()) break;
+    const auto& row = cells[r];
+    for (std::size_t c = kFirstExportedColumn; c < row.size() && error == LXW_NO_ERROR; ++c) {
+      const QString& text = row[c];
+      if (text.isEmpty()) continue;
+      const auto sheetRow = static_cast<lxw_row_t>(r);
+      const auto sheetCol = static_cast<lxw_col_t>(c - kFirstExportedColumn);
+      double value = 0;
+      if (r == 0)
+        error = worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(), header);
+      else if (AsNumber(text, &value))
+        error = worksheet_write_number(sheet, sheetRow, sheetCol, value, nullptr);
+      else
+        error = worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(), nullptr);
+    }
+    if (progress) progress->Report(static_cast<qint64>(r) + 1, total);
+  }
+  const lxw_error closed = workbook_close(workbook);
+  if (progress && progress->Cancelled()) {
+    GridFileResult r;
+    r.cancelled = true;
+    return r;
+  }
+  if (error == LXW_NO_ERROR) error = closed;
+  if (error != LXW_NO_ERROR) return Failed(QString::fromUtf8(lxw_strerror(error)));
+  return Commit(work.filePath(QStringLiteral("export.xlsx")), path);
+}
+
+GridFileResult WriteScanCsv(const QString& path, const ScanResultsGrid::Cells& cells) {
+  QSaveFile out(path);
+  if (!out.open(QIODevice::WriteOnly)) return Failed(out.errorString());
+  QByteArray text;
+  for (const auto& row : cells) {
+    for (std::size_t c = kFirstExportedColumn; c < row.size(); ++c) {
+      if (c > kFirstExportedColumn) text += ',';
+      QByteArray cell = row[c].toUtf8();
+      if (cell.contains(',') || cell.contains('"')) cell = '"' + cell.replace("\"", "\"\"") + '"';
+      text += cell;
+    }
+    text += "\r\n";
+  }
+  if (out.write(text) != text.size()) {
+    out.cancelWriting();
+    return Failed(out.errorString());
+  }
+  if (!out.commit()) return Failed(out.errorString());
+  GridFileResult r;
+  r.written = true;
+  return r;
+}
+
+}  // namespace merilog

@@ -1,0 +1,29 @@
+#pragma once
+#include <QString>
+
+#include "core/scan/ScanResultsGrid.h"
+
+namespace merilog {
+
+class JobProgress;
+
+struct GridFileResult {
+  bool written = false;
+  bool cancelled = false;
+  QString error;  // why it was not written
+};
+
+// The export of the results grid as a spreadsheet: every column but the scan
+// number, the header row bold and centred, each cell's text as its value (a
+// number where the text is one, "OVLD" and times as text), every column wide
+// enough for its texts. Written under a temporary name and renamed when
+// complete, so a failed or cancelled export leaves no file behind.
+GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::Cells& cells,
+                                    JobProgress* progress = nullptr);
+
+// The same cells as comma-separated text, one line per grid row ending in a
+// carriage return and line feed; a cell holding a comma or a double quote is
+// quoted.
+GridFileResult WriteScanCsv(const QString& path, const ScanResultsGrid::Cells& cells);
+
+}  // namespace merilog

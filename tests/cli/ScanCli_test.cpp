@@ -1,0 +1,110 @@
+// merilog-cli scan on the simulated bench and over merilog-simmeter: the grid
+// printed, the files written, and the refusals with their exit codes.
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
+
+#include "support/SimmeterProcess.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using merilog::test::RunProgram;
+using merilog::test::TempFolder;
+
+int Cli(const QStringList& args, QString* out, QString* err) {
+  return RunProgram(MERILOG_CLI_PATH, args, out, err, 60000);
+}
+
+QStringList Lines(const QString& text) {
+  return text.split('\n', Qt::SkipEmptyParts);
+}
+
+TEST(ScanCli, ScansTheSimulatedCardPrintsTheGridAndWritesBothFiles) {
+  TempFolder dir;
+  QString out, err;
+  ASSERT_EQ(Cli({"--simulate", "scan", "--channel", "1=DCV", "--channel", "3=DCI:100:0.01", "--channel", "4=4W",
+                 "--timer", "0.05", "--count", "6", "--csv", dir.File("scan.csv"), "--xlsx", dir.File("scan.xlsx")},
+                &out, &err),
+            0)
+      << err.toStdString();
+  const QStringList lines = Lines(out);
+  ASSERT_GE(lines.size(), 4);
+  EXPECT_EQ(lines[lines.size() - 4], "6/6");
+  EXPECT_TRUE(lines[lines.size() - 3].contains(QRegularExpression("^ +Time +CH1\\(DCV\\) +CH3\\(DCI\\) +CH4\\(4W\\)$")))
+      << lines[lines.size() - 3].toStdString();
+  EXPECT_TRUE(lines.last().startsWith("2  ")) << lines.last().toStdString();
+  EXPECT_TRUE(err.contains("scanning on MODEL P7700A-USBTMC-SN04"));
+
+  QFile csv(dir.File("scan.csv"));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QStringList rows = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+  ASSERT_EQ(rows.size(), 3);
+  EXPECT_EQ(rows[0], "Time,CH1(DCV),CH3(DCI),CH4(4W)");
+  EXPECT_EQ(rows[1].split(',').size(), 4);
+  EXPECT_GT(QFile(dir.File("scan.xlsx")).size(), 1000);
+}
+
+TEST(ScanCli, RefusedInputsExitWithTheDialogsMessage) {
+  struct Case {
+    QStringList args;
+    int rc;
+    QString message;
+  };
+  const Case cases[] = {
+      {{"--channel", "1=DCI", "--timer", "0.1"}, 1, "Error: The value of \"R\" can't equal to 0 ! Please re-enter."},
+      {{"--channel", "1=DCV", "--timer", "1."}, 1, "Error: The value of \"Timer\" is error ! Please re-enter."},
+      {{"--channel", "1=DCV", "--scans", "x"}, 1, "Error: The value of \"N Scan\" is error ! Please re-enter."},
+      {{"--channel", "11=4W"}, 1, "4W is for channels 1 to 10"},
+      {{"--channel", "3=4W", "--channel", "13=DCV"}, 1, "channel 13 carries the sense leads of 4W channel 3"},
+      {{"--channel", "21=DCV"}, 1, "the card has 20 channels"},
+      {{"--channel", "1=OHM"}, 2, "--channel takes C=FUNC[:R[:I]]"},
+      {{"--channel", "1=DCV:5"}, 2, "only a DCI or ACI channel takes R and I"},
+      {{"--until", "2030/01/01 00:00:00"}, 2, "--until needs --every"},
+      {{"--count", "5", "--every", "00:00:10"}, 2, "--count is for a plain scan"},
+      {{"--device", "2"}, 1, "only 1 scanner-capable meter(s) found"},
+  };
+  for (const Case& k : cases) {
+    QString out, err;
+    EXPECT_EQ(Cli(QStringList{"--simulate", "scan"} + k.args, &out, &err), k.rc) << k.args.join(' ').toStdString();
+    EXPECT_TRUE(err.contains(k.message)) << err.toStdString();
+  }
+}
+
+TEST(ScanCli, StopAfterNAndAScheduleOverTheSocketBackend) {
+  merilog::test::SimmeterProcess sim({"--model", "P7700A", "--channels", "10"});
+  ASSERT_GT(sim.port, 0);
+  const QString resource = QString::fromStdString(sim.Resource());
+  QString out, err;
+  ASSERT_EQ(Cli({"--resource", resource, "scan", "--channel", "1=4W", "--channel", "2=ACV", "--timer", "0.05",
+                 "--scans", "2"},
+                &out, &err),
+            0)
+      << err.toStdString();
+  QStringList lines = Lines(out);
+  EXPECT_TRUE(lines.contains("4/4"));
+  ASSERT_GE(lines.size(), 3);
+  EXPECT_TRUE(lines[lines.size() - 3].contains(QRegularExpression("^ +Time +CH1\\(4W\\) +CH2\\(ACV\\)$")));
+  EXPECT_TRUE(err.contains("MODEL P7700A-LAN-127.0.0.1-" + QString::number(sim.port)));
+
+  // A PerScan run that waits for its start and ends at its stop time (far enough ahead for a
+  // loaded machine to start the program before it).
+  const QDateTime now = QDateTime::currentDateTime();
+  const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
+  ASSERT_EQ(Cli({"--resource", resource, "scan", "--channel", "5=DCV", "--timer", "0.05", "--every", "00:00:02", "--at",
+                 now.addSecs(1).toString(format), "--until", now.addSecs(8).toString(format)},
+                &out, &err),
+            0)
+      << err.toStdString();
+  lines = Lines(out);
+  ASSERT_GE(lines.size(), 3);
+  const int header = static_cast<int>(lines.indexOf(QRegularExpression("^ +Time +CH5\\(DCV\\)$")));
+  ASSERT_GE(header, 0) << out.toStdString();
+  EXPECT_GE(lines.size() - header - 1, 1);  // at least one scan, each a row
+  EXPECT_TRUE(lines.last().contains(QRegularExpression("^\\d+  \\d+:\\d+:\\d+  -?\\d+\\.\\d{8}$")))
+      << lines.last().toStdString();
+}
+
+}  // namespace
