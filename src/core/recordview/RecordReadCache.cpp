@@ -1,0 +1,29 @@
+#include "core/recordview/RecordReadCache.h"
+
+#include "core/records/RecordDatabase.h"
+
+namespace merilog {
+
+RecordReadCache::RecordReadCache() = default;
+RecordReadCache::~RecordReadCache() = default;
+
+RecordStatus RecordReadCache::Use(const QString& path, bool fresh) {
+  if (db_ && path == path_ && !fresh) return {};
+  Close();
+  auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
+  if (!db) return db.status();
+  auto index = RecordRowIndex::Build(*db.value());
+  if (!index) return index.status();
+  db_ = std::move(db.value());
+  index_ = index.value();
+  path_ = path;
+  return {};
+}
+
+void RecordReadCache::Close() {
+  db_.reset();
+  index_ = {};
+  path_.clear();
+}
+
+}  // namespace merilog

@@ -1,0 +1,37 @@
+#pragma once
+#include <QString>
+#include <memory>
+
+#include "core/records/RecordResult.h"
+#include "core/records/RecordRows.h"
+
+namespace merilog {
+
+class RecordDatabase;
+
+// The record a dialog's jobs read, opened for reading and indexed once, then
+// kept open between jobs so that a page or a cursor move costs one seek. It
+// lives on the dialog's job thread: the dialog hands it to its jobs and never
+// touches it itself.
+class RecordReadCache {
+ public:
+  RecordReadCache();
+  ~RecordReadCache();
+  RecordReadCache(const RecordReadCache&) = delete;
+  RecordReadCache& operator=(const RecordReadCache&) = delete;
+
+  // Opens and indexes the file unless it is the one open already; `fresh`
+  // opens and indexes it again (the record may have grown since).
+  RecordStatus Use(const QString& path, bool fresh = false);
+  bool IsOpen() const { return db_ != nullptr; }
+  RecordDatabase& Database() { return *db_; }
+  const RecordRowIndex& Index() const { return index_; }
+  void Close();
+
+ private:
+  QString path_;
+  std::unique_ptr<RecordDatabase> db_;
+  RecordRowIndex index_;
+};
+
+}  // namespace merilog
