@@ -16,6 +16,8 @@
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/recordview/RecordChartDialog.h"
+#include "ui/recordview/RecordViewerDialog.h"
 #include "ui/widgets/ChartWidget.h"
 
 namespace merilog::ui {
@@ -89,7 +91,11 @@ QString WithColon(const QString& text) {
 }  // namespace
 
 MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* parent)
-    : QMainWindow(parent), model_(model), readingSettingsModel_(prompter) {
+    : QMainWindow(parent),
+      model_(model),
+      readingSettingsModel_(prompter),
+      recordViewerModel_(prompter),
+      recordChartModel_(prompter) {
   setWindowIcon(WindowIcon());
   panels_ = new MainWindowPanels(this);
   setCentralWidget(panels_);
@@ -101,6 +107,10 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   systemAbout_ = new QAction("About 6081 MERILOG(&A)...", this);
   connect(systemAbout_, &QAction::triggered, this, [this] { model_.OnSystemAbout(); });
   readingSettingsDialog_ = new ReadingSettingsDialog(readingSettingsModel_, this);
+  recordViewerDialog_ = new RecordViewerDialog(recordViewerModel_, this);
+  recordChartDialog_ = new RecordChartDialog(recordChartModel_, this);
+  model_.SetCommandAvailable(MenuCommand::ViewRecord, true);
+  model_.SetCommandAvailable(MenuCommand::ChartRecord, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -203,6 +213,12 @@ bool MainWindow::OpenDialog(MenuCommand command) {
     case MenuCommand::ReadingSettings:
       OpenReadingSettings();
       // Already applied from the dialog's own settings; nothing more to do.
+      return false;
+    case MenuCommand::ViewRecord:
+      recordViewerDialog_->Run();
+      return false;
+    case MenuCommand::ChartRecord:
+      recordChartDialog_->Run();
       return false;
     case MenuCommand::About:
       // The model relabels (opened from Help) and searches again itself.

@@ -6,6 +6,8 @@
 
 #include "core/app/MainWindowModel.h"
 #include "core/readingconfig/ReadingSettingsModel.h"
+#include "core/recordview/RecordChartModel.h"
+#include "core/recordview/RecordViewerModel.h"
 
 class QAction;
 class QToolBar;
@@ -15,6 +17,8 @@ namespace merilog::ui {
 class MainWindowPanels;
 class ChartWidget;
 class ReadingSettingsDialog;
+class RecordChartDialog;
+class RecordViewerDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -36,6 +40,8 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   QAction* SystemAboutAction() const { return systemAbout_; }
   const QTimer& ReadingTimer() const { return readingTimer_; }
   ReadingSettingsDialog& ReadingSettings() { return *readingSettingsDialog_; }
+  RecordViewerDialog& RecordViewer() { return *recordViewerDialog_; }
+  RecordChartDialog& RecordChart() { return *recordChartDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -77,6 +83,10 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   // Owned for the whole run, so the dialog's fields persist between openings.
   ReadingSettingsModel readingSettingsModel_;
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
+  RecordViewerModel recordViewerModel_;
+  RecordViewerDialog* recordViewerDialog_ = nullptr;
+  RecordChartModel recordChartModel_;
+  RecordChartDialog* recordChartDialog_ = nullptr;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;
