@@ -108,6 +108,7 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
     if (!db) return fail(CsvExport::Outcome::RecordFailed, db.error());
     RecordDatabase& record = *db.value();
     try {
+      MapRecordIntoMemory(record);
       SQLite::Statement count(record.Sql(), record_sql::kValueCount);
       const long long n = count.executeStep() ? count.getColumn("sum_num").getInt64() : 0;
 

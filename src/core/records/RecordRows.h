@@ -49,6 +49,10 @@ class RecordRowIndex {
 RecordResult<std::vector<RecordRow>> ReadRecordRows(RecordDatabase& record, const RecordRowIndex& index,
                                                     long long position, int count);
 
+// Lets the engine read the file through a memory map on this connection: a
+// pass over millions of rows then copies no pages. Throws SQLite::Exception.
+void MapRecordIntoMemory(RecordDatabase& record);
+
 // One column of `count` rows from `position` on, in table order: visit(value,
 // isNull) for each, stopping early when it returns false. Reads with the file
 // mapped into memory, the fastest way through millions of rows.

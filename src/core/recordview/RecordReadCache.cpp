@@ -1,5 +1,7 @@
 #include "core/recordview/RecordReadCache.h"
 
+#include <SQLiteCpp/SQLiteCpp.h>
+
 #include "core/records/RecordDatabase.h"
 
 namespace merilog {
@@ -12,6 +14,12 @@ RecordStatus RecordReadCache::Use(const QString& path, bool fresh) {
   Close();
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
   if (!db) return db.status();
+  try {
+    // Searches pass over every row.
+    MapRecordIntoMemory(*db.value());
+  } catch (const SQLite::Exception& e) {
+    return RecordStatus::Failure(db.value()->Explain(e));
+  }
   auto index = RecordRowIndex::Build(*db.value());
   if (!index) return index.status();
   db_ = std::move(db.value());
