@@ -220,14 +220,49 @@ void RecordViewerModel::ShowFigures(const RecordFigures& figures, long long rows
   recordMin_ = NumberOf(v.min);
   const ColumnFigures& s = figures.value2nd;
   v.secondFigures.shown = HasSecondValues(s);
-  v.secondMax = FixedText(OrZero(s.max), 12);
-  v.secondMin = FixedText(OrZero(s.min), 12);
-  v.secondAvg = FixedText(OrZero(s.avg), 12);
+  if (v.secondFigures.shown && s.max == kNoSecondValue)
+    ComputeSecondFigures();  // some readings have no second value: their marker must not count
+  else
+    ShowSecondFigures(s);
   // Full pages, then the rest; a count that is a multiple of a page gets no empty page.
   v.pages.clear();
   for (long long first = 1; first <= f.count; first += kViewerPageRows)
     v.pages << QStringLiteral(" %1 - %2 ").arg(first).arg(std::min(f.count, first + kViewerPageRows - 1));
   ShowPage(v.pages.isEmpty() ? -1 : 0, std::move(firstBlock));
+}
+
+void RecordViewerModel::ShowSecondFigures(const ColumnFigures& s) {
+  view_.secondMax = FixedText(OrZero(s.max), 12);
+  view_.secondMin = FixedText(OrZero(s.min), 12);
+  view_.secondAvg = FixedText(OrZero(s.avg), 12);
+}
+
+void RecordViewerModel::ComputeSecondFigures() {
+  const RecordListEntry* entry = SelectedEntry();
+  if (!entry) return;
+  view_.secondMax.clear();
+  view_.secondMin.clear();
+  view_.secondAvg.clear();
+  const int generation = generation_;
+  // One pass over the second values, after the figures and the first page are shown.
+  jobs_.Start<std::optional<ColumnFigures>>(
+      [cache = cache_, path = entry->path](JobProgress&) -> std::optional<ColumnFigures> {
+        if (!cache->Use(path)) return std::nullopt;
+        RunningColumn second;
+        const RecordStatus scanned = ScanRecordColumn(
+            cache->Database(), cache->Index(), RecordColumn::Value2nd, 0, cache->Index().RowCount(),
+            [&second](double v, bool isNull) {
+              if (!isNull && v != kNoSecondValue) second.Add(v);
+              return true;
+            });
+        if (!scanned) return std::nullopt;
+        return second.Figures();
+      },
+      [this, generation](std::optional<ColumnFigures> figures) {
+        if (generation != generation_ || !figures) return;
+        ShowSecondFigures(*figures);
+        Changed();
+      });
 }
 
 void RecordViewerModel::ShowPage(int page, std::vector<GridRowTexts> firstBlock) {

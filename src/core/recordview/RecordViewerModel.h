@@ -35,7 +35,8 @@ struct RecordViewerViewState {
 
   QString count = QStringLiteral("0"), max = QStringLiteral("0"), min = QStringLiteral("0"), avg = QStringLiteral("0"),
           match = QStringLiteral("0");
-  // 2ND MAX, MIN and AVG with their captions: shown for a record with second values.
+  // 2ND MAX, MIN and AVG with their captions: shown for a record with second
+  // values, and taken over those alone (not the no-second-value marker).
   ControlState secondFigures{false, true};
   QString secondMax, secondMin, secondAvg;
 
@@ -104,6 +105,8 @@ class RecordViewerModel {
   void FillRecordList();
   void ShowFigures(const RecordFigures& figures, long long rows, std::vector<GridRowTexts> firstBlock);
   void ShowPage(int page, std::vector<GridRowTexts> firstBlock = {});
+  void ShowSecondFigures(const ColumnFigures& second);
+  void ComputeSecondFigures();
   void RequestBlock(int generation, int block, long long position, int count);
   void Warn(const QString& text);
   void ShowFileProblem(const QString& text);

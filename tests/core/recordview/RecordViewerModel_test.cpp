@@ -137,6 +137,13 @@ TEST_F(RecordViewerTest, FiguresAndSecondFigures) {
   EXPECT_EQ(Std(View().avg), "-0.875000000000");
   EXPECT_FALSE(View().secondFigures.shown);
   EXPECT_EQ(Row(1), QStringList({"2", "-3.250000000000", "", "10:00:00:025"}));
+  // Readings without a second value among others: the 2ND figures leave them out.
+  test::WriteRecord(RecordPath(3), {{1.0, 0.5}, {2.0, kNoSecondValue}, {3.0, 0.25}}, "DCV", "ACV");
+  Open();
+  Select(2);
+  EXPECT_TRUE(View().secondFigures.shown);
+  EXPECT_EQ(Std(View().secondMax + " " + View().secondMin + " " + View().secondAvg),
+            "0.500000000000 0.250000000000 0.375000000000");
   EXPECT_TRUE(prompter_.shown.empty());
 }
 
