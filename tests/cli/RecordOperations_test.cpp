@@ -16,8 +16,8 @@ class RecordOperationsTest : public test::RecordFolderFixture {
  protected:
   void SetUp() override {
     RecordFolderFixture::SetUp();
-    test::WriteRecord(RecordPath(2), {{1.5, 0.25}, {2.5, kNoSecondValue}, {kOverloadValue, 0.75}, {-1.0, 0.5}},
-                      "DCV", "ACV");
+    test::WriteRecord(RecordPath(2), {{1.5, 0.25}, {2.5, kNoSecondValue}, {kOverloadValue, 0.75}, {-1.0, 0.5}}, "DCV",
+                      "ACV");
   }
   int Run(const QStringList& args) {
     return test::RunProgram(MERILOG_CLI_PATH, QStringList{"records"} + args, &out_, &err_, 30000, base_);

@@ -249,12 +249,11 @@ void RecordViewerModel::ComputeSecondFigures() {
       [cache = cache_, path = entry->path](JobProgress&) -> std::optional<ColumnFigures> {
         if (!cache->Use(path)) return std::nullopt;
         RunningColumn second;
-        const RecordStatus scanned = ScanRecordColumn(
-            cache->Database(), cache->Index(), RecordColumn::Value2nd, 0, cache->Index().RowCount(),
-            [&second](double v, bool isNull) {
-              if (!isNull && v != kNoSecondValue) second.Add(v);
-              return true;
-            });
+        const RecordStatus scanned = ScanRecordColumn(cache->Database(), cache->Index(), RecordColumn::Value2nd, 0,
+                                                      cache->Index().RowCount(), [&second](double v, bool isNull) {
+                                                        if (!isNull && v != kNoSecondValue) second.Add(v);
+                                                        return true;
+                                                      });
         if (!scanned) return std::nullopt;
         return second.Figures();
       },
