@@ -93,13 +93,12 @@ void RecordChartModel::SetTexts() {
 }
 
 const RecordListEntry* RecordChartModel::ChosenEntry() const {
-  const int i = view_.selectedRecord;
-  return i >= 0 && i < static_cast<int>(entries_.size()) ? &entries_[static_cast<size_t>(i)] : nullptr;
+  return records_.At(view_.selectedRecord);
 }
 
 void RecordChartModel::Opening() {
   SetTexts();  // the language may have changed since the last opening
-  const int generation = ++generation_;
+  ++generation_;
   RecordChartViewState& v = view_;
   v.records.clear();
   v.selectedRecord = -1;
@@ -119,38 +118,30 @@ void RecordChartModel::Opening() {
   picture_ = {};
   ++v.pictureVersion;
   drawn_ = false;
-  entries_.clear();
+  records_.Clear();
   folder_ = findFolder_(prompter_);
   if (!folder_) {
     v.recordPlaceholder = LookupMessage("1024", "No records were found.");
     return;
   }
   v.waitCursor = true;
-  jobs_.Start<RecordList>([folder = *folder_](JobProgress&) { return ListRecords(RecordListKind::Chart, folder); },
-                          [this, generation](RecordList list) {
-                            if (generation != generation_) return;
-                            view_.waitCursor = false;
-                            entries_ = std::move(list.entries);
-                            for (const RecordListEntry& e : entries_) view_.records << e.label;
-                            view_.recordPlaceholder = entries_.empty()
-                                                          ? LookupMessage("1024", "No records were found.")
-                                                          : LookupMessage("1013", "Please select a record.");
-                            Changed();
-                            // Files that could not be read are not listed; say which and why.
-                            if (!list.problems.isEmpty())
-                              prompter_.Message(list.problems.join(QLatin1Char('\n')), record_texts::ErrorCaption(),
-                                                Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-                          });
+  records_.Fill(jobs_, prompter_, *folder_, RecordListKind::Chart, [this] {
+    view_.waitCursor = false;
+    view_.records = records_.Labels();
+    view_.recordPlaceholder = view_.records.isEmpty() ? LookupMessage("1024", "No records were found.")
+                                                      : LookupMessage("1013", "Please select a record.");
+    Changed();
+  });
 }
 
 void RecordChartModel::RecordChosen(int entry) {
-  if (entry < 0 || entry >= static_cast<int>(entries_.size())) return;
+  if (!records_.At(entry)) return;
   if (!folder_ || !EnterRecordFolder(*folder_, prompter_, RecordFolderCaller::ChartDraw)) return;
   view_.selectedRecord = entry;
   view_.waitCursor = true;
   const int generation = ++generation_;
   jobs_.Start<RecordResult<long long>>(
-      [cache = cache_, path = entries_[static_cast<size_t>(entry)].path](JobProgress&) -> RecordResult<long long> {
+      [cache = cache_, path = records_.At(entry)->path](JobProgress&) -> RecordResult<long long> {
         // Opened afresh: a session may have added readings since the last look.
         if (RecordStatus opened = cache->Use(path, true); !opened) return opened;
         auto figures = ReadRecordFigures(cache->Database());
@@ -389,12 +380,7 @@ void RecordChartModel::ToTextEdited(const QString& text) {
 void RecordChartModel::Closing() {
   ++generation_;
   drawJob_.Cancel();
-  jobs_.Start<bool>(
-      [cache = cache_](JobProgress&) {
-        cache->Close();
-        return true;
-      },
-      [](bool) {});
+  CloseInJob(jobs_, cache_);
 }
 
 }  // namespace merilog

@@ -12,6 +12,7 @@
 #include "core/records/RecordList.h"
 #include "core/records/RecordRows.h"
 #include "core/recordview/RecordChartPicture.h"
+#include "core/recordview/RecordEntryList.h"
 
 namespace merilog {
 
@@ -78,7 +79,7 @@ class RecordChartModel {
 
   const RecordChartViewState& View() const { return view_; }
   const RecordChartPicture& Picture() const { return picture_; }
-  const std::vector<RecordListEntry>& Entries() const { return entries_; }
+  const std::vector<RecordListEntry>& Entries() const { return records_.Entries(); }
   // A graph is on the chart (the cursor works only then).
   bool Drawn() const { return drawn_; }
   // A job has not answered yet (a cursor move still to read counts too).
@@ -125,7 +126,7 @@ class RecordChartModel {
   RecordChartViewState view_;
   RecordChartPicture picture_;
   std::optional<QString> folder_;
-  std::vector<RecordListEntry> entries_;
+  RecordEntryList records_;
   int generation_ = 0;  // of the record chosen; answers for an older choice are dropped
   double factor_ = 1.0;
   bool drawn_ = false;

@@ -2,6 +2,7 @@
 
 #include <SQLiteCpp/SQLiteCpp.h>
 
+#include "core/base/JobRunner.h"
 #include "core/records/RecordDatabase.h"
 
 namespace merilog {
@@ -32,6 +33,15 @@ void RecordReadCache::Close() {
   db_.reset();
   index_ = {};
   path_.clear();
+}
+
+void CloseInJob(JobRunner& jobs, std::shared_ptr<RecordReadCache> cache) {
+  jobs.Start<bool>(
+      [cache = std::move(cache)](JobProgress&) {
+        cache->Close();
+        return true;
+      },
+      [](bool) {});
 }
 
 }  // namespace merilog

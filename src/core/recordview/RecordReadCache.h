@@ -7,6 +7,7 @@
 
 namespace merilog {
 
+class JobRunner;
 class RecordDatabase;
 
 // The record a dialog's jobs read, opened for reading and indexed once, then
@@ -33,5 +34,8 @@ class RecordReadCache {
   std::unique_ptr<RecordDatabase> db_;
   RecordRowIndex index_;
 };
+
+// Lets the record go on the cache's own job thread (a dialog closes).
+void CloseInJob(JobRunner& jobs, std::shared_ptr<RecordReadCache> cache);
 
 }  // namespace merilog

@@ -104,8 +104,7 @@ void RecordViewerModel::ShowFileProblem(const QString& text) {
 }
 
 const RecordListEntry* RecordViewerModel::SelectedEntry() const {
-  const int i = view_.selectedRecord;
-  return i >= 0 && i < static_cast<int>(entries_.size()) ? &entries_[static_cast<size_t>(i)] : nullptr;
+  return records_.At(view_.selectedRecord);
 }
 
 void RecordViewerModel::Opening() {
@@ -131,21 +130,15 @@ void RecordViewerModel::Opening() {
 }
 
 void RecordViewerModel::FillRecordList() {
-  entries_.clear();
+  records_.Clear();
   view_.records.clear();
   if (!folder_ || !EnterRecordFolder(*folder_, prompter_, RecordFolderCaller::Viewer)) return;
-  const int generation = generation_;
   view_.waitCursor = true;
-  jobs_.Start<RecordList>([folder = *folder_](JobProgress&) { return ListRecords(RecordListKind::Viewer, folder); },
-                          [this, generation](RecordList list) {
-                            if (generation != generation_) return;
-                            view_.waitCursor = false;
-                            entries_ = std::move(list.entries);
-                            for (const RecordListEntry& e : entries_) view_.records << e.label;
-                            Changed();
-                            // Files that could not be read are not listed; say which and why.
-                            if (!list.problems.isEmpty()) ShowFileProblem(list.problems.join(QLatin1Char('\n')));
-                          });
+  records_.Fill(jobs_, prompter_, *folder_, RecordListKind::Viewer, [this] {
+    view_.waitCursor = false;
+    view_.records = records_.Labels();
+    Changed();
+  });
 }
 
 struct RecordViewerModel::Selection {
@@ -157,14 +150,14 @@ struct RecordViewerModel::Selection {
 };
 
 void RecordViewerModel::RecordSelected(int entry) {
-  if (entry < 0 || entry >= static_cast<int>(entries_.size())) return;
+  if (!records_.At(entry)) return;
   RecordViewerViewState& v = view_;
   v.selectedRecord = entry;
   v.deleteButton.enabled = v.csvButton.enabled = true;
   v.highField.enabled = v.lowField.enabled = true;
   v.waitCursor = true;
   const int generation = ++generation_;
-  const QString path = entries_[static_cast<size_t>(entry)].path;
+  const QString path = records_.At(entry)->path;
   jobs_.Start<Selection>(
       [cache = cache_, path](JobProgress&) {
         Selection s;
@@ -479,12 +472,7 @@ void RecordViewerModel::CancelExport() {
 
 void RecordViewerModel::Closing() {
   ++generation_;
-  jobs_.Start<bool>(
-      [cache = cache_](JobProgress&) {
-        cache->Close();
-        return true;
-      },
-      [](bool) {});
+  CloseInJob(jobs_, cache_);
 }
 
 }  // namespace merilog

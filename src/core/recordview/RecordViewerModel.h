@@ -10,6 +10,7 @@
 #include "core/base/JobRunner.h"
 #include "core/records/RecordFigures.h"
 #include "core/records/RecordList.h"
+#include "core/recordview/RecordEntryList.h"
 #include "core/recordview/RecordGridModel.h"
 
 namespace merilog {
@@ -75,7 +76,7 @@ class RecordViewerModel {
   const RecordViewerViewState& View() const { return view_; }
   RecordGridModel& Grid() { return grid_; }
   // The list entries behind View().records.
-  const std::vector<RecordListEntry>& Entries() const { return entries_; }
+  const std::vector<RecordListEntry>& Entries() const { return records_.Entries(); }
   // A job has not answered yet.
   bool Busy() const;
   // Called after every change of View() that did not come from a handler
@@ -118,7 +119,7 @@ class RecordViewerModel {
   RecordViewerViewState view_;
   RecordGridModel grid_;
   std::optional<QString> folder_;
-  std::vector<RecordListEntry> entries_;
+  RecordEntryList records_;
   int generation_ = 0;                    // of the record chosen; answers for an older choice are dropped
   long long rows_ = 0;                    // of the record chosen, in table order
   double recordMax_ = 0, recordMin_ = 0;  // its MAX and MIN texts as numbers

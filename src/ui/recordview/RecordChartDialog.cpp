@@ -20,31 +20,10 @@
 
 #include "core/recordview/RecordChartModel.h"
 #include "ui/readingconfig/ColourSwatch.h"
+#include "ui/recordview/DialogParts.h"
 #include "ui/recordview/RecordChartPainter.h"
 
 namespace merilog::ui {
-
-namespace {
-
-void Apply(QWidget* widget, const ControlState& state) {
-  widget->setVisible(state.shown);
-  widget->setEnabled(state.enabled);
-}
-
-void SetText(QLineEdit* edit, const QString& text) {
-  if (edit->text() != text) edit->setText(text);
-}
-
-QLabel* ReadoutLabel(QWidget* parent, const QString& widest) {
-  auto* label = new QLabel(parent);
-  label->setFrameShape(QFrame::Panel);
-  label->setFrameShadow(QFrame::Sunken);
-  label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest) + 8);
-  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  return label;
-}
-
-}  // namespace
 
 RecordChartView::RecordChartView(const RecordChartModel& model, QWidget* parent) : QWidget(parent), model_(model) {
   setFixedSize(RecordChartPicture::kWidth, RecordChartPicture::kHeight);
@@ -71,15 +50,13 @@ void RecordChartView::paintEvent(QPaintEvent*) {
   if (model_.Picture().marker) PaintChartMarker(painter, *model_.Picture().marker);
 }
 
-RecordChartDialog::RecordChartDialog(RecordChartModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+RecordChartDialog::RecordChartDialog(RecordChartModel& model, QWidget* parent) : ModelDialog(model, parent) {
   Build();
   Connect();
   Render();
 }
 
-RecordChartDialog::~RecordChartDialog() {
-  if (waitCursorSet_) QApplication::restoreOverrideCursor();
-}
+RecordChartDialog::~RecordChartDialog() = default;
 
 void RecordChartDialog::Build() {
   auto* top = new QVBoxLayout(this);
@@ -167,17 +144,8 @@ void RecordChartDialog::Build() {
 
 void RecordChartDialog::Connect() {
   // Every handler changes the model, then the whole dialog is drawn again from it.
-  auto forward = [this](auto handler) {
-    return [this, handler](auto&&... args) {
-      if (rendering_) return;
-      handler(std::forward<decltype(args)>(args)...);
-      Render();
-    };
-  };
-  // Guarded, so that neither the model nor the dialog has to outlive the other.
-  model_.onChanged = [self = QPointer<RecordChartDialog>(this)] {
-    if (self) self->Render();
-  };
+  const auto forward = Forward(this, rendering_);
+  RenderOnChange(model_.onChanged, this);
   connect(records_, &QComboBox::activated, this, forward([this](int i) { model_.RecordChosen(i); }));
   connect(all_, &QRadioButton::clicked, this, forward([this](bool) { model_.AllChosen(); }));
   connect(range_, &QRadioButton::clicked, this, forward([this](bool) { model_.RangeChosen(); }));
@@ -212,18 +180,13 @@ void RecordChartDialog::Render() {
   clear_->setText(v.clearText);
   exit_->setText(v.exitText);
 
-  QStringList shown;
-  for (int i = 0; i < records_->count(); ++i) shown << records_->itemText(i);
-  if (shown != v.records) {
-    records_->clear();
-    records_->addItems(v.records);
-  }
+  SetItems(records_, v.records);
   records_->setPlaceholderText(v.recordPlaceholder);
   records_->setCurrentIndex(v.selectedRecord);
   count_->setText(v.count);
   (v.rangeMode ? range_ : all_)->setChecked(true);
-  Apply(from_, v.fromField);
-  Apply(to_, v.toField);
+  ApplyControl(from_, v.fromField);
+  ApplyControl(to_, v.toField);
   SetText(from_, v.fromText);
   SetText(to_, v.toText);
   if (scales_->count() != v.scales.size()) {
@@ -232,10 +195,10 @@ void RecordChartDialog::Render() {
   }
   scales_->setCurrentIndex(v.selectedScale);
   swatch_->SetColour(QColor(v.lineColour.r, v.lineColour.g, v.lineColour.b));
-  Apply(draw_, v.drawButton);
-  Apply(draw2nd_, v.draw2ndButton);
-  Apply(clear_, v.clearButton);
-  Apply(cancel_, v.cancelButton);
+  ApplyControl(draw_, v.drawButton);
+  ApplyControl(draw2nd_, v.draw2ndButton);
+  ApplyControl(clear_, v.clearButton);
+  ApplyControl(cancel_, v.cancelButton);
   progress_->setVisible(v.progressShown);
   progress_->setRange(0, static_cast<int>(std::min<qint64>(v.progressMaximum, INT_MAX)));
   progress_->setValue(static_cast<int>(std::min<qint64>(v.progressValue, INT_MAX)));
@@ -254,40 +217,12 @@ void RecordChartDialog::Render() {
     toFocusRequests_ = v.toFieldFocusRequests;
     to_->setFocus();
   }
-  if (v.waitCursor != waitCursorSet_) {
-    if (v.waitCursor)
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-      QApplication::restoreOverrideCursor();
-    waitCursorSet_ = v.waitCursor;
-  }
+  waitCursor_.Show(v.waitCursor);
   rendering_ = false;
 }
 
-void RecordChartDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    const QWidget* focus = focusWidget();
-    model_.EnterPressed(focus == from_ ? ChartField::From : focus == to_ ? ChartField::To : ChartField::Other);
-    Render();
-    event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(event);
-}
-
-void RecordChartDialog::done(int result) {
-  model_.Closing();
-  QDialog::done(result);
-}
-
-void RecordChartDialog::Open() {
-  model_.Opening();
-  Render();
-}
-
-int RecordChartDialog::Run() {
-  Open();
-  return exec();
+void RecordChartDialog::Enter(const QWidget* focus) {
+  model_.EnterPressed(focus == from_ ? ChartField::From : focus == to_ ? ChartField::To : ChartField::Other);
 }
 
 }  // namespace merilog::ui

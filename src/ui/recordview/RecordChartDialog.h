@@ -1,6 +1,8 @@
 #pragma once
-#include <QDialog>
 #include <QPixmap>
+
+#include "ui/recordview/ModelDialog.h"
+#include "ui/recordview/WaitCursor.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -40,15 +42,12 @@ class RecordChartView : public QWidget {
 // The record chart: renders RecordChartModel's state and forwards every
 // click, key, edit and slider move to it. The main window keeps one for the
 // whole run.
-class RecordChartDialog : public QDialog {
+class RecordChartDialog : public ModelDialog<RecordChartModel> {
  public:
   explicit RecordChartDialog(RecordChartModel& model, QWidget* parent = nullptr);
   ~RecordChartDialog() override;
 
-  int Run();
-  // The opening without the modal loop (screenshots, tests).
-  void Open();
-  void Render();
+  void Render() override;
 
   // For the screenshot script and tests.
   QComboBox* RecordChoice() const { return records_; }
@@ -59,14 +58,12 @@ class RecordChartDialog : public QDialog {
   QLabel* CursorValue() const { return cursorValue_; }
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void done(int result) override;
+  void Enter(const QWidget* focus) override;
 
  private:
   void Build();
   void Connect();
 
-  RecordChartModel& model_;
   QGroupBox* settings_ = nullptr;
   QComboBox* records_ = nullptr;
   QLabel *countCaption_ = nullptr, *count_ = nullptr;
@@ -85,7 +82,7 @@ class RecordChartDialog : public QDialog {
   QProgressBar* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;
   bool rendering_ = false;
-  bool waitCursorSet_ = false;
+  WaitCursor waitCursor_;
   int toFocusRequests_ = 0;
 };
 

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "core/recordview/RecordViewerModel.h"
+#include "ui/recordview/DialogParts.h"
 
 namespace merilog::ui {
 
@@ -26,31 +27,9 @@ namespace {
 constexpr int kNumberColumnTwips = 550;
 constexpr int kColumnTwips = 2000;
 
-void Apply(QWidget* widget, const ControlState& state) {
-  widget->setVisible(state.shown);
-  widget->setEnabled(state.enabled);
-}
-
-void SetText(QLineEdit* edit, const QString& text) {
-  if (edit->text() != text) edit->setText(text);
-}
-
-void SetItems(QComboBox* combo, const QStringList& items) {
-  QStringList current;
-  for (int i = 0; i < combo->count(); ++i) current << combo->itemText(i);
-  if (current == items) return;
-  combo->clear();
-  combo->addItems(items);
-}
-
-// A figure's text in a sunken box, as wide as a cut figure.
+// A figure's text, as wide as a cut figure.
 QLabel* FigureLabel(QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setFrameShape(QFrame::Panel);
-  label->setFrameShadow(QFrame::Sunken);
-  label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("-0000000.0000000")) + 8);
-  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  return label;
+  return ReadoutLabel(parent, QStringLiteral("-0000000.0000000"));
 }
 
 }  // namespace
@@ -70,15 +49,13 @@ class ViewerProgress : public QWidget {
   QPushButton* cancel;
 };
 
-RecordViewerDialog::RecordViewerDialog(RecordViewerModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+RecordViewerDialog::RecordViewerDialog(RecordViewerModel& model, QWidget* parent) : ModelDialog(model, parent) {
   Build();
   Connect();
   Render();
 }
 
-RecordViewerDialog::~RecordViewerDialog() {
-  if (waitCursorSet_) QApplication::restoreOverrideCursor();
-}
+RecordViewerDialog::~RecordViewerDialog() = default;
 
 void RecordViewerDialog::Build() {
   auto* top = new QVBoxLayout(this);
@@ -192,17 +169,8 @@ void RecordViewerDialog::Build() {
 
 void RecordViewerDialog::Connect() {
   // Every handler changes the model, then the whole dialog is drawn again from it.
-  auto forward = [this](auto handler) {
-    return [this, handler](auto&&... args) {
-      if (rendering_) return;
-      handler(std::forward<decltype(args)>(args)...);
-      Render();
-    };
-  };
-  // Guarded, so that neither the model nor the dialog has to outlive the other.
-  model_.onChanged = [self = QPointer<RecordViewerDialog>(this)] {
-    if (self) self->Render();
-  };
+  const auto forward = Forward(this, rendering_);
+  RenderOnChange(model_.onChanged, this);
   connect(records_, &QListWidget::currentRowChanged, this, forward([this](int row) { model_.RecordSelected(row); }));
   connect(refresh_, &QPushButton::clicked, this, forward([this](bool) { model_.Refresh(); }));
   connect(delete_, &QPushButton::clicked, this, forward([this](bool) { model_.DeleteRecord(); }));
@@ -240,17 +208,12 @@ void RecordViewerDialog::Render() {
   matchCaption_->setText(v.matchCaption);
   pageCaption_->setText(v.pageCaption);
 
-  QStringList shown;
-  for (int i = 0; i < records_->count(); ++i) shown << records_->item(i)->text();
-  if (shown != v.records) {
-    records_->clear();
-    records_->addItems(v.records);
-  }
+  SetItems(records_, v.records);
   if (records_->currentRow() != v.selectedRecord) records_->setCurrentRow(v.selectedRecord);
-  Apply(delete_, v.deleteButton);
-  Apply(csv_, v.csvButton);
-  Apply(high_, v.highField);
-  Apply(low_, v.lowField);
+  ApplyControl(delete_, v.deleteButton);
+  ApplyControl(csv_, v.csvButton);
+  ApplyControl(high_, v.highField);
+  ApplyControl(low_, v.lowField);
   SetText(high_, v.highText);
   SetText(low_, v.lowText);
 
@@ -261,12 +224,12 @@ void RecordViewerDialog::Render() {
   match_->setText(v.match);
   for (QWidget* w : std::initializer_list<QWidget*>{secondMaxCaption_, secondMinCaption_, secondAvgCaption_, secondMax_,
                                                     secondMin_, secondAvg_})
-    Apply(w, v.secondFigures);
+    ApplyControl(w, v.secondFigures);
   secondMax_->setText(v.secondMax);
   secondMin_->setText(v.secondMin);
   secondAvg_->setText(v.secondAvg);
-  Apply(pageCaption_, v.pageList);
-  Apply(pages_, v.pageList);
+  ApplyControl(pageCaption_, v.pageList);
+  ApplyControl(pages_, v.pageList);
   SetItems(pages_, v.pages);
   pages_->setCurrentIndex(v.selectedPage);
 
@@ -274,13 +237,7 @@ void RecordViewerDialog::Render() {
     lowFocusRequests_ = v.lowFieldFocusRequests;
     low_->setFocus();
   }
-  if (v.waitCursor != waitCursorSet_) {
-    if (v.waitCursor)
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-      QApplication::restoreOverrideCursor();
-    waitCursorSet_ = v.waitCursor;
-  }
+  waitCursor_.Show(v.waitCursor);
   RenderProgress();
   rendering_ = false;
 }
@@ -298,31 +255,13 @@ void RecordViewerDialog::RenderProgress() {
   }
 }
 
-void RecordViewerDialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    const QWidget* focus = focusWidget();
-    model_.EnterPressed(focus == high_ ? ViewerField::High : focus == low_ ? ViewerField::Low : ViewerField::Other);
-    Render();
-    event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(event);
+void RecordViewerDialog::Enter(const QWidget* focus) {
+  model_.EnterPressed(focus == high_ ? ViewerField::High : focus == low_ ? ViewerField::Low : ViewerField::Other);
 }
 
 void RecordViewerDialog::done(int result) {
   if (model_.View().exporting) model_.CancelExport();
-  model_.Closing();
-  QDialog::done(result);
-}
-
-void RecordViewerDialog::Open() {
-  model_.Opening();
-  Render();
-}
-
-int RecordViewerDialog::Run() {
-  Open();
-  return exec();
+  ModelDialog::done(result);
 }
 
 }  // namespace merilog::ui

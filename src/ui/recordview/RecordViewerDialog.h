@@ -1,5 +1,6 @@
 #pragma once
-#include <QDialog>
+#include "ui/recordview/ModelDialog.h"
+#include "ui/recordview/WaitCursor.h"
 
 class QComboBox;
 class QGroupBox;
@@ -20,16 +21,12 @@ namespace merilog::ui {
 // click, key and edit to it. The grid is a table view over the model's grid,
 // which fetches the rows the view shows. The main window keeps one for the
 // whole run.
-class RecordViewerDialog : public QDialog {
+class RecordViewerDialog : public ModelDialog<RecordViewerModel> {
  public:
   explicit RecordViewerDialog(RecordViewerModel& model, QWidget* parent = nullptr);
   ~RecordViewerDialog() override;
 
-  // Runs the opening and shows the dialog modally.
-  int Run();
-  // The opening without the modal loop (screenshots, tests).
-  void Open();
-  void Render();
+  void Render() override;
 
   // For the screenshot script and tests.
   QListWidget* RecordList() const { return records_; }
@@ -42,7 +39,7 @@ class RecordViewerDialog : public QDialog {
   QLabel* SecondMaxText() const { return secondMax_; }
 
  protected:
-  void keyPressEvent(QKeyEvent* event) override;
+  void Enter(const QWidget* focus) override;
   void done(int result) override;
 
  private:
@@ -50,7 +47,6 @@ class RecordViewerDialog : public QDialog {
   void Connect();
   void RenderProgress();
 
-  RecordViewerModel& model_;
   QLabel* listCaption_ = nullptr;
   QListWidget* records_ = nullptr;
   QPushButton *refresh_ = nullptr, *delete_ = nullptr, *csv_ = nullptr, *exit_ = nullptr;
@@ -68,7 +64,7 @@ class RecordViewerDialog : public QDialog {
   QPushButton* search_ = nullptr;
   QProgressDialog* progress_ = nullptr;
   bool rendering_ = false;
-  bool waitCursorSet_ = false;
+  WaitCursor waitCursor_;
   int lowFocusRequests_ = 0;
 };
 

@@ -110,7 +110,9 @@ TEST(RecordNumberText, DisplayRules) {
     EXPECT_EQ(Std(GridValueText(c.v)), c.grid);
     EXPECT_EQ(Std(GridSecondValueText(c.v)), c.grid2nd);
     EXPECT_EQ(Std(SearchSecondValueText(c.v)), c.search2nd);
-    if (c.cursor) EXPECT_EQ(Std(CursorValueText(c.v)), c.cursor);
+    if (c.cursor) {
+      EXPECT_EQ(Std(CursorValueText(c.v)), c.cursor);
+    }
   }
   EXPECT_EQ(Std(CutFigureText(123456.789)), "123456.78900000");
   EXPECT_EQ(Std(CutFigureText(-0.5)), "-0.500000000000");
