@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Saves pictures of what a user sees: the main window idle and while reading two
-# meters of the simulated bench, the Reading Settings dialog in both modes and
-# both tabs of the About box.
+# meters of the simulated bench, the Reading Settings dialog in both modes,
+# both tabs of the About box, and the record viewer and record chart.
 #
 #   scripts/screenshots.sh OUTDIR [BUILD_DIR]
 #
