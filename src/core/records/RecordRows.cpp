@@ -3,6 +3,8 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFigures.h"
 #include "core/records/RecordFormat.h"
@@ -147,17 +149,17 @@ RecordStatus ScanRecordColumn(RecordDatabase& record, const RecordRowIndex& inde
     MapRecordIntoMemory(record);
     const long long start = index.RowidAt(record, position);
     if (start < 0 || count <= 0) return {};
+    // The row ids of the first and the last row: a plain range, read in row id order.
+    const long long end = index.RowidAt(record, std::min(position + count, index.RowCount()) - 1);
     if (sqlite3_create_function_v2(db, kScanFunction, 1, SQLITE_UTF8, &scan, nullptr, ScanStep, ScanFinal, nullptr) !=
         SQLITE_OK)
       throw SQLite::Exception(db);
     const char* sql = column == RecordColumn::Value
-                          ? "SELECT merilog_scan_visit(v) FROM (SELECT read_value AS v FROM read WHERE rowid >= ? "
-                            "ORDER BY rowid LIMIT ?)"
-                          : "SELECT merilog_scan_visit(v) FROM (SELECT read_value_2ND AS v FROM read WHERE rowid >= ? "
-                            "ORDER BY rowid LIMIT ?)";
+                          ? "SELECT merilog_scan_visit(read_value) FROM read WHERE rowid BETWEEN ? AND ?"
+                          : "SELECT merilog_scan_visit(read_value_2ND) FROM read WHERE rowid BETWEEN ? AND ?";
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) throw SQLite::Exception(db);
     sqlite3_bind_int64(stmt, 1, start);
-    sqlite3_bind_int64(stmt, 2, count);
+    sqlite3_bind_int64(stmt, 2, end);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }

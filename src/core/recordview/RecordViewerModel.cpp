@@ -424,13 +424,13 @@ void RecordViewerModel::ExportTo(const QString& csvPath) {
   const RecordListEntry* entry = SelectedEntry();
   if (!entry) return;
   const QString dateText = CsvDateTextFromLabel(entry->label);
-  // A file that has gone gives the first line alone.
-  const QString recordPath = QFileInfo::exists(entry->path) ? entry->path : QString();
   view_.exporting = true;
   view_.exportDone = 0;
   view_.exportTotal = 0;
   exportJob_.Start<CsvExport>(
-      [recordPath, csvPath, dateText](JobProgress& progress) {
+      [path = entry->path, csvPath, dateText](JobProgress& progress) {
+        // A file that has gone gives the first line alone.
+        const QString recordPath = QFileInfo::exists(path) ? path : QString();
         return WriteRecordCsv(recordPath, csvPath, dateText, [&progress](long long done, long long total) {
           progress.Report(done, total);
           return !progress.Cancelled();
