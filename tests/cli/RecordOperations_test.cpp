@@ -92,5 +92,19 @@ TEST_F(RecordOperationsTest, ChartPicture) {
   EXPECT_EQ(Std(out_), "Record 2            ( 24 / 03 / 05 -- 14 : 03 : 27 )\n");
 }
 
+// A record a reading session has just written, as the window's run writes it.
+TEST_F(RecordOperationsTest, RecordOfALiveRun) {
+  ASSERT_EQ(test::RunProgram(MERILOG_CLI_PATH,
+                             {"--simulate", "log", "--record", "5", "--count", "30", "--interval", "5", "--yes"}, &out_,
+                             &err_, 30000, base_),
+            0)
+      << Std(err_);
+  ASSERT_EQ(Run({"stats", "5"}), 0) << Std(err_);
+  EXPECT_TRUE(out_.startsWith("Data Quantity：30\nMAX：1.")) << Std(out_);
+  ASSERT_EQ(Run({"chart", "5", "--png", temp_->File("live.png")}), 0) << Std(err_);
+  ASSERT_EQ(Run({"search", "5", "--hi", "2", "--lo", "0"}), 0) << Std(err_);
+  EXPECT_TRUE(out_.contains("Match_sample：30\n")) << Std(out_);
+}
+
 }  // namespace
 }  // namespace merilog
