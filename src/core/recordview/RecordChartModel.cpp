@@ -100,6 +100,7 @@ void RecordChartModel::Opening() {
   SetTexts();  // the language may have changed since the last opening
   ++generation_;
   RecordChartViewState& v = view_;
+  v.waitCursor = false;  // answers to an earlier opening are dropped
   v.records.clear();
   v.selectedRecord = -1;
   v.recordPlaceholder.clear();
@@ -263,9 +264,11 @@ void RecordChartModel::StartDraw(RecordColumn column) {
             },
             every);
       },
-      [this, graph, colour](TracedGraph traced) {
+      [this, graph, colour, generation = generation_](TracedGraph traced) {
         view_.drawing = false;
         view_.cancelButton.shown = false;
+        // A draw that ended as the dialog closed belongs to no picture.
+        if (generation != generation_) traced.cancelled = true;
         if (traced.cancelled || !traced.status) {
           StopEarly(traced.status.error, record_texts::ErrorCaption(), Prompter::Icon::Exclamation);
           return;

@@ -111,6 +111,7 @@ void RecordViewerModel::Opening() {
   SetTexts();  // the language may have changed since the last opening
   ++generation_;
   RecordViewerViewState& v = view_;
+  v.waitCursor = false;  // answers to an earlier opening are dropped
   v.selectedRecord = -1;
   v.count = v.max = v.min = v.avg = v.match = QStringLiteral("0");
   v.secondFigures.shown = false;
