@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "core/base/MessageTable.h"
 #include "core/measure/ChartNumberText.h"
@@ -58,7 +59,10 @@ QStringList RecordChartScaleLabels() {
 }
 
 RecordChartModel::RecordChartModel(Prompter& prompter, FolderFinder findFolder)
-    : prompter_(prompter), findFolder_(std::move(findFolder)), cache_(std::make_shared<RecordReadCache>()) {
+    : prompter_(prompter),
+      findFolder_(std::move(findFolder)),
+      cache_(std::make_shared<RecordReadCache>()),
+      drawCache_(std::make_shared<RecordReadCache>()) {
   if (!findFolder_) findFolder_ = [](Prompter& p) { return FindRecordFolder(p, RecordFolderCaller::ListCheck); };
   view_.scales = RecordChartScaleLabels();
   SetTexts();
@@ -140,6 +144,7 @@ void RecordChartModel::RecordChosen(int entry) {
   if (!folder_ || !EnterRecordFolder(*folder_, prompter_, RecordFolderCaller::ChartDraw)) return;
   view_.selectedRecord = entry;
   view_.waitCursor = true;
+  drawFresh_ = true;
   const int generation = ++generation_;
   jobs_.Start<RecordResult<long long>>(
       [cache = cache_, path = records_.At(entry)->path](JobProgress&) -> RecordResult<long long> {
@@ -242,22 +247,18 @@ void RecordChartModel::StartDraw(RecordColumn column) {
   const Rgb colour = v.lineColour;
   const long long every = v.rangeMode ? kProgressRange : kProgressAll;
   drawJob_.Start<TracedGraph>(
-      [path = entry->path, graph, points, every](JobProgress& progress) {
+      [cache = drawCache_, path = entry->path, fresh = std::exchange(drawFresh_, false), graph, points,
+       every](JobProgress& progress) {
         TracedGraph traced;
-        auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
-        if (!db) {
-          traced.status = db.status();
-          return traced;
-        }
-        auto index = RecordRowIndex::Build(*db.value(), [&progress] { return progress.Cancelled(); });
-        if (!index) {
+        // Kept open between the draws of one record choice: the second draws with the file already mapped.
+        if (RecordStatus opened = cache->Use(path, fresh, [&progress] { return progress.Cancelled(); }); !opened) {
           traced.cancelled = progress.Cancelled();
-          traced.status = traced.cancelled ? RecordStatus{} : index.status();
+          if (!traced.cancelled) traced.status = opened;
           return traced;
         }
         const RecordChartMapping mapping{graph.steps, graph.factor};
         return TraceRecordGraph(
-            *db.value(), index.value(), graph.column, graph.first, points, mapping,
+            cache->Database(), cache->Index(), graph.column, graph.first, points, mapping,
             [&progress](long long done, long long total) {
               progress.Report(done, total);
               return !progress.Cancelled();
@@ -384,6 +385,7 @@ void RecordChartModel::Closing() {
   ++generation_;
   drawJob_.Cancel();
   CloseInJob(jobs_, cache_);
+  CloseInJob(drawJob_, drawCache_);
 }
 
 }  // namespace merilog

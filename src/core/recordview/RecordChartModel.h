@@ -131,9 +131,11 @@ class RecordChartModel {
   double factor_ = 1.0;
   bool drawn_ = false;
   DrawnGraph graph_;
-  bool cursorReading_ = false;  // a cursor job is out
-  bool cursorWanted_ = false;   // the slider moved since it left
-  std::shared_ptr<RecordReadCache> cache_;
+  bool drawFresh_ = true;                       // the next draw opens the record afresh (chosen again)
+  bool cursorReading_ = false;                  // a cursor job is out
+  bool cursorWanted_ = false;                   // the slider moved since it left
+  std::shared_ptr<RecordReadCache> cache_;      // for the jobs of jobs_
+  std::shared_ptr<RecordReadCache> drawCache_;  // for the draws
   // Declared last, so they finish (and drop their answers) before the rest goes.
   JobRunner drawJob_;
   JobRunner jobs_;

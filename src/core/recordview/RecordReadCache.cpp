@@ -10,7 +10,7 @@ namespace merilog {
 RecordReadCache::RecordReadCache() = default;
 RecordReadCache::~RecordReadCache() = default;
 
-RecordStatus RecordReadCache::Use(const QString& path, bool fresh) {
+RecordStatus RecordReadCache::Use(const QString& path, bool fresh, const std::function<bool()>& cancelled) {
   if (db_ && path == path_ && !fresh) return {};
   Close();
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
@@ -21,7 +21,7 @@ RecordStatus RecordReadCache::Use(const QString& path, bool fresh) {
   } catch (const SQLite::Exception& e) {
     return RecordStatus::Failure(db.value()->Explain(e));
   }
-  auto index = RecordRowIndex::Build(*db.value());
+  auto index = RecordRowIndex::Build(*db.value(), cancelled);
   if (!index) return index.status();
   db_ = std::move(db.value());
   index_ = index.value();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "core/records/RecordResult.h"
@@ -22,8 +23,10 @@ class RecordReadCache {
   RecordReadCache& operator=(const RecordReadCache&) = delete;
 
   // Opens and indexes the file unless it is the one open already; `fresh`
-  // opens and indexes it again (the record may have grown since).
-  RecordStatus Use(const QString& path, bool fresh = false);
+  // opens and indexes it again (the record may have grown since). Indexing a
+  // file written by another program passes over its rows, which `cancelled`
+  // may stop (with an empty failure).
+  RecordStatus Use(const QString& path, bool fresh = false, const std::function<bool()>& cancelled = {});
   bool IsOpen() const { return db_ != nullptr; }
   RecordDatabase& Database() { return *db_; }
   const RecordRowIndex& Index() const { return index_; }
