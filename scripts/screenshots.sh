@@ -2,8 +2,8 @@
 # Saves pictures of what a user sees: the main window idle and while reading two
 # meters of the simulated bench, the Reading Settings dialog in both modes, the
 # Device Settings dialog on a basic and a dual meter, both tabs of the About box,
-# a burst in progress, the console with its history, and the scan dialog before
-# and after a PerScan run.
+# a burst in progress, the console with its history, the scan dialog before
+# and after a PerScan run, and the record viewer and record chart.
 #
 #   scripts/screenshots.sh OUTDIR [BUILD_DIR]
 #

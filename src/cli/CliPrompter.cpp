@@ -5,19 +5,17 @@
 namespace merilog::cli {
 
 Prompter::Answer CliPrompter::Message(const QString& text, const QString& caption, Icon, Buttons buttons) {
-  ++shown_;
+  shown << text;
   const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
   std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-  switch (buttons) {
-    case Buttons::Ok:
-      return Answer::Ok;
-    case Buttons::OkCancel:
-      return answer_.value_or(false) ? Answer::Ok : Answer::Cancel;
-    case Buttons::YesNo:
-    case Buttons::YesNoCancel:
-      return answer_.value_or(false) ? Answer::Yes : Answer::No;
-  }
-  return Answer::Cancel;
+  if (buttons == Buttons::Ok) return Answer::Ok;
+  if (!answer_)
+    std::fprintf(stderr, "merilog-cli: no answer given on the command line (--yes); not continuing\n");
+  else
+    std::fprintf(stderr, "%s\n", *answer_ ? "yes" : "no");
+  const bool yes = answer_.value_or(false);
+  if (buttons == Buttons::OkCancel) return yes ? Answer::Ok : Answer::Cancel;
+  return yes ? Answer::Yes : Answer::No;
 }
 
 }  // namespace merilog::cli

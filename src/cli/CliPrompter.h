@@ -1,25 +1,29 @@
 #pragma once
+#include <QStringList>
 #include <optional>
 
 #include "core/base/Prompter.h"
 
 namespace merilog::cli {
 
-// Message boxes of the models a subcommand drives become lines on standard
-// error ("caption: text"). A question takes the answer given on the command
-// line (--yes), else No.
+// The one prompter of every subcommand: message boxes become lines on standard
+// error ("caption: text"). A Yes/No or OK/Cancel question takes the answer the
+// command line gave (--yes/--no), and is refused, with a note, when it gave none.
+// The file and colour choosers answer with what the command line named.
 class CliPrompter : public Prompter {
  public:
   explicit CliPrompter(std::optional<bool> answer = std::nullopt) : answer_(answer) {}
   Answer Message(const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
+  QString SaveFileName(const QString&, const QString&, const QString&) override { return saveName; }
+  std::optional<Rgb> ChooseColour(const Rgb&) override { return colour; }
 
-  int Shown() const { return shown_; }
+  QString saveName;
+  std::optional<Rgb> colour;
+  // Every text shown, in order.
+  QStringList shown;
 
  private:
   std::optional<bool> answer_;
-  int shown_ = 0;
 };
 
 }  // namespace merilog::cli

@@ -7,7 +7,7 @@
 #include <iostream>
 #include <optional>
 
-#include "cli/PrintingPrompter.h"
+#include "cli/CliPrompter.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigurationCheck.h"
 #include "core/base/MessageTable.h"
@@ -112,7 +112,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     std::cerr << "merilog-cli: " << error << "\n";
     return 1;
   }
-  PrintingPrompter prompter(la.answer);
+  CliPrompter prompter(la.answer);
   SystemClock clock;
   CheckConfigurationFile(prompter);
   DeviceListModel devices(*instruments.resources, instruments.lanResources);

@@ -1,27 +1,15 @@
 #include "cli/RecordsCommand.h"
 
 #include <cstdio>
-#include <optional>
 
-#include "core/base/Prompter.h"
+#include "cli/CliPrompter.h"
+#include "cli/RecordOperationsCommand.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordList.h"
 
 namespace merilog::cli {
 
 namespace {
-
-// Message boxes become lines on standard error; every question is answered Ok.
-class StderrPrompter : public Prompter {
- public:
-  Answer Message(const QString& text, const QString& caption, Icon, Buttons) override {
-    const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    return Answer::Ok;
-  }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
-};
 
 struct ListChoice {
   const char* word;
@@ -40,11 +28,13 @@ void PrintUsage() {
       "usage: merilog-cli records [viewer|chart|burst|settings]\n"
       "  lists the records of the working folder as that list shows them (default: viewer)\n",
       stderr);
+  PrintRecordOperationsUsage();
 }
 
 }  // namespace
 
 int RunRecordsCommand(const QStringList& args) {
+  if (IsRecordOperation(args)) return RunRecordOperation(args);
   if (args.size() > 1) {
     PrintUsage();
     return 2;
@@ -58,7 +48,7 @@ int RunRecordsCommand(const QStringList& args) {
     PrintUsage();
     return 2;
   }
-  StderrPrompter prompter;
+  CliPrompter prompter;
   const auto folder = FindRecordFolder(prompter, choice->caller);
   if (!folder) return 1;
   const RecordList list = ListRecords(choice->kind, *folder);

@@ -11,7 +11,7 @@
 
 #include "core/base/Clock.h"
 #include "core/base/DocumentOpener.h"
-#include "core/base/Prompter.h"
+#include "cli/CliPrompter.h"
 #include "core/scan/QtScanTimers.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanGridFiles.h"
@@ -29,22 +29,6 @@ void OnInterrupt(int) {
 }
 
 const QString kMomentFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss");
-
-// Every message of the dialog on standard error; the save-file chooser
-// answers with the file the command line named.
-class StderrPrompter : public Prompter {
- public:
-  Answer Message(const QString& text, const QString& caption, Icon, Buttons buttons) override {
-    std::cerr << (caption.isEmpty() ? std::string() : caption.toStdString() + ": ") << text.toStdString() << "\n";
-    ++messages;
-    return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
-  }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return saveName; }
-  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
-
-  int messages = 0;
-  QString saveName;
-};
 
 // A headless run opens nothing: the file is where the command line said.
 class NoOpener : public DocumentOpener {
@@ -237,7 +221,7 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
   if (!ParseScanArgs(args, &a, &error)) return fail(error, 2);
   Instruments instruments;
   if (!SetUpInstruments(options.io, &instruments, &error)) return fail(error, 1);
-  StderrPrompter prompter;
+  CliPrompter prompter;
   prompter.saveName = a.xlsx;
   SystemClock clock;
   QtScanTimers timers;
@@ -282,11 +266,11 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
   const ScanRun::Ending ending = model.Run().LastEnding();
   if (ending == ScanRun::Ending::MeterSilent || ending == ScanRun::Ending::NoProgress) rc = 2;
   if (!a.xlsx.isEmpty() && model.Grid().HasResults()) {
-    const int before = prompter.messages;
+    const qsizetype before = prompter.shown.size();
     model.ExportToSpreadsheet();
     stopRequested = false;
     WaitFor([&] { return !model.Exporting(); });
-    if (prompter.messages != before && rc == 0) rc = 1;
+    if (prompter.shown.size() != before && rc == 0) rc = 1;
   }
   if (!a.csv.isEmpty() && model.Grid().HasResults()) {
     const GridFileResult csv = WriteScanCsv(a.csv, model.Grid().AllCells());

@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "cli/PrintingPrompter.h"
+#include "cli/CliPrompter.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
 #include "sim/IoSetup.h"
@@ -146,13 +146,13 @@ int RunSettingsCommand(const CliOptions& options, const QStringList& args) {
   Instruments instruments;
   std::unique_ptr<DeviceListModel> devices;
   if (!FindMeters(options, sa.line, &instruments, &devices)) return 1;
-  PrintingPrompter prompter;
+  CliPrompter prompter;
   DeviceSettingsModel model(prompter);
   model.HandOverDevices(HandOverTo(HandOverDialog::DeviceSettings, devices->Devices()));
   Waiter session(model);
   model.OpenDialog(sa.line - 1);
   session.Wait();
-  if (prompter.shown > 0) return 1;  // reading back shows no message but "Check Device Connection"
+  if (!prompter.shown.isEmpty()) return 1;  // reading back shows no message but "Check Device Connection"
 
   if (sa.set) {
     // Chooses an entry of a list the way a click would; false when the label is not offered.

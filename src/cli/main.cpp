@@ -28,6 +28,8 @@ void PrintUsage() {
       "  devices                     print the device list as the main window shows it\n"
       "  records [viewer|chart|burst|settings]\n"
       "                              list the records of the working folder as that list shows them\n"
+      "  records stats|search|export|delete|chart N ...\n"
+      "                              the record viewer's and record chart's operations on record N\n"
       "  log --record N [--devices K1,K2,...] [--dual] [--count C] [--interval MS] [--yes|--no]\n"
       "                              take readings into record N (N+1, ... for further meters)\n"
       "  burst --device K --record N --count C [--yes]\n"

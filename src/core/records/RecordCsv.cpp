@@ -4,10 +4,10 @@
 #include <sqlite3.h>
 
 #include <QFile>
+#include <QSaveFile>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "core/records/RecordDatabase.h"
@@ -20,6 +20,8 @@ namespace merilog {
 namespace {
 
 constexpr size_t kFlushBytes = 1 << 20;
+// Rows between two looks at the progress (and at a request to stop).
+constexpr long long kProgressRows = 4096;
 
 // "%.14f" without the cost of printf; to_chars gives the same digits.
 void AppendFixed14(std::string& out, double v) {
@@ -33,38 +35,30 @@ void AppendFixed14(std::string& out, double v) {
   }
 }
 
+// Buffered output into a file that appears under its name only when committed.
 class CsvFile {
  public:
-  bool Open(const QString& path) {
-    file_ = std::fopen(QFile::encodeName(path).constData(), "wb");
-    return file_ != nullptr;
-  }
-  ~CsvFile() {
-    if (file_) std::fclose(file_);
+  explicit CsvFile(const QString& path) : file_(path) {}
+  bool Open() {
+    // Not QIODevice::Text: the lines carry their own carriage returns.
+    return file_.open(QIODevice::WriteOnly);
   }
   std::string& Buffer() { return buf_; }
   bool FlushIfFull() { return buf_.size() < kFlushBytes || Flush(); }
   bool Flush() {
-    if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), file_) != buf_.size()) return Fail();
+    if (!buf_.empty() && file_.write(buf_.data(), static_cast<qint64>(buf_.size())) != static_cast<qint64>(buf_.size()))
+      return false;
     buf_.clear();
     return true;
   }
-  bool Close() {
-    bool ok = Flush();
-    if (std::fclose(file_) != 0 && ok) ok = Fail();
-    file_ = nullptr;
-    return ok;
-  }
-  QString ErrorText() const { return QString::fromLocal8Bit(std::strerror(errno_)); }
+  bool Commit() { return Flush() && file_.commit(); }
+  // Without a commit the temporary file is removed when this object goes.
+  void Discard() { file_.cancelWriting(); }
+  QString ErrorText() const { return file_.errorString(); }
 
  private:
-  bool Fail() {
-    errno_ = errno;
-    return false;
-  }
-  std::FILE* file_ = nullptr;
+  QSaveFile file_;
   std::string buf_;
-  int errno_ = 0;
 };
 
 struct Statement {
@@ -85,17 +79,23 @@ QString CsvDateTextFromLabel(const QString& label) {
   return open < 0 ? QString() : label.mid(open);
 }
 
-CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, const QString& dateText) {
+CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, const QString& dateText,
+                         const RowProgress& progress) {
   CsvExport result;
-  CsvFile csv;
-  if (!csv.Open(csvPath)) {
+  CsvFile csv(csvPath);
+  if (!csv.Open()) {
     result.outcome = CsvExport::Outcome::CannotOpen;
     return result;
   }
-  auto failWrite = [&](const QString& detail) {
-    result.outcome = CsvExport::Outcome::RecordFailed;
-    result.error = record_texts::CannotWriteCsv(csvPath, detail);
+  auto fail = [&](CsvExport::Outcome outcome, const QString& error) {
+    csv.Discard();
+    result.outcome = outcome;
+    result.error = error;
+    result.rows = 0;
     return result;
+  };
+  auto failWrite = [&] {
+    return fail(CsvExport::Outcome::RecordFailed, record_texts::CannotWriteCsv(csvPath, csv.ErrorText()));
   };
   std::string& out = csv.Buffer();
   out.reserve(kFlushBytes + 4096);
@@ -105,14 +105,10 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
 
   if (!recordPath.isEmpty()) {
     auto db = RecordDatabase::Open(recordPath, RecordDatabase::Access::Read);
-    if (!db) {
-      csv.Close();
-      result.outcome = CsvExport::Outcome::RecordFailed;
-      result.error = db.error();
-      return result;
-    }
+    if (!db) return fail(CsvExport::Outcome::RecordFailed, db.error());
     RecordDatabase& record = *db.value();
     try {
+      MapRecordIntoMemory(record);
       SQLite::Statement count(record.Sql(), record_sql::kValueCount);
       const long long n = count.executeStep() ? count.getColumn("sum_num").getInt64() : 0;
 
@@ -124,7 +120,7 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
       const int value2Col = ColumnIndex(q.stmt, "read_value_2ND");
       int rc = sqlite3_step(q.stmt);
       if (rc == SQLITE_DONE) {
-        if (!csv.Close()) return failWrite(csv.ErrorText());
+        if (!csv.Commit()) return failWrite();
         result.outcome = CsvExport::Outcome::NoData;
         return result;
       }
@@ -147,18 +143,17 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
           AppendFixed14(out, v2);
         out += "\r\n";
         ++result.rows;
-        if (!csv.FlushIfFull()) return failWrite(csv.ErrorText());
+        if (!csv.FlushIfFull()) return failWrite();
+        if (progress && i % kProgressRows == 0 && !progress(i, n)) return fail(CsvExport::Outcome::Cancelled, {});
         rc = sqlite3_step(q.stmt);
       }
       if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw SQLite::Exception(record.Sql().getHandle(), rc);
+      if (progress) progress(n, n);
     } catch (const SQLite::Exception& e) {
-      csv.Close();
-      result.outcome = CsvExport::Outcome::RecordFailed;
-      result.error = record.Explain(e);
-      return result;
+      return fail(CsvExport::Outcome::RecordFailed, record.Explain(e));
     }
   }
-  if (!csv.Close()) return failWrite(csv.ErrorText());
+  if (!csv.Commit()) return failWrite();
   return result;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include "core/records/RecordRows.h"
+
 namespace merilog {
 
 struct CsvExport {
@@ -9,6 +11,7 @@ struct CsvExport {
     CannotOpen,    // the CSV file could not be opened: the caller shows "Save As Error."
     NoData,        // the record has no row: the caller shows message 1020 "No data in file"
     RecordFailed,  // the record could not be read, or the CSV could not be finished: error says which
+    Cancelled,     // stopped on request; no file was left
   };
   Outcome outcome = Outcome::Written;
   long long rows = 0;
@@ -27,8 +30,10 @@ QString CsvDateTextFromLabel(const QString& label);
 // also " " when it equals 9.9E+21. The row count comes from "select
 // count(read_value) as sum_num from read" and the rows from "select * from
 // read". An empty recordPath writes the first line only. The file is written
-// through a large buffer; a partly written file is left for the user to see,
-// with the error naming it.
-CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, const QString& dateText);
+// under a temporary name and put in place when complete, so a failed or
+// cancelled export leaves no file (and an older file of the name untouched).
+// `progress` hears of the rows written now and then and may stop the export.
+CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, const QString& dateText,
+                         const RowProgress& progress = {});
 
 }  // namespace merilog

@@ -3,6 +3,7 @@
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordRows.h"
 
 namespace merilog {
 
@@ -24,15 +25,14 @@ FileFacts ReadFacts(const QString& path, bool withFunctions, QStringList& proble
     problems << db.error();
     return facts;
   }
-  auto date = db.value()->ReadDate();
+  auto date = ReadRecordDateText(*db.value());
   if (!date) {
     problems << date.error();
     return facts;
   }
-  if (!date->present) return facts;
+  if (!date.value()) return facts;
   facts.hasDate = true;
-  // A date the program did not write is shown as it is stored rather than hidden.
-  facts.date = date->value.isValid() ? RecordDateText(date->value) : date->text;
+  facts.date = *date.value();
   if (withFunctions) {
     auto functions = db.value()->ReadFunctions();
     if (!functions) {

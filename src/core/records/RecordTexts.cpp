@@ -94,6 +94,9 @@ QString OtherError(const QString& file, const QString& detail) {
 QString CannotWriteCsv(const QString& file, const QString& detail) {
   return QStringLiteral("The file \"%1\" cannot be written: %2.").arg(Shown(file), detail);
 }
+QString CannotDelete(const QString& file) {
+  return QStringLiteral("The record file \"%1\" cannot be deleted.").arg(Shown(file));
+}
 
 QString ReadingsNotSaved(qint64 count) {
   return QStringLiteral(" %1 readings are not saved yet.").arg(count);

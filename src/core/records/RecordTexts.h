@@ -43,6 +43,7 @@ QString Damaged(const QString& file, const QString& detail);
 QString NotFound(const QString& file);
 QString OtherError(const QString& file, const QString& detail);
 QString CannotWriteCsv(const QString& file, const QString& detail);
+QString CannotDelete(const QString& file);
 
 // Added to a write failure when readings are still held in memory.
 QString ReadingsNotSaved(qint64 count);

@@ -22,9 +22,10 @@
 #include "ui/recordview/MultipleReadingsDialog.h"
 #include "core/scan/QtScanTimers.h"
 #include "core/scan/ScanModel.h"
-#include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/scan/DesktopOpener.h"
 #include "ui/scan/ScanDialog.h"
+#include "ui/recordview/RecordChartDialog.h"
+#include "ui/recordview/RecordViewerDialog.h"
 #include "ui/widgets/ChartWidget.h"
 
 namespace merilog::ui {
@@ -98,7 +99,12 @@ QString WithColon(const QString& text) {
 }  // namespace
 
 MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* parent)
-    : QMainWindow(parent), model_(model), readingSettingsModel_(prompter), deviceSettingsModel_(prompter) {
+    : QMainWindow(parent),
+      model_(model),
+      readingSettingsModel_(prompter),
+      deviceSettingsModel_(prompter),
+      recordViewerModel_(prompter),
+      recordChartModel_(prompter) {
   setWindowIcon(WindowIcon());
   panels_ = new MainWindowPanels(this);
   setCentralWidget(panels_);
@@ -117,6 +123,10 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   model_.SetCommandAvailable(MenuCommand::CommandControl, true);
   deviceSettingsDialog_ = new DeviceSettingsDialog(deviceSettingsModel_, this);
   model_.SetCommandAvailable(MenuCommand::DeviceSettings, true);
+  recordViewerDialog_ = new RecordViewerDialog(recordViewerModel_, this);
+  recordChartDialog_ = new RecordChartDialog(recordChartModel_, this);
+  model_.SetCommandAvailable(MenuCommand::ViewRecord, true);
+  model_.SetCommandAvailable(MenuCommand::ChartRecord, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -235,6 +245,12 @@ bool MainWindow::OpenDialog(MenuCommand command) {
     case MenuCommand::DeviceSettings:
       OpenDeviceSettings();
       return true;
+    case MenuCommand::ViewRecord:
+      recordViewerDialog_->Run();
+      return false;
+    case MenuCommand::ChartRecord:
+      recordChartDialog_->Run();
+      return false;
     case MenuCommand::About:
       // The model relabels (opened from Help) and searches again itself.
       ShowAboutBox(this);

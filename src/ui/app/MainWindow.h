@@ -8,6 +8,8 @@
 #include "core/app/MainWindowModel.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
 #include "core/readingconfig/ReadingSettingsModel.h"
+#include "core/recordview/RecordChartModel.h"
+#include "core/recordview/RecordViewerModel.h"
 
 class QAction;
 class QToolBar;
@@ -29,6 +31,8 @@ class MultipleReadingsDialog;
 class CommandConsoleDialog;
 class DeviceSettingsDialog;
 class ScanDialog;
+class RecordChartDialog;
+class RecordViewerDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -57,6 +61,8 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   // window knows where to search. Null until then.
   void OfferScan(ResourceManager& rm, std::vector<std::string> lanResources, Prompter& prompter, const Clock& clock);
   ScanDialog* Scan() const { return scanDialog_; }
+  RecordViewerDialog& RecordViewer() { return *recordViewerDialog_; }
+  RecordChartDialog& RecordChart() { return *recordChartDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -107,6 +113,10 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   std::unique_ptr<DesktopOpener> opener_;
   std::unique_ptr<ScanModel> scanModel_;
   ScanDialog* scanDialog_ = nullptr;
+  RecordViewerModel recordViewerModel_;
+  RecordViewerDialog* recordViewerDialog_ = nullptr;
+  RecordChartModel recordChartModel_;
+  RecordChartDialog* recordChartDialog_ = nullptr;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTabBar>
 #include <QTimeEdit>
 #include <QTimer>
@@ -36,6 +37,9 @@
 #include "ui/recordview/MultipleReadingsDialog.h"
 #include "ui/scan/ScanDialog.h"
 #include "ui/widgets/UserInput.h"
+#include "ui/recordview/RecordChartDialog.h"
+#include "ui/recordview/RecordViewerDialog.h"
+#include "ui/recordview/SampleRecord.h"
 
 namespace merilog::ui {
 
@@ -316,6 +320,63 @@ void MainWindowScreenshots::Start() {
          if (!WaitFor([d] { return d->StartButton()->isEnabled(); }, 60000)) return Fail("the scan did not end");
          Save(d, "scan-perscan-results.png");
          d->ExitButton()->click();
+       }},
+      // The record dialogs, in English again, on a sample record of two functions.
+      {0,
+       [this] {
+         SetCurrentLanguageSection(kEnglishSection);
+         if (!WriteSampleRecord(9)) Fail("could not write the sample record");
+       }},
+      {0, [trigger] { trigger(MenuCommand::ViewRecord); }, true},
+      {300,
+       [this] {
+         if (auto* d = Modal<RecordViewerDialog>()) d->RecordList()->setCurrentRow(d->RecordList()->count() - 1);
+       }},
+      {500,
+       [this] {
+         auto* d = Modal<RecordViewerDialog>();
+         if (!d) return;
+         Save(d, "record-viewer.png");
+         QComboBox* pages = d->PageList();
+         if (pages->count() < 3) return Fail("the sample record has fewer than three pages");
+         pages->setCurrentIndex(2);
+         emit pages->activated(2);
+       }},
+      {500,
+       [this] {
+         auto* d = Modal<RecordViewerDialog>();
+         if (!d) return;
+         Save(d, "record-viewer-last-page.png");
+         d->accept();
+       }},
+      {0, [trigger] { trigger(MenuCommand::ChartRecord); }, true},
+      {300,
+       [this] {
+         auto* d = Modal<RecordChartDialog>();
+         if (!d) return;
+         QComboBox* records = d->RecordChoice();
+         if (records->count() == 0) return Fail("no record to chart");
+         records->setCurrentIndex(records->count() - 1);
+         emit records->activated(records->count() - 1);
+       }},
+      {300,
+       [this] {
+         if (auto* d = Modal<RecordChartDialog>()) d->DrawButton()->click();
+       }},
+      {500,
+       [this] {
+         if (auto* d = Modal<RecordChartDialog>()) d->Draw2ndButton()->click();
+       }},
+      {500,
+       [this] {
+         if (auto* d = Modal<RecordChartDialog>()) d->Slider()->setValue(d->Slider()->maximum() * 3 / 5);
+       }},
+      {500,
+       [this] {
+         auto* d = Modal<RecordChartDialog>();
+         if (!d) return;
+         Save(d, "record-chart.png");
+         d->accept();
        }},
   };
   next_ = 0;

@@ -1,0 +1,196 @@
+#pragma once
+// The record viewer and record chart on large records, through their dialogs
+// (offscreen) and models: each figure runs from the user's action until the
+// window has painted the result.
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableView>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <random>
+
+#include "core/base/Prompter.h"
+#include "core/records/RecordDatabase.h"
+#include "core/records/RecordFigures.h"
+#include "core/records/RecordFolder.h"
+#include "core/records/RecordFormat.h"
+#include "core/recordview/RecordChartModel.h"
+#include "core/recordview/RecordViewerModel.h"
+#include "ui/recordview/RecordChartDialog.h"
+#include "ui/recordview/RecordViewerDialog.h"
+
+namespace merilog::bench {
+
+struct QuietPrompter : Prompter {
+  Answer Message(const QString&, const QString&, Icon, Buttons) override { return Answer::Ok; }
+  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
+};
+
+// A dated record of a two-function session with `rows` readings, written in
+// one transaction with its summary, as fast as the engine takes rows.
+inline bool WriteLargeRecord(const QString& path, long long rows) {
+  RemoveRecordFile(path);
+  if (!CreateRecordFile(path, true)) return false;
+  {
+    auto db = RecordDatabase::Open(path, RecordDatabase::Access::Write);
+    if (!db || !db.value()->WriteDate(QDateTime(QDate(2024, 3, 5), QTime(14, 3, 27))) ||
+        !db.value()->WriteFunctions("DCV", "ACV"))
+      return false;
+  }
+  SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+  db.exec("PRAGMA synchronous=OFF");
+  std::mt19937_64 rng(3);
+  std::normal_distribution<double> noise(0.0, 0.002);
+  SQLite::Transaction txn(db);
+  SQLite::Statement insert(db, "INSERT INTO read (read_value, read_value_2ND, read_time) VALUES (?, ?, ?)");
+  for (long long i = 0; i < rows; ++i) {
+    const ReadTimeText time = FormatReadTime(QTime::fromMSecsSinceStartOfDay(static_cast<int>((i * 25) % 86400000)));
+    insert.bind(1, 1.234567 + 0.05 * std::sin(i / 400000.0) + noise(rng));
+    insert.bind(2, 0.0051 + noise(rng));
+    insert.bindNoCopy(3, time.data());
+    insert.exec();
+    insert.reset();
+  }
+  record_summary::Ensure(db);
+  record_summary::Store(db, record_summary::Compute(db));
+  txn.commit();
+  return true;
+}
+
+// Processor time of the whole program (all threads), in milliseconds: on a
+// shared machine it tells the work apart from the wait for a processor.
+inline double CpuMs() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// Processes events until `done`, then paints the dialog at once; milliseconds
+// since `t` started, and the processor time since `cpu0` in `cpu`.
+inline double UntilShown(QElapsedTimer& t, QWidget& dialog, const std::function<bool()>& done, double cpu0 = 0,
+                         double* cpu = nullptr) {
+  while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  dialog.repaint();
+  if (cpu) *cpu = std::min(*cpu, CpuMs() - cpu0);
+  return t.nsecsElapsed() / 1e6;
+}
+
+inline int RowOf(const std::vector<RecordListEntry>& entries, int number) {
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].number == number) return static_cast<int>(i);
+  return -1;
+}
+
+// folder holds record `tenMillion` (10^7 readings) and `million` (10^6).
+inline int PrintRecordViewFigures(const QString& folder, int tenMillion, int million, const QString& csvPath) {
+  QuietPrompter prompter;
+  auto find = [folder](Prompter&) { return std::optional<QString>(folder); };
+  double select = 1e9, page = 1e9, search = 1e9, csv = 1e9, chart = 1e9, cursor = 1e9;
+  double searchCpu = 1e9, csvCpu = 1e9, chartCpu = 1e9;
+  {
+    RecordViewerModel model(prompter, find);
+    ui::RecordViewerDialog dialog(model);
+    dialog.Open();
+    dialog.show();
+    while (model.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const int big = RowOf(model.Entries(), tenMillion), small = RowOf(model.Entries(), million);
+    if (big < 0 || small < 0) return 1;
+    QListWidget* list = dialog.RecordList();
+    const RecordGridModel& grid = model.Grid();
+    auto shownRows = [&] {
+      const int last = std::min(grid.rowCount(), 20) - 1;
+      return !model.Busy() && grid.RowReady(0) && grid.RowReady(last);
+    };
+    for (int run = 0; run < 3; ++run) {
+      list->setCurrentRow(small);
+      while (model.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      QElapsedTimer t;
+      t.start();
+      list->setCurrentRow(big);
+      select = std::min(select, UntilShown(t, dialog, [&] {
+                          return model.View().count == QLatin1String("10000000") && shownRows();
+                        }));
+      QComboBox* pages = dialog.PageList();
+      t.restart();
+      pages->setCurrentIndex(pages->count() - 1);
+      emit pages->activated(pages->count() - 1);
+      page = std::min(page, UntilShown(t, dialog, shownRows));
+    }
+    list->setCurrentRow(small);
+    while (model.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // A band of a few thousand readings: the whole record is searched.
+    for (int run = 0; run < 3; ++run) {
+      model.HighTextEdited(QStringLiteral("1.25"));
+      model.LowTextEdited(QStringLiteral("1.2395"));
+      QElapsedTimer t;
+      t.start();
+      const double cpu0 = CpuMs();
+      model.Search();
+      search = std::min(search, UntilShown(
+                                    t, dialog, [&] { return !model.Busy(); }, cpu0, &searchCpu));
+    }
+    std::fprintf(stderr, "search matched %s of 1000000\n", qPrintable(model.View().match));
+    for (int run = 0; run < 2; ++run) {
+      QElapsedTimer t;
+      t.start();
+      const double cpu0 = CpuMs();
+      model.ExportTo(csvPath);
+      csv = std::min(csv, UntilShown(
+                              t, dialog, [&] { return !model.Busy(); }, cpu0, &csvCpu));
+    }
+  }
+  {
+    RecordChartModel model(prompter, find);
+    ui::RecordChartDialog dialog(model);
+    dialog.Open();
+    dialog.show();
+    while (model.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const int big = RowOf(model.Entries(), tenMillion);
+    if (big < 0) return 1;
+    model.RecordChosen(big);
+    while (model.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    for (int run = 0; run < 3; ++run) {
+      model.Clear();
+      QElapsedTimer t;
+      t.start();
+      const double cpu0 = CpuMs();
+      dialog.DrawButton()->click();
+      chart = std::min(chart, UntilShown(
+                                  t, dialog, [&] { return model.Drawn() && !model.Busy(); }, cpu0, &chartCpu));
+    }
+    QSlider* slider = dialog.Slider();
+    for (int run = 0; run < 5; ++run) {
+      const int to = slider->maximum() - 1000 - run;
+      QElapsedTimer t;
+      t.start();
+      slider->setValue(to);
+      cursor = std::min(cursor, UntilShown(t, dialog, [&] {
+                          return !model.Busy() && model.View().cursorNumber == QString::number(to + 1);
+                        }));
+    }
+  }
+  std::printf("viewer_select_10m_ms: %.1f ms\n", select);
+  std::printf("viewer_page_10m_ms: %.1f ms\n", page);
+  std::printf("search_1m_ms: %.1f ms\n", search);
+  std::printf("csv_1m_ms: %.0f ms\n", csv);
+  std::printf("chart_all_10m_ms: %.0f ms\n", chart);
+  std::printf("cursor_10m_ms: %.2f ms\n", cursor);
+  std::printf("search_1m_cpu_ms: %.1f ms\n", searchCpu);
+  std::printf("csv_1m_cpu_ms: %.0f ms\n", csvCpu);
+  std::printf("chart_all_10m_cpu_ms: %.0f ms\n", chartCpu);
+  return 0;
+}
+
+}  // namespace merilog::bench

@@ -1,0 +1,111 @@
+// merilog-cli records stats|search|export|delete|chart on the records of a working folder.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "core/records/RecordTestSupport.h"
+#include "support/RecordFiles.h"
+
+namespace merilog {
+namespace {
+
+using test::Std;
+
+class RecordOperationsTest : public test::RecordFolderFixture {
+ protected:
+  void SetUp() override {
+    RecordFolderFixture::SetUp();
+    test::WriteRecord(RecordPath(2), {{1.5, 0.25}, {2.5, kNoSecondValue}, {kOverloadValue, 0.75}, {-1.0, 0.5}}, "DCV",
+                      "ACV");
+  }
+  int Run(const QStringList& args) {
+    return test::RunProgram(MERILOG_CLI_PATH, QStringList{"records"} + args, &out_, &err_, 30000, base_);
+  }
+  QString out_, err_;
+};
+
+TEST_F(RecordOperationsTest, StatsAndSearchPrintWhatTheViewerShows) {
+  ASSERT_EQ(Run({"stats", "2"}), 0) << Std(err_);
+  EXPECT_EQ(Std(out_),
+            "Data Quantity：4\nMAX：989999999999999\nMIN：-1.000000000000\nAVG：247499999999999\n"
+            "2ND MAX：0.750000000000\n2ND MIN：0.250000000000\n2ND AVG：0.500000000000\n");
+
+  ASSERT_EQ(Run({"search", "2", "--hi", "3", "--lo", "0"}), 0) << Std(err_);
+  EXPECT_EQ(Std(out_),
+            "1,1.500000000000,0.250000000000,10:00:00:000\n2,2.500000000000,,10:00:00:025\n"
+            "Match_sample：2\nData Quantity：4\nMAX：2.500000000000000\nMIN：1.500000000000000\n"
+            "AVG：2.000000000000000\n2ND MAX：0.750000000000\n2ND MIN：0.250000000000\n"
+            "2ND AVG：0.500000000000\n");
+  EXPECT_TRUE(err_.isEmpty());
+
+  // A refused band: the viewer's message, exit 1.
+  EXPECT_EQ(Run({"search", "2", "--hi", "5", "--lo", "7"}), 1);
+  EXPECT_TRUE(err_.startsWith("HI Limiter should define the maximum possible value")) << Std(err_);
+  EXPECT_EQ(Run({"stats", "3"}), 1);
+  EXPECT_EQ(Std(err_), "The record file \"" + Std(RecordPath(3)) + "\" does not exist.\n");
+  EXPECT_EQ(Run({"stats", "11"}), 2);
+  EXPECT_EQ(Run({"search", "2", "--hi", "3"}), 2);
+}
+
+TEST_F(RecordOperationsTest, ExportAndDelete) {
+  const QString csv = temp_->File("plain name");
+  ASSERT_EQ(Run({"export", "2", csv}), 0) << Std(err_);
+  EXPECT_EQ(Std(err_), "Output to CSV completed.\n");
+  QFile f(csv);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll().toStdString(),
+            "Time,Value ,Value_2ND , ,DateTime : ( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV ACV\r\n"
+            "10:00:00:000,1.50000000000000,0.25000000000000\r\n"
+            "10:00:00:025,2.50000000000000, \r\n"
+            "10:00:00:050,OVLD,0.75000000000000\r\n"
+            "10:00:00:075,-1.00000000000000,0.50000000000000\r\n");
+  EXPECT_EQ(Run({"export", "2", temp_->File("no/such/folder.csv")}), 1);
+  EXPECT_EQ(Std(err_), "Error: Save As Error.\n");
+
+  test::WriteRecord(DbfilePath(2), {{1.0}});
+  EXPECT_EQ(Run({"delete", "2"}), 1);
+  EXPECT_EQ(Std(err_),
+            "Are you sure you want to delete this record?\nmerilog-cli: no answer given on the command line (--yes); not continuing\n");
+  EXPECT_TRUE(QFileInfo::exists(RecordPath(2)));
+  EXPECT_EQ(Run({"delete", "2", "--yes"}), 0);
+  EXPECT_FALSE(QFileInfo::exists(RecordPath(2)) || QFileInfo::exists(DbfilePath(2)));
+}
+
+// The chart's picture at its size; a refused range gives the dialog's message.
+TEST_F(RecordOperationsTest, ChartPicture) {
+  const QString png = temp_->File("chart.png");
+  ASSERT_EQ(Run({"chart", "2", "--png", png, "--second", "--colour", "ff8000", "--scale", "19"}), 0) << Std(err_);
+  QFile f(png);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray head = f.read(24);
+  ASSERT_EQ(head.left(8), QByteArray("\x89PNG\r\n\x1a\n"));
+  // The image header: width 584, height 337.
+  EXPECT_EQ(head.mid(16, 8), QByteArray::fromHex("0000024800000151"));
+
+  EXPECT_EQ(Run({"chart", "2", "--png", png, "--from", "5", "--to", "5"}), 1);
+  EXPECT_EQ(Std(err_), "ERROR: Input Data Error! Please re-enter.\n");
+  EXPECT_EQ(Run({"chart", "2", "--png", png, "--from", "1", "--to", "9"}), 1);
+  EXPECT_EQ(Std(err_), "ERROR: Over-range! Please re-enter.\n");
+  EXPECT_EQ(Run({"chart", "2", "--png", png, "--colour", "orange"}), 2);
+  // "records chart" alone still lists the chart's records.
+  ASSERT_EQ(Run({"chart"}), 0);
+  EXPECT_EQ(Std(out_), "Record 2            ( 24 / 03 / 05 -- 14 : 03 : 27 )\n");
+}
+
+// A record a reading session has just written, as the window's run writes it.
+TEST_F(RecordOperationsTest, RecordOfALiveRun) {
+  ASSERT_EQ(test::RunProgram(MERILOG_CLI_PATH,
+                             {"--simulate", "log", "--record", "5", "--count", "30", "--interval", "5", "--yes"}, &out_,
+                             &err_, 30000, base_),
+            0)
+      << Std(err_);
+  ASSERT_EQ(Run({"stats", "5"}), 0) << Std(err_);
+  EXPECT_TRUE(out_.startsWith("Data Quantity：30\nMAX：1.")) << Std(out_);
+  ASSERT_EQ(Run({"chart", "5", "--png", temp_->File("live.png")}), 0) << Std(err_);
+  ASSERT_EQ(Run({"search", "5", "--hi", "2", "--lo", "0"}), 0) << Std(err_);
+  EXPECT_TRUE(out_.contains("Match_sample：30\n")) << Std(out_);
+}
+
+}  // namespace
+}  // namespace merilog
