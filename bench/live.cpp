@@ -10,9 +10,9 @@
 #include <cstdlib>
 
 #include "bench/ChartFigures.h"
-#include "core/app/Clock.h"
 #include "core/app/MainWindowModel.h"
-#include "core/app/Prompter.h"
+#include "core/base/Clock.h"
+#include "core/base/Prompter.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/readingconfig/ReadingSettings.h"
 #include "sim/SimBackend.h"
