@@ -4,6 +4,7 @@
 
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
+#include "core/instrument/ResourcePattern.h"
 
 namespace merilog::cli {
 namespace {
@@ -44,7 +45,13 @@ int RunFindCommand(const CliOptions& options, const QStringList& args) {
   Status st = status::kSuccess;
   const auto found = rm->Find(args[0].toStdString(), &st);
   if (st == status::kErrorInvalidExpression) {
-    std::cerr << "merilog-cli: invalid search pattern \"" << args[0].toStdString() << "\"\n";
+    std::string why;
+    ResourcePattern::Compile(args[0].toStdString(), &why);
+    std::cerr << "merilog-cli: invalid search pattern";
+    // A pattern too long to be one is not echoed back.
+    if (static_cast<std::size_t>(args[0].size()) <= ResourcePattern::kMaxPatternLength)
+      std::cerr << " \"" << args[0].toStdString() << "\"";
+    std::cerr << ": " << why << "\n";
     return 2;
   }
   for (const auto& r : found) std::cout << r << "\n";

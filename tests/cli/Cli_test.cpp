@@ -1,9 +1,10 @@
+#include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
-#include <SQLiteCpp/SQLiteCpp.h>
 
+#include "support/PrintQString.h"
 #include "support/TestSupport.h"
 
 using merilog::test::RunProgram;
@@ -49,6 +50,9 @@ TEST(Cli, FindQueryAndIoOnTheSimulatedBench) {
   EXPECT_EQ(Cli({"--simulate", "query", "GPIB0::99::INSTR", "*IDN?"}, &out, &err), 1);
   EXPECT_TRUE(err.contains("cannot open GPIB0::99::INSTR")) << err.toStdString();
   EXPECT_EQ(Cli({"--simulate", "find", "USB[0-9"}, &out, &err), 2);
+  EXPECT_EQ(err, "merilog-cli: invalid search pattern \"USB[0-9\": a \"[\" has no closing \"]\"\n");
+  EXPECT_EQ(Cli({"--simulate", "find", QString(20000, '(') + QString(20000, ')')}, &out, &err), 2);
+  EXPECT_EQ(err, "merilog-cli: invalid search pattern: the pattern is longer than 256 characters\n");
   EXPECT_EQ(Cli({"--bogus", "io"}, &out, &err), 2);
 
   // io names every backend and why one is inactive.

@@ -114,10 +114,25 @@ TEST(SimBenchTest, FilesThatCannotBeRead) {
 }
 
 TEST(SimBenchTest, AddChecksResourceNames) {
-  for (const auto& [name, ok] : {std::pair{"usb12::0x3a7d::0x6081::A-1::instr", true},
-                                 {"TCPIP0::192.168.1.5::5025::SOCKET", true}, {"USB0::0x3A7D::6081::SN01::INSTR", false},
-                                 {"GPIB0::16", false}, {"ASRL1::INSTR", false}})
-    EXPECT_EQ(IsSimResourceName(name), ok) << name;
+  const std::string huge = "USB0::0x3A7D::0x6081::" + std::string(100000, 'S') + "::INSTR";
+  for (const auto& [name, ok] : {std::pair<std::string, bool>{"usb12::0x3a7d::0x6081::A-1::instr", true},
+                                 {"TCPIP0::192.168.1.5::5025::SOCKET", true},
+                                 {"tcpip::h::1::socket", true},
+                                 {"GPIB0::30::INSTR", true},
+                                 {"USB0::0x3A7D::6081::SN01::INSTR", false},
+                                 {"USB0::0x3A7D::0x6081::SN 1::INSTR", false},
+                                 {"GPIB0::05::INSTR", false},
+                                 {"GPIB0::16", false},
+                                 {"TCPIP0::h::5025::SOCKET::", false},
+                                 {"ASRL1::INSTR", false},
+                                 {huge, false}})
+    EXPECT_EQ(IsSimResourceName(name), ok) << name.substr(0, 40);
+  SimBench bench;
+  SimMeterSpec spec;
+  spec.resource = huge;
+  std::string error;
+  EXPECT_FALSE(bench.Add(spec, &error));
+  EXPECT_EQ(error, "a resource of 100029 characters is longer than 1024");
 }
 
 }  // namespace
