@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 #include <string_view>
 
@@ -22,7 +25,15 @@ bool ParseWhole(const std::string& text, double* v) {
   if (text.empty()) return false;
   char* end = nullptr;
   *v = std::strtod(text.c_str(), &end);
-  return end == text.c_str() + text.size();
+  return end == text.c_str() + text.size() && std::isfinite(*v);
+}
+
+// A whole number in decimal digits within [min, max]: read as an integer, so
+// no fraction, NaN or huge value ever meets a cast.
+bool ParseCount(const std::string& text, long long min, long long max, long long* n) {
+  const char* last = text.data() + text.size();
+  const auto [end, ec] = std::from_chars(text.data(), last, *n);
+  return !text.empty() && ec == std::errc() && end == last && *n >= min && *n <= max;
 }
 
 // One [meter] section being read.
@@ -44,6 +55,7 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
   }
   SimMeterSpec& s = m->desc;
   double v = 0;
+  long long n = 0;
   if (k == "RESOURCE") {
     s.resource = value;
   } else if (k == "MODEL") {
@@ -55,23 +67,23 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
   } else if (k == "SETUP") {
     s.setup.push_back(value);
   } else if (k == "CHANNELS") {
-    if (!ParseWhole(value, &v) || (v != 0 && v != 10 && v != 20)) {
+    if (!ParseCount(value, 0, 20, &n) || (n != 0 && n != 10 && n != 20)) {
       *problem = "channels must be 0, 10 or 20, not \"" + value + "\"";
       return false;
     }
-    s.channels = static_cast<int>(v);
+    s.channels = static_cast<int>(n);
   } else if (k == "SEED") {
-    if (!ParseWhole(value, &v) || v < 0 || v > 9e15 || v != static_cast<double>(static_cast<long long>(v))) {
+    if (!ParseCount(value, 0, std::numeric_limits<long long>::max(), &n)) {
       *problem = "seed must be a whole number from 0, not \"" + value + "\"";
       return false;
     }
-    s.seed = static_cast<std::uint64_t>(v);
+    s.seed = static_cast<std::uint64_t>(n);
   } else if (k == "OVERLOAD-EVERY") {
-    if (!ParseWhole(value, &v) || v < 0 || v > 1e9) {
+    if (!ParseCount(value, 0, 1000000000, &n)) {
       *problem = "overload-every must be a whole number from 0 (0: never), not \"" + value + "\"";
       return false;
     }
-    s.overloadEvery = static_cast<int>(v);
+    s.overloadEvery = static_cast<int>(n);
   } else if (k == "CAP-MAX-RANGE") {
     if (!ParseWhole(value, &v) || (v != 1e-4 && v != 0.01)) {
       *problem = "cap-max-range must be 0.0001 or 0.01, not \"" + value + "\"";
