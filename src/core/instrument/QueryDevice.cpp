@@ -1,6 +1,7 @@
 #include "core/instrument/QueryDevice.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace merilog {
 
@@ -77,6 +78,13 @@ std::string DeviceQuery::Query(int slot, const std::string& command) {
   if (p.removeQuotes) answer.erase(std::remove(answer.begin(), answer.end(), '"'), answer.end());
   if (p.removeLineFeeds) answer.erase(std::remove(answer.begin(), answer.end(), '\n'), answer.end());
   return TrimRight(std::move(answer));
+}
+
+bool IsFunctionName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxFunctionNameLength) return false;
+  for (const char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != ':') return false;
+  return true;
 }
 
 }  // namespace merilog
