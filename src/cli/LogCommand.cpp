@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/IoCommands.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigPaths.h"
 #include "core/app/MainWindowModel.h"
@@ -148,7 +149,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   for (int line : la.lines) {
     if (line > count) {
       std::cerr << "merilog-cli: no meter on line " << line << " (" << count << " found)\n";
-      return 1;
+      return WithTranscriptChecked(instruments, 1);
     }
   }
   ReadingSettings s = model.Settings();
@@ -172,7 +173,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   model.ApplyReadingSettings(s);
 
   model.StartReading();
-  if (!model.State().readingActive) return 1;
+  if (!model.State().readingActive) return WithTranscriptChecked(instruments, 1);
 
   int exitCode = 0;
   long long ticks = 0;
@@ -213,7 +214,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   poll.start(100);
   const int loop = QCoreApplication::exec();
   std::signal(SIGINT, previous);
-  return exitCode ? exitCode : loop;
+  return WithTranscriptChecked(instruments, exitCode ? exitCode : loop);
 }
 
 }  // namespace merilog::cli
