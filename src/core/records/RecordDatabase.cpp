@@ -329,7 +329,11 @@ int StartBuilding(const QString& building, QString* why) {
   for (int attempt = 0; attempt < 4; ++attempt) {
     const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
-      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // A journal left without its file would be replayed into the new one.
+        for (const char* side : {"-journal", "-wal", "-shm"}) ::unlink((name + side).constData());
+        return fd;
+      }
       ::close(fd);
       break;
     }
