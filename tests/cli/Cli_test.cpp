@@ -103,13 +103,17 @@ TEST(Cli, MalformedResourcesAndUnwritableTranscriptsAreSaid) {
        1,
        "merilog-cli: cannot write the transcript /dev/full: No space left on device\n"},
   };
+  const bool configSet = qEnvironmentVariableIsSet("MERILOG_CONFIG_DIR");
   const QByteArray testConfig = qgetenv("MERILOG_CONFIG_DIR");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
     if (c.brokenIni) qputenv("MERILOG_CONFIG_DIR", config.Path().toUtf8());
     QString out, err;
     EXPECT_EQ(Cli(c.args, &out, &err), c.exitCode);
-    qputenv("MERILOG_CONFIG_DIR", testConfig);
+    if (configSet)
+      qputenv("MERILOG_CONFIG_DIR", testConfig);
+    else
+      qunsetenv("MERILOG_CONFIG_DIR");
     EXPECT_EQ(err, c.error);
   }
 }
