@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
 
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   ui::ChartWidget widget(chart);
   chart.SetXMax("2000 readings");
   FillBuffer(chart);

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   MainWindowModel model(rm, prompter, clock);
   model.SetObserver(&view);
   model.Initialise();
-  ReadingSettings s = model.Settings();
+  ReadingSettings s;
   s.mode = kMultiDeviceMode;
   for (int k = 0; k < 4; ++k) {
     s.chosenDevice.push_back({k, model.Devices().Devices()[k].displayName});
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   s.chosenCount = 4;
   model.ApplyReadingSettings(s);
   model.StartReading();
-  if (!model.State().readingActive) return 1;
+  if (!model.ReadingActive()) return 1;
   timer.stop();
 
   const int ticks = 5000;
@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
   std::printf("tick_4_meters_us: %.1f us\n", t.nsecsElapsed() / 1000.0 / ticks);
 
   {
-    ChartModel chart;
+    ChartBuffer buffer;
+    ChartModel chart(buffer);
     ui::ChartWidget widget(chart);
     chart.SetXMax("2000 readings");
     bench::FillBuffer(chart);

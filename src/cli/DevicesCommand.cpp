@@ -1,5 +1,6 @@
 #include "cli/DevicesCommand.h"
 
+#include <QCoreApplication>
 #include <iostream>
 
 #include "core/instrument/DeviceListModel.h"
@@ -8,11 +9,12 @@ namespace merilog::cli {
 
 int RunDevicesCommand(Instruments& instruments) {
   DeviceListModel model(*instruments.resources, instruments.lanResources);
-  model.InitialiseDevices();
-  for (const auto& line : model.State().lines) std::cout << line << "\n";
+  model.Discover([] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+  for (const auto& line : model.Lines()) std::cout << line << "\n";
   std::cout << std::flush;
   const int found = model.DeviceCount();
-  model.CloseDevices();
+  model.Close();
   return found > 0 ? 0 : 1;
 }
 

@@ -9,20 +9,25 @@
 
 #include "cli/IoCommands.h"
 #include "core/base/Clock.h"
-#include "core/base/ConfigPaths.h"
-#include "core/app/MainWindowModel.h"
+#include "core/base/ConfigurationCheck.h"
+#include "core/base/MessageTable.h"
 #include "core/base/Prompter.h"
-#include "core/instrument/DeviceDiscovery.h"
-#include "core/measure/ReadingSession.h"
-#include "core/readingconfig/ReadingSettings.h"
+#include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
+#include "core/measure/ReadingRun.h"
+#include "sim/IoSetup.h"
 
 namespace merilog::cli {
 
 namespace {
 
 std::atomic<bool> interrupted{false};
+// The window's reading speed at start-up.
+constexpr int kDefaultIntervalMs = 25;
 
-void OnInterrupt(int) { interrupted = true; }
+void OnInterrupt(int) {
+  interrupted = true;
+}
 
 // Shows every message box on standard error; a Yes/No question is answered by
 // the command line, and refused when it gave no answer.
@@ -50,19 +55,6 @@ class PrintingPrompter : public Prompter {
   std::optional<bool> answer_;
 };
 
-class TimerView : public MainWindowObserver {
- public:
-  TimerView(QTimer& timer, int intervalOverride) : timer_(timer), override_(intervalOverride) {}
-  void StartReadingTimer(int ms) override { timer_.start(override_ > 0 ? override_ : ms); }
-  void StopReadingTimer() override { timer_.stop(); }
-  void RedrawChart() override {}
-  void StateChanged() override {}
-
- private:
-  QTimer& timer_;
-  int override_;
-};
-
 struct LogArgs {
   int record = 0;
   std::vector<int> lines{1};
@@ -87,7 +79,8 @@ bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
       auto v = value("--record");
       if (!v) return false;
       out->record = v->toInt(&ok);
-      if (!ok || out->record < 1 || out->record > 10) return *error = "--record takes 1 to 10", false;
+      if (!ok || out->record < kFirstRecordNumber || out->record > kLastRecordNumber)
+        return *error = "--record takes 1 to 10", false;
     } else if (a == "--devices") {
       auto v = value("--devices");
       if (!v) return false;
@@ -120,6 +113,14 @@ bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
     }
   }
   if (out->record == 0) return *error = "log needs --record N", false;
+  // Meter k saves into record N + k - 1; no list shows a record beyond the last.
+  const int last = out->record + static_cast<int>(out->lines.size()) - 1;
+  if (last > kLastRecordNumber) {
+    *error = "--record " + std::to_string(out->record) + " with " + std::to_string(out->lines.size()) +
+             " meters would write record " + std::to_string(last) + "; records go up to " +
+             std::to_string(kLastRecordNumber);
+    return false;
+  }
   return true;
 }
 
@@ -139,82 +140,97 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   }
   PrintingPrompter prompter(la.answer);
   SystemClock clock;
-  MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
+  CheckConfigurationFile(prompter);
+  DeviceListModel devices(*instruments.resources, instruments.lanResources);
+  ExchangeSequence sequence;
+  ReadingRun run(devices, prompter, clock, sequence);
   QTimer timer;
-  TimerView view(timer, la.interval);
-  model.SetObserver(&view);
-  model.Initialise();
-
-  const int count = model.Devices().DeviceCount();
-  for (int line : la.lines) {
-    if (line > count) {
-      std::cerr << "merilog-cli: no meter on line " << line << " (" << count << " found)\n";
-      return WithTranscriptChecked(instruments, 1);
-    }
-  }
-  ReadingSettings s = model.Settings();
-  s.dualMeasure = la.dual ? 1 : 0;
-  if (la.lines.size() == 1) {
-    model.OnDeviceSelected(la.lines[0] - 1);
-    s.mode = kSingleDeviceMode;
-    s.saveEnabled[0] = 1;
-    s.recordNumber[0] = la.record;
-  } else {
-    s.mode = kMultiDeviceMode;
-    s.chosenDevice.clear();
-    for (size_t k = 0; k < la.lines.size(); ++k) {
-      const int slot = la.lines[k] - 1;
-      s.chosenDevice.push_back({slot, model.Devices().Devices()[slot].displayName});
-      s.saveEnabled[k] = 1;
-      s.recordNumber[k] = la.record + static_cast<int>(k);
-    }
-    s.chosenCount = static_cast<int>(la.lines.size());
-  }
-  model.ApplyReadingSettings(s);
-
-  model.StartReading();
-  if (!model.State().readingActive) return WithTranscriptChecked(instruments, 1);
-
+  timer.setTimerType(Qt::PreciseTimer);
   int exitCode = 0;
   long long ticks = 0;
-  auto previous = std::signal(SIGINT, OnInterrupt);
+  bool finished = false;
+
+  auto deviceFailed = [&] {
+    prompter.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
+                     Prompter::Buttons::Ok);
+  };
+  // Every way out: the run stopped, its records closed, and what was lost said.
+  auto finish = [&](int code) {
+    if (finished) return;
+    finished = true;
+    timer.stop();
+    run.Stop();
+    const QString lost = run.RecordFailureText();
+    if (!lost.isEmpty()) {
+      prompter.Message(lost, "Error", Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+      if (code == 0) code = 3;
+    }
+    if (run.LateTicks() > 0)
+      std::cerr << "merilog-cli: " << run.LateTicks() << " ticks came while a meter was still answering\n";
+    exitCode = code;
+    QCoreApplication::exit(code);
+  };
+  run.onRecordFailure = [&] { finish(3); };
+
+  auto begin = [&] {
+    const int count = devices.DeviceCount();
+    for (int line : la.lines) {
+      if (line > count) {
+        std::cerr << "merilog-cli: no meter on line " << line << " (" << count << " found)\n";
+        return finish(1);
+      }
+    }
+    // The window's plan for the same choice: one meter is the current meter of
+    // single-device mode; several are a multi-device set with the first line current.
+    ReadingPlan plan;
+    plan.multiDeviceMode = la.lines.size() > 1;
+    plan.currentSlot = plan.multiDeviceMode ? devices.CurrentSlot() : la.lines[0] - 1;
+    for (size_t k = 0; k < la.lines.size(); ++k) {
+      plan.positionSlots.push_back(la.lines[k] - 1);
+      plan.saveEnabled[k] = 1;
+      plan.recordNumber[k] = la.record + static_cast<int>(k);
+    }
+    run.Lock();
+    run.Start(plan, [&](ReadingRun::StartOutcome started) {
+      if (started == ReadingRun::StartOutcome::Running) {
+        timer.start(la.interval > 0 ? la.interval : kDefaultIntervalMs);
+        return;
+      }
+      finish(1);
+      if (started == ReadingRun::StartOutcome::MeterFailed) deviceFailed();
+    });
+  };
+
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (interrupted) {
-      model.StopReading();
-      QCoreApplication::exit(0);
-      return;
-    }
-    model.OnReadingTimer();
-    if (!model.State().readingActive) {
-      exitCode = 2;
-      QCoreApplication::exit(2);
-      return;
-    }
-    std::string line;
-    const auto& rows = model.Devices().State().meters;
-    for (int d = 0; d < model.Session().ActiveCount(); ++d) {
-      if (d) line += '\t';
-      line += rows[d].valueText;
-      if (model.State().secondActive && rows[d].hasSecond) line += '\t' + model.State().meterTexts[d].secondValueText;
-    }
-    std::cout << line << std::endl;
-    if (la.count > 0 && ++ticks >= la.count) {
-      model.StopReading();
-      QCoreApplication::exit(0);
-    }
+    if (interrupted) return finish(0);
+    run.Tick([&](ReadingRun::TickOutcome outcome) {
+      if (outcome == ReadingRun::TickOutcome::ReadFailed) {
+        finish(2);
+        deviceFailed();
+        return;
+      }
+      if (outcome == ReadingRun::TickOutcome::RecordFailed) return finish(3);
+      std::string line;
+      for (int d = 0; d < run.ActiveCount(); ++d) {
+        if (d) line += '\t';
+        line += run.Texts(d).mainText;
+        if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
+      }
+      std::cout << line << std::endl;
+      if (la.count > 0 && ++ticks >= la.count) finish(0);
+    });
   });
-  // Ctrl-C is noticed even while the timer is slow.
+  // Ctrl-C is noticed even while the timer is slow or a meter is silent.
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (interrupted && model.State().readingActive) {
-      model.StopReading();
-      QCoreApplication::exit(0);
-    }
+    if (interrupted) finish(0);
   });
   poll.start(100);
-  const int loop = QCoreApplication::exec();
+  auto previous = std::signal(SIGINT, OnInterrupt);
+  devices.Discover(begin);
+  QCoreApplication::exec();
   std::signal(SIGINT, previous);
-  return WithTranscriptChecked(instruments, exitCode ? exitCode : loop);
+  return WithTranscriptChecked(instruments, exitCode);
 }
 
 }  // namespace merilog::cli

@@ -2,6 +2,7 @@
 // windows; each subcommand lives in its own file.
 #include <QCoreApplication>
 #include <QStringList>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -31,6 +32,8 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit makes writes fail (and be reported) instead of killing the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication app(argc, argv);
   merilog::cli::CliOptions options;
   QStringList rest;

@@ -191,6 +191,7 @@ SimMeter* SimBench::Add(const SimMeterSpec& desc, std::string* error) {
   auto meter = std::make_shared<SimMeter>(desc, clock_);
   const auto errors = meter->PendingErrors();
   if (!errors.empty()) return fail("setup of " + desc.resource + " was refused by the meter: " + errors.front());
+  std::lock_guard lock(mutex_);
   meters_.push_back(meter);
   return meter.get();
 }
@@ -199,13 +200,20 @@ SimMeter* SimBench::Meter(const std::string& resource) const {
   return SharedMeter(resource).get();
 }
 
+std::vector<std::shared_ptr<SimMeter>> SimBench::Meters() const {
+  std::lock_guard lock(mutex_);
+  return meters_;
+}
+
 std::shared_ptr<SimMeter> SimBench::SharedMeter(const std::string& resource) const {
+  std::lock_guard lock(mutex_);
   for (const auto& m : meters_)
     if (SameResource(m->Resource(), resource)) return m;
   return nullptr;
 }
 
 std::vector<std::string> SimBench::Resources() const {
+  std::lock_guard lock(mutex_);
   std::vector<std::string> v;
   for (const auto& m : meters_)
     if (m->Attached()) v.push_back(m->Resource());
@@ -227,6 +235,7 @@ bool SimBench::ReattachMeter(const std::string& resource) {
 }
 
 bool SimBench::RemoveMeter(const std::string& resource) {
+  std::lock_guard lock(mutex_);
   for (auto it = meters_.begin(); it != meters_.end(); ++it) {
     if (SameResource((*it)->Resource(), resource)) {
       (*it)->Detach();  // open sessions see the loss

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,9 @@
 namespace merilog::sim {
 
 // The simulated instruments on the buses, in the order the buses list them.
-// Shared by the sim backend and its sessions; used from one thread.
+// Shared by the sim backend and its sessions: listed and opened from the
+// session threads, so the table is locked; each meter is used by one session
+// thread at a time.
 class SimBench {
  public:
   explicit SimBench(std::shared_ptr<const Clock> clock = nullptr);
@@ -35,7 +38,7 @@ class SimBench {
   // By resource string, compared case-insensitively; null if absent.
   SimMeter* Meter(const std::string& resource) const;
   std::shared_ptr<SimMeter> SharedMeter(const std::string& resource) const;
-  const std::vector<std::shared_ptr<SimMeter>>& Meters() const { return meters_; }
+  std::vector<std::shared_ptr<SimMeter>> Meters() const;
 
   // Resources of the meters now on the bus, in bench order.
   std::vector<std::string> Resources() const;
@@ -50,6 +53,7 @@ class SimBench {
 
  private:
   std::shared_ptr<const Clock> clock_;
+  mutable std::mutex mutex_;
   std::vector<std::shared_ptr<SimMeter>> meters_;
 };
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -152,8 +153,8 @@ class SimMeter {
   std::uint64_t readingCounter_ = 0;
   std::deque<std::string> queuedReadAnswers_;
 
-  bool attached_ = true;
-  std::uint64_t generation_ = 1;
+  std::atomic<bool> attached_{true};  // unplugged from the test or the window's thread, seen by the session's
+  std::atomic<std::uint64_t> generation_{1};
   int answersGiven_ = 0;
   std::string out_;         // unread answer bytes
   std::size_t outPos_ = 0;  // how much of out_ has been read

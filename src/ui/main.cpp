@@ -7,10 +7,11 @@
 //   --screenshots DIR  (hidden) save pictures of the main window and its dialogs, then quit
 #include <QApplication>
 #include <QMessageBox>
+#include <csignal>
 #include <cstdio>
 
-#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
+#include "core/base/Clock.h"
 #include "sim/IoSetup.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowScreenshots.h"
@@ -68,6 +69,8 @@ bool Parse(const QStringList& args, Options* options, QString* error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit makes writes fail (and be reported) instead of killing the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   app.setApplicationName("MERILOG");
 

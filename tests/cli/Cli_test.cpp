@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "support/PrintQString.h"
 #include "support/TestSupport.h"
@@ -132,6 +133,10 @@ TEST_F(LogCommand, MissingFolderAndUnknownLineRefuseTheStart) {
   EXPECT_TRUE(err.contains("Database working folder not found.")) << err.toStdString();
   QDir(f.Path()).mkdir("DB");
   EXPECT_EQ(Log({"--record", "1", "--devices", "9", "--count", "1"}), 1);
+  // Two meters from record 10 would write record 11, which no list shows: refused before anything is written.
+  EXPECT_EQ(Log({"--record", "10", "--devices", "1,2", "--count", "1"}), 2);
+  EXPECT_TRUE(err.contains("record 11")) << err.toStdString();
+  EXPECT_TRUE(QDir(f.Path() + "/DB").entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(LogCommand, StoresOneRowPerPrintedTickAndAsksBeforeContinuing) {
@@ -150,6 +155,19 @@ TEST_F(LogCommand, StoresOneRowPerPrintedTickAndAsksBeforeContinuing) {
   EXPECT_EQ(Log({"--record", "2", "--devices", "2", "--count", "1", "--no"}), 1);
   EXPECT_EQ(Log({"--record", "2", "--devices", "2", "--count", "2", "--yes", "--interval", "1"}), 0);
   EXPECT_EQ(Record(2).size(), 6u);
+
+  // A disk that takes nothing more: the run ends, says how many readings were lost, and fails.
+  const qint64 kb = (QFileInfo(f.Path() + "/DB/Record 2.mdb").size() + 1023) / 1024 + 16;  // room to start
+  const QString cli = MERILOG_CLI_PATH;
+  const int code =
+      RunProgram("bash",
+                 {"-c", QString("ulimit -f %1; exec \"%2\" --simulate log --record 2 --devices 2 --count 3000 "
+                                "--interval 1 --yes")
+                            .arg(kb)
+                            .arg(cli)},
+                 &out, &err, 60000, f.Path());
+  EXPECT_EQ(code, 3) << err.toStdString();
+  EXPECT_TRUE(err.contains("readings were not saved")) << err.toStdString();
 
   // Several meters save into consecutive records.
   ASSERT_EQ(Log({"--record", "5", "--devices", "1,2", "--count", "3", "--interval", "1"}), 0) << err.toStdString();

@@ -44,7 +44,8 @@ TEST(SocketSimmeter, IdentifiesConfiguresAndReads) {
   EXPECT_EQ(r.bytes.back(), '\n');
 
   // Through the main window's query form, as discovery and the acquisition cycle use it.
-  EXPECT_EQ(MakeDeviceDisplayName(c.query.Query(0, "*IDN?\n"), c.server.Resource()), "MODEL 6081-LAN-127.0.0.1");
+  EXPECT_EQ(MakeDeviceDisplayName(c.query.Query(0, "*IDN?\n"), c.server.Resource()),
+            "MODEL 6081-LAN-127.0.0.1-" + std::to_string(c.server.port));
   EXPECT_EQ(c.query.Query(0, "CONF:CURR:DC\n"), "");
   EXPECT_EQ(c.query.Query(0, "func?\n"), "CURR");
   EXPECT_EQ(c.query.Query(0, "CONF:VOLT:DC\n"), "");

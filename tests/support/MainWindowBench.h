@@ -2,17 +2,18 @@
 #include <QDir>
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "ScriptedPrompter.h"
+#include "SlowBackend.h"
 #include "TestSupport.h"
-#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
+#include "core/base/Clock.h"
 #include "core/instrument/Backend.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/measure/ChartModel.h"
-#include "core/measure/ReadingSession.h"
 #include "core/readingconfig/ReadingSettings.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
@@ -21,15 +22,18 @@
 namespace merilog::test {
 
 // Everything written to the sessions and every time-out set, per resource.
+// Sessions write from their own threads; tests read once the model has settled.
 struct WireLog {
   struct Write {
     std::string resource, bytes;
   };
+  mutable std::mutex mutex;
   std::vector<Write> writes;
   std::vector<std::pair<std::string, int>> timeouts;
   std::vector<std::string> clears;
 
   std::vector<std::string> To(const std::string& resource) const {
+    std::lock_guard lock(mutex);
     std::vector<std::string> out;
     for (const auto& w : writes)
       if (w.resource == resource) out.push_back(w.bytes);
@@ -39,22 +43,33 @@ struct WireLog {
     const auto s = To(resource);
     return std::find(s.begin(), s.end(), bytes) != s.end();
   }
+  void Add(std::vector<Write>* to, Write w) {
+    std::lock_guard lock(mutex);
+    to->push_back(std::move(w));
+  }
 };
 
 class RecordingSession : public Session {
  public:
-  RecordingSession(std::unique_ptr<Session> inner, WireLog& log) : inner_(std::move(inner)), log_(log) {}
+  RecordingSession(std::unique_ptr<Session> inner, std::shared_ptr<WireLog> log)
+      : inner_(std::move(inner)), logShared_(std::move(log)), log_(*logShared_) {}
   Status Write(std::string_view bytes) override {
-    log_.writes.push_back({Resource(), std::string(bytes)});
+    log_.Add(&log_.writes, {Resource(), std::string(bytes)});
     return inner_->Write(bytes);
   }
   ReadResult Read(std::size_t n) override { return inner_->Read(n); }
   Status SetTimeout(int ms) override {
-    log_.timeouts.emplace_back(Resource(), ms);
+    {
+      std::lock_guard lock(log_.mutex);
+      log_.timeouts.emplace_back(Resource(), ms);
+    }
     return inner_->SetTimeout(ms);
   }
   Status Clear() override {
-    log_.clears.push_back(Resource());
+    {
+      std::lock_guard lock(log_.mutex);
+      log_.clears.push_back(Resource());
+    }
     return inner_->Clear();
   }
   Status Close() override { return inner_->Close(); }
@@ -62,12 +77,14 @@ class RecordingSession : public Session {
 
  private:
   std::unique_ptr<Session> inner_;
+  std::shared_ptr<WireLog> logShared_;  // an abandoned session may still write after the test
   WireLog& log_;
 };
 
 class RecordingBackend : public Backend {
  public:
-  RecordingBackend(std::unique_ptr<Backend> inner, WireLog& log) : inner_(std::move(inner)), log_(log) {}
+  RecordingBackend(std::unique_ptr<Backend> inner, std::shared_ptr<WireLog> log)
+      : inner_(std::move(inner)), log_(std::move(log)) {}
   std::string Name() const override { return inner_->Name(); }
   bool IsActive(std::string* whyNot) const override { return inner_->IsActive(whyNot); }
   std::vector<std::string> List() override { return inner_->List(); }
@@ -79,7 +96,7 @@ class RecordingBackend : public Backend {
 
  private:
   std::unique_ptr<Backend> inner_;
-  WireLog& log_;
+  std::shared_ptr<WireLog> log_;
 };
 
 inline constexpr char kUsb81[] = "USB0::0x3A7D::0x6081::SN01::INSTR";
@@ -88,7 +105,9 @@ inline constexpr char kUsb82[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
 // A main window over simulated meters, a scripted prompter, a fixed clock and
 // a working folder with its DB subfolder made current.
 struct MainWindowBench {
-  WireLog wire;
+  std::shared_ptr<WireLog> wireLog = std::make_shared<WireLog>();
+  WireLog& wire = *wireLog;
+  std::shared_ptr<Latency> latency = std::make_shared<Latency>();
   std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>();
   ResourceManager rm;
   ScriptedPrompter prompter;
@@ -100,7 +119,8 @@ struct MainWindowBench {
   MainWindowBench() {
     QDir(folder.Path()).mkdir("DB");
     QDir::setCurrent(folder.Path());
-    rm.AddBackend(std::make_unique<RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
+    rm.AddBackend(std::make_unique<RecordingBackend>(
+        std::make_unique<SlowBackend>(std::make_unique<sim::SimBackend>(bench), latency), wireLog));
   }
   ~MainWindowBench() {
     model.reset();
@@ -117,21 +137,27 @@ struct MainWindowBench {
   MainWindowModel& Open() {
     model = std::make_unique<MainWindowModel>(rm, prompter, clock);
     model->Initialise();
+    Settle();
     return *model;
+  }
+  // Waits until the model has nothing left to ask of its meters.
+  void Settle() {
+    EXPECT_TRUE(RunUntil([this] { return model->Idle(); })) << "the main window never settled";
   }
   QString RecordPath(int n) const { return folder.Path() + "/DB/Record " + QString::number(n) + ".mdb"; }
 
   // Single-device mode saving into record n.
   void SaveInto(int n) {
-    ReadingSettings s = model->Settings();
+    ReadingSettings s;
     s.mode = kSingleDeviceMode;
     s.saveEnabled[0] = 1;
     s.recordNumber[0] = n;
     model->ApplyReadingSettings(s);
+    Settle();
   }
   // Multi-device mode over every line, line k saving into records[k].
   void MultiInto(const std::vector<int>& records) {
-    ReadingSettings s = model->Settings();
+    ReadingSettings s;
     s.mode = kMultiDeviceMode;
     s.chosenDevice.clear();
     for (size_t k = 0; k < records.size(); ++k) {
@@ -141,6 +167,7 @@ struct MainWindowBench {
     }
     s.chosenCount = static_cast<int>(records.size());
     model->ApplyReadingSettings(s);
+    Settle();
   }
 };
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ class ScriptedPrompter : public Prompter {
 
   Answer Message(const QString& text, const QString& caption, Icon icon, Buttons buttons) override {
     shown.push_back({text, caption, icon, buttons});
+    if (onMessage) onMessage();
     if (answers_.empty()) {
       ADD_FAILURE() << "unexpected message: " << text.toStdString();
       return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
@@ -53,6 +55,8 @@ class ScriptedPrompter : public Prompter {
   bool AllAnswersUsed() const { return answers_.empty() && saveNames_.empty() && colours_.empty(); }
 
   std::vector<Shown> shown;
+  // Runs while each message shows: tests look at the window behind it.
+  std::function<void()> onMessage;
 
  private:
   std::deque<Answer> answers_;

@@ -1,6 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QProcess>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace merilog::test {
@@ -22,6 +24,30 @@ int RunProgram(const QString& program, const QStringList& args, QString* out, QS
   if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
   if (err) *err = QString::fromUtf8(p.readAllStandardError());
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+}
+
+void EnsureEventLoop() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "merilog-test";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: torn down at exit after Qt's own globals it can crash.
+  new QCoreApplication(argc, argv);
+}
+
+bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+  EnsureEventLoop();
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  deadline.start(timeoutMs);
+  // Some conditions change on another thread without an event: look again often.
+  QTimer wake;
+  wake.start(2);
+  while (!done()) {
+    if (!deadline.isActive()) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
 }
 
 }  // namespace merilog::test

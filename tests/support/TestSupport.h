@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <string>
 
 namespace merilog::test {
@@ -16,6 +17,12 @@ class TempFolder {
  private:
   QTemporaryDir dir_;
 };
+
+// Makes sure an application object exists, so results of worker threads can
+// be delivered (a widget test's QApplication counts).
+void EnsureEventLoop();
+// Processes events until `done` holds or the time is up; false on time-out.
+bool RunUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // Runs a program and returns its exit code, capturing standard output and error.
 int RunProgram(const QString& program, const QStringList& args, QString* out, QString* err = nullptr,

@@ -1,142 +1,165 @@
 #include "core/app/MainWindowModel.h"
 
+#include <algorithm>
 #include <array>
 
+#include "core/app/MainWindowRouting.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigurationCheck.h"
-#include "core/app/MainWindowRouting.h"
 #include "core/base/MessageTable.h"
 #include "core/base/Prompter.h"
-#include "core/measure/AcquisitionCycle.h"
-#include "core/measure/ChartModel.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/FunctionButton.h"
-#include "core/measure/ReadingSession.h"
-#include "core/measure/StatusPanel.h"
-#include "core/readingconfig/ApplyReadingSettings.h"
 #include "core/readingconfig/ReadingSettings.h"
 
 namespace merilog {
 
 namespace {
 
-constexpr std::array<const char*, 6> kSpeedItems{"25ms", "50ms", "100ms", "500ms", "1000ms", "2000ms"};
+const std::vector<std::string> kSpeedItems{"25ms", "50ms", "100ms", "500ms", "1000ms", "2000ms"};
 constexpr char kStartLanguage[] = "English(U.S)";
 
-std::string IntervalCaption(int ms) { return "Trigger Interval : " + std::to_string(ms) + "ms"; }
-
-int Index(MenuCommand c) { return static_cast<int>(c); }
+int Index(MenuCommand c) {
+  return static_cast<int>(c);
+}
 
 }  // namespace
 
 MainWindowModel::MainWindowModel(ResourceManager& rm, Prompter& prompter, const Clock& clock,
                                  std::vector<std::string> lanResources)
-    : rm_(rm), prompter_(prompter), clock_(clock) {
-  DeviceListHooks hooks;
-  hooks.refreshStatus = [this](int slot) { panel_->RefreshStatus(slot); };
-  hooks.clearStatusTexts = [this] {
-    state_.functionText.clear();
-    state_.rangeText.clear();
-  };
-  hooks.resetToFirstMeter = [this] {
-    state_.multiDeviceMode = false;
-    chart_->SelectTrace(0);
-  };
-  hooks.resetTraceSelection = [this] { ResetTraceSelection(); };
-  hooks.devicesHandedOver = [this](const DeviceTable& devices) {
-    settings_->deviceCount = static_cast<int>(devices.size());
-  };
-  devices_ = std::make_unique<DeviceListModel>(rm_, std::move(lanResources), std::move(hooks));
-  chart_ = std::make_unique<ChartModel>();
-  settings_ = std::make_unique<ReadingSettings>();
-  session_ = std::make_unique<ReadingSession>(*devices_, prompter_, clock_);
-  panel_ = std::make_unique<StatusPanel>(state_, *devices_, functionState_);
-  panel_->resetTraceSelection = [this] { ResetTraceSelection(); };
-  cycle_ = std::make_unique<AcquisitionCycle>(state_, *devices_, *session_, *chart_, clock_);
-
-  for (const char* item : kSpeedItems) state_.speedChoices.emplace_back(item);
-  for (const char* item : XMaxItems()) state_.xMaxChoices.emplace_back(item);
-  state_.meterTexts[0].mainTagText = "MAIN";
-  panel_->FillInitialSecondSelector();
-  for (const CommandRoute& r : MainWindowRoutes()) state_.menu[Index(r.command)].available = r.availableAtStart;
-  UpdateCommandStates();
+    : prompter_(prompter), clock_(clock) {
+  devices_ = std::make_unique<DeviceListModel>(rm, std::move(lanResources));
+  run_ = std::make_unique<ReadingRun>(*devices_, prompter_, clock_, sequence_);
+  chart_ = std::make_unique<ChartModel>(run_->Buffer());
+  panel_ = std::make_unique<StatusPanel>(*devices_, functions_, sequence_, [this] { return CurrentReadingSet(); });
+  for (const CommandRoute& r : MainWindowRoutes()) available_[Index(r.command)] = r.availableAtStart;
+  sequence_.onIdle = [this] { Notify(); };
+  run_->onRecordFailure = [this] { StopReading(); };
 }
 
 MainWindowModel::~MainWindowModel() {
-  // A window closed mid-run still commits every reading it took.
-  if (session_ && session_->ReadingActive()) session_->End();
+  sequence_.onIdle = nullptr;
+  sequence_.Clear();
 }
 
 void MainWindowModel::Notify() {
-  state_.secondChooserEnabled = devices_->State().secondChooser.enabled;
-  state_.selectedTrace = chart_->SelectedTrace();
-  state_.yScaleText = chart_->YScaleText();
-  state_.dataOffsetText = chart_->DataOffsetText();
-  state_.xMaxCaption = chart_->XMaxLabelText();
-  state_.xMaxSelected = chart_->XMaxItemIndex();
-  state_.readingActive = session_->ReadingActive();
   if (observer_) observer_->StateChanged();
 }
 
 void MainWindowModel::Warn(const std::string& key, const std::string& englishDefault) {
+  Notify();
   prompter_.Message(LookupMessage(QString::fromStdString(key), QString::fromStdString(englishDefault)), QString(),
                     Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
 void MainWindowModel::Initialise() {
   CheckConfigurationFile(prompter_);
-  state_.toolbarStopEnabled = false;
   SetCurrentLanguageSection(kStartLanguage);
-  state_.texts = RelabelMainWindow(kStartLanguage);
-  state_.speedSelected = 0;
-  state_.timerIntervalMs = 25;
-  state_.intervalCaption = IntervalCaption(25);
-  devices_->MutableState().meters[0].secondIndicator.shown = false;
-  state_.secondActive = false;
-  devices_->InitialiseDevices();
-  state_.multiDeviceMode = false;
-  devices_->SetSingleDeviceMode(true);
-  panel_->SetReadingSet(false, {});
+  texts_ = RelabelMainWindow(kStartLanguage);
+  speedSelected_ = 0;
+  timerIntervalMs_ = 25;
+  multiDeviceMode_ = false;
   chart_->SelectTrace(0);
   chart_->SetChartMapping();
-  settings_->deviceCount = devices_->DeviceCount();
-  UpdateCommandStates();
+  // The window shows at once; the meters are found in the background.
+  sequence_.Await([this](std::function<void()> resume) { devices_->Discover(std::move(resume)); });
+  sequence_.Then([this] { AfterDiscovery(true); });
   Notify();
+}
+
+void MainWindowModel::AfterDiscovery(bool atStartUp) {
+  if (atStartUp) {
+    if (devices_->HasMeters()) {
+      SelectMeter(0);
+      panel_->ShowFirstMeter(false);
+    } else {
+      panel_->ShowNoMeter(false);
+    }
+    return;
+  }
+  if (devices_->HasMeters()) {
+    SelectMeter(0);
+    panel_->ShowFirstMeter(true);
+    panel_->HideRowsAfterFirst();
+    if (devices_->DeviceCount() >= 2) {
+      chart_->SelectTrace(0);
+      multiDeviceMode_ = false;
+    }
+  } else {
+    panel_->ShowNoMeter(true);
+  }
+  panel_->ResetDisplays();
+  // The status refresh lays the 2ND displays out again after they were all hidden.
+  if (devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
+  chart_->SelectTrace(0);
 }
 
 void MainWindowModel::SetCommandAvailable(MenuCommand command, bool available) {
-  state_.menu[Index(command)].available = available;
-  UpdateCommandStates();
+  available_[Index(command)] = available;
   Notify();
 }
 
-void MainWindowModel::UpdateCommandStates() {
-  const bool reading = session_->ReadingActive();
-  for (const CommandRoute& r : MainWindowRoutes()) {
-    CommandState& c = state_.menu[Index(r.command)];
-    c.enabled = c.available && (reading ? r.enabledWhileReading : r.enabledWhileIdle);
-  }
-  state_.toolbarStartEnabled = !reading;
-  state_.toolbarStopEnabled = reading;
-  state_.toolbarDeviceSettingsEnabled = !reading && state_.menu[Index(MenuCommand::DeviceSettings)].available;
+bool MainWindowModel::CommandEnabled(MenuCommand command) const {
+  const CommandRoute* r = FindRoute(command);
+  if (!r || !available_[Index(command)]) return false;
+  return run_->Locked() ? r->enabledWhileReading : r->enabledWhileIdle;
+}
+
+bool MainWindowModel::ToolbarDeviceSettingsEnabled() const {
+  return !run_->Locked() && available_[Index(MenuCommand::DeviceSettings)];
+}
+
+ControlState MainWindowModel::FunctionButton(int button) const {
+  const auto table = FunctionButtonTable();
+  ControlState c;
+  if (button < 0 || button >= static_cast<int>(table.size())) return {false, false};
+  const StatusPanelState& p = panel_->State();
+  if (table[button].label == "CAP") c = p.capButton;
+  if (table[button].label == "TCOUPL") c = p.tcouplButton;
+  c.enabled = c.enabled && !run_->Locked();
+  return c;
+}
+
+ControlState MainWindowModel::SecondChooser() const {
+  ControlState c = panel_->State().secondChooser;
+  c.enabled = c.enabled && !run_->Locked();
+  return c;
+}
+
+const std::vector<std::string>& MainWindowModel::SpeedChoices() const {
+  return kSpeedItems;
+}
+
+std::string MainWindowModel::IntervalCaption() const {
+  std::string caption = "Trigger Interval : " + std::to_string(timerIntervalMs_) + "ms";
+  // Ticks that found a meter still answering are counted where the user looks.
+  if (run_->LateTicks() > 0) caption += " (" + std::to_string(run_->LateTicks()) + " late)";
+  return caption;
+}
+
+ReadingSet MainWindowModel::CurrentReadingSet() const {
+  return {multiDeviceMode_, chosenSlots_};
 }
 
 void MainWindowModel::OnCommand(MenuCommand command) {
   const CommandRoute* route = FindRoute(command);
-  if (!route || !state_.menu[Index(command)].enabled) return;
+  if (!route || !CommandEnabled(command)) return;
   if (route->guarded && devices_->ConnectionGuardRefuses(true)) {
     Warn("1031", "Connection status has changed.Please select \"Refresh\".");
     return;
   }
   switch (route->action) {
     case CommandRoute::Action::Dialog:
-      if (observer_ && observer_->OpenDialog(command)) AfterDialog(command);
+      sequence_.Then([this, command] {
+        if (!observer_ || !observer_->OpenDialog(command)) return;
+        if (command == MenuCommand::DeviceSettings && devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
+      });
       break;
     case CommandRoute::Action::Refresh:
       RefreshDevices();
       break;
     case CommandRoute::Action::Exit:
-      if (session_->ReadingActive()) StopReading();
+      if (run_->Locked()) StopReading();
       if (observer_) observer_->CloseWindow();
       break;
     case CommandRoute::Action::Start:
@@ -146,158 +169,169 @@ void MainWindowModel::OnCommand(MenuCommand command) {
       StopReading();
       break;
     case CommandRoute::Action::About:
-      if (observer_) observer_->OpenDialog(command);
-      state_.texts = RelabelMainWindow(CurrentLanguageSection());
-      if (devices_->DeviceCount() == 0) RefreshDevices();
-      Notify();
+      sequence_.Then([this, command] {
+        if (observer_) observer_->OpenDialog(command);
+        // Relabelled once, in the language the box left current.
+        texts_ = RelabelMainWindow(CurrentLanguageSection());
+        Notify();
+        if (!devices_->HasMeters()) Refresh();
+      });
       break;
   }
-}
-
-void MainWindowModel::AfterDialog(MenuCommand command) {
-  if (command == MenuCommand::DeviceSettings && devices_->DeviceCount() > 0) OnDeviceSelected(devices_->State().selectedLine);
-  if (command == MenuCommand::ReadingSettings) ApplyReadingSettings(*settings_);
-  Notify();
 }
 
 void MainWindowModel::OnSystemAbout() {
   if (observer_) observer_->OpenDialog(MenuCommand::About);
 }
 
-void MainWindowModel::SetFrontPanelEnabled(bool enabled) {
-  state_.functionButtonsEnabled = enabled;
-  DeviceListState& s = devices_->MutableState();
-  s.secondChooser.enabled = enabled;
-  s.listEnabled = enabled;
+ReadingPlan MainWindowModel::NextRunPlan() const {
+  ReadingPlan plan;
+  plan.multiDeviceMode = multiDeviceMode_;
+  plan.currentSlot = devices_->CurrentSlot();
+  plan.positionSlots = multiDeviceMode_ ? chosenSlots_ : std::vector<int>{plan.currentSlot};
+  plan.saveEnabled = saveEnabled_;
+  plan.recordNumber = recordNumber_;
+  return plan;
 }
 
 void MainWindowModel::StartReading() {
-  if (devices_->DeviceCount() == 0) {
+  sequence_.Then([this] { Start(); });
+}
+
+void MainWindowModel::Start() {
+  if (!devices_->HasMeters()) {
     Warn("1000", "No Device Connected");
     return;
   }
-  SetFrontPanelEnabled(false);
+  // Refused before anything is locked, so the front panel stays as it was.
   if (devices_->ConnectionGuardRefuses(true)) {
     Warn("1031", "Connection status has changed.Please select \"Refresh\".");
-    Notify();
     return;
   }
-  chart_->Buffer().Reset();
-  if (!state_.multiDeviceMode && devices_->State().currentSlot == kNoDeviceSlot) {
+  run_->Buffer().Reset();
+  if (!multiDeviceMode_ && devices_->CurrentSlot() == kNoDeviceSlot) {
     Warn("1002", "Select Device");
+    return;
+  }
+  // Locked before the meters are asked: while a message or question shows,
+  // only Stop is usable.
+  run_->Lock();
+  Notify();
+  run_->Start(NextRunPlan(), [this](ReadingRun::StartOutcome outcome) { Started(outcome); });
+}
+
+void MainWindowModel::Started(ReadingRun::StartOutcome outcome) {
+  if (outcome == ReadingRun::StartOutcome::Running) {
+    RedrawChartNow();
+    if (observer_) observer_->StartReadingTimer(timerIntervalMs_);
+    run_->Buffer().SetPointCount(0);
+    chart_->SetChartMapping();
     Notify();
     return;
   }
-
-  ReadingPlan plan;
-  plan.multiDeviceMode = state_.multiDeviceMode;
-  for (const ChosenDevice& c : settings_->chosenDevice) plan.chosenSlots.push_back(c.slot);
-  if (settings_->chosenCount > 0 && static_cast<int>(plan.chosenSlots.size()) > settings_->chosenCount)
-    plan.chosenSlots.resize(settings_->chosenCount);
-  plan.saveEnabled = settings_->saveEnabled;
-  plan.recordNumber = settings_->recordNumber;
-
-  // Locking first: from here on only Stop is usable, even while meters are asked.
-  devices_->MutableState().listEnabled = false;
-  state_.readingActive = true;
-  const ReadingSession::StartOutcome outcome = session_->Begin(plan);
-  UpdateCommandStates();
-  if (outcome != ReadingSession::StartOutcome::Running) {
-    StopReading();
-    return;
-  }
-  RedrawChartNow();
-  if (observer_) observer_->StartReadingTimer(state_.timerIntervalMs);
-  chart_->Buffer().SetPointCount(0);
-  chart_->SetChartMapping();
-  Notify();
+  StopReading();
+  if (outcome == ReadingRun::StartOutcome::MeterFailed)
+    prompter_.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
+                      Prompter::Buttons::Ok);
 }
 
 void MainWindowModel::StopReading() {
-  if (!state_.multiDeviceMode) devices_->MutableState().listEnabled = true;
   if (observer_) observer_->StopReadingTimer();
-  session_->End();
-  state_.readingActive = false;
-  UpdateCommandStates();
+  const bool wasLocked = run_->Locked();
+  // A start still asking its meters is abandoned; Stop never waits for one.
+  if (run_->CurrentPhase() == ReadingRun::Phase::Starting) sequence_.Clear();
+  run_->Stop();
   RedrawChartNow();
-  SetFrontPanelEnabled(true);
-  if (devices_->DeviceCount() > 0) devices_->OnDeviceSelected();
-  ResetTraceSelection();
+  if (devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
+  chart_->SelectTrace(0);
   Notify();
+  const QString recordFailure = wasLocked ? run_->RecordFailureText() : QString();
+  if (!recordFailure.isEmpty())
+    prompter_.Message(recordFailure, "Error", Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
 void MainWindowModel::OnReadingTimer() {
-  if (!session_->ReadingActive()) return;
-  const AcquisitionCycle::TickOutcome outcome = cycle_->OnReadingTimer();
-  if (outcome == AcquisitionCycle::TickOutcome::ReadFailed) {
-    StopReading();
-    prompter_.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
-                      Prompter::Buttons::Ok);
-    return;
+  if (!run_->Active()) return;
+  // A tick still waiting for a meter is not started twice; the run counts it.
+  if (!run_->Tick([this](ReadingRun::TickOutcome outcome) { Ticked(outcome); })) Notify();
+}
+
+void MainWindowModel::Ticked(ReadingRun::TickOutcome outcome) {
+  for (int d = 0; d < run_->ActiveCount(); ++d)
+    panel_->ShowReading(d, run_->Texts(d).mainText, run_->Texts(d).secondText);
+  switch (outcome) {
+    case ReadingRun::TickOutcome::ReadFailed:
+      StopReading();
+      prompter_.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
+                        Prompter::Buttons::Ok);
+      return;
+    case ReadingRun::TickOutcome::RecordFailed:
+      StopReading();  // says what was lost
+      return;
+    case ReadingRun::TickOutcome::Redraw:
+      RedrawChartNow();
+      break;
+    case ReadingRun::TickOutcome::Done:
+      break;
   }
-  if (outcome == AcquisitionCycle::TickOutcome::Redraw) RedrawChartNow();
-  if (observer_) observer_->StateChanged();
+  Notify();
 }
 
 void MainWindowModel::RedrawChartNow() {
   ChartDrawInputs in;
-  in.multiDeviceMode = session_->MultiDeviceMode() && state_.multiDeviceMode;
-  in.meterCount = in.multiDeviceMode ? std::max(1, session_->ActiveCount()) : 1;
-  in.secondActive = state_.secondActive;
-  const auto& rows = devices_->State().meters;
-  for (int d = 0; d < kMeterPositions; ++d) in.hasSecond[d] = rows[d].hasSecond;
+  in.multiDeviceMode = multiDeviceMode_;
+  in.meterCount = multiDeviceMode_ ? std::clamp(static_cast<int>(chosenSlots_.size()), 1, kMeterPositions) : 1;
+  const StatusPanelState& p = panel_->State();
+  in.secondActive = p.secondActive;
+  for (int d = 0; d < kMeterPositions; ++d) in.hasSecond[d] = p.meters[d].hasSecond;
   chart_->RedrawChart(in);
   if (observer_) observer_->RedrawChart();
 }
 
-void MainWindowModel::ResetTraceSelection() { chart_->SelectTrace(0); }
+void MainWindowModel::SelectMeter(int line) {
+  if (!devices_->Select(line)) return;
+  panel_->RefreshStatus(devices_->CurrentSlot());
+  sequence_.Then([this, line] {
+    const std::string shortName = ShortDeviceName(devices_->Lines()[line]);
+    if (!multiDeviceMode_) {
+      panel_->SetFirstRowName(shortName);
+      devices_->ShowSelectedIdentification();
+    }
+    panel_->AdaptToMeter(shortName, !multiDeviceMode_);
+  });
+}
 
 void MainWindowModel::RefreshDevices() {
-  devices_->RefreshDevices();
-  for (MeterDisplayTexts& t : state_.meterTexts) t.secondValueText = "0";
-  if (devices_->State().singleDeviceMode) {
-    state_.multiDeviceMode = false;
-    panel_->SetReadingSet(false, {});
-  }
-  Notify();
+  sequence_.Then([this] { Refresh(); });
+}
+
+void MainWindowModel::Refresh() {
+  sequence_.Await([this](std::function<void()> resume) {
+    devices_->Discover(std::move(resume));
+    Notify();  // the list empties and the wait cursor shows while the meters are asked
+  });
+  sequence_.Then([this] { AfterDiscovery(false); });
 }
 
 void MainWindowModel::OnDeviceSelected(int line) {
-  devices_->OnDeviceSelected(line);
-  Notify();
+  sequence_.Then([this, line] { SelectMeter(line); });
 }
 
 void MainWindowModel::CloseDevices() {
-  if (session_->ReadingActive()) StopReading();
-  devices_->CloseDevices();
-}
-
-void MainWindowModel::RefreshStatus(int slot) {
-  panel_->RefreshStatus(slot);
-  Notify();
-}
-
-void MainWindowModel::RebuildSecondSelector() {
-  panel_->RebuildSecondSelector();
-  Notify();
+  if (run_->Locked()) StopReading();
+  sequence_.Clear();
+  devices_->Close();
 }
 
 void MainWindowModel::SecondFunctionChosen(int index) {
-  panel_->SecondFunctionChosen(index);
-  Notify();
-}
-
-void MainWindowModel::LayoutDisplays() {
-  panel_->LayoutDisplays();
-  Notify();
+  panel_->SecondFunctionChosen(index, [this] { chart_->SelectTrace(0); });
 }
 
 void MainWindowModel::ReadingSpeedChosen(int index) {
   if (index < 0 || index >= static_cast<int>(kSpeedItems.size())) return;
-  state_.speedSelected = index;
-  state_.timerIntervalMs = static_cast<int>(LeadingNumber(kSpeedItems[index]));
-  if (!state_.toolbarStartEnabled && observer_) observer_->StartReadingTimer(state_.timerIntervalMs);
-  state_.intervalCaption = IntervalCaption(state_.timerIntervalMs);
+  speedSelected_ = index;
+  timerIntervalMs_ = static_cast<int>(LeadingNumber(kSpeedItems[index]));
+  if (run_->Active() && observer_) observer_->StartReadingTimer(timerIntervalMs_);
   Notify();
 }
 
@@ -330,15 +364,18 @@ void MainWindowModel::ApplyDataOffset(const std::string& text) {
 void MainWindowModel::ConfigureFunction(int button) {
   const auto buttons = FunctionButtonTable();
   if (button < 0 || button >= static_cast<int>(buttons.size())) return;
-  const DeviceListState& s = devices_->State();
-  const ConfigureFunctionResult r = merilog::ConfigureFunction(buttons[button], s.currentSlot, devices_->DeviceCount(),
-                                                               s.singleDeviceMode, devices_->Query(), functionState_);
-  if (!r.messageKey.empty()) Warn(r.messageKey, r.messageDefault);
-  if (r.sent) {
-    devices_->MutableState().meters[0].valueText = "0";
+  sequence_.Then([this, button] {
+    const ConfigureFunctionResult r = merilog::ConfigureFunction(
+        FunctionButtonTable()[button], devices_->CurrentSlot(), devices_->DeviceCount(), !multiDeviceMode_, functions_);
+    if (!r.messageKey.empty()) Warn(r.messageKey, r.messageDefault);
+    if (!r.sent) return;
+    sequence_.Ask<QueryAnswer>(
+        devices_->Worker(r.statusSlot),
+        [command = r.command](Session* s) { return QueryDevice(s, QueryForm::MainWindow, command); },
+        [](QueryAnswer) {});
+    panel_->ResetFirstValue();
     panel_->RefreshStatus(r.statusSlot);
-  }
-  Notify();
+  });
 }
 
 void MainWindowModel::SetXMax(int index) {
@@ -373,43 +410,46 @@ void MainWindowModel::SelectTrace(int trace) {
   Notify();
 }
 
-void MainWindowModel::SetDataOffsetText(const std::string& text) { chart_->SetDataOffsetText(text); }
+void MainWindowModel::SetDataOffsetText(const std::string& text) {
+  chart_->SetDataOffsetText(text);
+}
 
 void MainWindowModel::ApplyReadingSettings(const ReadingSettings& settings) {
-  if (&settings != settings_.get()) *settings_ = settings;
-  DeviceListState& s = devices_->MutableState();
-  const ReadingSettingsApplication a =
-      merilog::ApplyReadingSettings(*settings_, s.selectedLine, devices_->DeviceCount());
-  s.currentSlot = a.currentSlot;
+  sequence_.Then([this, settings] { ApplySettings(settings); });
+}
+
+void MainWindowModel::ApplySettings(const ReadingSettings& settings) {
   PlotColours colours;
-  std::copy(a.plotColours.begin(), a.plotColours.end(), colours.begin());
+  std::copy(settings.plotColour.begin(), settings.plotColour.end(), colours.begin());
   chart_->SetPlotColours(colours);
-  state_.multiDeviceMode = !a.singleDeviceMode;
-  devices_->SetSingleDeviceMode(a.singleDeviceMode);
-  for (int d = 1; d < kMeterPositions; ++d) {
-    MeterRowState& row = s.meters[d];
-    for (ControlState* c : {&row.nameLabel, &row.valueDisplay, &row.indicator, &row.selectionButton, &row.mainMarker})
-      c->shown = false;
+  multiDeviceMode_ = settings.MultiDevice();
+  saveEnabled_ = settings.saveEnabled;
+  recordNumber_ = settings.recordNumber;
+  panel_->HideRowsAfterFirst();
+  chosenSlots_.clear();
+  if (!devices_->HasMeters()) return;
+  // Only meters of the latest discovery take part; a stale choice (fewer meters
+  // found since) would address a session that no longer exists.
+  const int chosen = std::min<int>(settings.chosenCount, static_cast<int>(settings.chosenDevice.size()));
+  for (int k = 0; k < chosen && static_cast<int>(chosenSlots_.size()) < kMeterPositions; ++k) {
+    const ChosenDevice& c = settings.chosenDevice[k];
+    if (c.slot >= 0 && c.slot < devices_->DeviceCount()) chosenSlots_.push_back(c.slot);
   }
-  if (a.metersPresent) {
-    panel_->SetReadingSet(state_.multiDeviceMode, a.activeSlots);
-    for (int d = 0; d < kMeterPositions; ++d) {
-      MeterRowState& row = s.meters[d];
-      if (!a.rowShown[d]) continue;
-      for (ControlState* c :
-           {&row.nameLabel, &row.valueDisplay, &row.indicator, &row.selectionButton, &row.mainMarker})
-        c->shown = true;
-      if (!a.rowLabel[d].empty()) row.nameText = a.rowLabel[d];
+  if (multiDeviceMode_ && chosenSlots_.size() > 1) {
+    for (size_t d = 0; d < chosenSlots_.size(); ++d) {
+      panel_->ShowRow(static_cast<int>(d), ShortDeviceName(devices_->Lines()[chosenSlots_[d]]));
+      panel_->RefreshStatus(chosenSlots_[d]);
     }
-    for (int slot : a.refreshStatusSlots) panel_->RefreshStatus(slot);
-    if (a.selectDeviceLine && a.currentSlot >= 0) s.selectedLine = a.currentSlot;
-    if (a.selectedTrace >= 0) chart_->SelectTrace(a.selectedTrace);
-    if (a.resetTraceSelection) ResetTraceSelection();
-    if (a.layoutDisplays) panel_->LayoutDisplays();
-    for (int i = 0; i < a.onDeviceSelectedCalls; ++i) devices_->OnDeviceSelected();
-    if (a.enableDeviceList) s.listEnabled = true;
+    SelectMeter(devices_->SelectedLine());
   }
-  Notify();
+  if (!multiDeviceMode_) {
+    // The selected trace follows the current meter, then goes back to the first.
+    chart_->SelectTrace(devices_->CurrentSlot());
+    chart_->SelectTrace(0);
+  }
+  panel_->RefreshStatus(devices_->CurrentSlot());
+  panel_->LayoutDisplays();
+  SelectMeter(devices_->SelectedLine());
 }
 
 void MainWindowModel::OnEnter(bool dataOffsetHasFocus, const std::string& dataOffsetText) {

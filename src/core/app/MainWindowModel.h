@@ -8,17 +8,17 @@
 #include "core/app/MainMenuLayout.h"
 #include "core/app/MainWindowTexts.h"
 #include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
+#include "core/measure/ChartModel.h"
 #include "core/measure/ConfigureFunction.h"
+#include "core/measure/ReadingRun.h"
+#include "core/measure/StatusPanel.h"
 
 namespace merilog {
 
 class Clock;
 class Prompter;
 class ResourceManager;
-class ReadingSession;
-class StatusPanel;
-class AcquisitionCycle;
-class ChartModel;
 struct ReadingSettings;
 
 // What the main window's view does for the model. Every call happens inside a
@@ -31,7 +31,9 @@ class MainWindowObserver {
   virtual void StopReadingTimer() = 0;
   // The chart buffer or the chart settings changed: draw the traces again.
   virtual void RedrawChart() = 0;
-  // Any text, list or flag of the state may have changed.
+  // Anything the view shows may have changed: render the model again. Called
+  // before every question the model asks, so the window the user sees behind
+  // the question is up to date.
   virtual void StateChanged() = 0;
   // Shows the dialog behind a routed command modally; false when the view has
   // no such dialog (the command then does nothing more).
@@ -40,64 +42,16 @@ class MainWindowObserver {
   virtual void CloseWindow() {}
 };
 
-// Texts and flags of one meter position's displays that the device list model
-// does not keep (its MeterRowState holds the main value text and the shown flags).
-struct MeterDisplayTexts {
-  std::string secondValueText = "0";
-  std::string mainTagText;  // "DCV", "MAIN" for position 0 before the first layout
-  std::string secondTagText;
-};
-
-// One entry of the command routing: whether it is offered at all and enabled now.
-struct CommandState {
-  bool available = true;  // false: the dialog behind it does not exist yet
-  bool enabled = true;
-};
-
-// Everything of the main window that the view renders besides the device list
-// state (DeviceListModel::State(): lines, selection, meter rows, model-dependent
-// buttons).
-struct MainWindowState {
-  std::string title = "MERILOG";
-  MainWindowTexts texts;  // menu texts, tool-tips, chart-control labels
-
-  // Menu items by command (index = static_cast<int>(MenuCommand)).
-  std::array<CommandState, 12> menu;
-  bool toolbarStartEnabled = true;
-  bool toolbarStopEnabled = false;
-  bool toolbarDeviceSettingsEnabled = true;
-
-  bool functionButtonsEnabled = true;  // the thirteen function buttons together
-
-  // Status box "MAIN".
-  std::string functionText;  // "Function : DCV"
-  std::string rangeText;     // "Range : 10  VDC"
-  std::vector<std::string> secondChoices;
-  int secondSelected = -1;  // index into secondChoices, -1 none
-  bool secondChooserEnabled = true;
-  std::string secondLabel = "NONE";
-  bool secondActive = false;
-
-  std::array<MeterDisplayTexts, kMeterPositions> meterTexts;
-
-  // Chart control box.
-  std::vector<std::string> speedChoices;
-  int speedSelected = 0;
-  int timerIntervalMs = 25;
-  std::string intervalCaption = "Trigger Interval : 25ms";
-  std::vector<std::string> xMaxChoices;
-  int xMaxSelected = 1;
-  std::string xMaxCaption = "100";
-  std::string yScaleText = "1";
-  std::string dataOffsetText = "0";
-  int selectedTrace = 0;  // 0-3 main traces "1".."4", 4-7 the 2ND traces "1_2".."4_2"
-
-  bool readingActive = false;
-  bool multiDeviceMode = false;
-};
-
-// The main window: device list, status panel, front panel, live chart and the
-// reading session, as state plus one member function per handler.
+// The main window: routes the menu, toolbar, panel and timer to the owners of
+// its facts (device list, status panel, chart, reading run) and derives what
+// the view shows from them. Only what no other class owns lives here: the
+// language texts, the reading speed, which dialogs exist, and the reading
+// settings applied for the next run.
+//
+// The window never waits for a meter: a handler that talks to meters takes its
+// place in the exchange sequence and goes on when the answers come, in the
+// order a handler that waited would have; discovery and the reading ticks ask
+// every meter at once. Stop and close act at once, whatever a meter does.
 class MainWindowModel {
  public:
   MainWindowModel(ResourceManager& rm, Prompter& prompter, const Clock& clock,
@@ -117,7 +71,7 @@ class MainWindowModel {
   // System-menu About: the About box only, no relabelling afterwards.
   void OnSystemAbout();
 
-  // Reading session.
+  // Reading run.
   void StartReading();
   void StopReading();
   void OnReadingTimer();
@@ -128,10 +82,7 @@ class MainWindowModel {
   void CloseDevices();
 
   // Status panel and front panel.
-  void RefreshStatus(int slot);
-  void RebuildSecondSelector();
   void SecondFunctionChosen(int index);
-  void LayoutDisplays();
   void ReadingSpeedChosen(int index);
   void ApplyDataOffset(const std::string& text);
   // A function button by its position in FunctionButtonTable().
@@ -158,39 +109,73 @@ class MainWindowModel {
   // A dialog the view can show: its menu entry becomes available (enabled while idle).
   void SetCommandAvailable(MenuCommand command, bool available);
 
-  const MainWindowState& State() const { return state_; }
+  // What the view renders, computed from the owners.
+  const MainWindowTexts& Texts() const { return texts_; }
+  bool CommandEnabled(MenuCommand command) const;
+  bool ToolbarStartEnabled() const { return !run_->Locked(); }
+  bool ToolbarStopEnabled() const { return run_->Locked(); }
+  bool ToolbarDeviceSettingsEnabled() const;
+  bool DeviceListEnabled() const { return devices_->HasMeters() && !run_->Locked(); }
+  // A function button (position in FunctionButtonTable()): the meter's model
+  // decides CAP and TCOUPL, and a run locks them all.
+  ControlState FunctionButton(int button) const;
+  ControlState SecondChooser() const;
+  const std::vector<std::string>& SpeedChoices() const;
+  int SpeedSelected() const { return speedSelected_; }
+  int TimerIntervalMs() const { return timerIntervalMs_; }
+  std::string IntervalCaption() const;
+  bool ReadingActive() const { return run_->Active(); }
+  bool MultiDeviceMode() const { return multiDeviceMode_; }
+  // The meters the front panel lays out and the next run reads.
+  ReadingSet CurrentReadingSet() const;
+  // What Start Reading would read and store now.
+  ReadingPlan NextRunPlan() const;
+  // Meters are being searched or asked (the view shows the wait cursor).
+  bool Busy() const { return devices_->Discovering() || !sequence_.Idle(); }
+  // Nothing waits: no search, no exchange, no tick (tests wait for this).
+  bool Idle() const { return !Busy() && !run_->TickPending() && devices_->Discovery().Quiet(); }
+
   DeviceListModel& Devices() { return *devices_; }
   const DeviceListModel& Devices() const { return *devices_; }
-  // The settings the next StartReading uses (mode, saving, records, dual measure).
-  const ReadingSettings& Settings() const { return *settings_; }
-  ReadingSession& Session() { return *session_; }
-  StatusPanel& Panel() { return *panel_; }
-  AcquisitionCycle& Cycle() { return *cycle_; }
+  const StatusPanel& Panel() const { return *panel_; }
+  ReadingRun& Run() { return *run_; }
+  const ReadingRun& Run() const { return *run_; }
   ChartModel& Chart() { return *chart_; }
   const ChartModel& Chart() const { return *chart_; }
-  // Menu and toolbar entries available and enabled for the reading state.
-  void UpdateCommandStates();
+  const SlotFunctionState& Functions() const { return functions_; }
 
  private:
   void Notify();
   void Warn(const std::string& key, const std::string& englishDefault);
-  void ResetTraceSelection();
+  void SelectMeter(int line);
+  void AfterDiscovery(bool atStartUp);
+  void Refresh();
+  void Start();
+  void Started(ReadingRun::StartOutcome outcome);
+  void Ticked(ReadingRun::TickOutcome outcome);
+  void ApplySettings(const ReadingSettings& settings);
   void RedrawChartNow();
-  void SetFrontPanelEnabled(bool enabled);
-  void AfterDialog(MenuCommand command);
 
-  ResourceManager& rm_;
   Prompter& prompter_;
   const Clock& clock_;
   MainWindowObserver* observer_ = nullptr;
-  MainWindowState state_;
-  SlotFunctionState functionState_;
+  MainWindowTexts texts_;
+  std::array<bool, 12> available_{};  // by MenuCommand: the dialog behind it exists
+  int speedSelected_ = 0;
+  int timerIntervalMs_ = 25;
+  // The reading settings applied for the next run (the colours go to the chart).
+  bool multiDeviceMode_ = false;
+  std::vector<int> chosenSlots_;
+  std::array<int, kMeterPositions> saveEnabled_{};
+  std::array<int, kMeterPositions> recordNumber_{};
+
+  SlotFunctionState functions_;
+  ExchangeSequence sequence_;
   std::unique_ptr<DeviceListModel> devices_;
+  std::unique_ptr<ReadingRun> run_;
   std::unique_ptr<ChartModel> chart_;
-  std::unique_ptr<ReadingSettings> settings_;
-  std::unique_ptr<ReadingSession> session_;
   std::unique_ptr<StatusPanel> panel_;
-  std::unique_ptr<AcquisitionCycle> cycle_;
+  CallbackGuard guard_;
 };
 
 }  // namespace merilog

@@ -1,9 +1,11 @@
 #pragma once
 #include <QDateTime>
+#include <atomic>
 
 namespace merilog {
 
-// Source of local date and time with milliseconds; tests substitute a fixed clock.
+// Source of local date and time with milliseconds; tests substitute a fixed
+// clock. Asked from any thread (a reading is stamped when its answer comes).
 class Clock {
  public:
   virtual ~Clock() = default;
@@ -15,16 +17,20 @@ class SystemClock : public Clock {
   QDateTime Now() const override { return QDateTime::currentDateTime(); }
 };
 
-// A clock that stands still until told to move; for tests and benchmarks.
+// A clock that stands still until told to move, or moves a fixed step at every
+// reading of it; for tests and benchmarks. Safe to read from any thread.
 class FixedClock : public Clock {
  public:
-  explicit FixedClock(QDateTime t) : t_(std::move(t)) {}
-  QDateTime Now() const override { return t_; }
-  void Set(QDateTime t) { t_ = std::move(t); }
-  void AdvanceMs(qint64 ms) { t_ = t_.addMSecs(ms); }
+  explicit FixedClock(const QDateTime& t) : ms_(t.toMSecsSinceEpoch()) {}
+  QDateTime Now() const override { return QDateTime::fromMSecsSinceEpoch(ms_.fetch_add(stepMs_) + stepMs_); }
+  void Set(const QDateTime& t) { ms_ = t.toMSecsSinceEpoch(); }
+  void AdvanceMs(qint64 ms) { ms_ += ms; }
+  // Every Now() first moves the clock this far (0: it stands still).
+  void SetStepMs(qint64 ms) { stepMs_ = ms; }
 
  private:
-  QDateTime t_;
+  mutable std::atomic<qint64> ms_;
+  std::atomic<qint64> stepMs_{0};
 };
 
 }  // namespace merilog

@@ -5,23 +5,10 @@
 #include <map>
 
 #include "core/base/IniFile.h"
+#include "core/base/Text.h"
 #include "core/instrument/ResourceManager.h"
 
 namespace merilog {
-namespace {
-
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
-
-bool FoundAfterFirstCharacter(std::string_view text, std::string_view what) {
-  const auto at = text.find(what);
-  return at != std::string_view::npos && at > 0;
-}
-
-}  // namespace
-
 bool IsSupportedIdentification(std::string_view identification) {
   return FoundAfterFirstCharacter(identification, "6081") || FoundAfterFirstCharacter(identification, "6082");
 }
@@ -48,12 +35,40 @@ std::vector<std::string> DiscoveryLanResources(const QString& iniPath, const std
   return resources;
 }
 
-int DeviceDiscovery::DiscoverDevices() {
-  CloseDevices();
+DeviceDiscovery::DeviceDiscovery(ResourceManager& rm) : rm_(rm) {}
 
-  std::vector<std::string> found = rm_.Find(kUsbSearchPattern);
-  const std::vector<std::string> gpib = rm_.Find(kGpibSearchPattern);
-  found.insert(found.end(), gpib.begin(), gpib.end());
+DeviceDiscovery::~DeviceDiscovery() {
+  CloseDevices();
+}
+
+SessionWorker* DeviceDiscovery::RawWorker(int rawIndex) const {
+  return rawIndex >= 0 && rawIndex < static_cast<int>(workers_.size()) ? workers_[rawIndex].get() : nullptr;
+}
+
+bool DeviceDiscovery::Quiet() const {
+  return std::all_of(workers_.begin(), workers_.end(), [](const auto& w) { return w->Quiet(); });
+}
+
+void DeviceDiscovery::DiscoverDevices(std::function<void()> done) {
+  CloseDevices();
+  discovering_ = true;
+  done_ = std::move(done);
+  search_ = std::make_unique<CallbackGuard>();
+  // Listing a bus can take a while (a GPIB scan asks every address): off this thread.
+  lister_ = std::make_unique<WorkerThread>(WorkerThread::AtEnd::Abandon);
+  auto usb = rm_.Finder(kUsbSearchPattern);
+  auto gpib = rm_.Finder(kGpibSearchPattern);
+  lister_->Run<std::vector<std::string>>(
+      [usb, gpib] {
+        std::vector<std::string> found = usb();
+        const std::vector<std::string> more = gpib();
+        found.insert(found.end(), more.begin(), more.end());
+        return found;
+      },
+      [this](std::vector<std::string> bus) { Found(std::move(bus)); }, search_->Watch());
+}
+
+void DeviceDiscovery::Found(std::vector<std::string> found) {
   busCount_ = static_cast<int>(found.size());
   // LAN instruments come last; one named twice, or already found on a bus, is opened once.
   for (const auto& lan : lanResources_) {
@@ -61,43 +76,59 @@ int DeviceDiscovery::DiscoverDevices() {
     if (std::none_of(found.begin(), found.end(), [&](const std::string& r) { return Upper(r) == key; }))
       found.push_back(lan);
   }
-
-  std::vector<Session*> raw;
-  std::vector<int> slotMap;
+  rawResources_ = found;
+  identifications_.assign(found.size(), {});
+  answered_ = 0;
   for (std::size_t i = 0; i < found.size(); ++i) {
-    Status st = status::kSuccess;
-    std::unique_ptr<Session> session = rm_.Open(found[i], &st);
-    if (session) session->SetTimeout(kDiscoveryTimeoutMs);
-    raw.push_back(session.get());
-    rawSessions_.push_back(std::move(session));
-    rawResources_.push_back(found[i]);
-    query_.SetSessions(raw);
-
+    workers_.push_back(std::make_unique<SessionWorker>(found[i], rm_.Opener(found[i])));
     // An instrument that could not be opened answers nothing and is simply not accepted.
-    const std::string identification = query_.Query(static_cast<int>(i), "*IDN?\n");
-    if (!IsSupportedIdentification(identification)) continue;
-    DeviceEntry entry;
-    entry.session = raw.back();
-    entry.rawIndex = static_cast<int>(i);
-    entry.identification = identification;
-    entry.displayName = MakeDeviceDisplayName(identification, found[i]);
-    entry.resource = found[i];
-    devices_.push_back(std::move(entry));
-    slotMap.push_back(static_cast<int>(i));
+    workers_.back()->Run<std::string>(
+        [](Session* s) {
+          if (s) s->SetTimeout(kDiscoveryTimeoutMs);
+          return QueryDevice(s, QueryForm::MainWindow, "*IDN?\n").text;
+        },
+        [this, i](std::string identification) { Identified(static_cast<int>(i), std::move(identification)); },
+        search_->Watch());
   }
-  query_.SetSlotMap(std::move(slotMap));
-  return DeviceCount();
+  if (found.empty()) Identified(-1, {});
+}
+
+void DeviceDiscovery::Identified(int rawIndex, std::string identification) {
+  if (rawIndex >= 0) {
+    identifications_[rawIndex] = std::move(identification);
+    ++answered_;
+  }
+  if (answered_ < static_cast<int>(rawResources_.size())) return;
+  // Every instrument has answered or failed: the entries in bus order.
+  devices_.clear();
+  for (int i = 0; i < RawCount(); ++i) {
+    if (!IsSupportedIdentification(identifications_[i])) continue;
+    DeviceEntry entry;
+    entry.worker = workers_[i].get();
+    entry.rawIndex = i;
+    entry.identification = identifications_[i];
+    entry.displayName = MakeDeviceDisplayName(entry.identification, rawResources_[i]);
+    entry.resource = rawResources_[i];
+    devices_.push_back(std::move(entry));
+  }
+  discovering_ = false;
+  lister_.reset();
+  if (auto done = std::move(done_)) done();
 }
 
 void DeviceDiscovery::CloseDevices() {
-  for (auto& session : rawSessions_)
-    if (session) session->Close();
+  search_.reset();
+  lister_.reset();
   devices_.clear();
-  query_.SetSessions({});
-  query_.SetSlotMap({});
-  rawSessions_.clear();
+  // Abandoned workers close their sessions on their own threads once a pending
+  // answer has come or timed out; nothing here waits for a silent meter.
+  workers_.clear();
   rawResources_.clear();
+  identifications_.clear();
+  answered_ = 0;
   busCount_ = 0;
+  discovering_ = false;
+  done_ = nullptr;
 }
 
 }  // namespace merilog

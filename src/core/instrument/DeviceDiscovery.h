@@ -1,12 +1,15 @@
 #pragma once
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/base/WorkerThread.h"
 #include "core/instrument/DeviceEntry.h"
 #include "core/instrument/QueryDevice.h"
+#include "core/instrument/SessionWorker.h"
 
 namespace merilog {
 
@@ -31,12 +34,16 @@ std::vector<std::string> ReadConfiguredResources(const QString& iniPath);
 // the command line.
 std::vector<std::string> DiscoveryLanResources(const QString& iniPath, const std::vector<std::string>& commandLine);
 
-// Finds the instruments, opens a session to each and keeps the supported meters.
-// Owns every session it opens; entries and the query only borrow them.
+// Finds the instruments, opens a session to each on a thread of its own and
+// keeps the supported meters. The window never waits for it: the buses are
+// listed on a thread, every instrument is asked for its identification at once
+// on its session's thread, and the result comes back when the last has
+// answered or failed, so a search takes about as long as the slowest meter.
+// Owns every session worker it makes; entries only borrow them.
 class DeviceDiscovery {
  public:
-  explicit DeviceDiscovery(ResourceManager& rm) : rm_(rm) {}
-  ~DeviceDiscovery() { CloseDevices(); }
+  explicit DeviceDiscovery(ResourceManager& rm);
+  ~DeviceDiscovery();
   DeviceDiscovery(const DeviceDiscovery&) = delete;
   DeviceDiscovery& operator=(const DeviceDiscovery&) = delete;
 
@@ -45,30 +52,44 @@ class DeviceDiscovery {
   const std::vector<std::string>& LanResources() const { return lanResources_; }
 
   // USB, then GPIB, then the LAN resources: every instrument gets a raw session,
-  // is asked "*IDN?\n", and the supported ones become device entries. Sessions
-  // of an earlier discovery are closed first. Returns the device count.
-  int DiscoverDevices();
-  // Closes every session; the device table is empty afterwards.
+  // is asked "*IDN?\n", and the supported ones become device entries, in that
+  // order whatever order the answers come in. The sessions of an earlier search
+  // are closed first. `done` runs on this thread when the search is complete; a
+  // search started meanwhile replaces this one (its `done` never runs).
+  void DiscoverDevices(std::function<void()> done);
+  bool Discovering() const { return discovering_; }
+  // Closes every session (without waiting for a silent meter); the device
+  // table is empty afterwards.
   void CloseDevices();
 
   const DeviceTable& Devices() const { return devices_; }
   int DeviceCount() const { return static_cast<int>(devices_.size()); }
-  // Every instrument of the last discovery, supported or not, by raw index.
+  // Every instrument of the last search, supported or not, by raw index.
   const std::vector<std::string>& RawResources() const { return rawResources_; }
   int RawCount() const { return static_cast<int>(rawResources_.size()); }
   // How many of the raw resources came from the USB and GPIB searches (the rest are LAN).
   int BusCount() const { return busCount_; }
-  // The main window's query operation: slots go through each entry's raw index.
-  DeviceQuery& Query() { return query_; }
+  // No session thread has work or a result on its way.
+  bool Quiet() const;
+  // The session thread of an instrument by raw index, null outside the table.
+  SessionWorker* RawWorker(int rawIndex) const;
 
  private:
+  void Found(std::vector<std::string> bus);
+  void Identified(int rawIndex, std::string identification);
+
   ResourceManager& rm_;
   std::vector<std::string> lanResources_;
-  std::vector<std::unique_ptr<Session>> rawSessions_;  // null where opening failed
+  std::unique_ptr<WorkerThread> lister_;
+  std::vector<std::unique_ptr<SessionWorker>> workers_;  // by raw index
   std::vector<std::string> rawResources_;
+  std::vector<std::string> identifications_;
+  int answered_ = 0;
   int busCount_ = 0;
   DeviceTable devices_;
-  DeviceQuery query_{QueryForm::MainWindow};
+  bool discovering_ = false;
+  std::function<void()> done_;
+  std::unique_ptr<CallbackGuard> search_;  // results of a replaced search change nothing
 };
 
 }  // namespace merilog

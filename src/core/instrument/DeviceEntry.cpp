@@ -1,15 +1,14 @@
 #include "core/instrument/DeviceEntry.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "core/base/Text.h"
 
 namespace merilog {
 namespace {
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
+// The port raw-SCPI instruments listen on; the name shows any other.
+constexpr char kUsualScpiPort[] = "5025";
 
 // Substring [from, to) clamped to the string, so odd resources never read out of range.
 std::string Slice(const std::string& s, std::size_t from, std::size_t to) {
@@ -27,11 +26,17 @@ std::string UsbSerial(const std::string& resource) {
   return Slice(resource, start, next == std::string::npos ? resource.size() : next);
 }
 
-std::string LanHost(const std::string& resource) {
+// "host" of TCPIP0::host::5025::SOCKET, "host-5026" of TCPIP0::host::5026::SOCKET,
+// so meters sharing a host are told apart by their ports.
+std::string LanAddress(const std::string& resource) {
   const std::size_t first = resource.find("::");
   if (first == std::string::npos) return {};
   const std::size_t next = resource.find("::", first + 2);
-  return Slice(resource, first + 2, next == std::string::npos ? resource.size() : next);
+  const std::string host = Slice(resource, first + 2, next == std::string::npos ? resource.size() : next);
+  if (next == std::string::npos) return host;
+  const std::size_t after = resource.find("::", next + 2);
+  const std::string port = Slice(resource, next + 2, after == std::string::npos ? resource.size() : after);
+  return port.empty() || port == kUsualScpiPort || Upper(port) == "INST0" ? host : host + "-" + port;
 }
 
 }  // namespace
@@ -55,7 +60,7 @@ std::string MakeDeviceDisplayName(const std::string& identification, const std::
     const std::size_t colons = resource.find("::");
     name += "-GPIB-" + (colons == std::string::npos ? std::string() : Slice(resource, colons + 2, colons + 4));
   } else if (resource.find("TCPIP") != std::string::npos) {
-    name += "-LAN-" + LanHost(resource);
+    name += "-LAN-" + LanAddress(resource);
   }
   name.erase(std::remove(name.begin(), name.end(), ':'), name.end());
   return name;

@@ -4,12 +4,13 @@
 
 namespace merilog {
 
-class Session;
+class SessionWorker;
 
-// One supported meter accepted by discovery. The session belongs to the
-// discovery that opened it; entries only borrow it.
+// One supported meter accepted by discovery.
 struct DeviceEntry {
-  Session* session = nullptr;
+  // The thread every exchange with the meter runs on (its session lives there);
+  // owned by discovery, borrowed here.
+  SessionWorker* worker = nullptr;
   int rawIndex = 0;            // position among all instruments found, supported or not
   std::string identification;  // the *IDN? answer as QueryDevice returned it
   std::string displayName;     // MakeDeviceDisplayName(identification, resource)
@@ -19,7 +20,8 @@ struct DeviceEntry {
 using DeviceTable = std::vector<DeviceEntry>;
 
 // The model field of an identification, upper-cased, with the interface suffix:
-// "MODEL 6081-USBTMC-SN01", "MODEL 6081-GPIB-16", "MODEL 6081-LAN-10.0.0.5".
+// "MODEL 6081-USBTMC-SN01", "MODEL 6081-GPIB-16", "MODEL 6081-LAN-10.0.0.5" (port
+// 5025), "MODEL 6081-LAN-10.0.0.5-5026" (any other port). Never a colon.
 std::string MakeDeviceDisplayName(const std::string& identification, const std::string& resource);
 
 }  // namespace merilog

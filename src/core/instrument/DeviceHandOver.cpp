@@ -26,7 +26,7 @@ DeviceHandOver HandOverTo(HandOverDialog dialog, const DeviceTable& devices) {
   for (std::size_t slot = 0; slot < devices.size(); ++slot) {
     const DeviceEntry& e = devices[slot];
     HandedDevice d;
-    if (f.session) d.session = e.session;
+    if (f.session) d.worker = e.worker;
     if (f.displayName) d.displayName = e.displayName;
     if (f.resource) d.resource = e.resource;
     if (f.identification) d.identification = e.identification;

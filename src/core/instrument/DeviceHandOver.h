@@ -16,7 +16,7 @@ struct HandOverFields {
 const HandOverFields& HandOverFieldsFor(HandOverDialog dialog);
 
 struct HandedDevice {
-  Session* session = nullptr;
+  SessionWorker* worker = nullptr;  // the meter's session thread: every exchange goes through it
   std::string displayName;
   std::string resource;
   std::string identification;

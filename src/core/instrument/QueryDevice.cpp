@@ -6,23 +6,30 @@
 namespace merilog {
 
 const QueryPolicy& PolicyFor(QueryForm form) {
-  //                                  fmt    map    idn    L0     idnNo  pieces quotes lf     conn
-  static const QueryPolicy kMain     {false, true,  true,  false, false, false, true,  false, true};
-  static const QueryPolicy kMultiple {true,  false, false, false, true,  true,  false, false, false};
-  static const QueryPolicy kSettings {true,  false, false, false, true,  false, false, false, false};
-  static const QueryPolicy kScan     {true,  true,  true,  true,  false, true,  false, true,  false};
-  static const QueryPolicy kReading  {true,  true,  true,  true,  false, false, false, false, false};
+  //                                  map    idn    L0     idnNo  quotes lf     conn
+  static const QueryPolicy kMain{true, true, false, false, true, false, true};
+  static const QueryPolicy kMultiple{false, false, false, true, false, false, false};
+  static const QueryPolicy kSettings{false, false, false, true, false, false, false};
+  static const QueryPolicy kScan{true, true, true, false, false, true, false};
+  static const QueryPolicy kReading{true, true, true, false, false, false, false};
   switch (form) {
-    case QueryForm::MainWindow: return kMain;
-    case QueryForm::MultipleReadings: return kMultiple;
-    case QueryForm::DeviceSettings: return kSettings;
-    case QueryForm::Scan: return kScan;
-    case QueryForm::ReadingSettings: return kReading;
+    case QueryForm::MainWindow:
+      return kMain;
+    case QueryForm::MultipleReadings:
+      return kMultiple;
+    case QueryForm::DeviceSettings:
+      return kSettings;
+    case QueryForm::Scan:
+      return kScan;
+    case QueryForm::ReadingSettings:
+      return kReading;
   }
   return kMain;
 }
 
-bool CommandExpectsAnswer(const std::string& command) { return command.find('?', 1) != std::string::npos; }
+bool CommandExpectsAnswer(const std::string& command) {
+  return command.find('?', 1) != std::string::npos;
+}
 
 std::string TrimRight(std::string s) {
   const auto last = s.find_last_not_of(" \t\r\n");
@@ -58,26 +65,37 @@ Session* DeviceQuery::Resolve(int slot, const std::string& command) const {
   return sessions_[index];
 }
 
-std::string DeviceQuery::Query(int slot, const std::string& command) {
-  const QueryPolicy& p = PolicyFor(form_);
-  if (p.idnNotSent && command.find("*IDN?") != std::string::npos) return {};
-  Session* session = Resolve(slot, command);
+QueryAnswer QueryDevice(Session* session, QueryForm form, const std::string& command) {
+  const QueryPolicy& p = PolicyFor(form);
+  QueryAnswer a;
+  if (p.idnNotSent && command.find("*IDN?") != std::string::npos) return a;
+  a.asked = CommandExpectsAnswer(command);
   if (!session) {
-    lastStatus_ = status::kErrorInvalidObject;
-    if (p.tracksConnection && CommandExpectsAnswer(command)) connectionFlag_ = 0;
-    return {};
+    a.status = status::kErrorInvalidObject;
+    return a;
   }
   session->Write(command);  // a failed write shows up as a failed read
-  if (!CommandExpectsAnswer(command)) return {};
+  if (!a.asked) return a;
 
   ReadResult r = ReadAnswer(*session);
-  lastStatus_ = r.status;
-  if (p.tracksConnection) connectionFlag_ = r.status == status::kSuccess || r.status == status::kSuccessMaxCount;
+  a.status = r.status;
   std::string answer = IsSuccess(r.status) ? std::move(r.bytes) : std::string();
   answer.erase(std::find(answer.begin(), answer.end(), '\0'), answer.end());
   if (p.removeQuotes) answer.erase(std::remove(answer.begin(), answer.end(), '"'), answer.end());
   if (p.removeLineFeeds) answer.erase(std::remove(answer.begin(), answer.end(), '\n'), answer.end());
-  return TrimRight(std::move(answer));
+  a.text = TrimRight(std::move(answer));
+  return a;
+}
+
+std::string DeviceQuery::Query(int slot, const std::string& command) {
+  const QueryPolicy& p = PolicyFor(form_);
+  if (p.idnNotSent && command.find("*IDN?") != std::string::npos) return {};
+  QueryAnswer a = QueryDevice(Resolve(slot, command), form_, command);
+  if (!a.asked && a.status == status::kSuccess) return {};
+  lastStatus_ = a.status;
+  if (p.tracksConnection && a.asked)
+    connectionFlag_ = a.status == status::kSuccess || a.status == status::kSuccessMaxCount;
+  return std::move(a.text);
 }
 
 bool IsFunctionName(std::string_view name) {

@@ -11,16 +11,16 @@ namespace merilog {
 // slightly different way; one policy per caller keeps those differences in data.
 enum class QueryForm { MainWindow, MultipleReadings, DeviceSettings, Scan, ReadingSettings };
 
+// Every form writes the command's bytes as they are and reads an answer to its
+// end, so a long answer is never cut nor left to spoil the next query.
 struct QueryPolicy {
-  bool formattedWrite;     // written as a format (printf-style) rather than raw bytes
-  bool mapSlot;            // slot goes through the slot map before addressing a session
-  bool idnBypassesMap;     // "*IDN?" uses the index it is given (discovery asks before mapping exists)
-  bool l0BypassesMap;      // a command containing "L0" uses the index it is given
-  bool idnNotSent;         // a command containing "*IDN?" is not sent and answers empty
-  bool readPieces;         // after a full 1024-byte piece, reads again and appends
-  bool removeQuotes;       // strips every double quote
-  bool removeLineFeeds;    // strips every line feed
-  bool tracksConnection;   // keeps the connection flag the acquisition cycle checks
+  bool mapSlot;           // slot goes through the slot map before addressing a session
+  bool idnBypassesMap;    // "*IDN?" uses the index it is given (discovery asks before mapping exists)
+  bool l0BypassesMap;     // a command containing "L0" uses the index it is given
+  bool idnNotSent;        // a command containing "*IDN?" is not sent and answers empty
+  bool removeQuotes;      // strips every double quote
+  bool removeLineFeeds;   // strips every line feed
+  bool tracksConnection;  // keeps the connection flag the acquisition cycle checks
 };
 
 const QueryPolicy& PolicyFor(QueryForm form);
@@ -28,6 +28,19 @@ const QueryPolicy& PolicyFor(QueryForm form);
 constexpr std::size_t kQueryPieceBytes = 1024;
 // Bound on one answer so a babbling instrument cannot exhaust memory.
 constexpr std::size_t kMaxAnswerBytes = 64u << 20;
+
+// One exchange: the command, and the answer when it asks for one.
+struct QueryAnswer {
+  std::string text;  // cleaned as the form prescribes; empty after a failed read
+  Status status = status::kSuccess;
+  bool asked = false;  // an answer was read (the command held "?" after its first character)
+  bool Failed() const { return asked && !IsSuccess(status); }
+};
+
+// The query of one form on a session it already holds (no slot mapping): sends
+// the command and, when it asks for one, reads the answer. A null session
+// answers nothing with an invalid-object status. Never throws.
+QueryAnswer QueryDevice(Session* session, QueryForm form, const std::string& command);
 
 class DeviceQuery {
  public:

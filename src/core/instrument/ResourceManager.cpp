@@ -19,15 +19,47 @@ int InterfaceRank(const std::string& resource) {
 
 }  // namespace
 
-void ResourceManager::AddBackend(std::unique_ptr<Backend> backend) { backends_.push_back(std::move(backend)); }
+static std::vector<std::string> FindIn(const ResourceManager::BackendList& backends, const std::string& pattern,
+                                       Status* status);
+static std::unique_ptr<Session> OpenIn(const ResourceManager::BackendList& backends, const std::string& resource,
+                                       Status* status);
+
+void ResourceManager::AddBackend(std::shared_ptr<Backend> backend) {
+  auto next = std::make_shared<BackendList>(*backends_);
+  next->push_back(std::move(backend));
+  backends_ = std::move(next);
+}
+
+ResourceManager::BackendList ResourceManager::TakeBackends() {
+  BackendList taken = *backends_;
+  backends_ = std::make_shared<const BackendList>();
+  return taken;
+}
 
 Backend* ResourceManager::FindBackend(const std::string& name) const {
-  for (const auto& b : backends_)
+  for (const auto& b : *backends_)
     if (b->Name() == name) return b.get();
   return nullptr;
 }
 
 std::vector<std::string> ResourceManager::Find(const std::string& pattern, Status* status) {
+  return FindIn(*backends_, pattern, status);
+}
+
+std::unique_ptr<Session> ResourceManager::Open(const std::string& resource, Status* status) {
+  return OpenIn(*backends_, resource, status);
+}
+
+std::function<std::vector<std::string>()> ResourceManager::Finder(const std::string& pattern) const {
+  return [backends = backends_, pattern] { return FindIn(*backends, pattern, nullptr); };
+}
+
+std::function<std::unique_ptr<Session>()> ResourceManager::Opener(const std::string& resource) const {
+  return [backends = backends_, resource] { return OpenIn(*backends, resource, nullptr); };
+}
+
+static std::vector<std::string> FindIn(const ResourceManager::BackendList& backends, const std::string& pattern,
+                                       Status* status) {
   std::vector<std::string> found;
   const auto compiled = ResourcePattern::Compile(pattern);
   if (!compiled) {
@@ -35,7 +67,7 @@ std::vector<std::string> ResourceManager::Find(const std::string& pattern, Statu
     return found;
   }
   std::set<std::string> seen;
-  for (const auto& b : backends_) {
+  for (const auto& b : backends) {
     if (!b->IsActive(nullptr)) continue;
     for (const auto& r : b->List()) {
       const std::string key = QString::fromStdString(r).toUpper().toStdString();
@@ -48,11 +80,12 @@ std::vector<std::string> ResourceManager::Find(const std::string& pattern, Statu
   return found;
 }
 
-std::unique_ptr<Session> ResourceManager::Open(const std::string& resource, Status* status) {
+static std::unique_ptr<Session> OpenIn(const ResourceManager::BackendList& backends, const std::string& resource,
+                                       Status* status) {
   // The first active backend that claims the resource opens it. Listing every
   // backend here would rescan buses (a GPIB scan asks 120 addresses) on each open.
   Backend* chosen = nullptr;
-  for (const auto& b : backends_) {
+  for (const auto& b : backends) {
     if (b->IsActive(nullptr) && b->Handles(resource)) {
       chosen = b.get();
       break;
@@ -60,7 +93,7 @@ std::unique_ptr<Session> ResourceManager::Open(const std::string& resource, Stat
   }
   // None active: let a claiming backend say why it cannot open.
   if (!chosen) {
-    for (const auto& b : backends_) {
+    for (const auto& b : backends) {
       if (b->Handles(resource)) {
         chosen = b.get();
         break;

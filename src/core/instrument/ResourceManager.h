@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,11 +16,13 @@ class ResourceManager {
   ResourceManager(const ResourceManager&) = delete;
   ResourceManager& operator=(const ResourceManager&) = delete;
 
-  void AddBackend(std::unique_ptr<Backend> backend);
-  const std::vector<std::unique_ptr<Backend>>& Backends() const { return backends_; }
+  using BackendList = std::vector<std::shared_ptr<Backend>>;
+
+  void AddBackend(std::shared_ptr<Backend> backend);
+  const BackendList& Backends() const { return *backends_; }
   Backend* FindBackend(const std::string& name) const;
   // Hands the backends over, leaving this manager empty.
-  std::vector<std::unique_ptr<Backend>> TakeBackends() { return std::move(backends_); }
+  BackendList TakeBackends();
 
   // Resources of every backend that match the expression: USB first, then GPIB,
   // then LAN, then anything else, each group in the order its backends list them.
@@ -30,8 +33,15 @@ class ResourceManager {
   // Opens with the backend that listed the resource, else the first that handles it.
   std::unique_ptr<Session> Open(const std::string& resource, Status* status = nullptr);
 
+  // Find and Open for another thread: they keep the backends they use alive, so
+  // a search or an opening that waits on the network may outlive this manager.
+  std::function<std::vector<std::string>()> Finder(const std::string& pattern) const;
+  std::function<std::unique_ptr<Session>()> Opener(const std::string& resource) const;
+
  private:
-  std::vector<std::unique_ptr<Backend>> backends_;
+  // Replaced, never changed, when a backend is added: a Finder or Opener on
+  // another thread keeps reading the list it was given.
+  std::shared_ptr<const BackendList> backends_ = std::make_shared<const BackendList>();
 };
 
 // Registers the backends that talk to real hardware: USBTMC, GPIB, an installed

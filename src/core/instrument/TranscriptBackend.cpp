@@ -4,7 +4,7 @@
 
 namespace merilog {
 
-TranscriptBackend::TranscriptBackend(std::unique_ptr<Backend> inner, std::shared_ptr<TranscriptLog> log)
+TranscriptBackend::TranscriptBackend(std::shared_ptr<Backend> inner, std::shared_ptr<TranscriptLog> log)
     : inner_(std::move(inner)), log_(std::move(log)) {}
 
 std::unique_ptr<Session> TranscriptBackend::Open(const std::string& resource, Status* status) {
@@ -17,9 +17,9 @@ std::unique_ptr<Session> TranscriptBackend::Open(const std::string& resource, St
   return std::make_unique<TranscriptSession>(std::move(session), log_);
 }
 
-std::unique_ptr<Backend> WithTranscript(std::unique_ptr<Backend> backend, std::shared_ptr<TranscriptLog> log) {
+std::shared_ptr<Backend> WithTranscript(std::shared_ptr<Backend> backend, std::shared_ptr<TranscriptLog> log) {
   if (!log || !backend) return backend;
-  return std::make_unique<TranscriptBackend>(std::move(backend), std::move(log));
+  return std::make_shared<TranscriptBackend>(std::move(backend), std::move(log));
 }
 
 }  // namespace merilog

@@ -10,7 +10,7 @@ namespace merilog {
 // backend before handing it to the ResourceManager to record a whole program run.
 class TranscriptBackend : public Backend {
  public:
-  TranscriptBackend(std::unique_ptr<Backend> inner, std::shared_ptr<TranscriptLog> log);
+  TranscriptBackend(std::shared_ptr<Backend> inner, std::shared_ptr<TranscriptLog> log);
   std::string Name() const override { return inner_->Name(); }
   bool IsActive(std::string* whyNot) const override { return inner_->IsActive(whyNot); }
   std::vector<std::string> List() override { return inner_->List(); }
@@ -20,11 +20,11 @@ class TranscriptBackend : public Backend {
   Backend& Inner() { return *inner_; }
 
  private:
-  std::unique_ptr<Backend> inner_;
+  std::shared_ptr<Backend> inner_;
   std::shared_ptr<TranscriptLog> log_;
 };
 
 // Returns backend itself when log is null, else the backend wrapped in a TranscriptBackend.
-std::unique_ptr<Backend> WithTranscript(std::unique_ptr<Backend> backend, std::shared_ptr<TranscriptLog> log);
+std::shared_ptr<Backend> WithTranscript(std::shared_ptr<Backend> backend, std::shared_ptr<TranscriptLog> log);
 
 }  // namespace merilog

@@ -40,6 +40,8 @@ class ChartBuffer {
 
   int PointCount() const { return pointCount_; }
   int XMax() const { return xMax_; }
+  // Ticks between chart redraws for the current XMax (1, 2, 4, 10, 20 or 40).
+  int TicksPerRedraw() const { return xMax_ / kMinXMax; }
   // Accepts 50..2000; anything else is ignored and false returned.
   bool SetXMax(int xMax);
 

@@ -23,7 +23,7 @@ std::span<const char* const> XMaxItems() {
   return kXMaxItems;
 }
 
-ChartModel::ChartModel() : colours_(DefaultPlotColours()) {
+ChartModel::ChartModel(ChartBuffer& buffer) : buffer_(buffer), colours_(DefaultPlotColours()) {
   for (auto& path : paths_) path.points.reserve(ChartBuffer::kCapacity);
   SetChartMapping();
 }

@@ -67,7 +67,9 @@ class ChartModel {
   static constexpr int kMarkerUpLimit = 47;     // Up moves while the top edge is below this
   static constexpr int kMarkerDownLimit = 277;  // Dn moves while the top edge is above this
 
-  ChartModel();
+  // The buffer belongs to the reading run that fills it; the chart draws it and
+  // sets its XMax.
+  explicit ChartModel(ChartBuffer& buffer);
 
   static int MainTraceFor(bool multiDeviceMode, int position);
   static int SecondTraceFor(bool multiDeviceMode, int position) { return MainTraceFor(multiDeviceMode, position) + 4; }
@@ -78,8 +80,6 @@ class ChartModel {
   // Start Reading: buffer values and PointCount cleared, mapping re-established.
   // Scale, offset, shift, selection and colours stay.
   void StartReset();
-  // Ticks between redraws for the current XMax (1, 2, 4, 10, 20 or 40).
-  int TicksPerRedraw() const { return buffer_.XMax() / ChartBuffer::kMinXMax; }
 
   void SetChartMapping();
   void RedrawChart(const ChartDrawInputs& inputs);
@@ -131,7 +131,7 @@ class ChartModel {
   void Invalidate();
   void BuildPath(int trace, int stateTrace, int colourSlot);
 
-  ChartBuffer buffer_;
+  ChartBuffer& buffer_;
   ChartMapping mapping_;
   std::array<ChartTraceState, kTraceCount> traces_;
   int selectedTrace_ = 0;

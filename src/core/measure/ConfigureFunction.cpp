@@ -1,7 +1,5 @@
 #include "core/measure/ConfigureFunction.h"
 
-#include "core/instrument/QueryDevice.h"
-
 namespace merilog {
 
 int SlotFunctionState::AutoRangeFlag(int slot) const {
@@ -33,7 +31,7 @@ void SlotFunctionState::Grow(int slot) {
 }
 
 ConfigureFunctionResult ConfigureFunction(const FunctionButton& button, int currentSlot, int deviceCount,
-                                          bool singleDeviceMode, DeviceQuery& query, SlotFunctionState& state) {
+                                          bool singleDeviceMode, SlotFunctionState& state) {
   ConfigureFunctionResult result;
   const bool selected = currentSlot >= 0 && currentSlot < deviceCount;
   // The flag is set before the checks; a slot that does not exist has nothing to keep it in.
@@ -46,7 +44,6 @@ ConfigureFunctionResult ConfigureFunction(const FunctionButton& button, int curr
     }
     return result;
   }
-  query.Query(currentSlot, result.command);
   state.SetLastConfigureCommand(currentSlot, result.command);
   result.sent = true;
   result.statusSlot = currentSlot;

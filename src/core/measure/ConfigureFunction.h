@@ -6,8 +6,6 @@
 
 namespace merilog {
 
-class DeviceQuery;
-
 // What the function buttons did to each device slot. Slots never configured read
 // as flag 0 and an empty command; the table grows with the device table.
 class SlotFunctionState {
@@ -26,7 +24,7 @@ class SlotFunctionState {
 };
 
 struct ConfigureFunctionResult {
-  bool sent = false;  // the command went to the current device
+  bool sent = false;  // the command is to be sent to the current device
   // Single-device mode without a selected device: the caller shows this message
   // (warning icon, empty caption) and nothing was sent.
   std::string messageKey;
@@ -38,9 +36,10 @@ struct ConfigureFunctionResult {
 };
 
 // A function button pressed while currentSlot is the selected device (any value
-// outside 0..deviceCount-1 means none). The flag is set first, even when refused;
-// nothing is ever sent to a slot that does not exist.
+// outside 0..deviceCount-1 means none): what to send where, and the message when
+// nothing is. The flag is set first, even when refused; nothing is ever meant
+// for a slot that does not exist. The caller sends the command.
 ConfigureFunctionResult ConfigureFunction(const FunctionButton& button, int currentSlot, int deviceCount,
-                                          bool singleDeviceMode, DeviceQuery& query, SlotFunctionState& state);
+                                          bool singleDeviceMode, SlotFunctionState& state);
 
 }  // namespace merilog

@@ -23,16 +23,9 @@ ReadingSettingsModel::ReadingSettingsModel(Prompter& prompter, FolderFinder find
 }
 
 void ReadingSettingsModel::HandOverDevices(const DeviceHandOver& handOver) {
+  sequence_.Clear();  // answers for the sessions of an earlier discovery change nothing
   devices_ = handOver;
   settings_.deviceCount = handOver.deviceCount;
-  std::vector<Session*> sessions;
-  std::vector<int> slotMap;
-  for (std::size_t slot = 0; slot < handOver.devices.size(); ++slot) {
-    sessions.push_back(handOver.devices[slot].session);
-    slotMap.push_back(static_cast<int>(slot));
-  }
-  query_.SetSessions(std::move(sessions));
-  query_.SetSlotMap(std::move(slotMap));
 }
 
 QString ReadingSettingsModel::Text(const char* key, const char* englishDefault) const {
@@ -244,13 +237,19 @@ void ReadingSettingsModel::Move(int step) {
   if (!DuplicateCheckPasses(settings_.currentChosen)) return;
   settings_.currentChosen = target;
   const int slot = settings_.chosenDevice[target].slot;
-  const std::string answer = query_.Query(slot, "*IDN?\n");
-  const std::string resource =
-      slot >= 0 && slot < static_cast<int>(devices_.devices.size()) ? devices_.devices[slot].resource : std::string();
-  settings_.deviceNameText = MakeDeviceDisplayName(answer, resource);
-  UpdateStepButtons();
-  ShowChosenMeter();
-  ApplyDualModelRule();
+  const bool known = slot >= 0 && slot < static_cast<int>(devices_.devices.size());
+  const std::string resource = known ? devices_.devices[slot].resource : std::string();
+  // The meter names itself again; the dialog stays usable while it answers.
+  sequence_.Ask<std::string>(
+      known ? devices_.devices[slot].worker : nullptr,
+      [](Session* s) { return QueryDevice(s, QueryForm::ReadingSettings, "*IDN?\n").text; },
+      [this, resource](std::string answer) {
+        settings_.deviceNameText = MakeDeviceDisplayName(answer, resource);
+        UpdateStepButtons();
+        ShowChosenMeter();
+        ApplyDualModelRule();
+        if (onChanged) onChanged();
+      });
 }
 
 void ReadingSettingsModel::Previous() {

@@ -5,8 +5,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/base/ControlState.h"
 #include "core/instrument/DeviceHandOver.h"
-#include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/readingconfig/ReadingSettings.h"
 
@@ -74,7 +75,10 @@ class ReadingSettingsModel {
   ReadingSettings& Settings() { return settings_; }
   const ReadingSettings& Settings() const { return settings_; }
   const ReadingSettingsViewState& View() const { return view_; }
-  DeviceQuery& Query() { return query_; }
+  // A meter is being asked (Previous and Next ask the chosen meter its name).
+  bool Busy() const { return !sequence_.Idle(); }
+  // The view renders again when an answer has changed the dialog.
+  std::function<void()> onChanged;
 
   // Handlers.
   void Opening();
@@ -115,7 +119,7 @@ class ReadingSettingsModel {
   Prompter& prompter_;
   FolderFinder findFolder_;
   DeviceHandOver devices_;
-  DeviceQuery query_{QueryForm::ReadingSettings};
+  ExchangeSequence sequence_;
   ReadingSettings settings_;
   ReadingSettingsViewState view_;
   bool folderFound_ = true;  // at the last filling of the record lists

@@ -62,11 +62,14 @@ class RecordAppender {
 
   // Milliseconds until FlushIfDue would commit; -1 when nothing waits.
   qint64 MsUntilDue() const;
+  // Rows waiting for their commit (after a failed Close: the rows that were lost).
   int PendingRows() const { return static_cast<int>(pending_.size()); }
   // Readings handed to Append that are not in the file: those waiting for a
   // commit (all of them lost once Close has failed), and those refused because
   // too many waited or the record was closed.
   long long UnsavedCount() const { return static_cast<long long>(pending_.size()) + refusedRows_; }
+  // Why the last commit failed (naming the file), empty after a good one.
+  const QString& LastError() const { return lastError_; }
   // Rows committed through this appender.
   long long CommittedRows() const { return committedRows_; }
   const QString& Path() const { return path_; }

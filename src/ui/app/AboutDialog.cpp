@@ -135,12 +135,9 @@ void AboutDialog::Render() {
   languages_->setCurrentIndex(v.languageIndex);
 }
 
-AboutBoxFollowUp ShowAboutBox(QWidget* parent, AboutBoxOpener opener, bool meterPresent) {
-  {
-    AboutDialog box(parent);
-    box.exec();
-  }
-  return AboutBoxClosed(opener, meterPresent);
+void ShowAboutBox(QWidget* parent) {
+  AboutDialog box(parent);
+  box.exec();
 }
 
 }  // namespace merilog::ui

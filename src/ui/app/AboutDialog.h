@@ -1,7 +1,6 @@
 #pragma once
 #include <QDialog>
 
-#include "core/app/AboutBoxFollowUp.h"
 #include "core/app/AboutBoxModel.h"
 
 class QComboBox;
@@ -39,8 +38,7 @@ class AboutDialog : public QDialog {
   QPushButton* ok_ = nullptr;
 };
 
-// Makes the box, runs it modally and tells the main window what to do next
-// (relabelling after Help, a new search when no meter is present).
-AboutBoxFollowUp ShowAboutBox(QWidget* parent, AboutBoxOpener opener, bool meterPresent);
+// Makes the box and runs it modally; the main window's model decides what follows.
+void ShowAboutBox(QWidget* parent);
 
 }  // namespace merilog::ui

@@ -99,11 +99,7 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   ConnectPanels();
 
   systemAbout_ = new QAction("About 6081 MERILOG(&A)...", this);
-  connect(systemAbout_, &QAction::triggered, this, [this] {
-    aboutFromSystemMenu_ = true;
-    model_.OnSystemAbout();
-    aboutFromSystemMenu_ = false;
-  });
+  connect(systemAbout_, &QAction::triggered, this, [this] { model_.OnSystemAbout(); });
   readingSettingsDialog_ = new ReadingSettingsDialog(readingSettingsModel_, this);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
@@ -144,7 +140,7 @@ void MainWindow::BuildToolbar() {
 }
 
 void MainWindow::BuildMenus() {
-  const auto& texts = model_.State().texts;
+  const auto& texts = model_.Texts();
   for (const auto& menuTexts : texts.menus) {
     QMenu* menu = menuBar()->addMenu(menuTexts.title);
     menus_.push_back(menu);
@@ -155,12 +151,7 @@ void MainWindow::BuildMenus() {
       }
       QAction* action = menu->addAction(item.text);
       const MenuCommand command = item.command;
-      connect(action, &QAction::triggered, this, [this, command] {
-        // A search waits on every instrument in turn: show that the window is busy.
-        if (command == MenuCommand::Refresh) QApplication::setOverrideCursor(Qt::WaitCursor);
-        model_.OnCommand(command);
-        if (command == MenuCommand::Refresh) QApplication::restoreOverrideCursor();
-      });
+      connect(action, &QAction::triggered, this, [this, command] { model_.OnCommand(command); });
       menuActions_[command] = action;
     }
   }
@@ -215,8 +206,7 @@ bool MainWindow::OpenDialog(MenuCommand command) {
       return false;
     case MenuCommand::About:
       // The model relabels (opened from Help) and searches again itself.
-      ShowAboutBox(this, aboutFromSystemMenu_ ? AboutBoxOpener::SystemMenu : AboutBoxOpener::HelpMenu,
-                   model_.Devices().DeviceCount() > 0);
+      ShowAboutBox(this);
       return true;
     default:
       return false;
@@ -227,7 +217,7 @@ void MainWindow::OpenReadingSettings() {
   // The dialog gets the latest device entries, the current mode and the plot colours.
   readingSettingsModel_.HandOverDevices(HandOverTo(HandOverDialog::ReadingSettings, model_.Devices().Devices()));
   merilog::ReadingSettings& settings = readingSettingsModel_.Settings();
-  settings.mode = model_.State().multiDeviceMode ? kMultiDeviceMode : kSingleDeviceMode;
+  settings.mode = model_.MultiDeviceMode() ? kMultiDeviceMode : kSingleDeviceMode;
   const PlotColours& colours = model_.Chart().Colours();
   std::copy(colours.begin(), colours.end(), settings.plotColour.begin());
   readingSettingsDialog_->Run();
@@ -265,8 +255,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::Render() {
   rendering_ = true;
-  const MainWindowState& s = model_.State();
-  setWindowTitle(Q(s.title));
+  // Discovery asks every instrument: show that the window is busy.
+  if (model_.Busy() != busyCursor_) {
+    busyCursor_ = model_.Busy();
+    if (busyCursor_)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+  }
   RenderMenus();
   RenderDeviceList();
   RenderStatusBox();
@@ -277,55 +273,50 @@ void MainWindow::Render() {
 }
 
 void MainWindow::RenderMenus() {
-  const MainWindowState& s = model_.State();
-  if (menus_.empty() && !s.texts.menus.empty()) BuildMenus();
+  const MainWindowTexts& texts = model_.Texts();
+  if (menus_.empty() && !texts.menus.empty()) BuildMenus();
   // Relabelling replaces texts by position and keeps the commands.
-  for (size_t m = 0; m < menus_.size() && m < s.texts.menus.size(); ++m) {
-    menus_[m]->setTitle(s.texts.menus[m].title);
-    const auto& items = s.texts.menus[m].items;
+  for (size_t m = 0; m < menus_.size() && m < texts.menus.size(); ++m) {
+    menus_[m]->setTitle(texts.menus[m].title);
+    const auto& items = texts.menus[m].items;
     const auto actions = menus_[m]->actions();
     for (int q = 0; q < actions.size() && q < static_cast<int>(items.size()); ++q)
       if (!actions[q]->isSeparator()) actions[q]->setText(items[q].text);
   }
-  for (const auto& [command, action] : menuActions_) {
-    const CommandState& c = s.menu[static_cast<int>(command)];
-    action->setEnabled(c.available && c.enabled);
-  }
-  toolStart_->setEnabled(s.toolbarStartEnabled);
-  toolStop_->setEnabled(s.toolbarStopEnabled);
-  const CommandState& settings = s.menu[static_cast<int>(MenuCommand::DeviceSettings)];
-  toolDeviceSettings_->setEnabled(s.toolbarDeviceSettingsEnabled && settings.available);
-  toolStart_->setToolTip(s.texts.startTip);
-  toolStop_->setToolTip(s.texts.stopTip);
-  toolDeviceSettings_->setToolTip(s.texts.deviceSettingsTip);
+  for (const auto& [command, action] : menuActions_) action->setEnabled(model_.CommandEnabled(command));
+  toolStart_->setEnabled(model_.ToolbarStartEnabled());
+  toolStop_->setEnabled(model_.ToolbarStopEnabled());
+  toolDeviceSettings_->setEnabled(model_.ToolbarDeviceSettingsEnabled());
+  toolStart_->setToolTip(texts.startTip);
+  toolStop_->setToolTip(texts.stopTip);
+  toolDeviceSettings_->setToolTip(texts.deviceSettingsTip);
 }
 
 void MainWindow::RenderDeviceList() {
-  const DeviceListState& d = model_.Devices().State();
+  const DeviceListModel& d = model_.Devices();
   QListWidget* list = panels_->deviceList;
   QSignalBlocker block(list);
   QStringList lines;
-  for (const auto& line : d.lines) lines << Q(line);
+  for (const auto& line : d.Lines()) lines << Q(line);
   QStringList shown;
   for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
   if (shown != lines) {
     list->clear();
     list->addItems(lines);
   }
-  list->setCurrentRow(d.selectedLine);
-  list->setEnabled(d.listEnabled);
-  list->setToolTip(Q(d.toolTip));
+  list->setCurrentRow(d.SelectedLine());
+  list->setEnabled(model_.DeviceListEnabled());
+  list->setToolTip(Q(d.ToolTip()));
 }
 
 void MainWindow::RenderStatusBox() {
-  const MainWindowState& s = model_.State();
-  const DeviceListState& d = model_.Devices().State();
+  const StatusPanelState& s = model_.Panel().State();
   MainWindowPanels& p = *panels_;
   p.functionLine->setText(Q(s.functionText));
   p.rangeLine->setText(Q(s.rangeText));
-  Apply(p.measurementFunctionLabel, d.measurementFunctionLabel);
-  Apply(p.secondMarkTwo, d.secondMarkers);
-  Apply(p.secondMarkNd, d.secondMarkers);
+  Apply(p.measurementFunctionLabel, s.measurementFunctionLabel);
+  Apply(p.secondMarkTwo, s.secondMarkers);
+  Apply(p.secondMarkNd, s.secondMarkers);
 
   QComboBox* chooser = p.secondChooser;
   QSignalBlocker block(chooser);
@@ -338,69 +329,60 @@ void MainWindow::RenderStatusBox() {
     chooser->addItems(choices);
   }
   chooser->setCurrentIndex(s.secondSelected);
-  chooser->setVisible(d.secondChooser.shown);
-  chooser->setEnabled(d.secondChooser.enabled && s.secondChooserEnabled);
+  Apply(chooser, model_.SecondChooser());
 }
 
 void MainWindow::RenderChartControls() {
-  const MainWindowState& s = model_.State();
+  const MainWindowTexts& texts = model_.Texts();
+  const ChartModel& chart = model_.Chart();
   MainWindowPanels& p = *panels_;
-  p.shiftLabel->setText(s.texts.shiftGraphLabel);
-  p.yScaleLabel->setText(WithColon(s.texts.yScaleLabel));
-  p.dataOffsetLabel->setText(WithColon(s.texts.dataOffsetLabel));
-  p.readingSpeedLabel->setText(WithColon(s.texts.readingSpeedLabel));
-  p.xMaxLabel->setText(WithColon(s.texts.xMaxLabel));
+  p.shiftLabel->setText(texts.shiftGraphLabel);
+  p.yScaleLabel->setText(WithColon(texts.yScaleLabel));
+  p.dataOffsetLabel->setText(WithColon(texts.dataOffsetLabel));
+  p.readingSpeedLabel->setText(WithColon(texts.readingSpeedLabel));
+  p.xMaxLabel->setText(WithColon(texts.xMaxLabel));
 
-  auto fill = [](QComboBox* box, const std::vector<std::string>& items, int selected) {
+  auto fill = [](QComboBox* box, const QStringList& items, int selected) {
     QSignalBlocker block(box);
-    if (box->count() != static_cast<int>(items.size())) {
+    if (box->count() != items.size()) {
       box->clear();
-      for (const auto& item : items) box->addItem(Q(item));
+      box->addItems(items);
     }
     box->setCurrentIndex(selected);
   };
-  fill(p.readingSpeed, s.speedChoices, s.speedSelected);
-  fill(p.xMax, s.xMaxChoices, s.xMaxSelected);
+  QStringList speeds, xMaxes;
+  for (const auto& item : model_.SpeedChoices()) speeds << Q(item);
+  for (const char* item : XMaxItems()) xMaxes << QString::fromUtf8(item);
+  fill(p.readingSpeed, speeds, model_.SpeedSelected());
+  fill(p.xMax, xMaxes, chart.XMaxItemIndex());
 
-  p.yScaleBox->setText(Q(s.yScaleText));
+  p.yScaleBox->setText(Q(chart.YScaleText()));
   // Never overwrite what the user is typing with an unchanged value.
-  if (p.dataOffsetBox->text() != Q(s.dataOffsetText)) p.dataOffsetBox->setText(Q(s.dataOffsetText));
-  p.intervalCaption->setText(Q(s.intervalCaption));
-  p.xMaxCaption->setText(Q(s.xMaxCaption));
+  if (p.dataOffsetBox->text() != Q(chart.DataOffsetText())) p.dataOffsetBox->setText(Q(chart.DataOffsetText()));
+  p.intervalCaption->setText(Q(model_.IntervalCaption()));
+  p.xMaxCaption->setText(Q(chart.XMaxLabelText()));
 }
 
 void MainWindow::RenderFunctionButtons() {
-  const MainWindowState& s = model_.State();
-  const DeviceListState& d = model_.Devices().State();
-  const auto table = FunctionButtonTable();
-  for (int i = 0; i < kFunctionButtonCount; ++i) {
-    QAbstractButton* button = panels_->functionButtons[i];
-    ControlState c;
-    if (table[i].label == "CAP") c = d.capButton;
-    if (table[i].label == "TCOUPL") c = d.tcouplButton;
-    button->setVisible(c.shown);
-    button->setEnabled(c.enabled && s.functionButtonsEnabled);
-  }
+  for (int i = 0; i < kFunctionButtonCount; ++i) Apply(panels_->functionButtons[i], model_.FunctionButton(i));
 }
 
 void MainWindow::RenderMeterRows() {
-  const MainWindowState& s = model_.State();
-  const DeviceListState& d = model_.Devices().State();
+  const StatusPanelState& s = model_.Panel().State();
   const ChartModel& chart = model_.Chart();
   for (int i = 0; i < kMeterPositions; ++i) {
-    const MeterRowState& row = d.meters[i];
-    const MeterDisplayTexts& texts = s.meterTexts[i];
+    const MeterRowState& row = s.meters[i];
     MeterRowWidgets& w = panels_->meters[i];
     w.name->setText(Q(row.nameText));
     MainWindowPanels::SetValueText(w.value, Q(row.valueText));
-    w.tag->setText(Q(texts.mainTagText));
+    w.tag->setText(Q(row.mainTagText));
     Apply(w.name, row.nameLabel);
     Apply(w.lamp, row.indicator);
     Apply(w.value, row.valueDisplay);
     Apply(w.tag, row.mainMarker);
     Apply(w.trace, row.selectionButton);
-    MainWindowPanels::SetValueText(w.secondValue, Q(texts.secondValueText));
-    w.secondTag->setText(Q(texts.secondTagText));
+    MainWindowPanels::SetValueText(w.secondValue, Q(row.secondValueText));
+    w.secondTag->setText(Q(row.secondTagText));
     Apply(w.secondValue, row.secondValueDisplay);
     Apply(w.secondLamp, row.secondIndicator);
     Apply(w.secondTrace, row.secondSelectionButton);
@@ -410,7 +392,7 @@ void MainWindow::RenderMeterRows() {
     w.secondLamp->setStyleSheet(Css(chart.LampColour(i, true)));
   }
   RenderTraceMarkers();
-  QAbstractButton* selected = panels_->traceButtons->button(s.selectedTrace);
+  QAbstractButton* selected = panels_->traceButtons->button(chart.SelectedTrace());
   if (selected && !selected->isChecked()) {
     QSignalBlocker block(panels_->traceButtons);
     selected->setChecked(true);
@@ -422,11 +404,11 @@ void MainWindow::RenderMeterRows() {
 namespace merilog::ui {
 
 void MainWindow::RenderTraceMarkers() {
-  const DeviceListState& d = model_.Devices().State();
+  const StatusPanelState& s = model_.Panel().State();
   const ChartModel& chart = model_.Chart();
   for (int t = 0; t < ChartModel::kTraceCount; ++t) {
     QLabel* marker = panels_->traceMarkers[t];
-    const MeterRowState& row = d.meters[t % kMeterPositions];
+    const MeterRowState& row = s.meters[t % kMeterPositions];
     const bool shown = t < kMeterPositions ? row.mainMarker.shown && row.selectionButton.shown
                                            : row.secondMarkers.shown && row.secondSelectionButton.shown;
     marker->move(marker->x(), chart.MarkerTop(t));

@@ -77,7 +77,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   // Owned for the whole run, so the dialog's fields persist between openings.
   ReadingSettingsModel readingSettingsModel_;
   ReadingSettingsDialog* readingSettingsDialog_ = nullptr;
-  bool aboutFromSystemMenu_ = false;
+  bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;
 };

@@ -12,7 +12,7 @@
 #include <QWidget>
 #include <array>
 
-#include "core/instrument/DeviceListModel.h"
+#include "core/measure/FrontPanelState.h"
 #include "core/measure/FunctionButton.h"
 
 namespace merilog::ui {

@@ -16,6 +16,7 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "core/measure/FunctionButton.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
@@ -33,6 +34,15 @@ Dialog* MainWindowScreenshots::Modal() {
   if (!dialog) Fail(QStringLiteral("step %1: the expected dialog is not open").arg(next_));
   return dialog;
 }
+
+namespace {
+
+void PressFunction(MainWindow& w, const char* label) {
+  const FunctionButton* button = FindFunctionButton(label);
+  if (button) w.Panels().functionButtons[button - FunctionButtonTable().data()]->click();
+}
+
+}  // namespace
 
 void MainWindowScreenshots::Start() {
   QDir().mkpath(folder_);
@@ -56,6 +66,10 @@ void MainWindowScreenshots::Start() {
          emit chooser->activated(acv);
        }},
       {300, [this] { Save(&window_, "main-dual-meter-2nd.png"); }},
+      // Continuity allows no 2ND function: the chooser stays, disabled.
+      {0, [&w] { PressFunction(w, "CONT"); }},
+      {300, [this] { Save(&window_, "main-dual-meter-cont.png"); }},
+      {0, [&w] { PressFunction(w, "DCV"); }},
       {0, [&w] { w.Panels().deviceList->setCurrentRow(0); }},
       // Reading Settings: a picture of each mode, then two meters chosen for a multi-device run.
       {0, [trigger] { trigger(MenuCommand::ReadingSettings); }, true},

@@ -30,6 +30,11 @@ ReadingSettingsDialog::ReadingSettingsDialog(ReadingSettingsModel& model, QWidge
   Build();
   Connect();
   Render();
+  model_.onChanged = [this] { Render(); };
+}
+
+ReadingSettingsDialog::~ReadingSettingsDialog() {
+  model_.onChanged = nullptr;
 }
 
 void ReadingSettingsDialog::Build() {

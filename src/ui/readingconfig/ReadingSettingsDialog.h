@@ -24,6 +24,7 @@ class ColourSwatch;
 class ReadingSettingsDialog : public QDialog {
  public:
   explicit ReadingSettingsDialog(ReadingSettingsModel& model, QWidget* parent = nullptr);
+  ~ReadingSettingsDialog() override;
 
   // Runs the opening and shows the dialog modally. Whichever button closes it,
   // the model's settings hold every change made.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "../../support/MainWindowBench.h"
+#include "core/base/MessageTable.h"
 #include "core/measure/FunctionButton.h"
 #include "core/measure/RangeText.h"
+#include "core/readingconfig/ReadingSettings.h"
 
 using namespace merilog;
 using namespace merilog::test;
@@ -21,6 +23,7 @@ TEST(RangeText, Formats) {
 class Panel : public ::testing::Test {
  protected:
   MainWindowBench b;
+  const StatusPanelState& S() { return b.model->Panel().State(); }
 };
 
 TEST_F(Panel, FunctionAndRangeLines) {
@@ -34,72 +37,190 @@ TEST_F(Panel, FunctionAndRangeLines) {
       {{"VOLT:DC:RANG 0.1"}, "DCV", "Range : 100m  VDC"},
       {{"VOLT:DC:RANG 1000"}, "DCV", "Range : 1K  VDC"},
       {{"CONF:VOLT:AC", "VOLT:AC:RANG 750"}, "ACV", "Range : 750 VAC"},
+      {{"CONF:FREQ", "FREQ:VOLT:RANG 750"}, "FREQ", "Range : 750 VAC"},
+      {{"CONF:PER", "PER:VOLT:RANG 750"}, "PERIOD", "Range : 750 VAC"},
       {{"CONF:CAP", "CAP:RANG 1e-7"}, "CAP", "Range : 100 nF"},
       {{"CAP:RANG:AUTO 1"}, "CAP", "Range : AUTO"},
       {{"CONF:DIOD"}, "DIOD", ""},
+      {{"CONF:TEMP", "TEMP:RTD:TYPE D100"}, "TEMP", "Type : D100"},
+      {{"CONF:TCO", "TCO:TYPE J"}, "TCOUPL", "Type : J"},
   };
   for (const auto& s : steps) {
     for (const auto& c : s.commands) meter->Execute(c);
-    m.RefreshStatus(0);
-    EXPECT_EQ(m.State().functionText, "Function : " + s.function);
-    EXPECT_EQ(m.State().rangeText, s.range) << s.function;
+    m.OnDeviceSelected(0);
+    b.Settle();
+    EXPECT_EQ(S().functionText, "Function : " + s.function);
+    EXPECT_EQ(S().rangeText, s.range) << s.function;
   }
-  // Capacitance asks for auto range; the diode function has none to ask for.
+  // Capacitance asks for auto range; the diode and temperature functions have none to ask for.
   EXPECT_TRUE(b.wire.Sent(kUsb82, "CAP:RANGe:AUTO?\n"));
+  EXPECT_TRUE(b.wire.Sent(kUsb82, "FREQ:VOLT:range?\n"));
   EXPECT_FALSE(b.wire.Sent(kUsb82, "DIOD:RANGe:AUTO?\n"));
+  EXPECT_FALSE(b.wire.Sent(kUsb82, "TEMP:RANGe:AUTO?\n"));
+}
+
+TEST_F(Panel, RatioRangesAreAskedByModel) {
+  const struct {
+    const char* model;
+    const char* autoQuestion;
+    const char* rangeQuestion;
+  } cases[] = {
+      {"P7710", "VOLT:DC:RAT:RANG:AUTO?\n", "VOLT:DC:RAT:range?\n"},
+      {"6081", "VOLT:DC:RANG:AUTO?\n", "VOLT:DC:range?\n"},
+  };
+  for (const auto& c : cases) {
+    MainWindowBench bench;
+    auto* meter = bench.Add(kUsb81, c.model,
+                            {"CONF:VOLT:DC:RAT", "VOLT:DC:RANG:AUTO 0", "VOLT:DC:RANG 10", "VOLT:DC:RAT:RANG:AUTO 0",
+                             "VOLT:DC:RAT:RANG 10"});
+    ASSERT_NE(meter, nullptr);
+    auto& m = bench.Open();
+    const auto& s = m.Panel().State();
+    EXPECT_EQ(s.functionText, "Function : DC Ratio") << c.model;
+    EXPECT_EQ(s.rangeText, "Range : 10  VDC") << c.model;
+    EXPECT_TRUE(bench.wire.Sent(kUsb81, c.autoQuestion)) << c.model;
+    EXPECT_TRUE(bench.wire.Sent(kUsb81, c.rangeQuestion)) << c.model;
+  }
 }
 
 TEST_F(Panel, FunctionButtonConfiguresAndRefreshesTheStatus) {
   b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
   auto& m = b.Open();
   m.ConfigureFunction(static_cast<int>(FindFunctionButton("2W") - FunctionButtonTable().data()));
-  EXPECT_EQ(m.State().functionText, "Function : 2W");
-  EXPECT_EQ(m.Devices().State().meters[0].valueText, "0");
+  b.Settle();
+  EXPECT_EQ(S().functionText, "Function : 2W");
+  EXPECT_EQ(S().meters[0].valueText, "0");
+  EXPECT_EQ(S().rangeText, "Range : AUTO");  // the button put the range in AUTO
 }
 
 TEST_F(Panel, SecondSelectorOfDualModel) {
-  b.Add(kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
+  auto* meter = b.Add(kUsb82, "6082", {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""});
   auto& m = b.Open();
-  const auto& s = m.State();
-  EXPECT_EQ(s.secondChoices, (std::vector<std::string>{"DCI", "ACV", "FREQ", "PERIOD", "TCOUPL", "NONE"}));
-  EXPECT_EQ(s.secondSelected, 1);
-  EXPECT_TRUE(s.secondActive);
-  EXPECT_EQ(s.meterTexts[0].secondTagText, "ACV");
+  EXPECT_EQ(S().secondChoices, (std::vector<std::string>{"DCI", "ACV", "FREQ", "PERIOD", "TCOUPL", "NONE"}));
+  EXPECT_EQ(S().secondSelected, 1);
+  EXPECT_TRUE(S().secondActive);
+  EXPECT_TRUE(m.SecondChooser().enabled && m.SecondChooser().shown);
+  EXPECT_EQ(S().meters[0].secondTagText, "ACV");
 
   m.SecondFunctionChosen(5);  // "NONE"
+  b.Settle();
   EXPECT_TRUE(b.wire.Sent(kUsb82, "Function2 \"NONE\"\n"));
-  EXPECT_FALSE(s.secondActive);
-  EXPECT_EQ(s.selectedTrace, 0);
-  EXPECT_FALSE(m.Devices().State().meters[0].secondValueDisplay.shown);
+  EXPECT_FALSE(S().secondActive);
+  EXPECT_EQ(m.Chart().SelectedTrace(), 0);
+  EXPECT_FALSE(S().meters[0].secondValueDisplay.shown);
+
+  // Continuity allows no 2ND function: the chooser is shown, empty and disabled.
+  meter->Execute("CONF:CONT");
+  m.OnDeviceSelected(0);
+  b.Settle();
+  EXPECT_TRUE(S().secondChoices.empty());
+  EXPECT_TRUE(m.SecondChooser().shown);
+  EXPECT_FALSE(m.SecondChooser().enabled);
+  meter->Execute("CONF:VOLT:DC");
+  m.OnDeviceSelected(0);
+  b.Settle();
+  EXPECT_TRUE(m.SecondChooser().enabled);
 }
 
 TEST_F(Panel, VariantLeavesOutTcouplAndSelectsAfterIt) {
-  b.Add(kUsb82, "MR6082", {"CONF:CURR:DC", "FUNC2 \"PER:CURR\""});
-  const auto& s = b.Open().State();
-  EXPECT_EQ(s.secondChoices,
+  auto* meter = b.Add(kUsb82, "MR6082", {"CONF:CURR:DC", "FUNC2 \"PER:CURR\""});
+  auto& m = b.Open();
+  EXPECT_EQ(S().secondChoices,
             (std::vector<std::string>{"DCV", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "NONE"}));
-  ASSERT_GE(s.secondSelected, 0);
-  EXPECT_EQ(s.secondChoices[s.secondSelected], "CURR PERIOD");
+  ASSERT_GE(S().secondSelected, 0);
+  EXPECT_EQ(S().secondChoices[S().secondSelected], "CURR PERIOD");
+  // 2W offers only TCOUPL, which this model never offers: the chooser is disabled.
+  meter->Execute("CONF:RES");
+  m.OnDeviceSelected(0);
+  b.Settle();
+  EXPECT_FALSE(m.SecondChooser().enabled);
 }
 
 TEST_F(Panel, DataOffsetValidation) {
   b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
   auto& m = b.Open();
+  const ChartModel& chart = m.Chart();
   // A second point: refused with a caption of ".", the number before it kept.
   b.prompter.ExpectMessage(Prompter::Answer::Ok);
   m.ApplyDataOffset("1.5.2");
   ASSERT_EQ(b.prompter.shown.size(), 1u);
   EXPECT_EQ(b.prompter.shown[0].text, "The value of \"Offset\" is error.");
   EXPECT_EQ(b.prompter.shown[0].caption, ".");
-  EXPECT_EQ(m.State().dataOffsetText, "1.5");
+  EXPECT_EQ(chart.DataOffsetText(), "1.5");
   b.prompter.ExpectMessage(Prompter::Answer::Ok);
   m.ApplyDataOffset("abc");
   EXPECT_EQ(b.prompter.shown[1].caption, "");
-  EXPECT_EQ(m.State().dataOffsetText, "0");
+  EXPECT_EQ(chart.DataOffsetText(), "0");
   m.OnEnter(false, "7");  // Enter outside the box does nothing
-  EXPECT_EQ(m.State().dataOffsetText, "0");
+  EXPECT_EQ(chart.DataOffsetText(), "0");
   m.OnEnter(true, "-2.5e1");
-  EXPECT_EQ(m.State().dataOffsetText, "-25");
+  EXPECT_EQ(chart.DataOffsetText(), "-25");
+}
+
+TEST_F(Panel, ReadingSettingsShowARowPerChosenMeterStillPresent) {
+  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
+  b.Add(kUsb82, "6082", {"CONF:CURR:DC", "FUNC2 \"VOLT:DC\""});
+  auto& m = b.Open();
+  ReadingSettings s;
+  s.mode = kMultiDeviceMode;
+  s.chosenDevice = {{0, "a"}, {1, "b"}, {5, "gone since"}};
+  s.chosenCount = 3;
+  m.ApplyReadingSettings(s);
+  b.Settle();
+  EXPECT_EQ(m.NextRunPlan().positionSlots, (std::vector<int>{0, 1}));
+  EXPECT_TRUE(S().meters[1].nameLabel.shown && S().meters[1].valueDisplay.shown);
+  EXPECT_FALSE(S().meters[2].nameLabel.shown);
+  EXPECT_EQ(S().meters[1].nameText, "MODEL 6082-USBTMC-SN02");
+  EXPECT_EQ(S().meters[1].mainTagText, "DCI");
+  EXPECT_TRUE(S().meters[1].hasSecond);
+  EXPECT_FALSE(S().meters[0].hasSecond);
+
+  // Back to one meter: the other rows go, the next run reads the current meter only.
+  s.mode = kSingleDeviceMode;
+  m.ApplyReadingSettings(s);
+  b.Settle();
+  EXPECT_FALSE(S().meters[1].nameLabel.shown);
+  EXPECT_EQ(m.NextRunPlan().positionSlots, (std::vector<int>{0}));
+}
+
+// What the About box leaves behind, by where it was opened from.
+struct AboutView : MainWindowObserver {
+  int language = 0;
+  int opened = 0;
+  void StartReadingTimer(int) override {}
+  void StopReadingTimer() override {}
+  void RedrawChart() override {}
+  void StateChanged() override {}
+  bool OpenDialog(MenuCommand command) override {
+    if (command != MenuCommand::About) return false;
+    ++opened;
+    SetLanguageByIndex(language);
+    return true;
+  }
+};
+
+TEST_F(Panel, AboutFromHelpRelabelsInTheChosenLanguageAndSearchesWithoutMeters) {
+  auto& m = b.Open();
+  AboutView view;
+  m.SetObserver(&view);
+  view.language = 2;
+  m.OnCommand(MenuCommand::About);
+  b.Settle();
+  EXPECT_EQ(m.Texts().menus[1].title, QString::fromUtf8("记录"));
+  EXPECT_EQ(ApplicationMessageTable().Lookup(u"Information", u"LanguageID", {}), "Chinese(Simplify)");
+  // No meter was present, so a new search ran and found the one plugged in since.
+  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
+  view.language = 0;
+  m.OnCommand(MenuCommand::About);
+  b.Settle();
+  EXPECT_EQ(m.Devices().DeviceCount(), 1);
+  EXPECT_EQ(m.Texts().menus[1].title, "Record");
+  // The system menu's About changes the language but not the window.
+  view.language = 1;
+  m.OnSystemAbout();
+  EXPECT_EQ(m.Texts().menus[1].title, "Record");
+  EXPECT_EQ(view.opened, 3);
+  SetLanguageByIndex(0);
 }
 
 }  // namespace

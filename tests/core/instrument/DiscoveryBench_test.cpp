@@ -5,6 +5,7 @@
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 #include "sim/SimSession.h"
+#include "support/TestSupport.h"
 
 using namespace merilog;
 using merilog::sim::SimBench;
@@ -25,24 +26,28 @@ SimMeterSpec OnBus(std::string resource, std::string model, std::string identifi
   return s;
 }
 
-// A bench, a resource manager over it, and a device list that records what it asked of the rest of the window.
+// A bench, a resource manager over it, and a device list.
 struct Fixture {
   std::shared_ptr<SimBench> bench = std::make_shared<SimBench>();
   ResourceManager rm;
-  std::vector<std::string> calls;
   std::unique_ptr<DeviceListModel> model;
 
   explicit Fixture(std::vector<std::string> lan = {}) {
     rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
-    DeviceListHooks hooks;
-    hooks.lookupMessage = [](const std::string&, const std::string& text) { return text; };
-    hooks.refreshStatus = [this](int slot) { calls.push_back("status " + std::to_string(slot)); };
-    hooks.clearStatusTexts = [this] { calls.push_back("clear"); };
-    hooks.resetToFirstMeter = [this] { calls.push_back("first"); };
-    hooks.resetTraceSelection = [this] { calls.push_back("trace"); };
-    hooks.setWaitCursor = [this](bool busy) { calls.push_back(busy ? "wait" : "arrow"); };
-    hooks.devicesHandedOver = [this](const DeviceTable& t) { calls.push_back("handed " + std::to_string(t.size())); };
-    model = std::make_unique<DeviceListModel>(rm, std::move(lan), std::move(hooks));
+    model = std::make_unique<DeviceListModel>(rm, std::move(lan));
+  }
+  // A search, waited for.
+  void Discover() {
+    bool done = false;
+    model->Discover([&] { done = true; });
+    EXPECT_TRUE(test::RunUntil([&] { return done; }));
+  }
+  // A query on the meter's own thread, by raw index.
+  std::string Ask(int rawIndex, const char* command) {
+    SessionWorker* w = model->Discovery().RawWorker(rawIndex);
+    return w ? w->Call<std::string>(
+                   [command](Session* s) { return QueryDevice(s, QueryForm::MainWindow, command).text; })
+             : std::string();
   }
   void Add(const SimMeterSpec& desc) { ASSERT_NE(bench->Add(desc), nullptr) << desc.resource; }
   // The usual bench: the GPIB meter is put on first so that the bus order, not the bench order, decides.
@@ -62,46 +67,37 @@ struct Fixture {
 TEST(DiscoveryBench, UsbMetersFirstThenGpibUnsupportedOnesKeepTheirRawIndex) {
   Fixture f;
   f.AddUsualMeters();
-  f.model->InitialiseDevices();
+  f.Discover();
 
-  const auto& s = f.model->State();
-  EXPECT_EQ(s.lines,
+  DeviceListModel& m = *f.model;
+  EXPECT_EQ(m.Lines(),
             (std::vector<std::string>{"MODEL 6081-USBTMC-SN01", "MODEL 6082-USBTMC-SN02", "MODEL 6081-GPIB-16"}));
-  auto& discovery = f.model->Discovery();
+  const auto& discovery = m.Discovery();
   ASSERT_EQ(discovery.RawCount(), 4);
   EXPECT_EQ(discovery.RawResources()[1], kUsbPsu);
-  const auto& devices = f.model->Devices();
+  const auto& devices = m.Devices();
   ASSERT_EQ(devices.size(), 3u);
   EXPECT_EQ(devices[1].rawIndex, 2);
   EXPECT_EQ(devices[2].rawIndex, 3);
   EXPECT_EQ(devices[1].identification, f.bench->Meter(kUsb2)->Identification());
-  for (const auto& d : devices) EXPECT_EQ(dynamic_cast<sim::SimSession&>(*d.session).Timeout(), kDiscoveryTimeoutMs);
+  for (const auto& d : devices)
+    EXPECT_EQ(d.worker->Call<int>([](Session* s) { return dynamic_cast<sim::SimSession*>(s)->Timeout(); }),
+              kDiscoveryTimeoutMs);
 
   // Slot 1 lies behind the power supply: the command must reach the 6082, not the supply.
-  f.model->Query().Query(1, "CONF:VOLT:AC\n");
+  EXPECT_EQ(m.Worker(1), discovery.RawWorker(2));
+  f.Ask(2, "CONF:VOLT:AC\n");
   EXPECT_EQ(f.bench->Meter(kUsb2)->Execute("FUNC?"), "\"VOLT:AC\"");
   EXPECT_EQ(f.bench->Meter(kUsb1)->Execute("FUNC?"), "\"VOLT\"");
-  EXPECT_EQ(f.model->Query().Query(2, "*IDN?\n"), f.bench->Meter(kUsb2)->Identification());  // raw index 2
 
-  // Start-up follow-up: first meter current, its short name and identification shown.
-  EXPECT_EQ(s.currentSlot, 0);
-  EXPECT_EQ(s.meters[0].nameText, "MODEL 6081-USBTMC-SN01");  // the model field starts the line: kept whole
-  EXPECT_EQ(s.toolTip, devices[0].identification);
-  EXPECT_FALSE(s.capButton.enabled);
-  EXPECT_FALSE(s.secondChooser.shown);
-  EXPECT_EQ(f.calls, (std::vector<std::string>{"handed 3", "status 0"}));
-
-  f.model->OnDeviceSelected(1);
-  EXPECT_EQ(s.currentSlot, 1);
-  EXPECT_EQ(s.meters[0].nameText, "MODEL 6082-USBTMC-SN02");
-  EXPECT_TRUE(s.capButton.enabled && s.tcouplButton.enabled);
-  EXPECT_TRUE(s.secondChooser.shown && s.measurementFunctionLabel.shown && s.secondMarkers.shown);
-
-  // In multi-device mode the name label and tool-tip stay with the single view.
-  f.model->SetSingleDeviceMode(false);
-  f.model->OnDeviceSelected(0);
-  EXPECT_EQ(s.meters[0].nameText, "MODEL 6082-USBTMC-SN02");
-  EXPECT_FALSE(s.capButton.enabled);
+  // The first meter is current; selecting another makes it current and can show its identification.
+  EXPECT_EQ(m.CurrentSlot(), 0);
+  EXPECT_TRUE(m.Select(1));
+  m.ShowSelectedIdentification();
+  EXPECT_EQ(m.CurrentSlot(), 1);
+  EXPECT_EQ(m.ToolTip(), devices[1].identification);
+  EXPECT_FALSE(m.Select(3));  // no meter on that line
+  EXPECT_EQ(m.CurrentSlot(), 1);
 }
 
 TEST(DiscoveryBench, RejectedIdentificationsAndSilentInstrumentsGetNoLine) {
@@ -112,8 +108,8 @@ TEST(DiscoveryBench, RejectedIdentificationsAndSilentInstrumentsGetNoLine) {
   f.Add(silent);
   f.Add(OnBus(kGpib, "6082"));
 
-  f.model->InitialiseDevices();  // the silent meter times out in simulation; nothing waits the real 20 s
-  EXPECT_EQ(f.model->State().lines, std::vector<std::string>{f.Name(kGpib)});
+  f.Discover();  // the silent meter times out in simulation; nothing waits the real 20 s
+  EXPECT_EQ(f.model->Lines(), std::vector<std::string>{f.Name(kGpib)});
   EXPECT_EQ(f.model->Devices()[0].rawIndex, 2);
   EXPECT_EQ(f.model->Discovery().RawCount(), 3);
 }
@@ -123,85 +119,62 @@ TEST(DiscoveryBench, RejectedIdentificationsAndSilentInstrumentsGetNoLine) {
 TEST(DiscoveryBench, RefreshKeepsTheListThenFollowsMetersLeavingAndComingBack) {
   Fixture f;
   f.AddUsualMeters();
-  f.model->InitialiseDevices();
-  const auto before = f.model->State().lines;
-  f.model->OnDeviceSelected(2);
-  f.model->SetSingleDeviceMode(false);
-  f.calls.clear();
+  DeviceListModel& m = *f.model;
+  f.Discover();
+  const auto before = m.Lines();
+  m.Select(2);
 
-  f.model->RefreshDevices();
-  const auto& s = f.model->State();
-  EXPECT_EQ(s.lines, before);
-  EXPECT_EQ(s.selectedLine, 0);
-  EXPECT_EQ(s.currentSlot, 0);
-  EXPECT_TRUE(s.singleDeviceMode);
-  EXPECT_EQ(s.meters[0].nameText, "MODEL 6081-USBTMC-SN01");
-  EXPECT_EQ(f.calls, (std::vector<std::string>{"wait", "handed 3", "status 0", "first", "status 0", "arrow", "trace"}));
-  for (const auto& row : s.meters) EXPECT_EQ(row.valueText, "0");
-  EXPECT_FALSE(s.meters[1].valueDisplay.shown || s.meters[0].secondValueDisplay.shown);
+  f.Discover();
+  EXPECT_EQ(m.Lines(), before);
+  EXPECT_EQ(m.SelectedLine(), 0);
+  EXPECT_EQ(m.CurrentSlot(), 0);
   // New sessions were opened (an address may be reused after the old one was freed); they work.
-  EXPECT_EQ(f.model->Query().Query(0, "*IDN?\n"), f.bench->Meter(kUsb1)->Identification());
+  EXPECT_EQ(f.Ask(0, "*IDN?\n"), f.bench->Meter(kUsb1)->Identification());
 
-  EXPECT_FALSE(f.model->ConnectionGuardRefuses(true));
+  EXPECT_FALSE(m.ConnectionGuardRefuses(true));
   for (const char* r : {kUsb1, kUsbPsu, kUsb2, kGpib}) f.bench->DropMeter(r);
-  EXPECT_FALSE(f.model->ConnectionGuardRefuses(false));
-  EXPECT_TRUE(f.model->ConnectionGuardRefuses(true));
-  f.calls.clear();
+  EXPECT_FALSE(m.ConnectionGuardRefuses(false));
+  EXPECT_TRUE(m.ConnectionGuardRefuses(true));
 
-  f.model->RefreshDevices();
-  EXPECT_EQ(s.lines, std::vector<std::string>{"No Device Connected"});
-  EXPECT_EQ(s.toolTip, "No Device Connected");
-  EXPECT_FALSE(s.listEnabled);
-  EXPECT_EQ(s.noMeterFlag, 1);
-  EXPECT_FALSE(s.meters[0].nameLabel.shown || s.meters[0].valueDisplay.shown || s.meters[0].mainMarker.shown);
-  EXPECT_FALSE(s.measurementFunctionLabel.shown);
-  EXPECT_TRUE(s.secondChooser.shown);
-  EXPECT_EQ(f.calls, (std::vector<std::string>{"wait", "handed 0", "clear", "arrow", "trace"}));
-  EXPECT_FALSE(f.model->ConnectionGuardRefuses(true));
-
-  // Selecting the no-meter line makes nothing current and asks nothing.
-  f.calls.clear();
-  f.model->OnDeviceSelected(0);
-  EXPECT_EQ(s.currentSlot, kNoDeviceSlot);
-  EXPECT_TRUE(f.calls.empty());
+  f.Discover();
+  EXPECT_EQ(m.Lines(), std::vector<std::string>{"No Device Connected"});
+  EXPECT_EQ(m.ToolTip(), "No Device Connected");
+  EXPECT_EQ(m.NoMeterFlag(), 1);
+  EXPECT_FALSE(m.ConnectionGuardRefuses(true));
+  // The no-meter line makes nothing current.
+  EXPECT_FALSE(m.Select(0));
+  EXPECT_EQ(m.CurrentSlot(), kNoDeviceSlot);
 
   // Plugged back in, the next refresh finds them again.
   for (const char* r : {kUsb1, kUsbPsu, kUsb2, kGpib}) f.bench->ReattachMeter(r);
-  f.model->RefreshDevices();
-  EXPECT_EQ(f.model->DeviceCount(), 3);
-  EXPECT_TRUE(s.listEnabled && s.meters[0].nameLabel.shown);
-}
-
-TEST(DiscoveryBench, NoMeterAtStartUp) {
-  Fixture f;
-  f.Add(OnBus(kUsbPsu, "PSU"));
-  f.model->InitialiseDevices();
-  const auto& s = f.model->State();
-  EXPECT_EQ(s.lines, std::vector<std::string>{"No Device Connected"});
-  EXPECT_EQ(s.currentSlot, kNoDeviceSlot);
-  EXPECT_FALSE(s.listEnabled || s.meters[0].selectionButton.shown || s.meters[0].indicator.shown);
-  EXPECT_EQ(f.model->Discovery().RawCount(), 1);  // the supply still got a session
+  f.Discover();
+  EXPECT_EQ(m.DeviceCount(), 3);
+  EXPECT_EQ(m.NoMeterFlag(), 0);
 }
 
 TEST(DiscoveryBench, MoreThanEightMetersAndLanResourcesAreAllKept) {
   const std::string lan = "TCPIP0::10.0.0.7::5025::SOCKET";
-  Fixture f({lan, "tcpip0::10.0.0.7::5025::socket", "TCPIP0::10.9.9.9::5025::SOCKET"});
+  const std::string lan2 = "TCPIP0::10.0.0.7::5026::SOCKET";
+  Fixture f({lan, "tcpip0::10.0.0.7::5025::socket", "TCPIP0::10.9.9.9::5025::SOCKET", lan2});
   for (int address = 1; address <= 10; ++address) f.Add(OnBus("GPIB0::" + std::to_string(address) + "::INSTR", "6081"));
   f.Add(OnBus(lan, "6082"));
-  f.model->InitialiseDevices();
+  f.Add(OnBus(lan2, "6082"));
+  f.Discover();
 
-  ASSERT_EQ(f.model->DeviceCount(), 11);
-  EXPECT_EQ(f.model->State().lines[9], "MODEL 6081-GPIB-10");
-  EXPECT_EQ(f.model->State().lines[10], "MODEL 6082-LAN-10.0.0.7");
+  ASSERT_EQ(f.model->DeviceCount(), 12);
+  EXPECT_EQ(f.model->Lines()[9], "MODEL 6081-GPIB-10");
+  // Two meters on one host: the one off the usual port shows its port.
+  EXPECT_EQ(f.model->Lines()[10], "MODEL 6082-LAN-10.0.0.7");
+  EXPECT_EQ(f.model->Lines()[11], "MODEL 6082-LAN-10.0.0.7-5026");
   // The LAN resource named twice is opened once; the one nobody answers gets an empty raw session.
-  EXPECT_EQ(f.model->Discovery().RawCount(), 12);
-  EXPECT_EQ(f.model->Query().Query(11, "*IDN?\n"), "");  // the unreachable one, by its raw index
-  f.model->Query().Query(9, "CONF:RES\n");
+  EXPECT_EQ(f.model->Discovery().RawCount(), 13);
+  EXPECT_EQ(f.Ask(11, "*IDN?\n"), "");  // the unreachable one, by its raw index
+  f.Ask(9, "CONF:RES\n");
   EXPECT_EQ(f.bench->Meter("GPIB0::10::INSTR")->Execute("FUNC?"), "\"RES\"");
-  f.model->Query().Query(10, "CONF:CAP\n");
+  f.Ask(10, "CONF:CAP\n");
   EXPECT_EQ(f.bench->Meter(lan)->Execute("FUNC?"), "\"CAP\"");
 
-  f.model->CloseDevices();
-  f.model->CloseDevices();
+  f.model->Close();
+  f.model->Close();
   EXPECT_EQ(f.model->DeviceCount(), 0);
 }

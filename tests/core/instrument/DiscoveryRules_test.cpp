@@ -5,6 +5,7 @@
 #include "core/instrument/DeviceDiscovery.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/instrument/DeviceListModel.h"
+#include "core/measure/FrontPanelState.h"
 #include "support/TestSupport.h"
 
 using namespace merilog;
@@ -79,7 +80,7 @@ TEST(DiscoveryRules, ConfiguredLanResourcesInNumberOrder) {
 TEST(DiscoveryRules, EachDialogGetsOnlyItsFields) {
   DeviceTable table(2);
   for (int i = 0; i < 2; ++i) {
-    table[i].session = reinterpret_cast<Session*>(0x1000 + i);  // never dereferenced
+    table[i].worker = reinterpret_cast<SessionWorker*>(0x1000 + i);  // never dereferenced
     table[i].rawIndex = i + 1;
     table[i].identification = "idn" + std::to_string(i);
     table[i].displayName = "name" + std::to_string(i);
@@ -87,7 +88,7 @@ TEST(DiscoveryRules, EachDialogGetsOnlyItsFields) {
   }
   const auto console = HandOverTo(HandOverDialog::CommandConsole, table);
   EXPECT_EQ(console.deviceCount, 2);
-  EXPECT_EQ(console.devices[1].session, table[1].session);
+  EXPECT_EQ(console.devices[1].worker, table[1].worker);
   EXPECT_EQ(console.devices[1].displayName, "name1");
   EXPECT_EQ(console.devices[1].resource, "");
   const auto reading = HandOverTo(HandOverDialog::ReadingSettings, table);

@@ -70,7 +70,8 @@ TEST(ChartNumberText, TrimmedNumbersAndLeadingNumbers) {
 }
 
 TEST(ChartRedraw, PointsStartAtTheRightEdgeAndAFullWindowSpansTheChart) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   chart.StartReset();
   Fill(chart, {0}, {0.5});
   chart.RedrawChart(Single());
@@ -86,15 +87,15 @@ TEST(ChartRedraw, PointsStartAtTheRightEdgeAndAFullWindowSpansTheChart) {
   EXPECT_DOUBLE_EQ(chart.Paths()[0].points.back().x(), chart.Mapping().Map(71, 0).x());
 
   // Only the selector's items are accepted as XMax.
-  EXPECT_EQ(chart.TicksPerRedraw(), 2);
+  EXPECT_EQ(buffer.TicksPerRedraw(), 2);
   EXPECT_FALSE(chart.SetXMax("abc") || chart.SetXMax("300 readings"));
   EXPECT_EQ(chart.Buffer().XMax(), 100);
   ASSERT_TRUE(chart.SetXMax("2000 readings"));
-  EXPECT_EQ(chart.TicksPerRedraw(), 40);
+  EXPECT_EQ(buffer.TicksPerRedraw(), 40);
   EXPECT_EQ(chart.XMaxItemIndex(), 5);
   EXPECT_EQ(chart.XMaxLabelText(), "2000 readings");
   EXPECT_TRUE(chart.SetXMax("50 readings"));
-  EXPECT_EQ(chart.TicksPerRedraw(), 1);
+  EXPECT_EQ(buffer.TicksPerRedraw(), 1);
   ASSERT_TRUE(chart.SetXMax("200 readings"));
   for (int i = 31; i <= 250; ++i) Fill(chart, {0}, {double(i)});
   chart.RedrawChart(Single());
@@ -105,7 +106,8 @@ TEST(ChartRedraw, PointsStartAtTheRightEdgeAndAFullWindowSpansTheChart) {
 }
 
 TEST(ChartRedraw, ValueOnTheOffsetIsOnTheMiddleLineAndTruncatesTowardZero) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   chart.ApplyDataOffset("2");
   Fill(chart, {0}, {2.0, 3.0, 2.0123, 1.9877});
   chart.RedrawChart(Single());
@@ -117,7 +119,8 @@ TEST(ChartRedraw, ValueOnTheOffsetIsOnTheMiddleLineAndTruncatesTowardZero) {
 }
 
 TEST(ChartRedraw, NewestExactZeroLeavesTheWholeTraceOut) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   Fill(chart, {0, 1}, {1.0, 2.0, 3.0});
   chart.Buffer().Store(1, 0.0);  // newest of meter 2 not written
   chart.RedrawChart(Multi(2));
@@ -126,7 +129,8 @@ TEST(ChartRedraw, NewestExactZeroLeavesTheWholeTraceOut) {
 }
 
 TEST(ChartRedraw, MultiDeviceUsesEachTracesOwnPenAndScale) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   PlotColours colours = chart.Colours();
   colours[5] = {10, 20, 30};
   chart.SetPlotColours(colours);
@@ -158,7 +162,8 @@ TEST(ChartRedraw, SingleDeviceDrawsTheCurrentMeterOnTracesZeroAndFour) {
   EXPECT_EQ(ChartModel::MainTraceFor(true, 2), 2);
   EXPECT_EQ(ChartModel::SecondTraceFor(true, 3), 7);
 
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   chart.ScaleUp();  // trace 0: "2", half a division per unit
   Fill(chart, {ChartModel::MainTraceFor(false, 3), ChartModel::SecondTraceFor(false, 3)}, {4.0, 4.0});
   chart.RedrawChart(Single(true));
@@ -171,7 +176,8 @@ TEST(ChartRedraw, SingleDeviceDrawsTheCurrentMeterOnTracesZeroAndFour) {
 }
 
 TEST(ChartControls, ScaleStopsAtBothEndsAndStillRewritesTheOffset) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   for (int i = 0; i < 50; ++i) chart.ScaleDown();
   EXPECT_EQ(chart.CurrentScaleIndex(), 40);
   EXPECT_EQ(chart.YScaleText(), "200 n");
@@ -186,7 +192,8 @@ TEST(ChartControls, ScaleStopsAtBothEndsAndStillRewritesTheOffset) {
 }
 
 TEST(ChartControls, ShiftMovesMarkerAndOffsetWithinFourDivisions) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   chart.SelectTrace(2);
   chart.ApplyDataOffset("0.5");
   int invalidated = 0;
@@ -218,7 +225,8 @@ TEST(ChartControls, ShiftMovesMarkerAndOffsetWithinFourDivisions) {
 }
 
 TEST(ChartControls, SelectTraceLoadsItsScaleAndOffsetBoxesAndOffsetsReadTheirNumber) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   chart.SelectTrace(6);
   chart.ScaleDown();
   chart.ScaleDown();  // "200m"
@@ -243,7 +251,8 @@ TEST(ChartControls, SelectTraceLoadsItsScaleAndOffsetBoxesAndOffsetsReadTheirNum
 }
 
 TEST(ChartControls, SettingsSurviveStartReset) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   chart.SelectTrace(3);
   chart.ScaleDown();
   chart.ShiftUp();
@@ -263,7 +272,8 @@ TEST(ChartControls, SettingsSurviveStartReset) {
 }
 
 TEST(ChartControls, OffScaleReadingsStayFiniteAndColoursReachTheLamps) {
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   Fill(chart, {0}, {1e300, -1e300});
   chart.RedrawChart(Single());
   for (const QPointF& p : chart.Paths()[0].points) EXPECT_TRUE(std::isfinite(p.y()));

@@ -21,14 +21,17 @@ const QString kDuplicate = QStringLiteral("The record has been selected, please 
 
 // Discovery lists USB before GPIB: slot 0 is a 6081, slot 1 a 6082, slots 2 to 4 are 6081s on GPIB.
 const char* const kMeters[][2] = {
-    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"}, {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
-    {"GPIB0::16::INSTR", "6081"},                  {"GPIB0::17::INSTR", "6081"},
+    {"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"},
+    {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
+    {"GPIB0::16::INSTR", "6081"},
+    {"GPIB0::17::INSTR", "6081"},
     {"GPIB0::18::INSTR", "6081"},
 };
 
 struct Fixture {
   std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>();
-  test::WireLog wire;
+  std::shared_ptr<test::WireLog> wireLog = std::make_shared<test::WireLog>();
+  test::WireLog& wire = *wireLog;
   ResourceManager rm;
   std::unique_ptr<DeviceListModel> devices;
   ScriptedPrompter prompter;
@@ -36,10 +39,12 @@ struct Fixture {
   std::unique_ptr<ReadingSettingsModel> model;
 
   explicit Fixture(int meters, bool folderFound = true) {
-    rm.AddBackend(std::make_unique<test::RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
-    for (int i = 0; i < meters; ++i) EXPECT_NE(bench->Add({.resource = kMeters[i][0], .model = kMeters[i][1]}), nullptr);
+    rm.AddBackend(std::make_unique<test::RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wireLog));
+    for (int i = 0; i < meters; ++i)
+      EXPECT_NE(bench->Add({.resource = kMeters[i][0], .model = kMeters[i][1]}), nullptr);
     devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});
-    devices->InitialiseDevices();
+    devices->Discover();
+    EXPECT_TRUE(test::RunUntil([this] { return !devices->Discovering(); }));
     const QString folder = records.Path();
     model = std::make_unique<ReadingSettingsModel>(prompter, [folder, folderFound](Prompter&) {
       return folderFound ? std::optional<QString>(folder) : std::nullopt;
@@ -47,6 +52,15 @@ struct Fixture {
     model->HandOverDevices(HandOverTo(HandOverDialog::ReadingSettings, devices->Devices()));
   }
   ReadingSettings& S() { return model->Settings(); }
+  // Stepping asks the meter its name on the meter's thread: wait for the answer.
+  void Next() {
+    model->Next();
+    EXPECT_TRUE(test::RunUntil([this] { return !model->Busy(); }));
+  }
+  void Previous() {
+    model->Previous();
+    EXPECT_TRUE(test::RunUntil([this] { return !model->Busy(); }));
+  }
   const ReadingSettingsViewState& V() { return model->View(); }
   void OpenIn(int mode) {
     S().mode = mode;
@@ -109,18 +123,18 @@ TEST(ReadingSettingsModel, SelectStoresMetersInListOrderStepsThroughThemAndRefus
 
   // Stepping asks only the meter stepped to, and only for its identification.
   f.wire.writes.clear();
-  f.model->Next();
+  f.Next();
   ASSERT_EQ(f.wire.writes.size(), 1u);
   EXPECT_EQ(f.wire.writes[0].resource, f.devices->Devices()[2].resource);
   EXPECT_EQ(f.wire.writes[0].bytes, "*IDN?\n");
   EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[2].displayName);
   EXPECT_TRUE(f.V().previousButton.enabled && f.V().nextButton.enabled);
-  f.model->Next();
+  f.Next();
   EXPECT_FALSE(f.V().nextButton.enabled);
-  f.model->Next();  // nothing beyond the last meter
+  f.Next();  // nothing beyond the last meter
   EXPECT_EQ(f.S().currentChosen, 2);
-  f.model->Previous();
-  f.model->Previous();
+  f.Previous();
+  f.Previous();
   EXPECT_EQ(f.S().currentChosen, 0);
   EXPECT_FALSE(f.V().previousButton.enabled);
 
@@ -143,7 +157,7 @@ TEST(ReadingSettingsModel, SaveWithoutARecordStopsPreviousNextAndOk) {
   f.ChooseMeters({0, 1});
   f.model->MultiSaveToggled(true);
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
-  f.model->Next();
+  f.Next();
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
   EXPECT_FALSE(f.model->Ok());
   EXPECT_EQ(f.Shown(), (std::vector<QString>{kNoRecord, kNoRecord}));
@@ -170,7 +184,7 @@ TEST(ReadingSettingsModel, TheSameRecordForTwoSavingMetersIsRefused) {
   Fixture f(4);
   // A save flag left on a meter outside the current choice blocks no record.
   f.ChooseMeters({0, 1, 2, 3});
-  for (int k = 0; k < 3; ++k) f.model->Next();
+  for (int k = 0; k < 3; ++k) f.Next();
   f.model->MultiSaveToggled(true);
   f.model->MultiRecordChosen(0);
   ASSERT_EQ(f.S().recordNumber[3], 1);
@@ -180,7 +194,7 @@ TEST(ReadingSettingsModel, TheSameRecordForTwoSavingMetersIsRefused) {
   f.model->MultiRecordChosen(0);
   EXPECT_EQ(f.S().recordNumber[0], 1);
   EXPECT_TRUE(f.prompter.shown.empty());
-  f.model->Next();
+  f.Next();
   f.model->MultiSaveToggled(true);
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
   f.model->MultiRecordChosen(0);
@@ -190,12 +204,12 @@ TEST(ReadingSettingsModel, TheSameRecordForTwoSavingMetersIsRefused) {
   EXPECT_EQ(f.V().multiRecords.selected, -1);
   f.model->MultiRecordChosen(4);
   EXPECT_EQ(f.S().recordNumber[1], 5);
-  f.model->Next();
+  f.Next();
   EXPECT_EQ(f.S().currentChosen, 2);
 
   // Going back and changing meter 0 to meter 1's record is refused too.
-  f.model->Previous();
-  f.model->Previous();
+  f.Previous();
+  f.Previous();
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
   f.model->MultiRecordChosen(4);
   EXPECT_EQ(f.S().recordNumber[0], 1);
@@ -210,7 +224,7 @@ TEST(ReadingSettingsModel, ColourButtonsSetTheirTraceAndTheSecondOnlyShowsForADu
   f.model->DualMeasureToggled(true);
   EXPECT_EQ(f.S().dualMeasure, 1);
   EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
-  f.model->Next();
+  f.Next();
   EXPECT_TRUE(f.V().multiSecondChangeColour.shown && f.V().multiSecondSwatch.shown);
 
   const Rgb before = f.S().plotColour[5];
@@ -223,9 +237,9 @@ TEST(ReadingSettingsModel, ColourButtonsSetTheirTraceAndTheSecondOnlyShowsForADu
   f.prompter.ExpectColour(Rgb{1, 2, 3});
   f.model->ChangeColour(ColourButton::MultiMain);
 
-  f.model->Next();
+  f.Next();
   EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
-  f.model->Previous();
+  f.Previous();
   f.model->DualMeasureToggled(false);
   EXPECT_FALSE(f.V().multiSecondChangeColour.shown);
 
@@ -264,7 +278,7 @@ TEST(ReadingSettingsModel, ChangesPersistAcrossCancelAndTheNextOpening) {
 
   // Multi-device: the choice and each meter's record come back, but Select must be pressed again.
   f.ChooseMeters({0, 1});
-  f.model->Next();
+  f.Next();
   f.model->MultiSaveToggled(true);
   f.model->MultiRecordChosen(8);
   f.model->Cancel();
@@ -273,7 +287,7 @@ TEST(ReadingSettingsModel, ChangesPersistAcrossCancelAndTheNextOpening) {
   EXPECT_EQ(f.S().currentChosen, 0);
   EXPECT_FALSE(f.V().okButton.enabled);
   f.Select({0, 1});
-  f.model->Next();
+  f.Next();
   EXPECT_TRUE(f.V().multiSaveChecked);
   EXPECT_EQ(f.V().multiRecords.selected, 8);
   EXPECT_EQ(f.S().recordNumber[1], 9);

@@ -14,8 +14,8 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "core/base/Clock.h"
 #include "core/app/MainWindowModel.h"
+#include "core/base/Clock.h"
 #include "core/measure/ChartModel.h"
 #include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
@@ -81,6 +81,7 @@ class MainWindowSmoke : public ::testing::Test {
     window_ = std::make_unique<MainWindow>(*model_, prompter_);
     model_->Initialise();
     window_->show();
+    ASSERT_TRUE(RunUntil([this] { return model_->Idle(); })) << "the meters were never found";
   }
   void TearDown() override {
     window_.reset();
@@ -110,6 +111,7 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
   // The About box opened from Help, closed again: the window is relabelled in English.
   QTimer::singleShot(0, [] { CloseAbout(); });
   window.MenuAction(MenuCommand::About)->trigger();
+  ASSERT_TRUE(RunUntil([&] { return model.Idle(); }));
   EXPECT_EQ(window.MenuAction(MenuCommand::StartReading)->text(), "Start Reading");
   // The logo's context menu stands in for the system menu: the About box again.
   QTimer::singleShot(0, [] { CloseAbout(); });
@@ -126,13 +128,15 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
     dialog.OkButton()->click();
   });
   window.MenuAction(MenuCommand::ReadingSettings)->trigger();
+  ASSERT_TRUE(RunUntil([&] { return model.Idle(); }));
   EXPECT_FALSE(dialog.isVisible());
-  ASSERT_EQ(model.Settings().saveEnabled[0], 1);
-  const int record = model.Settings().recordNumber[0];
+  ASSERT_EQ(model.NextRunPlan().saveEnabled[0], 1);
+  const int record = model.NextRunPlan().recordNumber[0];
   ASSERT_GE(record, 1);
 
   window.ToolbarStart()->trigger();
-  ASSERT_TRUE(model.State().readingActive) << "Start did not start a session";
+  ASSERT_TRUE(RunUntil([&] { return model.Idle(); }));
+  ASSERT_TRUE(model.ReadingActive()) << "Start did not start a session";
   EXPECT_TRUE(window.ReadingTimer().isActive());
   EXPECT_TRUE(window.ToolbarStop()->isEnabled());
   EXPECT_FALSE(panels.deviceList->isEnabled());
@@ -143,7 +147,8 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
   EXPECT_TRUE(IsReading(value->text(), true)) << value->text().toStdString();
 
   window.ToolbarStop()->trigger();
-  EXPECT_FALSE(model.State().readingActive);
+  ASSERT_TRUE(RunUntil([&] { return model.Idle(); }));
+  EXPECT_FALSE(model.ReadingActive());
   EXPECT_FALSE(window.ReadingTimer().isActive());
   EXPECT_TRUE(panels.deviceList->isEnabled());
 
@@ -161,18 +166,20 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
     dialog.OkButton()->click();
   });
   window.MenuAction(MenuCommand::ReadingSettings)->trigger();
-  ASSERT_TRUE(model.State().multiDeviceMode);
+  ASSERT_TRUE(RunUntil([&] { return model.Idle(); }));
+  ASSERT_TRUE(model.MultiDeviceMode());
   ASSERT_TRUE(panels.meters[1].value->isVisibleTo(&window));
 
   prompter_.ExpectMessage(Prompter::Answer::Yes);  // the first meter still saves into that record
   window.ToolbarStart()->trigger();
-  ASSERT_TRUE(model.State().readingActive);
+  ASSERT_TRUE(RunUntil([&] { return model.Idle(); }));
+  ASSERT_TRUE(model.ReadingActive());
   // Past the first redraws, so a fault that appears only once the chart scrolls shows too.
   ASSERT_TRUE(RunUntil([&] { return model.Chart().RedrawCount() > 60; }));
-  for (int d = 0; d < 2; ++d)
-    EXPECT_TRUE(IsReading(panels.meters[d].value->text(), false)) << "meter " << d + 1;
+  for (int d = 0; d < 2; ++d) EXPECT_TRUE(IsReading(panels.meters[d].value->text(), false)) << "meter " << d + 1;
   window.ToolbarStop()->trigger();
-  EXPECT_FALSE(model.State().readingActive);
+  ASSERT_TRUE(RunUntil([&] { return model.Idle(); }));
+  EXPECT_FALSE(model.ReadingActive());
 
   // Enter with the focus elsewhere: nothing happens, the window stays open.
   panels.deviceList->setFocus();
@@ -186,7 +193,7 @@ TEST_F(MainWindowSmoke, OneMeterIntoARecordThenTwoMetersThenOffsetByEnterAndEscC
   for (QChar c : QStringLiteral("2.500")) Press(panels.dataOffsetBox, c.unicode(), QString(c));
   Press(panels.dataOffsetBox, Qt::Key_Return);
   EXPECT_TRUE(window.isVisible());
-  EXPECT_EQ(model.State().dataOffsetText, "2.5");
+  EXPECT_EQ(model.Chart().DataOffsetText(), "2.5");
   EXPECT_EQ(panels.dataOffsetBox->text(), "2.5");
 
   Press(&window, Qt::Key_Escape);

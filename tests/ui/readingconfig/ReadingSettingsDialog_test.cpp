@@ -45,10 +45,12 @@ struct Bench {
   Bench() {
     rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
     for (auto [resource, model] : {std::pair{"USB0::0x3A7D::0x6081::SN01::INSTR", "6081"},
-                                   {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"}, {"GPIB0::16::INSTR", "6081"}})
+                                   {"USB0::0x3A7D::0x6082::SN02::INSTR", "6082"},
+                                   {"GPIB0::16::INSTR", "6081"}})
       EXPECT_NE(bench->Add({.resource = resource, .model = model}), nullptr);
     devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});
-    devices->InitialiseDevices();
+    devices->Discover();
+    EXPECT_TRUE(merilog::test::RunUntil([this] { return !devices->Discovering(); }));
   }
 };
 
@@ -96,6 +98,7 @@ TEST(ReadingSettingsDialog, ShowsTheModelAndForwardsClicks) {
   EXPECT_TRUE(dialog.OkButton()->isEnabled());
   EXPECT_FALSE(dialog.MultiSecondColourButton()->isVisible());
   dialog.NextButton()->click();
+  ASSERT_TRUE(merilog::test::RunUntil([&] { return !model.Busy(); }));  // the meter names itself on its thread
   EXPECT_EQ(dialog.DeviceNameLabel()->text(), QString::fromStdString(b.devices->Devices()[1].displayName));
   EXPECT_TRUE(dialog.MultiSecondColourButton()->isVisible());  // the dual-function meter
   dialog.MultiSaveBox()->click();

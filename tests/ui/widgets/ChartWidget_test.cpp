@@ -31,7 +31,8 @@ int LineRows(const QImage& image, QColor colour) {
 
 TEST(ChartWidget, PaintsTracesOverTheGridOnlyAtARedraw) {
   test::App();
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   ChartWidget widget(chart);
   EXPECT_EQ(LineRows(widget.grab().toImage(), kBlue), 0);  // before any redraw: the grid alone
 
@@ -67,7 +68,8 @@ TEST(ChartWidget, PaintsTracesOverTheGridOnlyAtARedraw) {
 
 TEST(ChartWidget, ModelKeepsWorkingAfterTheWidgetIsGone) {
   test::App();
-  ChartModel chart;
+  ChartBuffer buffer;
+  ChartModel chart(buffer);
   { ChartWidget widget(chart); }
   FillFlat(chart);
   chart.RedrawChart({});  // the widget's hooks must not reach a destroyed widget

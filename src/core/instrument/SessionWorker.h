@@ -1,0 +1,70 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/base/WorkerThread.h"
+#include "core/instrument/Session.h"
+
+namespace merilog {
+
+// One thread per open session: every exchange with that meter runs there, in
+// the order posted, and each result comes back to the thread that made the
+// worker as a queued call. Procedures are plain functions over a Session, so
+// tests can also call them directly. A session that could not be opened hands
+// its procedures a null session (QueryDevice answers nothing for it).
+//
+// Destroying the worker never waits: procedures not started are dropped, the
+// one running finishes on its own (a silent meter times out there), and then
+// the session is closed on that thread.
+class SessionWorker {
+ public:
+  using Opener = std::function<std::unique_ptr<Session>()>;
+
+  // The session is opened on the worker's thread, before its first procedure
+  // (opening may wait on the network).
+  SessionWorker(std::string resource, Opener open);
+  // A session opened already; from now on it is used only on the worker's thread.
+  explicit SessionWorker(std::unique_ptr<Session> session);
+  ~SessionWorker() = default;
+  SessionWorker(const SessionWorker&) = delete;
+  SessionWorker& operator=(const SessionWorker&) = delete;
+
+  const std::string& Resource() const { return resource_; }
+
+  // Runs `procedure` on the session's thread, then `done` with its result here.
+  template <class R>
+  void Run(std::function<R(Session*)> procedure, std::function<void(R)> done,
+           std::weak_ptr<int> alive = WorkerThread::Forever()) {
+    auto holder = holder_;
+    thread_.Run<R>([holder, procedure = std::move(procedure)] { return procedure(holder->Get()); }, std::move(done),
+                   std::move(alive));
+  }
+  // Runs `procedure` on the session's thread; nothing comes back.
+  void Post(std::function<void(Session*)> procedure);
+  // Runs `procedure` and waits for its result: for tools and tests without an
+  // event loop, never on the user-interface thread.
+  template <class R>
+  R Call(std::function<R(Session*)> procedure) {
+    auto holder = holder_;
+    return thread_.Call<R>([holder, procedure = std::move(procedure)] { return procedure(holder->Get()); });
+  }
+  // Procedures posted with Run whose results have not come back yet.
+  int Pending() const { return thread_.Pending(); }
+  // Nothing posted waits or runs, and every result has come back.
+  bool Quiet() const { return thread_.Pending() == 0 && thread_.Outstanding() == 0; }
+
+ private:
+  // Touched only on the worker's thread.
+  struct Holder {
+    Opener open;
+    std::unique_ptr<Session> session;
+    Session* Get();
+    void Close();
+  };
+  std::string resource_;
+  std::shared_ptr<Holder> holder_;
+  WorkerThread thread_{WorkerThread::AtEnd::Abandon};
+};
+
+}  // namespace merilog

@@ -1,0 +1,366 @@
+#include "core/measure/ReadingRun.h"
+
+#include <cmath>
+
+#include "core/base/Clock.h"
+#include "core/base/MessageTable.h"
+#include "core/base/Prompter.h"
+#include "core/base/Text.h"
+#include "core/instrument/DeviceListModel.h"
+#include "core/instrument/ExchangeSequence.h"
+#include "core/instrument/SessionWorker.h"
+#include "core/measure/ChartNumberText.h"
+#include "core/measure/SecondFunction.h"
+#include "core/measure/ValueDisplay.h"
+#include "core/records/RecordFormat.h"
+#include "core/records/RecordSession.h"
+#include "core/records/RecordTexts.h"
+#include "core/records/RecordVerdict.h"
+#include "core/records/RecordWriter.h"
+
+namespace merilog {
+
+namespace {
+
+QueryAnswer Ask(Session* session, const std::string& command) {
+  return QueryDevice(session, QueryForm::MainWindow, command);
+}
+
+int MainTrace(bool multiDeviceMode, int position) {
+  return multiDeviceMode ? position : 0;
+}
+
+}  // namespace
+
+bool IsSlowBandwidth(const std::string& answer) {
+  const double v = LeadingNumber(answer);
+  return std::isfinite(v) && std::trunc(v) == 3.0;  // compared as a double: never cast an unchecked value
+}
+
+MeterExamination ExamineMeter(Session* session) {
+  MeterExamination e;
+  for (auto [command, out] : {std::pair{"func?\n", &e.function}, std::pair{"*idn?\n", &e.identification}}) {
+    QueryAnswer a = Ask(session, command);
+    if (a.Failed()) {
+      e.failed = true;
+      return e;
+    }
+    *out = std::move(a.text);
+  }
+  if (Contains(e.identification, "6082")) {
+    QueryAnswer a = Ask(session, "func2?\n");
+    e.failed = a.Failed();
+    e.secondFunction = std::move(a.text);
+  }
+  return e;
+}
+
+MeterReading ReadMeter(Session* session, bool pipelined) {
+  MeterReading r;
+  if (!pipelined) {
+    QueryAnswer a = Ask(session, "read?\n");
+    r.ok = IsSuccess(a.status);
+    r.failed = a.text.empty() && !r.ok;
+    r.answer = std::move(a.text);
+    return r;
+  }
+  ReadResult raw = session ? session->Read(kQueryPieceBytes) : ReadResult{status::kErrorInvalidObject, {}, false};
+  r.answer = std::move(raw.bytes);
+  r.ok = IsSuccess(raw.status);
+  if (r.ok)
+    session->Write("read?");
+  else
+    r.failed = r.answer.empty();
+  return r;
+}
+
+void ParseReading(const std::string& answer, const std::string& identification, double* main, double* second) {
+  *second = kNoSecondValue;
+  const auto comma = answer.find(',');
+  if (ContainsAny(identification, {"6081", "6082"}) && comma != std::string::npos) {
+    *main = LeadingNumber(std::string_view(answer).substr(0, comma));
+    *second = LeadingNumber(std::string_view(answer).substr(comma + 1));
+  } else {
+    *main = LeadingNumber(answer);
+  }
+}
+
+ReadingRun::ReadingRun(DeviceListModel& devices, Prompter& prompter, const Clock& clock, ExchangeSequence& sequence)
+    : devices_(devices), prompter_(prompter), clock_(clock), sequence_(sequence) {}
+
+ReadingRun::~ReadingRun() {
+  // A run ended by closing the program still commits every reading it took.
+  CloseRecords();
+}
+
+void ReadingRun::Warn(const QString& text) {
+  prompter_.Message(text, QString(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+}
+
+bool ReadingRun::SecondActive() const {
+  for (const Meter& m : meters_)
+    if (m.hasSecond) return true;
+  return false;
+}
+
+void ReadingRun::Lock() {
+  if (phase_ == Phase::Idle) phase_ = Phase::Starting;
+}
+
+void ReadingRun::Start(const ReadingPlan& plan, std::function<void(StartOutcome)> done) {
+  phase_ = Phase::Starting;
+  plan_ = plan;
+  startDone_ = std::move(done);
+  tickCount_ = 1;
+  recordCheckState_ = kCheckPassed;
+  slowAcBandwidth_ = false;
+  continuationList_.clear();
+  recordError_.clear();
+  unsaved_ = 0;
+  lateTicks_ = 0;
+  tickPending_ = false;
+  meters_.clear();
+  current_ = devices_.Worker(plan_.currentSlot);
+  writer_ = std::make_unique<RecordWriter>([this](QString error) {
+    if (recordError_.isEmpty()) recordError_ = std::move(error);
+    if (phase_ == Phase::Running && onRecordFailure) onRecordFailure();
+  });
+  for (int slot : plan_.positionSlots) {
+    if (static_cast<int>(meters_.size()) == kMeterPositions) break;
+    Meter m;
+    m.slot = slot;
+    m.worker = devices_.Worker(slot);
+    m.identification = devices_.Identification(slot);
+    meters_.push_back(std::move(m));
+  }
+  Examine(0);
+}
+
+void ReadingRun::EndStart(StartOutcome outcome) {
+  if (outcome == StartOutcome::Running) phase_ = Phase::Running;
+  if (auto done = std::move(startDone_)) done(outcome);
+}
+
+void ReadingRun::Examine(int d) {
+  if (d == ActiveCount()) return FinishStart();
+  sequence_.Ask<MeterExamination>(meters_[d].worker, ExamineMeter, [this, d](MeterExamination e) { Examined(d, e); });
+}
+
+void ReadingRun::Examined(int d, const MeterExamination& e) {
+  // A meter that does not answer is reported as what it is, never as a
+  // function change computed from an empty answer.
+  if (e.failed) return EndStart(StartOutcome::MeterFailed);
+  Meter& m = meters_[d];
+  m.function = e.function;
+  m.hasSecond = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(e.secondFunction)) != "NONE";
+  const QString f1 = AbbreviateFunction(QString::fromStdString(e.function));
+  const QString f2 = AbbreviateFunction(QString::fromStdString(e.secondFunction));
+  if (plan_.saveEnabled[d]) {
+    bool declined = false;
+    CheckAndPrepare(m, d, f1, f2, &declined);
+    if (declined) return EndStart(StartOutcome::Declined);
+  }
+  if (m.function != "VOLT:AC" && m.function != "CURR:AC") return Examine(d + 1);
+  sequence_.Ask<QueryAnswer>(
+      m.worker, [](Session* s) { return Ask(s, "det:band?\n"); },
+      [this, d](QueryAnswer band) {
+        if (band.Failed()) return EndStart(StartOutcome::MeterFailed);
+        slowAcBandwidth_ = IsSlowBandwidth(band.text);
+        Examine(d + 1);
+      });
+}
+
+void ReadingRun::FinishStart() {
+  sequence_.Ask<QueryAnswer>(
+      current_, [](Session* s) { return Ask(s, "*cls\n"); },
+      [this](QueryAnswer) {
+        if (recordCheckState_ != kCheckPassed) {
+          if (recordCheckState_ == kRecordHasReadings) Warn(record_texts::RecordHasReadings());
+          return EndStart(StartOutcome::Refused);
+        }
+        if (slowAcBandwidth_) {
+          // Each meter measures while the previous tick's answer is read: the
+          // first request goes out now, without its line feed.
+          for (const Meter& m : meters_)
+            if (m.worker)
+              m.worker->Post([](Session* s) {
+                if (s) s->Write("read?");
+              });
+          if (current_)
+            current_->Post([](Session* s) {
+              if (s) s->SetTimeout(kPipelinedReadTimeoutMs);
+            });
+        }
+        EndStart(StartOutcome::Running);
+      });
+}
+
+void ReadingRun::CheckAndPrepare(Meter& m, int d, const QString& f1, const QString& f2, bool* declined) {
+  const int number = plan_.recordNumber[d];
+  if (number < kFirstRecordNumber || number > kLastRecordNumber) {
+    // No list shows such a record: nothing is written where the user cannot find it.
+    Warn(LookupMessage(u"1013", "Please select a record."));
+    m.recordBlocked = true;
+    if (recordCheckState_ == kCheckPassed) recordCheckState_ = kBothChanged;
+    return;
+  }
+  const RecordCheck check = CheckRecord(number, prompter_, continuationList_);
+  const RecordVerdict v = DecideRecordVerdict(check, f1, f2, recordCheckState_);
+  recordCheckState_ = v.state;
+  m.recordBlocked = v.blocked;
+  if (!v.message.isEmpty()) Warn(v.message);
+  if (v.action == RecordVerdict::Action::None) return;
+  if (v.action == RecordVerdict::Action::AskToContinue) {
+    const auto answer = prompter_.Message(record_texts::ContinuationQuestion(continuationList_), QString(),
+                                          Prompter::Icon::Question, Prompter::Buttons::YesNo);
+    if (answer != Prompter::Answer::Yes) {
+      m.recordBlocked = true;
+      *declined = true;
+      return;
+    }
+  }
+  auto prepared = PrepareRecord(number, f1, f2, prompter_, clock_);
+  if (!prepared) {
+    // No file to write into: the run must not start, like a failed check.
+    if (!prepared.error().isEmpty())
+      prompter_.Message(prepared.error(), record_texts::ErrorCaption(), Prompter::Icon::Exclamation,
+                        Prompter::Buttons::Ok);
+    m.recordBlocked = true;
+    if (recordCheckState_ == kCheckPassed) recordCheckState_ = kBothChanged;
+    return;
+  }
+  m.record = writer_->Adopt(std::move(prepared.value()));
+}
+
+bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
+  if (phase_ != Phase::Running) return true;
+  if (tickPending_) {
+    ++lateTicks_;
+    return false;
+  }
+  tickPending_ = true;
+  tickDone_ = std::move(done);
+  ++tickCount_;
+  std::array<int, kMeterPositions> traces{};
+  for (int d = 0; d < ActiveCount(); ++d) traces[d] = MainTrace(plan_.multiDeviceMode, d);
+  buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !slowAcBandwidth_);
+
+  // Every meter at once; each answer is stamped as it comes, and applied in
+  // meter order when the last is in.
+  readings_.assign(meters_.size(), {});
+  answered_ = 0;
+  tickGuard_ = std::make_unique<CallbackGuard>();
+  const bool pipelined = slowAcBandwidth_;
+  for (int d = 0; d < ActiveCount(); ++d) {
+    auto arrived = [this, d](MeterReading r) {
+      r.at = clock_.Now().time();
+      readings_[d] = std::move(r);
+      if (++answered_ == ActiveCount()) ApplyTick();
+    };
+    if (!meters_[d].worker) {
+      arrived(ReadMeter(nullptr, pipelined));
+      continue;
+    }
+    meters_[d].worker->Run<MeterReading>([pipelined](Session* s) { return ReadMeter(s, pipelined); }, arrived,
+                                         tickGuard_->Watch());
+  }
+  if (meters_.empty()) ApplyTick();
+  return true;
+}
+
+void ReadingRun::ApplyTick() {
+  tickPending_ = false;
+  const bool multi = plan_.multiDeviceMode;
+  const bool pipelined = slowAcBandwidth_;
+  TickOutcome outcome = TickOutcome::Done;
+  std::vector<RecordWriter::Row> rows;
+  bool grown = false;
+  for (int d = 0; d < ActiveCount(); ++d) {
+    Meter& m = meters_[d];
+    const MeterReading& r = readings_[d];
+    if (r.failed) {
+      outcome = TickOutcome::ReadFailed;
+      continue;
+    }
+    double main = 0, second = 0;
+    ParseReading(r.answer, m.identification.empty() ? r.answer : m.identification, &main, &second);
+    // A reading taken is stored even when another meter failed this tick.
+    if (plan_.saveEnabled[d] && r.ok && m.record >= 0) {
+      RecordWriter::Row row;
+      row.record = m.record;
+      row.value = main == kZeroSubstitute ? 0.0 : main;
+      row.value2nd = second == kZeroSubstitute ? 0.0 : second;
+      row.time = FormatReadTime(r.at);
+      rows.push_back(row);
+    }
+    if (outcome == TickOutcome::ReadFailed) continue;  // meters after a failed one are not shown
+    // Once per tick, and never past XMax, however many meters answered.
+    if (pipelined && r.ok && !grown) {
+      buffer_.GrowPoint();
+      grown = true;
+    }
+    m.texts.secondText = SecondDisplayText(second);
+    const int trace = MainTrace(multi, d);
+    const ValueDisplay shown = DisplayValue(main, m.function);
+    m.texts.mainText = shown.text;
+    if (shown.buffered) buffer_.Store(trace, shown.value);
+    if (m.hasSecond) {
+      const ValueDisplay shown2 = DisplayValue(second, m.function);
+      m.texts.secondText = shown2.text;
+      if (shown2.buffered) buffer_.Store(trace + 4, shown2.value);
+    }
+  }
+  if (!rows.empty()) writer_->Append(std::move(rows));
+  if (outcome == TickOutcome::Done) {
+    const int every = buffer_.TicksPerRedraw();
+    if (every > 0 && tickCount_ % every == 0) {
+      tickCount_ = 0;
+      outcome = TickOutcome::Redraw;
+    }
+  }
+  if (auto done = std::move(tickDone_)) done(outcome);
+}
+
+void ReadingRun::CloseRecords() {
+  if (!writer_) return;
+  const RecordWriter::Closed closed = writer_->CloseAll();
+  writer_.reset();
+  unsaved_ += closed.unsaved;
+  if (recordError_.isEmpty()) recordError_ = closed.error;
+}
+
+QString ReadingRun::RecordFailureText() const {
+  if (recordError_.isEmpty()) return {};
+  if (unsaved_ == 0)
+    return QStringLiteral("%1\nThe readings stopped; every reading taken was saved.").arg(recordError_.trimmed());
+  return QStringLiteral("%1\nThe readings stopped; %2 readings were not saved.")
+      .arg(recordError_.trimmed())
+      .arg(unsaved_);
+}
+
+void ReadingRun::Stop() {
+  if (phase_ == Phase::Idle) return;
+  phase_ = Phase::Idle;
+  continuationList_.clear();
+  startDone_ = nullptr;
+  // A tick still waiting is forgotten; its read finishes (or times out) on the meter's own thread.
+  tickPending_ = false;
+  tickDone_ = nullptr;
+  tickGuard_.reset();
+  CloseRecords();
+  for (const Meter& m : meters_) {
+    if (m.worker)
+      m.worker->Post([](Session* s) {
+        if (!s) return;
+        s->Clear();
+        s->Write("*cls");
+      });
+  }
+  slowAcBandwidth_ = false;
+  if (current_)
+    current_->Post([](Session* s) {
+      if (s) s->SetTimeout(kNormalReadTimeoutMs);
+    });
+}
+
+}  // namespace merilog

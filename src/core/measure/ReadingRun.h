@@ -1,0 +1,199 @@
+#pragma once
+#include <QString>
+#include <QTime>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/base/WorkerThread.h"
+#include "core/instrument/QueryDevice.h"
+#include "core/measure/ChartBuffer.h"
+#include "core/measure/FrontPanelState.h"
+
+namespace merilog {
+
+class Clock;
+class DeviceListModel;
+class ExchangeSequence;
+class Prompter;
+class RecordWriter;
+class SessionWorker;
+
+// Read time-out of a session outside pipelined reading, and of the current
+// meter while AC readings are pipelined.
+constexpr int kNormalReadTimeoutMs = 20000;
+constexpr int kPipelinedReadTimeoutMs = 1000;
+// Records a run may write into: the numbers the record lists offer.
+constexpr int kFirstRecordNumber = 1;
+constexpr int kLastRecordNumber = 10;
+
+// Which meters a run reads and where each saves.
+struct ReadingPlan {
+  bool multiDeviceMode = false;
+  std::vector<int> positionSlots;  // the meters of positions 0, 1, ... (single-device mode: the current meter)
+  int currentSlot = -1;            // the device list's current meter: it gets "*cls" and the pipelined time-out
+  std::array<int, kMeterPositions> saveEnabled{};
+  std::array<int, kMeterPositions> recordNumber{};
+};
+
+// What a meter answered when a run started: its function, identification and
+// (dual-function model) 2ND function. A failed query ends the examination.
+struct MeterExamination {
+  std::string function;        // "func?" as answered
+  std::string identification;  // "*idn?"
+  std::string secondFunction = "NONE";
+  bool failed = false;
+};
+MeterExamination ExamineMeter(Session* session);
+
+// One meter's answer in a tick and when it came.
+struct MeterReading {
+  std::string answer;
+  bool ok = false;      // the read succeeded (the connection flag)
+  bool failed = false;  // no answer and a failed read: the run must stop
+  QTime at;             // stamped when the answer reached the window's thread
+};
+// Normal mode: "read?\n" through the query. Pipelined: the answer to the
+// request sent a tick before, then at once the next request ("read?" without
+// its line feed).
+MeterReading ReadMeter(Session* session, bool pipelined);
+
+// The detector bandwidth answer read as an integer: 3 makes AC readings
+// pipelined. "3.0" counts; a non-number, NaN or a number beyond any integer do not.
+bool IsSlowBandwidth(const std::string& answer);
+
+// The main and 2ND values of an answer, with atof semantics; the 2ND value is
+// kNoSecondValue unless the meter is of the family and answered "a,b".
+void ParseReading(const std::string& answer, const std::string& identification, double* main, double* second);
+
+// A reading run: the meters taking part and the functions they reported, the
+// record checks and the open records, the chart buffer the ticks fill, and the
+// run's phase. The main window and merilog-cli log both drive it.
+//
+// Nothing here waits for a meter or the disk: the start asks the meters one
+// after another through the exchange sequence (with the record checks and
+// their questions in between), a tick asks every meter at once on its own
+// session thread and applies the answers in meter order when the last has come
+// or failed, and the records are written on a thread of their own.
+class ReadingRun {
+ public:
+  enum class Phase {
+    Idle,
+    Starting,  // the interface is locked while the meters are examined
+    Running,
+  };
+  enum class StartOutcome {
+    Running,      // every check passed; the timer may start
+    Declined,     // the user would not continue a record: stop at once
+    Refused,      // a check failed (its message shown): stop
+    MeterFailed,  // a meter did not answer: stop, then "Check Device Connection"
+  };
+  enum class TickOutcome {
+    Done,          // every meter answered
+    Redraw,        // ... and the chart is due to be redrawn
+    ReadFailed,    // a meter stopped answering: stop, then "Check Device Connection"
+    RecordFailed,  // a record refused readings: stop, then RecordFailureText()
+  };
+  // The texts a tick shows in a position's displays.
+  struct PositionTexts {
+    std::string mainText, secondText;
+  };
+
+  ReadingRun(DeviceListModel& devices, Prompter& prompter, const Clock& clock, ExchangeSequence& sequence);
+  ~ReadingRun();
+  ReadingRun(const ReadingRun&) = delete;
+  ReadingRun& operator=(const ReadingRun&) = delete;
+
+  // Start Reading has passed its first checks: from now on only Stop is usable.
+  void Lock();
+  // Examines every meter of the plan, checks and prepares the saving meters'
+  // records (messages and the continuation question through the prompter),
+  // sends "*cls" and, for slow AC readings, the first requests; then `done`.
+  void Start(const ReadingPlan& plan, std::function<void(StartOutcome)> done);
+  // One timer tick: a reading from every meter, shown, buffered and stored;
+  // `done` runs when every meter has answered or failed. False, and counted
+  // as a late tick, while the previous tick still waits for an answer.
+  bool Tick(std::function<void(TickOutcome)> done);
+  // Ends the run at once: a start or tick still waiting is forgotten, the
+  // records are closed (every reading taken is committed or reported), and each
+  // meter is cleared and gets "*cls" on its own thread, behind any read still
+  // waiting there; the current meter's time-out goes back. Safe when idle.
+  void Stop();
+  // A record refused readings while the run went on: the owner stops the run.
+  std::function<void()> onRecordFailure;
+
+  Phase CurrentPhase() const { return phase_; }
+  bool Locked() const { return phase_ != Phase::Idle; }
+  bool Active() const { return phase_ == Phase::Running; }
+  bool MultiDeviceMode() const { return plan_.multiDeviceMode; }
+  int ActiveCount() const { return static_cast<int>(meters_.size()); }
+  const std::string& Function(int position) const { return meters_[position].function; }
+  // A dual-function meter reading a 2ND function: its 2ND values are shown and drawn.
+  bool HasSecond(int position) const { return meters_[position].hasSecond; }
+  bool SecondActive() const;
+  bool SlowAcBandwidth() const { return slowAcBandwidth_; }
+  int RecordCheckState() const { return recordCheckState_; }
+  const QString& ContinuationList() const { return continuationList_; }
+  // The texts of the last tick, per position.
+  const PositionTexts& Texts(int position) const { return meters_[position].texts; }
+  // Ticks that found the previous one still waiting for a meter.
+  long long LateTicks() const { return lateTicks_; }
+  bool TickPending() const { return tickPending_; }
+  // The last record failure, worded for the user (file, why, and how many
+  // readings were not saved); empty when none.
+  QString RecordFailureText() const;
+  // Readings taken but not stored (a record refused them).
+  long long UnsavedReadings() const { return unsaved_; }
+
+  ChartBuffer& Buffer() { return buffer_; }
+  const ChartBuffer& Buffer() const { return buffer_; }
+
+ private:
+  struct Meter {
+    int slot = -1;
+    SessionWorker* worker = nullptr;
+    std::string identification;
+    std::string function;
+    bool hasSecond = false;
+    bool recordBlocked = false;
+    int record = -1;  // in the record writer
+    PositionTexts texts;
+  };
+  void Examine(int position);
+  void Examined(int position, const MeterExamination& e);
+  void FinishStart();
+  void EndStart(StartOutcome outcome);
+  void CheckAndPrepare(Meter& meter, int position, const QString& function1, const QString& function2, bool* declined);
+  void Warn(const QString& text);
+  void ApplyTick();
+  void CloseRecords();
+
+  DeviceListModel& devices_;
+  Prompter& prompter_;
+  const Clock& clock_;
+  ExchangeSequence& sequence_;
+  ChartBuffer buffer_;
+  Phase phase_ = Phase::Idle;
+  ReadingPlan plan_;
+  std::vector<Meter> meters_;
+  SessionWorker* current_ = nullptr;
+  std::function<void(StartOutcome)> startDone_;
+  std::unique_ptr<RecordWriter> writer_;
+  int tickCount_ = 0;
+  int recordCheckState_ = 0;
+  bool slowAcBandwidth_ = false;
+  QString continuationList_;
+  QString recordError_;  // the first record failure of the run, naming the file
+  long long unsaved_ = 0;
+  // The tick waiting for its answers.
+  bool tickPending_ = false;
+  std::vector<MeterReading> readings_;
+  int answered_ = 0;
+  std::function<void(TickOutcome)> tickDone_;
+  std::unique_ptr<CallbackGuard> tickGuard_;
+  long long lateTicks_ = 0;
+};
+
+}  // namespace merilog

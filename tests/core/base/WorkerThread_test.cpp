@@ -1,0 +1,105 @@
+#include "core/base/WorkerThread.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <atomic>
+#include <latch>
+
+#include "core/base/JobRunner.h"
+#include "support/TestSupport.h"
+
+namespace merilog {
+namespace {
+
+using test::RunUntil;
+
+TEST(WorkerThread, ResultsComeBackInOrderOnTheCreatingThreadWhileTheOwnerLives) {
+  test::EnsureEventLoop();
+  WorkerThread worker;
+  std::vector<int> got;
+  std::atomic<int> threadHits{0};
+  QThread* here = QThread::currentThread();
+  auto owner = std::make_unique<CallbackGuard>();
+  for (int i = 0; i < 50; ++i)
+    worker.Run<int>(
+        [&, i] {
+          if (QThread::currentThread() != here) ++threadHits;
+          return i;
+        },
+        [&](int v) {
+          EXPECT_EQ(QThread::currentThread(), here);
+          got.push_back(v);
+        });
+  // A result whose owner went away meanwhile is not handed back.
+  bool late = false;
+  worker.Run<int>([] { return 1; }, [&](int) { late = true; }, owner->Watch());
+  owner.reset();
+  ASSERT_TRUE(RunUntil([&] { return worker.Pending() == 0; }));
+  std::vector<int> expected(50);
+  for (int i = 0; i < 50; ++i) expected[i] = i;
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(threadHits, 50);
+  EXPECT_FALSE(late);
+}
+
+TEST(WorkerThread, AbandonNeverWaitsForABlockedJobFinishRunsEveryJob) {
+  test::EnsureEventLoop();
+  auto release = std::make_shared<std::latch>(1);
+  auto finalRan = std::make_shared<std::atomic<bool>>(false);
+  {
+    auto worker = std::make_unique<WorkerThread>(WorkerThread::AtEnd::Abandon);
+    worker->SetFinalJob([finalRan] { *finalRan = true; });
+    worker->Post([release] { release->wait(); });  // a meter that does not answer
+    worker->Post([] { ADD_FAILURE() << "a job queued behind the silent one ran after abandon"; });
+    QElapsedTimer t;
+    t.start();
+    worker.reset();
+    EXPECT_LT(t.elapsed(), 1000);
+  }
+  EXPECT_FALSE(*finalRan);
+  release->count_down();
+  ASSERT_TRUE(RunUntil([&] { return finalRan->load(); }));
+
+  int ran = 0;
+  {
+    WorkerThread worker(WorkerThread::AtEnd::Finish);
+    for (int i = 0; i < 20; ++i) worker.Post([&] { ++ran; });
+  }
+  EXPECT_EQ(ran, 20);
+}
+
+TEST(JobRunner, ReportsProgressCanBeCancelledAndHandsBackItsResult) {
+  test::EnsureEventLoop();
+  JobRunner runner;
+  qint64 lastDone = -1, lastTotal = -1;
+  int result = -1;
+  runner.Start<int>(
+      [](JobProgress& p) {
+        for (int i = 1; i <= 1000; ++i) p.Report(i, 1000);
+        return 7;
+      },
+      [&](int r) { result = r; }, [&](qint64 d, qint64 t) { lastDone = d, lastTotal = t; });
+  ASSERT_TRUE(RunUntil([&] { return !runner.Busy(); }));
+  EXPECT_EQ(result, 7);
+  EXPECT_EQ(lastDone, 1000);  // the last step always arrives
+  EXPECT_EQ(lastTotal, 1000);
+
+  auto started = std::make_shared<std::latch>(1);
+  runner.Start<int>(
+      [started](JobProgress& p) {
+        started->count_down();
+        int steps = 0;
+        while (!p.Cancelled()) ++steps;
+        return -2;
+      },
+      [&](int r) { result = r; });
+  started->wait();
+  runner.Cancel();
+  ASSERT_TRUE(RunUntil([&] { return !runner.Busy(); }));
+  EXPECT_EQ(result, -2);
+}
+
+}  // namespace
+}  // namespace merilog

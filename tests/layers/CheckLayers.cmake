@@ -1,0 +1,50 @@
+# Fails when an include under SRC/core climbs a layer. Run as:
+#   cmake -DSRC=<src folder> -P CheckLayers.cmake
+# Layers, lowest first; a folder may include its own layer's headers only from
+# itself, and any lower layer's:
+#   0 base | 1 instrument, records | 2 measure | 3 dialog models | 4 app
+# The core never includes the programs, the views or the simulator.
+if(NOT SRC)
+  message(FATAL_ERROR "usage: cmake -DSRC=<src folder> -P CheckLayers.cmake")
+endif()
+
+set(level_base 0)
+set(level_instrument 1)
+set(level_records 1)
+set(level_measure 2)
+foreach(dialog readingconfig meterconfig recordview console scan)
+  set(level_${dialog} 3)
+endforeach()
+set(level_app 4)
+
+file(GLOB_RECURSE files "${SRC}/core/*.h" "${SRC}/core/*.cpp")
+set(climbs "")
+foreach(file ${files})
+  file(RELATIVE_PATH rel "${SRC}/core" "${file}")
+  string(REGEX MATCH "^[^/]+" from "${rel}")
+  if(NOT DEFINED level_${from})
+    list(APPEND climbs "${rel}: folder '${from}' has no layer")
+    continue()
+  endif()
+  file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" target "${line}")
+    if(target MATCHES "^(ui|cli|sim)/")
+      list(APPEND climbs "${rel}: includes ${target}")
+    elseif(target MATCHES "^core/([^/]+)/")
+      set(to "${CMAKE_MATCH_1}")
+      if(NOT DEFINED level_${to})
+        list(APPEND climbs "${rel}: includes ${target} from a folder without a layer")
+      elseif(NOT to STREQUAL from AND NOT level_${to} LESS level_${from})
+        list(APPEND climbs "${rel}: includes ${target} (${from} may not include ${to})")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+
+if(climbs)
+  list(JOIN climbs "\n  " text)
+  message(FATAL_ERROR "Includes that climb a layer:\n  ${text}")
+endif()
+list(LENGTH files count)
+message(STATUS "${count} core files, no include climbs a layer")
