@@ -8,6 +8,7 @@
 
 #include "RecordTestSupport.h"
 #include "core/records/RecordFigures.h"
+#include "core/records/RecordWriter.h"
 
 namespace merilog {
 namespace {
@@ -128,6 +129,26 @@ TEST_F(RecordAppenderTest, PendingRowsBeyondTheLimitAreRefusedWithAMessage) {
   RecordStatus closed = Add(*a, 5);
   EXPECT_TRUE(closed.error.contains("Record 1.mdb\" is closed")) << Std(closed.error);
   EXPECT_EQ(a->UnsavedCount(), 2);
+}
+
+// A run's writer counts every reading not in the file: those still waiting
+// when the last commit failed, and those refused because too many waited.
+TEST_F(RecordAppenderTest, WriterCountsRefusedReadingsAsUnsaved) {
+  AppendPolicy small;
+  small.batchRows = 2;
+  small.maxPendingRows = 4;
+  RecordWriter writer({});
+  const int record = writer.Adopt(OpenAppender(small));
+  auto other = test::RawOpen(RecordPath(1));
+  other.exec("BEGIN IMMEDIATE");
+  std::vector<RecordWriter::Row> rows;
+  for (int i = 0; i < 6; ++i) rows.push_back({record, static_cast<double>(i), kNoSecondValue, FormatReadTime(QTime())});
+  writer.Append(rows);
+  const RecordWriter::Closed closed = writer.CloseAll();
+  other.exec("ROLLBACK");
+  EXPECT_EQ(closed.unsaved, 6);
+  EXPECT_TRUE(closed.error.contains("Record 1.mdb")) << Std(closed.error);
+  EXPECT_EQ(Visible(), 0);
 }
 
 // The last commit failing at Close is said, with the readings it loses.
