@@ -4,34 +4,42 @@
 
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
+#include "core/instrument/ResourcePattern.h"
 
 namespace merilog::cli {
 namespace {
 
-std::unique_ptr<ResourceManager> MakeManager(const CliOptions& options) {
+// Null resources after saying why.
+Instruments SetUp(const CliOptions& options) {
   std::string error;
   Instruments instruments;
   if (!SetUpInstruments(options.io, &instruments, &error)) std::cerr << "merilog-cli: " << error << "\n";
-  return std::move(instruments.resources);
+  return instruments;
 }
 
 }  // namespace
+
+int WithTranscriptChecked(const Instruments& instruments, int exitCode) {
+  if (!instruments.transcript || !instruments.transcript->Failed()) return exitCode;
+  std::cerr << "merilog-cli: " << instruments.transcript->Error() << "\n";
+  return exitCode == 0 ? 1 : exitCode;
+}
 
 int RunIoCommand(const CliOptions& options, const QStringList& args) {
   if (!args.isEmpty()) {
     std::cerr << "merilog-cli: io takes no arguments\n";
     return 2;
   }
-  auto rm = MakeManager(options);
-  if (!rm) return 1;
-  for (const auto& b : rm->Backends()) {
+  const Instruments instruments = SetUp(options);
+  if (!instruments.resources) return 1;
+  for (const auto& b : instruments.resources->Backends()) {
     std::string why;
     const bool active = b->IsActive(&why);
     std::cout << b->Name() << ": " << (active ? "active" : "inactive");
     if (!active && !why.empty()) std::cout << " (" << why << ")";
     std::cout << "\n";
   }
-  return 0;
+  return WithTranscriptChecked(instruments, 0);
 }
 
 int RunFindCommand(const CliOptions& options, const QStringList& args) {
@@ -39,32 +47,29 @@ int RunFindCommand(const CliOptions& options, const QStringList& args) {
     std::cerr << "merilog-cli: usage: find PATTERN\n";
     return 2;
   }
-  auto rm = MakeManager(options);
-  if (!rm) return 1;
+  const Instruments instruments = SetUp(options);
+  if (!instruments.resources) return 1;
   Status st = status::kSuccess;
-  const auto found = rm->Find(args[0].toStdString(), &st);
+  const auto found = instruments.resources->Find(args[0].toStdString(), &st);
   if (st == status::kErrorInvalidExpression) {
-    std::cerr << "merilog-cli: invalid search pattern \"" << args[0].toStdString() << "\"\n";
-    return 2;
+    std::string why;
+    ResourcePattern::Compile(args[0].toStdString(), &why);
+    std::cerr << "merilog-cli: invalid search pattern";
+    // A pattern too long to be one is not echoed back.
+    if (static_cast<std::size_t>(args[0].size()) <= ResourcePattern::kMaxPatternLength)
+      std::cerr << " \"" << args[0].toStdString() << "\"";
+    std::cerr << ": " << why << "\n";
+    return WithTranscriptChecked(instruments, 2);
   }
   for (const auto& r : found) std::cout << r << "\n";
-  return 0;
+  return WithTranscriptChecked(instruments, 0);
 }
 
-int RunQueryCommand(const CliOptions& options, const QStringList& args) {
-  if (args.size() < 2) {
-    std::cerr << "merilog-cli: usage: query RESOURCE COMMAND...\n";
-    return 2;
-  }
-  const std::string resource = args[0].toStdString();
-  CliOptions withResource = options;
-  // A LAN resource named here needs no separate --resource.
-  if (resource.rfind("TCPIP", 0) == 0 || resource.rfind("tcpip", 0) == 0)
-    withResource.io.lanResources.push_back(resource);
-  auto rm = MakeManager(withResource);
-  if (!rm) return 1;
+namespace {
+
+int Query(ResourceManager& rm, const std::string& resource, const QStringList& args) {
   Status st = status::kSuccess;
-  auto session = rm->Open(resource, &st);
+  auto session = rm.Open(resource, &st);
   if (!session) {
     std::cerr << "merilog-cli: cannot open " << resource << ": " << DescribeStatus(st) << "\n";
     return 1;
@@ -89,6 +94,23 @@ int RunQueryCommand(const CliOptions& options, const QStringList& args) {
   }
   session->Close();
   return 0;
+}
+
+}  // namespace
+
+int RunQueryCommand(const CliOptions& options, const QStringList& args) {
+  if (args.size() < 2) {
+    std::cerr << "merilog-cli: usage: query RESOURCE COMMAND...\n";
+    return 2;
+  }
+  const std::string resource = args[0].toStdString();
+  CliOptions withResource = options;
+  // A LAN resource named here needs no separate --resource.
+  if (resource.rfind("TCPIP", 0) == 0 || resource.rfind("tcpip", 0) == 0)
+    withResource.io.lanResources.push_back(resource);
+  const Instruments instruments = SetUp(withResource);
+  if (!instruments.resources) return 1;
+  return WithTranscriptChecked(instruments, Query(*instruments.resources, resource, args));
 }
 
 }  // namespace merilog::cli

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/CliPrompter.h"
+#include "cli/IoCommands.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigurationCheck.h"
 #include "core/base/MessageTable.h"
@@ -204,7 +205,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   devices.Discover(begin);
   QCoreApplication::exec();
   std::signal(SIGINT, previous);
-  return exitCode;
+  return WithTranscriptChecked(instruments, exitCode);
 }
 
 }  // namespace merilog::cli

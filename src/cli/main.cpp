@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
       std::cerr << "merilog-cli: " << why << "\n";
       return 1;
     }
-    return merilog::cli::RunDevicesCommand(instruments);
+    return merilog::cli::WithTranscriptChecked(instruments, merilog::cli::RunDevicesCommand(instruments));
   }
   if (command == "help" || command == "--help" || command == "-h") {
     PrintUsage();

@@ -2,6 +2,7 @@
 
 #include "core/base/ConfigPaths.h"
 #include "core/instrument/DeviceDiscovery.h"
+#include "core/instrument/TcpSocketBackend.h"
 #include "core/instrument/TranscriptBackend.h"
 #include "core/instrument/TranscriptLog.h"
 #include "sim/SimBackend.h"
@@ -9,13 +10,41 @@
 
 namespace merilog {
 
+namespace {
+
+// A resource as a message quotes it: whole unless it is far too long to read.
+std::string Quoted(const std::string& resource) {
+  constexpr std::size_t kShown = 80;
+  return "\"" + (resource.size() <= kShown ? resource : resource.substr(0, kShown) + "...") + "\"";
+}
+
+// Every LAN resource must be one the socket backend can open; a malformed one
+// is named with its origin and reason rather than dropped without a word.
+bool CheckLanResources(const std::vector<std::string>& resources, const std::string& origin, std::string* error) {
+  for (const std::string& r : resources) {
+    std::string why;
+    if (TcpSocketBackend::ParseResource(r, &why)) continue;
+    if (error) *error = "the LAN resource " + Quoted(r) + " " + origin + " cannot be used: " + why;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool SetUpInstruments(const IoOptions& options, Instruments* out, std::string* error) {
+  const QString iniPath = ConfigurationFilePath();
+  if (!CheckLanResources(ReadConfiguredResources(iniPath), "in the [Instruments] section of " + iniPath.toStdString(),
+                         error) ||
+      !CheckLanResources(options.lanResources, "on the command line", error))
+    return false;
   std::shared_ptr<TranscriptLog> log;
   if (!options.transcriptFile.empty()) {
     log = TranscriptLog::Open(options.transcriptFile, error);
     if (!log) return false;
   }
-  out->lanResources = DiscoveryLanResources(ConfigurationFilePath(), options.lanResources);
+  out->transcript = log;
+  out->lanResources = DiscoveryLanResources(iniPath, options.lanResources);
   // Build the backends in a scratch manager, then wrap each for the transcript.
   ResourceManager plain;
   if (options.simulate) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/instrument/ResourceManager.h"
+#include "core/instrument/TranscriptLog.h"
 
 namespace merilog {
 
@@ -23,9 +24,13 @@ struct IoOptions {
 struct Instruments {
   std::unique_ptr<ResourceManager> resources;
   std::vector<std::string> lanResources;
+  // The transcript every exchange is written to (null: none). Programs ask it
+  // whether a write failed, and say so.
+  std::shared_ptr<TranscriptLog> transcript;
 };
 
-// False with a message when the bench or transcript file cannot be used.
+// False with a message when a LAN resource (of the language file or the command
+// line) is malformed, or the bench or transcript file cannot be used.
 bool SetUpInstruments(const IoOptions& options, Instruments* out, std::string* error);
 
 }  // namespace merilog

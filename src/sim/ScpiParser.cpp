@@ -199,6 +199,7 @@ bool ParseScpiNumber(std::string_view text, double* value) {
   }
   for (char c : unit)
     if (!std::isalpha(static_cast<unsigned char>(c))) return false;
+  if (!std::isfinite(v * scale)) return false;  // "1E308 GV"
   *value = v * scale;
   return true;
 }
@@ -208,7 +209,7 @@ std::optional<bool> ParseScpiBool(std::string_view text) {
   if (u == "ON") return true;
   if (u == "OFF") return false;
   double v = 0;
-  if (ParseScpiNumber(u, &v)) return std::lround(v) != 0;
+  if (ParseScpiNumber(u, &v)) return std::fabs(v) >= 0.5;  // rounds to a whole number other than 0
   return std::nullopt;
 }
 

@@ -1,9 +1,13 @@
 #include "sim/SimBench.h"
 
 #include <QFile>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
-#include <regex>
+#include <limits>
 #include <sstream>
+#include <string_view>
 
 namespace merilog::sim {
 namespace {
@@ -21,7 +25,15 @@ bool ParseWhole(const std::string& text, double* v) {
   if (text.empty()) return false;
   char* end = nullptr;
   *v = std::strtod(text.c_str(), &end);
-  return end == text.c_str() + text.size();
+  return end == text.c_str() + text.size() && std::isfinite(*v);
+}
+
+// A whole number in decimal digits within [min, max]: read as an integer, so
+// no fraction, NaN or huge value ever meets a cast.
+bool ParseCount(const std::string& text, long long min, long long max, long long* n) {
+  const char* last = text.data() + text.size();
+  const auto [end, ec] = std::from_chars(text.data(), last, *n);
+  return !text.empty() && ec == std::errc() && end == last && *n >= min && *n <= max;
 }
 
 // One [meter] section being read.
@@ -43,6 +55,7 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
   }
   SimMeterSpec& s = m->desc;
   double v = 0;
+  long long n = 0;
   if (k == "RESOURCE") {
     s.resource = value;
   } else if (k == "MODEL") {
@@ -54,23 +67,23 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
   } else if (k == "SETUP") {
     s.setup.push_back(value);
   } else if (k == "CHANNELS") {
-    if (!ParseWhole(value, &v) || (v != 0 && v != 10 && v != 20)) {
+    if (!ParseCount(value, 0, 20, &n) || (n != 0 && n != 10 && n != 20)) {
       *problem = "channels must be 0, 10 or 20, not \"" + value + "\"";
       return false;
     }
-    s.channels = static_cast<int>(v);
+    s.channels = static_cast<int>(n);
   } else if (k == "SEED") {
-    if (!ParseWhole(value, &v) || v < 0 || v > 9e15 || v != static_cast<double>(static_cast<long long>(v))) {
+    if (!ParseCount(value, 0, std::numeric_limits<long long>::max(), &n)) {
       *problem = "seed must be a whole number from 0, not \"" + value + "\"";
       return false;
     }
-    s.seed = static_cast<std::uint64_t>(v);
+    s.seed = static_cast<std::uint64_t>(n);
   } else if (k == "OVERLOAD-EVERY") {
-    if (!ParseWhole(value, &v) || v < 0 || v > 1e9) {
+    if (!ParseCount(value, 0, 1000000000, &n)) {
       *problem = "overload-every must be a whole number from 0 (0: never), not \"" + value + "\"";
       return false;
     }
-    s.overloadEvery = static_cast<int>(v);
+    s.overloadEvery = static_cast<int>(n);
   } else if (k == "CAP-MAX-RANGE") {
     if (!ParseWhole(value, &v) || (v != 1e-4 && v != 0.01)) {
       *problem = "cap-max-range must be 0.0001 or 0.01, not \"" + value + "\"";
@@ -91,12 +104,61 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
 
 }  // namespace
 
+namespace {
+
+// Small readers over the front of a resource name, case-insensitive; each
+// consumes what it read and says whether it was there.
+bool Word(std::string_view& s, std::string_view word) {
+  if (s.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(s[i])) != word[i]) return false;
+  s.remove_prefix(word.size());
+  return true;
+}
+
+std::size_t Digits(std::string_view& s) {
+  std::size_t n = 0;
+  while (n < s.size() && std::isdigit(static_cast<unsigned char>(s[n]))) ++n;
+  s.remove_prefix(n);
+  return n;
+}
+
+bool Hex4(std::string_view& s) {
+  if (s.size() < 4) return false;
+  for (std::size_t i = 0; i < 4; ++i)
+    if (!std::isxdigit(static_cast<unsigned char>(s[i]))) return false;
+  s.remove_prefix(4);
+  return true;
+}
+
+// One or more characters other than ':' and blanks.
+bool Field(std::string_view& s) {
+  std::size_t n = 0;
+  while (n < s.size() && s[n] != ':' && !std::isspace(static_cast<unsigned char>(s[n]))) ++n;
+  s.remove_prefix(n);
+  return n > 0;
+}
+
+}  // namespace
+
 bool IsSimResourceName(const std::string& resource) {
-  static const std::regex kForms(
-      R"(USB[0-9]+::0x[0-9A-F]{4}::0x[0-9A-F]{4}::[^:\s]+::INSTR|GPIB[0-9]+::([0-9]|[12][0-9]|30)::INSTR|)"
-      R"(TCPIP[0-9]*::[^:\s]+::[0-9]+::SOCKET)",
-      std::regex::icase);
-  return std::regex_match(resource, kForms);
+  if (resource.size() > kMaxSimResourceLength) return false;
+  std::string_view s = resource;
+  if (Word(s, "USB"))
+    return Digits(s) > 0 && Word(s, "::0X") && Hex4(s) && Word(s, "::0X") && Hex4(s) && Word(s, "::") && Field(s) &&
+           Word(s, "::INSTR") && s.empty();
+  if (Word(s, "GPIB")) {
+    if (Digits(s) == 0 || !Word(s, "::")) return false;
+    const std::string_view address = s;
+    const std::size_t n = Digits(s);
+    const bool primary = n == 1 || (n == 2 && (address[0] == '1' || address[0] == '2' || address.substr(0, 2) == "30"));
+    return primary && Word(s, "::INSTR") && s.empty();
+  }
+  if (Word(s, "TCPIP")) {
+    Digits(s);  // the board number may be left out
+    return Word(s, "::") && Field(s) && Word(s, "::") && Digits(s) > 0 && Word(s, "::SOCKET") && s.empty();
+  }
+  return false;
 }
 
 SimBench::SimBench(std::shared_ptr<const Clock> clock)
@@ -107,6 +169,9 @@ SimMeter* SimBench::Add(const SimMeterSpec& desc, std::string* error) {
     if (error) *error = text;
     return nullptr;
   };
+  if (desc.resource.size() > kMaxSimResourceLength)
+    return fail("a resource of " + std::to_string(desc.resource.size()) + " characters is longer than " +
+                std::to_string(kMaxSimResourceLength));
   if (!IsSimResourceName(desc.resource))
     return fail("\"" + desc.resource +
                 "\" is not a resource of the forms USB0::0x3A7D::0x6081::SN01::INSTR, "

@@ -58,7 +58,9 @@ class SimBench {
 };
 
 // True for the resource forms the bench accepts: USB<b>::0x<vid>::0x<pid>::<serial>::INSTR,
-// GPIB<b>::<address>::INSTR and TCPIP<b>::<host>::<port>::SOCKET.
+// GPIB<b>::<address>::INSTR and TCPIP<b>::<host>::<port>::SOCKET, at most
+// kMaxSimResourceLength characters.
+constexpr std::size_t kMaxSimResourceLength = 1024;
 bool IsSimResourceName(const std::string& resource);
 
 }  // namespace merilog::sim

@@ -166,7 +166,8 @@ void SimMeter::Ese(Call& c) {
     if (NeedParams(c, 0, 0)) Reply(c, FormatInt(state_.ese));
   } else if (NeedParams(c, 1, 1)) {
     if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
-    state_.ese = static_cast<int>(std::lround(v)) & 0xFF;
+    if (v < 0 || v > 255) return PushError(-222);
+    state_.ese = static_cast<int>(std::lround(v));
   }
 }
 void SimMeter::Sre(Call& c) {
@@ -175,7 +176,8 @@ void SimMeter::Sre(Call& c) {
     if (NeedParams(c, 0, 0)) Reply(c, FormatInt(state_.sre));
   } else if (NeedParams(c, 1, 1)) {
     if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
-    state_.sre = static_cast<int>(std::lround(v)) & 0xFF;
+    if (v < 0 || v > 255) return PushError(-222);
+    state_.sre = static_cast<int>(std::lround(v));
   }
 }
 void SimMeter::Stb(Call& c) {
@@ -547,8 +549,8 @@ void SimMeter::ScanFunction(Call& c) {
   if (!NeedParams(c, 1, c.cmd.query ? 1 : 2)) return;
   double v = 0;
   if (!ParseScpiNumber(c.cmd.params[0], &v)) return PushError(-104);
+  if (!(v >= 0.5 && v < channels_ + 0.5)) return PushError(-222);
   const long ch = std::lround(v);
-  if (ch < 1 || ch > channels_) return PushError(-222);
   Fn& slot = state_.scan.functions[static_cast<std::size_t>(ch - 1)];
   if (c.cmd.query) return Reply(c, Quote(Info(slot).answer));
   if (c.cmd.params.size() < 2) return PushError(-109);

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/instrument/TranscriptLog.h"
 #include "sim/SimMeter.h"
@@ -14,7 +15,9 @@ struct SimServerOptions {
 };
 
 // Serves one simulated meter as raw SCPI over TCP: commands end at a line feed,
-// answers end with one. One client at a time; the next is accepted when it leaves.
+// answers end with one. Clients are served side by side by one event loop over
+// non-blocking sockets, so a client that sends without reading, or one that
+// waits for a late answer, holds up nobody else, and Stop() is noticed at once.
 class SimServer {
  public:
   SimServer(std::shared_ptr<SimMeter> meter, SimServerOptions options);
@@ -31,9 +34,12 @@ class SimServer {
   void Stop();
 
  private:
-  void Serve(int client);
-  bool SendAll(int fd, const char* data, std::size_t size);
-  bool WaitMs(int ms);  // false when stopped meanwhile
+  struct Client;
+  void Accept();
+  bool Receive(Client& c);
+  bool Advance(Client& c);
+  bool Flush(Client& c);
+  void Drop(std::size_t index);
 
   std::shared_ptr<SimMeter> meter_;
   SimServerOptions options_;
@@ -42,6 +48,7 @@ class SimServer {
   int wakeRead_ = -1;
   int wakeWrite_ = -1;
   int port_ = 0;
+  std::vector<std::unique_ptr<Client>> clients_;
 };
 
 }  // namespace merilog::sim

@@ -197,5 +197,9 @@ int main(int argc, char** argv) {
                server.Port());
   const int rc = server.Run();
   g_server = nullptr;
+  if (options.transcript && options.transcript->Failed()) {
+    std::fprintf(stderr, "merilog-simmeter: %s\n", options.transcript->Error().c_str());
+    return rc ? rc : 1;
+  }
   return rc;
 }

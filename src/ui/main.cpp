@@ -91,6 +91,20 @@ int main(int argc, char** argv) {
   }
 
   merilog::ui::QtPrompter prompter;
+  if (instruments.transcript) {
+    instruments.transcript->OnFailure([&app, &prompter](const std::string& error) {
+      // Called on the thread that wrote the line; the message belongs to the window's thread.
+      QString text = QString::fromStdString(error) + QLatin1Char('.');
+      text[0] = text[0].toUpper();
+      QMetaObject::invokeMethod(
+          &app,
+          [&prompter, text] {
+            prompter.Message(text, QStringLiteral("Error"), merilog::Prompter::Icon::Exclamation,
+                             merilog::Prompter::Buttons::Ok);
+          },
+          Qt::QueuedConnection);
+    });
+  }
   merilog::SystemClock clock;
   merilog::MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
   merilog::ui::MainWindow window(model, prompter);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "support/PrintQString.h"
 #include "support/TestSupport.h"
 
 using merilog::test::RunProgram;
@@ -50,6 +51,9 @@ TEST(Cli, FindQueryAndIoOnTheSimulatedBench) {
   EXPECT_EQ(Cli({"--simulate", "query", "GPIB0::99::INSTR", "*IDN?"}, &out, &err), 1);
   EXPECT_TRUE(err.contains("cannot open GPIB0::99::INSTR")) << err.toStdString();
   EXPECT_EQ(Cli({"--simulate", "find", "USB[0-9"}, &out, &err), 2);
+  EXPECT_EQ(err, "merilog-cli: invalid search pattern \"USB[0-9\": a \"[\" has no closing \"]\"\n");
+  EXPECT_EQ(Cli({"--simulate", "find", QString(20000, '(') + QString(20000, ')')}, &out, &err), 2);
+  EXPECT_EQ(err, "merilog-cli: invalid search pattern: the pattern is longer than 256 characters\n");
   EXPECT_EQ(Cli({"--bogus", "io"}, &out, &err), 2);
 
   // io names every backend and why one is inactive.
@@ -57,6 +61,62 @@ TEST(Cli, FindQueryAndIoOnTheSimulatedBench) {
   for (const char* name : {"sim", "USBTMC", "GPIB", "VISA library", "TCP socket"})
     EXPECT_TRUE(out.contains(name)) << name;
   EXPECT_TRUE(out.contains("sim: active"));
+}
+
+// A LAN resource that cannot be opened is named with where it came from and why,
+// and a transcript that cannot be written fails the command after saying so.
+TEST(Cli, MalformedResourcesAndUnwritableTranscriptsAreSaid) {
+  TempFolder config;
+  QFile::copy(qEnvironmentVariable("MERILOG_CONFIG_DIR") + "/MERILOG.ini", config.File("MERILOG.ini"));
+  {
+    QFile ini(config.File("MERILOG.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("\n[Instruments]\nResource1=TCPIP0::lab meter::5025::SOCKET\n");
+  }
+  const QString lan = "merilog-cli: the LAN resource ";
+  const struct {
+    QStringList args;
+    bool brokenIni;
+    int exitCode;
+    QString error;
+  } cases[] = {
+      {{"--simulate", "--resource", "TCPIP0::host::99999::SOCKET", "devices"},
+       false,
+       1,
+       lan + "\"TCPIP0::host::99999::SOCKET\" on the command line cannot be used: the port \"99999\" is not a "
+             "number from 1 to 65535\n"},
+      {{"--resource", "TCPIP0::10.0.0.1", "io"},
+       false,
+       1,
+       lan + "\"TCPIP0::10.0.0.1\" on the command line cannot be used: it is not of the form "
+             "TCPIP0::host::port::SOCKET\n"},
+      {{"--simulate", "devices"},
+       true,
+       1,
+       lan + "\"TCPIP0::lab meter::5025::SOCKET\" in the [Instruments] section of " + config.File("MERILOG.ini") +
+           " cannot be used: the host holds a blank or a control character\n"},
+      {{"--simulate", "--transcript", "/dev/full", "devices"},
+       false,
+       1,
+       "merilog-cli: cannot write the transcript /dev/full: No space left on device\n"},
+      {{"--simulate", "--transcript", "/dev/full", "query", "GPIB0::16::INSTR", "*IDN?"},
+       false,
+       1,
+       "merilog-cli: cannot write the transcript /dev/full: No space left on device\n"},
+  };
+  const bool configSet = qEnvironmentVariableIsSet("MERILOG_CONFIG_DIR");
+  const QByteArray testConfig = qgetenv("MERILOG_CONFIG_DIR");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    if (c.brokenIni) qputenv("MERILOG_CONFIG_DIR", config.Path().toUtf8());
+    QString out, err;
+    EXPECT_EQ(Cli(c.args, &out, &err), c.exitCode);
+    if (configSet)
+      qputenv("MERILOG_CONFIG_DIR", testConfig);
+    else
+      qunsetenv("MERILOG_CONFIG_DIR");
+    EXPECT_EQ(err, c.error);
+  }
 }
 
 class LogCommand : public ::testing::Test {

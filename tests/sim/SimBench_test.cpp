@@ -83,6 +83,14 @@ TEST(SimBenchTest, BadFilesAreRefusedWithFileLineAndReason) {
       {"[meter]\nmodel = 6081\n", "bench.ini:1: this [meter] section has no resource"},
       {r + "seed = 1\nseed = 2\n", "bench.ini:4: \"seed\" is given twice in this [meter] section"},
       {r + "channels = 12\n", "bench.ini:3: channels must be 0, 10 or 20, not \"12\""},
+      {r + "channels = nan\n", "bench.ini:3: channels must be 0, 10 or 20, not \"nan\""},
+      {r + "seed = nan\n", "bench.ini:3: seed must be a whole number from 0, not \"nan\""},
+      {r + "seed = 1e300\n", "bench.ini:3: seed must be a whole number from 0, not \"1e300\""},
+      {r + "seed = 99999999999999999999\n", "seed must be a whole number from 0"},
+      {r + "overload-every = nan\n",
+       "bench.ini:3: overload-every must be a whole number from 0 (0: never), not \"nan\""},
+      {r + "overload-every = 0.5\n", "bench.ini:3: overload-every must be a whole number from 0 (0: never)"},
+      {r + "cap-max-range = nan\n", "bench.ini:3: cap-max-range must be 0.0001 or 0.01, not \"nan\""},
       {r + "silent-after = soon\n", "bench.ini:3: fault silent-after needs a whole number from 0, not \"soon\""},
       {"\n" + r + "model = 9999\n", "bench.ini:2: unknown model \"9999\""},
       {"[meter]\nresource = COM1\n", "bench.ini:1: \"COM1\" is not a resource"},
@@ -114,10 +122,25 @@ TEST(SimBenchTest, FilesThatCannotBeRead) {
 }
 
 TEST(SimBenchTest, AddChecksResourceNames) {
-  for (const auto& [name, ok] : {std::pair{"usb12::0x3a7d::0x6081::A-1::instr", true},
-                                 {"TCPIP0::192.168.1.5::5025::SOCKET", true}, {"USB0::0x3A7D::6081::SN01::INSTR", false},
-                                 {"GPIB0::16", false}, {"ASRL1::INSTR", false}})
-    EXPECT_EQ(IsSimResourceName(name), ok) << name;
+  const std::string huge = "USB0::0x3A7D::0x6081::" + std::string(100000, 'S') + "::INSTR";
+  for (const auto& [name, ok] : {std::pair<std::string, bool>{"usb12::0x3a7d::0x6081::A-1::instr", true},
+                                 {"TCPIP0::192.168.1.5::5025::SOCKET", true},
+                                 {"tcpip::h::1::socket", true},
+                                 {"GPIB0::30::INSTR", true},
+                                 {"USB0::0x3A7D::6081::SN01::INSTR", false},
+                                 {"USB0::0x3A7D::0x6081::SN 1::INSTR", false},
+                                 {"GPIB0::05::INSTR", false},
+                                 {"GPIB0::16", false},
+                                 {"TCPIP0::h::5025::SOCKET::", false},
+                                 {"ASRL1::INSTR", false},
+                                 {huge, false}})
+    EXPECT_EQ(IsSimResourceName(name), ok) << name.substr(0, 40);
+  SimBench bench;
+  SimMeterSpec spec;
+  spec.resource = huge;
+  std::string error;
+  EXPECT_FALSE(bench.Add(spec, &error));
+  EXPECT_EQ(error, "a resource of 100029 characters is longer than 1024");
 }
 
 }  // namespace

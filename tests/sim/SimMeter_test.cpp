@@ -201,6 +201,16 @@ TEST(SimMeterTest, MessagesHeadersAndErrorQueue) {
            {"FUNC \"VOLT;AC\"", ""}, {"SYST:ERR?", kIllegal}});
 }
 
+// Numbers a meter cannot hold are refused, never rounded into an integer.
+TEST(SimMeterTest, NumbersOutsideTheirRangeAreRefused) {
+  auto m = MakeMeter("P7700A", 20);
+  for (const char* bad : {"*ESE 256", "*ESE 1e300", "*SRE -1", "SAMP:COUN 1e300", "ROUT:SCAN:FUNC? 1e300",
+                          "ROUT:SCAN:FUNC? 20.5", "ROUT:SCAN:COUN 1e19"})
+    Expect(*m, {{bad, ""}, {"SYST:ERR?", kOutOfRange}});
+  Expect(*m, {{"*SRE 1E308 GV", ""}, {"SYST:ERR?", "-104,\"Data type error\""}});  // beyond any double
+  Expect(*m, {{"*ESE 32.4;*SRE 255", ""}, {"*ESE?;*SRE?", "32;255"}, {"SYST:ERR?", kNoError}});
+}
+
 TEST(SimMeterTest, ReadingsSeedsOverloadAndPowerSupply) {
   auto a = MakeMeter("6082", -1, 42), b = MakeMeter("6082", -1, 42), c = MakeMeter("6082", -1, 43);
   std::vector<std::string> ra, rb, rc;

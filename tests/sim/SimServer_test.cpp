@@ -1,7 +1,14 @@
 // merilog-simmeter end to end: a child process, a real socket, a signal to stop it.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QTcpSocket>
+#include <cerrno>
+#include <string>
 
 #include "support/SimmeterProcess.h"
 #include "support/TestSupport.h"
@@ -57,6 +64,50 @@ TEST(SimServerTest, ServesQueriesToOneClientAfterAnotherAndStopsOnSigterm) {
   ASSERT_TRUE(server.process.waitForFinished(kWaitMs));
   EXPECT_EQ(server.process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(server.process.exitCode(), 0);
+}
+
+// A raw connection that sends queries and never reads an answer, until the
+// server stops taking them (its answers have filled every buffer on the way).
+int ConnectAndFloodWithoutReading(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
+  std::string queries;
+  for (int i = 0; i < 4096; ++i) queries += "*IDN?\n";
+  for (std::size_t total = 0; total < (256u << 20);) {
+    pollfd p{fd, POLLOUT, 0};
+    if (poll(&p, 1, 200) <= 0) break;  // the server has stopped reading
+    const ssize_t n = send(fd, queries.data(), queries.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n < 0 && errno != EAGAIN) break;
+    if (n > 0) total += static_cast<std::size_t>(n);
+  }
+  return fd;
+}
+
+// One client that floods without reading, one idle: a third is still answered,
+// and SIGTERM stops the server while its answers to the first cannot be sent.
+TEST(SimServerTest, ClientsAreServedSideBySideAndSigtermStopsTheServer) {
+  SimmeterProcess server({"--model", "6081"});
+  ASSERT_GT(server.port, 0);
+  const int flood = ConnectAndFloodWithoutReading(server.port);
+  ASSERT_GE(flood, 0);
+  Client idle;
+  ASSERT_TRUE(idle.Connect(server.port));
+  Client c;
+  ASSERT_TRUE(c.Connect(server.port));
+  c.Send("*IDN?\n");
+  EXPECT_EQ(c.Answer(), "MERISIM,MODEL 6081,SN01,1.02\n");
+  idle.Send("func?\n");
+  EXPECT_EQ(idle.Answer(), "\"VOLT\"\n");
+
+  server.process.terminate();
+  EXPECT_TRUE(server.process.waitForFinished(kWaitMs));
+  EXPECT_EQ(server.process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(server.process.exitCode(), 0);
+  close(flood);
 }
 
 TEST(SimServerTest, BenchFileMeterAndTranscript) {

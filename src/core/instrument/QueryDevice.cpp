@@ -1,6 +1,7 @@
 #include "core/instrument/QueryDevice.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace merilog {
 
@@ -96,4 +97,12 @@ std::string DeviceQuery::Query(int slot, const std::string& command) {
     connectionFlag_ = a.status == status::kSuccess || a.status == status::kSuccessMaxCount;
   return std::move(a.text);
 }
+
+bool IsFunctionName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxFunctionNameLength) return false;
+  for (const char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != ':') return false;
+  return true;
+}
+
 }  // namespace merilog

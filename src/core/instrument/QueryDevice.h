@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/instrument/Session.h"
@@ -79,5 +80,12 @@ bool CommandExpectsAnswer(const std::string& command);
 std::string TrimRight(std::string s);
 // Reads one whole answer in pieces of kQueryPieceBytes until its end of message.
 ReadResult ReadAnswer(Session& session);
+
+// Whether a meter's function answer (quotes and line feed removed) may go back
+// to it inside a command such as "<name>:RANGe:AUTO?": letters, digits and ':'
+// only, at most kMaxFunctionNameLength of them. A garbled or hostile answer is
+// not echoed back.
+constexpr std::size_t kMaxFunctionNameLength = 32;
+bool IsFunctionName(std::string_view name);
 
 }  // namespace merilog

@@ -98,14 +98,21 @@ bool TcpSocketBackend::Handles(const std::string& resource) const {
   return StartsWithNoCase(resource, "TCPIP") && EndsWithNoCase(resource, "::SOCKET");
 }
 
-std::optional<TcpSocketBackend::Address> TcpSocketBackend::ParseResource(const std::string& resource) {
-  if (!StartsWithNoCase(resource, "TCPIP")) return std::nullopt;
+std::optional<TcpSocketBackend::Address> TcpSocketBackend::ParseResource(const std::string& resource,
+                                                                         std::string* why) {
+  const auto fail = [why](std::string reason) -> std::optional<Address> {
+    if (why) *why = std::move(reason);
+    return std::nullopt;
+  };
+  if (resource.size() > kMaxResourceLength)
+    return fail("it is longer than " + std::to_string(kMaxResourceLength) + " characters");
+  if (!StartsWithNoCase(resource, "TCPIP")) return fail("it does not start with TCPIP");
   Address a;
   std::size_t pos = 5;
   const std::size_t sep = resource.find("::", pos);
-  if (sep == std::string::npos) return std::nullopt;
+  if (sep == std::string::npos) return fail("it is not of the form TCPIP0::host::port::SOCKET");
   const std::string board = resource.substr(pos, sep - pos);
-  if (!AllDigits(board) || board.size() > 3) return std::nullopt;
+  if (!AllDigits(board) || board.size() > 3) return fail("the board number \"" + board + "\" is not a number");
   a.board = board.empty() ? 0 : std::stoi(board);
   pos = sep + 2;
 
@@ -113,28 +120,28 @@ std::optional<TcpSocketBackend::Address> TcpSocketBackend::ParseResource(const s
   if (pos < resource.size() && resource[pos] == '[') {
     // An IPv6 literal holds "::" itself, so it comes in brackets.
     const std::size_t close = resource.find(']', pos);
-    if (close == std::string::npos || resource.compare(close + 1, 2, "::") != 0) return std::nullopt;
+    if (close == std::string::npos || resource.compare(close + 1, 2, "::") != 0)
+      return fail("the IPv6 address in [ ] is not closed by \"]::\"");
     a.host = resource.substr(pos + 1, close - pos - 1);
     hostEnd = close + 1;
   } else {
     hostEnd = resource.find("::", pos);
-    if (hostEnd == std::string::npos) return std::nullopt;
+    if (hostEnd == std::string::npos) return fail("it is not of the form TCPIP0::host::port::SOCKET");
     a.host = resource.substr(pos, hostEnd - pos);
   }
-  if (a.host.empty()) return std::nullopt;
+  if (a.host.empty()) return fail("the host is missing");
   for (unsigned char c : a.host)
-    if (std::isspace(c) || !std::isprint(c)) return std::nullopt;
+    if (std::isspace(c) || !std::isprint(c)) return fail("the host holds a blank or a control character");
   pos = hostEnd + 2;
 
   const std::size_t portEnd = resource.find("::", pos);
-  if (portEnd == std::string::npos) return std::nullopt;
+  if (portEnd == std::string::npos) return fail("the port is missing (TCPIP0::host::port::SOCKET)");
   const std::string port = resource.substr(pos, portEnd - pos);
-  if (port.empty() || port.size() > 5 || !AllDigits(port)) return std::nullopt;
-  const int portValue = std::stoi(port);
-  if (portValue < 1 || portValue > 65535) return std::nullopt;
-  a.port = static_cast<std::uint16_t>(portValue);
+  if (port.empty() || port.size() > 5 || !AllDigits(port) || std::stoi(port) < 1 || std::stoi(port) > 65535)
+    return fail("the port \"" + port + "\" is not a number from 1 to 65535");
+  a.port = static_cast<std::uint16_t>(std::stoi(port));
 
-  if (::strcasecmp(resource.c_str() + portEnd + 2, "SOCKET") != 0) return std::nullopt;
+  if (::strcasecmp(resource.c_str() + portEnd + 2, "SOCKET") != 0) return fail("it does not end in ::SOCKET");
   return a;
 }
 

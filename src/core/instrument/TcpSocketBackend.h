@@ -30,7 +30,9 @@ class TcpSocketBackend final : public Backend {
   std::unique_ptr<Session> Open(const std::string& resource, Status* status) override;
 
   // TCPIP[board]::<host>::<port>::SOCKET, case-insensitive; the port is required.
-  static std::optional<Address> ParseResource(const std::string& resource);
+  // Empty when malformed; why then says what is wrong.
+  static std::optional<Address> ParseResource(const std::string& resource, std::string* why = nullptr);
+  static constexpr std::size_t kMaxResourceLength = 1024;
 
  private:
   std::vector<std::string> resources_;

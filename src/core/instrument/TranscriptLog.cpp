@@ -1,6 +1,12 @@
 #include "core/instrument/TranscriptLog.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace merilog {
 
@@ -43,15 +49,22 @@ std::shared_ptr<TranscriptLog> TranscriptLog::Open(const std::string& path, std:
                                                    std::shared_ptr<const Clock> clock) {
   std::shared_ptr<TranscriptLog> log(
       new TranscriptLog(path, clock ? std::move(clock) : std::make_shared<SystemClock>()));
-  if (!log->file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
-    if (error) *error = "cannot write the transcript " + path + ": " + log->file_.errorString().toStdString();
+  // Appended to, a line per write: whoever debugs a meter sees what happened before a hang.
+  log->fd_ = ::open(QFile::encodeName(QString::fromStdString(path)).constData(),
+                    O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644);
+  if (log->fd_ < 0) {
+    if (error) *error = "cannot write the transcript " + path + ": " + std::strerror(errno);
     return nullptr;
   }
   return log;
 }
 
 TranscriptLog::TranscriptLog(std::string path, std::shared_ptr<const Clock> clock)
-    : path_(std::move(path)), clock_(std::move(clock)), file_(QString::fromStdString(path_)) {}
+    : path_(std::move(path)), clock_(std::move(clock)) {}
+
+TranscriptLog::~TranscriptLog() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
 void TranscriptLog::Line(const std::string& resource, std::string_view text) {
   const QByteArray stamp = clock_->Now().toString("yyyy-MM-dd HH:mm:ss.zzz").toUtf8();
@@ -63,9 +76,41 @@ void TranscriptLog::Line(const std::string& resource, std::string_view text) {
   line += ' ';
   line += text;
   line += '\n';
+  std::function<void(const std::string&)> tell;
+  std::string failure;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int err = 0;
+    for (std::size_t done = 0; done < line.size() && err == 0;) {
+      const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+      if (n > 0)
+        done += static_cast<std::size_t>(n);
+      else if (n < 0 && errno != EINTR)
+        err = errno;
+      else if (n == 0)
+        err = EIO;
+    }
+    if (err != 0 && error_.empty()) {
+      error_ = failure = "cannot write the transcript " + path_ + ": " + std::strerror(err);
+      tell = std::move(onFailure_);
+    }
+  }
+  if (tell) tell(failure);  // outside the lock: the handler may ask Failed()
+}
+
+bool TranscriptLog::Failed() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  file_.write(line.data(), static_cast<qint64>(line.size()));
-  file_.flush();
+  return !error_.empty();
+}
+
+std::string TranscriptLog::Error() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_;
+}
+
+void TranscriptLog::OnFailure(std::function<void(const std::string& error)> handler) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  onFailure_ = std::move(handler);
 }
 
 void TranscriptLog::Sent(const std::string& resource, std::string_view bytes, Status st) {

@@ -1,5 +1,5 @@
 #pragma once
-#include <QFile>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,6 +21,9 @@ class TranscriptLog {
   // Appends to the file (created if missing). Null with a message when it cannot be opened.
   static std::shared_ptr<TranscriptLog> Open(const std::string& path, std::string* error,
                                              std::shared_ptr<const Clock> clock = nullptr);
+  ~TranscriptLog();
+  TranscriptLog(const TranscriptLog&) = delete;
+  TranscriptLog& operator=(const TranscriptLog&) = delete;
 
   void Sent(const std::string& resource, std::string_view bytes, Status st);
   void Received(const std::string& resource, const ReadResult& r);
@@ -29,14 +32,25 @@ class TranscriptLog {
 
   const std::string& Path() const { return path_; }
 
+  // Whether a line could not be written (a full disk, /dev/full, a lost
+  // mount), and the text that says so, naming the file. Writing goes on: a
+  // later line may get through, but the transcript has a gap.
+  bool Failed() const;
+  std::string Error() const;
+  // Called once, on the first failed write, from the thread that wrote; the
+  // window hands it over to its own thread to tell the user.
+  void OnFailure(std::function<void(const std::string& error)> handler);
+
  private:
   TranscriptLog(std::string path, std::shared_ptr<const Clock> clock);
   void Line(const std::string& resource, std::string_view text);
 
   std::string path_;
   std::shared_ptr<const Clock> clock_;
-  QFile file_;
-  std::mutex mutex_;  // one log may serve sessions of several threads (the simulated meter server)
+  int fd_ = -1;
+  mutable std::mutex mutex_;  // one log may serve sessions of several threads (the simulated meter server)
+  std::string error_;         // the first failure; empty while every line went in
+  std::function<void(const std::string&)> onFailure_;
 };
 
 // "*IDN?\n" -> "\"*IDN?\\n\"": printable ASCII as is, the rest as C escapes.

@@ -75,12 +75,18 @@ RecordStatus RecordAppender::Append(double value, double value2nd, const QTime& 
 }
 
 RecordStatus RecordAppender::Append(double value, double value2nd, const ReadTimeText& readTime) {
-  if (!db_) return RecordStatus::Failure(record_texts::NotFound(path_));
+  if (!db_) {
+    ++refusedRows_;
+    return RecordStatus::Failure(record_texts::RecordClosed(path_));
+  }
   if (static_cast<int>(pending_.size()) >= policy_.maxPendingRows) {
     // The disk has refused the earlier rows for long: hold no more than the
     // limit, and say that this reading is not kept.
     RecordStatus retry = Commit();
-    if (!retry) return RecordStatus::Failure(record_texts::ReadingRefused(path_));
+    if (!retry) {
+      ++refusedRows_;
+      return RecordStatus::Failure(record_texts::ReadingRefused(path_));
+    }
   }
   pending_.push_back(Row{value, value2nd, readTime});
   if (Due()) return Commit();
@@ -148,7 +154,11 @@ RecordStatus RecordAppender::Commit() {
 
 RecordStatus RecordAppender::Close() {
   if (!db_) return {};
-  RecordStatus s = pending_.empty() ? RecordStatus{} : Commit();
+  RecordStatus s;
+  if (!pending_.empty() && !Commit()) {
+    // The last chance has gone: the rows that wait are lost, and UnsavedCount keeps saying how many.
+    s = RecordStatus::Failure(lastError_ + record_texts::ReadingsLost(static_cast<qint64>(pending_.size())));
+  }
   db_.reset();
   return s;
 }

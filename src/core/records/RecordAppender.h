@@ -56,13 +56,18 @@ class RecordAppender {
   RecordStatus FlushIfDue();
   // Commits whatever waits.
   RecordStatus Flush();
-  // Commits and closes the file; the appender takes no rows afterwards.
+  // Commits and closes the file; the appender takes no rows afterwards. When
+  // that last commit fails, the error names the file and the readings lost.
   RecordStatus Close();
 
   // Milliseconds until FlushIfDue would commit; -1 when nothing waits.
   qint64 MsUntilDue() const;
   // Rows waiting for their commit (after a failed Close: the rows that were lost).
   int PendingRows() const { return static_cast<int>(pending_.size()); }
+  // Readings handed to Append that are not in the file: those waiting for a
+  // commit (all of them lost once Close has failed), and those refused because
+  // too many waited or the record was closed.
+  long long UnsavedCount() const { return static_cast<long long>(pending_.size()) + refusedRows_; }
   // Why the last commit failed (naming the file), empty after a good one.
   const QString& LastError() const { return lastError_; }
   // Rows committed through this appender.
@@ -87,6 +92,7 @@ class RecordAppender {
   std::vector<Row> pending_;
   qint64 lastCommitMs_ = 0;
   long long committedRows_ = 0;
+  long long refusedRows_ = 0;
   record_summary::State summary_;
   QString lastError_;
 };

@@ -1,14 +1,20 @@
 #include "core/records/RecordDatabase.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "core/records/RecordFileClaim.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"
 #include "core/records/RecordTexts.h"
@@ -53,11 +59,24 @@ void ApplyConnectionSettings(SQLite::Database& db) {
 }
 
 void ApplyWriterSettings(SQLite::Database& db) {
-  SQLite::Statement mode(db, "PRAGMA journal_mode=WAL");
-  mode.executeStep();
+  // The log lets readers look while readings are appended. When another
+  // program reads just now the switch waits for it, and if it must give up the
+  // rollback journal stays: as safe, only slower.
+  db.tryExec("PRAGMA journal_mode=WAL");
   // FULL makes each commit reach the disk: the last 100 ms of readings are all a
   // power cut can take, and a killed process takes none that were committed.
   db.exec("PRAGMA synchronous=FULL");
+}
+
+// How long a closing writer waits for a reader before it leaves the log mode on.
+constexpr int kJournalSwitchWaitMs = 250;
+
+// Back to the rollback journal, which also folds the log into the file and
+// removes its side files. Needs the file to itself; when a reader still looks,
+// the log stays, and the next writer tidies up.
+void LeaveLogMode(SQLite::Database& db) {
+  sqlite3_busy_timeout(db.getHandle(), kJournalSwitchWaitMs);
+  db.tryExec("PRAGMA journal_mode=DELETE");
 }
 
 std::unique_ptr<SQLite::Database> OpenImmutable(const QString& path) {
@@ -108,10 +127,15 @@ QString ExplainRecordFailure(const QString& path, int code, int systemErrno, con
   }
 }
 
-RecordDatabase::RecordDatabase(QString path, Access access, std::unique_ptr<SQLite::Database> db)
-    : path_(std::move(path)), access_(access), db_(std::move(db)) {}
+RecordDatabase::RecordDatabase(QString path, Access access, std::unique_ptr<RecordFileClaim> claim,
+                               std::unique_ptr<SQLite::Database> db)
+    : path_(std::move(path)), access_(access), claim_(std::move(claim)), db_(std::move(db)) {}
 
-RecordDatabase::~RecordDatabase() = default;
+RecordDatabase::~RecordDatabase() {
+  if (db_ && wroteSettings_) LeaveLogMode(*db_);
+  db_.reset();
+  claim_.reset();
+}
 
 QString RecordDatabase::Explain(const SQLite::Exception& e) {
   const int sysErr = failedErrno_ ? failedErrno_ : sqlite3_system_errno(db_->getHandle());
@@ -138,17 +162,21 @@ void RecordDatabase::WriteTransaction::Commit() {
 }
 
 RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString& path, Access access) {
-  if (!QFileInfo(path).isFile()) return RecordStatus::Failure(record_texts::NotFound(path));
+  const QFileInfo info(path);
+  if (!info.exists()) return RecordStatus::Failure(record_texts::NotFound(path));
+  if (!info.isFile()) return RecordStatus::Failure(record_texts::NotAFile(path, info.isDir()));
   if (HasOlderEngineHeader(path)) return RecordStatus::Failure(record_texts::OlderFormat(path));
+  auto claim =
+      RecordFileClaim::Take(path, access == Access::Write ? RecordFileClaim::Use::Write : RecordFileClaim::Use::Read);
+  if (!claim) return claim.status();
   std::unique_ptr<SQLite::Database> db;
   try {
     const int flags = access == Access::Write ? SQLite::OPEN_READWRITE : SQLite::OPEN_READONLY;
     db = std::make_unique<SQLite::Database>(QFile::encodeName(path).toStdString(), flags, kBusyTimeoutMs);
   } catch (const SQLite::Exception& e) {
-    return RecordStatus::Failure(
-        ExplainRecordFailure(path, e.getExtendedErrorCode(), 0, QString::fromUtf8(e.what())));
+    return RecordStatus::Failure(ExplainRecordFailure(path, e.getExtendedErrorCode(), 0, QString::fromUtf8(e.what())));
   }
-  std::unique_ptr<RecordDatabase> record(new RecordDatabase(path, access, std::move(db)));
+  std::unique_ptr<RecordDatabase> record(new RecordDatabase(path, access, std::move(claim.value()), std::move(db)));
   try {
     ApplyConnectionSettings(record->Sql());
     RecordStatus tables;
@@ -162,7 +190,8 @@ RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString
       if (access != Access::Read || (code != SQLITE_CANTOPEN && code != SQLITE_READONLY) || FolderWritable(path) ||
           QFileInfo::exists(path + QStringLiteral("-wal")))
         throw;
-      record.reset(new RecordDatabase(path, access, OpenImmutable(path)));
+      record->db_.reset();
+      record->db_ = OpenImmutable(path);
       ApplyConnectionSettings(record->Sql());
       tables = record->CheckTables();
     }
@@ -172,6 +201,7 @@ RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString
       // rather than at the first reading.
       if (sqlite3_db_readonly(record->Sql().getHandle(), "main") == 1)
         return RecordStatus::Failure(ExplainRecordFailure(path, SQLITE_READONLY, 0, {}));
+      record->wroteSettings_ = true;
       ApplyWriterSettings(record->Sql());
     }
   } catch (const SQLite::Exception& e) {
@@ -273,53 +303,133 @@ RecordStatus RecordDatabase::WriteSingleRow(const char* table, const char* colum
   }
 }
 
+namespace {
+
+// Why a file could not be made in the record folder, from the system's error.
+QString CreateFailureReason(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return QStringLiteral("its folder is read-only");
+    case ENOENT:
+    case ENOTDIR:
+      return QStringLiteral("its folder does not exist");
+    default:
+      if (IsDiskFullErrno(err)) return QStringLiteral("the disk is full");
+      return QString::fromLocal8Bit(std::strerror(err));
+  }
+}
+
+// Makes "<file>.creating" as a new file of our own, flock-ed so that a second
+// creator keeps off it. One left by a crash is removed first; a link under that
+// name is removed, never followed. -1 with a reason when it cannot be had.
+int StartBuilding(const QString& building, QString* why) {
+  const QByteArray name = QFile::encodeName(building);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // A journal left without its file would be replayed into the new one.
+        for (const char* side : {"-journal", "-wal", "-shm"}) ::unlink((name + side).constData());
+        return fd;
+      }
+      ::close(fd);
+      break;
+    }
+    if (errno != EEXIST) {
+      *why = CreateFailureReason(errno);
+      return -1;
+    }
+    struct stat named {};
+    if (::lstat(name.constData(), &named) != 0) continue;  // gone meanwhile
+    if (S_ISLNK(named.st_mode)) {
+      ::unlink(name.constData());
+      continue;
+    }
+    if (!S_ISREG(named.st_mode)) {
+      *why = QStringLiteral("\"%1\" is in the way").arg(building);
+      return -1;
+    }
+    const int old = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (old < 0) continue;
+    struct stat opened {};
+    const bool stale = ::flock(old, LOCK_EX | LOCK_NB) == 0 && ::fstat(old, &opened) == 0 &&
+                       ::lstat(name.constData(), &named) == 0 && opened.st_ino == named.st_ino &&
+                       opened.st_dev == named.st_dev;
+    // Removed while locked, so no other creator can be working in it.
+    if (stale) RemoveRecordFile(building);
+    ::close(old);
+    if (!stale) break;
+  }
+  *why = QStringLiteral("another program is creating it");
+  return -1;
+}
+
+// Renames without ever replacing a file that appeared meanwhile.
+int PutInPlace(const QString& from, const QString& to) {
+  const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
+  if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // File systems without that flag: a hard link fails as well when the name is taken.
+  if (::link(a.constData(), b.constData()) != 0) return errno;
+  ::unlink(a.constData());
+  return 0;
+}
+
+}  // namespace
+
 RecordStatus CreateRecordFile(const QString& path, bool withSecondFuncColumn) {
   using namespace record_texts;
-  if (QFileInfo::exists(path)) return RecordStatus::Failure(CannotCreate(path, QStringLiteral("it exists already")));
+  const auto fail = [&path](const QString& why) { return RecordStatus::Failure(CannotCreate(path, why)); };
+  struct stat existing {};
+  if (::lstat(QFile::encodeName(path).constData(), &existing) == 0) return fail(QStringLiteral("it exists already"));
+  if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) return fail(QStringLiteral("its folder does not exist"));
+
   const QString building = path + QStringLiteral(".creating");
-  RemoveRecordFile(building);
+  QString why;
+  const int lock = StartBuilding(building, &why);
+  if (lock < 0) return fail(why);
+
+  RecordStatus result;
+  std::unique_ptr<SQLite::Database> db;
   try {
-    {
-      SQLite::Database db(QFile::encodeName(building).toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE,
-                          RecordDatabase::kBusyTimeoutMs);
-      ApplyConnectionSettings(db);
-      db.exec("PRAGMA synchronous=FULL");
-      SQLite::Transaction txn(db);
-      // Column types in the words of the original tables: Double, Text(n), Date/Time.
-      db.exec(std::string("CREATE TABLE read (read_value DOUBLE, read_value_2ND DOUBLE, read_time TEXT(100), "
-                          "read_func TEXT(20)") +
-              (withSecondFuncColumn ? ", read_func2 TEXT(20))" : ")"));
-      db.exec("CREATE TABLE read_date (r_date DATETIME)");
-      db.exec("CREATE TABLE read_function (r_function1 TEXT(20), r_function2 TEXT(20))");
-      txn.commit();
-      // Switched after the tables are in the main file, so the log is empty and
-      // the file can be renamed alone.
-      ApplyWriterSettings(db);
-    }
+    // The engine opens the file made above; it may not follow a link put in its place.
+    db = std::make_unique<SQLite::Database>(QFile::encodeName(building).toStdString(),
+                                            SQLite::OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
+                                            RecordDatabase::kBusyTimeoutMs);
+    ApplyConnectionSettings(*db);
+    db->exec("PRAGMA synchronous=FULL");
+    SQLite::Transaction txn(*db);
+    // Column types in the words of the original tables: Double, Text(n), Date/Time.
+    db->exec(std::string("CREATE TABLE read (read_value DOUBLE, read_value_2ND DOUBLE, read_time TEXT(100), "
+                         "read_func TEXT(20)") +
+             (withSecondFuncColumn ? ", read_func2 TEXT(20))" : ")"));
+    db->exec("CREATE TABLE read_date (r_date DATETIME)");
+    db->exec("CREATE TABLE read_function (r_function1 TEXT(20), r_function2 TEXT(20))");
+    txn.commit();
   } catch (const SQLite::Exception& e) {
-    RemoveRecordFile(building);
     const int code = e.getExtendedErrorCode();
-    const int sysErr = errno;
-    if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_READONLY) {
-      const QFileInfo folder(QFileInfo(path).absolutePath());
-      if (!folder.isDir())
-        return RecordStatus::Failure(CannotCreate(path, QStringLiteral("its folder does not exist")));
-      return RecordStatus::Failure(CannotCreate(path, QStringLiteral("its folder is read-only")));
-    }
+    const int sysErr = db ? sqlite3_system_errno(db->getHandle()) : 0;
     if ((code & 0xff) == SQLITE_FULL || IsDiskFullErrno(sysErr))
-      return RecordStatus::Failure(CannotCreate(path, QStringLiteral("the disk is full")));
-    return RecordStatus::Failure(CannotCreate(path, QString::fromUtf8(e.what())));
+      result = fail(QStringLiteral("the disk is full"));
+    else if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_READONLY)
+      result = fail(CreateFailureReason(sysErr ? sysErr : EACCES));
+    else
+      result = fail(QString::fromUtf8(e.what()));
   }
-  // A "-wal" left by an earlier file of this name would be replayed into the new one.
-  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-    QFile::remove(building + QLatin1String(suffix));
-    QFile::remove(path + QLatin1String(suffix));
+  db.reset();
+  if (result) {
+    // A "-wal" left by an earlier file of this name would be replayed into the
+    // new one. No other creator can be putting a file in place while we hold
+    // the building lock.
+    RemoveRecordFile(path);  // the file is absent: this takes its stale side files
+    if (const int err = PutInPlace(building, path); err != 0)
+      result = fail(err == EEXIST ? QStringLiteral("it exists already") : CreateFailureReason(err));
   }
-  if (!QFile::rename(building, path)) {
-    RemoveRecordFile(building);
-    return RecordStatus::Failure(CannotCreate(path, QStringLiteral("it could not be put in place")));
-  }
-  return {};
+  if (!result) RemoveRecordFile(building);
+  ::close(lock);
+  return result;
 }
 
 }  // namespace merilog

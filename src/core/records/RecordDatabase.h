@@ -12,11 +12,17 @@ class Exception;
 
 namespace merilog {
 
+class RecordFileClaim;
+
 // One open record file: the tables read, read_date and read_function.
-// Readers open, read and close; a writer keeps the file in write-ahead-log mode
-// with full synchronisation, so a committed row survives a killed process and a
-// power cut. Temporary data of the engine stays in memory, so nothing is written
-// outside the record's folder. Every failure comes back as a text naming the file.
+// Readers open, read and close. One writer at a time: it holds the file's write
+// claim (RecordFileClaim), and keeps the file in write-ahead-log mode with full
+// synchronisation while it is open, so a committed row survives a killed process
+// and a power cut. A closing writer puts the file back into rollback-journal
+// mode, so that readers, which cannot remove the log's side files, find none to
+// make: whenever nobody writes, the folder holds the record files alone.
+// Temporary data of the engine stays in memory, so nothing is written outside
+// the record's folder. Every failure comes back as a text naming the file.
 class RecordDatabase {
  public:
   enum class Access { Read, Write };
@@ -26,6 +32,7 @@ class RecordDatabase {
 
   // Opens an existing record file and checks that it is one (an SQLite
   // database holding the three tables with the columns the program uses).
+  // Write is refused while another writer holds the file.
   static RecordResult<std::unique_ptr<RecordDatabase>> Open(const QString& path, Access access);
   ~RecordDatabase();
   RecordDatabase(const RecordDatabase&) = delete;
@@ -76,21 +83,25 @@ class RecordDatabase {
   RecordStatus WriteFunctionsIfEmpty(const QString& function1, const QString& function2);
 
  private:
-  RecordDatabase(QString path, Access access, std::unique_ptr<SQLite::Database> db);
+  RecordDatabase(QString path, Access access, std::unique_ptr<RecordFileClaim> claim,
+                 std::unique_ptr<SQLite::Database> db);
   RecordStatus CheckTables();
   RecordStatus WriteSingleRow(const char* table, const char* columns, const QString& a, const QString* b,
                               bool editExisting);
 
   QString path_;
   Access access_;
+  std::unique_ptr<RecordFileClaim> claim_;  // released after the connection closes
   std::unique_ptr<SQLite::Database> db_;
-  int failedErrno_ = 0;  // noted by a WriteTransaction that failed, read by Explain
+  int failedErrno_ = 0;         // noted by a WriteTransaction that failed, read by Explain
+  bool wroteSettings_ = false;  // a writer that switched the journal mode, to switch back
 };
 
 // Creates a new record file with the three empty tables; read_func2 only for a
 // reading session's record (the burst's record has no such column). The file
-// is built under a neighbouring temporary name and renamed into place, so a
-// crash never leaves a half-made record behind. Fails when the file exists.
+// is built under the neighbouring name "<file>.creating" and renamed into place,
+// so a crash never leaves a half-made record behind; a link or a stale file
+// under that name is removed, never followed. Fails when the file exists.
 RecordStatus CreateRecordFile(const QString& path, bool withSecondFuncColumn);
 
 // The text for an engine failure on a file: code is SQLite's extended result

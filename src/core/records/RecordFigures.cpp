@@ -3,6 +3,7 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 
 #include <cmath>
+#include <limits>
 
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordSql.h"
@@ -23,7 +24,8 @@ ColumnFigures RunningColumn::Figures() const {
   f.count = count;
   f.max = max;
   f.min = min;
-  if (count > 0) f.avg = sum / static_cast<double>(count);
+  // +inf and -inf together make the sum undefined; the engine's avg() is then NULL.
+  if (count > 0 && !std::isnan(sum)) f.avg = sum / static_cast<double>(count);
   return f;
 }
 
@@ -86,16 +88,22 @@ void Ensure(SQLite::Database& db) {
       "value2_count INTEGER, value2_sum DOUBLE, value2_max DOUBLE, value2_min DOUBLE)");
 }
 
+// A sum is never NULL but when it is undefined (+inf and -inf both added): the
+// engine stores and total() gives a NaN as NULL, so NULL reads back as NaN.
+static double SumFrom(const SQLite::Column& c) {
+  return c.isNull() ? std::numeric_limits<double>::quiet_NaN() : c.getDouble();
+}
+
 // Both the summary row and the aggregate query list their columns in this order.
 static State StateFromRow(SQLite::Statement& q) {
   State s;
   s.lastRowid = q.getColumn(0).isNull() ? 0 : q.getColumn(0).getInt64();
   s.value.count = q.getColumn(1).getInt64();
-  s.value.sum = q.getColumn(2).getDouble();
+  s.value.sum = SumFrom(q.getColumn(2));
   s.value.max = OptionalDouble(q.getColumn(3));
   s.value.min = OptionalDouble(q.getColumn(4));
   s.value2nd.count = q.getColumn(5).getInt64();
-  s.value2nd.sum = q.getColumn(6).getDouble();
+  s.value2nd.sum = SumFrom(q.getColumn(6));
   s.value2nd.max = OptionalDouble(q.getColumn(7));
   s.value2nd.min = OptionalDouble(q.getColumn(8));
   return s;

@@ -13,7 +13,9 @@ class RecordDatabase;
 
 // count, max, min and avg of one column, as SQL's aggregates give them: rows
 // whose value is NULL (a NaN reading is stored as NULL) are not counted, and
-// max, min and avg are absent when nothing is counted.
+// max, min and avg are absent when nothing is counted. Infinite readings count:
+// max or min is then infinite, and so is avg when all infinities share a sign;
+// with both signs the average is undefined and absent, as SQL's avg() is NULL.
 struct ColumnFigures {
   long long count = 0;
   std::optional<double> max, min, avg;
@@ -23,7 +25,8 @@ struct ColumnFigures {
 // The same figures kept up to date row by row.
 struct RunningColumn {
   long long count = 0;
-  double sum = 0;  // in row order, the way the engine's avg() adds, so sum / count is avg() to the bit
+  double sum = 0;  // in row order, the way the engine's avg() adds, so sum / count is avg() to the bit;
+                   // NaN once +inf and -inf were both added
   std::optional<double> max, min;
 
   void Add(double v);

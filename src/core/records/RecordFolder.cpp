@@ -1,8 +1,12 @@
 #include "core/records/RecordFolder.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 #include "core/base/Prompter.h"
 #include "core/records/RecordTexts.h"
@@ -81,18 +85,26 @@ bool RecordFileExists(RecordFileKind kind, const QString& folder, int number) {
   return RecordFileExists(RecordFilePath(kind, folder, number));
 }
 
+namespace {
+
+// Removes a name; a link is removed itself, never followed.
+bool RemoveName(const QString& path) {
+  const QByteArray name = QFile::encodeName(path);
+  struct stat st {};
+  if (::lstat(name.constData(), &st) != 0) return errno == ENOENT;
+  if (S_ISDIR(st.st_mode)) return false;
+  return ::unlink(name.constData()) == 0 || errno == ENOENT;
+}
+
+}  // namespace
+
 bool RemoveRecordFile(const QString& path) {
   // The main file goes first: should it stay, its "-wal" may hold rows that are
   // not yet in it and must stay too.
-  if (QFileInfo::exists(path)) {
-    QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner);
-    if (!QFile::remove(path)) return false;
-  }
+  if (!RemoveName(path)) return false;
   bool removed = true;
-  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-    const QString side = path + QLatin1String(suffix);
-    if (QFileInfo::exists(side) && !QFile::remove(side)) removed = false;
-  }
+  for (const char* suffix : {"-wal", "-shm", "-journal"})
+    if (!RemoveName(path + QLatin1String(suffix))) removed = false;
   return removed;
 }
 

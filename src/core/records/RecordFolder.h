@@ -46,7 +46,8 @@ bool RecordFileExists(RecordFileKind kind, const QString& folder, int number);
 bool RecordFileExists(const QString& path);
 
 // Removes a record file together with the engine's side files ("-wal", "-shm",
-// "-journal"), so a later file of the same name never meets stale ones.
+// "-journal"), so a later file of the same name never meets stale ones. A link
+// under one of these names is removed itself; its target is left alone.
 bool RemoveRecordFile(const QString& path);
 
 }  // namespace merilog

@@ -2,6 +2,7 @@
 
 #include "core/base/Clock.h"
 #include "core/records/RecordDatabase.h"
+#include "core/records/RecordFileClaim.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"
 
@@ -35,6 +36,17 @@ RecordCheck CheckRecord(int number, Prompter& prompter, QString& continuationLis
   return check;
 }
 
+namespace {
+
+// A record this preparation created and could not make ready holds no reading:
+// it goes, with its side files, unless a writer has taken it up meanwhile.
+void RemoveUnusedRecord(const QString& path) {
+  auto claim = RecordFileClaim::Take(path, RecordFileClaim::Use::Write);
+  if (claim) RemoveRecordFile(path);
+}
+
+}  // namespace
+
 RecordResult<std::unique_ptr<RecordAppender>> PrepareRecord(int number, const QString& function1,
                                                             const QString& function2, Prompter& prompter,
                                                             const Clock& clock, AppendPolicy policy,
@@ -43,15 +55,31 @@ RecordResult<std::unique_ptr<RecordAppender>> PrepareRecord(int number, const QS
   if (!folder) return RecordStatus::Failure({});
 
   const QString path = RecordFilePath(RecordFileKind::Record, *folder, number);
-  if (!RecordFileExists(path))
-    if (RecordStatus s = CreateRecordFile(path, true); !s) return s;
+  bool created = false;
+  if (!RecordFileExists(path)) {
+    RecordStatus s = CreateRecordFile(path, true);
+    // Made by another run just now: opening it tells whether it is free.
+    if (!s && !RecordFileExists(path)) return s;
+    created = s.ok();
+  }
 
-  auto db = RecordDatabase::Open(path, RecordDatabase::Access::Write);
-  if (!db) return db.status();
-  if (RecordStatus s = db.value()->WriteDate(clock.Now()); !s) return s;
-  if (RecordStatus s = db.value()->WriteFunctions(AbbreviateFunction(function1), AbbreviateFunction(function2)); !s)
-    return s;
-  return RecordAppender::Adopt(std::move(db.value()), policy, std::move(steadyMs));
+  RecordResult<std::unique_ptr<RecordAppender>> appender = RecordStatus{};
+  {
+    auto db = RecordDatabase::Open(path, RecordDatabase::Access::Write);
+    if (!db) {
+      appender = db.status();
+    } else if (RecordStatus s = db.value()->WriteDate(clock.Now()); !s) {
+      appender = s;
+    } else if (RecordStatus f =
+                   db.value()->WriteFunctions(AbbreviateFunction(function1), AbbreviateFunction(function2));
+               !f) {
+      appender = f;
+    } else {
+      appender = RecordAppender::Adopt(std::move(db.value()), policy, std::move(steadyMs));
+    }
+  }
+  if (!appender && created) RemoveUnusedRecord(path);
+  return appender;
 }
 
 }  // namespace merilog

@@ -69,6 +69,16 @@ QString InUse(const QString& file) {
   return QStringLiteral("The record file \"%1\" is in use by another program. Try again when it has been closed.")
       .arg(Shown(file));
 }
+QString BeingWritten(const QString& file) {
+  return QStringLiteral(
+             "The record file \"%1\" is being written by another reading run or by another meter of this run. "
+             "Please select a different record.")
+      .arg(Shown(file));
+}
+QString NotAFile(const QString& file, bool isFolder) {
+  return QStringLiteral("The record file \"%1\" cannot be used: it is %2, not a file.")
+      .arg(Shown(file), isFolder ? QStringLiteral("a folder") : QStringLiteral("a device, pipe or socket"));
+}
 QString ReadOnlyFile(const QString& file) {
   return QStringLiteral("The record file \"%1\" is read-only; readings cannot be saved into it.").arg(Shown(file));
 }
@@ -100,6 +110,12 @@ QString CannotDelete(const QString& file) {
 
 QString ReadingsNotSaved(qint64 count) {
   return QStringLiteral(" %1 readings are not saved yet.").arg(count);
+}
+QString ReadingsLost(qint64 count) {
+  return QStringLiteral(" %1 readings could not be saved.").arg(count);
+}
+QString RecordClosed(const QString& file) {
+  return QStringLiteral("The record file \"%1\" is closed; no more readings are saved into it.").arg(Shown(file));
 }
 QString ReadingRefused(const QString& file) {
   return QStringLiteral("The record file \"%1\" cannot take more readings until the earlier ones are saved.")

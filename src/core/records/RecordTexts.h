@@ -35,6 +35,8 @@ QString OlderFormat(const QString& file);
 QString NotADatabase(const QString& file);
 QString MissingTables(const QString& file, const QString& what);
 QString InUse(const QString& file);
+QString BeingWritten(const QString& file);
+QString NotAFile(const QString& file, bool isFolder);
 QString ReadOnlyFile(const QString& file);
 QString CannotCreate(const QString& file, const QString& why);
 QString DiskFull(const QString& file);
@@ -47,6 +49,10 @@ QString CannotDelete(const QString& file);
 
 // Added to a write failure when readings are still held in memory.
 QString ReadingsNotSaved(qint64 count);
+// Added to the failure of the last commit: those readings are lost.
+QString ReadingsLost(qint64 count);
+// A reading offered after the record was closed.
+QString RecordClosed(const QString& file);
 // A reading that was refused because too many are already waiting for the disk.
 QString ReadingRefused(const QString& file);
 

@@ -48,7 +48,8 @@ RecordWriter::Closed RecordWriter::CloseAll() {
     for (auto& a : records->open) {
       if (!a) continue;
       const RecordStatus closed = a->Close();
-      const int lost = a->PendingRows();
+      // Rows a refused commit left waiting, and readings refused while too many waited.
+      const long long lost = a->UnsavedCount();
       records->unsaved += lost;
       if ((!closed.ok() || lost > 0) && records->error.isEmpty())
         records->error = a->LastError().isEmpty() ? closed.error : a->LastError();

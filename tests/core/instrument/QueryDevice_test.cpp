@@ -119,3 +119,19 @@ TEST(QueryDevice, LongCommandsAndAnswersAreKeptWhole) {
     EXPECT_TRUE(s.answers.empty());
   }
 }
+
+// Only a plain function name goes back to the meter inside a command.
+TEST(QueryDevice, FunctionNamesFitForACommand) {
+  for (const auto& [name, ok] : {std::pair<std::string, bool>{"VOLT:AC", true},
+                                 {"FREQ:VOLT", true},
+                                 {"TCO", true},
+                                 {std::string(32, 'A'), true},
+                                 {std::string(33, 'A'), false},
+                                 {std::string(100000, 'V'), false},
+                                 {"", false},
+                                 {"VOLT;*RST", false},
+                                 {"VOLT AC", false},
+                                 {"VOLT\n", false},
+                                 {"\"VOLT\"", false}})
+    EXPECT_EQ(IsFunctionName(name), ok) << name.substr(0, 40);
+}

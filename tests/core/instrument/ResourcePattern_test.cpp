@@ -1,6 +1,9 @@
+#include "core/instrument/ResourcePattern.h"
+
 #include <gtest/gtest.h>
 
-#include "core/instrument/ResourcePattern.h"
+#include <string>
+#include <utility>
 
 using merilog::MatchResourcePattern;
 using merilog::ResourcePattern;
@@ -32,8 +35,50 @@ TEST(ResourcePattern, MatchesWholeNamesWithoutCase) {
       {"A\\*B", "AAB", false},
       {"A.B", "AxB", false},  // "." is a plain character
       {"[a-c]x", "Bx", true},
+      {"[^a-c]x", "Bx", false},
+      {"[]a]+", "]a]", true},  // "]" first is a member
+      {"[a-]", "-", true},
+      {"*", "", true},  // a leading repeat: any characters
+      {"+", "", false},
+      {"(USB|GPIB)+[0-9]", "usbgpib7", true},
+      {"(a|)b", "b", true},  // an empty alternative
+      {"((a*)*)*b", "aaab", true},
       {"USB[0-9", "USB0", false},  // malformed
   };
   for (const auto& c : cases) EXPECT_EQ(MatchResourcePattern(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
-  for (const char* bad : {"USB[0-9", "(GPIB", "GPIB)", "abc\\"}) EXPECT_FALSE(ResourcePattern::Compile(bad)) << bad;
+}
+
+// Hostile patterns and resources: refused with a reason, or matched in one pass
+// over the resource without recursion (these crashed or ran for minutes once).
+TEST(ResourcePattern, MalformedOrHugeInputIsRefusedOrMatchedInOnePass) {
+  const std::pair<std::string, std::string> bad[] = {
+      {"USB[0-9", "a \"[\" has no closing \"]\""},
+      {"(GPIB", "a \"(\" has no closing \")\""},
+      {"GPIB)", "a \")\" has no opening \"(\""},
+      {"abc\\", "the pattern ends in \"\\\""},
+      {"[z-a]", "a range in \"[...]\" runs backwards"},
+      {std::string(20000, '(') + std::string(20000, ')'), "the pattern is longer than 256 characters"},
+  };
+  for (const auto& [pattern, reason] : bad) {
+    std::string why;
+    EXPECT_FALSE(ResourcePattern::Compile(pattern, &why)) << pattern.substr(0, 40);
+    EXPECT_EQ(why, reason);
+  }
+
+  const std::string nested = std::string(127, '(') + "a" + std::string(127, ')') + "*";
+  const std::string backtracker = "?*?*?*?*?*?*?*?*?*?*?*?*X";
+  const std::string longest(ResourcePattern::kMaxResourceLength, 'a');
+  const struct {
+    std::string pattern, resource;
+    bool match;
+  } cases[] = {
+      {nested, "aaaa", true},
+      {backtracker, longest, false},
+      {backtracker, longest.substr(1) + "x", true},
+      {"?*", longest, true},
+      {"?*", longest + "a", false},  // longer than any resource
+      {"?*", std::string(100000, 'a'), false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchResourcePattern(c.pattern, c.resource), c.match) << c.pattern << " " << c.resource.size();
 }

@@ -8,6 +8,7 @@
 
 #include "RecordTestSupport.h"
 #include "core/records/RecordFigures.h"
+#include "core/records/RecordWriter.h"
 
 namespace merilog {
 namespace {
@@ -120,9 +121,93 @@ TEST_F(RecordAppenderTest, PendingRowsBeyondTheLimitAreRefusedWithAMessage) {
   ASSERT_FALSE(refused.ok());
   EXPECT_TRUE(refused.error.contains("cannot take more readings")) << Std(refused.error);
   EXPECT_EQ(a->PendingRows(), 4);
+  EXPECT_EQ(a->UnsavedCount(), 5);
   other.exec("ROLLBACK");
   ASSERT_TRUE(a->Close().ok());
   EXPECT_EQ(Visible(), 4);
+  EXPECT_EQ(a->UnsavedCount(), 1);  // the refused one
+  RecordStatus closed = Add(*a, 5);
+  EXPECT_TRUE(closed.error.contains("Record 1.mdb\" is closed")) << Std(closed.error);
+  EXPECT_EQ(a->UnsavedCount(), 2);
+}
+
+// A run's writer counts every reading not in the file: those still waiting
+// when the last commit failed, and those refused because too many waited.
+TEST_F(RecordAppenderTest, WriterCountsRefusedReadingsAsUnsaved) {
+  AppendPolicy small;
+  small.batchRows = 2;
+  small.maxPendingRows = 4;
+  RecordWriter writer({});
+  const int record = writer.Adopt(OpenAppender(small));
+  auto other = test::RawOpen(RecordPath(1));
+  other.exec("BEGIN IMMEDIATE");
+  std::vector<RecordWriter::Row> rows;
+  for (int i = 0; i < 6; ++i) rows.push_back({record, static_cast<double>(i), kNoSecondValue, FormatReadTime(QTime())});
+  writer.Append(rows);
+  const RecordWriter::Closed closed = writer.CloseAll();
+  other.exec("ROLLBACK");
+  EXPECT_EQ(closed.unsaved, 6);
+  EXPECT_TRUE(closed.error.contains("Record 1.mdb")) << Std(closed.error);
+  EXPECT_EQ(Visible(), 0);
+}
+
+// The last commit failing at Close is said, with the readings it loses.
+TEST_F(RecordAppenderTest, FailedCloseNamesTheReadingsLost) {
+  auto a = OpenAppender();
+  auto other = test::RawOpen(RecordPath(1));
+  other.exec("BEGIN IMMEDIATE");
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(Add(*a, i).ok());
+  RecordStatus s = a->Close();
+  ASSERT_FALSE(s.ok());
+  EXPECT_TRUE(s.error.contains("in use by another program") && s.error.contains("3 readings could not be saved"))
+      << Std(s.error);
+  EXPECT_EQ(a->UnsavedCount(), 3);
+  other.exec("ROLLBACK");
+  EXPECT_EQ(Visible(), 0);
+}
+
+// Meters may answer +inf, -inf or NaN. The kept figures stay those of the SQL
+// aggregates across sessions: NaN is stored as an empty cell and not counted,
+// infinities count, and +inf with -inf leaves the average undefined for good.
+TEST_F(RecordAppenderTest, FiguresOfInfiniteAndNanReadingsEqualTheSqlAggregates) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  using Sessions = std::vector<std::vector<double>>;
+  const struct {
+    const char* what;
+    Sessions sessions;
+    std::optional<double> avg;  // after the last session; nullopt: undefined
+  } cases[] = {
+      {"both infinities, then a plain value", {{inf, -inf}, {5}}, std::nullopt},
+      {"both infinities in two sessions", {{1, inf}, {2}, {-inf}, {3}}, std::nullopt},
+      {"one infinity", {{inf}, {1, 2}}, inf},
+      {"minus infinity", {{-inf, 3}, {4}}, -inf},
+      {"NaN is not counted", {{nan, 1}, {nan, 3}}, 2.0},
+      {"sums that overflow", {{1e308, 1e308}, {-1e308}}, inf},
+  };
+  int record = 1;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString path = RecordPath(++record);
+    test::MakeRecord(path, true);
+    for (const auto& values : c.sessions) {
+      auto a = RecordAppender::Open(path);
+      ASSERT_TRUE(a.ok());
+      for (double v : values) ASSERT_TRUE(a.value()->Append(v, -v, QTime(1, 2, 3)).ok());
+      ASSERT_TRUE(a.value()->Close().ok());
+      auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
+      ASSERT_TRUE(db.ok());
+      auto kept = ReadRecordFigures(*db.value());
+      auto sql = ReadRecordFiguresBySql(*db.value());
+      ASSERT_TRUE(kept.ok() && sql.ok());
+      EXPECT_TRUE(kept->fromSummary);
+      EXPECT_EQ(kept->value, sql->value);
+      EXPECT_EQ(kept->value2nd, sql->value2nd);
+      if (&values == &c.sessions.back()) {
+        EXPECT_EQ(kept->value.avg, c.avg);
+      }
+    }
+  }
 }
 
 // The summary kept with each batch gives the figures the viewer's aggregate query gives.

@@ -1,9 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +16,7 @@
 #include "core/base/Clock.h"
 #include "core/records/RecordAppender.h"
 #include "core/records/RecordCsv.h"
+#include "core/records/RecordFigures.h"
 #include "core/records/RecordList.h"
 #include "core/records/RecordSession.h"
 #include "support/ScriptedPrompter.h"
@@ -72,23 +76,25 @@ TEST_F(RecordBadFilesTest, FilesThatAreNoRecordsAreNamedAndLeftAlone) {
     noTime.exec("CREATE TABLE read_function (r_function1 TEXT(20), r_function2 TEXT(20))");
   }
   const QByteArray before5 = ReadBytes(RecordPath(5));
+  ASSERT_TRUE(QDir().mkpath(RecordPath(8)));  // a folder under a record's name
 
   const RecordList list = ListRecords(RecordListKind::Viewer, folder_);
   ASSERT_EQ(list.entries.size(), 2u);
   EXPECT_EQ(list.entries[0].number, 1);
   EXPECT_EQ(list.entries[1].number, 7);
-  EXPECT_EQ(list.problems.size(), 5) << Std(list.problems.join("\n"));
+  EXPECT_EQ(list.problems.size(), 6) << Std(list.problems.join("\n"));
   EXPECT_TRUE(AnyContains(list.problems, "Record 2.mdb", "is not a record database"));
   EXPECT_TRUE(AnyContains(list.problems, "Record 3.mdb", "older database format"));
   EXPECT_TRUE(AnyContains(list.problems, "Record 4.mdb", "the table read is missing"));
   EXPECT_TRUE(AnyContains(list.problems, "Record 5.mdb", "the table read_date is missing, the table read_function"));
   EXPECT_TRUE(AnyContains(list.problems, "DBfile_DB6.mdb", "the column read_time of table read is missing"));
+  EXPECT_TRUE(AnyContains(list.problems, "Record 8.mdb", "it is a folder, not a file"));
 
   // The lists of all ten still offer the numbers, without a date.
   EXPECT_EQ(Std(ListRecords(RecordListKind::MultipleReadings, folder_).entries.at(1).label), "Record 2");
 
   QString continuation;
-  for (int n : {2, 3, 4, 5}) {
+  for (int n : {2, 3, 4, 5, 8}) {
     const RecordCheck c = CheckRecord(n, prompter_, continuation);
     EXPECT_TRUE(c.error.contains(QStringLiteral("Record %1.mdb").arg(n))) << Std(c.error);
     auto p = Prepare(n);
@@ -125,6 +131,119 @@ TEST_F(RecordBadFilesTest, LockedFileIsReportedAsInUseAndFreedLater) {
   auto again = Prepare(1);
   ASSERT_TRUE(again.ok()) << Std(again.error());
   EXPECT_TRUE(again.value()->Close().ok());
+}
+
+// One writer per record: a second one, in this process or another, is refused
+// with the file's name, and a killed writer leaves no lock behind.
+TEST_F(RecordBadFilesTest, RecordBeingWrittenIsRefusedUntilItsWriterEnds) {
+  const std::string refused = "The record file \"" + Std(RecordPath(1)) +
+                              "\" is being written by another reading run or by another meter of this run. Please "
+                              "select a different record.";
+  const auto expectRefused = [&](const char* who) {
+    SCOPED_TRACE(who);
+    auto p = Prepare(1);
+    ASSERT_FALSE(p.ok());
+    EXPECT_EQ(Std(p.error()), refused);
+    auto a = RecordAppender::Open(RecordPath(1));
+    ASSERT_FALSE(a.ok());
+    EXPECT_EQ(Std(a.error()), refused);
+  };
+
+  {  // two meters of one run on the same record
+    auto first = Prepare(1);
+    ASSERT_TRUE(first.ok()) << Std(first.error());
+    ASSERT_TRUE(first.value()->Append(1, kNoSecondValue, QTime(1, 1, 1)).ok());
+    expectRefused("same process");
+    // Readers are welcome meanwhile, and the writer goes on.
+    QString continuation;
+    EXPECT_EQ(Std(CheckRecord(1, prompter_, continuation).storedFunction1), "DCV");
+    ASSERT_TRUE(first.value()->Append(2, kNoSecondValue, QTime(1, 1, 2)).ok());
+    ASSERT_TRUE(first.value()->Close().ok());
+  }
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {  // another program writing the record, until killed
+    auto a = RecordAppender::Open(RecordPath(1));
+    const char c = a.ok() && a.value()->Append(3, kNoSecondValue, QTime(1, 1, 3)).ok() ? 'y' : 'n';
+    if (write(ready[1], &c, 1) != 1) _exit(1);
+    for (;;) pause();
+  }
+  close(ready[1]);
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  close(ready[0]);
+  EXPECT_EQ(c, 'y');
+  expectRefused("other process");
+  ASSERT_EQ(kill(child, SIGKILL), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+
+  auto after = Prepare(1);
+  ASSERT_TRUE(after.ok()) << Std(after.error());
+  ASSERT_TRUE(after.value()->Append(4, kNoSecondValue, QTime(1, 1, 4)).ok());
+  ASSERT_TRUE(after.value()->Close().ok());
+  // One writer at a time keeps the kept figures equal to the rows.
+  auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
+  ASSERT_TRUE(db.ok());
+  auto figures = ReadRecordFigures(*db.value());
+  ASSERT_TRUE(figures.ok());
+  EXPECT_TRUE(figures->fromSummary);
+  EXPECT_EQ(figures->value.count, test::RowCount(RecordPath(1)));
+}
+
+// Whatever sits under the temporary name of a record being made is removed,
+// never followed, and never changed through a link.
+TEST_F(RecordBadFilesTest, PlantedLinksAndLeftoversAreNeverFollowed) {
+  const QString outside = base_ + "/outside.txt";
+  WriteBytes(outside, "keep me");
+  ASSERT_EQ(chmod(QFile::encodeName(outside).constData(), 0444), 0);
+  const QString absent = base_ + "/absent.txt";
+  const QString building = RecordPath(5) + ".creating";
+  const auto link = [](const QString& target, const QString& name) {
+    return symlink(QFile::encodeName(target).constData(), QFile::encodeName(name).constData()) == 0;
+  };
+  const struct {
+    const char* what;
+    std::function<bool()> plant;
+    const char* error;  // empty: the record is made
+  } cases[] = {
+      {"link to a read-only file", [&] { return link(outside, building); }, ""},
+      {"link to nowhere", [&] { return link(absent, building); }, ""},
+      {"leftover of a crash", [&] { return QFile(building).open(QIODevice::WriteOnly); }, ""},
+      {"folder in the way", [&] { return QDir().mkpath(building); }, "Record 5.mdb.creating\" is in the way"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(c.plant());
+    auto p = Prepare(5);
+    if (*c.error) {
+      ASSERT_FALSE(p.ok());
+      EXPECT_NE(Std(p.error()).find(c.error), std::string::npos) << Std(p.error());
+      EXPECT_FALSE(QFileInfo::exists(RecordPath(5)));
+      ASSERT_TRUE(QDir(building).removeRecursively());
+    } else {
+      ASSERT_TRUE(p.ok()) << Std(p.error());
+      ASSERT_TRUE(p.value()->Close().ok());
+      EXPECT_FALSE(QFileInfo(building).isSymLink() || QFileInfo::exists(building));
+      ASSERT_TRUE(RemoveRecordFile(RecordPath(5)));
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(outside).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(ReadBytes(outside), "keep me");
+    EXPECT_FALSE(QFileInfo::exists(absent));
+  }
+  // Deleting a record that is a planted link removes the link alone.
+  ASSERT_TRUE(link(outside, RecordPath(6)));
+  EXPECT_TRUE(RemoveRecordFile(RecordPath(6)));
+  EXPECT_FALSE(QFileInfo(RecordPath(6)).isSymLink());
+  struct stat st {};
+  ASSERT_EQ(stat(QFile::encodeName(outside).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 // Permissions bind an ordinary user; when the tests run as root the checks run
@@ -227,6 +346,54 @@ TEST_F(RecordBadFilesTest, FullDiskIsNamedAndReadingsWaitForRoom) {
   ExpectReadingsWaitedForRoom(r.output, "The record file \"" + Std(path) + "\" cannot be written: the disk is full.");
   EXPECT_EQ(Reported(r.output, "rows"), Reported(r.output, "appended")) << r.output;
   EXPECT_NE(r.output.find("integrity=ok\n"), std::string::npos) << r.output;
+}
+
+// A record made on a nearly full disk, with 0 to 40 pages left: every attempt
+// either gives a ready record or fails naming the full disk, and a failed one
+// leaves nothing in the folder (no empty record, no side files).
+TEST_F(RecordBadFilesTest, CreationOnAFullDiskLeavesNothingBehind) {
+  const QString small = base_ + "/small";
+  ASSERT_TRUE(QDir().mkpath(small));
+  const auto r = test::RunInChild(
+      [&](std::string& out) {
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=512k") != 0)
+          return 77;
+        if (!QDir().mkpath(small + "/DB") || !QDir::setCurrent(small)) return 10;
+        // Fill the disk, then give back a few pages at a time.
+        const int filler = open(QFile::encodeName(small + "/filler").constData(), O_WRONLY | O_CREAT, 0644);
+        if (filler < 0) return 11;
+        const std::string page(4096, 'f');
+        off_t full = 0;
+        for (ssize_t n; (n = write(filler, page.data(), page.size())) > 0;) full += n;
+        int made = 0, refused = 0;
+        for (int free = 0; free <= 40; ++free) {
+          if (ftruncate(filler, std::max<off_t>(0, full - free * 4096)) != 0) return 12;
+          auto p = PrepareRecord(1, "VOLT", "NONE", prompter_, clock_);
+          if (p.ok()) {
+            ++made;
+            // With too little room to fold the log back in, it stays beside the record, as it must.
+            p.value()->Close();
+            RemoveRecordFile(small + "/DB/Record 1.mdb");
+          } else {
+            ++refused;
+            if (!p.error().contains("the disk is full") && !p.error().contains("disk refused"))
+              out += "unclear: " + Std(p.error()) + "\n";
+            const QStringList left = QDir(small + "/DB").entryList(QDir::Files | QDir::Hidden | QDir::System);
+            if (!left.isEmpty())
+              out += "refused with " + std::to_string(free) + " pages left: " + Std(left.join(", ")) + "\n";
+          }
+        }
+        out += "made=" + std::to_string(made) + " refused=" + std::to_string(refused) + "\n";
+        return 0;
+      },
+      false);
+  if (r.exitCode == 77) GTEST_SKIP() << "no right to mount a small file system here";
+  ASSERT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_EQ(r.output.find("pages"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("unclear"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("made=0 "), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("refused=0"), std::string::npos) << r.output;
 }
 
 // A file-size limit makes the operating system refuse writes the way a full

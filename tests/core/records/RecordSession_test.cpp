@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <functional>
 #include <map>
 #include <tuple>
 
 #include "RecordTestSupport.h"
 #include "core/base/Clock.h"
+#include "core/records/RecordList.h"
 #include "core/records/RecordSql.h"
 #include "core/records/RecordTexts.h"
 #include "core/records/RecordVerdict.h"
+#include "support/PrintQString.h"
 #include "support/ScriptedPrompter.h"
 
 namespace merilog {
@@ -50,18 +53,17 @@ TEST_F(RecordFileTest, CreateMakesThreeEmptyTablesWithTheirColumnsAndTypes) {
     EXPECT_EQ(db->execAndGet("SELECT count(*) FROM sqlite_master WHERE type='table'").getInt(), 3);
     for (const char* t : {"read", "read_date", "read_function"})
       EXPECT_EQ(db->execAndGet(std::string("SELECT count(*) FROM ") + t).getInt(), 0) << t;
-    EXPECT_EQ(db->execAndGet("PRAGMA journal_mode").getString(), "wal");
+    EXPECT_EQ(db->execAndGet("PRAGMA journal_mode").getString(), "delete");  // the log only while written
   }
   // Nothing of the building step is left beside the records.
-  QStringList names = QDir(folder_).entryList(QDir::Files | QDir::Hidden);
-  names.removeIf([](const QString& n) { return n.endsWith("-wal") || n.endsWith("-shm"); });
-  EXPECT_EQ(names, QStringList({"Record 1.mdb", "Record 2.mdb"}));
+  EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden), QStringList({"Record 1.mdb", "Record 2.mdb"}));
   // An existing file is never created over.
   EXPECT_FALSE(CreateRecordFile(RecordPath(1), true).ok());
 
-  // Writers sync fully, so a committed reading survives a power cut.
+  // Writers keep a log and sync fully, so a committed reading survives a power cut.
   auto writer = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Write);
   ASSERT_TRUE(writer.ok());
+  EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA journal_mode").getString(), "wal");
   EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA synchronous").getInt(), 2);
 }
 
@@ -218,6 +220,49 @@ TEST_F(RecordSessionTest, UnreadableRecordBlocksWithItsErrorAndMissingFolderStop
   EXPECT_FALSE(a.ok());
   EXPECT_TRUE(a.error().isEmpty());
   EXPECT_FALSE(QFileInfo::exists(folder_));
+}
+
+// Whenever no run writes, the folder holds the record files and nothing else:
+// readers make no side files, and a closing writer takes its own away.
+TEST_F(RecordSessionTest, FolderHoldsOnlyRecordFilesWhenNobodyWrites) {
+  test::MakeRecord(RecordPath(1), true, At(2024, 1, 2, 3, 4, 5), "DCV", "NONE");
+  {  // a record left in log mode by an older program
+    auto old = test::RawOpen(RecordPath(3), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    old.exec("CREATE TABLE read (read_value DOUBLE, read_value_2ND DOUBLE, read_time TEXT(100), read_func TEXT(20))");
+    old.exec("CREATE TABLE read_date (r_date DATETIME)");
+    old.exec("CREATE TABLE read_function (r_function1 TEXT(20), r_function2 TEXT(20))");
+    old.exec("PRAGMA journal_mode=WAL");
+  }
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"a new record and an old one written",
+       [&] {
+         Prepare(2, "VOLT", "NONE");
+         Prepare(3, "VOLT", "NONE");
+       }},
+      {"listing",
+       [&] {
+         for (auto kind : {RecordListKind::Viewer, RecordListKind::Chart, RecordListKind::MultipleReadings,
+                           RecordListKind::ReadingSettings})
+           EXPECT_TRUE(ListRecords(kind, folder_).problems.isEmpty());
+       }},
+      {"record check", [&] { EXPECT_EQ(Std(Check(1).storedFunction1), "DCV"); }},
+      {"continuing a record", [&] { Prepare(1, "VOLT", "NONE"); }},
+      {"a refused second writer",
+       [&] {
+         auto first = PrepareRecord(2, "VOLT", "NONE", prompter_, clock_);
+         ASSERT_TRUE(first.ok());
+         EXPECT_FALSE(PrepareRecord(2, "VOLT", "NONE", prompter_, clock_).ok());
+         Check(2);
+         ListRecords(RecordListKind::Viewer, folder_);
+         EXPECT_TRUE(first.value()->Close().ok());
+       }},
+  };
+  for (const auto& [what, step] : steps) {
+    SCOPED_TRACE(what);
+    step();
+    EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList({"Record 1.mdb", "Record 2.mdb", "Record 3.mdb"}));
+  }
 }
 
 TEST(BurstVerdict, SameComparisonsWithoutAQuestion) {
