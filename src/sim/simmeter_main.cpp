@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "sim/SimBench.h"
 #include "sim/SimServer.h"
@@ -52,8 +53,7 @@ int main(int argc, char** argv) {
   std::string serial;
   long seed = -1;
   long channels = -2;
-  SimFaults faults;
-  bool anyFault = false;
+  std::vector<std::string> faultOptions;
 
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -95,12 +95,14 @@ int main(int argc, char** argv) {
         return 2;
       }
     } else if (arg == "--fault") {
+      // Checked now, applied once the meter is known, over a bench file's own faults.
+      SimFaults check;
       std::string error;
-      if (!ApplyFault(value(), &faults, &error)) {
+      faultOptions.push_back(value());
+      if (!ApplyFault(faultOptions.back(), &check, &error)) {
         std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
         return 2;
       }
-      anyFault = true;
     } else {
       std::fprintf(stderr, "merilog-simmeter: unknown option \"%s\"\n", arg.c_str());
       PrintUsage();
@@ -146,16 +148,7 @@ int main(int argc, char** argv) {
   if (!serial.empty()) desc.serial = serial;
   if (seed >= 0) desc.seed = static_cast<std::uint64_t>(seed);
   if (channels >= 0) desc.channels = static_cast<int>(channels);
-  if (anyFault) {
-    // Options given on the command line replace the file's settings of the same faults.
-    const SimFaults none;
-    if (faults.silentAfter != none.silentAfter) desc.faults.silentAfter = faults.silentAfter;
-    if (faults.dropAfter != none.dropAfter) desc.faults.dropAfter = faults.dropAfter;
-    if (faults.closeAfter != none.closeAfter) desc.faults.closeAfter = faults.closeAfter;
-    if (faults.delayMs != none.delayMs) desc.faults.delayMs = faults.delayMs;
-    if (faults.garbageEvery != none.garbageEvery) desc.faults.garbageEvery = faults.garbageEvery;
-    if (faults.longAnswerBytes != none.longAnswerBytes) desc.faults.longAnswerBytes = faults.longAnswerBytes;
-  }
+  for (const std::string& fault : faultOptions) ApplyFault(fault, &desc.faults, nullptr);
 
   // Checks the model and card the same way a bench file does.
   SimBench check;

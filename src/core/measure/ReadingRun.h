@@ -11,6 +11,7 @@
 #include "core/instrument/QueryDevice.h"
 #include "core/measure/ChartBuffer.h"
 #include "core/measure/FrontPanelState.h"
+#include "core/records/RecordFolder.h"
 
 namespace merilog {
 
@@ -25,9 +26,6 @@ class SessionWorker;
 // meter while AC readings are pipelined.
 constexpr int kNormalReadTimeoutMs = 20000;
 constexpr int kPipelinedReadTimeoutMs = 1000;
-// Records a run may write into: the numbers the record lists offer.
-constexpr int kFirstRecordNumber = 1;
-constexpr int kLastRecordNumber = 10;
 
 // Which meters a run reads and where each saves.
 struct ReadingPlan {

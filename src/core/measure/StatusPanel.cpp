@@ -70,7 +70,9 @@ void StatusPanel::RefreshStatus(int slot) {
     const std::string& id = Identification(current);
     bool recognised = false;
     std::string autoQuestion;
-    if (Contains(name, "VOLT:RAT")) {
+    if (!IsFunctionName(name)) {
+      // A garbled answer never goes back inside a command: the function stays unknown.
+    } else if (Contains(name, "VOLT:RAT")) {
       recognised = true;
       autoQuestion = RatioRanges(id) ? "VOLT:DC:RAT:RANG:AUTO?\n" : "VOLT:DC:RANG:AUTO?\n";
     } else if (ContainsAny(name, {"CURR", "VOLT", "FRES", "RES", "PER", "FREQ", "CAP"})) {

@@ -59,6 +59,17 @@ TEST_F(Panel, FunctionAndRangeLines) {
   EXPECT_FALSE(b.wire.Sent(kUsb82, "TEMP:RANGe:AUTO?\n"));
 }
 
+// A function answer carrying a command is shown as unknown, never sent back inside a question.
+TEST_F(Panel, GarbledFunctionAnswerIsNeverSentBack) {
+  auto* meter = b.Add(kUsb82, "6082", {"CONF:VOLT:DC"});
+  meter->CommandFaults().Answer("FUNCtion", "\"VOLT;*RST\"");
+  auto& m = b.Open();
+  m.OnDeviceSelected(0);
+  b.Settle();
+  EXPECT_FALSE(b.wire.Sent(kUsb82, "VOLT;*RST:RANGe:AUTO?\n"));
+  EXPECT_EQ(S().functionText, "");
+}
+
 TEST_F(Panel, RatioRangesAreAskedByModel) {
   const struct {
     const char* model;
