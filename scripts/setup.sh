@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what MERILOG needs on Debian 12, builds it, then either starts it on
-# the simulated bench ("run") or runs every test ("test").
+# Installs what MERILOG needs on Debian 12, builds it, then starts it on the
+# simulated bench ("run"), runs every test ("test") or builds a Debian package
+# ("package").
 set -euo pipefail
 mode=${1:-test}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,7 +14,8 @@ $sudo apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
   qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev libedit-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  xvfb xauth fonts-wqy-microhei unzip >/dev/null
+  xvfb xauth fonts-wqy-microhei unzip \
+  desktop-file-utils man-db dpkg-dev file >/dev/null
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build" -j"$(nproc)"
@@ -37,8 +39,14 @@ case "$mode" in
     fi
     exec "$here/build/src/ui/merilog" --simulate
     ;;
+  package)
+    # Its dependencies are computed from the programs' libraries (dpkg-shlibdeps).
+    cd "$here/build"
+    cpack -G DEB
+    echo "Install it with: sudo apt install $here/build/$(ls -t merilog_*.deb | head -1)"
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

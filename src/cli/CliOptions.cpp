@@ -25,7 +25,7 @@ bool ParseGlobalOptions(const QStringList& args, CliOptions* options, QStringLis
       options->io.lanResources.push_back(a.mid(11).toStdString());
     } else if (a.startsWith("--transcript=")) {
       options->io.transcriptFile = a.mid(13).toStdString();
-    } else if (a.startsWith("--") && a != "--help") {
+    } else if (a.startsWith("--") && a != "--help" && a != "--version") {
       *error = "unknown option " + a.toStdString();
       return false;
     } else {

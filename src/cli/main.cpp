@@ -12,13 +12,14 @@
 #include "cli/DevicesCommand.h"
 #include "cli/IoCommands.h"
 #include "cli/LogCommand.h"
+#include "core/base/ConfigPaths.h"
 #include "cli/RecordsCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/ScanCommand.h"
 
 namespace {
 
-void PrintUsage() {
+void PrintUsage(std::FILE* to = stderr) {
   std::fputs(
       "usage: merilog-cli [--simulate[=BENCH]] [--resource R]... [--transcript FILE] COMMAND [ARGS]\n"
       "commands:\n"
@@ -40,8 +41,9 @@ void PrintUsage() {
       "                              show or set a meter's configuration as Device Settings does\n"
       "  scan [--device K] [--channel C=FUNC[:R[:I]]]... [--timer S] [--count C | --every HH:MM:SS\n"
       "       [--until \"yyyy/MM/dd HH:mm:ss\" | --scans N] | --scans N] [--at \"yyyy/MM/dd HH:mm:ss\"] [--step]\n"
-      "       [--xlsx FILE] [--csv FILE]   scan channels of a scanner card, print the results grid\n",
-      stderr);
+      "       [--xlsx FILE] [--csv FILE]   scan channels of a scanner card, print the results grid\n"
+      "options --help and --version show this text and the version\n",
+      to);
 }
 
 }  // namespace
@@ -86,7 +88,11 @@ int main(int argc, char** argv) {
     return merilog::cli::WithTranscriptChecked(instruments, merilog::cli::RunDevicesCommand(instruments));
   }
   if (command == "help" || command == "--help" || command == "-h") {
-    PrintUsage();
+    PrintUsage(stdout);
+    return 0;
+  }
+  if (command == "--version" || command == "version") {
+    std::printf("merilog-cli %s\n", merilog::VersionText());
     return 0;
   }
   std::cerr << "merilog-cli: unknown command \"" << command.toStdString() << "\"\n";

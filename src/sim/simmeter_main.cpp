@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/ConfigPaths.h"
 #include "sim/SimBench.h"
 #include "sim/SimServer.h"
 
@@ -19,15 +20,16 @@ void OnSignal(int) {
   if (g_server) g_server->Stop();
 }
 
-void PrintUsage() {
-  std::fprintf(stderr,
+void PrintUsage(std::FILE* to = stderr) {
+  std::fprintf(to,
                "usage: merilog-simmeter --port P [--model 6081|6082|MR6082|P7710|P7700A|PSU] [--bench FILE "
                "[--resource R]]\n"
                "                        [--transcript FILE] [--bind ADDR] [--fault NAME=N]... [--seed N]\n"
                "                        [--serial S] [--channels 0|10|20]\n"
                "  --port 0 picks a free port; the first line on standard output is \"port: N\".\n"
                "  --bind defaults to 127.0.0.1; other addresses only when given.\n"
-               "  faults: %s\n",
+               "  faults: %s\n"
+               "  --help shows this text, --version the version.\n",
                merilog::sim::FaultNames());
 }
 
@@ -65,7 +67,10 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     if (arg == "--help" || arg == "-h") {
-      PrintUsage();
+      PrintUsage(stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("merilog-simmeter %s\n", merilog::VersionText());
       return 0;
     } else if (arg == "--port") {
       if (!ParseInt(value(), 0, 65535, &port)) {

@@ -1,17 +1,15 @@
-// merilog [--simulate[=FILE]] [--resource R]... [--transcript FILE] [--screenshots DIR]
-//
-//   --simulate         the built-in simulated bench instead of (before) real meters
-//   --simulate=FILE    a simulated bench described in FILE
-//   --resource R       also offer the LAN meter R (TCPIP0::host::port::SOCKET); repeatable
-//   --transcript FILE  write every command and answer to FILE
-//   --screenshots DIR  (hidden) save pictures of the main window and its dialogs, then quit
+// merilog: the desktop program. Options are listed by --help (kUsage below);
+// --screenshots DIR (not listed) saves pictures of the main window and its
+// dialogs, then quits.
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <csignal>
 #include <cstdio>
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
+#include "core/base/ConfigPaths.h"
 #include "sim/IoSetup.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowScreenshots.h"
@@ -19,9 +17,24 @@
 
 namespace {
 
+constexpr char kUsage[] =
+    "usage: merilog [OPTION]...\n"
+    "Finds bench multimeters, logs and charts their readings.\n"
+    "\n"
+    "  --simulate           the built-in simulated bench before the real meters\n"
+    "  --simulate=FILE      a simulated bench described in FILE\n"
+    "  --resource R         also offer the LAN meter R (TCPIP0::host::port::SOCKET); repeatable\n"
+    "  --transcript FILE    write every command and answer, with time stamps, to FILE\n"
+    "  --from-menu          keep records in ~/MERILOG/DB (the desktop menu starts it so)\n"
+    "  --help               show this text and exit\n"
+    "  --version            show the version and exit\n";
+
 struct Options {
   merilog::IoOptions io;
   QString screenshotDir;
+  bool fromMenu = false;
+  bool help = false;
+  bool version = false;
 };
 
 // Options take their value either as the next argument or after "=".
@@ -55,11 +68,14 @@ bool Parse(const QStringList& args, Options* options, QString* error) {
     } else if (a == "--screenshots" || a.startsWith("--screenshots=")) {
       if (!value("--screenshots", &v)) return false;
       options->screenshotDir = v;
+    } else if (a == "--from-menu") {
+      options->fromMenu = true;
     } else if (a == "--help" || a == "-h") {
-      *error = QStringLiteral("usage: merilog [--simulate[=FILE]] [--resource R]... [--transcript FILE]");
-      return false;
+      options->help = true;
+    } else if (a == "--version") {
+      options->version = true;
     } else {
-      *error = QStringLiteral("unknown option %1").arg(a);
+      *error = QStringLiteral("merilog: unknown option \"%1\" (see merilog --help)").arg(a);
       return false;
     }
   }
@@ -71,14 +87,29 @@ bool Parse(const QStringList& args, Options* options, QString* error) {
 int main(int argc, char** argv) {
   // A file-size limit makes writes fail (and be reported) instead of killing the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  QApplication app(argc, argv);
-  app.setApplicationName("MERILOG");
-
+  // Read before the application object, so --help and --version need no display.
+  QStringList args;
+  for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
   Options options;
   QString error;
-  if (!Parse(app.arguments(), &options, &error)) {
+  if (!Parse(args, &options, &error)) {
     std::fprintf(stderr, "%s\n", qPrintable(error));
     return 2;
+  }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("merilog %s\n", merilog::VersionText());
+    return 0;
+  }
+  QApplication app(argc, argv);
+  app.setApplicationName("MERILOG");
+  if (options.fromMenu) {
+    // Started from the desktop's menu: records go where the user can find them.
+    const QString folder = merilog::MenuWorkingFolder(QDir::homePath());
+    if (!folder.isEmpty()) QDir::setCurrent(folder);
   }
 
   std::string ioError;

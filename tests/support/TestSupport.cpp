@@ -10,8 +10,9 @@ namespace merilog::test {
 TempFolder::TempFolder() { EXPECT_TRUE(dir_.isValid()); }
 
 int RunProgram(const QString& program, const QStringList& args, QString* out, QString* err, int timeoutMs,
-               const QString& workingDir) {
+               const QString& workingDir, const QProcessEnvironment& environment) {
   QProcess p;
+  p.setProcessEnvironment(environment);
   if (!workingDir.isEmpty()) p.setWorkingDirectory(workingDir);
   p.start(program, args);
   if (!p.waitForStarted(timeoutMs)) return -1;

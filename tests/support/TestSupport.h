@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <functional>
 #include <string>
@@ -26,6 +27,7 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // Runs a program and returns its exit code, capturing standard output and error.
 int RunProgram(const QString& program, const QStringList& args, QString* out, QString* err = nullptr,
-               int timeoutMs = 30000, const QString& workingDir = {});
+               int timeoutMs = 30000, const QString& workingDir = {},
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 }  // namespace merilog::test

@@ -1,0 +1,131 @@
+// The installed tree: what `cmake --install` puts where a Debian system looks
+// for it, checked by the system's own tools, and the per-user files of a first start.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+
+#include "core/base/ConfigPaths.h"
+#include "support/TestSupport.h"
+
+namespace merilog {
+namespace {
+
+using test::RunProgram;
+using test::TempFolder;
+
+class Installed : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    prefix_ = new TempFolder;
+    QString out, err;
+    const int code = RunProgram(MERILOG_CMAKE_COMMAND, {"--install", MERILOG_BUILD_DIR, "--prefix", prefix_->Path()},
+                                &out, &err, 120000);
+    ASSERT_EQ(code, 0) << err.toStdString();
+  }
+  static void TearDownTestSuite() {
+    delete prefix_;
+    prefix_ = nullptr;
+  }
+  static QString At(const QString& relative) { return QDir(prefix_->Path()).filePath(relative); }
+  static TempFolder* prefix_;
+};
+TempFolder* Installed::prefix_ = nullptr;
+
+TEST_F(Installed, EveryFileIsWhereTheSystemLooksForIt) {
+  for (const char* f : {"bin/merilog", "bin/merilog-cli", "bin/merilog-simmeter", "share/merilog/MERILOG.ini",
+                        "share/merilog/bench-example.ini", "share/applications/merilog.desktop",
+                        "share/applications/merilog-simulated.desktop", "share/icons/hicolor/scalable/apps/merilog.svg",
+                        "share/icons/hicolor/48x48/apps/merilog.png", "lib/udev/rules.d/60-merilog.rules",
+                        "share/man/man1/merilog.1.gz", "share/man/man1/merilog-cli.1.gz", "share/man/man1/merilog-simmeter.1.gz",
+                        "share/doc/merilog/README.md", "share/doc/merilog/LICENSE"})
+    EXPECT_TRUE(QFileInfo::exists(At(f))) << f;
+  EXPECT_TRUE(QFileInfo(At("bin/merilog-cli")).isExecutable());
+}
+
+TEST_F(Installed, DesktopEntriesAndManualPagesPassTheSystemsChecks) {
+  QString out, err;
+  for (const char* entry : {"merilog.desktop", "merilog-simulated.desktop"}) {
+    EXPECT_EQ(RunProgram("desktop-file-validate", {At(QString("share/applications/") + entry)}, &out, &err), 0)
+        << entry << ": " << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(out.trimmed().isEmpty()) << out.toStdString();
+  }
+  for (const char* page : {"merilog.1.gz", "merilog-cli.1.gz", "merilog-simmeter.1.gz"}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    ASSERT_EQ(RunProgram("man", {"--warnings", "-l", "-P", "cat", At(QString("share/man/man1/") + page)}, &out, &err),
+              0)
+        << page;
+    EXPECT_TRUE(err.trimmed().isEmpty()) << page << ": " << err.toStdString();
+    EXPECT_TRUE(out.contains("NAME")) << page;
+  }
+  // udevadm checks a rules file only from systemd 253 on ("verify"); where it can, it must pass.
+  if (!QStandardPaths::findExecutable("udevadm").isEmpty() &&
+      RunProgram("udevadm", {"verify", "--help"}, &out, &err) == 0)
+    EXPECT_EQ(RunProgram("udevadm", {"verify", At("lib/udev/rules.d/60-merilog.rules")}, &out, &err), 0)
+        << err.toStdString();
+}
+
+TEST_F(Installed, ProgramsTellTheirVersionAndOptionsAndRefuseUnknownOnes) {
+  QString out, err;
+  for (const char* program : {"merilog", "merilog-cli", "merilog-simmeter"}) {
+    const QString path = At(QString("bin/") + program);
+    ASSERT_EQ(RunProgram(path, {"--version"}, &out, &err), 0) << program << err.toStdString();
+    EXPECT_TRUE(out.startsWith(QString(program) + " " + MERILOG_VERSION)) << out.toStdString();
+    ASSERT_EQ(RunProgram(path, {"--help"}, &out, &err), 0) << program;
+    EXPECT_TRUE(out.contains("--version")) << program;
+    EXPECT_EQ(RunProgram(path, {"--no-such-option"}, &out, &err), 2) << program;
+    EXPECT_TRUE(err.contains("--no-such-option")) << program << ": " << err.toStdString();
+  }
+}
+
+TEST_F(Installed, FirstStartCopiesTheLanguageFileToTheUsersFolder) {
+  TempFolder home;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("MERILOG_CONFIG_DIR");
+  env.remove("XDG_CONFIG_HOME");
+  env.insert("HOME", home.Path());
+  QString out, err;
+  // An installed program finds its language file beside it and works from the user's copy.
+  ASSERT_EQ(RunProgram(At("bin/merilog-cli"), {"--simulate", "devices"}, &out, &err, 30000, {}, env), 0)
+      << err.toStdString();
+  const QString copy = home.File(".config/merilog/MERILOG.ini");
+  ASSERT_TRUE(QFileInfo::exists(copy));
+  EXPECT_TRUE(QFileInfo(copy).isWritable());
+  QFile installed(At("share/merilog/MERILOG.ini")), user(copy);
+  ASSERT_TRUE(installed.open(QIODevice::ReadOnly) && user.open(QIODevice::ReadOnly));
+  EXPECT_EQ(installed.readAll(), user.readAll());
+}
+
+}  // namespace
+
+TEST(PerUserFiles, TheUsersCopyIsMadeOnceAndTheMenuFolderWithItsDbFolder) {
+  test::TempFolder installed, home, xdg;
+  QFile f(installed.File("MERILOG.ini"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("[English(U.S)]\n1000=No Device Connected\n");
+  f.close();
+  // The variable wins; a build tree without an installed file keeps its own copy.
+  EXPECT_EQ(ResolveConfigurationDirectory("/chosen", installed.Path(), {}, home.Path()), "/chosen");
+  EXPECT_EQ(ResolveConfigurationDirectory({}, {}, {}, home.Path()), QStringLiteral(MERILOG_BUILD_CONFIG_DIR));
+  // XDG_CONFIG_HOME, else ~/.config; the copy is made once and then kept as the user changed it.
+  const QString user = ResolveConfigurationDirectory({}, installed.Path(), xdg.Path(), home.Path());
+  EXPECT_EQ(user, xdg.File("merilog"));
+  QFile mine(QDir(user).filePath("MERILOG.ini"));
+  ASSERT_TRUE(mine.open(QIODevice::Append));
+  mine.write("[Information]\nLanguageID=Chinese(Simplify)\n");
+  mine.close();
+  EXPECT_EQ(ResolveConfigurationDirectory({}, installed.Path(), xdg.Path(), home.Path()), user);
+  ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(mine.readAll().contains("LanguageID"));
+  EXPECT_EQ(ResolveConfigurationDirectory({}, installed.Path(), {}, home.Path()), home.File(".config/merilog"));
+
+  const QString folder = MenuWorkingFolder(home.Path());
+  EXPECT_EQ(folder, home.File("MERILOG"));
+  EXPECT_TRUE(QFileInfo(home.File("MERILOG/DB")).isDir());
+  EXPECT_EQ(MenuWorkingFolder(home.Path()), folder);  // and again, unchanged
+}
+
+}  // namespace merilog
