@@ -27,6 +27,7 @@
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
 #include "ui/widgets/ChartWidget.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 
@@ -84,11 +85,6 @@ QString Css(const Rgb& c) {
       .arg(c.r)
       .arg(c.g)
       .arg(c.b);
-}
-
-void Apply(QWidget* widget, const ControlState& state) {
-  widget->setVisible(state.shown);
-  widget->setEnabled(state.enabled);
 }
 
 // The label texts beside the chart controls carry a colon after the looked-up word.
@@ -380,9 +376,9 @@ void MainWindow::RenderStatusBox() {
   MainWindowPanels& p = *panels_;
   p.functionLine->setText(Q(s.functionText));
   p.rangeLine->setText(Q(s.rangeText));
-  Apply(p.measurementFunctionLabel, s.measurementFunctionLabel);
-  Apply(p.secondMarkTwo, s.secondMarkers);
-  Apply(p.secondMarkNd, s.secondMarkers);
+  ApplyControlState(p.measurementFunctionLabel, s.measurementFunctionLabel);
+  ApplyControlState(p.secondMarkTwo, s.secondMarkers);
+  ApplyControlState(p.secondMarkNd, s.secondMarkers);
 
   QComboBox* chooser = p.secondChooser;
   QSignalBlocker block(chooser);
@@ -395,7 +391,7 @@ void MainWindow::RenderStatusBox() {
     chooser->addItems(choices);
   }
   chooser->setCurrentIndex(s.secondSelected);
-  Apply(chooser, model_.SecondChooser());
+  ApplyControlState(chooser, model_.SecondChooser());
 }
 
 void MainWindow::RenderChartControls() {
@@ -430,7 +426,7 @@ void MainWindow::RenderChartControls() {
 }
 
 void MainWindow::RenderFunctionButtons() {
-  for (int i = 0; i < kFunctionButtonCount; ++i) Apply(panels_->functionButtons[i], model_.FunctionButton(i));
+  for (int i = 0; i < kFunctionButtonCount; ++i) ApplyControlState(panels_->functionButtons[i], model_.FunctionButton(i));
 }
 
 void MainWindow::RenderMeterRows() {
@@ -442,18 +438,18 @@ void MainWindow::RenderMeterRows() {
     w.name->setText(Q(row.nameText));
     MainWindowPanels::SetValueText(w.value, Q(row.valueText));
     w.tag->setText(Q(row.mainTagText));
-    Apply(w.name, row.nameLabel);
-    Apply(w.lamp, row.indicator);
-    Apply(w.value, row.valueDisplay);
-    Apply(w.tag, row.mainMarker);
-    Apply(w.trace, row.selectionButton);
+    ApplyControlState(w.name, row.nameLabel);
+    ApplyControlState(w.lamp, row.indicator);
+    ApplyControlState(w.value, row.valueDisplay);
+    ApplyControlState(w.tag, row.mainMarker);
+    ApplyControlState(w.trace, row.selectionButton);
     MainWindowPanels::SetValueText(w.secondValue, Q(row.secondValueText));
     w.secondTag->setText(Q(row.secondTagText));
-    Apply(w.secondValue, row.secondValueDisplay);
-    Apply(w.secondLamp, row.secondIndicator);
-    Apply(w.secondTrace, row.secondSelectionButton);
-    Apply(w.secondTag, row.secondMarkers);
-    Apply(w.secondMark, row.secondMarkers);
+    ApplyControlState(w.secondValue, row.secondValueDisplay);
+    ApplyControlState(w.secondLamp, row.secondIndicator);
+    ApplyControlState(w.secondTrace, row.secondSelectionButton);
+    ApplyControlState(w.secondTag, row.secondMarkers);
+    ApplyControlState(w.secondMark, row.secondMarkers);
     w.lamp->setStyleSheet(Css(chart.LampColour(i, false)));
     w.secondLamp->setStyleSheet(Css(chart.LampColour(i, true)));
   }

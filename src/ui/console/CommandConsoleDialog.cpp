@@ -11,19 +11,11 @@
 #include <QVBoxLayout>
 
 #include "core/console/ConsoleModel.h"
-#include "ui/widgets/ApplyControlState.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 
 namespace {
-
-void SetItems(QComboBox* combo, const QStringList& items) {
-  QStringList shown;
-  for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
-  if (shown == items) return;
-  combo->clear();
-  combo->addItems(items);
-}
 
 }  // namespace
 

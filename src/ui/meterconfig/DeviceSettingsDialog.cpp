@@ -13,24 +13,15 @@
 #include <QVBoxLayout>
 
 #include "core/meterconfig/DeviceSettingsModel.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 
 namespace {
 
 void Apply(QWidget* widget, const ControlState& state, bool busy = false) {
-  widget->setVisible(state.shown);
-  widget->setEnabled(state.enabled && !busy);
-}
-
-void FillList(QListWidget* list, const QStringList& items, int selected) {
-  QStringList present;
-  for (int i = 0; i < list->count(); ++i) present << list->item(i)->text();
-  if (present != items) {
-    list->clear();
-    list->addItems(items);
-  }
-  list->setCurrentRow(selected);
+  ApplyControlState(widget, state);
+  if (busy) widget->setEnabled(false);
 }
 
 // A caption over a list, as one column of the layout.
@@ -177,9 +168,9 @@ void DeviceSettingsDialog::Render() {
   get_->setText(v.getText);
   exit_->setText(v.exitText);
 
-  FillList(deviceList_, v.devices, v.deviceSelected);
+  SetItems(deviceList_, v.devices, v.deviceSelected);
   Apply(deviceList_, v.deviceList, busy);
-  FillList(functionList_, v.functions, v.functionSelected);
+  SetItems(functionList_, v.functions, v.functionSelected);
   Apply(functionList_, v.functionList, busy);
   Apply(functionCaption_, v.functionList);
   settingsFrame_->setEnabled(v.settingsFrame.enabled);

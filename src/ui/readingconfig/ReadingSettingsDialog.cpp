@@ -1,5 +1,7 @@
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 
+#include "ui/widgets/DialogParts.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -171,21 +173,11 @@ void ReadingSettingsDialog::Connect() {
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void ReadingSettingsDialog::Apply(QWidget* widget, const ControlState& state) {
-  widget->setVisible(state.shown);
-  widget->setEnabled(state.enabled);
-}
-
 void ReadingSettingsDialog::FillRecords(QComboBox* combo, const RecordChooserState& state) {
-  QStringList current;
-  for (int i = 0; i < combo->count(); ++i) current << combo->itemText(i);
-  if (current != state.entries) {
-    combo->clear();
-    combo->addItems(state.entries);
-  }
+  SetItems(combo, state.entries);
   combo->setPlaceholderText(state.placeholder);
   combo->setCurrentIndex(state.selected);
-  Apply(combo, state.control);
+  ApplyControlState(combo, state.control);
 }
 
 void ReadingSettingsDialog::Render() {
@@ -209,28 +201,28 @@ void ReadingSettingsDialog::Render() {
   ok_->setText(v.okText);
   cancel_->setText(v.cancelText);
 
-  Apply(singleRadio_, v.singleRadio);
-  Apply(multiRadio_, v.multiRadio);
+  ApplyControlState(singleRadio_, v.singleRadio);
+  ApplyControlState(multiRadio_, v.multiRadio);
   singleRadio_->setChecked(v.singleChecked);
   multiRadio_->setChecked(!v.singleChecked);
-  Apply(dualMeasure_, v.dualMeasureBox);
+  ApplyControlState(dualMeasure_, v.dualMeasureBox);
   dualMeasure_->setChecked(v.dualMeasureChecked);
-  Apply(ok_, v.okButton);
+  ApplyControlState(ok_, v.okButton);
 
-  Apply(singleGroup_, v.singleGroup);
-  Apply(singleSwatch_, v.singleSwatch);
-  Apply(singleColour_, v.singleChangeColour);
-  Apply(singleSecondSwatch_, v.singleSecondSwatch);
-  Apply(singleSecondColour_, v.singleSecondChangeColour);
-  Apply(singleSave_, v.singleSaveBox);
+  ApplyControlState(singleGroup_, v.singleGroup);
+  ApplyControlState(singleSwatch_, v.singleSwatch);
+  ApplyControlState(singleColour_, v.singleChangeColour);
+  ApplyControlState(singleSecondSwatch_, v.singleSecondSwatch);
+  ApplyControlState(singleSecondColour_, v.singleSecondChangeColour);
+  ApplyControlState(singleSave_, v.singleSaveBox);
   singleSave_->setChecked(v.singleSaveChecked);
   FillRecords(singleRecords_, v.singleRecords);
   singleSwatch_->SetColour(ToQColor(v.singleSwatchColour));
   singleSecondSwatch_->SetColour(ToQColor(v.singleSecondSwatchColour));
 
-  Apply(multiGroup_, v.multiGroup);
-  Apply(deviceList_, v.deviceList);
-  Apply(select_, v.selectButton);
+  ApplyControlState(multiGroup_, v.multiGroup);
+  ApplyControlState(deviceList_, v.deviceList);
+  ApplyControlState(select_, v.selectButton);
   QStringList names;
   for (int i = 0; i < deviceList_->count(); ++i) names << deviceList_->item(i)->text();
   if (names != v.deviceNames) {
@@ -240,15 +232,15 @@ void ReadingSettingsDialog::Render() {
   for (int i = 0; i < deviceList_->count(); ++i)
     deviceList_->item(i)->setSelected(std::find(v.deviceSelection.begin(), v.deviceSelection.end(), i) !=
                                       v.deviceSelection.end());
-  Apply(previous_, v.previousButton);
-  Apply(next_, v.nextButton);
-  Apply(deviceName_, v.deviceName);
+  ApplyControlState(previous_, v.previousButton);
+  ApplyControlState(next_, v.nextButton);
+  ApplyControlState(deviceName_, v.deviceName);
   deviceName_->setText(QString::fromStdString(s.deviceNameText));
-  Apply(multiSwatch_, v.multiSwatch);
-  Apply(multiColour_, v.multiChangeColour);
-  Apply(multiSecondSwatch_, v.multiSecondSwatch);
-  Apply(multiSecondColour_, v.multiSecondChangeColour);
-  Apply(multiSave_, v.multiSaveBox);
+  ApplyControlState(multiSwatch_, v.multiSwatch);
+  ApplyControlState(multiColour_, v.multiChangeColour);
+  ApplyControlState(multiSecondSwatch_, v.multiSecondSwatch);
+  ApplyControlState(multiSecondColour_, v.multiSecondChangeColour);
+  ApplyControlState(multiSave_, v.multiSaveBox);
   multiSave_->setChecked(v.multiSaveChecked);
   FillRecords(multiRecords_, v.multiRecords);
   multiSwatch_->SetColour(ToQColor(v.multiSwatchColour));

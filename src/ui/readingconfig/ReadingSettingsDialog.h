@@ -54,7 +54,6 @@ class ReadingSettingsDialog : public QDialog {
  private:
   void Build();
   void Connect();
-  static void Apply(QWidget* widget, const ControlState& state);
   static void FillRecords(QComboBox* combo, const RecordChooserState& state);
 
   ReadingSettingsModel& model_;

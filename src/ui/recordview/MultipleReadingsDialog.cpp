@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/recordview/MultipleReadingsModel.h"
-#include "ui/widgets/ApplyControlState.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 

@@ -20,7 +20,7 @@
 
 #include "core/recordview/RecordChartModel.h"
 #include "ui/readingconfig/ColourSwatch.h"
-#include "ui/recordview/DialogParts.h"
+#include "ui/widgets/DialogParts.h"
 #include "ui/recordview/RecordChartPainter.h"
 
 namespace merilog::ui {
@@ -185,8 +185,8 @@ void RecordChartDialog::Render() {
   records_->setCurrentIndex(v.selectedRecord);
   count_->setText(v.count);
   (v.rangeMode ? range_ : all_)->setChecked(true);
-  ApplyControl(from_, v.fromField);
-  ApplyControl(to_, v.toField);
+  ApplyControlState(from_, v.fromField);
+  ApplyControlState(to_, v.toField);
   SetText(from_, v.fromText);
   SetText(to_, v.toText);
   if (scales_->count() != v.scales.size()) {
@@ -195,10 +195,10 @@ void RecordChartDialog::Render() {
   }
   scales_->setCurrentIndex(v.selectedScale);
   swatch_->SetColour(QColor(v.lineColour.r, v.lineColour.g, v.lineColour.b));
-  ApplyControl(draw_, v.drawButton);
-  ApplyControl(draw2nd_, v.draw2ndButton);
-  ApplyControl(clear_, v.clearButton);
-  ApplyControl(cancel_, v.cancelButton);
+  ApplyControlState(draw_, v.drawButton);
+  ApplyControlState(draw2nd_, v.draw2ndButton);
+  ApplyControlState(clear_, v.clearButton);
+  ApplyControlState(cancel_, v.cancelButton);
   progress_->setVisible(v.progressShown);
   progress_->setRange(0, static_cast<int>(std::min<qint64>(v.progressMaximum, INT_MAX)));
   progress_->setValue(static_cast<int>(std::min<qint64>(v.progressValue, INT_MAX)));

@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "core/recordview/RecordViewerModel.h"
-#include "ui/recordview/DialogParts.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 
@@ -210,10 +210,10 @@ void RecordViewerDialog::Render() {
 
   SetItems(records_, v.records);
   if (records_->currentRow() != v.selectedRecord) records_->setCurrentRow(v.selectedRecord);
-  ApplyControl(delete_, v.deleteButton);
-  ApplyControl(csv_, v.csvButton);
-  ApplyControl(high_, v.highField);
-  ApplyControl(low_, v.lowField);
+  ApplyControlState(delete_, v.deleteButton);
+  ApplyControlState(csv_, v.csvButton);
+  ApplyControlState(high_, v.highField);
+  ApplyControlState(low_, v.lowField);
   SetText(high_, v.highText);
   SetText(low_, v.lowText);
 
@@ -224,12 +224,12 @@ void RecordViewerDialog::Render() {
   match_->setText(v.match);
   for (QWidget* w : std::initializer_list<QWidget*>{secondMaxCaption_, secondMinCaption_, secondAvgCaption_, secondMax_,
                                                     secondMin_, secondAvg_})
-    ApplyControl(w, v.secondFigures);
+    ApplyControlState(w, v.secondFigures);
   secondMax_->setText(v.secondMax);
   secondMin_->setText(v.secondMin);
   secondAvg_->setText(v.secondAvg);
-  ApplyControl(pageCaption_, v.pageList);
-  ApplyControl(pages_, v.pageList);
+  ApplyControlState(pageCaption_, v.pageList);
+  ApplyControlState(pages_, v.pageList);
   SetItems(pages_, v.pages);
   pages_->setCurrentIndex(v.selectedPage);
 

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "core/scan/ScanModel.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 
@@ -27,20 +28,6 @@ namespace {
 // The grid's widths are given in twips; a screen pixel is 15 of them at 96 dots per inch.
 constexpr int kTwipsPerPixel = 15;
 const QString kPickerFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss");
-
-void SetText(QLineEdit* edit, const QString& text) {
-  if (edit->text() != text) edit->setText(text);
-}
-
-void SetItems(QComboBox* combo, const QStringList& items, int selected) {
-  QStringList now;
-  for (int i = 0; i < combo->count(); ++i) now << combo->itemText(i);
-  if (now != items) {
-    combo->clear();
-    combo->addItems(items);
-  }
-  combo->setCurrentIndex(selected);
-}
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-#include "ui/recordview/DialogParts.h"
+#include "ui/widgets/DialogParts.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -7,7 +7,7 @@
 
 namespace merilog::ui {
 
-void ApplyControl(QWidget* widget, const ControlState& state) {
+void ApplyControlState(QWidget* widget, const ControlState& state) {
   widget->setVisible(state.shown);
   widget->setEnabled(state.enabled);
 }
@@ -30,6 +30,16 @@ void SetItems(QListWidget* list, const QStringList& items) {
   if (current == items) return;
   list->clear();
   list->addItems(items);
+}
+
+void SetItems(QComboBox* combo, const QStringList& items, int selected) {
+  SetItems(combo, items);
+  combo->setCurrentIndex(selected);
+}
+
+void SetItems(QListWidget* list, const QStringList& items, int selected) {
+  SetItems(list, items);
+  list->setCurrentRow(selected);
 }
 
 QLabel* ReadoutLabel(QWidget* parent, const QString& widest) {

@@ -15,14 +15,18 @@ class QWidget;
 
 namespace merilog::ui {
 
-// What the record dialogs share in rendering their models.
+// What the dialogs share in rendering their models.
 
-void ApplyControl(QWidget* widget, const ControlState& state);
+// Shows and enables a control as its presentation model says.
+void ApplyControlState(QWidget* widget, const ControlState& state);
 // Sets a field's text only when it differs, so the caret stays where the user left it.
 void SetText(QLineEdit* edit, const QString& text);
 // Replaces the items only when they differ, so the selection and scrolling stay.
 void SetItems(QComboBox* combo, const QStringList& items);
 void SetItems(QListWidget* list, const QStringList& items);
+// The same, then selects the item at `selected` (none for -1).
+void SetItems(QComboBox* combo, const QStringList& items, int selected);
+void SetItems(QListWidget* list, const QStringList& items, int selected);
 // A read-only figure in a sunken box as wide as `widest`.
 QLabel* ReadoutLabel(QWidget* parent, const QString& widest);
 
