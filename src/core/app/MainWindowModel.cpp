@@ -1,5 +1,7 @@
 #include "core/app/MainWindowModel.h"
 
+#include "core/measure/NumericText.h"
+
 #include <algorithm>
 #include <array>
 
@@ -336,27 +338,12 @@ void MainWindowModel::ReadingSpeedChosen(int index) {
 }
 
 void MainWindowModel::ApplyDataOffset(const std::string& text) {
-  bool point = false, exponent = false;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') continue;
-    QString caption;
-    bool error = false;
-    if (c == '.') {
-      error = point;
-      point = true;
-      caption = ".";
-    } else if (c == 'E' || c == 'e') {
-      error = exponent;
-      exponent = true;
-      caption = ".";
-    } else if (c != '-') {
-      error = true;
-    }
-    if (error) {
-      prompter_.Message("The value of \"Offset\" is error.", caption, Prompter::Icon::None, Prompter::Buttons::Ok);
-      break;
-    }
-  }
+  // A repeated point or exponent letter is captioned ".", any other wrong character not at all.
+  const NumericTextVerdict verdict = CheckNumericText(text);
+  if (verdict != NumericTextVerdict::Valid)
+    prompter_.Message("The value of \"Offset\" is error.",
+                      verdict == NumericTextVerdict::Repeated ? QStringLiteral(".") : QString(), Prompter::Icon::None,
+                      Prompter::Buttons::Ok);
   chart_->ApplyDataOffset(text);
   Notify();
 }
