@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
+#include "cli/CliPrompter.h"
 #include "core/base/Clock.h"
 #include "core/base/DocumentOpener.h"
-#include "cli/CliPrompter.h"
 #include "core/scan/QtScanTimers.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanGridFiles.h"

@@ -12,10 +12,10 @@
 #include "cli/DevicesCommand.h"
 #include "cli/IoCommands.h"
 #include "cli/LogCommand.h"
-#include "core/base/ConfigPaths.h"
 #include "cli/RecordsCommand.h"
-#include "cli/SettingsCommand.h"
 #include "cli/ScanCommand.h"
+#include "cli/SettingsCommand.h"
+#include "core/base/ConfigPaths.h"
 
 namespace {
 

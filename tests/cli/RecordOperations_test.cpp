@@ -66,7 +66,8 @@ TEST_F(RecordOperationsTest, ExportAndDelete) {
   test::WriteRecord(DbfilePath(2), {{1.0}});
   EXPECT_EQ(Run({"delete", "2"}), 1);
   EXPECT_EQ(Std(err_),
-            "Are you sure you want to delete this record?\nmerilog-cli: no answer given on the command line (--yes); not continuing\n");
+            "Are you sure you want to delete this record?\nmerilog-cli: no answer given on the command line (--yes); "
+            "not continuing\n");
   EXPECT_TRUE(QFileInfo::exists(RecordPath(2)));
   EXPECT_EQ(Run({"delete", "2", "--yes"}), 0);
   EXPECT_FALSE(QFileInfo::exists(RecordPath(2)) || QFileInfo::exists(DbfilePath(2)));

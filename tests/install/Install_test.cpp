@@ -36,12 +36,13 @@ class Installed : public ::testing::Test {
 TempFolder* Installed::prefix_ = nullptr;
 
 TEST_F(Installed, EveryFileIsWhereTheSystemLooksForIt) {
-  for (const char* f : {"bin/merilog", "bin/merilog-cli", "bin/merilog-simmeter", "share/merilog/MERILOG.ini",
-                        "share/merilog/bench-example.ini", "share/applications/merilog.desktop",
-                        "share/applications/merilog-simulated.desktop", "share/icons/hicolor/scalable/apps/merilog.svg",
-                        "share/icons/hicolor/48x48/apps/merilog.png", "lib/udev/rules.d/60-merilog.rules",
-                        "share/man/man1/merilog.1.gz", "share/man/man1/merilog-cli.1.gz", "share/man/man1/merilog-simmeter.1.gz",
-                        "share/doc/merilog/README.md", "share/doc/merilog/LICENSE"})
+  for (const char* f :
+       {"bin/merilog", "bin/merilog-cli", "bin/merilog-simmeter", "share/merilog/MERILOG.ini",
+        "share/merilog/bench-example.ini", "share/applications/merilog.desktop",
+        "share/applications/merilog-simulated.desktop", "share/icons/hicolor/scalable/apps/merilog.svg",
+        "share/icons/hicolor/48x48/apps/merilog.png", "lib/udev/rules.d/60-merilog.rules",
+        "share/man/man1/merilog.1.gz", "share/man/man1/merilog-cli.1.gz", "share/man/man1/merilog-simmeter.1.gz",
+        "share/doc/merilog/README.md", "share/doc/merilog/LICENSE"})
     EXPECT_TRUE(QFileInfo::exists(At(f))) << f;
   EXPECT_TRUE(QFileInfo(At("bin/merilog-cli")).isExecutable());
 }

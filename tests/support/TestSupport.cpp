@@ -1,13 +1,16 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace merilog::test {
 
-TempFolder::TempFolder() { EXPECT_TRUE(dir_.isValid()); }
+TempFolder::TempFolder() {
+  EXPECT_TRUE(dir_.isValid());
+}
 
 int RunProgram(const QString& program, const QStringList& args, QString* out, QString* err, int timeoutMs,
                const QString& workingDir, const QProcessEnvironment& environment) {

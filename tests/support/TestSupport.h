@@ -1,6 +1,6 @@
 #pragma once
-#include <QString>
 #include <QProcessEnvironment>
+#include <QString>
 #include <QTemporaryDir>
 #include <functional>
 #include <string>

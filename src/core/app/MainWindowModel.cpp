@@ -1,7 +1,5 @@
 #include "core/app/MainWindowModel.h"
 
-#include "core/measure/NumericText.h"
-
 #include <algorithm>
 #include <array>
 
@@ -12,6 +10,7 @@
 #include "core/base/Prompter.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/FunctionButton.h"
+#include "core/measure/NumericText.h"
 #include "core/readingconfig/ReadingSettings.h"
 
 namespace merilog {

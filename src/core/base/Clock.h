@@ -34,7 +34,9 @@ class SystemClock : public Clock {
                  static_cast<int>(now.tv_nsec / 1000000));
   }
 #endif
-  qint64 NowMs() const override { return QDateTime::currentMSecsSinceEpoch(); }
+  qint64 NowMs() const override {
+    return QDateTime::currentMSecsSinceEpoch();
+  }
 };
 
 // A clock that stands still until told to move, or moves a fixed step at every

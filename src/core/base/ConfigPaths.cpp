@@ -39,13 +39,17 @@ QString ConfigurationDirectory() {
                                        qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
 }
 
-QString ConfigurationFilePath() { return QDir(ConfigurationDirectory()).filePath(kFileName); }
+QString ConfigurationFilePath() {
+  return QDir(ConfigurationDirectory()).filePath(kFileName);
+}
 
 QString MenuWorkingFolder(const QString& home) {
   const QString folder = QDir(home).filePath("MERILOG");
   return QDir().mkpath(QDir(folder).filePath("DB")) ? folder : QString();
 }
 
-const char* VersionText() { return MERILOG_VERSION_TEXT; }
+const char* VersionText() {
+  return MERILOG_VERSION_TEXT;
+}
 
 }  // namespace merilog

@@ -1,11 +1,10 @@
 #include "core/meterconfig/SettingsLink.h"
 
-#include "core/measure/NumericText.h"
-
 #include <charconv>
 
 #include "core/base/Text.h"
 #include "core/instrument/QueryDevice.h"
+#include "core/measure/NumericText.h"
 
 namespace merilog {
 

@@ -1,7 +1,8 @@
 #pragma once
-#include "core/measure/NumericText.h"
 #include <string>
 #include <string_view>
+
+#include "core/measure/NumericText.h"
 
 namespace merilog {
 
@@ -28,7 +29,7 @@ class SettingsLink {
 };
 
 // printf forms the commands use, always with a decimal point whatever the locale.
-std::string GeneralText(double value);              // "%g"
+std::string GeneralText(double value);  // "%g"
 // Removes double quotes and line feeds from an answer.
 std::string CleanAnswer(std::string_view answer);
 // "VOLT" and "CURR" as "VOLT:DC" and "CURR:DC".

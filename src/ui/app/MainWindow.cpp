@@ -14,18 +14,18 @@
 #include "core/base/Clock.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/measure/ChartModel.h"
+#include "core/scan/QtScanTimers.h"
+#include "core/scan/ScanModel.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindowPanels.h"
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/recordview/MultipleReadingsDialog.h"
-#include "core/scan/QtScanTimers.h"
-#include "core/scan/ScanModel.h"
-#include "ui/scan/DesktopOpener.h"
-#include "ui/scan/ScanDialog.h"
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
+#include "ui/scan/DesktopOpener.h"
+#include "ui/scan/ScanDialog.h"
 #include "ui/widgets/ChartWidget.h"
 #include "ui/widgets/DialogParts.h"
 
@@ -426,7 +426,8 @@ void MainWindow::RenderChartControls() {
 }
 
 void MainWindow::RenderFunctionButtons() {
-  for (int i = 0; i < kFunctionButtonCount; ++i) ApplyControlState(panels_->functionButtons[i], model_.FunctionButton(i));
+  for (int i = 0; i < kFunctionButtonCount; ++i)
+    ApplyControlState(panels_->functionButtons[i], model_.FunctionButton(i));
 }
 
 void MainWindow::RenderMeterRows() {

@@ -7,8 +7,8 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLineEdit>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -35,11 +35,11 @@
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/recordview/MultipleReadingsDialog.h"
-#include "ui/scan/ScanDialog.h"
-#include "ui/widgets/UserInput.h"
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
 #include "ui/recordview/SampleRecord.h"
+#include "ui/scan/ScanDialog.h"
+#include "ui/widgets/UserInput.h"
 
 namespace merilog::ui {
 

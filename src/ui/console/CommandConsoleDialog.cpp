@@ -15,9 +15,7 @@
 
 namespace merilog::ui {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 CommandConsoleDialog::CommandConsoleDialog(QWidget* parent)
     : QDialog(parent), model_(std::make_unique<ConsoleModel>()) {

@@ -1,7 +1,5 @@
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 
-#include "ui/widgets/DialogParts.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -16,6 +14,7 @@
 
 #include "core/readingconfig/ReadingSettingsModel.h"
 #include "ui/readingconfig/ColourSwatch.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 

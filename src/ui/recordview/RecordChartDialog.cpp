@@ -20,8 +20,8 @@
 
 #include "core/recordview/RecordChartModel.h"
 #include "ui/readingconfig/ColourSwatch.h"
-#include "ui/widgets/DialogParts.h"
 #include "ui/recordview/RecordChartPainter.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {
 

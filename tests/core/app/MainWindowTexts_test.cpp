@@ -1,11 +1,11 @@
 #include "core/app/MainWindowTexts.h"
 
-#include <QDir>
-#include <QFile>
 #include <gtest/gtest.h>
 
-#include "support/PrintQString.h"
+#include <QDir>
+#include <QFile>
 
+#include "support/PrintQString.h"
 #include "support/TestSupport.h"
 
 using namespace merilog;
