@@ -37,7 +37,9 @@ class SimBackendTest : public ::testing::Test {
     auto s = rm->Open(resource, &st);
     EXPECT_EQ(st, status::kSuccess) << resource;
     // The program's own session time-out; a silent meter must not make the test wait it.
-    if (s) EXPECT_EQ(s->SetTimeout(20000), status::kSuccess);
+    if (s) {
+      EXPECT_EQ(s->SetTimeout(20000), status::kSuccess);
+    }
     return s;
   }
   std::shared_ptr<SimBench> bench;

@@ -80,7 +80,9 @@ TEST(ScanSearch, WithoutAScannerOrItsCardTheSettingsStayDisabled) {
     EXPECT_FALSE(v.stopAfterNBox.enabled);
     EXPECT_EQ(v.deviceList.enabled, k.listed > 0);
     ASSERT_EQ(b.prompter.shown.size(), k.message ? 1u : 0u) << k.model;
-    if (k.message) EXPECT_EQ(b.prompter.shown[0].text, k.message);
+    if (k.message) {
+      EXPECT_EQ(b.prompter.shown[0].text, k.message);
+    }
   }
 }
 

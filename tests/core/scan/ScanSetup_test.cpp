@@ -157,7 +157,9 @@ TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
     EXPECT_EQ(setup.TimerText(), k.kept) << k.typed.toStdString();
     EXPECT_EQ(setup.TimerTextValid(), k.valid) << k.typed.toStdString();
     ASSERT_EQ(prompter.shown.size(), k.rangeMessage ? 1u : 0u) << k.typed.toStdString();
-    if (k.rangeMessage) EXPECT_EQ(prompter.shown[0].text, "Please enter a number between 0 and 60.");
+    if (k.rangeMessage) {
+      EXPECT_EQ(prompter.shown[0].text, "Please enter a number between 0 and 60.");
+    }
   }
   prompter.ExpectMessage(Prompter::Answer::Ok);
   setup.TimerEdited("75");
