@@ -64,9 +64,10 @@ TEST_F(Installed, DesktopEntriesAndManualPagesPassTheSystemsChecks) {
   }
   // udevadm checks a rules file only from systemd 253 on ("verify"); where it can, it must pass.
   if (!QStandardPaths::findExecutable("udevadm").isEmpty() &&
-      RunProgram("udevadm", {"verify", "--help"}, &out, &err) == 0)
+      RunProgram("udevadm", {"verify", "--help"}, &out, &err) == 0) {
     EXPECT_EQ(RunProgram("udevadm", {"verify", At("lib/udev/rules.d/60-merilog.rules")}, &out, &err), 0)
         << err.toStdString();
+  }
 }
 
 TEST_F(Installed, ProgramsTellTheirVersionAndOptionsAndRefuseUnknownOnes) {
