@@ -112,19 +112,15 @@ struct MainWindowBench {
   ResourceManager rm;
   ScriptedPrompter prompter;
   FixedClock clock{QDateTime(QDate(2024, 5, 6), QTime(14, 3, 27, 45))};
-  TempFolder folder;
-  QString oldCwd = QDir::currentPath();
+  WorkingFolder folder;
   std::unique_ptr<MainWindowModel> model;
 
   MainWindowBench() {
-    QDir(folder.Path()).mkdir("DB");
-    QDir::setCurrent(folder.Path());
     rm.AddBackend(std::make_unique<RecordingBackend>(
         std::make_unique<SlowBackend>(std::make_unique<sim::SimBackend>(bench), latency), wireLog));
   }
   ~MainWindowBench() {
     model.reset();
-    QDir::setCurrent(oldCwd);
   }
   sim::SimMeter* Add(const std::string& resource, const std::string& modelName, std::vector<std::string> setup) {
     sim::SimMeterSpec s;

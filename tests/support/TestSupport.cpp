@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QTimer>
 
@@ -11,6 +12,13 @@ namespace merilog::test {
 TempFolder::TempFolder() {
   EXPECT_TRUE(dir_.isValid());
 }
+
+WorkingFolder::WorkingFolder() : previous_(QDir::currentPath()) {
+  EXPECT_TRUE(QDir(folder_.Path()).mkpath("DB"));
+  EXPECT_TRUE(QDir::setCurrent(folder_.Path()));
+}
+
+WorkingFolder::~WorkingFolder() { QDir::setCurrent(previous_); }
 
 int RunProgram(const QString& program, const QStringList& args, QString* out, QString* err, int timeoutMs,
                const QString& workingDir, const QProcessEnvironment& environment) {

@@ -19,6 +19,20 @@ class TempFolder {
   QTemporaryDir dir_;
 };
 
+// A temporary working folder with its DB folder, current while the object
+// lives; the folder current before comes back however the test ends.
+class WorkingFolder {
+ public:
+  WorkingFolder();
+  ~WorkingFolder();
+  QString Path() const { return folder_.Path(); }
+  QString File(const QString& name) const { return folder_.File(name); }
+
+ private:
+  TempFolder folder_;
+  QString previous_;
+};
+
 // Makes sure an application object exists, so results of worker threads can
 // be delivered (a widget test's QApplication counts).
 void EnsureEventLoop();

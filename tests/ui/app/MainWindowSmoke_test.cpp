@@ -78,9 +78,6 @@ class MainWindowSmoke : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    previousDir_ = QDir::currentPath();
-    ASSERT_TRUE(QDir(work_.Path()).mkpath("DB"));
-    ASSERT_TRUE(QDir::setCurrent(work_.Path()));
     IoOptions io;
     io.simulate = true;
     std::string error;
@@ -94,11 +91,9 @@ class MainWindowSmoke : public ::testing::Test {
   void TearDown() override {
     window_.reset();
     model_.reset();
-    QDir::setCurrent(previousDir_);
   }
 
-  test::TempFolder work_;
-  QString previousDir_;
+  test::WorkingFolder work_;
   Instruments instruments_;
   test::ScriptedPrompter prompter_;
   SystemClock clock_;

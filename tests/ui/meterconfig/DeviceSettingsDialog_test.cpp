@@ -101,10 +101,7 @@ TEST(DeviceSettingsDialog, ShowsTheModelAndForwardsChoices) {
 // The menu entry and the toolbar button open the dialog on the window's meters.
 TEST(DeviceSettingsDialog, OpensFromTheMenuAndTheToolbar) {
   ui::test::App();
-  test::TempFolder work;
-  const QString previousDir = QDir::currentPath();
-  ASSERT_TRUE(QDir(work.Path()).mkpath("DB"));
-  ASSERT_TRUE(QDir::setCurrent(work.Path()));
+  test::WorkingFolder work;
   Instruments instruments;
   IoOptions io;
   io.simulate = true;
@@ -139,7 +136,6 @@ TEST(DeviceSettingsDialog, OpensFromTheMenuAndTheToolbar) {
       EXPECT_EQ(function, "DC Voltage");
     }
   }
-  QDir::setCurrent(previousDir);
 }
 
 }  // namespace

@@ -101,10 +101,7 @@ TEST(ScanDialog, RendersTheModelForwardsEditsAndShowsTheGrid) {
 
 TEST(ScanDialog, TheToolMenuOpensItOnTheSimulatedBench) {
   ui::test::App();
-  test::TempFolder work;
-  const QString previous = QDir::currentPath();
-  ASSERT_TRUE(QDir(work.Path()).mkpath("DB"));
-  ASSERT_TRUE(QDir::setCurrent(work.Path()));
+  test::WorkingFolder work;
   {
     IoOptions io;
     io.simulate = true;
@@ -136,7 +133,6 @@ TEST(ScanDialog, TheToolMenuOpensItOnTheSimulatedBench) {
     EXPECT_EQ(listed, QStringList{"MODEL P7700A-USBTMC-SN04"});
     EXPECT_FALSE(window.Scan()->isVisible());
   }
-  QDir::setCurrent(previous);
 }
 
 }  // namespace
