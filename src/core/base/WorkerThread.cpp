@@ -52,13 +52,7 @@ WorkerThread::Courier WorkerThread::MakeCourier() const {
   return [shared = shared_, mailbox = mailbox_](std::function<void()> call) {
     std::lock_guard lock(shared->mutex);
     if (shared->receiverGone) return;
-    QMetaObject::invokeMethod(
-        mailbox,
-        [shared, call = std::move(call)] {
-          Handover(*shared);
-          call();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(mailbox, std::move(call), Qt::QueuedConnection);
   };
 }
 

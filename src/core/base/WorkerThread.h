@@ -60,8 +60,7 @@ class WorkerThread {
       if (shared->receiverGone) return;
       QMetaObject::invokeMethod(
           mailbox.data(),
-          [this, shared, done = std::move(done), alive = std::move(alive), result] {
-            Handover(*shared);
+          [this, done = std::move(done), alive = std::move(alive), result] {
             --pending_;
             if (!alive.expired()) done(std::move(*result));
           },
@@ -108,10 +107,6 @@ class WorkerThread {
     std::atomic<int> outstanding{0};
   };
   static void Loop(std::shared_ptr<Shared> shared);
-  // On the receiving side of a hand-off, before it touches what the job made.
-  // Qt's queue already orders the two, but through locks race detectors do not
-  // see; the worker posts under this lock, so taking it makes the order visible.
-  static void Handover(Shared& shared) { std::lock_guard lock(shared.mutex); }
 
   AtEnd atEnd_;
   std::shared_ptr<Shared> shared_;
