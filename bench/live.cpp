@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   QDir::setCurrent(dir.path());
   auto bench = std::make_shared<sim::SimBench>();
   for (int i = 1; i <= 4; ++i) {
-    sim::SimMeterSpec s;
+    sim::SimMeterDescription s;
     s.resource = "USB0::0x3A7D::0x6082::SN0" + std::to_string(i) + "::INSTR";
     s.model = "6082";
     s.setup = {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""};

@@ -45,12 +45,12 @@ struct CountingPrompter : Prompter {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   auto bench = std::make_shared<sim::SimBench>();
-  sim::SimMeterSpec spec;
-  spec.resource = "USB0::0x3A7E::0x7700::SN04::INSTR";
-  spec.model = "P7700A";
-  spec.channels = 20;
-  bench->Add(spec);
-  SessionWorker worker(std::make_unique<sim::SimSession>(bench->SharedMeter(spec.resource), spec.resource));
+  sim::SimMeterDescription description;
+  description.resource = "USB0::0x3A7E::0x7700::SN04::INSTR";
+  description.model = "P7700A";
+  description.channels = 20;
+  bench->Add(description);
+  SessionWorker worker(std::make_unique<sim::SimSession>(bench->SharedMeter(description.resource), description.resource));
 
   CountingPrompter prompter;
   SystemClock clock;

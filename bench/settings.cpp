@@ -64,15 +64,15 @@ struct Rig {
   DeviceSettingsModel model{prompter};
 
   explicit Rig(int answerMs) {
-    sim::SimMeterSpec spec;
-    spec.resource = "USB0::0x3A7D::0x6082::SN1::INSTR";
-    spec.model = "6082";
-    meter = std::make_shared<sim::SimMeter>(spec, nullptr);
+    sim::SimMeterDescription description;
+    description.resource = "USB0::0x3A7D::0x6082::SN1::INSTR";
+    description.model = "6082";
+    meter = std::make_shared<sim::SimMeter>(description, nullptr);
     worker = std::make_unique<SessionWorker>(std::make_unique<SlowSession>(meter, answerMs, &exchanges));
     DeviceHandOver h;
     HandedDevice d;
     d.worker = worker.get();
-    d.resource = spec.resource;
+    d.resource = description.resource;
     d.identification = meter->Identification();
     h.devices.push_back(d);
     h.deviceCount = 1;

@@ -70,11 +70,11 @@ void Pattern(std::string_view s) {
 // Command lines to a simulated meter of each kind.
 void MeterCommands(std::string_view s) {
   static const char* const kModels[] = {"6081", "6082", "MR6082", "P7710", "P7700A", "PSU"};
-  sim::SimMeterSpec spec;
-  spec.resource = "GPIB0::16::INSTR";
-  spec.model = kModels[s.empty() ? 0 : static_cast<unsigned char>(s[0]) % 6];
-  spec.overloadEvery = 0;
-  sim::SimMeter meter(spec, nullptr);
+  sim::SimMeterDescription description;
+  description.resource = "GPIB0::16::INSTR";
+  description.model = kModels[s.empty() ? 0 : static_cast<unsigned char>(s[0]) % 6];
+  description.overloadEvery = 0;
+  sim::SimMeter meter(description, nullptr);
   std::size_t start = 0;
   for (std::size_t lf; (lf = s.find('\n', start)) != std::string_view::npos; start = lf + 1)
     (void)meter.Execute(s.substr(start, lf - start));

@@ -38,7 +38,7 @@ bool ParseCount(const std::string& text, long long min, long long max, long long
 
 // One [meter] section being read.
 struct PendingMeter {
-  SimMeterSpec desc;
+  SimMeterDescription desc;
   int line = 0;
   std::vector<std::string> seen;
 };
@@ -53,7 +53,7 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
       }
     m->seen.push_back(k);
   }
-  SimMeterSpec& s = m->desc;
+  SimMeterDescription& s = m->desc;
   double v = 0;
   long long n = 0;
   if (k == "RESOURCE") {
@@ -164,7 +164,7 @@ bool IsSimResourceName(const std::string& resource) {
 SimBench::SimBench(std::shared_ptr<const Clock> clock)
     : clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()) {}
 
-SimMeter* SimBench::Add(const SimMeterSpec& desc, std::string* error) {
+SimMeter* SimBench::Add(const SimMeterDescription& desc, std::string* error) {
   const auto fail = [&](const std::string& text) -> SimMeter* {
     if (error) *error = text;
     return nullptr;
@@ -263,7 +263,7 @@ std::shared_ptr<SimBench> SimBench::Default(std::shared_ptr<const Clock> clock) 
       {"USB0::0x3A7E::0x7700::SN04::INSTR", "P7700A", 4, ""},  // another vendor: only the scan search finds it
   };
   for (const Row& row : kRows) {
-    SimMeterSpec desc;
+    SimMeterDescription desc;
     desc.resource = row.resource;
     desc.model = row.model;
     desc.seed = row.seed;

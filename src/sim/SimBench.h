@@ -6,7 +6,7 @@
 
 #include "core/base/Clock.h"
 #include "sim/SimMeter.h"
-#include "sim/SimMeterSpec.h"
+#include "sim/SimMeterDescription.h"
 
 namespace merilog::sim {
 
@@ -34,7 +34,7 @@ class SimBench {
 
   // Puts a meter on the bench. Null with a message for an unknown model, a malformed
   // or duplicate resource, or setup commands the meter rejects.
-  SimMeter* Add(const SimMeterSpec& desc, std::string* error = nullptr);
+  SimMeter* Add(const SimMeterDescription& desc, std::string* error = nullptr);
   // By resource string, compared case-insensitively; null if absent.
   SimMeter* Meter(const std::string& resource) const;
   std::shared_ptr<SimMeter> SharedMeter(const std::string& resource) const;

@@ -62,21 +62,21 @@ constexpr double kOverRange = 1.2;  // readings up to 120 % of the range are sho
 
 }  // namespace
 
-SimMeter::SimMeter(SimMeterSpec desc, std::shared_ptr<const Clock> clock)
-    : spec_(std::move(desc)),
+SimMeter::SimMeter(SimMeterDescription desc, std::shared_ptr<const Clock> clock)
+    : description_(std::move(desc)),
       clock_(clock ? std::move(clock) : std::make_shared<SystemClock>()),
-      model_(FindModel(spec_.model)),
-      signal_(spec_.seed, spec_.overloadEvery) {
+      model_(FindModel(description_.model)),
+      signal_(description_.seed, description_.overloadEvery) {
   if (!model_) model_ = FindModel("6082");
-  if (spec_.serial.empty()) spec_.serial = SerialFromResource(spec_.resource);
-  identification_ = spec_.identification.empty()
-                        ? std::string(kSimMaker) + "," + model_->modelField + "," + spec_.serial + "," + model_->version
-                        : spec_.identification;
-  channels_ = spec_.channels >= 0 ? spec_.channels : (model_->scanner ? 20 : 0);
+  if (description_.serial.empty()) description_.serial = SerialFromResource(description_.resource);
+  identification_ = description_.identification.empty()
+                        ? std::string(kSimMaker) + "," + model_->modelField + "," + description_.serial + "," + model_->version
+                        : description_.identification;
+  channels_ = description_.channels >= 0 ? description_.channels : (model_->scanner ? 20 : 0);
   if (!model_->scanner) channels_ = 0;
-  capMaxRange_ = spec_.capMaxRange > 0 ? spec_.capMaxRange : model_->capMaxRange;
+  capMaxRange_ = description_.capMaxRange > 0 ? description_.capMaxRange : model_->capMaxRange;
   Reset();
-  for (const auto& command : spec_.setup) {
+  for (const auto& command : description_.setup) {
     std::string ignored;
     ProcessMessage(command, &ignored);
   }
@@ -116,7 +116,7 @@ void SimMeter::PushError(int code) {
 }
 
 bool SimMeter::DropDue() {
-  if (spec_.faults.dropAfter >= 0 && answersGiven_ >= spec_.faults.dropAfter && outPos_ >= out_.size()) {
+  if (description_.faults.dropAfter >= 0 && answersGiven_ >= description_.faults.dropAfter && outPos_ >= out_.size()) {
     attached_ = false;
     return true;
   }
@@ -151,10 +151,10 @@ Status SimMeter::Write(std::string_view bytes) {
 
 void SimMeter::Emit(std::string answer) {
   ++answersGiven_;
-  const SimFaults& f = spec_.faults;
+  const SimFaults& f = description_.faults;
   if (f.garbageEvery > 0 && answersGiven_ % f.garbageEvery == 0) {
     static const char kJunk[] = "#$%&@!~^*?<>|{}\x7f\x80\xfe\xff\x01\x1b";
-    std::uint64_t h = spec_.seed * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(answersGiven_);
+    std::uint64_t h = description_.seed * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(answersGiven_);
     const std::size_t length = 8 + h % 24;
     answer.clear();
     for (std::size_t i = 0; i < length; ++i) {
@@ -401,7 +401,7 @@ std::string SimMeter::ReadingsText() {
 }
 
 ScanCardProgress SimMeter::ScanProgressNow() const {
-  return ScanCardProgressAt(state_.scan, clock_->Now().toMSecsSinceEpoch(), spec_.faults.scanStallAt);
+  return ScanCardProgressAt(state_.scan, clock_->Now().toMSecsSinceEpoch(), description_.faults.scanStallAt);
 }
 
 std::string SimMeter::ScanReadings(int done) {

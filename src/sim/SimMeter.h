@@ -12,7 +12,7 @@
 #include "core/instrument/Session.h"
 #include "sim/ScpiParser.h"
 #include "sim/SimCommandFaults.h"
-#include "sim/SimMeterSpec.h"
+#include "sim/SimMeterDescription.h"
 #include "sim/SimMeterState.h"
 #include "sim/SimModel.h"
 #include "sim/SimScanCard.h"
@@ -27,10 +27,10 @@ struct CommandEntry;
 class SimMeter {
  public:
   // The description must name a known model (SimBench checks); the clock paces scans.
-  SimMeter(SimMeterSpec desc, std::shared_ptr<const Clock> clock);
+  SimMeter(SimMeterDescription desc, std::shared_ptr<const Clock> clock);
 
-  const SimMeterSpec& Description() const { return spec_; }
-  const std::string& Resource() const { return spec_.resource; }
+  const SimMeterDescription& Description() const { return description_; }
+  const std::string& Resource() const { return description_.resource; }
   const std::string& Identification() const { return identification_; }
   const SimModelInfo& Model() const { return *model_; }
   int Channels() const { return channels_; }
@@ -61,7 +61,7 @@ class SimMeter {
   // returns its answer without the line feed (empty when it asks nothing).
   std::string Execute(std::string_view message);
   void Reset();  // *RST
-  SimFaults& Faults() { return spec_.faults; }
+  SimFaults& Faults() { return description_.faults; }
   // Single commands refused or answered otherwise (set while no session is using the meter).
   SimCommandFaults& CommandFaults() { return commandFaults_; }
   const SimMeterState& State() const { return state_; }
@@ -73,7 +73,7 @@ class SimMeter {
     queuedReadAnswers_.insert(queuedReadAnswers_.end(), answers.begin(), answers.end());
   }
   int AnswersGiven() const { return answersGiven_; }
-  bool Silent() const { return spec_.faults.silentAfter >= 0 && answersGiven_ >= spec_.faults.silentAfter; }
+  bool Silent() const { return description_.faults.silentAfter >= 0 && answersGiven_ >= description_.faults.silentAfter; }
 
   struct Call;
   using Handler = void (SimMeter::*)(Call&);
@@ -150,7 +150,7 @@ class SimMeter {
   static const std::vector<CommandEntry>& MeterCommands();
   static const std::vector<CommandEntry>& SupplyCommands();
 
-  SimMeterSpec spec_;
+  SimMeterDescription description_;
   std::shared_ptr<const Clock> clock_;
   const SimModelInfo* model_;
   std::string identification_;

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  SimMeterSpec desc;
+  SimMeterDescription desc;
   if (!benchFile.empty()) {
     std::string error;
     auto bench = SimBench::LoadFile(benchFile, &error);
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
 
   // Checks the model and card the same way a bench file does.
   SimBench check;
-  SimMeterSpec probe = desc;
+  SimMeterDescription probe = desc;
   std::string error;
   if (!check.Add(probe, &error)) {
     std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());

@@ -24,7 +24,7 @@ class SimBackendTest : public ::testing::Test {
   // Serves `bench`, or one dual meter with the given faults, and opens `resource`.
   std::unique_ptr<Session> Open(const SimFaults& faults, const std::string& resource = kMeter) {
     if (!bench) {
-      SimMeterSpec desc;
+      SimMeterDescription desc;
       desc.resource = kMeter;
       desc.model = "6082";
       desc.faults = faults;

@@ -136,10 +136,10 @@ TEST(SimBenchTest, AddChecksResourceNames) {
                                  {huge, false}})
     EXPECT_EQ(IsSimResourceName(name), ok) << name.substr(0, 40);
   SimBench bench;
-  SimMeterSpec spec;
-  spec.resource = huge;
+  SimMeterDescription description;
+  description.resource = huge;
   std::string error;
-  EXPECT_FALSE(bench.Add(spec, &error));
+  EXPECT_FALSE(bench.Add(description, &error));
   EXPECT_EQ(error, "a resource of 100029 characters is longer than 1024");
 }
 

@@ -16,7 +16,7 @@ const char* const kIllegal = "-224,\"Illegal parameter value\"";
 
 std::unique_ptr<SimMeter> MakeMeter(const std::string& model, int channels = -1, std::uint64_t seed = 7,
                                     std::shared_ptr<const Clock> clock = nullptr) {
-  SimMeterSpec desc;
+  SimMeterDescription desc;
   desc.resource = "USB0::0x3A7D::0x6082::SN99::INSTR";
   desc.model = model;
   desc.channels = channels;
@@ -111,7 +111,7 @@ TEST(SimMeterTest, Ranges) {
               {"SENS:CURR:DC:RANGE 10", ""}, {"SENS:CURR:DC:RANGE?", "+1.00000000E+01"},
               // Capacitance ranges depend on the card.
               {"SENS:CAP:rang? MAX", "+1.00000000E-02"}});
-  SimMeterSpec desc;
+  SimMeterDescription desc;
   desc.resource = "GPIB0::3::INSTR";
   desc.model = "6082";
   desc.capMaxRange = 1e-4;
@@ -228,7 +228,7 @@ TEST(SimMeterTest, ReadingsSeedsOverloadAndPowerSupply) {
   EXPECT_NE(ra[0], ra[1]);
   EXPECT_NEAR(std::atof(ra[0].c_str()), std::atof(ra[1].c_str()), 1e-3);
 
-  SimMeterSpec desc;
+  SimMeterDescription desc;
   desc.resource = "GPIB0::9::INSTR";
   desc.model = "6081";
   desc.overloadEvery = 10;

@@ -123,7 +123,7 @@ struct MainWindowBench {
     model.reset();
   }
   sim::SimMeter* Add(const std::string& resource, const std::string& modelName, std::vector<std::string> setup) {
-    sim::SimMeterSpec s;
+    sim::SimMeterDescription s;
     s.resource = resource;
     s.model = modelName;
     s.overloadEvery = 0;

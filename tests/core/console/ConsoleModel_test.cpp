@@ -43,10 +43,10 @@ class Console : public ::testing::Test {
  protected:
   void SetUp() override {
     test::EnsureEventLoop();
-    sim::SimMeterSpec spec;
-    spec.resource = kMeter;
-    spec.model = "6082";
-    meter_ = bench_->Add(spec);
+    sim::SimMeterDescription description;
+    description.resource = kMeter;
+    description.model = "6082";
+    meter_ = bench_->Add(description);
     ASSERT_NE(meter_, nullptr);
     rm_.AddBackend(std::make_unique<sim::SimBackend>(bench_));
   }

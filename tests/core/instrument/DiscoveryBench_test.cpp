@@ -9,7 +9,7 @@
 
 using namespace merilog;
 using merilog::sim::SimBench;
-using merilog::sim::SimMeterSpec;
+using merilog::sim::SimMeterDescription;
 
 namespace {
 
@@ -18,8 +18,8 @@ constexpr char kUsbPsu[] = "USB0::0x3A7D::0x3303::PS01::INSTR";
 constexpr char kUsb2[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
 constexpr char kGpib[] = "GPIB0::16::INSTR";
 
-SimMeterSpec OnBus(std::string resource, std::string model, std::string identification = {}) {
-  SimMeterSpec s;
+SimMeterDescription OnBus(std::string resource, std::string model, std::string identification = {}) {
+  SimMeterDescription s;
   s.resource = std::move(resource);
   s.model = std::move(model);
   s.identification = std::move(identification);
@@ -49,7 +49,7 @@ struct Fixture {
                    [command](Session* s) { return QueryDevice(s, QueryForm::MainWindow, command).text; })
              : std::string();
   }
-  void Add(const SimMeterSpec& desc) { ASSERT_NE(bench->Add(desc), nullptr) << desc.resource; }
+  void Add(const SimMeterDescription& desc) { ASSERT_NE(bench->Add(desc), nullptr) << desc.resource; }
   // The usual bench: the GPIB meter is put on first so that the bus order, not the bench order, decides.
   void AddUsualMeters() {
     Add(OnBus(kGpib, "6081"));
@@ -103,7 +103,7 @@ TEST(DiscoveryBench, UsbMetersFirstThenGpibUnsupportedOnesKeepTheirRawIndex) {
 TEST(DiscoveryBench, RejectedIdentificationsAndSilentInstrumentsGetNoLine) {
   Fixture f;
   f.Add(OnBus(kUsb1, "6081", "6081,MERISIM,SN01,1.0"));  // model number at position 0
-  SimMeterSpec silent = OnBus(kUsb2, "6082");
+  SimMeterDescription silent = OnBus(kUsb2, "6082");
   silent.faults.silentAfter = 0;
   f.Add(silent);
   f.Add(OnBus(kGpib, "6082"));

@@ -23,7 +23,7 @@ TEST(TranscriptSessionTest, RecordsEveryExchangeWithTimeStamps) {
   auto log = TranscriptLog::Open(dir.File("t.txt").toStdString(), &error, clock);
   ASSERT_TRUE(log) << error;
 
-  sim::SimMeterSpec desc;
+  sim::SimMeterDescription desc;
   desc.resource = "GPIB0::16::INSTR";
   desc.model = "6081";
   desc.serial = "SN03";

@@ -14,13 +14,13 @@ namespace merilog::test {
 class MeterRig {
  public:
   explicit MeterRig(const std::string& model, double capMaxRange = 0, std::string identification = {}) {
-    sim::SimMeterSpec spec;
-    spec.resource = "USB0::0x3A7D::0x" + model + "::SN7::INSTR";
-    spec.model = model;
-    spec.overloadEvery = 0;
-    spec.capMaxRange = capMaxRange;
-    spec.identification = std::move(identification);
-    meter = std::make_shared<sim::SimMeter>(spec, nullptr);
+    sim::SimMeterDescription description;
+    description.resource = "USB0::0x3A7D::0x" + model + "::SN7::INSTR";
+    description.model = model;
+    description.overloadEvery = 0;
+    description.capMaxRange = capMaxRange;
+    description.identification = std::move(identification);
+    meter = std::make_shared<sim::SimMeter>(description, nullptr);
   }
   // A session of its own over the meter, for a procedure or a worker.
   std::unique_ptr<Session> Open() { return std::make_unique<Recording>(meter, *this); }

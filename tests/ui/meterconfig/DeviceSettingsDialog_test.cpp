@@ -31,11 +31,11 @@ struct Meter {
   std::shared_ptr<sim::SimMeter> meter;
   std::unique_ptr<SessionWorker> worker;
   explicit Meter(const std::string& model) {
-    sim::SimMeterSpec spec;
-    spec.resource = "USB0::0x3A7D::0x" + model + "::SN1::INSTR";
-    spec.model = model;
-    meter = std::make_shared<sim::SimMeter>(spec, nullptr);
-    worker = std::make_unique<SessionWorker>(std::make_unique<sim::SimSession>(meter, spec.resource));
+    sim::SimMeterDescription description;
+    description.resource = "USB0::0x3A7D::0x" + model + "::SN1::INSTR";
+    description.model = model;
+    meter = std::make_shared<sim::SimMeter>(description, nullptr);
+    worker = std::make_unique<SessionWorker>(std::make_unique<sim::SimSession>(meter, description.resource));
   }
 };
 

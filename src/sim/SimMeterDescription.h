@@ -8,7 +8,7 @@
 namespace merilog::sim {
 
 // How one simulated instrument is put on the bench.
-struct SimMeterSpec {
+struct SimMeterDescription {
   std::string resource;        // "USB0::0x3A7D::0x6081::SN01::INSTR", "GPIB0::16::INSTR", ...
   std::string model = "6082";  // 6081, 6082, MR6082, P7710, P7700A, or PSU (an unsupported instrument)
   std::string serial;          // empty: the USB serial field of the resource, else one made from its address
