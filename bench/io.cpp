@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "core/base/Clock.h"
+#include "bench/BenchSupport.h"
 #include "core/base/Prompter.h"
 #include "core/console/ConsoleModel.h"
 #include "core/instrument/QueryDevice.h"
@@ -174,16 +175,6 @@ constexpr int kBurstReadings = 50000;
 // Bursts and bare clients take turns; the ratio is the median of neighbouring pairs.
 constexpr int kBurstRounds = 7;
 
-// Answers every message box with OK and says what it was.
-class PrintingPrompter : public merilog::Prompter {
- public:
-  Answer Message(const QString& text, const QString&, Icon, Buttons) override {
-    std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    return Answer::Ok;
-  }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<merilog::Rgb> ChooseColour(const merilog::Rgb&) override { return std::nullopt; }
-};
 
 // A worker over a fresh socket session to the server.
 std::unique_ptr<merilog::SessionWorker> SocketWorker(int port) {
@@ -207,7 +198,7 @@ double BurstRate(int port) {
   QTemporaryDir folder;
   auto worker = SocketWorker(port);
   if (!worker || !folder.isValid()) return 0;
-  PrintingPrompter prompter;
+  merilog::bench::BenchPrompter prompter(merilog::Prompter::Answer::Ok);
   merilog::SystemClock clock;
   const QString path = folder.path();
   merilog::MultipleReadingsModel model(prompter, clock, [path](merilog::Prompter&) { return path; });

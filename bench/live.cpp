@@ -12,6 +12,7 @@
 #include "bench/ChartFigures.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
+#include "bench/BenchSupport.h"
 #include "core/base/Prompter.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/readingconfig/ReadingSettings.h"
@@ -20,24 +21,6 @@
 #include "ui/widgets/ChartWidget.h"
 
 using namespace merilog;
-
-namespace {
-struct QuietPrompter : Prompter {
-  Answer Message(const QString& t, const QString&, Icon, Buttons) override {
-    std::fprintf(stderr, "message: %s\n", qPrintable(t));
-    return Answer::Yes;
-  }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
-};
-struct TimerView : MainWindowObserver {
-  QTimer* timer = nullptr;
-  void StartReadingTimer(int ms) override { timer->start(ms); }
-  void StopReadingTimer() override { timer->stop(); }
-  void RedrawChart() override {}
-  void StateChanged() override {}
-};
-}  // namespace
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -55,10 +38,10 @@ int main(int argc, char** argv) {
   }
   ResourceManager rm;
   rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter;
   SystemClock clock;
   QTimer timer;
-  TimerView view;
+  bench::TimerView view;
   view.timer = &timer;
   MainWindowModel model(rm, prompter, clock);
   model.SetObserver(&view);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/base/Clock.h"
+#include "bench/BenchSupport.h"
 #include "core/base/Prompter.h"
 #include "core/instrument/SessionWorker.h"
 #include "core/scan/QtScanTimers.h"
@@ -25,23 +26,6 @@
 
 using namespace merilog;
 
-namespace {
-
-// A message means the measured run went wrong: the figures are then not printed.
-struct CountingPrompter : Prompter {
-  int messages = 0;
-  QString last;
-  Answer Message(const QString& text, const QString&, Icon, Buttons) override {
-    ++messages;
-    last = text;
-    return Answer::Ok;
-  }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   auto bench = std::make_shared<sim::SimBench>();
@@ -52,7 +36,7 @@ int main(int argc, char** argv) {
   bench->Add(description);
   SessionWorker worker(std::make_unique<sim::SimSession>(bench->SharedMeter(description.resource), description.resource));
 
-  CountingPrompter prompter;
+  bench::BenchPrompter prompter(Prompter::Answer::Ok);
   SystemClock clock;
   QtScanTimers timers;
   ScanSetup setup(prompter, clock);

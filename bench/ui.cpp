@@ -25,30 +25,14 @@
 #include "core/instrument/TcpSocketBackend.h"
 #include "core/measure/ReadingRun.h"
 #include "core/readingconfig/ReadingSettings.h"
+#include "bench/BenchSupport.h"
 #include "tests/support/SimmeterProcess.h"
 
 using namespace merilog;
 
 namespace {
 
-struct QuietPrompter : Prompter {
-  int messages = 0;
-  Answer Message(const QString& t, const QString&, Icon, Buttons) override {
-    ++messages;
-    std::fprintf(stderr, "message: %s\n", qPrintable(t));
-    return Answer::Yes;
-  }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
-};
 
-struct TimerView : MainWindowObserver {
-  QTimer* timer = nullptr;
-  void StartReadingTimer(int ms) override { timer->start(ms); }
-  void StopReadingTimer() override { timer->stop(); }
-  void RedrawChart() override {}
-  void StateChanged() override {}
-};
 
 // Meters served over loopback, each with the given fault.
 struct Servers {
@@ -76,12 +60,12 @@ double MaxStallMsWithASilentMeter() {
   // The second meter stops answering a few ticks into the run.
   Servers servers({{}, {"--fault", "silent-after=40"}});
   auto rm = servers.Manager();
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter;
   SystemClock clock;
   MainWindowModel model(*rm, prompter, clock, servers.resources);
   QTimer reading;
   reading.setTimerType(Qt::PreciseTimer);
-  TimerView view;
+  bench::TimerView view;
   view.timer = &reading;
   model.SetObserver(&view);
   QObject::connect(&reading, &QTimer::timeout, [&] { model.OnReadingTimer(); });
@@ -132,7 +116,7 @@ double TickMs() {
   Servers servers(
       {{"--fault", "delay-ms=50"}, {"--fault", "delay-ms=50"}, {"--fault", "delay-ms=50"}, {"--fault", "delay-ms=50"}});
   auto rm = servers.Manager();
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter;
   SystemClock clock;
   DeviceListModel devices(*rm, servers.resources);
   bool found = false;

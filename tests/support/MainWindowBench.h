@@ -81,23 +81,7 @@ class RecordingSession : public Session {
   WireLog& log_;
 };
 
-class RecordingBackend : public Backend {
- public:
-  RecordingBackend(std::unique_ptr<Backend> inner, std::shared_ptr<WireLog> log)
-      : inner_(std::move(inner)), log_(std::move(log)) {}
-  std::string Name() const override { return inner_->Name(); }
-  bool IsActive(std::string* whyNot) const override { return inner_->IsActive(whyNot); }
-  std::vector<std::string> List() override { return inner_->List(); }
-  bool Handles(const std::string& r) const override { return inner_->Handles(r); }
-  std::unique_ptr<Session> Open(const std::string& r, Status* st) override {
-    auto s = inner_->Open(r, st);
-    return s ? std::make_unique<RecordingSession>(std::move(s), log_) : nullptr;
-  }
-
- private:
-  std::unique_ptr<Backend> inner_;
-  std::shared_ptr<WireLog> log_;
-};
+using RecordingBackend = WrappingBackend<RecordingSession, WireLog>;
 
 inline constexpr char kUsb81[] = "USB0::0x3A7D::0x6081::SN01::INSTR";
 inline constexpr char kUsb82[] = "USB0::0x3A7D::0x6082::SN02::INSTR";

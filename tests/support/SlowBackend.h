@@ -72,22 +72,27 @@ class SlowSession : public Session {
   int timeoutMs_ = 20000;
 };
 
-class SlowBackend : public Backend {
+// A backend that hands out its inner backend's sessions inside a wrapper of the
+// test's (delays, recording).
+template <class Wrapper, class Shared>
+class WrappingBackend : public Backend {
  public:
-  SlowBackend(std::unique_ptr<Backend> inner, std::shared_ptr<Latency> latency)
-      : inner_(std::move(inner)), latency_(std::move(latency)) {}
+  WrappingBackend(std::unique_ptr<Backend> inner, std::shared_ptr<Shared> shared)
+      : inner_(std::move(inner)), shared_(std::move(shared)) {}
   std::string Name() const override { return inner_->Name(); }
   bool IsActive(std::string* whyNot) const override { return inner_->IsActive(whyNot); }
   std::vector<std::string> List() override { return inner_->List(); }
   bool Handles(const std::string& r) const override { return inner_->Handles(r); }
   std::unique_ptr<Session> Open(const std::string& r, Status* st) override {
     auto s = inner_->Open(r, st);
-    return s ? std::make_unique<SlowSession>(std::move(s), latency_) : nullptr;
+    return s ? std::make_unique<Wrapper>(std::move(s), shared_) : nullptr;
   }
 
  private:
   std::unique_ptr<Backend> inner_;
-  std::shared_ptr<Latency> latency_;
+  std::shared_ptr<Shared> shared_;
 };
+
+using SlowBackend = WrappingBackend<SlowSession, Latency>;
 
 }  // namespace merilog::test

@@ -1,0 +1,39 @@
+#pragma once
+#include <QString>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+
+#include "core/app/MainWindowModel.h"
+#include "core/base/Prompter.h"
+
+namespace merilog::bench {
+
+// Answers every message box the same way, says what it was on standard error
+// and counts it: a message means the measured run went wrong.
+struct BenchPrompter : Prompter {
+  explicit BenchPrompter(Answer a = Answer::Yes) : answer(a) {}
+  Answer Message(const QString& text, const QString&, Icon, Buttons) override {
+    ++messages;
+    last = text;
+    std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    return answer;
+  }
+  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
+
+  Answer answer;
+  int messages = 0;
+  QString last;
+};
+
+// The main window's reading timer, without a window.
+struct TimerView : MainWindowObserver {
+  QTimer* timer = nullptr;
+  void StartReadingTimer(int ms) override { timer->start(ms); }
+  void StopReadingTimer() override { timer->stop(); }
+  void RedrawChart() override {}
+  void StateChanged() override {}
+};
+
+}  // namespace merilog::bench
