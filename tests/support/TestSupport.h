@@ -3,20 +3,24 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace merilog::test {
 
 // A fresh temporary folder per test, removed afterwards.
+// Its path never holds "DB": the program takes any such folder for the
+// record folder itself, so a random name that happened to hold it would
+// send a test's records one level up.
 class TempFolder {
  public:
   TempFolder();
-  QString Path() const { return dir_.path(); }
-  std::string PathStd() const { return dir_.path().toStdString(); }
-  QString File(const QString& name) const { return dir_.filePath(name); }
+  QString Path() const { return dir_->path(); }
+  std::string PathStd() const { return dir_->path().toStdString(); }
+  QString File(const QString& name) const { return dir_->filePath(name); }
 
  private:
-  QTemporaryDir dir_;
+  std::optional<QTemporaryDir> dir_;
 };
 
 // A temporary working folder with its DB folder, current while the object
