@@ -48,10 +48,7 @@ TEST(SocketSimmeter, IdentifiesConfiguresAndReads) {
             "MODEL 6081-LAN-127.0.0.1-" + std::to_string(c.server.port));
   EXPECT_EQ(c.query.Query(0, "CONF:CURR:DC\n"), "");
   EXPECT_EQ(c.query.Query(0, "func?\n"), "CURR");
-  EXPECT_EQ(c.query.Query(0, "CONF:VOLT:DC\n"), "");
-  s.Write("func?\n");
-  EXPECT_EQ(s.Read(1024).bytes, "\"VOLT\"\n");  // the raw answer keeps its quotes and line feed
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 2; ++i) {
     const std::string value = c.query.Query(0, "read?\n");
     char* end = nullptr;
     std::strtod(value.c_str(), &end);

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 #include <latch>
+#include <thread>
 
 #include "core/base/JobRunner.h"
 #include "support/TestSupport.h"
@@ -46,26 +46,35 @@ TEST(WorkerThread, ResultsComeBackInOrderOnTheCreatingThreadWhileTheOwnerLives) 
 
 TEST(WorkerThread, AbandonNeverWaitsForABlockedJobFinishRunsEveryJob) {
   test::EnsureEventLoop();
-  auto release = std::make_shared<std::latch>(1);
+  auto gate = std::make_shared<std::latch>(1);
+  auto started = std::make_shared<std::latch>(1);
   auto finalRan = std::make_shared<std::atomic<bool>>(false);
-  {
-    auto worker = std::make_unique<WorkerThread>(WorkerThread::AtEnd::Abandon);
-    worker->SetFinalJob([finalRan] { *finalRan = true; });
-    worker->Post([release] { release->wait(); });  // a meter that does not answer
-    worker->Post([] { ADD_FAILURE() << "a job queued behind the silent one ran after abandon"; });
-    QElapsedTimer t;
-    t.start();
+  auto worker = std::make_unique<WorkerThread>(WorkerThread::AtEnd::Abandon);
+  worker->SetFinalJob([finalRan] { *finalRan = true; });
+  worker->Post([gate, started] {  // a meter that does not answer
+    started->count_down();
+    gate->wait();
+  });
+  worker->Post([] { ADD_FAILURE() << "a job queued behind the silent one ran after abandon"; });
+  started->wait();
+  // Destroyed on another thread, so a destructor that waited for the held job
+  // fails the test instead of hanging it.
+  std::atomic<bool> destroyed{false};
+  std::thread owner([&] {
     worker.reset();
-    EXPECT_LT(t.elapsed(), 1000);
-  }
+    destroyed = true;
+  });
+  // Returned while the held job still waits on the gate, which only opens below.
+  EXPECT_TRUE(RunUntil([&] { return destroyed.load(); }));
   EXPECT_FALSE(*finalRan);
-  release->count_down();
+  gate->count_down();
+  owner.join();
   ASSERT_TRUE(RunUntil([&] { return finalRan->load(); }));
 
   int ran = 0;
   {
-    WorkerThread worker(WorkerThread::AtEnd::Finish);
-    for (int i = 0; i < 20; ++i) worker.Post([&] { ++ran; });
+    WorkerThread finishing(WorkerThread::AtEnd::Finish);
+    for (int i = 0; i < 20; ++i) finishing.Post([&] { ++ran; });
   }
   EXPECT_EQ(ran, 20);
 }

@@ -71,18 +71,6 @@ TEST(TranscriptSessionTest, UnwritableFileIsReported) {
   EXPECT_FALSE(TranscriptLog::Open(dir.PathStd() + "/no/such/folder/t.txt", &error));
   EXPECT_NE(error.find("cannot write the transcript"), std::string::npos);
   EXPECT_EQ(WithTranscript(nullptr, nullptr), nullptr);
-
-  // A file that opens but refuses the lines: noticed on the first, told once.
-  auto full = TranscriptLog::Open("/dev/full", &error);
-  ASSERT_TRUE(full) << error;
-  EXPECT_FALSE(full->Failed());
-  std::vector<std::string> told;
-  full->OnFailure([&](const std::string& e) { told.push_back(e); });
-  full->Note("GPIB0::16::INSTR", "open");
-  full->Note("GPIB0::16::INSTR", "close");
-  EXPECT_TRUE(full->Failed());
-  EXPECT_EQ(full->Error().rfind("cannot write the transcript /dev/full: ", 0), 0u) << full->Error();
-  EXPECT_EQ(told, std::vector<std::string>{full->Error()});
 }
 
 }  // namespace
