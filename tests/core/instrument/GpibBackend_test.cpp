@@ -62,12 +62,6 @@ int FakeIbrd(int ud, void* data, long count) {
   bus->ibcnt = n;
   return bus->answer.empty() ? gpib::kEnd : 0;
 }
-int FakeIbtmo(int, int code) {
-  return bus->timeoutCode = code, 0;
-}
-int FakeIbclr(int) {
-  return 0;
-}
 int FakeIbonl(int ud, int online) {
   if (!online) bus->offline.push_back(ud);
   return 0;
@@ -79,27 +73,21 @@ int FakeIbln(int ud, int pad, int, short* found) {
   *found = bus->listeners.count({board, pad}) ? 1 : 0;
   return 0;
 }
-int FakeIberr() {
-  return bus->iberr;
-}
-long FakeIbcntl() {
-  return bus->ibcnt;
-}
 
 class GpibBackendTest : public ::testing::Test {
  protected:
   void SetUp() override { bus = &fake_; }
   void TearDown() override { bus = nullptr; }
   static GpibApi Api() {
-    return {.ibdev = FakeIbdev,
-            .ibwrt = FakeIbwrt,
-            .ibrd = FakeIbrd,
-            .ibtmo = FakeIbtmo,
-            .ibclr = FakeIbclr,
-            .ibonl = FakeIbonl,
-            .ibln = FakeIbln,
-            .threadIberr = FakeIberr,
-            .threadIbcntl = FakeIbcntl};
+    return {FakeIbdev,
+            FakeIbwrt,
+            FakeIbrd,
+            [](int, int code) { return bus->timeoutCode = code, 0; },
+            [](int) { return 0; },
+            FakeIbonl,
+            FakeIbln,
+            [] { return bus->iberr; },
+            [] { return bus->ibcnt; }};
   }
   FakeBus fake_;
 };
