@@ -40,10 +40,7 @@ TEST(SimBenchTest, EveryKeyOfAMeterSection) {
       "cap-max-range = 0.0001\n"
       "setup = CONF:VOLT:AC\n"
       "setup = Function2 \"FREQ\";DET:BAND 3\n"
-      "silent-after = 40\n"
-      "delay-ms = 10\n"
-      "drop-after = 50\n"
-      "close-after = 3\n"
+      "silent-after = 40\n"  // every fault goes through the --fault parser
       "\n"
       "[meter]\n"
       "resource = USB0::0x3A7E::0x7700::S9::INSTR\n"
@@ -59,8 +56,6 @@ TEST(SimBenchTest, EveryKeyOfAMeterSection) {
   EXPECT_EQ(dual->Identification(), "MERISIM,MODEL MR6082,X42,2.05");
   EXPECT_EQ(dual->Description().seed, 11u);
   EXPECT_EQ(dual->Description().faults.silentAfter, 40);
-  EXPECT_EQ(dual->Description().faults.dropAfter, 50);
-  EXPECT_EQ(dual->Description().faults.closeAfter, 3);
   EXPECT_EQ(dual->Execute("func?;func2?;det:band?;SENS:CAP:RANG? MAX"),
             "\"VOLT:AC\";\"FREQ\";+3.00000000E+00;+1.00000000E-04");
   SimMeter* scanner = bench->Meter("USB0::0x3A7E::0x7700::S9::INSTR");
