@@ -1,6 +1,7 @@
 #pragma once
 #include <QDir>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +32,13 @@ struct WireLog {
   std::vector<Write> writes;
   std::vector<std::pair<std::string, int>> timeouts;
   std::vector<std::string> clears;
+  std::map<std::string, int> readsWaiting;  // reads begun and not yet answered
+
+  int Waiting(const std::string& resource) const {
+    std::lock_guard lock(mutex);
+    const auto it = readsWaiting.find(resource);
+    return it == readsWaiting.end() ? 0 : it->second;
+  }
 
   std::vector<std::string> To(const std::string& resource) const {
     std::lock_guard lock(mutex);
@@ -57,7 +65,12 @@ class RecordingSession : public Session {
     log_.Add(&log_.writes, {Resource(), std::string(bytes)});
     return inner_->Write(bytes);
   }
-  ReadResult Read(std::size_t n) override { return inner_->Read(n); }
+  ReadResult Read(std::size_t n) override {
+    CountWaiting(+1);
+    ReadResult r = inner_->Read(n);
+    CountWaiting(-1);
+    return r;
+  }
   Status SetTimeout(int ms) override {
     {
       std::lock_guard lock(log_.mutex);
@@ -76,6 +89,10 @@ class RecordingSession : public Session {
   const std::string& Resource() const override { return inner_->Resource(); }
 
  private:
+  void CountWaiting(int change) {
+    std::lock_guard lock(log_.mutex);
+    log_.readsWaiting[Resource()] += change;
+  }
   std::unique_ptr<Session> inner_;
   std::shared_ptr<WireLog> logShared_;  // an abandoned session may still write after the test
   WireLog& log_;
@@ -103,9 +120,7 @@ struct MainWindowBench {
     rm.AddBackend(std::make_unique<RecordingBackend>(
         std::make_unique<SlowBackend>(std::make_unique<sim::SimBackend>(bench), latency), wireLog));
   }
-  ~MainWindowBench() {
-    model.reset();
-  }
+  ~MainWindowBench() { model.reset(); }
   sim::SimMeter* Add(const std::string& resource, const std::string& modelName, std::vector<std::string> setup) {
     sim::SimMeterDescription s;
     s.resource = resource;
