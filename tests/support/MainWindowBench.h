@@ -1,4 +1,6 @@
 #pragma once
+#include <SQLiteCpp/SQLiteCpp.h>
+
 #include <QDir>
 #include <algorithm>
 #include <map>
@@ -99,6 +101,28 @@ class RecordingSession : public Session {
 };
 
 using RecordingBackend = WrappingBackend<RecordingSession, WireLog>;
+
+// Every row a query gives on a record file, each column as SQLite's text.
+inline std::vector<std::vector<std::string>> Query(const QString& path, const char* sql) {
+  SQLite::Database db(path.toStdString());
+  SQLite::Statement q(db, sql);
+  std::vector<std::vector<std::string>> rows;
+  while (q.executeStep()) {
+    rows.emplace_back();
+    for (int c = 0; c < q.getColumnCount(); ++c) rows.back().push_back(q.getColumn(c).getString());
+  }
+  return rows;
+}
+
+// Observer that counts what the model asked of the view.
+struct CountingView : MainWindowObserver {
+  std::vector<int> timerStarts;
+  int timerStops = 0, redraws = 0;
+  void StartReadingTimer(int ms) override { timerStarts.push_back(ms); }
+  void StopReadingTimer() override { ++timerStops; }
+  void RedrawChart() override { ++redraws; }
+  void StateChanged() override {}
+};
 
 inline constexpr char kUsb81[] = "USB0::0x3A7D::0x6081::SN01::INSTR";
 inline constexpr char kUsb82[] = "USB0::0x3A7D::0x6082::SN02::INSTR";

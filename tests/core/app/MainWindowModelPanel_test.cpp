@@ -195,13 +195,9 @@ TEST_F(Panel, ReadingSettingsShowARowPerChosenMeterStillPresent) {
 }
 
 // What the About box leaves behind, by where it was opened from.
-struct AboutView : MainWindowObserver {
+struct AboutView : CountingView {
   int language = 0;
   int opened = 0;
-  void StartReadingTimer(int) override {}
-  void StopReadingTimer() override {}
-  void RedrawChart() override {}
-  void StateChanged() override {}
   bool OpenDialog(MenuCommand command) override {
     if (command != MenuCommand::About) return false;
     ++opened;

@@ -1,4 +1,3 @@
-#include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -12,35 +11,14 @@ using Answer = Prompter::Answer;
 
 namespace {
 
-// Every row a query gives on a record file, each column as SQLite's text.
-std::vector<std::vector<std::string>> Query(const QString& path, const char* sql) {
-  SQLite::Database db(path.toStdString());
-  SQLite::Statement q(db, sql);
-  std::vector<std::vector<std::string>> rows;
-  while (q.executeStep()) {
-    rows.emplace_back();
-    for (int c = 0; c < q.getColumnCount(); ++c) rows.back().push_back(q.getColumn(c).getString());
-  }
-  return rows;
-}
 using Strings = std::vector<std::string>;
 const char kRows[] = "SELECT read_value, read_value_2ND, read_time FROM read ORDER BY rowid";
 const char kFunctions[] = "SELECT r_function1, r_function2 FROM read_function";
 
-// Observer that counts what the model asked of the view.
-struct View : MainWindowObserver {
-  std::vector<int> timerStarts;
-  int timerStops = 0, redraws = 0;
-  void StartReadingTimer(int ms) override { timerStarts.push_back(ms); }
-  void StopReadingTimer() override { ++timerStops; }
-  void RedrawChart() override { ++redraws; }
-  void StateChanged() override {}
-};
-
 class Reading : public ::testing::Test {
  protected:
   MainWindowBench b;
-  View view;
+  CountingView view;
   sim::SimMeter* meter = nullptr;
   MainWindowModel& Open(const char* resource, const char* model, std::vector<std::string> setup) {
     meter = b.Add(resource, model, std::move(setup));

@@ -1,7 +1,6 @@
 // The window never waits for a meter: what the threads change, seen from the
 // model. Meters here take real time to answer (SlowBackend), so answers come
 // in whatever order the threads give them.
-#include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
 
 #include "../../support/MainWindowBench.h"
@@ -14,30 +13,12 @@ namespace {
 
 constexpr char kUsb83[] = "USB0::0x3A7D::0x6081::SN03::INSTR";
 
-std::vector<std::string> Times(const QString& path) {
-  if (!QFile::exists(path)) {
-    ADD_FAILURE() << "no " << path.toStdString() << " in "
-                  << QDir(QFileInfo(path).path()).entryList().join(",").toStdString();
-    return {};
-  }
-  SQLite::Database db(path.toStdString());
-  SQLite::Statement q(db, "SELECT read_time FROM read ORDER BY rowid");
-  std::vector<std::string> t;
-  while (q.executeStep()) t.push_back(q.getColumn(0).getString());
-  return t;
-}
-
-struct TimerView : MainWindowObserver {
-  void StartReadingTimer(int) override {}
-  void StopReadingTimer() override {}
-  void RedrawChart() override {}
-  void StateChanged() override {}
-};
+const char kTimes[] = "SELECT read_time FROM read ORDER BY rowid";
 
 class Threads : public ::testing::Test {
  protected:
   MainWindowBench b;
-  TimerView view;
+  CountingView view;
   void Meters(int n) {
     const char* resources[] = {kUsb81, kUsb82, kUsb83};
     for (int i = 0; i < n; ++i) b.Add(resources[i], i == 1 ? "6082" : "6081", {"CONF:VOLT:DC"});
@@ -81,10 +62,10 @@ TEST_F(Threads, ATickAppliesAnswersInMeterOrderEachStampedWhenItCame) {
   b.clock.SetStepMs(0);
   m.StopReading();
   b.Settle();
-  const auto first = Times(b.RecordPath(1)), second = Times(b.RecordPath(2));
+  const auto first = Query(b.RecordPath(1), kTimes), second = Query(b.RecordPath(2), kTimes);
   ASSERT_EQ(first.size(), 1u);
   ASSERT_EQ(second.size(), 1u);
-  EXPECT_LT(second[0], first[0]);  // the second meter's answer came first
+  EXPECT_LT(second[0][0], first[0][0]);  // the second meter's answer came first
   EXPECT_NE(m.Panel().State().meters[0].valueText, "0");
   EXPECT_NE(m.Panel().State().meters[1].valueText, "0");
 }
@@ -103,8 +84,8 @@ TEST_F(Threads, AMeterSilentInATickStopsTheRunKeepingTheOtherMetersRows) {
   ASSERT_FALSE(b.prompter.shown.empty());
   EXPECT_EQ(b.prompter.shown.back().text, "Check Device Connection");
   EXPECT_FALSE(m.ReadingActive());
-  EXPECT_EQ(Times(b.RecordPath(1)).size(), 3u);
-  EXPECT_EQ(Times(b.RecordPath(2)).size(), 4u);  // the reading it gave in the failed tick too
+  EXPECT_EQ(Query(b.RecordPath(1), kTimes).size(), 3u);
+  EXPECT_EQ(Query(b.RecordPath(2), kTimes).size(), 4u);  // the reading it gave in the failed tick too
 }
 
 // The held read only ends when the test releases it (or at its time-out), so a

@@ -19,11 +19,6 @@ namespace {
 
 using test::RunUntil;
 
-struct Row {
-  double value, value2nd;
-  std::string time;
-};
-
 class MultipleReadings : public ::testing::Test {
  protected:
   void SetUp() override { test::EnsureEventLoop(); }
@@ -68,12 +63,9 @@ class MultipleReadings : public ::testing::Test {
   QString Path(RecordFileKind kind, int n) const {
     return db_ + QString(kind == RecordFileKind::Record ? "/Record %1.mdb" : "/DBfile_DB%1.mdb").arg(n);
   }
-  std::vector<Row> Rows(const QString& path) const {
-    SQLite::Database db(path.toStdString());
-    SQLite::Statement q(db, "SELECT read_value, read_value_2ND, read_time FROM read ORDER BY rowid");
-    std::vector<Row> rows;
-    while (q.executeStep()) rows.push_back({q.getColumn(0).getDouble(), q.getColumn(1).getDouble(), q.getColumn(2)});
-    return rows;
+  // Value, 2ND value and time of each row, as SQLite's text.
+  static std::vector<std::vector<std::string>> Rows(const QString& path) {
+    return test::Query(path, "SELECT read_value, read_value_2ND, read_time FROM read ORDER BY rowid");
   }
   // A record file as another program left it: stored functions, a date or not, some rows.
   void MakeRecord(const QString& path, const QString& f1, const QString& f2, bool dated, int rows = 0) {
@@ -116,12 +108,10 @@ TEST_F(MultipleReadings, ThreeReadingsOnANewRecordThenASecondRunAppendsWithoutAs
   const std::vector<std::string> expected{"sample:count 1\n", "*idn?\n", "func?\n", "read?\n", "read?\n", "read?\n"};
   EXPECT_EQ(wire_.To(test::kUsb81), expected);
   const QString path = Path(RecordFileKind::Record, 4);
-  std::vector<Row> rows = Rows(path);
+  const auto rows = Rows(path);
   ASSERT_EQ(rows.size(), 3u);
-  for (const Row& r : rows) {
-    EXPECT_EQ(r.value2nd, kNoSecondValue);
-    EXPECT_EQ(r.time, "14:03:27:045");
-  }
+  for (const auto& r : rows)
+    EXPECT_EQ(std::vector(r.begin() + 1, r.end()), (std::vector<std::string>{"9.9e+21", "14:03:27:045"}));
   {
     auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
     ASSERT_TRUE(db);
@@ -158,14 +148,12 @@ TEST_F(MultipleReadings, DualAnswersStoreBothValuesSingleAnswersStoreTheMarker) 
   Open();
   Burst(0, 2, 5);
   EXPECT_TRUE(wire_.Sent(test::kUsb82, "func2?\n"));
-  const std::vector<Row> rows = Rows(Path(RecordFileKind::Record, 2));
-  ASSERT_EQ(rows.size(), 5u);
-  const std::pair<double, double> expected[] = {
-      {1.23, 5.0e-3}, {-0.45, kNoSecondValue}, {1.234567890123, kNoSecondValue}, {0, kNoSecondValue}, {2, 0}};
-  for (size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_DOUBLE_EQ(rows[i].value, expected[i].first) << i;
-    EXPECT_DOUBLE_EQ(rows[i].value2nd, expected[i].second) << i;
-  }
+  std::vector<std::vector<std::string>> values;
+  for (auto r : Rows(Path(RecordFileKind::Record, 2))) values.push_back({r[0], r[1]});
+  EXPECT_EQ(
+      values,
+      (std::vector<std::vector<std::string>>{
+          {"1.23", "0.005"}, {"-0.45", "9.9e+21"}, {"1.234567890123", "9.9e+21"}, {"0.0", "9.9e+21"}, {"2.0", "0.0"}}));
   auto db = RecordDatabase::Open(Path(RecordFileKind::Record, 2), RecordDatabase::Access::Read);
   EXPECT_EQ(db.value()->ReadFunctions()->function2, "ACV");
 }
