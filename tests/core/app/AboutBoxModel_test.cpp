@@ -17,16 +17,12 @@ class AboutBox : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(AboutBox, ShowsTheFixedTextsAndStartsOnTheAboutTab) {
+TEST_F(AboutBox, StartsOnTheAboutTabLabelledInTheCurrentLanguage) {
   AboutBoxModel m;
   const AboutBoxViewState& v = m.View();
-  EXPECT_EQ(v.title, "About Multimeter Tool");
-  EXPECT_EQ(v.programName, "MERILOG");
   EXPECT_EQ(v.versionText,
             QString(29, ' ') + "Version  2.04\n\n" + QString(12, ' ') + "Windows 2000 / XP / VISTA / 7 / 8 / 10");
   EXPECT_EQ(v.tabLabels, (QStringList{"About", "Language"}));
-  EXPECT_EQ(v.languages, (QStringList{"English(U.S)", "Chinese(T.C)", "Chinese(S.C)"}));
-  EXPECT_FALSE(v.linkAddress.isEmpty());
   for (int tab : {0, 1, 0}) {
     m.TabChanged(tab);
     EXPECT_EQ(m.View().aboutItemsShown, tab == 0);

@@ -154,27 +154,48 @@ TEST_F(Reading, RefusedStartsLeaveTheFrontPanelAsItWas) {
   EXPECT_EQ(panel(), before);
 }
 
-TEST_F(Reading, TheInterfaceIsLockedBeforeTheMetersAreAsked) {
+// Locked before the meters are asked (here, at the continuation question) and
+// while reading; a disabled command does nothing.
+TEST_F(Reading, WhileStartingOrReadingOnlyStopIsEnabled) {
   auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   b.SaveInto(2);
   Run(1);
-  bool asked = false;
-  b.prompter.onMessage = [&] {
-    asked = true;
+  auto onlyStop = [&] {
+    for (MenuCommand c : {MenuCommand::ReadingSettings, MenuCommand::Refresh, MenuCommand::StartReading,
+                          MenuCommand::About, MenuCommand::ViewRecord})
+      EXPECT_FALSE(m.CommandEnabled(c));
+    EXPECT_TRUE(m.CommandEnabled(MenuCommand::StopReading));
     EXPECT_FALSE(m.ToolbarStartEnabled());
     EXPECT_TRUE(m.ToolbarStopEnabled());
-    EXPECT_FALSE(m.CommandEnabled(MenuCommand::Refresh));
-    EXPECT_TRUE(m.CommandEnabled(MenuCommand::StopReading));
     EXPECT_FALSE(m.DeviceListEnabled());
     EXPECT_FALSE(m.FunctionButton(0).enabled);
   };
-  b.prompter.ExpectMessage(Answer::No);  // the continuation question
+  bool asked = false;
+  b.prompter.onMessage = [&] {
+    asked = true;
+    onlyStop();
+  };
+  b.prompter.ExpectMessage(Answer::No);
   m.StartReading();
   b.Settle();
   EXPECT_TRUE(asked);
   b.prompter.onMessage = nullptr;
   EXPECT_TRUE(m.ToolbarStartEnabled());
   EXPECT_TRUE(m.FunctionButton(0).enabled);
+
+  b.prompter.ExpectMessage(Answer::Yes);
+  m.OnCommand(MenuCommand::StartReading);
+  b.Settle();
+  onlyStop();
+  m.OnCommand(MenuCommand::Refresh);
+  b.Settle();
+  EXPECT_TRUE(m.ReadingActive());
+  m.OnCommand(MenuCommand::StopReading);
+  b.Settle();
+  EXPECT_FALSE(m.ReadingActive());
+  EXPECT_TRUE(m.CommandEnabled(MenuCommand::StartReading));
+  EXPECT_TRUE(m.FunctionButton(0).enabled);
+  EXPECT_FALSE(m.CommandEnabled(MenuCommand::CommandControl));  // dialogs not built yet stay disabled
 }
 
 TEST_F(Reading, MultiDeviceSecondMeterFailsLaterOnesAreNotWritten) {
@@ -361,27 +382,6 @@ TEST_F(Reading, ReadingSpeedRestartsARunningTimer) {
   EXPECT_EQ(view.timerStarts, (std::vector<int>{500, 1000}));
   m.StopReading();
   b.Settle();
-}
-
-TEST_F(Reading, WhileReadingOnlyStopIsEnabled) {
-  auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
-  m.OnCommand(MenuCommand::StartReading);
-  b.Settle();
-  for (MenuCommand c : {MenuCommand::ReadingSettings, MenuCommand::Refresh, MenuCommand::StartReading,
-                        MenuCommand::About, MenuCommand::ViewRecord})
-    EXPECT_FALSE(m.CommandEnabled(c));
-  EXPECT_TRUE(m.CommandEnabled(MenuCommand::StopReading));
-  EXPECT_FALSE(m.ToolbarStartEnabled());
-  EXPECT_FALSE(m.DeviceListEnabled());
-  m.OnCommand(MenuCommand::Refresh);  // disabled: nothing happens
-  b.Settle();
-  EXPECT_TRUE(m.ReadingActive());
-  m.OnCommand(MenuCommand::StopReading);
-  b.Settle();
-  EXPECT_FALSE(m.ReadingActive());
-  EXPECT_TRUE(m.CommandEnabled(MenuCommand::StartReading));
-  EXPECT_TRUE(m.FunctionButton(0).enabled);
-  EXPECT_FALSE(m.CommandEnabled(MenuCommand::CommandControl));  // dialogs not built yet stay disabled
 }
 
 }  // namespace

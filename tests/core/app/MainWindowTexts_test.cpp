@@ -101,14 +101,12 @@ TEST(MainWindowTexts, RecordsTheLanguageWithoutDisturbingTheFile) {
   EXPECT_EQ(ReadBytes(path), expected);
 }
 
-TEST(MainWindowTexts, PicksUpAnEditedFileAtTheNextRelabelAndKeepsLongTextsWhole) {
+TEST(MainWindowTexts, PicksUpAnEditedFileAtTheNextRelabel) {
   TempFolder tmp;
   const QString path = tmp.File("MERILOG.ini");
   WriteText(path, "[L]\n00=Before\n");
   MessageTable table(path);
   EXPECT_EQ(RelabelMainWindow(table, "L").menus[0].title, "Before");
-  WriteText(path, "[L]\n00=After, edited\n63=開始讀取所有選定的電錶讀值並記錄到檔案中\n[Information]\nLanguageID=L\n");
-  const MainWindowTexts t = RelabelMainWindow(table, "L");
-  EXPECT_EQ(t.menus[0].title, "After, edited");
-  EXPECT_EQ(t.deviceSettingsTip, "開始讀取所有選定的電錶讀值並記錄到檔案中");
+  WriteText(path, "[L]\n00=After, edited\n[Information]\nLanguageID=L\n");
+  EXPECT_EQ(RelabelMainWindow(table, "L").menus[0].title, "After, edited");
 }

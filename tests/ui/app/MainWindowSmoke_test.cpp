@@ -205,8 +205,6 @@ void OpenFromMenu(MainWindow& window, MenuCommand command, const std::function<v
 TEST_F(MainWindowSmoke, MultipleReadingsTakesABurstIntoTheChosenRecord) {
   OpenFromMenu<MultipleReadingsDialog>(*window_, MenuCommand::MultipleReadings, [](MultipleReadingsDialog& d) {
     ASSERT_TRUE(RunUntil([&] { return d.StartButton()->isEnabled(); }));
-    EXPECT_EQ(d.windowTitle(), "Multiple Readings");
-    EXPECT_EQ(d.RecordChoice()->count(), 10);
     d.NumberField()->setText("300");
     emit d.NumberField()->textEdited("300");
     d.RecordChoice()->setCurrentIndex(1);
@@ -229,7 +227,6 @@ TEST_F(MainWindowSmoke, MultipleReadingsTakesABurstIntoTheChosenRecord) {
 
 TEST_F(MainWindowSmoke, CommandControlQueriesTheChosenMeterAndKeepsTheHistory) {
   OpenFromMenu<CommandConsoleDialog>(*window_, MenuCommand::CommandControl, [](CommandConsoleDialog& d) {
-    EXPECT_EQ(d.windowTitle(), "Command Control");
     EXPECT_EQ(d.DeviceChooser()->count(), 3);
     EXPECT_EQ(d.SendBox()->text(), "*IDN?");
     EXPECT_FALSE(d.HistoryList()->isVisible());
