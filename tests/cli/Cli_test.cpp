@@ -72,47 +72,31 @@ TEST(Cli, MalformedResourcesAndUnwritableTranscriptsAreSaid) {
     ini.write("\n[Instruments]\nResource1=TCPIP0::lab meter::5025::SOCKET\n");
   }
   const QString lan = "merilog-cli: the LAN resource ";
+  const QString full = "merilog-cli: cannot write the transcript /dev/full: No space left on device\n";
   const struct {
     QStringList args;
-    bool brokenIni;
-    int exitCode;
     QString error;
+    bool brokenIni = false;
   } cases[] = {
       {{"--simulate", "--resource", "TCPIP0::host::99999::SOCKET", "devices"},
-       false,
-       1,
        lan + "\"TCPIP0::host::99999::SOCKET\" on the command line cannot be used: the port \"99999\" is not a "
              "number from 1 to 65535\n"},
       {{"--resource", "TCPIP0::10.0.0.1", "io"},
-       false,
-       1,
        lan + "\"TCPIP0::10.0.0.1\" on the command line cannot be used: it is not of the form "
              "TCPIP0::host::port::SOCKET\n"},
       {{"--simulate", "devices"},
-       true,
-       1,
        lan + "\"TCPIP0::lab meter::5025::SOCKET\" in the [Instruments] section of " + config.File("MERILOG.ini") +
-           " cannot be used: the host holds a blank or a control character\n"},
-      {{"--simulate", "--transcript", "/dev/full", "devices"},
-       false,
-       1,
-       "merilog-cli: cannot write the transcript /dev/full: No space left on device\n"},
-      {{"--simulate", "--transcript", "/dev/full", "query", "GPIB0::16::INSTR", "*IDN?"},
-       false,
-       1,
-       "merilog-cli: cannot write the transcript /dev/full: No space left on device\n"},
+           " cannot be used: the host holds a blank or a control character\n",
+       true},
+      {{"--simulate", "--transcript", "/dev/full", "devices"}, full},
+      {{"--simulate", "--transcript", "/dev/full", "query", "GPIB0::16::INSTR", "*IDN?"}, full},
   };
-  const bool configSet = qEnvironmentVariableIsSet("MERILOG_CONFIG_DIR");
-  const QByteArray testConfig = qgetenv("MERILOG_CONFIG_DIR");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
-    if (c.brokenIni) qputenv("MERILOG_CONFIG_DIR", config.Path().toUtf8());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (c.brokenIni) env.insert("MERILOG_CONFIG_DIR", config.Path());
     QString out, err;
-    EXPECT_EQ(Cli(c.args, &out, &err), c.exitCode);
-    if (configSet)
-      qputenv("MERILOG_CONFIG_DIR", testConfig);
-    else
-      qunsetenv("MERILOG_CONFIG_DIR");
+    EXPECT_EQ(RunProgram(MERILOG_CLI_PATH, c.args, &out, &err, 30000, {}, env), 1);
     EXPECT_EQ(err, c.error);
   }
 }

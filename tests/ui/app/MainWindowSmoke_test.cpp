@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "../widgets/WidgetTestApp.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
 #include "core/console/ConsoleModel.h"
@@ -36,21 +36,7 @@
 namespace merilog::ui {
 namespace {
 
-// One application object per test program, whichever test file makes it first.
-void App() {
-  static int argc = 1;
-  static char name[] = "merilog-test";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) new QApplication(argc, argv);
-}
-
-// Runs the event loop until the condition holds. The deadline only keeps a
-// broken build from hanging the run; nothing is asserted about time.
-bool RunUntil(const std::function<bool()>& done) {
-  QDeadlineTimer safety(60000);
-  while (!done() && !safety.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-  return done();
-}
+using merilog::test::RunUntil;
 
 // A key press and release as the keyboard delivers it to the focus widget.
 void Press(QWidget* target, int key, const QString& text = {}) {
@@ -77,7 +63,7 @@ bool IsReading(const QString& text) {
 class MainWindowSmoke : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    test::App();
     IoOptions io;
     io.simulate = true;
     std::string error;
@@ -93,9 +79,9 @@ class MainWindowSmoke : public ::testing::Test {
     model_.reset();
   }
 
-  test::WorkingFolder work_;
+  merilog::test::WorkingFolder work_;
   Instruments instruments_;
-  test::ScriptedPrompter prompter_;
+  merilog::test::ScriptedPrompter prompter_;
   SystemClock clock_;
   std::unique_ptr<MainWindowModel> model_;
   std::unique_ptr<MainWindow> window_;
@@ -151,7 +137,7 @@ TEST_F(MainWindowSmoke, TwoMetersIntoARecordThenOffsetByEnterAndEscCloses) {
   EXPECT_FALSE(panels.deviceList->isEnabled());
   EXPECT_FALSE(window.MenuAction(MenuCommand::ReadingSettings)->isEnabled());
   // Past the first redraws, so a fault that appears only once the chart scrolls shows too.
-  ASSERT_TRUE(RunUntil([&] { return model.Chart().RedrawCount() > 60; }));
+  ASSERT_TRUE(RunUntil([&] { return model.Chart().RedrawCount() > 60; }, 60000));
   for (int d = 0; d < 2; ++d) EXPECT_TRUE(IsReading(panels.meters[d].value->text())) << "meter " << d + 1;
 
   window.ToolbarStop()->trigger();

@@ -8,16 +8,10 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "../widgets/WidgetTestApp.h"
+
 namespace merilog::ui {
 namespace {
-
-// One application object per test program, whichever test file makes it first.
-void App() {
-  static int argc = 1;
-  static char name[] = "merilog-test";
-  static char* argv[] = {name, nullptr};
-  if (!QApplication::instance()) new QApplication(argc, argv);
-}
 
 // Answers the next message box with a button (or Esc when none) and keeps a note of the box.
 void AnswerNextBox(QMessageBox::StandardButton press, QString* seen = nullptr) {
@@ -25,7 +19,8 @@ void AnswerNextBox(QMessageBox::StandardButton press, QString* seen = nullptr) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     ASSERT_NE(box, nullptr) << "no message box";
     if (seen)
-      *seen = QString("%1|%2|%3|%4").arg(box->text(), box->windowTitle()).arg(box->icon()).arg(int(box->standardButtons()));
+      *seen =
+          QString("%1|%2|%3|%4").arg(box->text(), box->windowTitle()).arg(box->icon()).arg(int(box->standardButtons()));
     if (press == QMessageBox::NoButton)
       box->reject();
     else
@@ -34,7 +29,7 @@ void AnswerNextBox(QMessageBox::StandardButton press, QString* seen = nullptr) {
 }
 
 TEST(QtPrompter, BoxShowsTheMessageAndThePressOrEscIsTheAnswer) {
-  App();
+  test::App();
   QtPrompter p;
   QString seen;
   AnswerNextBox(QMessageBox::No, &seen);
