@@ -10,21 +10,18 @@
 
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFigures.h"
+#include "core/records/RecordTestSupport.h"
 #include "support/SimmeterProcess.h"
 #include "support/TestSupport.h"
 
 namespace merilog {
 namespace {
 
+using test::RowCount;
 using test::TempFolder;
 
 int Cli(const QStringList& args, QString* out, QString* err, const QString& dir) {
   return test::RunProgram(MERILOG_CLI_PATH, args, out, err, 60000, dir);
-}
-
-long long RowCount(const QString& path) {
-  SQLite::Database db(path.toStdString());
-  return db.execAndGet("SELECT count(*) FROM read").getInt64();
 }
 
 TEST(BurstCommand, TakesTheReadingsOrRefusesWithTheDialogsMessages) {

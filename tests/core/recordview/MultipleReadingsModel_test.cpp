@@ -9,6 +9,7 @@
 
 #include "core/instrument/SessionWorker.h"
 #include "core/records/RecordDatabase.h"
+#include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"
 #include "support/GateSession.h"
 #include "support/MainWindowBench.h"
@@ -59,10 +60,7 @@ class MultipleReadings : public ::testing::Test {
     model_->Start();
     ASSERT_TRUE(RunUntil([&] { return model_->Idle(); }));
   }
-  enum class RecordFileKind { Record, DBfile };
-  QString Path(RecordFileKind kind, int n) const {
-    return db_ + QString(kind == RecordFileKind::Record ? "/Record %1.mdb" : "/DBfile_DB%1.mdb").arg(n);
-  }
+  QString Path(RecordFileKind kind, int n) const { return RecordFilePath(kind, db_, n); }
   // Value, 2ND value and time of each row, as SQLite's text.
   static std::vector<std::vector<std::string>> Rows(const QString& path) {
     return test::Query(path, "SELECT read_value, read_value_2ND, read_time FROM read ORDER BY rowid");
