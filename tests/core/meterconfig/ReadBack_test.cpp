@@ -11,13 +11,9 @@
 namespace merilog {
 namespace {
 
-SettingsModel ModelOf(const std::string& model) {
-  return model == "6082" ? SettingsModel::Dual : SettingsModel::Basic;
-}
-
-ReadBackResult ReadBackFrom(test::MeterRig& rig, const std::string& model, bool cap10mF) {
+ReadBackResult ReadBackFrom(test::MeterRig& rig, bool cap10mF = false, bool hewl = false) {
   auto session = rig.Open();
-  return ReadBackSettings(session.get(), ReadBackRequest{ModelOf(model), false, cap10mF});
+  return ReadBackSettings(session.get(), ReadBackRequest{rig.Model(), hewl, cap10mF});
 }
 
 // Valid coefficients for every sensor: the middle of each field's limits.
@@ -31,7 +27,7 @@ void MiddleCoefficients(ApplyRequest& r, int sensor) {
 // function, on both models: Set, then read back, finds what was set.
 TEST(ReadBack, FindsWhatSetWroteForEveryChoice) {
   for (const std::string model : {"6081", "6082"}) {
-    const SettingsModel m = ModelOf(model);
+    const SettingsModel m = test::MeterRig(model).Model();
     const bool cap10mF = m == SettingsModel::Dual;  // the simulated dual meter has the 10 mF range
     const int functions = m == SettingsModel::Dual ? kSettingsFunctionCount : kBasicFunctionCount;
     for (int f = 0; f < functions; ++f) {
@@ -44,13 +40,7 @@ TEST(ReadBack, FindsWhatSetWroteForEveryChoice) {
           SCOPED_TRACE(model + " " + SettingsEntry(f).label + " range " + std::to_string(s) + " second " +
                        std::to_string(p));
           test::MeterRig rig(model);
-          ApplyRequest r;
-          r.model = m;
-          r.capacitanceTo10mF = cap10mF;
-          r.function = f;
-          r.primaryLabel = SettingsEntry(f).label;
-          r.range = s;
-          r.second = p;
+          ApplyRequest r = rig.Request(f, s, p);
           r.transducer = s % 2;
           const int sensor = f == kTemperature ? SensorFromBoxPosition(s, m) : s;
           if (f == kTemperature) MiddleCoefficients(r, sensor);
@@ -66,7 +56,7 @@ TEST(ReadBack, FindsWhatSetWroteForEveryChoice) {
           EXPECT_EQ(applied.autoRange, SettingsEntry(f).a.labels.size() > std::size_t(s) &&
                                            SettingsEntry(f).a.labels[std::size_t(s)] == "AUTO");
 
-          const ReadBackResult back = ReadBackFrom(rig, model, cap10mF);
+          const ReadBackResult back = ReadBackFrom(rig, cap10mF);
           EXPECT_FALSE(back.lost);
           ASSERT_TRUE(back.function.has_value());
           EXPECT_EQ(*back.function, f);
@@ -101,129 +91,76 @@ TEST(ReadBack, FindsWhatSetWroteForEveryChoice) {
   }
 }
 
-TEST(ReadBack, AsksThePartsQueriesInOrder) {
+TEST(ReadBack, AsksItsQueriesInOrder) {
+  using Setup = std::vector<const char*>;
   struct Case {
     const char* model;
-    std::vector<const char*> setup;
-    std::vector<std::string> sent;
+    Setup setup;
+    const char* sent;
   };
   const Case cases[] = {
-      {"6081",
-       {"CONF:VOLT:DC", "SENS:VOLT:DC:RANG 10"},
-       {"func?\n", "SENS:VOLT:DC:NPLC?\n", "VOLT:DC:range:auto?\n", "VOLT:DC:range?\n"}},
-      {"6082",
-       {"CONF:VOLT:RAT"},
-       {"func?\n", "SENS:VOLT:DC:RAT:NPLC?\n", "SENS:CAP:rang? MAX\n", "SENS:VOLT:DC:RAT:RANGE:AUTO?\n"}},
-      {"6081", {"CONF:FREQ"}, {"func?\n", "SENS:FREQ:APER?\n", "SENS:FREQ:volt:rang:auto?\n"}},
-      {"6081",
-       {"CONF:TEMP", "SENS:TEMP:RTD:TYPE SPRTD"},
-       {"func?\n", "SENS:UNIT?\n", "SENS:TEMPerature:TRANsducer?\n", "SENS:TEMP:RTD:TYPE?\n", "SENS:TEMP:SPRTD:RZER?\n",
-        "SENS:TEMP:SPRTD:A4?\n", "SENS:TEMP:SPRTD:B4?\n", "SENS:TEMP:SPRTD:AX?\n", "SENS:TEMP:SPRTD:BX?\n",
-        "SENS:TEMP:SPRTD:CX?\n"}},
+      {"6081", Setup{"CONF:VOLT:DC", "SENS:VOLT:DC:RANG 10"},
+       "func?\nSENS:VOLT:DC:NPLC?\nVOLT:DC:range:auto?\nVOLT:DC:range?\n"},
+      {"6082", Setup{"CONF:VOLT:RAT"},
+       "func?\nSENS:VOLT:DC:RAT:NPLC?\nSENS:CAP:rang? MAX\nSENS:VOLT:DC:RAT:RANGE:AUTO?\n"},
+      {"6081", Setup{"CONF:FREQ"}, "func?\nSENS:FREQ:APER?\nSENS:FREQ:volt:rang:auto?\n"},
+      {"6081", Setup{"CONF:TEMP", "SENS:TEMP:RTD:TYPE SPRTD"},
+       "func?\nSENS:UNIT?\nSENS:TEMPerature:TRANsducer?\nSENS:TEMP:RTD:TYPE?\nSENS:TEMP:SPRTD:RZER?\n"
+       "SENS:TEMP:SPRTD:A4?\nSENS:TEMP:SPRTD:B4?\nSENS:TEMP:SPRTD:AX?\nSENS:TEMP:SPRTD:BX?\nSENS:TEMP:SPRTD:CX?\n"},
       // The dual model asks the 2ND function before placing the sensor.
-      {"6082",
-       {"CONF:TEMP", "SENS:TEMP:RTD:TYPE NTCT", "Function2 \"TCO\""},
-       {"func?\n", "SENS:UNIT?\n", "SENS:CAP:rang? MAX\n", "SENS:TEMPerature:TRANsducer?\n", "SENS:TEMP:RTD:TYPE?\n",
-        "func2?\n", "UNIT?\n", "TCO:TYPE?\n", "TEMP:NTCT:A?\n", "TEMP:NTCT:B?\n", "TEMP:NTCT:C?\n"}},
-      {"6082", {"CONF:TCO"}, {"func?\n", "SENS:UNIT?\n", "SENS:CAP:rang? MAX\n", "SENS:TCO:TYPE?\n", "func2?\n"}},
-      {"6082", {"CONF:CONT"}, {"func?\n", "SENS:CAP:rang? MAX\n"}},
+      {"6082", Setup{"CONF:TEMP", "SENS:TEMP:RTD:TYPE NTCT", "Function2 \"TCO\""},
+       "func?\nSENS:UNIT?\nSENS:CAP:rang? MAX\nSENS:TEMPerature:TRANsducer?\nSENS:TEMP:RTD:TYPE?\nfunc2?\nUNIT?\n"
+       "TCO:TYPE?\nTEMP:NTCT:A?\nTEMP:NTCT:B?\nTEMP:NTCT:C?\n"},
+      {"6082", Setup{"CONF:TCO"}, "func?\nSENS:UNIT?\nSENS:CAP:rang? MAX\nSENS:TCO:TYPE?\nfunc2?\n"},
+      {"6082", Setup{"CONF:CONT"}, "func?\nSENS:CAP:rang? MAX\n"},
   };
   for (const Case& c : cases) {
     test::MeterRig rig(c.model);
     for (const char* s : c.setup) rig.meter->Execute(s);
-    const ReadBackResult r = ReadBackFrom(rig, c.model, false);
-    EXPECT_EQ(rig.Sent(), c.sent) << c.setup.front();
+    ReadBackFrom(rig);
+    EXPECT_EQ(rig.Sent(), test::Writes(c.sent)) << c.setup.front();
     EXPECT_TRUE(rig.meter->PendingErrors().empty()) << c.setup.front();
   }
 }
 
-// Answers the meter may give that no table holds, and the Part's odd matches.
+// Answers the meter may give that no table holds, and the odd matches the tables allow.
 TEST(ReadBack, MatchesAnswersByTheTablesRules) {
+  using Answers = std::vector<std::pair<const char*, const char*>>;  // header pattern, answer
   struct Case {
     const char* name;
     const char* model;
-    std::vector<std::pair<const char*, const char*>> answers;  // header pattern, answer
     int function;
     std::optional<int> second;
     bool secondFound;
     std::optional<int> range;
     bool rangeFound;
-    bool hewl = false;
+    bool hewl;
+    Answers answers;
   };
   const Case cases[] = {
-      {"VoltMeansDcVoltage",
-       "6081",
-       {{"FUNCtion", "\"VOLT\""}, {"VOLTage[:DC]:RANGe:AUTO", "1"}},
-       kDcVoltage,
-       3,
-       true,
-       0,
-       true},
-      {"Ac1000Is750",
-       "6081",
-       {{"FUNCtion", "VOLT:AC"}, {"VOLTage:AC:RANGe:AUTO", "0"}, {"VOLTage:AC:RANGe", "1000"}},
-       kAcVoltage,
-       1,
-       true,
-       5,
-       true},
-      {"NplcBetweenTableValues",
-       "6082",
-       {{"FUNCtion", "RES"}, {"[SENSe:]RESistance:NPLCycles", "0.5"}},
-       kResistance2W,
-       10,
-       false,
-       std::nullopt,
-       false},
-      {"OtherMakersResolution",
-       "6081",
-       {{"FUNCtion", "FRES"}, {"[SENSe:]FRESistance:NPLCycles", "0.2"}},
-       kResistance4W,
-       2,
-       true,
-       0,
-       true,
-       true},
-      {"RangeNotANumberIsAuto",
-       "6081",
-       {{"FUNCtion", "CURR"}, {"CURRent[:DC]:RANGe:AUTO", "0"}, {"CURRent[:DC]:RANGe", "junk"}},
-       kDcCurrent,
-       3,
-       true,
-       0,
-       true},
-      {"RangeBetweenValues",
-       "6081",
-       {{"FUNCtion", "CURR"}, {"CURRent[:DC]:RANGe:AUTO", "0"}, {"CURRent[:DC]:RANGe", "2"}},
-       kDcCurrent,
-       3,
-       true,
-       8,
-       false},
-      {"UnitByFirstLetterFound",
-       "6081",
-       {{"FUNCtion", "TEMP"}, {"[SENSe:]UNIT", "FK"}},
-       kTemperature,
-       1,
-       true,
-       0,
-       true},
-      {"UnknownSensor",
-       "6081",
-       {{"FUNCtion", "TEMP"}, {"[SENSe:]TEMPerature:RTD:TYPE", "PT1000"}},
-       kTemperature,
-       0,
-       true,
-       9,
-       false},
+      {"VoltMeansDcVoltage", "6081", kDcVoltage, 3, true, 0, true, false,
+       Answers{{"FUNCtion", "\"VOLT\""}, {"VOLTage[:DC]:RANGe:AUTO", "1"}}},
+      {"Ac1000Is750", "6081", kAcVoltage, 1, true, 5, true, false,
+       Answers{{"FUNCtion", "VOLT:AC"}, {"VOLTage:AC:RANGe:AUTO", "0"}, {"VOLTage:AC:RANGe", "1000"}}},
+      {"NplcBetweenTableValues", "6082", kResistance2W, 10, false, std::nullopt, false, false,
+       Answers{{"FUNCtion", "RES"}, {"[SENSe:]RESistance:NPLCycles", "0.5"}}},
+      {"OtherMakersResolution", "6081", kResistance4W, 2, true, 0, true, true,
+       Answers{{"FUNCtion", "FRES"}, {"[SENSe:]FRESistance:NPLCycles", "0.2"}}},
+      {"RangeNotANumberIsAuto", "6081", kDcCurrent, 3, true, 0, true, false,
+       Answers{{"FUNCtion", "CURR"}, {"CURRent[:DC]:RANGe:AUTO", "0"}, {"CURRent[:DC]:RANGe", "junk"}}},
+      {"RangeBetweenValues", "6081", kDcCurrent, 3, true, 8, false, false,
+       Answers{{"FUNCtion", "CURR"}, {"CURRent[:DC]:RANGe:AUTO", "0"}, {"CURRent[:DC]:RANGe", "2"}}},
+      {"UnitByFirstLetterFound", "6081", kTemperature, 1, true, 0, true, false,
+       Answers{{"FUNCtion", "TEMP"}, {"[SENSe:]UNIT", "FK"}}},
+      {"UnknownSensor", "6081", kTemperature, 0, true, 9, false, false,
+       Answers{{"FUNCtion", "TEMP"}, {"[SENSe:]TEMPerature:RTD:TYPE", "PT1000"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     test::MeterRig rig(c.model);
     rig.Setup({"SENS:VOLT:DC:NPLC 10", "SENS:CURR:DC:NPLC 10", "SENS:DET:BAND 20"});
     for (const auto& [header, answer] : c.answers) rig.meter->CommandFaults().Answer(header, answer);
-    auto session = rig.Open();
-    const ReadBackResult r = ReadBackSettings(session.get(), ReadBackRequest{ModelOf(c.model), c.hewl, false});
+    const ReadBackResult r = ReadBackFrom(rig, false, c.hewl);
     EXPECT_EQ(r.function, c.function);
     EXPECT_EQ(r.secondChoice, c.second);
     EXPECT_EQ(r.secondChoiceFound, c.secondFound);
@@ -234,26 +171,16 @@ TEST(ReadBack, MatchesAnswersByTheTablesRules) {
   for (const char* answer : {" ", "\"SWEEP\""}) {
     test::MeterRig rig("6081");
     rig.meter->CommandFaults().Answer("FUNCtion", answer);
-    const ReadBackResult r = ReadBackFrom(rig, "6081", false);
+    const ReadBackResult r = ReadBackFrom(rig);
     EXPECT_FALSE(r.function.has_value());
     EXPECT_FALSE(r.lost);
     EXPECT_EQ(rig.Sent().size(), 1u);
   }
   test::MeterRig silent("6081");
   silent.meter->Faults().silentAfter = 1;
-  const ReadBackResult lost = ReadBackFrom(silent, "6081", false);
+  const ReadBackResult lost = ReadBackFrom(silent);
   EXPECT_TRUE(lost.lost);
   EXPECT_EQ(silent.Sent().size(), 2u);  // nothing more after the question that went unanswered
-}
-
-TEST(ReadBack, CapacitanceTo10mFFollowsTheLargestRange) {
-  for (const double largest : {0.01, 0.0001}) {
-    test::MeterRig rig("6082", largest);
-    rig.Setup({"CONF:CAP", "SENS:CAP:RANG 0.0001"});
-    const ReadBackResult r = ReadBackFrom(rig, "6082", false);
-    EXPECT_EQ(r.capacitanceTo10mF, largest == 0.01);
-    EXPECT_EQ(r.rangePosition, 6);
-  }
 }
 
 TEST(ReadBack, PlacesTheSecondFunctionInItsLists) {
@@ -267,13 +194,11 @@ TEST(ReadBack, PlacesTheSecondFunctionInItsLists) {
       {{"CONF:TCO", "Function2 \"RES\"", "RES:RANG 10000", "RES:NPLC 2"}, "RES", "10K OHM", "2"},
       {{"CONF:TCO", "Function2 \"FRES\"", "FRES:RANG 1e8"}, "FRES", "100M OHM", "10"},
       {{"CONF:TCO", "Function2 \"CAP\"", "CAP:RANG 1e-9"}, "CAP", "1n F", nullptr},
-      {{"CONF:TCO", "Function2 \"CAP\"", "CAP:RANG 1e-5"}, "CAP", "10u F", nullptr},
       {{"CONF:VOLT:DC", "Function2 \"FREQ\"", "FREQ:VOLT:RANG 750", "FREQ:APER 1"}, "FREQ", "750 VAC", "1s"},
       {{"CONF:VOLT:AC", "Function2 \"PER\"", "PER:VOLT:RANG:AUTO ON", "PER:APER 0.01"}, "PERIOD", "AUTO", "0.01s"},
       {{"CONF:CURR:AC", "Function2 \"FREQ:CURR\"", "FREQ:CURR:RANG 3"}, "CURR FREQ", "3 AAC", "0.1s"},
       {{"CONF:VOLT:DC", "Function2 \"CURR\"", "CURR:RANG 3", "CURR:NPLC 0.006"}, "DCI", "3 A", "0.006"},
       {{"CONF:VOLT:DC", "Function2 \"VOLT:AC\"", "VOLT:AC:RANG 0.1", "DET:BAND 3"}, "ACV", "0.1 V", "3"},
-      {{"CONF:CURR:DC", "Function2 \"CURR:AC\"", "CURR:AC:RANG 10", "DET:BAND 200"}, "ACI", "10 A", "200"},
       {{"CONF:TEMP", "Function2 \"TCO\"", "UNIT K", "TCO:TYPE N"}, "TCOUPL", "K", "N"},
       {{"CONF:TCO", "Function2 \"TEMP\"", "UNIT F", "TEMP:RTD:TYPE SPRTD"}, "TEMP", "F", "SPRTD"},
       {{"CONF:CONT"}, "NONE", nullptr, nullptr},
