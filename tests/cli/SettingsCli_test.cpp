@@ -13,23 +13,10 @@ struct Case {
 };
 
 TEST(SettingsCli, GetAndSetPrintTheDialogsStateAfterItsReadBack) {
-  const QStringList temp = {"set",
-                            "--device",
-                            "2",
-                            "--function",
-                            "TEMP",
-                            "--range",
-                            "USER",
-                            "--transducer",
-                            "4W",
-                            "--coefficients",
-                            "0.004,0.1,1.5,100",
-                            "--second-function",
-                            "TCOUPL",
-                            "--second-range",
-                            "F",
-                            "--second-choice",
-                            "J"};
+  const QStringList temp = QString(
+                               "set --device 2 --function TEMP --range USER --transducer 4W --coefficients "
+                               "0.004,0.1,1.5,100 --second-function TCOUPL --second-range F --second-choice J")
+                               .split(' ');
   const Case cases[] = {
       {{"get", "--device", "1"}, 0, "Function: DC Voltage\nRange: AUTO\nResolution: Slow 6 Digits\n", ""},
       {{"get", "--device", "2"}, 0, "Function: DC Voltage\nRange: AUTO\nResolution: 10 PLC\n2ND function: NONE\n", ""},

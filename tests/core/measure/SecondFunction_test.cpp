@@ -13,7 +13,6 @@ TEST(SecondFunction, LabelsAndNamesTranslateBothWaysExactly) {
   EXPECT_EQ(SecondFunctionNameToLabel("VOLT:DC"), "NONE");  // whole strings only
   EXPECT_EQ(SecondFunctionNameToLabel("volt"), "NONE");     // case matters
   EXPECT_EQ(SecondFunctionLabelToName("2W"), "NONE");
-  EXPECT_EQ(SecondFunctionLabelIndex("TEMP"), 12);
   EXPECT_EQ(SecondFunctionLabelIndex("bogus"), kSecondFunctionNone);
   EXPECT_EQ(SecondFunctionCommand("CURR FREQ"), "Function2 \"FREQ:CURR\"\n");
   EXPECT_EQ(SecondFunctionCommand("NONE"), "Function2 \"NONE\"\n");
@@ -48,8 +47,12 @@ TEST(SecondFunction, ChoicesPerPrimaryFunctionAndModel) {
       {"Function : TEMP", variant, 10, true, {}},
       {"Function : ACI", dual, 3, false, {"DCI", "CURR FREQ", "CURR PERIOD", "TCOUPL", "NONE"}},
       {"Function : PERIOD", dual, 8, false, {"DCV", "DCI", "ACV", "FREQ", "TCOUPL", "NONE"}},
-      {"Function : TCOUPL", variant, 9, false,
-       {"DCV", "DCI", "RES", "FRES", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "CAP", "TEMP", "NONE"}},
+      {"Function : TCOUPL",
+       variant,
+       9,
+       false,
+       {"DCV", "DCI", "RES", "FRES", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "CAP", "TEMP",
+        "NONE"}},
       {"Function : CONT", dual, kSecondChoiceNoneRow, true, {}},
       {"Function : DC Ratio", dual, kSecondChoiceNoneRow, true, {}},
       {"", dual, kSecondChoiceNoneRow, true, {}},

@@ -53,14 +53,12 @@ struct Fixture {
   }
   ReadingSettings& S() { return model->Settings(); }
   // Stepping asks the meter its name on the meter's thread: wait for the answer.
-  void Next() {
-    model->Next();
+  void Step(void (ReadingSettingsModel::*step)()) {
+    (model.get()->*step)();
     EXPECT_TRUE(test::RunUntil([this] { return !model->Busy(); }));
   }
-  void Previous() {
-    model->Previous();
-    EXPECT_TRUE(test::RunUntil([this] { return !model->Busy(); }));
-  }
+  void Next() { Step(&ReadingSettingsModel::Next); }
+  void Previous() { Step(&ReadingSettingsModel::Previous); }
   const ReadingSettingsViewState& V() { return model->View(); }
   void OpenIn(int mode) {
     S().mode = mode;

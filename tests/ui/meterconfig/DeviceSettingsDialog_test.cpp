@@ -16,9 +16,8 @@
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
+#include "core/meterconfig/MeterRig.h"
 #include "sim/IoSetup.h"
-#include "sim/SimMeter.h"
-#include "sim/SimSession.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/MainWindow.h"
@@ -27,31 +26,16 @@
 namespace merilog {
 namespace {
 
-struct Meter {
-  std::shared_ptr<sim::SimMeter> meter;
-  std::unique_ptr<SessionWorker> worker;
-  explicit Meter(const std::string& model) {
-    sim::SimMeterDescription description;
-    description.resource = "USB0::0x3A7D::0x" + model + "::SN1::INSTR";
-    description.model = model;
-    meter = std::make_shared<sim::SimMeter>(description, nullptr);
-    worker = std::make_unique<SessionWorker>(std::make_unique<sim::SimSession>(meter, description.resource));
-  }
-};
-
 TEST(DeviceSettingsDialog, ShowsTheModelAndForwardsChoices) {
   ui::test::App();
-  Meter basic("6081"), dual("6082");
+  test::MeterRig basic("6081"), dual("6082");
+  SessionWorker basicWorker(basic.Open()), dualWorker(dual.Open());
   test::ScriptedPrompter prompter;
   DeviceSettingsModel model(prompter);
   DeviceHandOver h;
-  for (Meter* m : {&basic, &dual}) {
-    HandedDevice d;
-    d.worker = m->worker.get();
-    d.resource = m->meter->Resource();
-    d.identification = m->meter->Identification();
-    h.devices.push_back(d);
-  }
+  for (auto [rig, worker] : {std::pair{&basic, &basicWorker}, {&dual, &dualWorker}})
+    h.devices.push_back(
+        {.worker = worker, .resource = rig->meter->Resource(), .identification = rig->meter->Identification()});
   h.deviceCount = 2;
   model.HandOverDevices(h);
   ui::DeviceSettingsDialog dialog(model);
