@@ -18,29 +18,27 @@ TEST(SettingsCli, GetAndSetPrintTheDialogsStateAfterItsReadBack) {
                                "0.004,0.1,1.5,100 --second-function TCOUPL --second-range F --second-choice J")
                                .split(' ');
   const Case cases[] = {
-      {{"get", "--device", "1"}, 0, "Function: DC Voltage\nRange: AUTO\nResolution: Slow 6 Digits\n", ""},
-      {{"get", "--device", "2"}, 0, "Function: DC Voltage\nRange: AUTO\nResolution: 10 PLC\n2ND function: NONE\n", ""},
+      {QStringList{"get", "--device", "1"}, 0, "Function: DC Voltage\nRange: AUTO\nResolution: Slow 6 Digits\n", ""},
+      {QStringList{"get", "--device", "2"}, 0,
+       "Function: DC Voltage\nRange: AUTO\nResolution: 10 PLC\n2ND function: NONE\n", ""},
       {temp, 0,
        "Function: TEMP\nSensor: USER\nUnit: F\nTransducer: 4W RTD\nAlpha: 0.004\nBeta: 0.1\nDelta: 1.5\nR-zero: 100\n"
        "2ND function: TCOUPL\n2ND UNIT: F\n2ND TYPE: J\n",
        ""},
       // Labels are matched without blanks, case or degree signs.
-      {{"set", "--device", "1", "--function", "AC Voltage", "--range", "750vac", "--second", "200 hz"},
-       0,
-       "Function: AC Voltage\nRange: 750 Vac\nBandwidth: 200 HZ\n",
-       ""},
-      {{"set", "--device", "3", "--function", "TEMP", "--range", "USER", "--coefficients", "0.02,0.1,1.5,100"},
+      {QStringList{"set", "--device", "1", "--function", "AC Voltage", "--range", "750vac", "--second", "200 hz"}, 0,
+       "Function: AC Voltage\nRange: 750 Vac\nBandwidth: 200 HZ\n", ""},
+      {QStringList{"set", "--device", "3", "--function", "TEMP", "--range", "USER", "--coefficients",
+                   "0.02,0.1,1.5,100"},
        1,
        "Function: TEMP\nSensor: USER\nUnit: ° C\nTransducer: 2W RTD\nAlpha: 0.02\nBeta: 0.1\nDelta: 1.5\nR-zero: 100\n",
        "ALPHA range is 0 - 0.01，please re-enter."},
-      {{"set", "--device", "1", "--function", "CAP"}, 2, "", "--function \"CAP\" is not offered"},
-      {{"set", "--device", "1", "--function", "TEMP", "--range", "USER", "--coefficients", "1,2"},
-       2,
-       "",
+      {QStringList{"set", "--device", "1", "--function", "CAP"}, 2, "", "--function \"CAP\" is not offered"},
+      {QStringList{"set", "--device", "1", "--function", "TEMP", "--range", "USER", "--coefficients", "1,2"}, 2, "",
        "--coefficients takes 4 values"},
-      {{"get", "--device", "9"}, 1, "", "no meter on line 9"},
-      {{"get"}, 2, "", "settings needs --device K"},
-      {{"set", "--device", "1"}, 2, "", "settings set needs --function LABEL"},
+      {QStringList{"get", "--device", "9"}, 1, "", "no meter on line 9"},
+      {QStringList{"get"}, 2, "", "settings needs --device K"},
+      {QStringList{"set", "--device", "1"}, 2, "", "settings set needs --function LABEL"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());

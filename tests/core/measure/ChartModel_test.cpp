@@ -87,11 +87,9 @@ TEST(ChartRedraw, PointsStartAtTheRightEdgeAndAFullWindowSpansTheChart) {
   EXPECT_DOUBLE_EQ(chart.Paths()[0].points.back().x(), chart.Mapping().Map(71, 0).x());
 
   // Only the selector's items are accepted as XMax.
-  EXPECT_EQ(buffer.TicksPerRedraw(), 2);
   EXPECT_FALSE(chart.SetXMax("abc") || chart.SetXMax("300 readings"));
   EXPECT_EQ(chart.Buffer().XMax(), 100);
   ASSERT_TRUE(chart.SetXMax("2000 readings"));
-  EXPECT_EQ(buffer.TicksPerRedraw(), 40);
   EXPECT_EQ(chart.XMaxItemIndex(), 5);
   EXPECT_EQ(chart.XMaxLabelText(), "2000 readings");
   EXPECT_TRUE(chart.SetXMax("50 readings"));

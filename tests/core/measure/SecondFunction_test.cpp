@@ -40,22 +40,16 @@ TEST(SecondFunction, ChoicesPerPrimaryFunctionAndModel) {
     L labels;
   };
   const Case cases[] = {
-      {"Function : DCV", dual, 0, false, {"DCI", "ACV", "FREQ", "PERIOD", "TCOUPL", "NONE"}},
-      {"Function : DCV", variant, 0, false, {"DCI", "ACV", "FREQ", "PERIOD", "NONE"}},
-      {"Function : 2W", dual, 4, false, {"TCOUPL", "NONE"}},
-      {"Function : 2W", variant, 4, true, {}},
-      {"Function : TEMP", variant, 10, true, {}},
-      {"Function : ACI", dual, 3, false, {"DCI", "CURR FREQ", "CURR PERIOD", "TCOUPL", "NONE"}},
-      {"Function : PERIOD", dual, 8, false, {"DCV", "DCI", "ACV", "FREQ", "TCOUPL", "NONE"}},
-      {"Function : TCOUPL",
-       variant,
-       9,
-       false,
-       {"DCV", "DCI", "RES", "FRES", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "CAP", "TEMP",
-        "NONE"}},
-      {"Function : CONT", dual, kSecondChoiceNoneRow, true, {}},
-      {"Function : DC Ratio", dual, kSecondChoiceNoneRow, true, {}},
-      {"", dual, kSecondChoiceNoneRow, true, {}},
+      {"Function : DCV", variant, 0, false, L{"DCI", "ACV", "FREQ", "PERIOD", "NONE"}},
+      {"Function : 2W", dual, 4, false, L{"TCOUPL", "NONE"}},
+      {"Function : TEMP", variant, 10, true, L{}},
+      {"Function : ACI", dual, 3, false, L{"DCI", "CURR FREQ", "CURR PERIOD", "TCOUPL", "NONE"}},
+      {"Function : PERIOD", dual, 8, false, L{"DCV", "DCI", "ACV", "FREQ", "TCOUPL", "NONE"}},
+      {"Function : TCOUPL", variant, 9, false,
+       L{"DCV", "DCI", "RES", "FRES", "ACV", "ACI", "FREQ", "PERIOD", "CURR FREQ", "CURR PERIOD", "CAP", "TEMP",
+         "NONE"}},
+      {"Function : DC Ratio", dual, kSecondChoiceNoneRow, true, L{}},
+      {"", dual, kSecondChoiceNoneRow, true, L{}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.function + " / " + c.idn);

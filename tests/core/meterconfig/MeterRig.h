@@ -1,15 +1,14 @@
 #pragma once
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/instrument/Session.h"
 #include "core/meterconfig/ApplySettings.h"
 #include "core/meterconfig/SettingsCatalogue.h"
 #include "sim/SimMeter.h"
 #include "sim/SimSession.h"
+#include "support/MainWindowBench.h"
 
 namespace merilog::test {
 
@@ -26,17 +25,18 @@ inline std::vector<std::string> Writes(std::string_view sent) {
 // A simulated meter whose sessions record every command written to them.
 class MeterRig {
  public:
-  explicit MeterRig(const std::string& model, double capMaxRange = 0, std::string identification = {}) {
+  explicit MeterRig(const std::string& model, double capMaxRange = 0) {
     sim::SimMeterDescription description;
     description.resource = "USB0::0x3A7D::0x" + model + "::SN7::INSTR";
     description.model = model;
     description.overloadEvery = 0;
     description.capMaxRange = capMaxRange;
-    description.identification = std::move(identification);
     meter = std::make_shared<sim::SimMeter>(description, nullptr);
   }
   // A session of its own over the meter, for a procedure or a worker.
-  std::unique_ptr<Session> Open() { return std::make_unique<Recording>(meter, *this); }
+  std::unique_ptr<Session> Open() {
+    return std::make_unique<RecordingSession>(std::make_unique<sim::SimSession>(meter, meter->Resource()), wire);
+  }
   // Runs commands on the meter directly, unrecorded.
   void Setup(const std::vector<const char*>& commands) {
     for (const char* c : commands) meter->Execute(c);
@@ -55,34 +55,14 @@ class MeterRig {
     r.second = second;
     return r;
   }
-  std::vector<std::string> Sent() const {
-    std::lock_guard lock(mutex_);
-    return sent_;
-  }
+  std::vector<std::string> Sent() const { return wire->To(meter->Resource()); }
   void ClearSent() {
-    std::lock_guard lock(mutex_);
-    sent_.clear();
+    std::lock_guard lock(wire->mutex);
+    wire->writes.clear();
   }
 
   std::shared_ptr<sim::SimMeter> meter;
-
- private:
-  class Recording : public sim::SimSession {
-   public:
-    Recording(std::shared_ptr<sim::SimMeter> m, MeterRig& rig) : SimSession(m, m->Resource()), rig_(rig) {}
-    Status Write(std::string_view bytes) override {
-      {
-        std::lock_guard lock(rig_.mutex_);
-        rig_.sent_.emplace_back(bytes);
-      }
-      return SimSession::Write(bytes);
-    }
-
-   private:
-    MeterRig& rig_;
-  };
-  mutable std::mutex mutex_;
-  std::vector<std::string> sent_;
+  std::shared_ptr<WireLog> wire = std::make_shared<WireLog>();
 };
 
 }  // namespace merilog::test
