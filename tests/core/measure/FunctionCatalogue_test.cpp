@@ -17,9 +17,9 @@ TEST(FunctionCatalogue, FuncAnswersMapToRowsByFirstPrefixMatch) {
     int row;
   };
   const Case cases[] = {
-      {"\"VOLT\"\n", "VOLT:DC", 0}, {"\"VOLT:AC\"", "VOLT:AC", 2}, {"FRES", "FRES", 5},  // not row 4: "RES" is not at
-                                                                                         // the start
-      {"FREQ", "FREQ:VOLT", 6},     {"\"PER\"\n", "PER:VOLT", 7},  {"VOLT:RAT", "VOLT:RAT", 11}, {"CAP", "CAP", 13},
+      // FRES is row 5, not row 4: "RES" is not at the start.
+      {"\"VOLT\"\n", "VOLT:DC", 0}, {"\"VOLT:AC\"", "VOLT:AC", 2}, {"FRES", "FRES", 5}, {"FREQ", "FREQ:VOLT", 6},
+      {"\"PER\"\n", "PER:VOLT", 7}, {"VOLT:RAT", "VOLT:RAT", 11},  {"CAP", "CAP", 13},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer);
