@@ -64,11 +64,6 @@ const std::vector<Case>& Cases() {
        "CONF:VOLT:AC\nfunc?\nSENS:VOLT:AC:RANGE:AUTO 0\nSENS:VOLT:AC:RANGE 750.000000000000\n"
        "SENS:VOLT:AC:RANGE?\n",
        ApplyEnd::Refused, "Shift RANGE error. Try again."},
-      {"AutoAfterRange10", "6081", kDcVoltage, 0, 0,
-       [](test::MeterRig& m, ApplyRequest&) { m.Setup({"SENS:VOLT:DC:RANG 10"}); },
-       "CONF:VOLT:DC\nfunc?\nSENS:VOLT:DC:RANG?\nSENS:VOLT:DC:RANG 1\nSENS:VOLT:DC:RANG:AUTO 1\n"
-       "SENS:VOLT:DC:RANG:AUTO?\nSENS:VOLT:DC:NPLC 0.02\n",
-       ApplyEnd::ReadBack},
       {"DualCurrentWithSecondVoltage", "6082", kDcCurrent, 3, 6, Second("DCV", "AUTO", "0.02"),
        "CONF:CURR:DC\nfunc?\nSENS:CURR:DC:RANGE:AUTO 0\nSENS:CURR:DC:RANGE 1.000000000000\n"
        "SENS:CURR:DC:RANGE?\nFunction2 \"VOLT\"\nVOLT:range?\nVOLT:range 1\nVOLT:range:auto ON\n"
@@ -148,7 +143,9 @@ const std::vector<Case>& Cases() {
        "CONF:VOLT:RAT\nfunc?\nSENS:VOLT:DC:RAT:RANGE:AUTO 0\nSENS:VOLT:DC:RAT:RANGE 1.000000000000\n"
        "SENS:VOLT:DC:RAT:RANGE?\nFunction2 \"NONE\"\nSENS:VOLT:DC:RAT:NPLC 10\n",
        ApplyEnd::ReadBack},
-      {"BasicRatioAsDcVoltage", "6081", kDcRatio, 0, 1, nullptr,
+      // AUTO from the 10 V range goes through 1 V first.
+      {"BasicRatioAsDcVoltageAutoAfterRange10", "6081", kDcRatio, 0, 1,
+       [](test::MeterRig& m, ApplyRequest&) { m.Setup({"SENS:VOLT:DC:RANG 10"}); },
        "CONF:VOLT:RAT\nfunc?\nSENS:VOLT:DC:RANG?\nSENS:VOLT:DC:RANG 1\nSENS:VOLT:DC:RANG:AUTO 1\n"
        "SENS:VOLT:DC:RANG:AUTO?\nSENS:VOLT:DC:NPLC 0.1\n",
        ApplyEnd::ReadBack},
