@@ -106,7 +106,9 @@ TEST_F(RecordAppenderTest, RefusedCommitKeepsTheRowsAndRetriesThem) {
   }
 }
 
-TEST_F(RecordAppenderTest, PendingRowsBeyondTheLimitAreRefusedWithAMessage) {
+// Rows held while the disk refuses them are capped; a Close that still cannot
+// commit names the readings it loses, and a closed record takes nothing more.
+TEST_F(RecordAppenderTest, PendingRowsBeyondTheLimitAndAFailedCloseAreCountedAsUnsaved) {
   AppendPolicy small;
   small.batchRows = 2;
   small.maxPendingRows = 4;
@@ -122,13 +124,17 @@ TEST_F(RecordAppenderTest, PendingRowsBeyondTheLimitAreRefusedWithAMessage) {
   EXPECT_TRUE(refused.error.contains("cannot take more readings")) << Std(refused.error);
   EXPECT_EQ(a->PendingRows(), 4);
   EXPECT_EQ(a->UnsavedCount(), 5);
-  other.exec("ROLLBACK");
-  ASSERT_TRUE(a->Close().ok());
-  EXPECT_EQ(Visible(), 4);
-  EXPECT_EQ(a->UnsavedCount(), 1);  // the refused one
+
+  RecordStatus s = a->Close();
+  ASSERT_FALSE(s.ok());
+  EXPECT_TRUE(s.error.contains("in use by another program") && s.error.contains("4 readings could not be saved"))
+      << Std(s.error);
+  EXPECT_EQ(a->UnsavedCount(), 5);
   RecordStatus closed = Add(*a, 5);
   EXPECT_TRUE(closed.error.contains("Record 1.mdb\" is closed")) << Std(closed.error);
-  EXPECT_EQ(a->UnsavedCount(), 2);
+  EXPECT_EQ(a->UnsavedCount(), 6);
+  other.exec("ROLLBACK");
+  EXPECT_EQ(Visible(), 0);
 }
 
 // A run's writer counts every reading not in the file: those still waiting
@@ -148,28 +154,27 @@ TEST_F(RecordAppenderTest, WriterCountsRefusedReadingsAsUnsaved) {
   other.exec("ROLLBACK");
   EXPECT_EQ(closed.unsaved, 6);
   EXPECT_TRUE(closed.error.contains("Record 1.mdb")) << Std(closed.error);
-  EXPECT_EQ(Visible(), 0);
 }
 
-// The last commit failing at Close is said, with the readings it loses.
-TEST_F(RecordAppenderTest, FailedCloseNamesTheReadingsLost) {
-  auto a = OpenAppender();
-  auto other = test::RawOpen(RecordPath(1));
-  other.exec("BEGIN IMMEDIATE");
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(Add(*a, i).ok());
-  RecordStatus s = a->Close();
-  ASSERT_FALSE(s.ok());
-  EXPECT_TRUE(s.error.contains("in use by another program") && s.error.contains("3 readings could not be saved"))
-      << Std(s.error);
-  EXPECT_EQ(a->UnsavedCount(), 3);
-  other.exec("ROLLBACK");
-  EXPECT_EQ(Visible(), 0);
+// The figures kept with each batch must equal the viewer's aggregate query,
+// which answers alone when the summary is missing or behind the rows.
+RecordFigures ExpectFiguresAgree(const QString& path, bool fromSummary) {
+  auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
+  EXPECT_TRUE(db.ok()) << Std(db.error());
+  if (!db.ok()) return {};
+  auto kept = ReadRecordFigures(*db.value());
+  auto sql = ReadRecordFiguresBySql(*db.value());
+  EXPECT_TRUE(kept.ok() && sql.ok()) << Std(kept.error() + sql.error());
+  if (!kept.ok() || !sql.ok()) return {};
+  EXPECT_EQ(kept->fromSummary, fromSummary);
+  EXPECT_EQ(kept->value, sql->value);
+  EXPECT_EQ(kept->value2nd, sql->value2nd);
+  return kept.value();
 }
 
-// Meters may answer +inf, -inf or NaN. The kept figures stay those of the SQL
-// aggregates across sessions: NaN is stored as an empty cell and not counted,
-// infinities count, and +inf with -inf leaves the average undefined for good.
-TEST_F(RecordAppenderTest, FiguresOfInfiniteAndNanReadingsEqualTheSqlAggregates) {
+// Meters may answer +inf, -inf or NaN: NaN is stored as an empty cell and not
+// counted, infinities count, and +inf with -inf leaves the average undefined for good.
+TEST_F(RecordAppenderTest, FiguresOfEmptyInfiniteAndNanRecordsEqualTheSqlAggregates) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   using Sessions = std::vector<std::vector<double>>;
@@ -178,6 +183,7 @@ TEST_F(RecordAppenderTest, FiguresOfInfiniteAndNanReadingsEqualTheSqlAggregates)
     Sessions sessions;
     std::optional<double> avg;  // after the last session; nullopt: undefined
   } cases[] = {
+      {"no reading", {{}}, std::nullopt},
       {"both infinities, then a plain value", {{inf, -inf}, {5}}, std::nullopt},
       {"both infinities in two sessions", {{1, inf}, {2}, {-inf}, {3}}, std::nullopt},
       {"one infinity", {{inf}, {1, 2}}, inf},
@@ -195,41 +201,21 @@ TEST_F(RecordAppenderTest, FiguresOfInfiniteAndNanReadingsEqualTheSqlAggregates)
       ASSERT_TRUE(a.ok());
       for (double v : values) ASSERT_TRUE(a.value()->Append(v, -v, QTime(1, 2, 3)).ok());
       ASSERT_TRUE(a.value()->Close().ok());
-      auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
-      ASSERT_TRUE(db.ok());
-      auto kept = ReadRecordFigures(*db.value());
-      auto sql = ReadRecordFiguresBySql(*db.value());
-      ASSERT_TRUE(kept.ok() && sql.ok());
-      EXPECT_TRUE(kept->fromSummary);
-      EXPECT_EQ(kept->value, sql->value);
-      EXPECT_EQ(kept->value2nd, sql->value2nd);
+      const RecordFigures f = ExpectFiguresAgree(path, true);
       if (&values == &c.sessions.back()) {
-        EXPECT_EQ(kept->value.avg, c.avg);
+        EXPECT_EQ(f.value.avg, c.avg);
       }
     }
   }
 }
 
-// The summary kept with each batch gives the figures the viewer's aggregate query gives.
-TEST_F(RecordAppenderTest, SummaryFiguresEqualTheSqlAggregates) {
+TEST_F(RecordAppenderTest, SummaryFollowsManySessionsAndRowsOfOtherPrograms) {
+  // A file no appender has touched has no summary: the query answers.
+  test::RawOpen(RecordPath(1)).exec("INSERT INTO read (read_value, read_value_2ND) VALUES (2, 9.9E+21), (4, 1)");
+  ExpectFiguresAgree(RecordPath(1), false);
+
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> d(-1000.0, 1000.0);
-  auto figuresAgree = [&](bool expectSummary) {
-    auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
-    ASSERT_TRUE(db.ok());
-    auto fast = ReadRecordFigures(*db.value());
-    auto sql = ReadRecordFiguresBySql(*db.value());
-    ASSERT_TRUE(fast.ok() && sql.ok());
-    EXPECT_EQ(fast->fromSummary, expectSummary);
-    EXPECT_EQ(fast->value, sql->value);
-    EXPECT_EQ(fast->value2nd, sql->value2nd);
-  };
-
-  {  // an empty record: count 0, no max, min or avg
-    auto a = OpenAppender();
-    ASSERT_TRUE(a->Close().ok());
-    figuresAgree(true);
-  }
   for (int session = 0; session < 3; ++session) {
     auto a = OpenAppender();
     for (int i = 0; i < 2500; ++i) {
@@ -242,32 +228,20 @@ TEST_F(RecordAppenderTest, SummaryFiguresEqualTheSqlAggregates) {
       now_ += 7;
     }
     ASSERT_TRUE(a->Close().ok());
-    figuresAgree(true);
+    ExpectFiguresAgree(RecordPath(1), true);
   }
-  {
-    auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
-    auto f = ReadRecordFigures(*db.value());
-    EXPECT_EQ(f->value.count, 7499);
-    EXPECT_EQ(f->value2nd.count, 7500);
-    EXPECT_EQ(*f->value.max, kOverloadValue);
-    EXPECT_EQ(*f->value2nd.max, kNoSecondValue);
-  }
+  const RecordFigures f = ExpectFiguresAgree(RecordPath(1), true);
+  EXPECT_EQ(f.value.count, 7501);
+  EXPECT_EQ(f.value2nd.count, 7502);
+  EXPECT_EQ(*f.value.max, kOverloadValue);
+  EXPECT_EQ(*f.value2nd.max, kNoSecondValue);
 
   // Rows added by another program: the summary no longer covers the last row,
   // so the query answers, until the next appender brings the summary up to date.
   test::RawOpen(RecordPath(1)).exec("INSERT INTO read (read_value, read_value_2ND) VALUES (-5000, 1)");
-  figuresAgree(false);
+  ExpectFiguresAgree(RecordPath(1), false);
   OpenAppender()->Close();
-  figuresAgree(true);
-}
-
-TEST_F(RecordAppenderTest, FileWithoutSummaryIsAnsweredByTheQuery) {
-  test::RawOpen(RecordPath(1)).exec("INSERT INTO read (read_value, read_value_2ND) VALUES (2, 9.9E+21), (4, 1)");
-  auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Read);
-  auto f = ReadRecordFigures(*db.value());
-  ASSERT_TRUE(f.ok());
-  EXPECT_FALSE(f->fromSummary);
-  EXPECT_EQ(*f->value.avg, 3.0);
+  ExpectFiguresAgree(RecordPath(1), true);
 }
 
 }  // namespace

@@ -323,37 +323,14 @@ void ExpectReadingsWaitedForRoom(const std::string& out, const std::string& erro
 
 // A real full disk: a small memory file system mounted in a private mount
 // namespace of the child (needs the right to mount; skipped without it).
-TEST_F(RecordBadFilesTest, FullDiskIsNamedAndReadingsWaitForRoom) {
+// First a record is made with 0 to 40 pages left: every attempt either gives a
+// ready record or fails naming the full disk, and a failed one leaves nothing
+// in the folder (no empty record, no side files). Then readings are appended
+// until the disk refuses them, and room comes back.
+TEST_F(RecordBadFilesTest, FullDiskIsNamedLeavesNothingBehindAndReadingsWaitForRoom) {
   const QString small = base_ + "/small";
-  ASSERT_TRUE(QDir().mkpath(small));
-  const QString path = RecordFilePath(RecordFileKind::Record, small, 1);
-  const auto r = test::RunInChild(
-      [&](std::string& out) {
-        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=256k") != 0)
-          return 77;
-        if (!CreateRecordFile(path, true)) return 11;
-        out = FillUntilRefused(
-            path, [&] { mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", MS_REMOUNT, "size=8m"); });
-        out += "rows=" + std::to_string(test::RowCount(path)) + "\n";
-        auto raw = test::RawOpen(path, SQLite::OPEN_READONLY);
-        out += "integrity=" + raw.execAndGet("PRAGMA integrity_check").getString() + "\n";
-        return 0;
-      },
-      false);
-  if (r.exitCode == 77) GTEST_SKIP() << "no right to mount a small file system here";
-  ASSERT_EQ(r.exitCode, 0) << r.output;
-  ExpectReadingsWaitedForRoom(r.output, "The record file \"" + Std(path) + "\" cannot be written: the disk is full.");
-  EXPECT_EQ(Reported(r.output, "rows"), Reported(r.output, "appended")) << r.output;
-  EXPECT_NE(r.output.find("integrity=ok\n"), std::string::npos) << r.output;
-}
-
-// A record made on a nearly full disk, with 0 to 40 pages left: every attempt
-// either gives a ready record or fails naming the full disk, and a failed one
-// leaves nothing in the folder (no empty record, no side files).
-TEST_F(RecordBadFilesTest, CreationOnAFullDiskLeavesNothingBehind) {
-  const QString small = base_ + "/small";
-  ASSERT_TRUE(QDir().mkpath(small));
+  ASSERT_TRUE(QDir().mkpath(small + "/DB"));
+  const QString path = RecordFilePath(RecordFileKind::Record, small + "/DB", 2);
   const auto r = test::RunInChild(
       [&](std::string& out) {
         if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
@@ -385,6 +362,13 @@ TEST_F(RecordBadFilesTest, CreationOnAFullDiskLeavesNothingBehind) {
           }
         }
         out += "made=" + std::to_string(made) + " refused=" + std::to_string(refused) + "\n";
+
+        if (ftruncate(filler, 0) != 0 || !CreateRecordFile(path, true)) return 13;
+        out += FillUntilRefused(
+            path, [&] { mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", MS_REMOUNT, "size=8m"); });
+        out += "rows=" + std::to_string(test::RowCount(path)) + "\n";
+        auto raw = test::RawOpen(path, SQLite::OPEN_READONLY);
+        out += "integrity=" + raw.execAndGet("PRAGMA integrity_check").getString() + "\n";
         return 0;
       },
       false);
@@ -394,6 +378,9 @@ TEST_F(RecordBadFilesTest, CreationOnAFullDiskLeavesNothingBehind) {
   EXPECT_EQ(r.output.find("unclear"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("made=0 "), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("refused=0"), std::string::npos) << r.output;
+  ExpectReadingsWaitedForRoom(r.output, "The record file \"" + Std(path) + "\" cannot be written: the disk is full.");
+  EXPECT_EQ(Reported(r.output, "rows"), Reported(r.output, "appended")) << r.output;
+  EXPECT_NE(r.output.find("integrity=ok\n"), std::string::npos) << r.output;
 }
 
 // A file-size limit makes the operating system refuse writes the way a full

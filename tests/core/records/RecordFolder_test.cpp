@@ -20,8 +20,6 @@ TEST(DeriveRecordFolder, AppendsDbOnlyWhenThePathLacksIt) {
   // The test is case-sensitive.
   EXPECT_EQ(Std(DeriveRecordFolder("/home/ann/db")), "/home/ann/db/DB");
   EXPECT_EQ(Std(DeriveRecordFolder("/")), "/DB");
-  EXPECT_EQ(Std(RecordFilePath(RecordFileKind::Record, "/w/DB", 3)), "/w/DB/Record 3.mdb");
-  EXPECT_EQ(Std(RecordFilePath(RecordFileKind::DBfile, "/w/DB", 10)), "/w/DB/DBfile_DB10.mdb");
 }
 
 class RecordFolderTest : public test::RecordFolderFixture {};
@@ -42,6 +40,9 @@ TEST_F(RecordFolderTest, FindEntersBaseDbAndASecondDerivationKeepsIt) {
 }
 
 TEST_F(RecordFolderTest, MissingFolderShowsTheCallersCaptionAndCreatesNothing) {
+  test::ScriptedPrompter entering;
+  ASSERT_TRUE(EnterRecordFolder(folder_, entering, RecordFolderCaller::Viewer));
+  ASSERT_TRUE(QDir::setCurrent(base_));
   ASSERT_TRUE(QDir(folder_).removeRecursively());
   const std::pair<RecordFolderCaller, const char*> callers[] = {
       {RecordFolderCaller::ListCheck, "Database check"},
@@ -57,19 +58,13 @@ TEST_F(RecordFolderTest, MissingFolderShowsTheCallersCaptionAndCreatesNothing) {
     EXPECT_EQ(Std(prompter.shown[0].text), "Database working folder not found.");
     EXPECT_EQ(Std(prompter.shown[0].caption), caption);
   }
+  // A stored folder that has vanished fails to enter the same way.
+  entering.ExpectMessage(Prompter::Answer::Ok);
+  EXPECT_FALSE(EnterRecordFolder(folder_, entering, RecordFolderCaller::Viewer));
+  ASSERT_EQ(entering.shown.size(), 1u);
+  EXPECT_EQ(Std(entering.shown[0].caption), "RecordView Database folder check");
   EXPECT_FALSE(QFileInfo::exists(folder_));
   EXPECT_EQ(QDir::currentPath(), base_);
-}
-
-TEST_F(RecordFolderTest, StoredFolderThatVanishedFailsToEnter) {
-  test::ScriptedPrompter prompter;
-  ASSERT_TRUE(EnterRecordFolder(folder_, prompter, RecordFolderCaller::Viewer));
-  ASSERT_TRUE(QDir::setCurrent(base_));
-  ASSERT_TRUE(QDir(folder_).removeRecursively());
-  prompter.ExpectMessage(Prompter::Answer::Ok);
-  EXPECT_FALSE(EnterRecordFolder(folder_, prompter, RecordFolderCaller::Viewer));
-  ASSERT_EQ(prompter.shown.size(), 1u);
-  EXPECT_EQ(Std(prompter.shown[0].caption), "RecordView Database folder check");
 }
 
 TEST_F(RecordFolderTest, FolderVanishedAfterEnteringIsCreatedAgainOnLookup) {

@@ -12,7 +12,7 @@ using test::Std;
 
 TEST(AbbreviateFunction, MapsTheSixNamesAndLeavesOthers) {
   const std::pair<const char*, const char*> cases[] = {
-      {"VOLT", "DCV"}, {"CURR", "DCI"}, {"VOLT:AC", "ACV"}, {"CURR:AC", "ACI"}, {"RES", "2W"}, {"FRES", "4W"},
+      {"VOLT", "DCV"},  {"CURR", "DCI"},  {"VOLT:AC", "ACV"},     {"CURR:AC", "ACI"}, {"RES", "2W"}, {"FRES", "4W"},
       {"FREQ", "FREQ"}, {"volt", "volt"}, {"VOLT:DC", "VOLT:DC"}, {"DCV", "DCV"},  // an abbreviation stays
   };
   for (auto [in, out] : cases) EXPECT_EQ(Std(AbbreviateFunction(in)), out) << in;
@@ -35,8 +35,8 @@ TEST(RecordNumberFromLabel, ReadsTheTwoCharactersAfterRecord) {
     EXPECT_EQ(RecordNumberFromLabel(RecordLabel(n, date, "DCV", "NONE")), n);
   }
   // atoi rules on two characters: stops at the first non-digit, 0 without digits.
-  for (const auto& [label, n] : {std::pair{"Record 1x", 1}, {"Record 123", 12}, {"Record x1", 0}, {"Record  4", 4},
-                                 {"Rec", 0}, {"", 0}})
+  for (const auto& [label, n] :
+       {std::pair{"Record 1x", 1}, {"Record 123", 12}, {"Record x1", 0}, {"Record  4", 4}, {"Rec", 0}, {"", 0}})
     EXPECT_EQ(RecordNumberFromLabel(label), n) << label;
 }
 

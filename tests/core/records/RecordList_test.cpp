@@ -67,8 +67,8 @@ TEST_F(RecordListTest, EachCallerListsItsOwnSelection) {
        {RecordLabel(1, R), RecordLabel(2), RecordLabel(3, D), RecordLabel(4, D), RecordLabel(5), RecordLabel(6),
         RecordLabel(7, D), RecordLabel(8), RecordLabel(9, R), RecordLabel(10, R)}},
       {RecordListKind::ReadingSettings,
-       {note(1, R), RecordLabel(2), note(3, D), note(4, D), RecordLabel(5), RecordLabel(6), note(7, D),
-        RecordLabel(8), note(9, R), note(10, R)}},
+       {note(1, R), RecordLabel(2), note(3, D), note(4, D), RecordLabel(5), RecordLabel(6), note(7, D), RecordLabel(8),
+        note(9, R), note(10, R)}},
   };
   for (const auto& [kind, labels] : cases) EXPECT_EQ(Labels(kind), labels) << int(kind);
 
@@ -81,14 +81,6 @@ TEST_F(RecordListTest, EachCallerListsItsOwnSelection) {
   for (const auto& e : burst.entries) flags.push_back(e.kindFlag());
   EXPECT_EQ(flags, (std::vector<int>{0, 0, 1, 1, 0, 0, 1, 0, 0, 0}));
   EXPECT_TRUE(burst.entries[7].path.isEmpty());
-}
-
-TEST_F(RecordListTest, EmptyFolderGivesBareLabelsOrNothing) {
-  test::TempFolder empty;
-  EXPECT_TRUE(ListRecords(RecordListKind::Chart, empty.Path()).entries.empty());
-  const RecordList all = ListRecords(RecordListKind::ReadingSettings, empty.Path());
-  ASSERT_EQ(all.entries.size(), 10u);
-  EXPECT_EQ(Std(all.entries[9].label), "Record 10");
 }
 
 }  // namespace

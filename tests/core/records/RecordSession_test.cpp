@@ -5,13 +5,11 @@
 #include <QFileInfo>
 #include <functional>
 #include <map>
-#include <tuple>
 
 #include "RecordTestSupport.h"
 #include "core/base/Clock.h"
 #include "core/records/RecordList.h"
 #include "core/records/RecordSql.h"
-#include "core/records/RecordTexts.h"
 #include "core/records/RecordVerdict.h"
 #include "support/PrintQString.h"
 #include "support/ScriptedPrompter.h"
@@ -67,26 +65,6 @@ TEST_F(RecordFileTest, CreateMakesThreeEmptyTablesWithTheirColumnsAndTypes) {
   EXPECT_EQ(writer.value()->Sql().execAndGet("PRAGMA synchronous").getInt(), 2);
 }
 
-TEST_F(RecordFileTest, DateAndFunctionsAreAddedOnceThenEdited) {
-  test::MakeRecord(RecordPath(1), true);
-  auto db = RecordDatabase::Open(RecordPath(1), RecordDatabase::Access::Write);
-  ASSERT_TRUE(db.ok());
-  RecordDatabase& r = *db.value();
-  EXPECT_FALSE(r.ReadDate()->present);
-  EXPECT_FALSE(r.ReadFunctions()->present);
-  ASSERT_TRUE(r.WriteDate(At(2024, 3, 5, 14, 3, 27, 999)).ok());
-  ASSERT_TRUE(r.WriteDate(At(2024, 3, 6, 9, 0, 1)).ok());
-  ASSERT_TRUE(r.WriteFunctions("DCV", "ACV").ok());
-  ASSERT_TRUE(r.WriteFunctions("2W", "NONE").ok());
-  ASSERT_TRUE(r.WriteFunctionsIfEmpty("FREQ", "FREQ").ok());
-  EXPECT_EQ(r.Sql().execAndGet("SELECT count(*) FROM read_date").getInt(), 1);
-  EXPECT_EQ(r.Sql().execAndGet("SELECT count(*) FROM read_function").getInt(), 1);
-  EXPECT_EQ(r.Sql().execAndGet("SELECT r_date FROM read_date").getString(), "2024-03-06 09:00:01");
-  EXPECT_EQ(r.ReadDate()->value, At(2024, 3, 6, 9, 0, 1));
-  EXPECT_EQ(Std(r.ReadFunctions()->function1), "2W");
-  EXPECT_EQ(Std(r.ReadFunctions()->function2), "NONE");
-}
-
 // The session start's cases, as CheckRecord, the verdict and PrepareRecord see them.
 class RecordSessionTest : public test::RecordFolderFixture {
  protected:
@@ -137,8 +115,6 @@ TEST_F(RecordSessionTest, MatchingFunctionsAskToContinueAndAppendAfterTheOldRows
 
   const RecordVerdict v = DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed);
   EXPECT_EQ(v.action, RecordVerdict::Action::AskToContinue);
-  EXPECT_EQ(Std(record_texts::ContinuationQuestion(continuation_)),
-            "Record 2 will continue saving the readings.  Continue?");
   // With an earlier meter refused nothing is asked.
   EXPECT_EQ(DecideRecordVerdict(c, "DCV", "NONE", kFunctionChanged).action, RecordVerdict::Action::None);
   EXPECT_TRUE(DecideRecordVerdict(c, "DCV", "NONE", kFunctionChanged).blocked);
@@ -147,27 +123,9 @@ TEST_F(RecordSessionTest, MatchingFunctionsAskToContinueAndAppendAfterTheOldRows
   EXPECT_EQ(test::RowCount(RecordPath(2)), 2);
   auto db = test::RawOpen(RecordPath(2), SQLite::OPEN_READONLY);
   EXPECT_EQ(db.execAndGet("SELECT r_date FROM read_date").getString(), "2024-03-07 08:00:00");
-}
-
-TEST_F(RecordSessionTest, ChangedFunctionsAreRefusedWithTheirMessages) {
-  Prepare(1, "VOLT", "VOLT:AC");
-  const RecordCheck c = Check(1);
-
-  const std::tuple<const char*, const char*, int, const char*> cases[] = {
-      {"ACV", "ACV", kFunctionChanged, "Function has changed from DCV to ACV. Please select a different record."},
-      {"DCV", "FREQ", kSecondFunctionChanged,
-       "2ND Function has changed from ACV to FREQ. Please select a different record."},
-      {"2W", "NONE", kBothChanged,
-       "Function has changed from DCV to 2W. 2ND Function has changed from ACV to NONE. Please select a different "
-       "record."},
-  };
-  for (const auto& [f1, f2, state, message] : cases) {
-    const RecordVerdict v = DecideRecordVerdict(c, f1, f2, kCheckPassed);
-    EXPECT_EQ(v.state, state);
-    EXPECT_TRUE(v.blocked);
-    EXPECT_EQ(v.action, RecordVerdict::Action::None);
-    EXPECT_EQ(Std(v.message), message);
-  }
+  // The date and functions are edited in place, never added twice.
+  EXPECT_EQ(db.execAndGet("SELECT (SELECT count(*) FROM read_date) + (SELECT count(*) FROM read_function)").getInt(),
+            2);
 }
 
 TEST_F(RecordSessionTest, OnlyADbfileFileIsRefusedAndNothingIsCreated) {
@@ -179,8 +137,6 @@ TEST_F(RecordSessionTest, OnlyADbfileFileIsRefusedAndNothingIsCreated) {
   EXPECT_EQ(v.state, kRecordHasReadings);
   EXPECT_TRUE(v.blocked);
   EXPECT_TRUE(v.message.isEmpty());  // shown by the start once all meters are examined
-  EXPECT_EQ(Std(record_texts::RecordHasReadings()),
-            "The record already has readings. Please select a different record.");
   EXPECT_FALSE(QFileInfo::exists(RecordPath(5)));
 }
 
@@ -263,17 +219,6 @@ TEST_F(RecordSessionTest, FolderHoldsOnlyRecordFilesWhenNobodyWrites) {
     EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList({"Record 1.mdb", "Record 2.mdb", "Record 3.mdb"}));
   }
-}
-
-TEST(BurstVerdict, SameComparisonsWithoutAQuestion) {
-  EXPECT_EQ(DecideBurstVerdict("DCV", "NONE", "DCV", "NONE", false).outcome, BurstVerdict::Outcome::Continue);
-  EXPECT_EQ(DecideBurstVerdict("", "", "DCV", "NONE", false).outcome, BurstVerdict::Outcome::Continue);
-  const BurstVerdict dated = DecideBurstVerdict("", "", "DCV", "NONE", true);
-  EXPECT_EQ(dated.outcome, BurstVerdict::Outcome::HasReadings);
-  EXPECT_EQ(Std(dated.message), "The record already has readings. Please select a different record.");
-  const BurstVerdict changed = DecideBurstVerdict("DCV", "NONE", "ACV", "NONE", true);
-  EXPECT_EQ(changed.outcome, BurstVerdict::Outcome::FunctionChanged);
-  EXPECT_EQ(Std(changed.message), "Function has changed from DCV to ACV. Please select a different record.");
 }
 
 }  // namespace
