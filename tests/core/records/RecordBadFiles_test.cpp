@@ -25,18 +25,9 @@ namespace merilog {
 namespace {
 
 using test::At;
+using test::ReadBytes;
 using test::Std;
-
-QByteArray ReadBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(bytes);
-}
+using test::WriteBytes;
 
 bool AnyContains(const QStringList& texts, const QString& a, const QString& b) {
   for (const QString& t : texts)

@@ -17,9 +17,7 @@ using test::At;
 using test::Std;
 
 std::string ReadAll(const QString& path) {
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-  return f.readAll().toStdString();
+  return test::ReadBytes(path).toStdString();
 }
 
 class RecordCsvTest : public test::RecordFolderFixture {};
@@ -61,10 +59,7 @@ TEST_F(RecordCsvTest, EmptyMissingAndUnreadableRecords) {
   EXPECT_EQ(WriteRecordCsv(QString(), out, "( y )").outcome, CsvExport::Outcome::Written);
   EXPECT_EQ(ReadAll(out), "Time,Value ,Value_2ND , ,DateTime : ( y )\r\n");
 
-  QFile bad(RecordPath(2));
-  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-  bad.write("this is no database at all, just some text that is long enough to be a header of a file");
-  bad.close();
+  test::WriteBytes(RecordPath(2), "this is no database at all, just some text that is long enough to be a header");
   const CsvExport r = WriteRecordCsv(RecordPath(2), temp_->File("bad.csv"), "");
   EXPECT_EQ(r.outcome, CsvExport::Outcome::RecordFailed);
   EXPECT_TRUE(r.error.contains("Record 2.mdb")) << Std(r.error);

@@ -153,10 +153,7 @@ TEST_F(RecordSessionTest, RecordWithoutFunctionRowIsJudgedLikeANewNumber) {
 }
 
 TEST_F(RecordSessionTest, UnreadableRecordBlocksWithItsErrorAndMissingFolderStopsQuietly) {
-  QFile bad(RecordPath(3));
-  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-  bad.write(QByteArray(4096, 'x'));
-  bad.close();
+  test::WriteBytes(RecordPath(3), QByteArray(4096, 'x'));
   const RecordCheck c = Check(3);
   EXPECT_TRUE(c.error.contains("Record 3.mdb")) << Std(c.error);
   const RecordVerdict v = DecideRecordVerdict(c, "DCV", "NONE", kCheckPassed);

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -53,6 +54,17 @@ inline void MakeRecord(const QString& path, bool withSecondFuncColumn, const QDa
   if (!f1.isEmpty() || !f2.isEmpty()) {
     ASSERT_TRUE(db.value()->WriteFunctions(f1, f2).ok());
   }
+}
+
+inline QByteArray ReadBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
 }
 
 inline std::string Std(const QString& s) {

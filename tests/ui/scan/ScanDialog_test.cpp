@@ -62,12 +62,9 @@ TEST(ScanDialog, RendersTheModelForwardsEditsAndShowsTheGrid) {
   TypeText(d.ShuntRField(), "100");
   TypeText(d.CurrentOffsetField(), "0.01");
   EXPECT_DOUBLE_EQ(b.model->Setup().Channel(0).shuntR, 100);
-  for (int c = 1; c < 20; ++c)
-    if (c != 2 && c != 12) {
-      ChooseItem(d.ChannelChooser(), c);
-      ChooseItem(d.FunctionChooser(), c == 1 ? kScanAcv : kScanNone);
-    }
-  ChooseItem(d.ChannelChooser(), 0);
+  ChooseItem(d.ChannelChooser(), 1);
+  ChooseItem(d.FunctionChooser(), kScanAcv);
+  ChooseItem(d.ChannelChooser(), 0);  // the shunt on show for the start's check
 
   // PerScan, three scans.
   d.PerScanBox()->click();
