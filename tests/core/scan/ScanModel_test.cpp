@@ -83,7 +83,7 @@ TEST(ScanSearch, WithoutAScannerOrItsCardTheSettingsStayDisabled) {
   }
 }
 
-TEST(ScanModelRun, FourWireOnChannelOneOfATenChannelCardLeavesItsPairOut) {
+TEST(ScanModelRun, FourWireLeavesItsPairOutAndChangedFunctionsRebuildTheGrid) {
   ScanBench b;
   b.Add(kScanner, "P7700A", 10);
   ScanModel& m = b.Open();
@@ -112,6 +112,25 @@ TEST(ScanModelRun, FourWireOnChannelOneOfATenChannelCardLeavesItsPairOut) {
   EXPECT_EQ(v.progressText, "10/10");
   EXPECT_TRUE(v.startButton.enabled);
   EXPECT_TRUE(v.exportButton.enabled);
+
+  b.Channels({{5, kScanAcv}});
+  m.ScanCountEdited("2");  // fewer than the card's channels: the grid is cut first
+  m.StartScan();
+  ASSERT_TRUE(b.RunScan());
+  EXPECT_EQ(b.GridRow(0), (QStringList{"", "Time", "CH5(ACV)"}));
+  ASSERT_EQ(m.Grid().Rows(), 3);
+  EXPECT_EQ(m.Grid().Cell(2, 0), "2");
+
+  // PerScan with Stop After N: each scan is one more row.
+  m.PerScanIntervalToggled(true);
+  m.IntervalChanged(QTime(0, 0, 5));
+  m.StopAfterNToggled(true);
+  m.NEdited("3");
+  m.StartScan();
+  ASSERT_TRUE(b.RunScan());
+  EXPECT_EQ(m.Grid().Rows(), 4);
+  EXPECT_EQ(m.Grid().Cell(3, 0), "3");
+  EXPECT_EQ(m.Run().ScansDone(), 1);  // ready for the next run
 }
 
 TEST(ScanModelRun, PerScanRunFromAStartTimeToAStopTimeThroughTheNight) {
@@ -148,37 +167,6 @@ TEST(ScanModelRun, PerScanRunFromAStartTimeToAStopTimeThroughTheNight) {
   EXPECT_EQ(b.clock->Now(), QDateTime(QDate(2024, 5, 7), QTime(6, 2, 1)));         // the 61st start found it past
   EXPECT_EQ(m.Run().ResultsRow(), 61);
   EXPECT_TRUE(m.View().startButton.enabled);
-}
-
-TEST(ScanModelRun, ChangedFunctionsRebuildTheGridAndAPlainRunRewritesIt) {
-  ScanBench b;
-  b.Add(kScanner, "P7700A", 20);
-  ScanModel& m = b.Open();
-  b.Channels({{1, kScanDcv}, {2, kScanDcv}});
-  m.ScanCountEdited("6");
-  m.StartScan();
-  ASSERT_TRUE(b.RunScan());
-  EXPECT_EQ(m.Grid().Rows(), 4);  // 6 readings of 2 channels
-  EXPECT_EQ(m.Grid().Columns(), 4);
-
-  b.Channels({{5, kScanAcv}});
-  m.ScanCountEdited("2");  // fewer than the card's channels: the grid is cut first
-  m.StartScan();
-  ASSERT_TRUE(b.RunScan());
-  EXPECT_EQ(b.GridRow(0), (QStringList{"", "Time", "CH5(ACV)"}));
-  ASSERT_EQ(m.Grid().Rows(), 3);
-  EXPECT_EQ(m.Grid().Cell(2, 0), "2");
-
-  // PerScan with Stop After N: each scan is one more row.
-  m.PerScanIntervalToggled(true);
-  m.IntervalChanged(QTime(0, 0, 5));
-  m.StopAfterNToggled(true);
-  m.NEdited("3");
-  m.StartScan();
-  ASSERT_TRUE(b.RunScan());
-  EXPECT_EQ(m.Grid().Rows(), 4);
-  EXPECT_EQ(m.Grid().Cell(3, 0), "3");
-  EXPECT_EQ(m.Run().ScansDone(), 1);  // ready for the next run
 }
 
 TEST(ScanModelRun, ExitStopsTheRunAndClosesTheMeters) {
