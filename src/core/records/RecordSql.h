@@ -3,13 +3,11 @@
 
 namespace merilog::record_sql {
 
-// The SQL texts the record operations and dialogs run, word for word; the
-// record files answer each of them (see RecordSql_test).
+// The SQL texts the record operations and dialogs run, word for word. The
+// record chart reads the file's pages directly, so it has none here.
 
 // Record check and preparation, the burst, the viewer's grid and export.
 inline constexpr char kSelectRead[] = "select * from read";
-inline constexpr char kSelectReadDate[] = "select * from read_date";
-inline constexpr char kSelectReadFunction[] = "select * from read_function";
 
 // Viewer statistics: main values and second values.
 inline constexpr char kValueFigures[] =
@@ -27,11 +25,5 @@ inline QString BandFilter(double high, double low) {
 
 // Viewer export.
 inline constexpr char kValueCount[] = "select count(read_value) as sum_num from read";
-
-// Record chart: count on choosing, the two draws, the cursor readout.
-inline constexpr char kChartCount[] = "select count(read_value) as sum_num ,min(read_value_2ND) as min_num from read";
-inline constexpr char kSelectValues[] = "select read_value from read";
-inline constexpr char kSelectValues2nd[] = "select read_value_2ND from read";
-inline constexpr char kSelectReadWithDate[] = "select * from read,read_date";
 
 }  // namespace merilog::record_sql

@@ -121,8 +121,11 @@ TEST(LanguageFile, TranslationsAreCompleteAndTranslated) {
       EXPECT_FALSE(text.isEmpty()) << where;
       for (const QString& e : english) {
         EXPECT_NE(text, e) << "untranslated " << where;
-        for (const QChar fullWidth : {QChar(0xFF1A), QChar(0xFF0C)})
-          if (e.contains(fullWidth)) EXPECT_TRUE(text.contains(fullWidth)) << where;
+        for (const QChar fullWidth : {QChar(0xFF1A), QChar(0xFF0C)}) {
+          if (e.contains(fullWidth)) {
+            EXPECT_TRUE(text.contains(fullWidth)) << where;
+          }
+        }
       }
     }
   }

@@ -88,7 +88,7 @@ TEST_F(RecordSessionTest, NewNumberIsPreparedWithoutAQuestion) {
   Prepare(4, "VOLT", "VOLT:AC");
   auto db = test::RawOpen(RecordPath(4), SQLite::OPEN_READONLY);
   EXPECT_EQ(db.execAndGet("SELECT r_date FROM read_date").getString(), "2024-03-05 14:03:27");
-  SQLite::Statement f(db, record_sql::kSelectReadFunction);
+  SQLite::Statement f(db, "select * from read_function");
   ASSERT_TRUE(f.executeStep());
   EXPECT_EQ(f.getColumn("r_function1").getString(), "DCV");
   EXPECT_EQ(f.getColumn("r_function2").getString(), "ACV");
@@ -122,6 +122,27 @@ TEST_F(RecordSessionTest, MatchingFunctionsAskToContinueAndAppendAfterTheOldRows
   // The date and functions are edited in place, never added twice.
   EXPECT_EQ(db.execAndGet("SELECT (SELECT count(*) FROM read_date) + (SELECT count(*) FROM read_function)").getInt(),
             2);
+}
+
+TEST_F(RecordSessionTest, ChangedFunctionsAreRefusedWithTheirMessages) {
+  Prepare(1, "VOLT", "VOLT:AC");
+  const RecordCheck c = Check(1);
+
+  const std::tuple<const char*, const char*, int, const char*> cases[] = {
+      {"ACV", "ACV", kFunctionChanged, "Function has changed from DCV to ACV. Please select a different record."},
+      {"DCV", "FREQ", kSecondFunctionChanged,
+       "2ND Function has changed from ACV to FREQ. Please select a different record."},
+      {"2W", "NONE", kBothChanged,
+       "Function has changed from DCV to 2W. 2ND Function has changed from ACV to NONE. Please select a different "
+       "record."},
+  };
+  for (const auto& [f1, f2, state, message] : cases) {
+    const RecordVerdict v = DecideRecordVerdict(c, f1, f2, kCheckPassed);
+    EXPECT_EQ(v.state, state);
+    EXPECT_TRUE(v.blocked);
+    EXPECT_EQ(v.action, RecordVerdict::Action::None);
+    EXPECT_EQ(Std(v.message), message);
+  }
 }
 
 TEST_F(RecordSessionTest, OnlyADbfileFileIsRefusedAndNothingIsCreated) {
