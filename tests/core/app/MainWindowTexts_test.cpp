@@ -19,11 +19,6 @@ void WriteText(const QString& path, const QByteArray& utf8) {
   ASSERT_EQ(f.write(utf8), utf8.size());
 }
 
-QByteArray ReadBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 // Titles and items of every menu, separators shown as "-".
 std::vector<std::vector<QString>> Flatten(const MainWindowTexts& t) {
   std::vector<std::vector<QString>> rows;
@@ -84,21 +79,6 @@ TEST(MainWindowTexts, AnExtraEntryGetsItsPositionKeyWithAnEmptyDefault) {
   EXPECT_EQ(with.menus[3].items[size_t(extra)].text, "Extra");
   const MainWindowTexts without = RelabelMainWindow(table, kEnglishSection, shape);
   EXPECT_EQ(without.menus[3].items[size_t(extra)].text, "");
-}
-
-TEST(MainWindowTexts, RecordsTheLanguageWithoutDisturbingTheFile) {
-  TempFolder tmp;
-  const QString path = tmp.File("MERILOG.ini");
-  const QByteArray before =
-      "; language file\r\n[Chinese(Simplify)]\r\n00=设置\r\n134=最大值：\r\n1031=请选择“刷新”。\r\n\r\n"
-      "[Information]\r\nLanguageID=English(U.S)\r\n";
-  WriteText(path, before);
-  MessageTable table(path);
-  const MainWindowTexts t = RelabelMainWindow(table, kSimplifiedChineseSection);
-  EXPECT_EQ(t.menus[0].title, "设置");
-  QByteArray expected = before;
-  expected.replace("LanguageID=English(U.S)", "LanguageID=Chinese(Simplify)");
-  EXPECT_EQ(ReadBytes(path), expected);
 }
 
 TEST(MainWindowTexts, PicksUpAnEditedFileAtTheNextRelabel) {
