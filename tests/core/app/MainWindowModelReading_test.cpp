@@ -174,24 +174,6 @@ TEST_F(Reading, WhileStartingOrReadingOnlyStopIsEnabled) {
   EXPECT_TRUE(m.FunctionButton(0).enabled);
 }
 
-TEST_F(Reading, MultiDeviceSecondMeterFailsLaterOnesAreNotWritten) {
-  b.Add(kUsb81, "6081", {"CONF:VOLT:DC"});
-  auto* second = b.Add(kUsb82, "6082", {"CONF:VOLT:DC"});
-  b.Add("USB0::0x3A7D::0x6082::SN03::INSTR", "6082", {"CONF:VOLT:DC"});
-  b.Add("USB0::0x3A7D::0x6082::SN04::INSTR", "6082", {"CONF:VOLT:DC"});
-  auto& m = b.Open();
-  ASSERT_EQ(m.Devices().DeviceCount(), 4);
-  // Record 6 holds DCV readings: the second meter, now on 2W, fails its check.
-  b.SaveInto(6);
-  Run(0);
-  second->Execute("CONF:RES");
-  b.MultiInto({5, 6, 7, 8});
-  EXPECT_NE(Refused().find("from DCV to 2W"), std::string::npos);
-  EXPECT_EQ(b.prompter.shown.back().icon, Prompter::Icon::Exclamation);
-  EXPECT_FALSE(QFile::exists(b.RecordPath(7)));
-  EXPECT_FALSE(QFile::exists(b.RecordPath(8)));
-}
-
 TEST_F(Reading, OverloadOpenAndDiodeReadings) {
   auto& m = Open(kUsb81, "6081", {"CONF:VOLT:DC"});
   meter->QueueReadAnswers({"1.0", "9.9E+37"});

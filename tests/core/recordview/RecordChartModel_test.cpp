@@ -82,7 +82,6 @@ TEST_F(RecordChartTest, RangeChecks) {
   } cases[] = {
       {"5", "5", "Input Data Error! Please re-enter.", "ERROR"},
       {"0", "10", valueError, ""},
-      {"3", "1.5", valueError, ""},
       {"7", "0", "Input Data Error! Please re-enter.", "ERROR"},
       {"1", "21", "Over-range! Please re-enter.", "ERROR"},
       {"99999999999999999999", "2", "Over-range! Please re-enter.", "ERROR"},
