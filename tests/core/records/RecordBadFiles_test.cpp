@@ -81,9 +81,6 @@ TEST_F(RecordBadFilesTest, FilesThatAreNoRecordsAreNamedAndLeftAlone) {
   EXPECT_TRUE(AnyContains(list.problems, "DBfile_DB6.mdb", "the column read_time of table read is missing"));
   EXPECT_TRUE(AnyContains(list.problems, "Record 8.mdb", "it is a folder, not a file"));
 
-  // The lists of all ten still offer the numbers, without a date.
-  EXPECT_EQ(Std(ListRecords(RecordListKind::MultipleReadings, folder_).entries.at(1).label), "Record 2");
-
   QString continuation;
   for (int n : {2, 3, 4, 5, 8}) {
     const RecordCheck c = CheckRecord(n, prompter_, continuation);
@@ -109,9 +106,7 @@ TEST_F(RecordBadFilesTest, LockedFileIsReportedAsInUseAndFreedLater) {
 
   auto p = Prepare(1);
   ASSERT_FALSE(p.ok());
-  EXPECT_EQ(Std(p.error()), Std(QStringLiteral("The record file \"%1\" is in use by another program. Try again when it "
-                                               "has been closed.")
-                                    .arg(RecordPath(1))));
+  EXPECT_TRUE(p.error().contains("\"" + RecordPath(1) + "\" is in use by another program")) << Std(p.error());
   const RecordList list = ListRecords(RecordListKind::Chart, folder_);
   ASSERT_EQ(list.entries.size(), 1u);
   EXPECT_EQ(list.entries[0].number, 7);

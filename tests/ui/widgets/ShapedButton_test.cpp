@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-
 #include "WidgetTestApp.h"
 
 namespace merilog::ui {
@@ -30,25 +28,6 @@ TEST(ShapedButton, MaskFollowsTheOutlineAndItsSize) {
   button.SetPolygon(QPolygon({QPoint(0, 0), QPoint(5, 5)}));
   EXPECT_EQ(button.CurrentShape(), ShapedButton::Shape::Rectangle);
   EXPECT_TRUE(button.mask().isEmpty());
-}
-
-TEST(ShapedButton, PaintsItsFrameAndCaptionAndSunkenWhilePressed) {
-  test::App();
-  ShapedButton button("CAP");
-  button.resize(80, 30);
-  button.SetRoundedRectangle(6);
-  const QImage raised = button.grab().toImage();
-  button.setDown(true);
-  const QImage sunken = button.grab().toImage();
-  button.setDown(false);
-  EXPECT_NE(raised, sunken);
-  const QColor face = raised.pixelColor(40, 8);
-  EXPECT_NE(raised.pixelColor(40, 0), face);  // the frame
-  int captionPixels = 0;
-  for (int y = 5; y < 25; ++y)
-    for (int x = 20; x < 60; ++x)
-      if (raised.pixelColor(x, y).lightness() < face.lightness() - 80) ++captionPixels;
-  EXPECT_GT(captionPixels, 10);
 }
 
 }  // namespace
