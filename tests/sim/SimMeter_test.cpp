@@ -26,38 +26,26 @@ void Expect(SimMeter& m, std::initializer_list<std::pair<const char*, std::strin
   for (const auto& [message, answer] : steps) EXPECT_EQ(m.Execute(message), answer) << message;
 }
 
-// Function, range, sensor and second-function state is exercised through the
-// settings read-back and apply tests, which go through these meters.
-
+// Function, range, sensor and second-function state, and the short and long
+// header forms the program sends, are exercised through the settings read-back
+// and apply tests, which go through these meters. Here: what the program reads
+// back from the error queue, and how quoted parameters split.
 TEST(SimMeterTest, MessagesHeadersAndErrorQueue) {
   auto m = MakeMeter("6082");
   EXPECT_EQ(m->Execute("CONF:VOLT:AC;:func?;*IDN?"), "\"VOLT:AC\";" + m->Identification());
   Expect(*m, {// A command after ';' continues the previous header path.
               {"SENS:VOLT:DC:RANG 10;NPLC 1;NPLC?", "+1.00000000E+00"},
-              {"SENS:VOLT:DC:RANG?", "+1.00000000E+01"},
               {"VOLT:DC:FOO?", ""},
               {"SENS:VOLT:DC:RANG ten", ""},
-              // Errors come back oldest first; *cls empties the queue.
+              // Errors come back oldest first.
               {"SYST:ERR?", kUndefined},
               {"SYST:ERR?", "-104,\"Data type error\""},
-              {"SYST:ERR?", kNoError},
-              {"BOGUS", ""},
-              {"*cls", ""},
               {"SYST:ERR?", kNoError}});
   for (int i = 0; i < 30; ++i) m->Execute("BOGUS");
   EXPECT_EQ(m->PendingErrors().size(), 20u);
   EXPECT_EQ(m->PendingErrors().back(), "-350,\"Queue overflow\"");
   Expect(*m, {{"L0", ""}, {"*CLS", ""}, {"L0", ""}});  // the scan search's greeting is harmless
   EXPECT_TRUE(m->PendingErrors().empty());
-
-  // Short form, long form, any case; other abbreviations are not the keyword.
-  for (const char* ok : {"sense:voltage:dc:range 1", "Sens:Volt:Rang:Upp 1", ":VOLT:RANG 1"})
-    Expect(*m, {{ok, ""}, {"SYST:ERR?", kNoError}});
-  for (const char* bad : {"SENSE:VOLTA:DC:RANG 1", "SEN:VOLT:RANG 1", "VOLT:DC:RAT:RAT:RANG 1", "VOLT:DC$:RANG 1",
-                          "CONF::VOLT", "sample:count"}) {
-    m->Execute(bad);
-    EXPECT_NE(m->Execute("SYST:ERR?"), kNoError) << bad;
-  }
   // Quoted parameters keep their ';' and ',' and case.
   Expect(*m, {{"FUNC \"volt:ac\";:Function2 'FREQ'", ""},
               {"func?;func2?", "\"VOLT:AC\";\"FREQ\""},
@@ -75,24 +63,13 @@ TEST(SimMeterTest, NumbersOutsideTheirRangeAreRefused) {
   Expect(*m, {{"*ESE 32.4;*SRE 255", ""}, {"*ESE?;*SRE?", "32;255"}, {"SYST:ERR?", kNoError}});
 }
 
-// Same seed, same readings (the example bench equals the default one through
-// this); an overload now and then, never every time.
-TEST(SimMeterTest, ReadingsFollowTheSeedAndOverloadNowAndThen) {
+// Same seed, same readings: the example bench equals the default one through this.
+TEST(SimMeterTest, ReadingsFollowTheSeed) {
   auto a = MakeMeter("6082", -1, 42), b = MakeMeter("6082", -1, 42), c = MakeMeter("6082", -1, 43);
   const std::string first = a->Execute("read?");
   EXPECT_EQ(b->Execute("read?"), first);
   EXPECT_NE(c->Execute("read?"), first);
   EXPECT_NE(a->Execute("read?"), first);  // noise
-
-  SimMeterDescription desc;
-  desc.resource = "GPIB0::9::INSTR";
-  desc.model = "6081";
-  desc.overloadEvery = 10;
-  SimMeter m(desc, nullptr);
-  int overloads = 0;
-  for (int i = 0; i < 200; ++i) overloads += m.Execute("read?") == "+9.90000000E+37";
-  EXPECT_GT(overloads, 0);
-  EXPECT_LT(overloads, 100);
 }
 
 }  // namespace

