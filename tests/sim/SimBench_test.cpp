@@ -30,12 +30,10 @@ TEST(SimBenchTest, ExampleFileDescribesTheDefaultBench) {
 TEST(SimBenchTest, EveryKeyOfAMeterSection) {
   const std::string text =
       "; comment\n"
-      "# another comment\n"
       "[Meter]\n"
       "Resource = GPIB1::7::INSTR\n"
       "model = mr6082\n"
       "serial = X42\n"
-      "overload-every = 0\n"
       "cap-max-range = 0.0001\n"
       "setup = CONF:VOLT:AC\n"
       "setup = Function2 \"FREQ\";DET:BAND 3\n"

@@ -7,9 +7,7 @@ namespace merilog::sim {
 namespace {
 
 const char* const kNoError = "+0,\"No error\"";
-const char* const kUndefined = "-113,\"Undefined header\"";
 const char* const kOutOfRange = "-222,\"Data out of range\"";
-const char* const kIllegal = "-224,\"Illegal parameter value\"";
 
 std::unique_ptr<SimMeter> MakeMeter(const std::string& model, int channels = -1, std::uint64_t seed = 7) {
   SimMeterDescription desc;
@@ -26,32 +24,8 @@ void Expect(SimMeter& m, std::initializer_list<std::pair<const char*, std::strin
   for (const auto& [message, answer] : steps) EXPECT_EQ(m.Execute(message), answer) << message;
 }
 
-// Function, range, sensor and second-function state, and the short and long
-// header forms the program sends, are exercised through the settings read-back
-// and apply tests, which go through these meters. Here: what the program reads
-// back from the error queue, and how quoted parameters split.
-TEST(SimMeterTest, MessagesHeadersAndErrorQueue) {
-  auto m = MakeMeter("6082");
-  EXPECT_EQ(m->Execute("CONF:VOLT:AC;:func?;*IDN?"), "\"VOLT:AC\";" + m->Identification());
-  Expect(*m, {// A command after ';' continues the previous header path.
-              {"SENS:VOLT:DC:RANG 10;NPLC 1;NPLC?", "+1.00000000E+00"},
-              {"VOLT:DC:FOO?", ""},
-              {"SENS:VOLT:DC:RANG ten", ""},
-              // Errors come back oldest first.
-              {"SYST:ERR?", kUndefined},
-              {"SYST:ERR?", "-104,\"Data type error\""},
-              {"SYST:ERR?", kNoError}});
-  for (int i = 0; i < 30; ++i) m->Execute("BOGUS");
-  EXPECT_EQ(m->PendingErrors().size(), 20u);
-  EXPECT_EQ(m->PendingErrors().back(), "-350,\"Queue overflow\"");
-  Expect(*m, {{"L0", ""}, {"*CLS", ""}, {"L0", ""}});  // the scan search's greeting is harmless
-  EXPECT_TRUE(m->PendingErrors().empty());
-  // Quoted parameters keep their ';' and ',' and case.
-  Expect(*m, {{"FUNC \"volt:ac\";:Function2 'FREQ'", ""},
-              {"func?;func2?", "\"VOLT:AC\";\"FREQ\""},
-              {"FUNC \"VOLT;AC\"", ""},
-              {"SYST:ERR?", kIllegal}});
-}
+// The command set, header forms and error queue are exercised through the
+// settings read-back, apply, console and scan tests, which go through these meters.
 
 // Numbers a meter cannot hold are refused, never rounded into an integer.
 TEST(SimMeterTest, NumbersOutsideTheirRangeAreRefused) {

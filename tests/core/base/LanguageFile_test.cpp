@@ -7,7 +7,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <map>
 #include <optional>
 #include <set>
@@ -128,22 +127,4 @@ TEST(LanguageFile, TranslationsAreCompleteAndTranslated) {
       }
     }
   }
-}
-
-TEST(LanguageFile, RelabelsTheMenuInEachLanguage) {
-  // Work on a copy: relabelling writes "LanguageID" into the file.
-  QTemporaryDir dir;
-  ASSERT_TRUE(QFile::copy(ShippedFile(), dir.filePath("MERILOG.ini")));
-  QFile::setPermissions(dir.filePath("MERILOG.ini"), QFile::ReadOwner | QFile::WriteOwner);
-  MessageTable table(dir.filePath("MERILOG.ini"));
-
-  // A menu title, a menu item (both by position) and a label key, in each language.
-  const MainWindowTexts en = RelabelMainWindow(table, LanguageSectionForIndex(0));
-  EXPECT_EQ(en.menus[0].items[1].text, "Reading manager");
-  const MainWindowTexts tc = RelabelMainWindow(table, LanguageSectionForIndex(1));
-  EXPECT_EQ(tc.menus[0].title, "設定");
-  EXPECT_EQ(tc.yScaleLabel, "Y 軸刻度");
-  const MainWindowTexts sc = RelabelMainWindow(table, LanguageSectionForIndex(2));
-  EXPECT_EQ(sc.menus[2].items[2].text, "停止读数");
-  EXPECT_EQ(table.Lookup(u"Information", u"LanguageID", ""), "Chinese(Simplify)");
 }
