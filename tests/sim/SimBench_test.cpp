@@ -27,38 +27,6 @@ TEST(SimBenchTest, ExampleFileDescribesTheDefaultBench) {
   }
 }
 
-TEST(SimBenchTest, EveryKeyOfAMeterSection) {
-  const std::string text =
-      "; comment\n"
-      "[Meter]\n"
-      "Resource = GPIB1::7::INSTR\n"
-      "model = mr6082\n"
-      "serial = X42\n"
-      "cap-max-range = 0.0001\n"
-      "setup = CONF:VOLT:AC\n"
-      "setup = Function2 \"FREQ\";DET:BAND 3\n"
-      "silent-after = 40\n"  // every fault goes through the --fault parser
-      "\n"
-      "[meter]\n"
-      "resource = USB0::0x3A7E::0x7700::S9::INSTR\n"
-      "model = P7700A\n"
-      "channels = 10\n"
-      "identification = OTHER,SCANNER P7700A,S9,0.1\n";
-  std::string error;
-  auto bench = SimBench::LoadText(text, "bench.ini", &error);
-  ASSERT_TRUE(bench) << error;
-  EXPECT_EQ(bench->Resources(), (std::vector<std::string>{"GPIB1::7::INSTR", "USB0::0x3A7E::0x7700::S9::INSTR"}));
-  SimMeter* dual = bench->Meter("gpib1::7::instr");
-  ASSERT_TRUE(dual);
-  EXPECT_EQ(dual->Identification(), "MERISIM,MODEL MR6082,X42,2.05");
-  EXPECT_EQ(dual->Description().faults.silentAfter, 40);
-  EXPECT_EQ(dual->Execute("func?;func2?;det:band?;SENS:CAP:RANG? MAX"),
-            "\"VOLT:AC\";\"FREQ\";+3.00000000E+00;+1.00000000E-04");
-  SimMeter* scanner = bench->Meter("USB0::0x3A7E::0x7700::S9::INSTR");
-  EXPECT_EQ(scanner->Identification(), "OTHER,SCANNER P7700A,S9,0.1");
-  EXPECT_EQ(scanner->Execute("Rout:state?"), "10");
-}
-
 TEST(SimBenchTest, BadFilesAreRefusedWithFileLineAndReason) {
   const std::string r = "[meter]\nresource = GPIB0::1::INSTR\n";
   // Problems of a whole section are reported at its [meter] line.

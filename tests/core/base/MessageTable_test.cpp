@@ -54,24 +54,6 @@ TEST(MessageTable, LooksUpEachLanguageAndFallsBackPerKey) {
   EXPECT_EQ(table.Lookup(u"Klingon", u"1000", "No Device Connected"), "No Device Connected");
 }
 
-// Read once, reloaded only when asked; without a file every lookup is its default.
-TEST(MessageTable, ReadsOnceAndReloadsOnlyWhenAsked) {
-  TempFolder tmp;
-  const QString path = tmp.File("MERILOG.ini");
-  WriteText(path, "[English(U.S)]\n1=first\n");
-  MessageTable table(path);
-  WriteText(path, "[English(U.S)]\n1=second, and longer\n");
-  EXPECT_EQ(table.Lookup(kEnglishSection, u"1", "d"), "first");
-  table.ReloadIfChanged();
-  EXPECT_EQ(table.Lookup(kEnglishSection, u"1", "d"), "second, and longer");
-  QFile::remove(path);
-  table.ReloadIfChanged();
-  EXPECT_EQ(table.Lookup(kEnglishSection, u"1", "d"), "d");
-  EXPECT_FALSE(MessageTable(path).FileLoaded());
-}
-
-// The process-wide lookup follows the chosen language and message file; an empty
-// file name goes back to the configuration folder's.
 TEST_F(ProcessLanguage, LookupMessageFollowsTheCurrentLanguageAndFile) {
   TempFolder tmp;
   WriteText(tmp.File("MERILOG.ini"), kSmallFile);
