@@ -28,19 +28,3 @@ TEST(ConfigurationCheck, MissingFileIsReportedOncePresentFileSaysNothing) {
   EXPECT_TRUE(CheckConfigurationFile(prompter, tmp.File("MERILOG.ini")));
   EXPECT_TRUE(prompter.shown.empty());
 }
-
-TEST(ConfigurationCheck, UsesTheConfigurationFolder) {
-  // CTest sets MERILOG_CONFIG_DIR to a folder holding a copy of the shipped file.
-  ScriptedPrompter quiet;
-  EXPECT_TRUE(CheckConfigurationFile(quiet));
-
-  TempFolder tmp;
-  const QByteArray saved = qgetenv("MERILOG_CONFIG_DIR");
-  qputenv("MERILOG_CONFIG_DIR", tmp.Path().toUtf8());
-  ScriptedPrompter prompter;
-  prompter.ExpectMessage(Prompter::Answer::Ok);
-  const bool found = CheckConfigurationFile(prompter);
-  saved.isNull() ? qunsetenv("MERILOG_CONFIG_DIR") : qputenv("MERILOG_CONFIG_DIR", saved);
-  EXPECT_FALSE(found);
-  EXPECT_EQ(prompter.shown.size(), 1u);
-}

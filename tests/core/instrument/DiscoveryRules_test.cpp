@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include "core/instrument/DeviceDiscovery.h"
-#include "core/instrument/DeviceHandOver.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/measure/FrontPanelState.h"
 #include "support/TestSupport.h"
@@ -66,19 +65,4 @@ TEST(DiscoveryRules, ConfiguredLanResourcesInNumberOrder) {
   ASSERT_EQ(all.size(), 4u);
   EXPECT_EQ(all.back(), "TCPIP0::cli::5025::SOCKET");
   EXPECT_TRUE(ReadConfiguredResources(dir.File("missing.ini")).empty());
-}
-
-// A dialog gets the fields its row names; the slot is the line's, not the raw index.
-TEST(DiscoveryRules, EachDialogGetsOnlyItsFields) {
-  DeviceTable table(2);
-  table[1].rawIndex = 3;
-  table[1].identification = "idn";
-  table[1].resource = "res";
-  const auto settings = HandOverTo(HandOverDialog::DeviceSettings, table);
-  EXPECT_EQ(settings.deviceCount, 2);
-  EXPECT_EQ(settings.devices[1].identification, "idn");
-  EXPECT_EQ(settings.devices[1].slot, 1);
-  const auto console = HandOverTo(HandOverDialog::CommandConsole, table);
-  EXPECT_EQ(console.devices[1].resource, "");
-  EXPECT_EQ(console.devices[1].identification, "");
 }

@@ -110,11 +110,22 @@ TEST_F(GpibBackendTest, ListsListenersOfPresentBoardsOnly) {
   EXPECT_EQ(fake_.lnCalls, 30 + 1 + 30 + 1);  // an absent board is asked once
 }
 
-TEST_F(GpibBackendTest, SessionReadsUntilEndAndMapsErrors) {
+TEST_F(GpibBackendTest, OpenChecksTheAddressSessionReadsUntilEndAndMapsErrors) {
   fake_.boards = {0};
-  fake_.listeners = {{0, 16}};
+  fake_.listeners = {{0, 16}, {0, 9}};
   GpibBackend backend(Api());
-  Status status = st::kErrorSystem;
+  Status status = st::kSuccess;
+  EXPECT_FALSE(backend.Open("GPIB0::10::INSTR", &status));  // nobody listens there
+  EXPECT_EQ(status, st::kErrorResourceNotFound);
+  EXPECT_EQ(fake_.offline.size(), 1u);                     // the descriptor was given back
+  EXPECT_FALSE(backend.Open("GPIB1::9::INSTR", &status));  // no such board
+  EXPECT_EQ(status, st::kErrorResourceNotFound);
+  EXPECT_FALSE(backend.Open("GPIB0::31::INSTR", &status));
+  EXPECT_EQ(status, st::kErrorInvalidResourceName);
+  EXPECT_TRUE(backend.Open("gpib0::9::3::instr", &status));  // destroyed at once: taken off line
+  EXPECT_EQ(fake_.lastSad, gpib::kSadBase + 3);
+  EXPECT_EQ(fake_.offline.size(), 2u);
+
   auto s = backend.Open("GPIB0::16::INSTR", &status);
   ASSERT_TRUE(s);
   EXPECT_EQ(status, st::kSuccess);
@@ -141,27 +152,8 @@ TEST_F(GpibBackendTest, SessionReadsUntilEndAndMapsErrors) {
   EXPECT_EQ(s->SetTimeout(20000), st::kSuccess);
   EXPECT_EQ(fake_.timeoutCode, 14);  // 30 s, the first step not below 20 s
   EXPECT_EQ(s->Close(), st::kSuccess);
-  EXPECT_EQ(fake_.offline, std::vector<int>{7});
+  EXPECT_EQ(fake_.offline.back(), 9);
   EXPECT_EQ(s->Read(10).status, st::kErrorInvalidObject);
-}
-
-TEST_F(GpibBackendTest, OpenChecksTheAddressAndSecondaryAddress) {
-  fake_.boards = {0};
-  fake_.listeners = {{0, 9}};
-  GpibBackend backend(Api());
-  Status status = st::kSuccess;
-  EXPECT_FALSE(backend.Open("GPIB0::10::INSTR", &status));  // nobody listens there
-  EXPECT_EQ(status, st::kErrorResourceNotFound);
-  EXPECT_EQ(fake_.offline.size(), 1u);                     // the descriptor was given back
-  EXPECT_FALSE(backend.Open("GPIB1::9::INSTR", &status));  // no such board
-  EXPECT_EQ(status, st::kErrorResourceNotFound);
-  EXPECT_FALSE(backend.Open("GPIB0::31::INSTR", &status));
-  EXPECT_EQ(status, st::kErrorInvalidResourceName);
-  auto s = backend.Open("gpib0::9::3::instr", &status);
-  ASSERT_TRUE(s);
-  EXPECT_EQ(fake_.lastSad, gpib::kSadBase + 3);
-  s.reset();  // destroying an open session takes it off line
-  EXPECT_EQ(fake_.offline.size(), 2u);
 }
 
 TEST(GpibBackendStatic, TimeoutCodesRoundUp) {
