@@ -1,11 +1,11 @@
 #include "core/base/IniFile.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <gtest/gtest.h>
 
-#include "support/PrintQString.h"
+#include <QFile>
+#include <QFileInfo>
 
+#include "support/PrintQString.h"
 #include "support/TestSupport.h"
 
 using merilog::IniFile;
@@ -48,9 +48,15 @@ TEST(IniFile, ValuesAreLiteralTrimmedAndLoseOneQuotePair) {
       "i=\"Refresh\" or \"Stop\"\n");
   // e: a lone quote is not a pair; i starts and ends with a quote, so one pair
   // goes, as the profile functions do.
-  for (const auto& [key, value] :
-       {std::pair{"a", "one, two, three"}, {"b", "Please select \"Refresh\"."}, {"c", "  padded  "}, {"d", "x"},
-        {"e", "\""}, {"f", ""}, {"g", "x=y"}, {"h", "%1 \\n \\\"raw\\\""}, {"i", "Refresh\" or \"Stop"}})
+  for (const auto& [key, value] : {std::pair{"a", "one, two, three"},
+                                   {"b", "Please select \"Refresh\"."},
+                                   {"c", "  padded  "},
+                                   {"d", "x"},
+                                   {"e", "\""},
+                                   {"f", ""},
+                                   {"g", "x=y"},
+                                   {"h", "%1 \\n \\\"raw\\\""},
+                                   {"i", "Refresh\" or \"Stop"}})
     EXPECT_EQ(Value(ini, "Sec", key), value) << key;
   EXPECT_EQ(ini.Keys(u"Sec"), (QStringList{"a", "b", "c", "d", "e", "f", "g", "h", "i"}));
 }
@@ -79,7 +85,7 @@ TEST(IniFile, DamagedLinesAreSkippedAndTheRestStillReads) {
   bytes += QByteArray("3=with\0nul\n", 11);
   bytes += "6=" + QByteArray(IniFile::kMaxLineBytes, 'v') + "\n";      // past the line limit
   bytes += "7=" + QByteArray(IniFile::kMaxLineBytes - 2, 'w') + "\n";  // exactly at it
-  bytes += "[B\xff]\n";  // unreadable header: its keys belong nowhere
+  bytes += "[B\xff]\n";                                                // unreadable header: its keys belong nowhere
   bytes += "4=lost\n";
   bytes += "[C\n";  // an unclosed bracket still names a section
   bytes += "5=c\n";
@@ -93,7 +99,7 @@ TEST(IniFile, DamagedLinesAreSkippedAndTheRestStillReads) {
   EXPECT_EQ(ini.SectionNames(), (QStringList{"A", "C"}));
 }
 
-TEST(IniFile, WriteReplacesTheKeyLineOnlyAndKeepsEverythingElse) {
+TEST(IniFile, WriteReplacesOrAddsTheKeyLineOnlyAndKeepsEverythingElse) {
   TempFolder tmp;
   const QString path = tmp.File("f.ini");
   const QByteArray before =
@@ -107,13 +113,9 @@ TEST(IniFile, WriteReplacesTheKeyLineOnlyAndKeepsEverythingElse) {
   // The same value again leaves the file untouched.
   ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "Chinese(Simplify)"));
   EXPECT_EQ(ReadBytes(path), expected);
-}
 
-// A key goes after the section's last entry; a missing section is appended in the
-// file's line endings.
-TEST(IniFile, WriteAddsKeysAndSections) {
-  TempFolder tmp;
-  const QString path = tmp.File("f.ini");
+  // A key goes after the section's last entry; a missing section is appended in
+  // the file's line endings.
   WriteBytes(path, "[Information]\nOther=1\n; note\n\n[Next]\nk=v\n");
   ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "English(U.S)"));
   EXPECT_EQ(ReadBytes(path), "[Information]\nOther=1\n; note\nLanguageID=English(U.S)\n\n[Next]\nk=v\n");
