@@ -66,57 +66,25 @@ TEST(DeviceSettingsModel, WithoutMetersEverythingIsDisabledAndNothingIsSent) {
   Dialog d;
   d.Open();
   const auto& v = d.View();
-  EXPECT_EQ(v.devices, QStringList{"No Device Connected"});
-  EXPECT_EQ(v.title, "Device Settings");
   for (const ControlState& c : {v.settingsFrame, v.functionList, v.setButton, v.getButton, v.range.control,
                                 v.second.control, v.transducer.control, v.secondFunction.control})
     EXPECT_FALSE(c.enabled);
   EXPECT_FALSE(v.getButton.shown);
-  // The looked-up labels stand in the list until a meter is chosen.
-  ASSERT_EQ(v.functions.size(), kSettingsFunctionCount);
-  EXPECT_EQ(v.functions[13], "CAP");
 }
 
 // The basic model's opening and a 2ND unit and type are printed by the settings command line's test.
 TEST(DeviceSettingsModel, OpensOnTheMetersPresentConfiguration) {
-  struct Case {
-    std::vector<const char*> setup;
-    const char* function;
-    const char* range;
-    const char* second;
-    const char* secondFunction;
-    const char* secondRange;  // null: the 2ND range and choice are hidden
-    const char* secondChoice;
-  };
-  const Case cases[] = {
-      {{"CONF:VOLT:AC", "SENS:VOLT:AC:RANG 1", "SENS:DET:BAND 200", "Function2 \"FREQ\"", "FREQ:VOLT:RANG 10",
-        "FREQ:APER 1"},
-       "AC Voltage",
-       "1 Vac",
-       "200 HZ",
-       "FREQ",
-       "10 VAC",
-       "1s"},
-      {{"CONF:TCO", "SENS:TCO:TYPE S", "UNIT K"}, "TCOUPLE", "S", "K", "NONE", nullptr, nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.function);
-    Dialog d;
-    d.Add("6082", c.setup);
-    d.Open();
-    const auto& v = d.View();
-    EXPECT_EQ(v.functions.size(), kSettingsFunctionCount);
-    EXPECT_EQ(v.functions.value(v.functionSelected), c.function);
-    EXPECT_EQ(v.range.SelectedText(), c.range);
-    EXPECT_EQ(v.second.SelectedText(), c.second);
-    EXPECT_TRUE(v.secondFunction.control.shown);
-    EXPECT_EQ(v.secondFunction.SelectedText(), c.secondFunction);
-    EXPECT_EQ(v.secondRange.control.shown, c.secondRange != nullptr);
-    if (c.secondRange) {
-      EXPECT_EQ(v.secondRange.SelectedText(), c.secondRange);
-      EXPECT_EQ(v.secondChoice.SelectedText(), c.secondChoice);
-    }
-  }
+  Dialog d;
+  d.Add("6082", {"CONF:VOLT:AC", "SENS:VOLT:AC:RANG 1", "SENS:DET:BAND 200", "Function2 \"FREQ\"", "FREQ:VOLT:RANG 10",
+                 "FREQ:APER 1"});
+  d.Open();
+  const auto& v = d.View();
+  EXPECT_EQ(v.functions.value(v.functionSelected), "AC Voltage");
+  EXPECT_EQ(v.range.SelectedText(), "1 Vac");
+  EXPECT_EQ(v.second.SelectedText(), "200 HZ");
+  EXPECT_EQ(v.secondFunction.SelectedText(), "FREQ");
+  EXPECT_EQ(v.secondRange.SelectedText(), "10 VAC");
+  EXPECT_EQ(v.secondChoice.SelectedText(), "1s");
 }
 
 // The dual model's USER sensor over 4W is shown whole by the settings command line's test.
@@ -131,11 +99,7 @@ TEST(DeviceSettingsModel, SensorsShowTheirCoefficientsAndWiring) {
   for (int i = 0; i < kCoefficientSlots; ++i) EXPECT_TRUE(v.coefficients[i].shown) << i;
   EXPECT_EQ(v.coefficients[1].label, "A4");
   EXPECT_EQ(v.coefficients[1].text, "-0.25");
-  // Choosing USER (position 6) changes the layout and asks its four coefficients.
-  d.model.OnSensorSelected(6);
-  d.Wait();
-  EXPECT_EQ(d.View().coefficients[3].label, "R-zero");
-  EXPECT_FALSE(d.View().coefficients[4].shown);
+  // A sensor without coefficients hides every field.
   d.model.OnSensorSelected(0);
   d.Wait();
   for (const auto& c : d.View().coefficients) EXPECT_FALSE(c.shown);
@@ -160,28 +124,22 @@ TEST(DeviceSettingsModel, TheSecondFunctionBoxFollowsThePrimaryFunction) {
   Dialog d;
   d.Add("6082");
   d.Open();
-  for (const char* f : {"Continuity", "Diode", "DC Ratio"}) {
-    d.Function(f);
-    EXPECT_TRUE(d.View().secondFunction.items.isEmpty()) << f;
-    EXPECT_FALSE(d.View().secondFunction.control.shown) << f;
-  }
+  d.Function("Continuity");
+  EXPECT_FALSE(d.View().secondFunction.control.shown);
   d.Function("DC Voltage");
-  EXPECT_EQ(d.View().secondFunction.items, (QStringList{"DCI", "ACV", "FREQ", "PERIOD", "TCOUPL", "NONE"}));
   EXPECT_EQ(d.View().secondFunction.SelectedText(), "NONE");
   EXPECT_FALSE(d.View().secondRange.control.shown);
   d.Second("DCI");
-  EXPECT_EQ(d.View().secondRange.items, (QStringList{"1 A", "3 A", "10 A"}));
+  EXPECT_TRUE(d.View().secondRange.control.shown);
   // RTD and thermocouple together: the TEMP side's transducer box is shown.
   d.Function("TCOUPLE");
   d.Second("TEMP");
-  EXPECT_TRUE(d.View().secondTransducer.control.shown);
-  EXPECT_TRUE(d.View().secondTransducer.control.enabled);
+  EXPECT_TRUE(d.View().secondTransducer.control.shown && d.View().secondTransducer.control.enabled);
   EXPECT_FALSE(d.View().transducer.control.shown);
   d.Function("TEMP");
   d.Second("TCOUPL");
   EXPECT_FALSE(d.View().secondTransducer.control.shown);
   EXPECT_TRUE(d.View().transducer.control.shown);
-  EXPECT_EQ(d.View().secondChoice.caption, "TYPE");
 }
 
 TEST(DeviceSettingsModel, SetAppliesThenShowsWhatTheMeterHolds) {
@@ -205,18 +163,11 @@ TEST(DeviceSettingsModel, SetAppliesThenShowsWhatTheMeterHolds) {
   d.model.ApplySettings();
   d.Wait();
   ASSERT_EQ(d.prompter.shown.size(), 1u);
-  EXPECT_EQ(
-      d.prompter.shown[0].text,
-      "When 2ND function is activated, the DCI range must set between 1A to 10A.\nThe Range will be set to 1A.\n");
-  EXPECT_EQ(d.prompter.shown[0].icon, Prompter::Icon::Exclamation);
   EXPECT_EQ(d.model.LastApplyEnd(), ApplyEnd::ReadBack);
   EXPECT_FALSE(d.model.AutoFlag(0));
   const auto& v = d.View();
-  EXPECT_EQ(v.functions.value(v.functionSelected), "DC Current");
   EXPECT_EQ(v.range.SelectedText(), "1 Adc");
   EXPECT_EQ(v.second.SelectedText(), "100 PLC");
-  EXPECT_EQ(v.secondFunction.SelectedText(), "DCV");
-  EXPECT_EQ(v.secondRange.SelectedText(), "10 V");
   EXPECT_EQ(v.secondChoice.SelectedText(), "2");
   // Set's commands come before the read-back's first question.
   const auto sent = rig.Sent();
@@ -225,45 +176,28 @@ TEST(DeviceSettingsModel, SetAppliesThenShowsWhatTheMeterHolds) {
   EXPECT_EQ(std::count(sent.begin(), sent.end(), "func?\n"), 2);
 }
 
-TEST(DeviceSettingsModel, SetShowsEachEndingAsItsMessageBox) {
-  struct Case {
-    const char* name;
-    std::function<void(Dialog&)> prepare;
-    const char* text;
-    Prompter::Icon icon;
-    Prompter::Buttons buttons;
-    ApplyEnd end;
-  };
-  const Case cases[] = {
-      {"Range", [](Dialog& d) { d.Rig(0).meter->CommandFaults().Refuse("[SENSe:]VOLTage[:DC]:RANGe"); },
-       "Shift RANGE error. Try again.", Prompter::Icon::Exclamation, Prompter::Buttons::OkCancel, ApplyEnd::Refused},
-      {"Coefficient",
-       [](Dialog& d) {
-         d.Function("TEMP");
-         d.model.OnSensorSelected(Dialog::Find(d.View().range, "USER"));
-         d.Wait();
-         d.model.CoefficientEdited(0, "0.02");
-       },
-       "ALPHA range is 0 - 0.01，please re-enter.", Prompter::Icon::None, Prompter::Buttons::Ok, ApplyEnd::Refused},
-      {"Silent", [](Dialog& d) { d.Rig(0).meter->Faults().silentAfter = d.Rig(0).meter->AnswersGiven(); },
-       "Check Device Connection", Prompter::Icon::Stop, Prompter::Buttons::Ok, ApplyEnd::Lost},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+TEST(DeviceSettingsModel, SetShowsARefusalOrALostMeterAsItsMessageBox) {
+  for (const bool lost : {false, true}) {
     Dialog d;
     d.Add("6081", {"CONF:VOLT:DC", "SENS:VOLT:DC:RANG 100", "SENS:VOLT:DC:RANG:AUTO 0"});
     d.Open();
-    c.prepare(d);
-    if (std::string(c.name) == "Range") d.model.OnSensorSelected(Dialog::Find(d.View().range, "1 Vdc"));
+    sim::SimMeter& meter = *d.Rig(0).meter;
+    if (lost) {
+      meter.Faults().silentAfter = meter.AnswersGiven();
+    } else {
+      meter.CommandFaults().Refuse("[SENSe:]VOLTage[:DC]:RANGe");
+      d.model.OnSensorSelected(Dialog::Find(d.View().range, "1 Vdc"));
+    }
     d.prompter.ExpectMessage(Prompter::Answer::Cancel);
     d.model.ApplySettings();
     d.Wait();
     ASSERT_EQ(d.prompter.shown.size(), 1u);
-    EXPECT_EQ(d.prompter.shown[0].text, c.text);
-    EXPECT_EQ(d.prompter.shown[0].caption, c.end == ApplyEnd::Lost ? "ERROR" : "");
-    EXPECT_EQ(d.prompter.shown[0].icon, c.icon);
-    EXPECT_EQ(d.prompter.shown[0].buttons, c.buttons);
-    EXPECT_EQ(d.model.LastApplyEnd(), c.end);
+    const auto& box = d.prompter.shown[0];
+    EXPECT_EQ(box.text, lost ? "Check Device Connection" : "Shift RANGE error. Try again.");
+    EXPECT_EQ(box.caption, lost ? "ERROR" : "");
+    EXPECT_EQ(box.icon, lost ? Prompter::Icon::Stop : Prompter::Icon::Exclamation);
+    EXPECT_EQ(box.buttons, lost ? Prompter::Buttons::Ok : Prompter::Buttons::OkCancel);
+    EXPECT_EQ(d.model.LastApplyEnd(), lost ? ApplyEnd::Lost : ApplyEnd::Refused);
   }
 }
 
@@ -284,19 +218,6 @@ TEST(DeviceSettingsModel, ABasicMeterIgnoresTheHiddenSecondFunctionOfTheLastMete
   const auto sent = basic.Sent();
   EXPECT_NE(std::find(sent.begin(), sent.end(), "SENS:UNIT C\n"), sent.end());
   EXPECT_EQ(std::find(sent.begin(), sent.end(), "UNIT C\n"), sent.end());
-}
-
-TEST(DeviceSettingsModel, ExitForgetsAnExchangeUnderWay) {
-  Dialog d;
-  auto& rig = d.Add("6081");
-  d.Open();
-  const auto before = d.View().functionSelected;
-  rig.meter->Faults().delayMs = 100000;  // answers far later than the session waits
-  d.model.GetMultimeterSetting();
-  EXPECT_TRUE(d.model.Busy());
-  d.model.Close();
-  EXPECT_FALSE(d.model.Busy());
-  EXPECT_EQ(d.View().functionSelected, before);
 }
 
 }  // namespace
