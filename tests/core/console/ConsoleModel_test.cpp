@@ -142,7 +142,6 @@ TEST_F(Console, LongAnswersArriveWholeAndSendTextsGoOutLiterally) {
 // Write then Read, and a Read with nothing pending, are answered by the console command line's test.
 TEST_F(Console, WriteThenReadShowsTheAnswerFailuresShowTheirTexts) {
   Open();
-  EXPECT_EQ(Press(&ConsoleModel::Write, "func?"), "");
   // A Query of a command that answers nothing.
   EXPECT_EQ(Press(&ConsoleModel::Query, "CONF:VOLT:DC?"), "Couldn't return a value.");
   bench_->DropMeter(kMeter);

@@ -1,14 +1,20 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/instrument/SessionWorker.h"
 #include "core/meterconfig/ApplySettings.h"
+#include "core/meterconfig/DeviceSettingsModel.h"
 #include "core/meterconfig/SettingsCatalogue.h"
 #include "sim/SimMeter.h"
 #include "sim/SimSession.h"
 #include "support/MainWindowBench.h"
+#include "support/ScriptedPrompter.h"
+#include "support/TestSupport.h"
 
 namespace merilog::test {
 
@@ -63,6 +69,60 @@ class MeterRig {
 
   std::shared_ptr<sim::SimMeter> meter;
   std::shared_ptr<WireLog> wire = std::make_shared<WireLog>();
+};
+
+// The Device Settings model over rigs, each meter on a session thread of its own.
+class DeviceSettingsRig {
+ public:
+  MeterRig& Add(const std::string& model, const std::vector<const char*>& setup = {}, double capMaxRange = 0) {
+    rigs_.push_back(std::make_unique<MeterRig>(model, capMaxRange));
+    rigs_.back()->Setup(setup);
+    workers_.push_back(std::make_unique<SessionWorker>(rigs_.back()->Open()));
+    return *rigs_.back();
+  }
+  // The meters as the main window hands them over.
+  void HandOver() {
+    DeviceHandOver h;
+    for (std::size_t i = 0; i < rigs_.size(); ++i) {
+      HandedDevice d;
+      d.worker = workers_[i].get();
+      d.resource = rigs_[i]->meter->Resource();
+      d.identification = rigs_[i]->meter->Identification();
+      d.slot = static_cast<int>(i);
+      h.devices.push_back(d);
+    }
+    h.deviceCount = static_cast<int>(rigs_.size());
+    model.HandOverDevices(h);
+  }
+  void Open(int first = 0) {
+    HandOver();
+    model.OpenDialog(first);
+    Wait();
+  }
+  void Wait() {
+    ASSERT_TRUE(RunUntil([this] { return !model.Busy(); }));
+  }
+  const DeviceSettingsViewState& View() const { return model.View(); }
+  // Chooses an entry of a box by its text, as the user would.
+  static int Find(const ChoiceBoxState& box, const char* text) { return static_cast<int>(box.items.indexOf(text)); }
+  void Function(const char* label) {
+    model.OnFunctionSelected(static_cast<int>(View().functions.indexOf(label)));
+    Wait();
+  }
+  void Second(const char* label) {
+    model.OnSecondFunctionSelected(Find(View().secondFunction, label));
+    Wait();
+  }
+  MeterRig& Rig(int i) { return *rigs_[static_cast<std::size_t>(i)]; }
+
+  ScriptedPrompter prompter;
+
+ private:
+  std::vector<std::unique_ptr<MeterRig>> rigs_;
+  std::vector<std::unique_ptr<SessionWorker>> workers_;
+
+ public:
+  DeviceSettingsModel model{prompter};
 };
 
 }  // namespace merilog::test

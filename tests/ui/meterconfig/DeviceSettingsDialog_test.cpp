@@ -28,16 +28,12 @@ namespace {
 
 TEST(DeviceSettingsDialog, ShowsTheModelAndForwardsChoices) {
   ui::test::App();
-  test::MeterRig basic("6081"), dual("6082");
-  SessionWorker basicWorker(basic.Open()), dualWorker(dual.Open());
-  test::ScriptedPrompter prompter;
-  DeviceSettingsModel model(prompter);
-  DeviceHandOver h;
-  for (auto [rig, worker] : {std::pair{&basic, &basicWorker}, {&dual, &dualWorker}})
-    h.devices.push_back(
-        {.worker = worker, .resource = rig->meter->Resource(), .identification = rig->meter->Identification()});
-  h.deviceCount = 2;
-  model.HandOverDevices(h);
+  test::DeviceSettingsRig d;
+  d.Add("6081");
+  test::MeterRig& dual = d.Add("6082");
+  d.HandOver();
+  DeviceSettingsModel& model = d.model;
+  test::ScriptedPrompter& prompter = d.prompter;
   ui::DeviceSettingsDialog dialog(model);
   dialog.Open();
   dialog.show();
