@@ -111,7 +111,7 @@ TEST_F(Console, QueryShowsTheAnswerAndKeepsTheHistoryMostRecentFirstWithoutDupli
   EXPECT_EQ(v.sendText, "*IDN?");
 }
 
-TEST(CommandHistory, HoldsTwentyMostRecentFirstEachOnce) {
+TEST(CommandHistory, HoldsTheTwentyMostRecentFirst) {
   CommandHistory h;
   for (int i = 1; i <= 21; ++i) h.Add(QString("C%1").arg(i));
   ASSERT_EQ(h.Entries().size(), CommandHistory::kMaxEntries);

@@ -16,31 +16,26 @@ void Tick(ChartBuffer& buffer, std::span<const int> traces, double value) {
   }
 }
 
-TEST(ChartBuffer, FillsUpToXMaxThenScrollsOldestOut) {
+TEST(ChartBuffer, FillsUpToXMaxThenScrollsOldestOutOfTheTracesOfMetersBeingRead) {
   ChartBuffer buffer;
-  const std::array<int, 1> traces{0};
-  for (int i = 1; i <= 30; ++i) Tick(buffer, traces, i);
+  const std::array<int, 2> both{0, 1};
+  for (int i = 1; i <= 30; ++i) Tick(buffer, both, i);
   EXPECT_EQ(buffer.PointCount(), 30);
   EXPECT_EQ(buffer.Value(0, 1), 1.0);
   EXPECT_EQ(buffer.Value(0, 30), 30.0);
 
-  for (int i = 31; i <= 150; ++i) Tick(buffer, traces, i);
+  for (int i = 31; i <= 150; ++i) Tick(buffer, both, i);
   EXPECT_EQ(buffer.PointCount(), 100);
   EXPECT_EQ(buffer.Value(0, 1), 51.0);
   EXPECT_EQ(buffer.Value(0, 100), 150.0);
   EXPECT_EQ(buffer.Value(4, 1), -51.0);  // the 2ND trace scrolls with its meter
   EXPECT_EQ(buffer.Value(4, 100), -150.0);
-}
 
-TEST(ChartBuffer, ScrollsOnlyTheTracesOfMetersBeingRead) {
-  ChartBuffer buffer;
-  const std::array<int, 2> both{0, 1};
-  for (int i = 1; i <= 100; ++i) Tick(buffer, both, i);
   const std::array<int, 1> first{0};
-  Tick(buffer, first, 101);
-  EXPECT_EQ(buffer.Value(0, 1), 2.0);
-  EXPECT_EQ(buffer.Value(1, 1), 1.0);  // meter 2 no longer read: its trace stays
-  EXPECT_EQ(buffer.Value(1, 100), 100.0);
+  Tick(buffer, first, 151);
+  EXPECT_EQ(buffer.Value(0, 1), 52.0);
+  EXPECT_EQ(buffer.Value(1, 1), 51.0);  // meter 2 no longer read: its trace stays
+  EXPECT_EQ(buffer.Value(1, 100), 150.0);
 }
 
 TEST(ChartBuffer, LoweredXMaxKeepsTheFirstPositionsAtTheNextTickAndSurvivesReset) {

@@ -27,7 +27,6 @@ TEST(SecondFunction, ChoicesPerPrimaryFunctionAndModel) {
   const Case cases[] = {
       {"Function : DCV", variant, 0, false, L{"DCI", "ACV", "FREQ", "PERIOD", "NONE"}},
       {"Function : TEMP", variant, 10, true, L{}},
-      {"Function : ACI", dual, 3, false, L{"DCI", "CURR FREQ", "CURR PERIOD", "TCOUPL", "NONE"}},
       {"Function : DC Ratio", dual, kSecondChoiceNoneRow, true, L{}},
       {"", dual, kSecondChoiceNoneRow, true, L{}},
   };

@@ -113,7 +113,6 @@ class DeviceSettingsRig {
     model.OnSecondFunctionSelected(Find(View().secondFunction, label));
     Wait();
   }
-  MeterRig& Rig(int i) { return *rigs_[static_cast<std::size_t>(i)]; }
 
   ScriptedPrompter prompter;
 

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
