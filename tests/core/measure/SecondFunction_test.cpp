@@ -28,7 +28,6 @@ TEST(SecondFunction, ChoicesPerPrimaryFunctionAndModel) {
       {"Function : DCV", variant, 0, false, L{"DCI", "ACV", "FREQ", "PERIOD", "NONE"}},
       {"Function : TEMP", variant, 10, true, L{}},
       {"Function : DC Ratio", dual, kSecondChoiceNoneRow, true, L{}},
-      {"", dual, kSecondChoiceNoneRow, true, L{}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.function + " / " + c.idn);
