@@ -53,10 +53,6 @@ TEST(ReadingSettingsModel, SelectStoresMetersInListOrderStepsThroughThemAndRefus
   EXPECT_FALSE(f.V().nextButton.enabled);
   f.Next();  // nothing beyond the last meter
   EXPECT_EQ(f.S().currentChosen, 2);
-  f.Previous();
-  f.Previous();
-  EXPECT_EQ(f.S().currentChosen, 0);
-  EXPECT_FALSE(f.V().previousButton.enabled);
 
   f.prompter.ExpectMessage(Prompter::Answer::Ok);
   f.Select({4, 3, 2, 1, 0});

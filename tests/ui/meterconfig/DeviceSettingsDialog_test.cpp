@@ -42,7 +42,6 @@ TEST(DeviceSettingsDialog, ShowsTheModelAndForwardsChoices) {
   EXPECT_FALSE(dialog.BusyBar()->isVisible());
   EXPECT_TRUE(dialog.FunctionList()->isEnabled());
   EXPECT_EQ(dialog.FunctionList()->count(), 12);
-  EXPECT_FALSE(dialog.SecondFunctionBox()->isVisible());
 
   // The dual meter on TEMP with the USER sensor: its coefficients, then a 2ND function.
   dialog.DeviceList()->setCurrentRow(1);
