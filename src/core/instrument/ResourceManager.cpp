@@ -36,12 +36,6 @@ ResourceManager::BackendList ResourceManager::TakeBackends() {
   return taken;
 }
 
-Backend* ResourceManager::FindBackend(const std::string& name) const {
-  for (const auto& b : *backends_)
-    if (b->Name() == name) return b.get();
-  return nullptr;
-}
-
 std::vector<std::string> ResourceManager::Find(const std::string& pattern, Status* status) {
   return FindIn(*backends_, pattern, status);
 }

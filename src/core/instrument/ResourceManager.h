@@ -20,7 +20,6 @@ class ResourceManager {
 
   void AddBackend(std::shared_ptr<Backend> backend);
   const BackendList& Backends() const { return *backends_; }
-  Backend* FindBackend(const std::string& name) const;
   // Hands the backends over, leaving this manager empty.
   BackendList TakeBackends();
 

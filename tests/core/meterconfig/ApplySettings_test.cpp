@@ -216,7 +216,7 @@ TEST(ApplySettings, ACoefficientOutsideItsLimitsOrNotANumberIsRefusedBeforeAnyIs
 
 TEST(ApplySettings, SecondRangeLabelsBecomeNumberTexts) {
   // The multipliers the command table does not already carry.
-  for (const auto [label, text] :
+  for (const auto& [label, text] :
        {std::pair{"100M OHM", "100000000 "}, {"10K OHM", "10000 "}, {"10u F", "10E-6"}, {"1m F", "1E-3"}})
     EXPECT_EQ(SecondRangeNumberText(label), text) << label;
 }
