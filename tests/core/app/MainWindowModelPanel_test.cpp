@@ -11,9 +11,12 @@ using namespace merilog::test;
 
 namespace {
 
-// Zero, which the panel test below does not reach: no logarithm of it is taken.
-TEST(RangeText, Zero) {
+// Values the panel test below does not reach: zero, and each capacitance prefix.
+TEST(RangeText, Formats) {
   EXPECT_EQ(FormatRangeValue(0), "0m");
+  EXPECT_EQ(FormatCapacitanceRange(1e-5), "10 u");
+  EXPECT_EQ(FormatCapacitanceRange(0.01), "10 m");
+  EXPECT_EQ(FormatCapacitanceRange(1), "1");
 }
 
 class Panel : public ::testing::Test {
