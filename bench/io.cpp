@@ -6,7 +6,7 @@
 //                             folder, through the dialog's model, against that server
 //   burst_vs_raw              its rate over the bare client's for 50000 "read?" in the same run
 //   console_query_ms          one Query round trip through the console's model
-// Each query is sent with the main window's DeviceQuery form and its value parsed with strtod,
+// Each query is sent with the main window's query form (QueryDevice) and its value parsed with strtod,
 // as the acquisition cycle does. Socket and bare client take turns in short rounds so
 // that both see the same machine load; each figure is the median of its rounds, and the
 // ratio is the median of the ratios of neighbouring rounds.
@@ -42,7 +42,8 @@
 
 namespace {
 
-using merilog::DeviceQuery;
+using merilog::QueryDevice;
+using merilog::Session;
 using merilog::QueryForm;
 using SteadyClock = std::chrono::steady_clock;
 
@@ -73,8 +74,8 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-bool QueryOnce(DeviceQuery& q) {
-  const std::string answer = q.Query(0, "read?\n");
+bool QueryOnce(Session* session) {
+  const std::string answer = QueryDevice(session, QueryForm::MainWindow, "read?\n").text;
   if (answer.empty()) return false;
   sink = sink + std::strtod(answer.c_str(), nullptr);
   return true;
@@ -86,12 +87,9 @@ double SimRate() {
   rm.AddBackend(std::make_unique<merilog::sim::SimBackend>(bench));
   auto session = rm.Open("USB0::0x3A7D::0x6081::SN01::INSTR");
   if (!session) return 0;
-  DeviceQuery q(QueryForm::MainWindow);
-  q.SetSessions({session.get()});
-  q.SetSlotMap({0});
-  q.Query(0, "CONF:VOLT:DC\n");
+  QueryDevice(session.get(), QueryForm::MainWindow, "CONF:VOLT:DC\n");
   std::vector<double> rounds;
-  for (int i = 0; i < kRounds; ++i) rounds.push_back(Rate([&] { return QueryOnce(q); }));
+  for (int i = 0; i < kRounds; ++i) rounds.push_back(Rate([&] { return QueryOnce(session.get()); }));
   return Median(rounds);
 }
 
@@ -126,11 +124,8 @@ double SocketRate(int port) {
   merilog::Status status = 0;
   auto session = backend.Open("TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET", &status);
   if (!session) return 0;
-  DeviceQuery q(QueryForm::MainWindow);
-  q.SetSessions({session.get()});
-  q.SetSlotMap({0});
-  q.Query(0, "CONF:VOLT:DC\n");
-  return Rate([&] { return QueryOnce(q); });
+  QueryDevice(session.get(), QueryForm::MainWindow, "CONF:VOLT:DC\n");
+  return Rate([&] { return QueryOnce(session.get()); });
 }
 
 // The limit: one blocking write and blocking reads up to the line feed, nothing

@@ -23,12 +23,12 @@ struct Connected {
     Status status = st::kErrorSystem;
     session = rm.Open(server.Resource(), &status);
     EXPECT_EQ(status, st::kSuccess);
-    if (session) query.SetSessions({session.get()});
-    query.SetSlotMap({0});
+  }
+  std::string Query(const std::string& command) {
+    return QueryDevice(session.get(), QueryForm::MainWindow, command).text;
   }
   test::SimmeterProcess server;
   std::unique_ptr<Session> session;
-  DeviceQuery query{QueryForm::MainWindow};
 };
 
 // Discovery, configuration and readings over LAN are the scan and burst
@@ -37,8 +37,8 @@ TEST(SocketSimmeter, AnswersEndAtTheLineFeedAndBareMessagesAreWholeOnes) {
   Connected c({"--model", "6081"});
   ASSERT_TRUE(c.session);
   Session& s = *c.session;
-  EXPECT_EQ(c.query.Query(0, "CONF:CURR:DC\n"), "");
-  EXPECT_EQ(c.query.Query(0, "func?\n"), "CURR");
+  EXPECT_EQ(c.Query("CONF:CURR:DC\n"), "");
+  EXPECT_EQ(c.Query("func?\n"), "CURR");
 
   // The pipelined "read?" of slow AC readings and the closing "*cls" go out bare.
   ASSERT_EQ(s.Write("read?"), st::kSuccess);

@@ -6,12 +6,12 @@
 namespace merilog {
 
 const QueryPolicy& PolicyFor(QueryForm form) {
-  //                                  map    idn    L0     idnNo  quotes lf     conn
-  static const QueryPolicy kMain{true, true, false, false, true, false, true};
-  static const QueryPolicy kMultiple{false, false, false, true, false, false, false};
-  static const QueryPolicy kSettings{false, false, false, true, false, false, false};
-  static const QueryPolicy kScan{true, true, true, false, false, true, false};
-  static const QueryPolicy kReading{true, true, true, false, false, false, false};
+  //                                  idnNo  quotes lf
+  static const QueryPolicy kMain{false, true, false};
+  static const QueryPolicy kMultiple{true, false, false};
+  static const QueryPolicy kSettings{true, false, false};
+  static const QueryPolicy kScan{false, false, true};
+  static const QueryPolicy kReading{false, false, false};
   switch (form) {
     case QueryForm::MainWindow:
       return kMain;
@@ -52,19 +52,6 @@ ReadResult ReadAnswer(Session& session) {
   return all;
 }
 
-Session* DeviceQuery::Resolve(int slot, const std::string& command) const {
-  const QueryPolicy& p = PolicyFor(form_);
-  int index = slot;
-  const bool bypass = (p.idnBypassesMap && command.find("*IDN?") != std::string::npos) ||
-                      (p.l0BypassesMap && command.find("L0") != std::string::npos);
-  if (p.mapSlot && !bypass) {
-    if (slot < 0 || slot >= static_cast<int>(slotMap_.size())) return nullptr;
-    index = slotMap_[slot];
-  }
-  if (index < 0 || index >= static_cast<int>(sessions_.size())) return nullptr;
-  return sessions_[index];
-}
-
 QueryAnswer QueryDevice(Session* session, QueryForm form, const std::string& command) {
   const QueryPolicy& p = PolicyFor(form);
   QueryAnswer a;
@@ -85,17 +72,6 @@ QueryAnswer QueryDevice(Session* session, QueryForm form, const std::string& com
   if (p.removeLineFeeds) answer.erase(std::remove(answer.begin(), answer.end(), '\n'), answer.end());
   a.text = TrimRight(std::move(answer));
   return a;
-}
-
-std::string DeviceQuery::Query(int slot, const std::string& command) {
-  const QueryPolicy& p = PolicyFor(form_);
-  if (p.idnNotSent && command.find("*IDN?") != std::string::npos) return {};
-  QueryAnswer a = QueryDevice(Resolve(slot, command), form_, command);
-  if (!a.asked && a.status == status::kSuccess) return {};
-  lastStatus_ = a.status;
-  if (p.tracksConnection && a.asked)
-    connectionFlag_ = a.status == status::kSuccess || a.status == status::kSuccessMaxCount;
-  return std::move(a.text);
 }
 
 bool IsFunctionName(std::string_view name) {

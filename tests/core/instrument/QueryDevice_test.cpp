@@ -24,81 +24,50 @@ TEST(DisplayName, ExamplesAndOddResources) {
   EXPECT_EQ(MakeDeviceDisplayName("6082 no fields", ""), "6082 NO FIELDS");
 }
 
-TEST(QueryDevice, MainWindowFormMapsSlotsAndCleansAnswers) {
-  ScriptSession unsupported("A"), meter("B");
-  DeviceQuery q(QueryForm::MainWindow);
-  q.SetSessions({&unsupported, &meter});
-  q.SetSlotMap({1});  // slot 0 is the meter found second
-
+TEST(QueryDevice, MainWindowFormCleansAnswers) {
+  ScriptSession meter;
   meter.answers = {"\"VOLT\"\n"};
-  EXPECT_EQ(q.Query(0, "func?\n"), "VOLT");
+  EXPECT_EQ(QueryDevice(&meter, QueryForm::MainWindow, "func?\n").text, "VOLT");
   EXPECT_EQ(meter.writes.back(), "func?\n");
-  EXPECT_EQ(q.ConnectionFlag(), 1);
-
-  // "*IDN?" uses the index it is given: raw index 0 is the unsupported instrument.
-  unsupported.answers = {"OTHER,PSU 1,1,1\r\n"};
-  EXPECT_EQ(q.Query(0, "*IDN?\n"), "OTHER,PSU 1,1,1");
-  EXPECT_EQ(unsupported.writes.size(), 1u);
 
   // No "?" after the first character: written, nothing read.
   const int readsBefore = meter.reads;
-  EXPECT_EQ(q.Query(0, "*cls\n"), "");
+  const QueryAnswer written = QueryDevice(&meter, QueryForm::MainWindow, "*cls\n");
+  EXPECT_FALSE(written.asked || written.Failed());
   EXPECT_EQ(meter.reads, readsBefore);
 
-  // A failed read gives an empty answer and clears the connection flag.
-  EXPECT_EQ(q.Query(0, "read?\n"), "");
-  EXPECT_EQ(q.LastStatus(), status::kErrorTimeout);
-  EXPECT_EQ(q.ConnectionFlag(), 0);
+  // A failed read gives an empty answer and says so.
+  const QueryAnswer failed = QueryDevice(&meter, QueryForm::MainWindow, "read?\n");
+  EXPECT_TRUE(failed.Failed());
+  EXPECT_EQ(failed.status, status::kErrorTimeout);
+  EXPECT_EQ(failed.text, "");
 
-  // A slot with no entry addresses nothing and does not crash.
-  EXPECT_EQ(q.Query(5, "read?\n"), "");
-  EXPECT_EQ(q.LastStatus(), status::kErrorInvalidObject);
+  // No session: nothing sent, and no crash.
+  EXPECT_EQ(QueryDevice(nullptr, QueryForm::MainWindow, "read?\n").status, status::kErrorInvalidObject);
 }
 
 TEST(QueryDevice, FormsDifferInQuotesLineFeedsAndIdentification) {
   ScriptSession s;
-  DeviceQuery settings(QueryForm::DeviceSettings);
-  settings.SetSessions({&s});
   s.answers = {"\"VOLT\"\n"};
-  EXPECT_EQ(settings.Query(0, "func?\n"), "\"VOLT\"");
-  EXPECT_EQ(settings.Query(0, "*IDN?\n"), "");  // not sent at all
+  EXPECT_EQ(QueryDevice(&s, QueryForm::DeviceSettings, "func?\n").text, "\"VOLT\"");
+  EXPECT_EQ(QueryDevice(&s, QueryForm::DeviceSettings, "*IDN?\n").text, "");  // not sent at all
   EXPECT_EQ(s.writes.size(), 1u);
-
-  DeviceQuery scan(QueryForm::Scan);
-  scan.SetSessions({&s});
-  scan.SetSlotMap({0});
   s.answers = {"1.0\n2.0\n3.0 \n"};
-  EXPECT_EQ(scan.Query(0, "fetch?\n"), "1.02.03.0");
-}
-
-TEST(QueryDevice, DialogSlotTablesAndTheL0Exception) {
-  ScriptSession a("A"), b("B");
-  DeviceQuery q(QueryForm::ReadingSettings);
-  q.SetSessions({&a, &b});
-  q.SetSlotMap({1, 0});
-  b.answers = {"1\n"};
-  EXPECT_EQ(q.Query(0, "syst:err?\n"), "1");
-  a.answers = {"2\n"};
-  EXPECT_EQ(q.Query(0, "L0?\n"), "2");  // "L0" bypasses the table
-  a.answers = {"3\n"};
-  EXPECT_EQ(q.Query(0, "*IDN?\n"), "3");
+  EXPECT_EQ(QueryDevice(&s, QueryForm::Scan, "fetch?\n").text, "1.02.03.0");
 }
 
 // Every form reads its answer through the same loop.
 TEST(QueryDevice, LongCommandsAndAnswersAreKeptWhole) {
   ScriptSession s;
-  DeviceQuery q(QueryForm::Scan);
-  q.SetSessions({&s});
-  q.SetSlotMap({0});
   const std::string command = "SENS:" + std::string(150, 'A') + "?\n";
   std::string answer;
   for (int i = 0; i < 5000; ++i) answer += static_cast<char>('0' + i % 10);
   s.answers = {answer + "\n"};
-  EXPECT_EQ(q.Query(0, command), answer);
+  EXPECT_EQ(QueryDevice(&s, QueryForm::Scan, command).text, answer);
   EXPECT_EQ(s.writes.back(), command);
   // An answer of exactly one piece plus its line feed still ends cleanly.
   s.answers = {std::string(1023, '7') + "\n"};
-  EXPECT_EQ(q.Query(0, "read?\n"), std::string(1023, '7'));
+  EXPECT_EQ(QueryDevice(&s, QueryForm::Scan, "read?\n").text, std::string(1023, '7'));
   EXPECT_TRUE(s.answers.empty());
 }
 
