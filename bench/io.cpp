@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "core/base/Clock.h"
 #include "bench/BenchSupport.h"
+#include "core/base/Clock.h"
 #include "core/base/Prompter.h"
 #include "core/console/ConsoleModel.h"
 #include "core/instrument/QueryDevice.h"
@@ -43,8 +43,8 @@
 namespace {
 
 using merilog::QueryDevice;
-using merilog::Session;
 using merilog::QueryForm;
+using merilog::Session;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr double kRoundSeconds = 0.4;
@@ -169,7 +169,6 @@ double RawRate(int port) {
 constexpr int kBurstReadings = 50000;
 // Bursts and bare clients take turns; the ratio is the median of neighbouring pairs.
 constexpr int kBurstRounds = 7;
-
 
 // A worker over a fresh socket session to the server.
 std::unique_ptr<merilog::SessionWorker> SocketWorker(int port) {

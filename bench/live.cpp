@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/BenchSupport.h"
 #include "bench/ChartFigures.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
-#include "bench/BenchSupport.h"
 #include "core/base/Prompter.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/readingconfig/ReadingSettings.h"

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/base/Clock.h"
 #include "bench/BenchSupport.h"
+#include "core/base/Clock.h"
 #include "core/base/Prompter.h"
 #include "core/instrument/SessionWorker.h"
 #include "core/scan/QtScanTimers.h"
@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
   description.model = "P7700A";
   description.channels = 20;
   bench->Add(description);
-  SessionWorker worker(std::make_unique<sim::SimSession>(bench->SharedMeter(description.resource), description.resource));
+  SessionWorker worker(
+      std::make_unique<sim::SimSession>(bench->SharedMeter(description.resource), description.resource));
 
   bench::BenchPrompter prompter(Prompter::Answer::Ok);
   SystemClock clock;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
 #include "core/base/Prompter.h"
@@ -25,14 +26,11 @@
 #include "core/instrument/TcpSocketBackend.h"
 #include "core/measure/ReadingRun.h"
 #include "core/readingconfig/ReadingSettings.h"
-#include "bench/BenchSupport.h"
 #include "tests/support/SimmeterProcess.h"
 
 using namespace merilog;
 
 namespace {
-
-
 
 // Meters served over loopback, each with the given fault.
 struct Servers {

@@ -69,9 +69,9 @@ SimMeter::SimMeter(SimMeterDescription desc, std::shared_ptr<const Clock> clock)
       signal_(description_.seed, description_.overloadEvery) {
   if (!model_) model_ = FindModel("6082");
   if (description_.serial.empty()) description_.serial = SerialFromResource(description_.resource);
-  identification_ = description_.identification.empty()
-                        ? std::string(kSimMaker) + "," + model_->modelField + "," + description_.serial + "," + model_->version
-                        : description_.identification;
+  identification_ = description_.identification.empty() ? std::string(kSimMaker) + "," + model_->modelField + "," +
+                                                              description_.serial + "," + model_->version
+                                                        : description_.identification;
   channels_ = description_.channels >= 0 ? description_.channels : (model_->scanner ? 20 : 0);
   if (!model_->scanner) channels_ = 0;
   capMaxRange_ = description_.capMaxRange > 0 ? description_.capMaxRange : model_->capMaxRange;

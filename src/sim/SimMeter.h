@@ -73,7 +73,9 @@ class SimMeter {
     queuedReadAnswers_.insert(queuedReadAnswers_.end(), answers.begin(), answers.end());
   }
   int AnswersGiven() const { return answersGiven_; }
-  bool Silent() const { return description_.faults.silentAfter >= 0 && answersGiven_ >= description_.faults.silentAfter; }
+  bool Silent() const {
+    return description_.faults.silentAfter >= 0 && answersGiven_ >= description_.faults.silentAfter;
+  }
 
   struct Call;
   using Handler = void (SimMeter::*)(Call&);

@@ -1,6 +1,4 @@
 #pragma once
-#include <SQLiteCpp/SQLiteCpp.h>
-
 #include <QDir>
 #include <algorithm>
 #include <map>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordFiles.h"
 #include "ScriptedPrompter.h"
 #include "SlowBackend.h"
 #include "TestSupport.h"
@@ -101,18 +100,6 @@ class RecordingSession : public Session {
 };
 
 using RecordingBackend = WrappingBackend<RecordingSession, WireLog>;
-
-// Every row a query gives on a record file, each column as SQLite's text.
-inline std::vector<std::vector<std::string>> Query(const QString& path, const char* sql) {
-  SQLite::Database db(path.toStdString());
-  SQLite::Statement q(db, sql);
-  std::vector<std::vector<std::string>> rows;
-  while (q.executeStep()) {
-    rows.emplace_back();
-    for (int c = 0; c < q.getColumnCount(); ++c) rows.back().push_back(q.getColumn(c).getString());
-  }
-  return rows;
-}
 
 // Observer that counts what the model asked of the view.
 struct CountingView : MainWindowObserver {

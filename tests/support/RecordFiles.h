@@ -1,8 +1,10 @@
 #pragma once
+#include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>
 
 #include <QString>
 #include <QTime>
+#include <string>
 #include <vector>
 
 #include "core/records/RecordAppender.h"
@@ -39,6 +41,18 @@ inline void WriteRecord(const QString& path, const std::vector<Reading>& reading
     t = t.addMSecs(25);
   }
   ASSERT_TRUE(appender.value()->Close().ok());
+}
+
+// Every row a query gives on a record file, each column as SQLite's text.
+inline std::vector<std::vector<std::string>> Query(const QString& path, const char* sql) {
+  SQLite::Database db(path.toStdString());
+  SQLite::Statement q(db, sql);
+  std::vector<std::vector<std::string>> rows;
+  while (q.executeStep()) {
+    rows.emplace_back();
+    for (int c = 0; c < q.getColumnCount(); ++c) rows.back().push_back(q.getColumn(c).getString());
+  }
+  return rows;
 }
 
 }  // namespace merilog::test

@@ -15,8 +15,6 @@
 
 namespace merilog::ui {
 
-namespace {}  // namespace
-
 CommandConsoleDialog::CommandConsoleDialog(QWidget* parent)
     : QDialog(parent), model_(std::make_unique<ConsoleModel>()) {
   Build();

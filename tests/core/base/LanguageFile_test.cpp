@@ -114,8 +114,10 @@ TEST(LanguageFile, TranslationsAreCompleteAndTranslated) {
       for (const LookupSite& site : sites->second)
         if (site.englishDefault && !site.englishDefault->isEmpty()) english.push_back(*site.englishDefault);
     for (const QString& section : {kTraditionalChineseSection, kSimplifiedChineseSection}) {
-      const QString text = *ini.Find(section, key);
       const std::string where = section.toStdString() + " key " + key.toStdString();
+      const QString* found = ini.Find(section, key);
+      ASSERT_NE(found, nullptr) << where;  // the key sets were compared above without stopping
+      const QString& text = *found;
       EXPECT_FALSE(text.isEmpty()) << where;
       for (const QString& e : english) {
         EXPECT_NE(text, e) << "untranslated " << where;

@@ -281,11 +281,6 @@ TEST_F(RecordViewerTest, InputChecksAndEnter) {
   EXPECT_EQ(Std(prompter_.shown.back().text), "Please input a valid Min_value.");
 }
 
-std::string ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : "<none>";
-}
-
 TEST_F(RecordViewerTest, CsvExport) {
   test::WriteRecord(RecordPath(2), {{1.5}, {kOverloadValue, 0.25}}, "DCV", "NONE");
   Open();
@@ -297,7 +292,7 @@ TEST_F(RecordViewerTest, CsvExport) {
     model_->OutputToCsv();
     Wait();
     ExpectShown(prompter_.shown.size() - 1, "Output to CSV completed.");
-    EXPECT_EQ(ReadAll(name + ".csv"),
+    EXPECT_EQ(test::ReadBytes(name + ".csv").toStdString(),
               "Time,Value ,Value_2ND , ,DateTime : ( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV NONE\r\n"
               "10:00:00:000,1.50000000000000, \r\n"
               "10:00:00:025,OVLD,0.25000000000000\r\n");
