@@ -117,6 +117,11 @@ TEST(PerUserFiles, TheUsersCopyIsMadeOnceAndTheMenuFolderWithItsDbFolder) {
   EXPECT_EQ(ResolveConfigurationDirectory({}, installed.Path(), xdg.Path(), home.Path()), user);
   ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
   EXPECT_TRUE(mine.readAll().contains("LanguageID"));
+  // A relative XDG_CONFIG_HOME is ignored, as the XDG rules say: ~/.config is used.
+  const test::WorkingFolder current;
+  EXPECT_EQ(ResolveConfigurationDirectory({}, installed.Path(), QStringLiteral("rel"), home.Path()),
+            home.File(".config/merilog"));
+  EXPECT_FALSE(QFileInfo::exists(current.File(QStringLiteral("rel"))));
 
   const QString folder = MenuWorkingFolder(home.Path());
   EXPECT_EQ(folder, home.File("MERILOG"));

@@ -23,7 +23,8 @@ QString ResolveConfigurationDirectory(const QString& configDirVariable, const QS
                                       const QString& xdgConfigHome, const QString& home) {
   if (!configDirVariable.isEmpty()) return configDirVariable;
   if (installedDataDir.isEmpty()) return QStringLiteral(MERILOG_BUILD_CONFIG_DIR);
-  const QString base = !xdgConfigHome.isEmpty() ? xdgConfigHome : QDir(home).filePath(".config");
+  // The XDG rules: a relative path in the variable is invalid and ignored.
+  const QString base = QDir::isAbsolutePath(xdgConfigHome) ? xdgConfigHome : QDir(home).filePath(".config");
   const QString user = QDir(base).filePath("merilog");
   const QString userFile = QDir(user).filePath(kFileName);
   if (QFileInfo::exists(userFile)) return user;

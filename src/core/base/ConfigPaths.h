@@ -5,7 +5,8 @@ namespace merilog {
 
 // Folder that holds "MERILOG.ini": $MERILOG_CONFIG_DIR when set; else, for an
 // installed program (../share/merilog beside it), the user's own copy in
-// $XDG_CONFIG_HOME/merilog (or ~/.config/merilog), copied from the installed,
+// $XDG_CONFIG_HOME/merilog (or ~/.config/merilog when that is unset or not an
+// absolute path), copied from the installed,
 // read-only file on first start so the language choice can be written; else
 // the build tree's copy of the shipped file (running from a build tree).
 QString ConfigurationDirectory();
