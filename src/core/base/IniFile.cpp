@@ -208,7 +208,9 @@ bool IniFile::WriteValue(const QString& path, const QString& section, const QStr
   // A read-only folder with a writable file still gets the write.
   out.setDirectWriteFallback(true);
   if (!out.open(QIODevice::WriteOnly)) return false;
-  if (out.write(updated) != updated.size()) {
+  // The flush is checked here: a flush that fails inside commit() does not stop
+  // its rename, and a full disk would put a cut language file in place.
+  if (out.write(updated) != updated.size() || !out.flush()) {
     out.cancelWriting();
     return false;
   }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "support/FullDisk.h"
 #include "support/PrintQString.h"
 #include "support/TestSupport.h"
 
@@ -123,6 +124,19 @@ TEST(IniFile, WriteReplacesOrAddsTheKeyLineOnlyAndKeepsEverythingElse) {
   WriteBytes(path, "[A]\r\nk=v");
   ASSERT_TRUE(IniFile::WriteValue(path, "Information", "LanguageID", "English(U.S)"));
   EXPECT_EQ(ReadBytes(path), "[A]\r\nk=v\r\n[Information]\r\nLanguageID=English(U.S)\r\n");
+}
+
+// A write the disk refuses leaves the file as it was.
+TEST(IniFile, AFullDiskKeepsTheOldFile) {
+  TempFolder tmp;
+  const QString path = tmp.File("f.ini");
+  const QByteArray before = "[Information]\nLanguageID=English(U.S)\n" + QByteArray(500, ';') + "\n";
+  WriteBytes(path, before);
+  {
+    merilog::test::FileSizeLimit limit(100);
+    EXPECT_FALSE(IniFile::WriteValue(path, "Information", "LanguageID", "Chinese(Simplify)"));
+  }
+  EXPECT_EQ(ReadBytes(path), before);
 }
 
 TEST(IniFile, MissingEmptyAndOversizedFiles) {
