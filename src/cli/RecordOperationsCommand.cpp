@@ -107,15 +107,27 @@ void WaitWhile(const std::function<bool()>& busy) {
   while (busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// The list entry of the record, or -1 after saying that it is missing.
+// The list entry of the record, or -1 after saying why it is not listed.
 int EntryOf(const std::vector<RecordListEntry>& entries, int number, CliPrompter& prompter) {
   for (size_t i = 0; i < entries.size(); ++i)
     if (entries[i].number == number) return static_cast<int>(i);
   // The folder's own message has been shown when it could not be entered.
   const QString folder = DeriveRecordFolder(QDir::currentPath());
-  if (QFileInfo(folder).isDir())
-    prompter.Message(record_texts::NotFound(RecordFilePath(RecordFileKind::Record, folder, number)), QString(),
-                     Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+  if (!QFileInfo(folder).isDir()) return -1;
+  const QString record = RecordFilePath(RecordFileKind::Record, folder, number);
+  const QString dbfile = RecordFilePath(RecordFileKind::DBfile, folder, number);
+  QString why;
+  if (!QFileInfo::exists(record) && !QFileInfo::exists(dbfile)) {
+    why = record_texts::NotFound(record);
+  } else {
+    // A file the list could not read has been named with what is wrong with it.
+    const QString shown = prompter.shown.join(QLatin1Char('\n'));
+    for (const QString& path : {record, dbfile})
+      if (QFileInfo::exists(path) && !shown.contains(QDir::toNativeSeparators(path)))
+        why = QStringLiteral("The record file \"%1\" has no date; the record lists leave it out.")
+                  .arg(QDir::toNativeSeparators(path));
+  }
+  if (!why.isEmpty()) prompter.Message(why, QString(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
   return -1;
 }
 

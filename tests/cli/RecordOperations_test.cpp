@@ -46,6 +46,16 @@ TEST_F(RecordOperationsTest, StatsAndSearchPrintWhatTheViewerShows) {
   EXPECT_TRUE(err_.startsWith("HI Limiter should define the maximum possible value")) << Std(err_);
   EXPECT_EQ(Run({"stats", "3"}), 1);
   EXPECT_EQ(Std(err_), "The record file \"" + Std(RecordPath(3)) + "\" does not exist.\n");
+  // A file there but not listed is named with what is wrong with it, never as missing.
+  QFile(RecordPath(4)).open(QIODevice::WriteOnly);
+  EXPECT_EQ(Run({"stats", "4"}), 1);
+  EXPECT_EQ(Std(err_), "Error: The record file \"" + Std(RecordPath(4)) +
+                           "\" is not a complete record: the table read is missing, the table read_date is missing, "
+                           "the table read_function is missing.\n");
+  QFile::remove(RecordPath(4));
+  test::MakeRecord(RecordPath(5), true);
+  EXPECT_EQ(Run({"stats", "5"}), 1);
+  EXPECT_EQ(Std(err_), "The record file \"" + Std(RecordPath(5)) + "\" has no date; the record lists leave it out.\n");
   EXPECT_EQ(Run({"search", "2", "--hi", "3"}), 2);
 }
 
