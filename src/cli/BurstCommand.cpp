@@ -51,7 +51,9 @@ bool ParseBurstArgs(const QStringList& args, BurstArgs* out, std::string* error)
     const QString value = args[++i];
     bool ok = true;
     if (a == "--count") {
-      out->count = value;  // the dialog's own check judges it
+      // The dialog's own check judges a number; a blank field only waits there for typing.
+      if (value.trimmed().isEmpty()) return *error = "--count takes the number of readings, 1 to 50000", false;
+      out->count = value;
     } else if (a == "--device") {
       out->device = value.toInt(&ok);
       if (!ok || out->device < 1) return *error = "--device takes a device-list line 1, 2, ...", false;

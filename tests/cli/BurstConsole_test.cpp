@@ -44,6 +44,8 @@ TEST(BurstCommand, TakesTheReadingsOrRefuses) {
   EXPECT_EQ(Cli({"--simulate", "burst", "--device", "9", "--record", "3", "--count", "5"}, &out, &err, f.Path()), 1);
   EXPECT_EQ(Cli({"--simulate", "burst", "--device", "2", "--count", "5"}, &out, &err, f.Path()), 2);
   EXPECT_TRUE(err.contains("burst needs --device K, --record N and --count C")) << err.toStdString();
+  EXPECT_EQ(Cli({"--simulate", "burst", "--device", "2", "--record", "3", "--count", " "}, &out, &err, f.Path()), 2);
+  EXPECT_EQ(err.toStdString(), "merilog-cli: --count takes the number of readings, 1 to 50000\n");
   EXPECT_EQ(RowCount(f.File("DB/Record 3.mdb")), 20);
 }
 
