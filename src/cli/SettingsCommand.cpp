@@ -135,6 +135,15 @@ bool FindMeters(const CliOptions& options, int line, Instruments* instruments,
   return false;
 }
 
+// The settings the meter's answers left unplaced are named, and the command
+// fails: the state printed keeps the dialog's earlier choice there.
+int ReadBackExit(const DeviceSettingsModel& model) {
+  if (model.UnreadSettings().isEmpty()) return 0;
+  std::cerr << "merilog-cli: not read back (the meter's answer fits no choice): "
+            << model.UnreadSettings().join(", ").toStdString() << "\n";
+  return 1;
+}
+
 }  // namespace
 
 int RunSettingsCommand(const CliOptions& options, const QStringList& args) {
@@ -215,7 +224,7 @@ int RunSettingsCommand(const CliOptions& options, const QStringList& args) {
     }
   }
   PrintState(model.View());
-  return 0;
+  return ReadBackExit(model);
 }
 
 }  // namespace merilog::cli

@@ -1,6 +1,7 @@
 // merilog-cli settings: the Device Settings dialog's read-back and Set without a window.
 #include <gtest/gtest.h>
 
+#include "support/SimmeterProcess.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -42,6 +43,19 @@ TEST(SettingsCli, GetAndSetPrintTheDialogsStateAfterItsReadBack) {
     EXPECT_EQ(out, c.out);
     EXPECT_TRUE(err.contains(c.errPart)) << err.toStdString();
   }
+}
+
+// A meter whose answer fits no choice: the state is printed, the setting named, exit 1.
+TEST(SettingsCli, GarbageFromTheMeterIsNamedAndFails) {
+  merilog::test::SimmeterProcess sim({"--model", "6081", "--fault", "garbage-every=3"});
+  ASSERT_GT(sim.port, 0);
+  QString out, err;
+  EXPECT_EQ(merilog::test::RunProgram(
+                MERILOG_CLI_PATH,
+                {"--resource", QString::fromStdString(sim.Resource()), "settings", "get", "--device", "1"}, &out, &err),
+            1);
+  EXPECT_TRUE(out.startsWith("Function: DC Voltage\n")) << out.toStdString();
+  EXPECT_EQ(err.toStdString(), "merilog-cli: not read back (the meter's answer fits no choice): Range\n");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "core/meterconfig/DeviceSettingsModel.h"
 
+#include <algorithm>
+
 #include "core/base/MessageTable.h"
 #include "core/base/Text.h"
 #include "core/measure/ChartNumberText.h"
@@ -402,6 +404,7 @@ void DeviceSettingsModel::GetMultimeterSettingNow() {
   request.model = modelTag_;
   request.hewl = device->identification.rfind("HEWL", 0) == 0;
   request.capacitanceTo10mF = readBack_.capacitanceTo10mF;
+  unread_.clear();
   Exchange<ReadBackResult>([request](Session* s) { return ReadBackSettings(s, request); },
                            [this](ReadBackResult r) {
                              ApplyReadBack(r);
@@ -414,7 +417,18 @@ void DeviceSettingsModel::GetMultimeterSettingNow() {
 
 void DeviceSettingsModel::ApplyReadBack(const ReadBackResult& r) {
   DeviceSettingsViewState& v = view_;
-  if (!r.function) return;
+  if (!r.function) {
+    if (!r.lost) NoteUnread(v.functionCaption);
+    return;
+  }
+  const int f = *r.function;
+  if (r.secondChoiceAsked && !r.secondChoiceFound) NoteUnread(SecondChoiceCaption(f));
+  if ((r.rangePosition && !r.rangeFound) || r.rangeUnclear) NoteUnread(RangeCaption(f));
+  if (const CoefficientLayout* layout = r.coefficients ? CoefficientLayoutFor(r.coefficients->sensor) : nullptr)
+    for (const CoefficientField& field : layout->fields)
+      if (std::find(r.coefficients->notNumbers.begin(), r.coefficients->notNumbers.end(), field.slot) !=
+          r.coefficients->notNumbers.end())
+        NoteUnread(QString::fromStdString(field.label));
   if (*r.function < v.functions.size()) v.functionSelected = *r.function;
   readBack_.functionIndex = *r.function;
   readBack_.secondChoicePosition = r.secondChoice.value_or(0);
@@ -445,8 +459,13 @@ void DeviceSettingsModel::ReadBackSecondFunctionStep() {
       });
 }
 
+void DeviceSettingsModel::NoteUnread(const QString& caption) {
+  if (!unread_.contains(caption)) unread_ << caption;
+}
+
 void DeviceSettingsModel::ApplySecondReadBack(const SecondReadBack& s) {
   DeviceSettingsViewState& v = view_;
+  if (s.functionUnknown) NoteUnread(v.secondFunction.caption);
   v.secondFunction.items = ToStringList(SecondFunctionsFor(s.primaryLabel));
   const QString label =
       QString::fromStdString(SecondSettingsEntries()[static_cast<std::size_t>(s.functionPosition)].label);
@@ -454,6 +473,8 @@ void DeviceSettingsModel::ApplySecondReadBack(const SecondReadBack& s) {
   FillSecondPanel(label);
   if (s.rangePosition) v.secondRange.Select(*s.rangePosition);
   if (s.secondPosition) v.secondChoice.Select(*s.secondPosition);
+  if (s.rangeUnplaced) NoteUnread(QStringLiteral("2ND ") + v.secondRange.caption);
+  if (s.secondUnplaced) NoteUnread(QStringLiteral("2ND ") + v.secondChoice.caption);
 }
 
 // --- Set ---

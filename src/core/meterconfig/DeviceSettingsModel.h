@@ -1,4 +1,5 @@
 #pragma once
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <optional>
@@ -36,6 +37,10 @@ class DeviceSettingsModel {
   const std::array<double, kCoefficientSlots>& CoefficientValues() const { return coefficientValues_; }
   // Whether the last Set put the device's range in AUTO.
   bool AutoFlag(int device) const;
+  // The settings the last read-back could not place (an answer that is not
+  // one of the dialog's choices), named as the dialog's captions show them;
+  // the dialog then keeps its earlier selection there.
+  const QStringList& UnreadSettings() const { return unread_; }
   // How the last Set ended; empty before the first.
   std::optional<ApplyEnd> LastApplyEnd() const { return lastApplyEnd_; }
   // An exchange or a step of a handler is still to come.
@@ -82,6 +87,7 @@ class DeviceSettingsModel {
   void GetMultimeterSettingNow();
   void ApplyReadBack(const ReadBackResult& r);
   void ApplySecondReadBack(const SecondReadBack& s);
+  void NoteUnread(const QString& caption);
   void ShowCoefficients(const merilog::CoefficientValues& c);
   void HideCoefficients();
   void ApplySettingsNow();
@@ -95,6 +101,7 @@ class DeviceSettingsModel {
   DeviceSettingsViewState view_;
   SettingsModel modelTag_ = SettingsModel::None;
   ReadBackState readBack_;
+  QStringList unread_;
   std::array<double, kCoefficientSlots> coefficientValues_{};
   std::array<bool, 8> autoFlags_{};
   std::optional<ApplyEnd> lastApplyEnd_;

@@ -1,5 +1,7 @@
 #include "core/meterconfig/ReadBack.h"
 
+#include <cctype>
+#include <charconv>
 #include <span>
 
 #include "core/base/Text.h"
@@ -18,6 +20,15 @@ int FunctionOfAnswer(const std::string& answer) {
   for (int i = 0; i < static_cast<int>(catalogue.size()); ++i)
     if (catalogue[static_cast<std::size_t>(i)].functionName == answer) return i;
   return -1;
+}
+
+// The whole answer is one number ("+1.00000000E+01"), as a meter gives a setting.
+bool IsNumberAnswer(std::string_view answer) {
+  while (!answer.empty() && std::isspace(static_cast<unsigned char>(answer.back()))) answer.remove_suffix(1);
+  if (!answer.empty() && answer.front() == '+') answer.remove_prefix(1);
+  double value = 0;
+  const auto [end, ec] = std::from_chars(answer.data(), answer.data() + answer.size(), value);
+  return !answer.empty() && ec == std::errc() && end == answer.data() + answer.size();
 }
 
 // Position of the number in the table, or the table's length.
@@ -93,6 +104,7 @@ void ReadRange(SettingsLink& link, int f, const std::string& word, const ReadBac
   }
   const std::string isAuto = CleanAnswer(link.Query(autoQuery));
   if (link.Lost()) return;
+  out->rangeUnclear = !IsNumberAnswer(isAuto);
   if (Contains(isAuto, "1")) {
     out->rangePosition = 0;
     out->rangeFound = true;
@@ -174,8 +186,11 @@ CoefficientValues QueryCoefficients(SettingsLink& link, int sensor) {
   c.sensor = sensor;
   const CoefficientLayout* layout = CoefficientLayoutFor(sensor);
   if (!layout) return c;
-  for (const CoefficientField& field : layout->fields)
-    c.values[static_cast<std::size_t>(field.slot)] = LeadingNumber(link.Query(field.query));
+  for (const CoefficientField& field : layout->fields) {
+    const std::string answer = link.Query(field.query);
+    c.values[static_cast<std::size_t>(field.slot)] = LeadingNumber(answer);
+    if (!IsNumberAnswer(answer)) c.notNumbers.push_back(field.slot);
+  }
   return c;
 }
 
@@ -196,6 +211,7 @@ ReadBackResult ReadBackSettings(Session* session, const ReadBackRequest& request
     const int n = q->unit ? FindUnit(answer) : FindNumber(q->table, LeadingNumber(answer));
     const int size = q->unit ? static_cast<int>(UnitWords().size()) : static_cast<int>(q->table.size());
     out.secondChoice = n;
+    out.secondChoiceAsked = true;
     out.secondChoiceFound = n < size;
     if (link.Lost() || !out.secondChoiceFound) {
       out.lost = link.Lost();
@@ -222,6 +238,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
   const std::string word = CleanAnswer(link.Query("func2?\n"));
   if (link.Lost()) return s;
   s.functionPosition = SecondSettingsPositionOfAnswer(word);
+  s.functionUnknown = s.functionPosition == kSecondSettingsNone && word != "NONE";
   const SecondSettingsEntry& entry = SecondSettingsEntries()[static_cast<std::size_t>(s.functionPosition)];
   const std::string& label = entry.label;
   const SecondPanelLists lists = SecondPanelListsFor(label, capacitanceTo10mF);
@@ -241,6 +258,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
   if (!Contains(label, "TCO") && !Contains(label, "TEMP")) {
     const std::string isAuto = link.Query(word + ":range:auto?\n");
     if (link.Lost()) return s;
+    s.rangeUnplaced = !IsNumberAnswer(isAuto);
     if (!Contains(isAuto, "0")) {
       s.rangePosition = position(lists.rangeItems, "AUTO");
     } else {
@@ -275,6 +293,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
     if (unit < static_cast<int>(UnitWords().size()))
       s.rangePosition = position(lists.rangeItems, UnitWords()[static_cast<std::size_t>(unit)]);
   }
+  s.rangeUnplaced = s.rangeUnplaced || !s.rangePosition;
 
   if (!lists.secondShown) return s;
   std::string query;
@@ -300,6 +319,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
   if (link.Lost()) return s;
   s.secondPosition = numeric ? positionOfNumber(lists.secondItems, LeadingNumber(answer))
                              : position(lists.secondItems, CleanAnswer(answer));
+  s.secondUnplaced = !s.secondPosition;
   return s;
 }
 

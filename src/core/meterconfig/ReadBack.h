@@ -2,6 +2,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/meterconfig/CoefficientPanel.h"
 #include "core/meterconfig/SettingsCatalogue.h"
@@ -26,6 +27,7 @@ struct ReadBackState {
 struct CoefficientValues {
   int sensor = 0;
   std::array<double, kCoefficientSlots> values{};
+  std::vector<int> notNumbers;  // slots whose answer was no number (shown as 0)
 };
 // Asks the meter for a sensor's coefficients in the panel's field order.
 CoefficientValues QueryCoefficients(SettingsLink& link, int sensor);
@@ -37,6 +39,11 @@ struct SecondReadBack {
   int functionPosition = 13;  // in SecondSettingsEntries(); 13 is "NONE"
   std::optional<int> rangePosition;
   std::optional<int> secondPosition;
+  // What could not be placed: an answer to "func2?" that names no 2ND function
+  // (nor "NONE"), and a range or second setting asked but not found in its list.
+  bool functionUnknown = false;
+  bool rangeUnplaced = false;
+  bool secondUnplaced = false;
 };
 
 struct ReadBackRequest {
@@ -51,11 +58,13 @@ struct ReadBackResult {
   bool lost = false;  // the meter stopped answering
   std::optional<int> function;
   std::optional<int> secondChoice;  // stored, one past the table when not found
+  bool secondChoiceAsked = false;   // the function has a second setting and it was asked
   bool secondChoiceFound = false;
   std::optional<bool> capacitanceTo10mF;
   std::optional<int> primaryFourWire;
   std::optional<int> rangePosition;  // stored, one past the searched positions when not found
   bool rangeFound = false;
+  bool rangeUnclear = false;            // the auto-range answer was no number (still judged by its digits)
   std::optional<int> rangeBoxPosition;  // what the range box selects
   std::optional<CoefficientValues> coefficients;
   std::optional<SecondReadBack> second;  // TEMP and TCOUPLE on the dual model ask the 2ND function midway
