@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/CliPrompter.h"
+#include "core/app/IoSetup.h"
 #include "core/base/Clock.h"
 #include "core/base/DocumentOpener.h"
 #include "core/base/OutputTarget.h"
@@ -17,7 +18,6 @@
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanGridFiles.h"
 #include "core/scan/ScanModel.h"
-#include "sim/IoSetup.h"
 
 namespace merilog::cli {
 
