@@ -21,6 +21,9 @@ namespace merilog::cli {
 
 namespace {
 
+// Presses in a row without a word from the meter before the console stops.
+constexpr int kNoAnswersBeforeGivingUp = 3;
+
 // One line of input; nothing at the end of the input.
 class LineSource {
  public:
@@ -120,6 +123,8 @@ int RunConsoleCommand(const CliOptions& options, const QStringList& args) {
   model.DeviceChosen(device - 1);
 
   LineSource input(view.deviceNames[device - 1].toStdString() + "> ");
+  const bool terminal = ::isatty(STDOUT_FILENO);
+  bool anyFailed = false;
   while (const auto line = input.Next()) {
     const Command command = ParseLine(*line);
     if (command.kind == Command::Quit) break;
@@ -129,13 +134,20 @@ int RunConsoleCommand(const CliOptions& options, const QStringList& args) {
     if (command.kind == Command::Write) model.Write();
     if (command.kind == Command::Read) model.Read();
     while (view.waiting) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    // A Write that worked has nothing to show.
+    // A Write that worked has nothing to show. A meter's bytes reach a terminal as text, never as its controls.
     if (command.kind != Command::Write || !view.receivedText.isEmpty())
-      std::printf("%s\n", view.receivedText.toUtf8().constData());
+      std::printf("%s\n",
+                  (terminal ? EscapeControlCharacters(view.receivedText) : view.receivedText).toUtf8().constData());
     std::fflush(stdout);
     input.ShowHistory(view.historyEntries);
+    anyFailed = anyFailed || model.LastOutcome() != ConsoleOutcome::Done;
+    // A silent meter would cost its whole time-out on every line that follows.
+    if (model.NoAnswerInARow() >= kNoAnswersBeforeGivingUp) {
+      std::fprintf(stderr, "%s\n", LookupMessage("1001", "Check Device Connection").toLocal8Bit().constData());
+      return 2;
+    }
   }
-  return 0;
+  return anyFailed ? 1 : 0;
 }
 
 }  // namespace merilog::cli

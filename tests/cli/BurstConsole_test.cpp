@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -58,7 +59,7 @@ TEST(ConsoleCommand, AnswersEachLineOfPipedInput) {
   p.write("*IDN?\nCONF:VOLT:AC\nfunc?  \n:write func?\n:read\n:read\n\n:query *IDN?\n:quit\nfunc?\n");
   p.closeWriteChannel();
   ASSERT_TRUE(p.waitForFinished(30000));
-  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.exitCode(), 1);  // the first :read got no answer
   const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
   const QStringList expected{"MERISIM,MODEL 6082,SN02,2.05", "\"VOLT:AC\"", "\"VOLT:AC\"", "Couldn't return a value.",
                              "MERISIM,MODEL 6082,SN02,2.05"};
@@ -67,6 +68,29 @@ TEST(ConsoleCommand, AnswersEachLineOfPipedInput) {
   QString out, err;
   EXPECT_EQ(Cli({"--simulate", "console", "--device", "7"}, &out, &err, f.Path()), 1);
   EXPECT_TRUE(err.contains("no meter on line 7"));
+}
+
+// A meter that stops answering ends the console after three lines in a row
+// without a word, instead of costing a time-out per line for ever.
+TEST(ConsoleCommand, ASilentMeterEndsItAfterThreeTimeOuts) {
+  TempFolder f;
+  const QString bench = f.File("bench.ini");
+  QFile b(bench);
+  ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+  b.write("[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\nsilent-after = 2\n");
+  b.close();
+  QProcess p;
+  p.setWorkingDirectory(f.Path());
+  p.start(MERILOG_CLI_PATH, {"--simulate=" + bench, "console"});
+  ASSERT_TRUE(p.waitForStarted());
+  p.write("*IDN?\nfunc?\n:read\n*IDN?\n*IDN?\n");
+  p.closeWriteChannel();
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitCode(), 2);
+  EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()),
+            "MERISIM,MODEL 6081,SN01,1.02\nCouldn't return a value.\nCouldn't return a value.\n"
+            "Couldn't return a value.\n");
+  EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()), "Check Device Connection\n");
 }
 
 // The record of a burst killed without warning opens cleanly afterwards and

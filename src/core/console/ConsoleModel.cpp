@@ -48,6 +48,8 @@ void ConsoleModel::Opening() {
   view_.sendText = QStringLiteral("*IDN?");
   view_.receivedText.clear();
   history_.Clear();
+  lastOutcome_ = ConsoleOutcome::Done;
+  noAnswerInARow_ = 0;
   view_.historyEntries.clear();
   view_.historySelected = -1;
   view_.history.shown = false;
@@ -67,7 +69,9 @@ void ConsoleModel::UpdateButtons() {
 }
 
 void ConsoleModel::DeviceChosen(int line) {
-  if (line >= 0 && line < static_cast<int>(meters_.size())) view_.currentDevice = line;
+  if (line < 0 || line >= static_cast<int>(meters_.size()) || line == view_.currentDevice) return;
+  view_.currentDevice = line;
+  noAnswerInARow_ = 0;  // counted per meter
 }
 
 void ConsoleModel::SendTextEdited(const QString& text) {
@@ -96,18 +100,20 @@ void ConsoleModel::Exchange(ConsoleAction action) {
   }
   view_.waiting = true;
   UpdateButtons();
-  worker->Run<QString>(
+  worker->Run<ConsoleReply>(
       [action, text = sent.toStdString()](Session* session) { return ConsoleExchange(session, action, text); },
-      [this, action, sent](QString received) {
+      [this, action, sent](ConsoleReply reply) {
         view_.waiting = false;
-        Apply(action, sent, received);
+        Apply(action, sent, reply);
         Changed();
       },
       guard_->Watch());
 }
 
-void ConsoleModel::Apply(ConsoleAction action, const QString& sent, const QString& received) {
-  view_.receivedText = received;
+void ConsoleModel::Apply(ConsoleAction action, const QString& sent, const ConsoleReply& reply) {
+  view_.receivedText = reply.text;
+  lastOutcome_ = reply.outcome;
+  noAnswerInARow_ = reply.outcome == ConsoleOutcome::NoAnswer ? noAnswerInARow_ + 1 : 0;
   if (action != ConsoleAction::Read) {
     history_.Add(sent);
     view_.historyEntries = history_.Entries();

@@ -54,6 +54,10 @@ class ConsoleModel {
 
   const ConsoleView& View() const { return view_; }
   const CommandHistory& History() const { return history_; }
+  // How the last press ended, and how many presses in a row the meter has let
+  // pass without a word (a script stops a silent meter with them).
+  ConsoleOutcome LastOutcome() const { return lastOutcome_; }
+  int NoAnswerInARow() const { return noAnswerInARow_; }
   // Called whenever View() changed outside a handler (an answer came back).
   std::function<void()> onChanged;
 
@@ -71,7 +75,7 @@ class ConsoleModel {
  private:
   void SetTexts();
   void Exchange(ConsoleAction action);
-  void Apply(ConsoleAction action, const QString& sent, const QString& received);
+  void Apply(ConsoleAction action, const QString& sent, const ConsoleReply& reply);
   void UpdateButtons();
   void Changed();
 
@@ -82,6 +86,8 @@ class ConsoleModel {
   std::vector<Meter> meters_;  // the chooser's lines
   ConsoleView view_;
   CommandHistory history_;
+  ConsoleOutcome lastOutcome_ = ConsoleOutcome::Done;
+  int noAnswerInARow_ = 0;
   std::unique_ptr<CallbackGuard> guard_ = std::make_unique<CallbackGuard>();
 };
 

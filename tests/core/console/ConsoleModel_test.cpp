@@ -141,9 +141,19 @@ TEST_F(Console, WriteThenReadShowsTheAnswerFailuresShowTheirTexts) {
   Open();
   // A Query of a command that answers nothing.
   EXPECT_EQ(Press(&ConsoleModel::Query, "CONF:VOLT:DC?"), "Couldn't return a value.");
+  EXPECT_EQ(model_.LastOutcome(), ConsoleOutcome::NoAnswer);
+  EXPECT_EQ(Press(&ConsoleModel::Query, "*IDN?"), "MERISIM,MODEL 6082,SN02,2.05");
+  EXPECT_EQ(model_.NoAnswerInARow(), 0);
   bench_->DropMeter(kMeter);
   EXPECT_EQ(Press(&ConsoleModel::Write, "*CLS"), "FAIL.");
   EXPECT_EQ(Press(&ConsoleModel::Query, "*IDN?"), "Couldn't return a value.");
+  EXPECT_EQ(model_.NoAnswerInARow(), 2);
+}
+
+// On a terminal an answer's control bytes are shown, not obeyed.
+TEST(ConsoleText, ControlCharactersBecomeEscapes) {
+  EXPECT_EQ(EscapeControlCharacters(QString::fromUtf8("a\x1b[2Jb\r\n\t\x7f\xc2\x9b°")),
+            "a\\x1b[2Jb\\r\\n\\t\\x7f\\x9b°");
 }
 
 TEST_F(Console, ASilentMeterNeverHoldsTheDialogAndExitWorks) {
