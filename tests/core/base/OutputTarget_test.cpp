@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +76,14 @@ TEST(OutputTarget, RefusesWhatIsNoFileAndSaysWhy) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
   EXPECT_EQ(WriteWholeFile(fifo, "x"), "\"" + fifo + "\" is a pipe, not a file; it is left as it is.");
   EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+  // A device node like /dev/full (made here where the test may; root may replace such a node by renaming).
+  const QString device = temp.File(QStringLiteral("full"));
+  if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+    EXPECT_EQ(WriteWholeFile(device, "x"), "\"" + device + "\" is a device, not a file; it is left as it is.");
+    struct stat st {};
+    EXPECT_TRUE(::stat(QFile::encodeName(device).constData(), &st) == 0 && S_ISCHR(st.st_mode));
+    ::unlink(QFile::encodeName(device).constData());
+  }
 
   EXPECT_EQ(WriteWholeFile(temp.Path(), "x"), "\"" + temp.Path() + "\" is a folder; give a file name.");
   const QString notYet = temp.File(QStringLiteral("new/"));
