@@ -286,6 +286,8 @@ std::string Vxi11Server::Core(Conn& c, const rpc::Call& call, bool* deferred) {
       const auto link = links_.find(static_cast<std::int32_t>(p.lid));
       if (link == links_.end()) {
         r.error = vxi11::kErrorInvalidLink;
+      } else if (p.data.data_len > kMaxRecvSize) {
+        r.error = vxi11::kErrorParameter;  // more than create_link said it takes
       } else {
         Link& l = link->second;
         l.message.append(p.data.data_val ? p.data.data_val : "", p.data.data_len);

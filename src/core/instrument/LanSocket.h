@@ -25,7 +25,8 @@ class Deadline {
 };
 
 // Wakes a session's blocked wait from another thread (Stop, closing the window):
-// an eventfd polled beside the socket. Raised stays raised until Reset.
+// an eventfd polled beside the socket. Raised stays raised until the session
+// resets it on taking the abort, so a raise just before a wait is not lost.
 class AbortSignal {
  public:
   AbortSignal();
@@ -33,7 +34,7 @@ class AbortSignal {
   AbortSignal(const AbortSignal&) = delete;
   AbortSignal& operator=(const AbortSignal&) = delete;
   void Raise();  // any thread
-  void Reset();  // the session's thread, when an operation starts
+  void Reset();  // the session's thread, once the abort has been acted on
   int Fd() const { return fd_; }
 
  private:

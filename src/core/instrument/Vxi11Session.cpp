@@ -101,7 +101,6 @@ void Vxi11Session::SendDeviceAbort() {
 
 Status Vxi11Session::Write(std::string_view bytes) {
   if (fd_ < 0) return status::kErrorInvalidObject;
-  abort_->Reset();
   std::size_t at = 0;
   do {
     const std::size_t n = std::min<std::size_t>(bytes.size() - at, link_.maxRecvSize);
@@ -129,7 +128,6 @@ Status Vxi11Session::Write(std::string_view bytes) {
 ReadResult Vxi11Session::Read(std::size_t maxBytes) {
   ReadResult r;
   if (fd_ < 0) return ReadResult{status::kErrorInvalidObject, {}, false};
-  abort_->Reset();
   Deadline deadline = OperationDeadline();
   bool end = false;
   if (!pending_.empty()) {
@@ -181,7 +179,6 @@ Status Vxi11Session::SetTimeout(int ms) {
 
 Status Vxi11Session::Clear() {
   if (fd_ < 0) return status::kErrorInvalidObject;
-  abort_->Reset();
   pending_.clear();
   Device_GenericParms p{};
   p.lid = link_.lid;
