@@ -10,6 +10,7 @@
 
 #include "core/base/ConfigPaths.h"
 #include "sim/SimBench.h"
+#include "sim/HislipServer.h"
 #include "sim/SimServer.h"
 #include "sim/Vxi11Server.h"
 
@@ -17,10 +18,12 @@ namespace {
 
 merilog::sim::SimServer* g_socketServer = nullptr;
 merilog::sim::Vxi11Server* g_vxi11Server = nullptr;
+merilog::sim::HislipServer* g_hislipServer = nullptr;
 
 void OnSignal(int) {
   if (g_socketServer) g_socketServer->Stop();
   if (g_vxi11Server) g_vxi11Server->Stop();
+  if (g_hislipServer) g_hislipServer->Stop();
 }
 
 // Runs a listening server until a signal stops it.
@@ -40,7 +43,7 @@ int Serve(Server& server, Server** global) {
 
 void PrintUsage(std::FILE* to = stderr) {
   std::fprintf(to,
-               "usage: merilog-simmeter --port P [--protocol socket|vxi11] [--portmapper-port Q] [--rpcbind]\n"
+               "usage: merilog-simmeter --port P [--protocol socket|vxi11|hislip] [--portmapper-port Q] [--rpcbind]\n"
                "                        [--model 6081|6082|MR6082|P7710|P7700A|PSU] [--bench FILE "
                "[--resource R]]\n"
                "                        [--transcript FILE] [--bind ADDR] [--fault NAME=N]... [--seed N]\n"
@@ -105,8 +108,8 @@ int main(int argc, char** argv) {
       }
     } else if (arg == "--protocol") {
       protocol = value();
-      if (protocol != "socket" && protocol != "vxi11") {
-        std::fprintf(stderr, "merilog-simmeter: --protocol needs socket or vxi11\n");
+      if (protocol != "socket" && protocol != "vxi11" && protocol != "hislip") {
+        std::fprintf(stderr, "merilog-simmeter: --protocol needs socket, vxi11 or hislip\n");
         return 2;
       }
     } else if (arg == "--portmapper-port") {
@@ -238,6 +241,20 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     started(server.Port(), "VXI-11");
     rc = Serve(server, &g_vxi11Server);
+  } else if (protocol == "hislip") {
+    HislipServerOptions options;
+    options.bindAddress = bind;
+    options.port = static_cast<int>(port);
+    options.transcript = transcript;
+    HislipServer server(meter, options);
+    if (!server.Listen(&error)) {
+      std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("port: %d\n", server.Port());
+    std::fflush(stdout);
+    started(server.Port(), "HiSLIP");
+    rc = Serve(server, &g_hislipServer);
   } else {
     SimServerOptions options;
     options.bindAddress = bind;

@@ -1,4 +1,5 @@
 #include "core/instrument/GpibBackend.h"
+#include "core/instrument/HislipBackend.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/instrument/TcpSocketBackend.h"
 #include "core/instrument/UsbtmcBackend.h"
@@ -14,6 +15,7 @@ void AddHardwareBackends(ResourceManager& rm, const std::vector<std::string>& la
   rm.AddBackend(std::make_unique<UsbtmcBackend>());
   rm.AddBackend(std::make_unique<GpibBackend>());
   rm.AddBackend(std::make_unique<Vxi11Backend>(lanResources));
+  rm.AddBackend(std::make_unique<HislipBackend>(lanResources));
   rm.AddBackend(std::make_unique<VisaLibraryBackend>());
   rm.AddBackend(std::make_unique<TcpSocketBackend>(lanResources));
 }

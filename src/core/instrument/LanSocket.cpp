@@ -185,8 +185,10 @@ Status ReceiveExactly(int fd, char* into, std::size_t n, Deadline& deadline, con
     if (r == 0) return status::kErrorConnectionLost;
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return StatusFromErrno(errno);
+    // Once part of it has come, the rest is waited for: an abort then would leave the stream out of step.
     bool aborted = false;
-    if (!WaitReady(fd, POLLIN, deadline, abort, &aborted)) return aborted ? status::kErrorAbort : status::kErrorTimeout;
+    if (!WaitReady(fd, POLLIN, deadline, got == 0 ? abort : nullptr, &aborted))
+      return aborted ? status::kErrorAbort : status::kErrorTimeout;
   }
   return status::kSuccess;
 }

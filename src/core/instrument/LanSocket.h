@@ -56,7 +56,7 @@ Status StatusFromErrno(int err);
 
 // Blocking helpers over a non-blocking socket for the LAN protocols' framed
 // messages: all of the bytes, or a status (time-out, abort, lost connection).
-// kErrorAbort is returned when the signal was raised.
+// kErrorAbort is returned when the signal was raised before any byte came.
 Status SendAll(int fd, std::string_view bytes, Deadline& deadline, const AbortSignal* abort);
 Status ReceiveExactly(int fd, char* into, std::size_t n, Deadline& deadline, const AbortSignal* abort);
 

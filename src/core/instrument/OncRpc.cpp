@@ -94,14 +94,15 @@ Status ReceiveRecord(int fd, std::string* record, Deadline& deadline, const Abor
   record->clear();
   for (;;) {
     char head[4];
-    Status st = ReceiveExactly(fd, head, 4, deadline, abort);
+    // Only the wait for a record's start can be aborted (see ReceiveExactly).
+    Status st = ReceiveExactly(fd, head, 4, deadline, record->empty() ? abort : nullptr);
     if (!IsSuccess(st)) return st;
     const std::uint32_t word = GetWord(std::string_view(head, 4), 0);
     const std::size_t len = word & ~kLastFragment;
     if (record->size() + len > kMaxRecord) return status::kErrorIo;
     const std::size_t at = record->size();
     record->resize(at + len);
-    st = ReceiveExactly(fd, record->data() + at, len, deadline, abort);
+    st = ReceiveExactly(fd, record->data() + at, len, deadline, nullptr);
     if (!IsSuccess(st)) return st;
     if (word & kLastFragment) return status::kSuccess;
   }
