@@ -20,8 +20,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QStringList>
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>

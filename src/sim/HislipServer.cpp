@@ -67,7 +67,8 @@ int HislipServer::Run() {
     }
     fds.assign({{wake_.ReadFd(), POLLIN, 0}, {listenFd_, POLLIN, 0}});
     for (const auto& c : conns_)
-      fds.push_back({c->fd, static_cast<short>((c->closing ? 0 : POLLIN) | (c->sent < c->out.size() ? POLLOUT : 0)), 0});
+      fds.push_back(
+          {c->fd, static_cast<short>((c->closing ? 0 : POLLIN) | (c->sent < c->out.size() ? POLLOUT : 0)), 0});
     if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
       if (errno == EINTR) continue;
       return 1;
@@ -234,7 +235,8 @@ void HislipServer::Answer(SessionState& s) {
   std::size_t at = 0;
   do {
     const std::size_t n = std::min(a.size() - at, piece);
-    s.sync->out += hislip::Encode(at + n == a.size() ? hislip::kDataEnd : hislip::kData, 0, s.answerId, a.substr(at, n));
+    s.sync->out +=
+        hislip::Encode(at + n == a.size() ? hislip::kDataEnd : hislip::kData, 0, s.answerId, a.substr(at, n));
     at += n;
   } while (at < a.size());
   s.answer.reset();

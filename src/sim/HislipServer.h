@@ -44,7 +44,7 @@ class HislipServer {
     std::string in;
     std::string out;
     std::size_t sent = 0;
-    int session = -1;      // the session this channel belongs to
+    int session = -1;  // the session this channel belongs to
     bool async = false;
     bool closing = false;
   };
@@ -52,8 +52,8 @@ class HislipServer {
     Conn* sync = nullptr;
     Conn* async = nullptr;
     std::uint64_t clientMax = kMaxMessage;
-    std::string message;                      // Data received so far
-    std::optional<std::string> answer;        // waiting for its time
+    std::string message;                // Data received so far
+    std::optional<std::string> answer;  // waiting for its time
     std::uint32_t answerId = 0;
     Clock::time_point readyAt;
     int answers = 0;

@@ -111,7 +111,8 @@ WakePipe::~WakePipe() {
 
 void WakePipe::Wake() {
   const char c = 1;
-  if (write_ >= 0) [[maybe_unused]] const auto n = ::write(write_, &c, 1);
+  if (write_ >= 0) [[maybe_unused]]
+    const auto n = ::write(write_, &c, 1);
 }
 
 }  // namespace merilog::sim

@@ -108,10 +108,9 @@ bool Vxi11Server::RpcbindSet(bool set) {
   to.sin_port = htons(rpc::kPortmapPort);
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   const std::uint32_t xid = static_cast<std::uint32_t>(::getpid()) ^ 0x5A5A0000u;
-  const std::string call =
-      rpc::EncodeCall(xid, rpc::kPortmapProgram, rpc::kPortmapVersion, set ? rpc::kPortmapProcSet : rpc::kPortmapProcUnset,
-                      rpc::EncodeMapping(DEVICE_CORE, DEVICE_CORE_VERSION, rpc::kProtocolTcp,
-                                         static_cast<std::uint32_t>(corePort_)));
+  const std::string call = rpc::EncodeCall(
+      xid, rpc::kPortmapProgram, rpc::kPortmapVersion, set ? rpc::kPortmapProcSet : rpc::kPortmapProcUnset,
+      rpc::EncodeMapping(DEVICE_CORE, DEVICE_CORE_VERSION, rpc::kProtocolTcp, static_cast<std::uint32_t>(corePort_)));
   bool ok = ::sendto(fd, call.data(), call.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
             static_cast<ssize_t>(call.size());
   bool answered = false;
@@ -230,8 +229,10 @@ bool Vxi11Server::Serve(Conn& c) {
     if (!call) return false;
     bool deferred = false;
     const std::string reply = Dispatch(c, *call, &deferred);
-    if (!deferred) c.out += rpc::Frame(reply);
-    else AdvanceRead(c);
+    if (!deferred)
+      c.out += rpc::Frame(reply);
+    else
+      AdvanceRead(c);
   }
   return true;
 }
@@ -379,8 +380,10 @@ bool Vxi11Server::AdvanceRead(Conn& c) {
         reason |= vxi11::kReasonTermChar;
       }
     }
-    if (n == l.answer.size()) reason |= vxi11::kReasonEnd;
-    else if (n == r.requestSize) reason |= vxi11::kReasonRequestCount;
+    if (n == l.answer.size())
+      reason |= vxi11::kReasonEnd;
+    else if (n == r.requestSize)
+      reason |= vxi11::kReasonRequestCount;
     const std::string part = l.answer.substr(0, n);
     l.answer.erase(0, n);
     if (options_.transcript) options_.transcript->Received(name_, ReadResult{status::kSuccess, part, l.answer.empty()});
@@ -428,7 +431,8 @@ std::string Vxi11Server::Portmap(const rpc::Call& call) {
       break;
     case rpc::kPortmapProcGetPort: {
       if (call.args.size() < 16) return rpc::EncodeReply(call.xid, rpc::kGarbageArgs, {});
-      const bool core = rpc::GetWord(call.args, 0) == DEVICE_CORE && rpc::GetWord(call.args, 4) == DEVICE_CORE_VERSION &&
+      const bool core = rpc::GetWord(call.args, 0) == DEVICE_CORE &&
+                        rpc::GetWord(call.args, 4) == DEVICE_CORE_VERSION &&
                         rpc::GetWord(call.args, 8) == rpc::kProtocolTcp;
       rpc::PutWord(&results, core ? static_cast<std::uint32_t>(corePort_) : 0u);
       break;

@@ -16,8 +16,8 @@ namespace merilog::sim {
 
 struct Vxi11ServerOptions {
   std::string bindAddress = "127.0.0.1";
-  int port = 0;             // the core channel; 0 picks one
-  int portmapperPort = -1;  // our own portmapper on TCP and UDP; -1 none, 0 picks one
+  int port = 0;                  // the core channel; 0 picks one
+  int portmapperPort = -1;       // our own portmapper on TCP and UDP; -1 none, 0 picks one
   bool registerRpcbind = false;  // register the core channel with the portmapper at 127.0.0.1:111
   std::shared_ptr<TranscriptLog> transcript;
 };

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/base/ConfigPaths.h"
-#include "sim/SimBench.h"
 #include "sim/HislipServer.h"
+#include "sim/SimBench.h"
 #include "sim/SimServer.h"
 #include "sim/Vxi11Server.h"
 

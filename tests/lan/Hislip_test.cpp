@@ -71,7 +71,8 @@ TEST(Hislip, TheClientSendsTheSpecificationsMessagesByteForByte) {
     Peer async{AcceptOne(listenFd), &problems};
     async.Expect("AsyncInitialize", Bytes({'H', 'S', 17, 0, 0, 0, 0, 0x2A, 0, 0, 0, 0, 0, 0, 0, 0}));
     async.Send(Bytes({'H', 'S', 18, 0, 0, 0, 'S', 'V', 0, 0, 0, 0, 0, 0, 0, 0}));
-    async.Expect("AsyncMaxMsgSize", Bytes({'H', 'S', 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0x10, 0, 0}));
+    async.Expect("AsyncMaxMsgSize",
+                 Bytes({'H', 'S', 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0x10, 0, 0}));
     // The server takes 16 bytes at most: longer messages come in pieces.
     async.Send(Bytes({'H', 'S', 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 16}));
     sync.Expect("DataEnd", Bytes({'H', 'S', 7, 0, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0, 6}) + "*IDN?\n");
@@ -89,7 +90,8 @@ TEST(Hislip, TheClientSendsTheSpecificationsMessagesByteForByte) {
     sync.Expect("DeviceClearComplete", Bytes({'H', 'S', 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     sync.Send(Bytes({'H', 'S', 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     // Message ids start over after the clear.
-    sync.Expect("DataEnd after clear", Bytes({'H', 'S', 7, 0, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0, 5}) + "*CLS\n");
+    sync.Expect("DataEnd after clear",
+                Bytes({'H', 'S', 7, 0, 0xFF, 0xFF, 0xFF, 0x00, 0, 0, 0, 0, 0, 0, 0, 5}) + "*CLS\n");
     ::close(sync.fd);
     ::close(async.fd);
   });

@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
-
 namespace merilog {
 namespace {
 

@@ -33,12 +33,7 @@ bool HislipBackend::Handles(const std::string& resource) const {
 }
 
 std::optional<LanResource> HislipBackend::ParseResource(const std::string& resource, std::string* why) {
-  auto r = LanResource::Parse(resource, why);
-  if (r && r->protocol != LanResource::Protocol::Hislip) {
-    if (why) *why = "it is not a HiSLIP resource (TCPIP0::host::hislip0[,port]::INSTR)";
-    return std::nullopt;
-  }
-  return r;
+  return LanResource::ParseAs(resource, LanResource::Protocol::Hislip, why);
 }
 
 std::unique_ptr<Session> HislipBackend::Open(const std::string& resource, Status* status) {
@@ -60,7 +55,8 @@ std::unique_ptr<Session> HislipBackend::Open(const std::string& resource, Status
       st = Exchange(asyncFd, hislip::Encode(hislip::kAsyncInitialize, 0, sessionId), hislip::kAsyncInitializeResponse,
                     &reply, deadline);
     if (IsSuccess(st))
-      st = Exchange(asyncFd, hislip::Encode(hislip::kAsyncMaxMsgSize, 0, 0, hislip::SizePayload(HislipSession::kMaxPayload)),
+      st = Exchange(asyncFd,
+                    hislip::Encode(hislip::kAsyncMaxMsgSize, 0, 0, hislip::SizePayload(HislipSession::kMaxPayload)),
                     hislip::kAsyncMaxMsgSizeResponse, &reply, deadline);
     if (IsSuccess(st)) {
       session = std::make_unique<HislipSession>(syncFd, asyncFd, hislip::SizeOf(reply.payload), resource);

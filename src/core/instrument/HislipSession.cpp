@@ -53,17 +53,14 @@ ReadResult HislipSession::Read(std::size_t maxBytes) {
   if (sync_ < 0) return ReadResult{status::kErrorInvalidObject, {}, false};
   ReadResult r;
   bool end = false;
-  if (!pending_.empty()) {
-    r.bytes = std::move(pending_);
-    pending_.clear();
-    end = pendingEnd_;
-  }
+  r.bytes = pending_.Take(&end);
   Deadline deadline(timeoutMs_);
   while (!end && r.bytes.size() < maxBytes) {
     hislip::Message m;
     const Status st = hislip::Receive(sync_, &m, kMaxPayload, deadline, abort_.get());
     if (st == status::kErrorAbort) abort_->Reset();
-    if (st == status::kErrorConnectionLost || st == status::kErrorIo) return ReadResult{Lost(), std::move(r.bytes), false};
+    if (st == status::kErrorConnectionLost || st == status::kErrorIo)
+      return ReadResult{Lost(), std::move(r.bytes), false};
     if (!IsSuccess(st)) return ReadResult{st, std::move(r.bytes), false};
     switch (m.type) {
       case hislip::kData:
@@ -84,15 +81,7 @@ ReadResult HislipSession::Read(std::size_t maxBytes) {
     }
   }
   if (end) rmtDelivered_ = true;
-  if (r.bytes.size() > maxBytes) {
-    pending_ = r.bytes.substr(maxBytes);
-    pendingEnd_ = end;
-    r.bytes.resize(maxBytes);
-    end = false;
-  }
-  r.end = end;
-  r.status = end ? status::kSuccess : status::kSuccessMaxCount;
-  return r;
+  return pending_.Finish(std::move(r.bytes), end, maxBytes);
 }
 
 Status HislipSession::SetTimeout(int ms) {
@@ -103,7 +92,7 @@ Status HislipSession::SetTimeout(int ms) {
 
 Status HislipSession::Clear() {
   if (sync_ < 0) return status::kErrorInvalidObject;
-  pending_.clear();
+  pending_.Clear();
   Deadline deadline(std::max(timeoutMs_, kClearWaitMs));
   Status st = SendAll(async_, hislip::Encode(hislip::kAsyncDeviceClear, 0, 0), deadline, nullptr);
   hislip::Message m;

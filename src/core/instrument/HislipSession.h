@@ -41,11 +41,10 @@ class HislipSession final : public Session {
   std::uint64_t serverMax_;
   std::string resource_;
   int timeoutMs_ = kDefaultTimeoutMs;
-  std::uint32_t messageId_;       // of the next message we send
-  std::uint32_t lastSent_ = 0;    // id of the last DataEnd sent: the answer carries it
-  bool rmtDelivered_ = false;     // a whole answer was read since the last send
-  std::string pending_;           // of the answer, received but beyond what the caller took
-  bool pendingEnd_ = false;
+  std::uint32_t messageId_;     // of the next message we send
+  std::uint32_t lastSent_ = 0;  // id of the last DataEnd sent: the answer carries it
+  bool rmtDelivered_ = false;   // a whole answer was read since the last send
+  AnswerRemainder pending_;     // of the answer, beyond what the caller took
   std::shared_ptr<AbortSignal> abort_ = std::make_shared<AbortSignal>();
 };
 

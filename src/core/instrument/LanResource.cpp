@@ -120,6 +120,18 @@ std::optional<LanResource> LanResource::Parse(const std::string& resource, std::
   return r;
 }
 
+std::optional<LanResource> LanResource::ParseAs(const std::string& resource, Protocol protocol, std::string* why) {
+  static constexpr const char* kExpected[] = {"it does not end in ::SOCKET",
+                                              "it is not a VXI-11 resource (TCPIP0::host[::inst0]::INSTR)",
+                                              "it is not a HiSLIP resource (TCPIP0::host::hislip0[,port]::INSTR)"};
+  auto r = Parse(resource, why);
+  if (r && r->protocol != protocol) {
+    if (why) *why = kExpected[static_cast<int>(protocol)];
+    return std::nullopt;
+  }
+  return r;
+}
+
 std::string LanResource::DisplayAddress() const {
   switch (protocol) {
     case Protocol::Socket:

@@ -25,6 +25,8 @@ struct LanResource {
 
   // Empty when the string is none of the forms; why then says what is wrong.
   static std::optional<LanResource> Parse(const std::string& resource, std::string* why = nullptr);
+  // Parse, of the one protocol a backend speaks.
+  static std::optional<LanResource> ParseAs(const std::string& resource, Protocol protocol, std::string* why = nullptr);
   // True for every string that starts with TCPIP and ends in ::INSTR or ::SOCKET,
   // malformed or not: the LAN backends claim those so they get a precise status.
   static bool LooksLike(const std::string& resource, Protocol protocol);

@@ -86,12 +86,14 @@ AbortSignal::~AbortSignal() {
 
 void AbortSignal::Raise() {
   const std::uint64_t one = 1;
-  if (fd_ >= 0) [[maybe_unused]] const auto n = ::write(fd_, &one, sizeof one);
+  if (fd_ >= 0) [[maybe_unused]]
+    const auto n = ::write(fd_, &one, sizeof one);
 }
 
 void AbortSignal::Reset() {
   std::uint64_t value;
-  if (fd_ >= 0) [[maybe_unused]] const auto n = ::read(fd_, &value, sizeof value);
+  if (fd_ >= 0) [[maybe_unused]]
+    const auto n = ::read(fd_, &value, sizeof value);
 }
 
 int ConnectTcp(const std::string& host, std::uint16_t port, int timeoutMs, Status* status) {
@@ -191,6 +193,22 @@ Status ReceiveExactly(int fd, char* into, std::size_t n, Deadline& deadline, con
       return aborted ? status::kErrorAbort : status::kErrorTimeout;
   }
   return status::kSuccess;
+}
+
+std::string AnswerRemainder::Take(bool* end) {
+  *end = !rest_.empty() && restEnd_;
+  return std::move(rest_);
+}
+
+ReadResult AnswerRemainder::Finish(std::string bytes, bool end, std::size_t maxBytes) {
+  rest_.clear();
+  if (bytes.size() > maxBytes) {
+    rest_ = bytes.substr(maxBytes);
+    restEnd_ = end;
+    bytes.resize(maxBytes);
+    end = false;
+  }
+  return ReadResult{end ? status::kSuccess : status::kSuccessMaxCount, std::move(bytes), end};
 }
 
 }  // namespace merilog

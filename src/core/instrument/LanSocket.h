@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/instrument/Session.h"
 #include "core/instrument/Status.h"
 
 namespace merilog {
@@ -59,5 +60,19 @@ Status StatusFromErrno(int err);
 // kErrorAbort is returned when the signal was raised before any byte came.
 Status SendAll(int fd, std::string_view bytes, Deadline& deadline, const AbortSignal* abort);
 Status ReceiveExactly(int fd, char* into, std::size_t n, Deadline& deadline, const AbortSignal* abort);
+
+// The part of a LAN answer beyond what the caller's count took, kept for the next Read.
+class AnswerRemainder {
+ public:
+  // What was kept, to start a read with; *end says whether it ends the answer.
+  std::string Take(bool* end);
+  // The read's result: at most maxBytes, the rest kept.
+  ReadResult Finish(std::string bytes, bool end, std::size_t maxBytes);
+  void Clear() { rest_.clear(); }
+
+ private:
+  std::string rest_;
+  bool restEnd_ = false;
+};
 
 }  // namespace merilog

@@ -22,12 +22,7 @@ bool TcpSocketBackend::Handles(const std::string& resource) const {
 }
 
 std::optional<LanResource> TcpSocketBackend::ParseResource(const std::string& resource, std::string* why) {
-  auto r = LanResource::Parse(resource, why);
-  if (r && r->protocol != LanResource::Protocol::Socket) {
-    if (why) *why = "it does not end in ::SOCKET";
-    return std::nullopt;
-  }
-  return r;
+  return LanResource::ParseAs(resource, LanResource::Protocol::Socket, why);
 }
 
 std::unique_ptr<Session> TcpSocketBackend::Open(const std::string& resource, Status* status) {

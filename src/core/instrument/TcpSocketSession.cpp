@@ -1,7 +1,5 @@
 #include "core/instrument/TcpSocketSession.h"
 
-#include "core/instrument/LanSocket.h"
-
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -10,6 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include "core/instrument/LanSocket.h"
 
 namespace merilog {
 namespace {

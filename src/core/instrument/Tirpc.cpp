@@ -102,16 +102,36 @@ void Free(xdrproc_t proc, void* object) {
 
 // The forwarders the renamed routines of the generated code land on.
 extern "C" {
-bool_t merilog_xdr_bool(XDR* x, bool_t* v) { return merilog::tirpc::g_api.boolean(x, v); }
-bool_t merilog_xdr_bytes(XDR* x, char** v, u_int* n, u_int max) { return merilog::tirpc::g_api.bytes(x, v, n, max); }
-bool_t merilog_xdr_char(XDR* x, char* v) { return merilog::tirpc::g_api.character(x, v); }
-bool_t merilog_xdr_enum(XDR* x, enum_t* v) { return merilog::tirpc::g_api.enumeration(x, v); }
-bool_t merilog_xdr_long(XDR* x, long* v) { return merilog::tirpc::g_api.longInt(x, v); }
-bool_t merilog_xdr_string(XDR* x, char** v, u_int max) { return merilog::tirpc::g_api.string(x, v, max); }
-bool_t merilog_xdr_u_char(XDR* x, u_char* v) { return merilog::tirpc::g_api.uChar(x, v); }
-bool_t merilog_xdr_u_long(XDR* x, u_long* v) { return merilog::tirpc::g_api.uLong(x, v); }
-bool_t merilog_xdr_u_short(XDR* x, u_short* v) { return merilog::tirpc::g_api.uShort(x, v); }
-void merilog_xdr_free(xdrproc_t proc, void* object) { merilog::tirpc::g_api.free(proc, object); }
+bool_t merilog_xdr_bool(XDR* x, bool_t* v) {
+  return merilog::tirpc::g_api.boolean(x, v);
+}
+bool_t merilog_xdr_bytes(XDR* x, char** v, u_int* n, u_int max) {
+  return merilog::tirpc::g_api.bytes(x, v, n, max);
+}
+bool_t merilog_xdr_char(XDR* x, char* v) {
+  return merilog::tirpc::g_api.character(x, v);
+}
+bool_t merilog_xdr_enum(XDR* x, enum_t* v) {
+  return merilog::tirpc::g_api.enumeration(x, v);
+}
+bool_t merilog_xdr_long(XDR* x, long* v) {
+  return merilog::tirpc::g_api.longInt(x, v);
+}
+bool_t merilog_xdr_string(XDR* x, char** v, u_int max) {
+  return merilog::tirpc::g_api.string(x, v, max);
+}
+bool_t merilog_xdr_u_char(XDR* x, u_char* v) {
+  return merilog::tirpc::g_api.uChar(x, v);
+}
+bool_t merilog_xdr_u_long(XDR* x, u_long* v) {
+  return merilog::tirpc::g_api.uLong(x, v);
+}
+bool_t merilog_xdr_u_short(XDR* x, u_short* v) {
+  return merilog::tirpc::g_api.uShort(x, v);
+}
+void merilog_xdr_free(xdrproc_t proc, void* object) {
+  merilog::tirpc::g_api.free(proc, object);
+}
 void merilog_xdrmem_create(XDR* x, char* addr, u_int size, enum xdr_op op) {
   merilog::tirpc::g_api.memCreate(x, addr, size, op);
 }

@@ -3,6 +3,7 @@
 #include "core/instrument/TirpcShim.h"
 // clang-format off: the shim must come first
 #include <rpc/rpc.h>
+
 #include "vxi11.h"
 // clang-format on
 

@@ -15,13 +15,15 @@ namespace {
 
 // Transaction ids start apart per link, so a stray reply never matches a new call.
 std::uint32_t FirstXid() {
-  static std::atomic<std::uint32_t> next{static_cast<std::uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count() & 0x7FFFFFFF)};
+  static std::atomic<std::uint32_t> next{
+      static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() & 0x7FFFFFFF)};
   return next.fetch_add(0x10000);
 }
 
 // create_link's client id: one per process is what instruments expect.
-long ClientId() { return static_cast<long>(::getpid() & 0x7FFFFFFF); }
+long ClientId() {
+  return static_cast<long>(::getpid() & 0x7FFFFFFF);
+}
 
 }  // namespace
 
@@ -31,19 +33,16 @@ Vxi11Backend::Vxi11Backend(std::vector<std::string> resources, std::uint16_t por
     if (ParseResource(r)) resources_.push_back(std::move(r));
 }
 
-bool Vxi11Backend::IsActive(std::string* whyNot) const { return tirpc::Load(whyNot); }
+bool Vxi11Backend::IsActive(std::string* whyNot) const {
+  return tirpc::Load(whyNot);
+}
 
 bool Vxi11Backend::Handles(const std::string& resource) const {
   return LanResource::LooksLike(resource, LanResource::Protocol::Vxi11);
 }
 
 std::optional<LanResource> Vxi11Backend::ParseResource(const std::string& resource, std::string* why) {
-  auto r = LanResource::Parse(resource, why);
-  if (r && r->protocol != LanResource::Protocol::Vxi11) {
-    if (why) *why = "it is not a VXI-11 resource (TCPIP0::host[::inst0]::INSTR)";
-    return std::nullopt;
-  }
-  return r;
+  return LanResource::ParseAs(resource, LanResource::Protocol::Vxi11, why);
 }
 
 std::uint16_t Vxi11Backend::GetCorePort(const std::string& host, std::uint16_t portmapperPort, int timeoutMs,
@@ -55,9 +54,9 @@ std::uint16_t Vxi11Backend::GetCorePort(const std::string& host, std::uint16_t p
   const std::string args = rpc::EncodeMapping(DEVICE_CORE, DEVICE_CORE_VERSION, rpc::kProtocolTcp, 0);
   // CallRpc asks version 1 of a program; the portmapper's is 2, so the call is made here.
   const std::uint32_t xid = FirstXid();
-  Status st = SendAll(fd, rpc::Frame(rpc::EncodeCall(xid, rpc::kPortmapProgram, rpc::kPortmapVersion,
-                                                     rpc::kPortmapProcGetPort, args)),
-                      deadline, nullptr);
+  Status st = SendAll(
+      fd, rpc::Frame(rpc::EncodeCall(xid, rpc::kPortmapProgram, rpc::kPortmapVersion, rpc::kPortmapProcGetPort, args)),
+      deadline, nullptr);
   std::uint16_t port = 0;
   std::string record;
   while (IsSuccess(st)) {

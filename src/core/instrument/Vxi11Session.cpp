@@ -34,13 +34,20 @@ Vxi11Session::~Vxi11Session() {
 
 Status Vxi11Session::FromDeviceError(std::int32_t error) {
   switch (error) {
-    case vxi11::kErrorNone: return status::kSuccess;
-    case vxi11::kErrorIoTimeout: return status::kErrorTimeout;
-    case vxi11::kErrorAbort: return status::kErrorAbort;
-    case vxi11::kErrorInvalidLink: return status::kErrorConnectionLost;
-    case vxi11::kErrorDeviceNotAccessible: return status::kErrorResourceNotFound;
-    case vxi11::kErrorNotSupported: return status::kErrorNotSupported;
-    default: return status::kErrorIo;
+    case vxi11::kErrorNone:
+      return status::kSuccess;
+    case vxi11::kErrorIoTimeout:
+      return status::kErrorTimeout;
+    case vxi11::kErrorAbort:
+      return status::kErrorAbort;
+    case vxi11::kErrorInvalidLink:
+      return status::kErrorConnectionLost;
+    case vxi11::kErrorDeviceNotAccessible:
+      return status::kErrorResourceNotFound;
+    case vxi11::kErrorNotSupported:
+      return status::kErrorNotSupported;
+    default:
+      return status::kErrorIo;
   }
 }
 
@@ -130,16 +137,12 @@ ReadResult Vxi11Session::Read(std::size_t maxBytes) {
   if (fd_ < 0) return ReadResult{status::kErrorInvalidObject, {}, false};
   Deadline deadline = OperationDeadline();
   bool end = false;
-  if (!pending_.empty()) {
-    r.bytes = std::move(pending_);
-    pending_.clear();
-    end = pendingEnd_;
-  }
+  r.bytes = pending_.Take(&end);
   while (!end && r.bytes.size() < maxBytes) {
     Device_ReadParms p{};
     p.lid = link_.lid;
-    p.requestSize = static_cast<u_long>(std::min<std::size_t>(std::max<std::size_t>(maxBytes - r.bytes.size(), 1),
-                                                              kMaxRequest));
+    p.requestSize =
+        static_cast<u_long>(std::min<std::size_t>(std::max<std::size_t>(maxBytes - r.bytes.size(), 1), kMaxRequest));
     p.io_timeout = static_cast<u_long>(std::max(timeoutMs_, 0));
     const auto args = tirpc::Encode(reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms), &p);
     if (!args) return ReadResult{status::kErrorSystem, std::move(r.bytes), false};
@@ -160,15 +163,7 @@ ReadResult Vxi11Session::Read(std::size_t maxBytes) {
           // Some instruments end an answer without END: a line feed with no count reached ends it.
           (reason == 0 && !r.bytes.empty() && r.bytes.back() == '\n');
   }
-  if (r.bytes.size() > maxBytes) {
-    pending_ = r.bytes.substr(maxBytes);
-    pendingEnd_ = end;
-    r.bytes.resize(maxBytes);
-    end = false;
-  }
-  r.end = end;
-  r.status = end ? status::kSuccess : status::kSuccessMaxCount;
-  return r;
+  return pending_.Finish(std::move(r.bytes), end, maxBytes);
 }
 
 Status Vxi11Session::SetTimeout(int ms) {
@@ -179,7 +174,7 @@ Status Vxi11Session::SetTimeout(int ms) {
 
 Status Vxi11Session::Clear() {
   if (fd_ < 0) return status::kErrorInvalidObject;
-  pending_.clear();
+  pending_.Clear();
   Device_GenericParms p{};
   p.lid = link_.lid;
   p.io_timeout = static_cast<u_long>(std::max(timeoutMs_, 0));

@@ -60,9 +60,8 @@ class Vxi11Session final : public Session {
   std::uint32_t xid_;
   int timeoutMs_ = kDefaultTimeoutMs;
   std::shared_ptr<AbortSignal> abort_ = std::make_shared<AbortSignal>();
-  int abortFd_ = -1;       // the abort channel, connected at its first use
-  std::string pending_;    // of the answer, received but beyond what the caller took
-  bool pendingEnd_ = false;
+  int abortFd_ = -1;         // the abort channel, connected at its first use
+  AnswerRemainder pending_;  // of the answer, beyond what the caller took
 };
 
 }  // namespace merilog
