@@ -35,6 +35,7 @@ void RecordWriter::Append(std::vector<Row> rows) {
     }
     if (failedNow && !records->reported) {
       records->reported = true;
+      records->refused.store(true, std::memory_order_relaxed);
       thread_.Deliver([this, alive, error = records->error] {
         if (!alive.expired() && failed_) failed_(error);
       });

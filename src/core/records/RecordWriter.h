@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -40,6 +41,9 @@ class RecordWriter {
   void Append(std::vector<Row> rows);
   // Commits and closes every record, waiting for the disk.
   Closed CloseAll();
+  // A record has refused rows; readable from any thread, so a loop that never
+  // returns to its event loop (a burst) stops at the first refusal.
+  bool Refused() const { return records_->refused.load(std::memory_order_relaxed); }
 
  private:
   // Touched only on the writer's thread.
@@ -48,6 +52,7 @@ class RecordWriter {
     QString error;
     long long unsaved = 0;
     bool reported = false;
+    std::atomic<bool> refused{false};  // the one member read from other threads
   };
   std::shared_ptr<Records> records_ = std::make_shared<Records>();
   std::function<void(QString)> failed_;

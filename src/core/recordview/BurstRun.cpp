@@ -144,6 +144,8 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
       result.end = BurstEnd::Stopped;
       break;
     }
+    // The record refuses rows: the meter is asked no more, as a reading run ends at a refused write.
+    if (writer.Refused()) break;
     const QueryAnswer answer = QueryDevice(session, QueryForm::MultipleReadings, "read?\n");
     if (answer.Failed()) {
       result.end = BurstEnd::MeterFailed;
@@ -170,7 +172,8 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
   if (!closed.error.isEmpty()) {
     result.end = BurstEnd::RecordFailed;
     result.message = closed.error;
-    if (closed.unsaved > 0) result.message += record_texts::ReadingsNotSaved(closed.unsaved);
+    // The burst has ended: what did not reach the file never will.
+    if (closed.unsaved > 0) result.message += record_texts::ReadingsLost(closed.unsaved);
   }
   if (control.progress) control.progress(result.readings, result.seconds);
   result.list = ListRecords(RecordListKind::MultipleReadings, request.folder);

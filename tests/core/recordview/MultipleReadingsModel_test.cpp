@@ -12,6 +12,7 @@
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"
 #include "core/records/RecordTestSupport.h"
+#include "support/FullDisk.h"
 #include "support/GateSession.h"
 #include "support/MainWindowBench.h"
 #include "support/PrintQString.h"
@@ -20,6 +21,7 @@ namespace merilog {
 namespace {
 
 using test::RunUntil;
+using test::Std;
 
 class MultipleReadings : public ::testing::Test {
  protected:
@@ -275,6 +277,34 @@ TEST_F(MultipleReadings, AMeterThatStopsAnsweringEndsTheBurstWithItsReadingsKept
   EXPECT_EQ(Rows(Path(RecordFileKind::Record, 1)).size(), 4u);
   EXPECT_EQ(model_->LastResult()->end, BurstEnd::MeterFailed);
   EXPECT_TRUE(model_->View().startButton.enabled);
+}
+
+// The first write the record refuses ends the burst: the meter is asked no
+// more, and the readings that did not reach the file are counted as lost.
+TEST_F(MultipleReadings, TheFirstRefusedWriteEndsTheBurst) {
+  b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  const QString record = Path(RecordFileKind::Record, 1);
+  MakeRecord(record, "DCV", "NONE", true);
+  Open();
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  constexpr int kCount = 50000;
+  {
+    test::FileSizeLimit limit(64 * 1024);  // the record and its log stop growing soon
+    Burst(0, 1, kCount);
+  }
+  ASSERT_EQ(model_->LastResult()->end, BurstEnd::RecordFailed);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  const QString& message = prompter_.shown[0].text;
+  EXPECT_TRUE(message.startsWith("The record file \"" + record + "\" cannot be written")) << Std(message);
+  EXPECT_TRUE(message.contains("readings could not be saved.") && !message.contains("yet")) << Std(message);
+  const auto sent = wire_.To(test::kUsb81);
+  const long long asked = std::count(sent.begin(), sent.end(), std::string("read?\n"));
+  const long long stored = static_cast<long long>(Rows(record).size());
+  EXPECT_GT(stored, 0);
+  EXPECT_LT(asked, kCount / 2) << "stored " << stored;
+  EXPECT_EQ(model_->LastResult()->readings, stored);
+  EXPECT_TRUE(message.contains(QStringLiteral(" %1 readings could not be saved.").arg(asked - stored)))
+      << Std(message) << " asked " << asked;
 }
 
 }  // namespace
