@@ -3,20 +3,25 @@
 // time-outs are what it looks for; results are not checked here (the tests do).
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "core/base/IniFile.h"
+#include "core/console/ConsoleExchange.h"
 #include "core/instrument/DeviceEntry.h"
 #include "core/instrument/GpibBackend.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourcePattern.h"
+#include "core/instrument/Session.h"
 #include "core/instrument/TcpSocketBackend.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/FunctionCatalogue.h"
 #include "core/measure/ValueDisplay.h"
+#include "core/meterconfig/ReadBack.h"
+#include "core/meterconfig/SettingsCatalogue.h"
 #include "sim/SimBench.h"
 #include "sim/SimMeter.h"
 
@@ -40,6 +45,54 @@ void Answer(std::string_view s) {
   (void)DisplayValue(v, name);
   const auto [idn, resource] = Halves(s);
   (void)MakeDeviceDisplayName(std::string(idn), std::string(resource));
+  (void)EscapeControlCharacters(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));
+}
+
+// A meter that answers each read with the next line of the script, then falls silent.
+class ScriptedMeter : public Session {
+ public:
+  explicit ScriptedMeter(std::string_view script) : script_(script) {}
+  Status Write(std::string_view) override { return status::kSuccess; }
+  ReadResult Read(std::size_t maxBytes) override {
+    ReadResult r;
+    if (script_.empty()) {
+      r.status = status::kErrorTimeout;
+      return r;
+    }
+    const std::size_t lf = script_.find('\n');
+    const std::size_t line = lf == std::string_view::npos ? script_.size() : lf + 1;
+    const std::size_t taken = std::min(line, maxBytes);
+    r.bytes.assign(script_.substr(0, taken));
+    r.end = taken == line;
+    if (!r.end) r.status = status::kSuccessMaxCount;
+    script_.remove_prefix(taken);
+    return r;
+  }
+  Status SetTimeout(int) override { return status::kSuccess; }
+  Status Clear() override { return status::kSuccess; }
+  Status Close() override { return status::kSuccess; }
+  const std::string& Resource() const override { return resource_; }
+
+ private:
+  std::string_view script_;
+  std::string resource_ = "GPIB0::16::INSTR";
+};
+
+// The Device Settings read-back over a meter whose answers are the input's lines;
+// its first byte chooses the model and the primary function of the 2ND read-back.
+void ReadBackAnswers(std::string_view s) {
+  const unsigned char choice = s.empty() ? 0 : static_cast<unsigned char>(s[0]);
+  if (!s.empty()) s.remove_prefix(1);
+  ReadBackRequest request;
+  request.model = choice & 1 ? SettingsModel::Dual : SettingsModel::Basic;
+  request.hewl = choice & 2;
+  request.capacitanceTo10mF = choice & 4;
+  ScriptedMeter primary(s);
+  (void)ReadBackSettings(&primary, request);
+  ScriptedMeter second(s);
+  bool lost = false;
+  (void)ReadBackSecondFunction(&second, SettingsEntry((choice >> 3) % kSettingsFunctionCount).label,
+                               request.capacitanceTo10mF, &lost);
 }
 
 void LanguageFile(std::string_view s) {
@@ -86,7 +139,7 @@ void MeterCommands(std::string_view s) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  switch (data[0] % 6) {
+  switch (data[0] % 7) {
     case 0:
       Answer(input);
       break;
@@ -101,6 +154,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     case 4:
       Pattern(input);
+      break;
+    case 5:
+      ReadBackAnswers(input);
       break;
     default:
       MeterCommands(input);
