@@ -99,6 +99,8 @@ bool Parse(const QStringList& args, OperationArgs* out) {
   if (out->word == "export" && out->file.isEmpty()) return Usage("export needs a FILE"), false;
   if (out->word == "chart" && out->file.isEmpty()) return Usage("chart needs --png FILE"), false;
   if (out->from.has_value() != out->to.has_value()) return Usage("--from and --to go together"), false;
+  // The record dialogs make the record folder current; a relative name means the folder the command ran in.
+  if (!out->file.isEmpty()) out->file = QFileInfo(out->file).absoluteFilePath();
   return true;
 }
 

@@ -69,6 +69,9 @@ TEST_F(RecordOperationsTest, ExportAndDelete) {
   const QList<QByteArray> lines = f.readAll().split('\n');
   EXPECT_EQ(lines.size(), 6);
   EXPECT_EQ(lines[0], "Time,Value ,Value_2ND , ,DateTime : ( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV ACV\r");
+  // A relative name is in the folder the command ran in, not in the record folder.
+  ASSERT_EQ(Run({"export", "2", "relative.csv"}), 0) << Std(err_);
+  EXPECT_TRUE(QFileInfo::exists(temp_->File("relative.csv")));
   EXPECT_EQ(Run({"export", "2", temp_->File("no/such/folder.csv")}), 1);
   EXPECT_EQ(Std(err_), "Error: Save As Error.\nThe folder \"" + Std(temp_->File("no/such")) + "\" does not exist.\n");
 
