@@ -14,7 +14,7 @@ $sudo apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
   qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev libedit-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  xvfb xauth fonts-wqy-microhei unzip \
+  xvfb xauth fonts-wqy-microhei unzip python3-openpyxl \
   desktop-file-utils man-db dpkg-dev file >/dev/null
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

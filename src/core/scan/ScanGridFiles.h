@@ -15,7 +15,7 @@ struct GridFileResult {
 
 // The export of the results grid as a spreadsheet: every column but the scan
 // number, the header row bold and centred, each cell's text as its value (a
-// number where the text is one, "OVLD" and times as text), every column wide
+// number where the text is one, a time of day as a time, "OVLD" as text), every column wide
 // enough for its texts. Written under a temporary name and renamed when
 // complete, so a failed or cancelled export leaves no file behind.
 GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::Cells& cells,
