@@ -279,10 +279,8 @@ void ScanRun::OnProgress(const QueryAnswer& answer) {
                 "ERROR");
   }
 
-  if (setup_.PerScanChecked()) {
-    // The interval runs from the last look at the progress, that is from the end of a scan.
-    scanStartSeconds_ = NowSeconds();
-  }
+  // A PerScan interval runs from the last look at the progress, that is from the end of a scan.
+  if (setup_.PerScanChecked()) scanStartSeconds_ = NowSeconds();
   if (done >= total) {
     timers_.Stop(ScanTimerId::Progress);
     phase_ = Phase::WaitingToFetch;
