@@ -11,16 +11,16 @@
 
 #include "cli/CliPrompter.h"
 #include "cli/IoCommands.h"
+#include "core/app/IoSetup.h"
 #include "core/base/Clock.h"
 #include "core/base/DocumentOpener.h"
+#include "core/base/OutputTarget.h"
 #include "core/scan/QtScanTimers.h"
 #include "core/scan/ScanChannelText.h"
 #include "core/scan/ScanFieldRules.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanGridFiles.h"
 #include "core/scan/ScanModel.h"
-#include "core/scan/ScanOutputPath.h"
-#include "sim/IoSetup.h"
 
 namespace merilog::cli {
 
@@ -118,8 +118,9 @@ bool ParseScanArgs(const QStringList& args, ScanArgs* out, std::string* error) {
   if (out->until && !out->every) return refuse(QStringLiteral("--until needs --every"));
   if (out->until && out->scans) return refuse(QStringLiteral("--until and --scans exclude each other"));
   // The files are checked now, not after a night of scanning.
-  for (const QString& path : {out->xlsx.isEmpty() ? QString() : ScanModel::SpreadsheetPath(out->xlsx), out->csv}) {
-    const QString why = path.isEmpty() ? QString() : ScanOutputProblem(path);
+  for (const QString& target :
+       {out->xlsx, out->xlsx.isEmpty() ? out->xlsx : SpreadsheetFileName(out->xlsx), out->csv}) {
+    const QString why = target.isEmpty() ? QString() : OutputTarget::Problem(target);
     if (!why.isEmpty()) return refuse(why);
   }
   return true;
@@ -296,8 +297,7 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
   }
   if (!a.csv.isEmpty() && model.Grid().HasResults()) {
     const GridFileResult csv = WriteScanCsv(a.csv, model.Grid().AllCells());
-    if (!csv.written)
-      rc = fail("cannot write " + a.csv.toStdString() + ": " + csv.error.toStdString(), rc ? rc : kRefused);
+    if (!csv.written) rc = fail(csv.error.toStdString(), rc ? rc : kRefused);
   }
   if (interrupts > 0) {
     const int code = interrupted(model.Run().ScansKept());

@@ -7,10 +7,10 @@
 #include <csignal>
 #include <cstdio>
 
+#include "core/app/IoSetup.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigPaths.h"
-#include "sim/IoSetup.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowScreenshots.h"
 #include "ui/app/QtPrompter.h"

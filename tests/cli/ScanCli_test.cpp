@@ -2,14 +2,17 @@
 // printed, the files written, and the refusals with their exit codes.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "support/FullDisk.h"
 #include "support/SimmeterProcess.h"
 #include "support/TestSupport.h"
 
@@ -78,7 +81,7 @@ TEST(ScanCli, RefusedInputsExitOneWithTheirMessageOnce) {
        "Please enter an integer between 1 and 200.",
        false},
       {{"--scans", "0"}, "Please enter an integer between 1 and 200.", false},
-      {{"--csv", "/nonexistent/a.csv"}, "cannot write \"/nonexistent/a.csv\": its folder does not exist", false},
+      {{"--csv", "/nonexistent/a.csv"}, "The folder \"/nonexistent\" does not exist.", false},
       {{"--count"}, "--count needs a value", false},
       {{"--device", "2"}, "only 1 scanner-capable meter(s) found", true},
       {{"--channel", "3=4W", "--channel", "13=DCV"}, "channel 13 carries the sense leads of 4W channel 3", true},
@@ -149,6 +152,43 @@ TEST(ScanCli, ACardReportingNoChannelsIsSaidToBeOne) {
   EXPECT_EQ(Cli({"--resource", QString::fromStdString(sim.Resource()), "scan"}, &out, &err), 1);
   EXPECT_TRUE(err.contains("the scanner card reports no channels (\"Rout:state?\" answered \"0\")"))
       << err.toStdString();
+}
+
+// Neither file fits: each is reported with its name and the reason, the exit
+// status says so, and no part of either is left under its name.
+TEST(ScanCli, ExportsToAFullDiskFailAndLeaveNothing) {
+  TempFolder dir;
+  const QString full = dir.File("full");
+  ASSERT_TRUE(QDir().mkpath(full));
+  const auto run =
+      merilog::test::RunOnFullDisk(MERILOG_CLI_PATH,
+                                   {"--simulate", "scan", "--channel", "1=DCV", "--timer", "0.05", "--count", "2",
+                                    "--csv", full + "/scan.csv", "--xlsx", full + "/scan.xlsx"},
+                                   full, dir.Path());
+  if (!run) GTEST_SKIP() << "neither a tmpfs nor a file-size limit could be set up";
+  EXPECT_EQ(run->exitCode, 1) << run->how.toStdString() << "\n" << run->err.toStdString();
+  for (const char* name : {"/scan.csv", "/scan.xlsx"})
+    EXPECT_TRUE(run->err.contains(QRegularExpression(QRegularExpression::escape("The file \"" + full + name) +
+                                                     "\" cannot be written: (No space left on device|File too large)")))
+        << run->err.toStdString();
+  EXPECT_EQ(run->left, QStringList{}) << run->how.toStdString();
+}
+
+// A target that is no file (a pipe here, a device or a folder alike) is
+// refused before the meter is asked anything, and left as it is.
+TEST(ScanCli, ATargetThatIsNoFileIsRefusedAndLeftAlone) {
+  TempFolder dir;
+  const QString fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QStringList scan{"--simulate", "scan", "--channel", "1=DCV", "--timer", "0.05", "--count", "2"};
+  QString out, err;
+  EXPECT_EQ(Cli(scan + QStringList{"--csv", fifo}, &out, &err), 1);
+  EXPECT_EQ(err.toStdString(),
+            "merilog-cli: \"" + fifo.toStdString() + "\" is a pipe, not a file; it is left as it is.\n");
+  EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+  EXPECT_EQ(Cli(scan + QStringList{"--xlsx", dir.Path()}, &out, &err), 1);
+  EXPECT_EQ(err.toStdString(), "merilog-cli: \"" + dir.PathStd() + "\" is a folder; give a file name.\n");
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList{"pipe"});
 }
 
 TEST(ScanCli, StopAfterNAndAScheduleOverTheSocketBackend) {

@@ -182,10 +182,10 @@ void ScanModel::StopScan() {
 
 void ScanModel::ExportToSpreadsheet() {
   if (!View().exportButton.enabled) return;
-  QString path = prompter_.SaveFileName(QStringLiteral("Export to Spreadsheet"), QStringLiteral("Scan.xlsx"),
-                                        QStringLiteral("Spreadsheet (*.xlsx)"));
-  if (path.isEmpty()) return;
-  path = SpreadsheetPath(path);
+  const QString chosen = prompter_.SaveFileName(QStringLiteral("Export to Spreadsheet"), QStringLiteral("Scan.xlsx"),
+                                                QStringLiteral("Spreadsheet (*.xlsx)"));
+  if (chosen.isEmpty()) return;
+  const QString path = SpreadsheetFileName(chosen);
   exporting_ = true;
   Changed();
   exportJobs_.Start<GridFileResult>(
@@ -198,14 +198,10 @@ void ScanModel::ExportToSpreadsheet() {
           prompter_.Message(text, QString(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
         };
         if (!result.written)
-          warn(QStringLiteral("The spreadsheet file \"%1\" cannot be written: %2").arg(path, result.error));
+          warn(result.error);
         else if (!opener_.Open(path))
           warn(QStringLiteral("No application opens the spreadsheet file \"%1\".").arg(path));
       });
-}
-
-QString ScanModel::SpreadsheetPath(const QString& chosen) {
-  return chosen.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".xlsx");
 }
 
 void ScanModel::Exit() {

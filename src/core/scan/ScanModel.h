@@ -90,8 +90,6 @@ class ScanModel {
   void Exit();
 
   ScanViewState View() const;
-  // The file the export writes for a chosen name: ".xlsx" is added when missing.
-  static QString SpreadsheetPath(const QString& chosen);
   // The search, a card read or an exchange of the run is under way.
   bool WaitingForMeter() const;
   bool Exporting() const { return exporting_; }

@@ -18,12 +18,12 @@
 #include <QTimer>
 
 #include "../widgets/WidgetTestApp.h"
+#include "core/app/IoSetup.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
 #include "core/console/ConsoleModel.h"
 #include "core/measure/ChartModel.h"
 #include "core/recordview/MultipleReadingsModel.h"
-#include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/AboutDialog.h"

@@ -16,11 +16,11 @@
 #include <QTableView>
 #include <QTimer>
 
+#include "core/app/IoSetup.h"
 #include "core/app/MainWindowModel.h"
 #include "core/scan/ScanBench.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanModel.h"
-#include "sim/IoSetup.h"
 #include "support/PrintQString.h"
 #include "ui/app/MainWindow.h"
 #include "ui/widgets/UserInput.h"

@@ -1,4 +1,4 @@
-#include "sim/IoSetup.h"
+#include "core/app/IoSetup.h"
 
 #include "core/base/ConfigPaths.h"
 #include "core/instrument/DeviceDiscovery.h"
