@@ -14,8 +14,16 @@ $sudo apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
   qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev libedit-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  xvfb xauth fonts-wqy-microhei unzip python3-openpyxl \
-  desktop-file-utils man-db dpkg-dev file >/dev/null
+  xvfb xauth fonts-wqy-microhei unzip \
+  desktop-file-utils man-db dpkg-dev file \
+  libtirpc-dev rpcsvc-proto >/dev/null
+if [ "$mode" = test ]; then
+  # Programs nobody here wrote that the tests run against what we make: the LAN
+  # tests against our VXI-11 meters, inside network namespaces the tests make
+  # (ip, unshare), and openpyxl reading the scan's spreadsheet back.
+  $sudo apt-get install -y -qq --no-install-recommends \
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl >/dev/null
+fi
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build" -j"$(nproc)"
