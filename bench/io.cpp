@@ -31,12 +31,12 @@
 #include "bench/BenchSupport.h"
 #include "core/base/Clock.h"
 #include "core/base/Prompter.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/instrument/SessionWorker.h"
 #include "core/instrument/TcpSocketBackend.h"
-#include "core/recordview/MultipleReadingsModel.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 
