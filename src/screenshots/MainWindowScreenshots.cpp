@@ -1,4 +1,4 @@
-#include "ui/app/MainWindowScreenshots.h"
+#include "screenshots/MainWindowScreenshots.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -28,6 +28,7 @@
 #include "core/console/ConsoleModel.h"
 #include "core/measure/FunctionButton.h"
 #include "core/scan/ScanFunctionTable.h"
+#include "screenshots/SampleRecord.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
@@ -37,7 +38,6 @@
 #include "ui/readingconfig/ReadingSettingsDialog.h"
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
-#include "ui/recordview/SampleRecord.h"
 #include "ui/scan/ScanDialog.h"
 #include "ui/widgets/UserInput.h"
 
