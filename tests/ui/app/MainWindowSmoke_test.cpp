@@ -192,6 +192,9 @@ TEST_F(MainWindowSmoke, MultipleReadingsTakesABurstIntoTheChosenRecord) {
     ASSERT_TRUE(RunUntil([&] { return d.Model().Idle(); }));
     EXPECT_EQ(d.Progress()->value(), 300);
     EXPECT_TRUE(d.RecordChoice()->currentText().startsWith("Record 2            ( "));
+    // The dated label is shown whole.
+    QApplication::processEvents();
+    EXPECT_GE(d.RecordChoice()->width(), d.RecordChoice()->sizeHint().width());
     d.ExitButton()->click();
     EXPECT_FALSE(d.isVisible());
   });
