@@ -15,7 +15,14 @@ $sudo apt-get install -y -qq --no-install-recommends \
   qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev libedit-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   xvfb xauth fonts-wqy-microhei unzip \
-  desktop-file-utils man-db dpkg-dev file >/dev/null
+  desktop-file-utils man-db dpkg-dev file \
+  libtirpc-dev rpcsvc-proto >/dev/null
+if [ "$mode" = test ]; then
+  # Programs nobody here wrote that the LAN tests run against our VXI-11 meters,
+  # inside network namespaces the tests make (ip, unshare).
+  $sudo apt-get install -y -qq --no-install-recommends \
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux >/dev/null
+fi
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build" -j"$(nproc)"

@@ -13,6 +13,7 @@
 #include "core/app/IoSetup.h"
 #include "core/base/Clock.h"
 #include "core/base/DocumentOpener.h"
+#include "core/base/OutputTarget.h"
 #include "core/scan/QtScanTimers.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanGridFiles.h"
@@ -219,6 +220,11 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
   ScanArgs a;
   std::string error;
   if (!ParseScanArgs(args, &a, &error)) return fail(error, 2);
+  // A target that cannot take the file is refused before the meter is asked anything.
+  for (const QString& target : {a.xlsx, a.xlsx.isEmpty() ? a.xlsx : SpreadsheetFileName(a.xlsx), a.csv}) {
+    const QString problem = target.isEmpty() ? QString() : OutputTarget::Problem(target);
+    if (!problem.isEmpty()) return fail(problem.toStdString(), 1);
+  }
   Instruments instruments;
   if (!SetUpInstruments(options.io, &instruments, &error)) return fail(error, 1);
   CliPrompter prompter;
@@ -274,7 +280,7 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
   }
   if (!a.csv.isEmpty() && model.Grid().HasResults()) {
     const GridFileResult csv = WriteScanCsv(a.csv, model.Grid().AllCells());
-    if (!csv.written) rc = fail("cannot write " + a.csv.toStdString() + ": " + csv.error.toStdString(), rc ? rc : 1);
+    if (!csv.written) rc = fail(csv.error.toStdString(), rc ? rc : 1);
   }
   return rc;
 }

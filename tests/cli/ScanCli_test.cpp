@@ -1,11 +1,15 @@
 // merilog-cli scan on the simulated bench and over merilog-simmeter: the grid
 // printed, the files written, and the refusals with their exit codes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
+#include "support/FullDisk.h"
 #include "support/SimmeterProcess.h"
 #include "support/TestSupport.h"
 
@@ -66,6 +70,43 @@ TEST(ScanCli, RefusedInputsExitWithTheirMessage) {
     EXPECT_EQ(Cli(QStringList{"--simulate", "scan"} + k.args, &out, &err), k.rc) << k.args.join(' ').toStdString();
     EXPECT_TRUE(err.contains(k.message)) << err.toStdString();
   }
+}
+
+// Neither file fits: each is reported with its name and the reason, the exit
+// status says so, and no part of either is left under its name.
+TEST(ScanCli, ExportsToAFullDiskFailAndLeaveNothing) {
+  TempFolder dir;
+  const QString full = dir.File("full");
+  ASSERT_TRUE(QDir().mkpath(full));
+  const auto run =
+      merilog::test::RunOnFullDisk(MERILOG_CLI_PATH,
+                                   {"--simulate", "scan", "--channel", "1=DCV", "--timer", "0.05", "--count", "2",
+                                    "--csv", full + "/scan.csv", "--xlsx", full + "/scan.xlsx"},
+                                   full, dir.Path());
+  if (!run) GTEST_SKIP() << "neither a tmpfs nor a file-size limit could be set up";
+  EXPECT_EQ(run->exitCode, 1) << run->how.toStdString() << "\n" << run->err.toStdString();
+  for (const char* name : {"/scan.csv", "/scan.xlsx"})
+    EXPECT_TRUE(run->err.contains(QRegularExpression(QRegularExpression::escape("The file \"" + full + name) +
+                                                     "\" cannot be written: (No space left on device|File too large)")))
+        << run->err.toStdString();
+  EXPECT_EQ(run->left, QStringList{}) << run->how.toStdString();
+}
+
+// A target that is no file (a pipe here, a device or a folder alike) is
+// refused before the meter is asked anything, and left as it is.
+TEST(ScanCli, ATargetThatIsNoFileIsRefusedAndLeftAlone) {
+  TempFolder dir;
+  const QString fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QStringList scan{"--simulate", "scan", "--channel", "1=DCV", "--timer", "0.05", "--count", "2"};
+  QString out, err;
+  EXPECT_EQ(Cli(scan + QStringList{"--csv", fifo}, &out, &err), 1);
+  EXPECT_EQ(err.toStdString(),
+            "merilog-cli: \"" + fifo.toStdString() + "\" is a pipe, not a file; it is left as it is.\n");
+  EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+  EXPECT_EQ(Cli(scan + QStringList{"--xlsx", dir.Path()}, &out, &err), 1);
+  EXPECT_EQ(err.toStdString(), "merilog-cli: \"" + dir.PathStd() + "\" is a folder; give a file name.\n");
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), QStringList{"pipe"});
 }
 
 TEST(ScanCli, StopAfterNAndAScheduleOverTheSocketBackend) {

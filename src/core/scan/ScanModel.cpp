@@ -175,10 +175,10 @@ void ScanModel::StartScan() {
 
 void ScanModel::ExportToSpreadsheet() {
   if (!View().exportButton.enabled) return;
-  QString path = prompter_.SaveFileName(QStringLiteral("Export to Spreadsheet"), QStringLiteral("Scan.xlsx"),
-                                        QStringLiteral("Spreadsheet (*.xlsx)"));
-  if (path.isEmpty()) return;
-  if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) path += QStringLiteral(".xlsx");
+  const QString chosen = prompter_.SaveFileName(QStringLiteral("Export to Spreadsheet"), QStringLiteral("Scan.xlsx"),
+                                                QStringLiteral("Spreadsheet (*.xlsx)"));
+  if (chosen.isEmpty()) return;
+  const QString path = SpreadsheetFileName(chosen);
   exporting_ = true;
   Changed();
   exportJobs_.Start<GridFileResult>(
@@ -191,7 +191,7 @@ void ScanModel::ExportToSpreadsheet() {
           prompter_.Message(text, QString(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
         };
         if (!result.written)
-          warn(QStringLiteral("The spreadsheet file \"%1\" cannot be written: %2").arg(path, result.error));
+          warn(result.error);
         else if (!opener_.Open(path))
           warn(QStringLiteral("No application opens the spreadsheet file \"%1\".").arg(path));
       });

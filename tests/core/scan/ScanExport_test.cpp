@@ -148,8 +148,7 @@ TEST_F(Export, AFileThatCannotBeWrittenOrOpenedIsReportedAndTheGridStays) {
     QString message;
   };
   const Case cases[] = {
-      {folder.File("missing/scan.xlsx"), true,
-       "The spreadsheet file \"" + folder.File("missing/scan.xlsx") + "\" cannot be written: "},
+      {folder.File("missing/scan.xlsx"), true, "The folder \"" + folder.File("missing") + "\" does not exist."},
       {folder.File("scan.xlsx"), false,
        "No application opens the spreadsheet file \"" + folder.File("scan.xlsx") + "\"."},
   };
