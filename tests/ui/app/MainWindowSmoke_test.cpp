@@ -208,7 +208,8 @@ TEST_F(MainWindowSmoke, CommandControlQueriesTheChosenMeterAndKeepsTheHistory) {
     EXPECT_FALSE(d.HistoryList()->isVisible());
     d.DeviceChooser()->setCurrentIndex(1);
     emit d.DeviceChooser()->activated(1);
-    d.QueryButton()->click();
+    // Enter in the send box sends a Query.
+    Press(d.SendBox(), Qt::Key_Return);
     ASSERT_TRUE(RunUntil([&] { return !d.ReceivedBox()->toPlainText().isEmpty(); }));
     EXPECT_TRUE(d.ReceivedBox()->toPlainText().contains(",MODEL 6082,"))
         << d.ReceivedBox()->toPlainText().toStdString();
