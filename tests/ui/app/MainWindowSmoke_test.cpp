@@ -88,6 +88,8 @@ class MainWindowSmoke : public ::testing::Test {
 };
 
 TEST_F(MainWindowSmoke, TwoMetersIntoARecordThenOffsetByEnterAndEscCloses) {
+  // Titled as such, so every window list shows the name (X11's WM_NAME as well).
+  EXPECT_EQ(window_->windowTitle().toStdString(), "MERILOG");
   MainWindowModel& model = *model_;
   MainWindow& window = *window_;
 
