@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -56,6 +57,15 @@ Dialog* MainWindowScreenshots::Modal() {
 }
 
 namespace {
+
+// Chooses an entry of a box by its text as a user would; false when it is not offered.
+bool Choose(QComboBox* box, const QString& text) {
+  const int i = box->findText(text);
+  if (i < 0) return false;
+  box->setCurrentIndex(i);
+  emit box->activated(i);
+  return true;
+}
 
 // Runs the event loop until the condition holds (bounded, so a stuck step cannot hang the script).
 bool WaitFor(const std::function<bool()>& done) {
@@ -179,7 +189,38 @@ void MainWindowScreenshots::Start() {
          auto* d = Modal<DeviceSettingsDialog>();
          if (!d) return;
          Save(d, "device-settings-basic.png");
+         d->FunctionList()->setCurrentRow(2);
+       }},
+      // The 750 V AC range set and read back: the basic meter reports it as 1000.
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         if (!Choose(d->RangeBox(), "750 Vac")) return Fail("no 750 Vac range offered");
+         d->SetButton()->click();
+         if (!WaitFor([d] { return !d->BusyBar()->isVisible(); })) return Fail("Set never ended");
+         Save(d, "device-settings-750v-basic.png");
          d->DeviceList()->setCurrentRow(1);
+       }},
+      // The dual meter with AC volts on its 750 V range as the 2ND function.
+      {300,
+       [this] {
+         if (auto* d = Modal<DeviceSettingsDialog>()) d->FunctionList()->setCurrentRow(0);
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         if (!Choose(d->SecondFunctionBox(), "ACV")) return Fail("no ACV 2ND function offered");
+       }},
+      {300,
+       [this] {
+         auto* d = Modal<DeviceSettingsDialog>();
+         if (!d) return;
+         if (!Choose(d->SecondRangeBox(), "750 V")) return Fail("no 750 V 2ND range offered");
+         d->SetButton()->click();
+         if (!WaitFor([d] { return !d->BusyBar()->isVisible(); })) return Fail("Set never ended");
+         Save(d, "device-settings-750v-dual-2nd.png");
        }},
       {300,
        [this] {
@@ -189,19 +230,13 @@ void MainWindowScreenshots::Start() {
        [this] {
          auto* d = Modal<DeviceSettingsDialog>();
          if (!d) return;
-         const int user = d->RangeBox()->findText("USER");
-         if (user < 0) return Fail("no USER sensor offered");
-         d->RangeBox()->setCurrentIndex(user);
-         emit d->RangeBox()->activated(user);
+         if (!Choose(d->RangeBox(), "USER")) return Fail("no USER sensor offered");
        }},
       {300,
        [this] {
          auto* d = Modal<DeviceSettingsDialog>();
          if (!d) return;
-         const int tcoupl = d->SecondFunctionBox()->findText("TCOUPL");
-         if (tcoupl < 0) return Fail("no TCOUPL 2ND function offered");
-         d->SecondFunctionBox()->setCurrentIndex(tcoupl);
-         emit d->SecondFunctionBox()->activated(tcoupl);
+         if (!Choose(d->SecondFunctionBox(), "TCOUPL")) return Fail("no TCOUPL 2ND function offered");
        }},
       {300,
        [this] {
@@ -355,6 +390,15 @@ void MainWindowScreenshots::Start() {
          auto* d = Modal<RecordViewerDialog>();
          if (!d) return;
          Save(d, "record-viewer-last-page.png");
+         d->accept();
+       }},
+      // Opened again: no record chosen, nothing to delete, export or search yet.
+      {0, [trigger] { trigger(MenuCommand::ViewRecord); }, true},
+      {500,
+       [this] {
+         auto* d = Modal<RecordViewerDialog>();
+         if (!d) return;
+         Save(d, "record-viewer-reopened.png");
          d->accept();
        }},
       {0, [trigger] { trigger(MenuCommand::ChartRecord); }, true},
