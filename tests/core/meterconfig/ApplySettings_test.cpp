@@ -222,13 +222,10 @@ TEST(ApplySettings, ACoefficientOutsideItsLimitsOrNotANumberIsRefusedBeforeAnyIs
   EXPECT_EQ(blank.message->key, "1022");
 }
 
+// Written on the wire by the case CoefficientsKeepTheirDigits; here the forms it does not reach.
 TEST(ApplySettings, CoefficientTextsReadBackToTheSameNumber) {
-  for (const auto& [value, text] : {std::pair{100.0, "100"},
-                                    {0.00385, "0.00385"},
-                                    {1e-05, "1e-05"},
-                                    {100.000123, "100.000123"},
-                                    {-0.00390830123, "-0.00390830123"},
-                                    {1.0 / 3, "0.333333333333333"}})
+  for (const auto& [value, text] :
+       {std::pair{1e-05, "1e-05"}, {-0.00390830123, "-0.00390830123"}, {1.0 / 3, "0.333333333333333"}})
     EXPECT_EQ(CoefficientText(value), text) << text;
 }
 
