@@ -119,6 +119,23 @@ void MainWindowScreenshots::Start() {
   auto trigger = [&w](MenuCommand command) {
     if (QAction* action = w.MenuAction(command)) action->trigger();
   };
+  // A step that chooses an entry of a Device Settings box, as a user would.
+  auto choose = [this](QComboBox* (DeviceSettingsDialog::*box)() const, QString text) {
+    return [this, box, text] {
+      auto* d = Modal<DeviceSettingsDialog>();
+      if (d && !Choose((d->*box)(), text)) Fail(QStringLiteral("\"%1\" is not offered").arg(text));
+    };
+  };
+  // Presses Submit, waits for Set and its read-back, and saves the picture.
+  auto submit = [this](QString name) {
+    return [this, name] {
+      auto* d = Modal<DeviceSettingsDialog>();
+      if (!d) return;
+      d->SetButton()->click();
+      if (!WaitFor([d] { return !d->BusyBar()->isVisible(); })) return Fail("Set never ended");
+      Save(d, name);
+    };
+  };
   steps_ = {
       {300, [this] { Save(&window_, "main-idle.png"); }},
       {0, [this] { SaveMenu(0, "menu-settings.png"); }},
@@ -192,52 +209,26 @@ void MainWindowScreenshots::Start() {
          d->FunctionList()->setCurrentRow(2);
        }},
       // The 750 V AC range set and read back: the basic meter reports it as 1000.
-      {300,
-       [this] {
-         auto* d = Modal<DeviceSettingsDialog>();
-         if (!d) return;
-         if (!Choose(d->RangeBox(), "750 Vac")) return Fail("no 750 Vac range offered");
-         d->SetButton()->click();
-         if (!WaitFor([d] { return !d->BusyBar()->isVisible(); })) return Fail("Set never ended");
-         Save(d, "device-settings-750v-basic.png");
-         d->DeviceList()->setCurrentRow(1);
-       }},
+      {300, choose(&DeviceSettingsDialog::RangeBox, "750 Vac")},
+      {0, submit("device-settings-750v-basic.png")},
       // The dual meter with AC volts on its 750 V range as the 2ND function.
+      {0,
+       [this] {
+         if (auto* d = Modal<DeviceSettingsDialog>()) d->DeviceList()->setCurrentRow(1);
+       }},
       {300,
        [this] {
          if (auto* d = Modal<DeviceSettingsDialog>()) d->FunctionList()->setCurrentRow(0);
        }},
-      {300,
-       [this] {
-         auto* d = Modal<DeviceSettingsDialog>();
-         if (!d) return;
-         if (!Choose(d->SecondFunctionBox(), "ACV")) return Fail("no ACV 2ND function offered");
-       }},
-      {300,
-       [this] {
-         auto* d = Modal<DeviceSettingsDialog>();
-         if (!d) return;
-         if (!Choose(d->SecondRangeBox(), "750 V")) return Fail("no 750 V 2ND range offered");
-         d->SetButton()->click();
-         if (!WaitFor([d] { return !d->BusyBar()->isVisible(); })) return Fail("Set never ended");
-         Save(d, "device-settings-750v-dual-2nd.png");
-       }},
+      {300, choose(&DeviceSettingsDialog::SecondFunctionBox, "ACV")},
+      {300, choose(&DeviceSettingsDialog::SecondRangeBox, "750 V")},
+      {0, submit("device-settings-750v-dual-2nd.png")},
       {300,
        [this] {
          if (auto* d = Modal<DeviceSettingsDialog>()) d->FunctionList()->setCurrentRow(10);
        }},
-      {300,
-       [this] {
-         auto* d = Modal<DeviceSettingsDialog>();
-         if (!d) return;
-         if (!Choose(d->RangeBox(), "USER")) return Fail("no USER sensor offered");
-       }},
-      {300,
-       [this] {
-         auto* d = Modal<DeviceSettingsDialog>();
-         if (!d) return;
-         if (!Choose(d->SecondFunctionBox(), "TCOUPL")) return Fail("no TCOUPL 2ND function offered");
-       }},
+      {300, choose(&DeviceSettingsDialog::RangeBox, "USER")},
+      {300, choose(&DeviceSettingsDialog::SecondFunctionBox, "TCOUPL")},
       {300,
        [this] {
          auto* d = Modal<DeviceSettingsDialog>();
