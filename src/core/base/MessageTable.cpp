@@ -39,7 +39,8 @@ MessageTable::Stamp MessageTable::CurrentStamp() const {
 
 void MessageTable::Reload() {
   stamp_ = CurrentStamp();
-  ini_ = IniFile::Load(path_);
+  // No file handed over: the English defaults, without looking for one.
+  ini_ = path_.isEmpty() ? IniFile() : IniFile::Load(path_);
 }
 
 void MessageTable::ReloadIfChanged() {
