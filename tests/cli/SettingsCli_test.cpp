@@ -1,6 +1,8 @@
 // merilog-cli settings: the Device Settings dialog's read-back and Set without a window.
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "support/SimmeterProcess.h"
 #include "support/TestSupport.h"
 
@@ -45,7 +47,7 @@ TEST(SettingsCli, GetAndSetPrintTheDialogsStateAfterItsReadBack) {
   }
 }
 
-// A meter whose answer fits no choice: the state is printed, the setting named, exit 1.
+// A meter answering garbage: the state is printed, the setting named, exit 1.
 TEST(SettingsCli, GarbageFromTheMeterIsNamedAndFails) {
   merilog::test::SimmeterProcess sim({"--model", "6081", "--fault", "garbage-every=3"});
   ASSERT_GT(sim.port, 0);
@@ -55,7 +57,26 @@ TEST(SettingsCli, GarbageFromTheMeterIsNamedAndFails) {
                 {"--resource", QString::fromStdString(sim.Resource()), "settings", "get", "--device", "1"}, &out, &err),
             1);
   EXPECT_TRUE(out.startsWith("Function: DC Voltage\n")) << out.toStdString();
-  EXPECT_EQ(err.toStdString(), "merilog-cli: not read back (the meter's answer fits no choice): Range\n");
+  EXPECT_EQ(err.toStdString(), "merilog-cli: not read back (the meter's answer is no setting): Range\n");
+}
+
+// The dialog's "Shift ..." boxes ask nothing whose answer counts: the notice alone.
+TEST(SettingsCli, ANoticeOfSetIsPrintedAlone) {
+  merilog::test::TempFolder folder;
+  const QString bench = folder.File("bench.ini");
+  QFile file(bench);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(
+      "[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\n"
+      "refuse = [SENSe:]VOLTage[:DC]:RANGe\n");
+  file.close();
+  QString out, err;
+  EXPECT_EQ(merilog::test::RunProgram(MERILOG_CLI_PATH,
+                                      {"--simulate=" + bench, "settings", "set", "--device", "1", "--function",
+                                       "DC Voltage", "--range", "1 Vdc"},
+                                      &out, &err),
+            1);
+  EXPECT_EQ(err.toStdString(), "Shift RANGE error. Try again.\n");
 }
 
 }  // namespace

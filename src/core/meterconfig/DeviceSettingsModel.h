@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/base/Prompter.h"
 #include "core/instrument/DeviceHandOver.h"
@@ -37,9 +38,10 @@ class DeviceSettingsModel {
   const std::array<double, kCoefficientSlots>& CoefficientValues() const { return coefficientValues_; }
   // Whether the last Set put the device's range in AUTO.
   bool AutoFlag(int device) const;
-  // The settings the last read-back could not place (an answer that is not
-  // one of the dialog's choices), named as the dialog's captions show them;
-  // the dialog then keeps its earlier selection there.
+  // The settings the last read-back could not read: answers that are no
+  // setting at all (garbage, no number where one is due, no function name),
+  // named as the dialog's captions show them. A real setting the dialog does
+  // not offer is not among them: its box says so.
   const QStringList& UnreadSettings() const { return unread_; }
   // How the last Set ended; empty before the first.
   std::optional<ApplyEnd> LastApplyEnd() const { return lastApplyEnd_; }
@@ -77,6 +79,9 @@ class DeviceSettingsModel {
   const HandedDevice* SelectedDevice() const;
   bool SelectedIsDual() const;
   QString PrimaryLabel() const;
+  // The 2ND functions the selected meter offers with a primary function.
+  std::vector<std::string> SecondFunctions(const std::string& primaryLabel) const;
+  void SayWhatTheMeterDidNotTake(const ApplyRequest& written);
 
   void OpenNow(int firstDevice);
   void DeviceSelectedNow();
@@ -105,6 +110,11 @@ class DeviceSettingsModel {
   std::array<double, kCoefficientSlots> coefficientValues_{};
   std::array<bool, 8> autoFlags_{};
   std::optional<ApplyEnd> lastApplyEnd_;
+  // The choices the boxes showed when the last read-back had run to its end:
+  // what the meter holds, as far as the dialog can tell. Set compares against it.
+  std::optional<ApplyRequest> readBackChoices_;
+  bool readBackPending_ = false;  // a read-back runs; its end sets readBackChoices_
+  QString secondReadBack_;        // the 2ND function the last read-back found
   ExchangeSequence sequence_;
 };
 

@@ -1,10 +1,12 @@
 #include "core/meterconfig/ReadBack.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <span>
 
 #include "core/base/Text.h"
+#include "core/instrument/QueryDevice.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/FunctionCatalogue.h"
 #include "core/meterconfig/SecondSettingsCatalogue.h"
@@ -13,6 +15,9 @@
 namespace merilog {
 
 namespace {
+
+// What a 750 V range may answer to its range query.
+constexpr double k750VRangeAnswer = 1000;
 
 // The catalogue row whose func? name equals the answer exactly, or -1.
 int FunctionOfAnswer(const std::string& answer) {
@@ -29,6 +34,21 @@ bool IsNumberAnswer(std::string_view answer) {
   double value = 0;
   const auto [end, ec] = std::from_chars(answer.data(), answer.data() + answer.size(), value);
   return !answer.empty() && ec == std::errc() && end == answer.data() + answer.size();
+}
+
+// A plausible word of a meter ("PT100", "\"FRTD\"", "C"): printable ASCII of a
+// setting's name only, so garbage is told from a setting the dialog lacks.
+bool IsWordAnswer(std::string_view answer) {
+  const std::string word = CleanAnswer(std::string(answer));
+  return !word.empty() && word.size() <= kMaxFunctionNameLength && std::all_of(word.begin(), word.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '_' || c == ':' || c == '.' || c == '+' ||
+           c == '-';
+  });
+}
+
+// Garbage where a number (numeric) or a word is due.
+bool IsGarbled(std::string_view answer, bool numeric) {
+  return numeric ? !IsNumberAnswer(answer) : !IsWordAnswer(answer);
 }
 
 // Position of the number in the table, or the table's length.
@@ -104,29 +124,33 @@ void ReadRange(SettingsLink& link, int f, const std::string& word, const ReadBac
   }
   const std::string isAuto = CleanAnswer(link.Query(autoQuery));
   if (link.Lost()) return;
-  out->rangeUnclear = !IsNumberAnswer(isAuto);
+  out->rangeGarbled = IsGarbled(isAuto, true);
   if (Contains(isAuto, "1")) {
     out->rangePosition = 0;
     out->rangeFound = true;
     out->rangeBoxPosition = 0;
     return;
   }
-  double value = LeadingNumber(link.Query(rangeQuery));
+  const std::string rangeAnswer = link.Query(rangeQuery);
   if (link.Lost()) return;
-  // The 750 V AC range reports itself as 1000.
-  if (f == kAcVoltage && value == 1000) value = 750;
+  out->rangeGarbled = out->rangeGarbled || IsGarbled(rangeAnswer, true);
+  const double value = LeadingNumber(rangeAnswer);
   const RangeList& list = RangeListFor(f, r.model, r.capacitanceTo10mF);
   const int last = dual ? 8 : 7;
-  int found = last + 1;
-  for (int i = 0; i <= last; ++i) {
-    if (list.values[static_cast<std::size_t>(i)] == value) {
-      found = i;
-      break;
-    }
-  }
+  auto find = [&](double v) {
+    for (int i = 0; i <= last; ++i)
+      if (list.values[static_cast<std::size_t>(i)] == v) return i;
+    return last + 1;
+  };
+  int found = find(value);
+  // A 750 V range reports itself as 1000 on some meters: wherever 750 V is offered, 1000 is it.
+  if (found > last && value == k750VRangeAnswer) found = find(750);
   out->rangePosition = found;
   out->rangeFound = found <= last;
-  if (out->rangeFound) out->rangeBoxPosition = found;
+  if (out->rangeFound)
+    out->rangeBoxPosition = found;
+  else
+    out->rangeNotOffered = GeneralText(value);
 }
 
 // TEMP and TCOUPLE: wiring, sensor or type, the coefficients, and on the dual
@@ -153,6 +177,8 @@ bool ReadSensor(SettingsLink& link, int f, const std::string& word, const ReadBa
     }
     if (position < 0) {
       out->rangePosition = 9;
+      out->rangeNotOffered = CleanAnswer(answer);
+      out->rangeGarbled = IsGarbled(answer, false);
       return false;
     }
     if (f == kTemperature) position = SensorFromBoxPosition(position, r.model);
@@ -167,6 +193,8 @@ bool ReadSensor(SettingsLink& link, int f, const std::string& word, const ReadBa
     }
     if (position < 0) {
       out->rangePosition = labels;
+      out->rangeNotOffered = CleanAnswer(answer);
+      out->rangeGarbled = IsGarbled(answer, false);
       return false;
     }
   }
@@ -211,11 +239,16 @@ ReadBackResult ReadBackSettings(Session* session, const ReadBackRequest& request
     const int n = q->unit ? FindUnit(answer) : FindNumber(q->table, LeadingNumber(answer));
     const int size = q->unit ? static_cast<int>(UnitWords().size()) : static_cast<int>(q->table.size());
     out.secondChoice = n;
-    out.secondChoiceAsked = true;
     out.secondChoiceFound = n < size;
-    if (link.Lost() || !out.secondChoiceFound) {
-      out.lost = link.Lost();
+    if (link.Lost()) {
+      out.lost = true;
       return out;
+    }
+    // A setting the box does not offer is shown as such; the range is still
+    // read, so no box shows a value the meter does not hold.
+    if (!out.secondChoiceFound) {
+      out.secondChoiceNotOffered = q->unit ? CleanAnswer(answer) : GeneralText(LeadingNumber(answer));
+      out.secondChoiceGarbled = IsGarbled(answer, !q->unit);
     }
   }
   ReadBackRequest r = request;
@@ -258,12 +291,14 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
   if (!Contains(label, "TCO") && !Contains(label, "TEMP")) {
     const std::string isAuto = link.Query(word + ":range:auto?\n");
     if (link.Lost()) return s;
-    s.rangeUnplaced = !IsNumberAnswer(isAuto);
+    s.rangeGarbled = IsGarbled(isAuto, true);
     if (!Contains(isAuto, "0")) {
       s.rangePosition = position(lists.rangeItems, "AUTO");
+      if (!s.rangePosition) s.rangeNotOffered = "AUTO";  // DCI offers no AUTO
     } else {
       const std::string answer = link.Query(word + ":range?\n");
       if (link.Lost()) return s;
+      s.rangeGarbled = s.rangeGarbled || IsGarbled(answer, true);
       // Resistance and capacitance ranges are told apart by the exponent of the answer.
       struct Exponent {
         const char* text;
@@ -276,6 +311,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
       auto byExponent = [&](std::span<const Exponent> table) {
         for (const Exponent& e : table)
           if (Contains(answer, e.text)) s.rangePosition = position(lists.rangeItems, e.label);
+        if (!s.rangePosition) s.rangeNotOffered = CleanAnswer(answer);
       };
       if (label == "RES" || label == "FRES") {
         byExponent(kOhm);
@@ -285,15 +321,22 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
         double value = LeadingNumber(answer);
         if ((label == "FREQ" || label == "PERIOD") && value >= 750) value = 750;
         s.rangePosition = positionOfNumber(lists.rangeItems, value);
+        // As for the primary range: 1000 is the 750 V range wherever that is offered.
+        if (!s.rangePosition && value == k750VRangeAnswer) s.rangePosition = positionOfNumber(lists.rangeItems, 750);
+        if (!s.rangePosition) s.rangeNotOffered = GeneralText(value);
       }
     }
   } else {
-    const int unit = FindUnit(link.Query("UNIT?\n"));
+    const std::string answer = link.Query("UNIT?\n");
     if (link.Lost()) return s;
+    const int unit = FindUnit(answer);
     if (unit < static_cast<int>(UnitWords().size()))
       s.rangePosition = position(lists.rangeItems, UnitWords()[static_cast<std::size_t>(unit)]);
+    if (!s.rangePosition) {
+      s.rangeNotOffered = CleanAnswer(answer);
+      s.rangeGarbled = IsGarbled(answer, false);
+    }
   }
-  s.rangeUnplaced = s.rangeUnplaced || !s.rangePosition;
 
   if (!lists.secondShown) return s;
   std::string query;
@@ -319,7 +362,10 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
   if (link.Lost()) return s;
   s.secondPosition = numeric ? positionOfNumber(lists.secondItems, LeadingNumber(answer))
                              : position(lists.secondItems, CleanAnswer(answer));
-  s.secondUnplaced = !s.secondPosition;
+  if (!s.secondPosition) {
+    s.secondNotOffered = numeric ? GeneralText(LeadingNumber(answer)) : CleanAnswer(answer);
+    s.secondGarbled = IsGarbled(answer, numeric);
+  }
   return s;
 }
 

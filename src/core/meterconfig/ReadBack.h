@@ -21,6 +21,9 @@ struct ReadBackState {
   int primaryFourWire = 0;  // the meter reported "FRTD"
   int secondFourWire = 0;   // position of the 2ND transducer box at the last Set
   bool capacitanceTo10mF = false;
+  // The meter's range (sensor, type) or second setting where its box offers no
+  // entry for it: the box then selects nothing and says so.
+  std::optional<std::string> rangeNotOffered, secondChoiceNotOffered;
 };
 
 // Coefficients of one sensor as the meter answered them, by panel slot.
@@ -39,11 +42,14 @@ struct SecondReadBack {
   int functionPosition = 13;  // in SecondSettingsEntries(); 13 is "NONE"
   std::optional<int> rangePosition;
   std::optional<int> secondPosition;
-  // What could not be placed: an answer to "func2?" that names no 2ND function
-  // (nor "NONE"), and a range or second setting asked but not found in its list.
+  // Asked, but none of the list's entries: the meter's setting as text.
+  std::optional<std::string> rangeNotOffered, secondNotOffered;
+  // Answers that are no setting at all (garbage, not a number where one is
+  // due): a "func2?" answer naming no 2ND function (nor "NONE"), the range's,
+  // the second setting's.
   bool functionUnknown = false;
-  bool rangeUnplaced = false;
-  bool secondUnplaced = false;
+  bool rangeGarbled = false;
+  bool secondGarbled = false;
 };
 
 struct ReadBackRequest {
@@ -58,14 +64,18 @@ struct ReadBackResult {
   bool lost = false;  // the meter stopped answering
   std::optional<int> function;
   std::optional<int> secondChoice;  // stored, one past the table when not found
-  bool secondChoiceAsked = false;   // the function has a second setting and it was asked
   bool secondChoiceFound = false;
+  std::optional<std::string> secondChoiceNotOffered;  // asked and not found: the meter's setting
   std::optional<bool> capacitanceTo10mF;
   std::optional<int> primaryFourWire;
   std::optional<int> rangePosition;  // stored, one past the searched positions when not found
   bool rangeFound = false;
-  bool rangeUnclear = false;            // the auto-range answer was no number (still judged by its digits)
-  std::optional<int> rangeBoxPosition;  // what the range box selects
+  std::optional<std::string> rangeNotOffered;  // asked and not found: the meter's setting
+  std::optional<int> rangeBoxPosition;         // what the range box selects
+  // An answer about the range (sensor, type) or the second setting that is no
+  // setting at all: garbage, or not a number where one is due.
+  bool rangeGarbled = false;
+  bool secondChoiceGarbled = false;
   std::optional<CoefficientValues> coefficients;
   std::optional<SecondReadBack> second;  // TEMP and TCOUPLE on the dual model ask the 2ND function midway
 };
