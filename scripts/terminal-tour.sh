@@ -25,8 +25,15 @@ export MERILOG_CONFIG_DIR="$run"
 
 step() { printf '\n== %s\n   $ %s\n' "$1" "$2"; }
 
-echo "No display here, so MERILOG shows its work in this terminal, on a simulated"
-echo "bench of meters (two USB meters, one on GPIB, a scanner and one it does not support)."
+# Qt wants a private runtime folder; a bare server or container session has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR=$(mktemp -d)
+  export XDG_RUNTIME_DIR
+  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
+
+echo "No display here, so MERILOG shows its work in this terminal, on its simulated"
+echo "bench of meters (described in data/bench-example.ini)."
 
 step "The meters it finds" "merilog-cli --simulate devices"
 "$cli" --simulate devices
@@ -36,7 +43,7 @@ step "Reading the two USB meters for about four seconds, every reading stored in
 if [ -e "DB/Record 1.mdb" ] || [ -e "DB/Record 2.mdb" ]; then
   echo "   (records 1 and 2 hold an earlier run: the program asks before adding to them; yes)"
 fi
-echo "   DC volts of meter 1     DC volts and 2ND of meter 2"
+printf 'meter 1 (DCV)\tmeter 2 (DCV)\n'
 status=0
 "$cli" --simulate log --record 1 --devices 1,2 --count 40 --interval 100 --yes || status=$?
 if [ "$status" -eq 1 ]; then
@@ -56,7 +63,7 @@ for n in 1 2; do
   fi
 done
 
-step "Pictures of the window, taken on a virtual display (about a minute)" \
+step "Pictures of the window, taken on a virtual display (under a minute)" \
   "scripts/screenshots.sh run/pictures"
 bash "$here/scripts/screenshots.sh" "$run/pictures" "$build" >/dev/null
 pictures=$(find "$run/pictures" -maxdepth 1 -name '*.png' | wc -l)
