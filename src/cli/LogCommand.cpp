@@ -1,5 +1,7 @@
 #include "cli/LogCommand.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <atomic>
@@ -7,8 +9,6 @@
 #include <iostream>
 #include <optional>
 #include <string>
-
-#include <unistd.h>
 
 #include "cli/CliPrompter.h"
 #include "cli/IoCommands.h"

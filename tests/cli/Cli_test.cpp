@@ -163,8 +163,7 @@ TEST_F(LogCommand, OnATerminalTheProgressLineStaysBelowTheReadings) {
   QString shown = out;
   shown.remove(QRegularExpression("\\d+ of 3 readings[^\\r\\n]*\\r +\\r"));
   // (A busy machine may add a note on late ticks.)
-  const QStringList lines =
-      shown.split("\r\n", Qt::SkipEmptyParts).filter(QRegularExpression("^(?!merilog-cli: )"));
+  const QStringList lines = shown.split("\r\n", Qt::SkipEmptyParts).filter(QRegularExpression("^(?!merilog-cli: )"));
   ASSERT_EQ(lines.size(), 4) << out.toStdString();
   for (int i = 0; i < 3; ++i)
     EXPECT_TRUE(QRegularExpression("^-?\\d+\\.\\d{12}\\t").match(lines[i]).hasMatch()) << lines[i].toStdString();

@@ -135,7 +135,8 @@ TEST(Package, LintianFindsNothingToFix) {
     // "Statement needs to be reseted" is SQLiteCpp's text, compiled in from its static library.
     if (line.contains(" spelling-error-in-binary reseted reset ")) continue;
     // A developer's tree built without the hardening flags that setup.sh turns on.
-    if (!MERILOG_HARDENED && (line.contains(" hardening-no-bindnow ") || line.contains(" hardening-no-fortify-functions ")))
+    if (!MERILOG_HARDENED &&
+        (line.contains(" hardening-no-bindnow ") || line.contains(" hardening-no-fortify-functions ")))
       continue;
     ADD_FAILURE() << line.toStdString();
   }
