@@ -162,7 +162,10 @@ double WithRawClient(int port, const std::function<double(const std::function<bo
   const int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   const char conf[] = "CONF:VOLT:DC\n";
-  ::write(fd, conf, sizeof conf - 1);
+  if (::write(fd, conf, sizeof conf - 1) != sizeof conf - 1) {
+    ::close(fd);
+    return 0;
+  }
   char buf[1024];
   const double rate = measure([&] {
     static const char query[] = "read?\n";

@@ -20,12 +20,14 @@ $sudo apt-get install -y -qq --no-install-recommends \
 if [ "$mode" = test ]; then
   # Programs nobody here wrote that the tests run against what we make: the LAN
   # tests against our VXI-11 meters, inside network namespaces the tests make
-  # (ip, unshare), and openpyxl reading the scan's spreadsheet back.
+  # (ip, unshare), openpyxl reading the scan's spreadsheet back, and Debian's
+  # checks of the package (lintian) and of its AppStream file (appstreamcli).
   $sudo apt-get install -y -qq --no-install-recommends \
-    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl >/dev/null
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl lintian appstream >/dev/null
 fi
 
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# With Debian's hardening flags: the programs built here are the package's.
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMERILOG_HARDENING=ON >/dev/null
 cmake --build "$here/build" -j"$(nproc)"
 
 case "$mode" in
@@ -35,16 +37,16 @@ case "$mode" in
     ctest --output-on-failure -j"$(nproc)"
     ;;
   run)
+    # Without a display, the program's work is shown in the terminal instead.
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      exec bash "$here/scripts/terminal-tour.sh" "$here/build" "$here/run"
+    fi
     # Records are kept in the DB folder below the working folder; the program never creates it.
     mkdir -p "$here/run/DB"
     # The program writes its language choice into the file, so it runs on a copy.
     cp -u "$here/data/MERILOG.ini" "$here/run/MERILOG.ini"
     cd "$here/run"
     export MERILOG_CONFIG_DIR="$here/run"
-    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-      echo "No display: starting under xvfb-run (nothing will be visible)." >&2
-      exec xvfb-run -a "$here/build/src/ui/merilog" --simulate
-    fi
     exec "$here/build/src/ui/merilog" --simulate
     ;;
   package)

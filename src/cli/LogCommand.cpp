@@ -1,11 +1,14 @@
 #include "cli/LogCommand.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <atomic>
 #include <csignal>
 #include <iostream>
 #include <optional>
+#include <string>
 
 #include "cli/CliPrompter.h"
 #include "cli/IoCommands.h"
@@ -99,6 +102,22 @@ bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
   return true;
 }
 
+// "12 of 40 readings from each meter into records 1 and 2".
+std::string ProgressText(long long ticks, const LogArgs& la) {
+  const size_t meters = la.lines.size();
+  std::string records;
+  for (size_t k = 0; k < meters; ++k) {
+    if (k) records += k + 1 == meters ? " and " : ", ";
+    records += std::to_string(la.record + static_cast<int>(k));
+  }
+  std::string text = std::to_string(ticks);
+  if (la.count > 0) text += " of " + std::to_string(la.count);
+  text += meters > 1 ? " readings from each meter into records " : " readings into record ";
+  text += records;
+  if (la.count <= 0) text += " (Ctrl-C stops)";
+  return text;
+}
+
 }  // namespace
 
 int RunLogCommand(const CliOptions& options, const QStringList& args) {
@@ -124,6 +143,14 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   int exitCode = 0;
   long long ticks = 0;
   bool finished = false;
+  // On a terminal a progress line stays below the readings: blanked before each
+  // line of readings and written again after it; the last one stays as a summary.
+  const bool progressLine = ::isatty(STDERR_FILENO);
+  size_t progressWidth = 0;
+  auto eraseProgress = [&] {
+    if (progressWidth) std::cerr << '\r' << std::string(progressWidth, ' ') << '\r' << std::flush;
+    progressWidth = 0;
+  };
 
   auto deviceFailed = [&] {
     prompter.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
@@ -133,6 +160,8 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   auto finish = [&](int code) {
     if (finished) return;
     finished = true;
+    if (progressWidth) std::cerr << '\n';
+    progressWidth = 0;
     timer.stop();
     run.Stop();
     const QString lost = run.RecordFailureText();
@@ -191,8 +220,15 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
         line += run.Texts(d).mainText;
         if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
       }
+      eraseProgress();
       std::cout << line << std::endl;
-      if (la.count > 0 && ++ticks >= la.count) finish(0);
+      ++ticks;
+      if (progressLine) {
+        const std::string progress = ProgressText(ticks, la);
+        std::cerr << progress << std::flush;
+        progressWidth = progress.size();
+      }
+      if (la.count > 0 && ticks >= la.count) finish(0);
     });
   });
   // Ctrl-C is noticed even while the timer is slow or a meter is silent.

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "support/PrintQString.h"
 #include "support/TestSupport.h"
@@ -129,6 +130,7 @@ TEST_F(LogCommand, StoresOneRowPerPrintedTickAndAsksBeforeContinuing) {
   ASSERT_EQ(values.size(), 4u);
   // The printed display text is the stored value with twelve decimals.
   EXPECT_EQ(lines[0].split('\t')[0], QString::asprintf("%.12f", values[0]));
+  EXPECT_FALSE(err.contains("readings into")) << "a progress line off a terminal";
 
   // Continuing needs an answer: without one, or with No, the start is refused.
   EXPECT_EQ(Log({"--record", "2", "--devices", "2", "--count", "1"}), 1);
@@ -149,6 +151,24 @@ TEST_F(LogCommand, StoresOneRowPerPrintedTickAndAsksBeforeContinuing) {
                  &out, &err, 60000, f.Path());
   EXPECT_EQ(code, 3) << err.toStdString();
   EXPECT_TRUE(err.contains("readings were not saved")) << err.toStdString();
+}
+
+TEST_F(LogCommand, OnATerminalTheProgressLineStaysBelowTheReadings) {
+  QDir(f.Path()).mkdir("DB");
+  // script(1) runs the program on a terminal of its own; both streams come back in `out`.
+  const QString command =
+      QString("\"%1\" --simulate log --record 1 --devices 1,2 --count 3 --interval 1").arg(MERILOG_CLI_PATH);
+  ASSERT_EQ(RunProgram("script", {"-qec", command, "/dev/null"}, &out, &err, 30000, f.Path()), 0) << out.toStdString();
+  // What the terminal shows once each progress line is blanked: the readings, then the last progress line.
+  QString shown = out;
+  shown.remove(QRegularExpression("\\d+ of 3 readings[^\\r\\n]*\\r +\\r"));
+  // (A busy machine may add a note on late ticks.)
+  const QStringList lines = shown.split("\r\n", Qt::SkipEmptyParts).filter(QRegularExpression("^(?!merilog-cli: )"));
+  ASSERT_EQ(lines.size(), 4) << out.toStdString();
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(QRegularExpression("^-?\\d+\\.\\d{12}\\t").match(lines[i]).hasMatch()) << lines[i].toStdString();
+  EXPECT_EQ(lines[3], "3 of 3 readings from each meter into records 1 and 2");
+  EXPECT_EQ(Record(1).size(), 3u);
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ namespace {
 using test::RunProgram;
 using test::TempFolder;
 
+constexpr char kMetainfo[] = "share/metainfo/org.example.merilog.metainfo.xml";
+
 class Installed : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -40,8 +42,19 @@ TempFolder* Installed::prefix_ = nullptr;
 TEST_F(Installed, EveryFileIsWhereTheSystemLooksForIt) {
   for (const char* f : {"share/merilog/bench-example.ini", "share/icons/hicolor/scalable/apps/merilog.svg",
                         "share/icons/hicolor/48x48/apps/merilog.png", "lib/udev/rules.d/60-merilog.rules",
-                        "share/doc/merilog/README.md", "share/doc/merilog/LICENSE"})
+                        "share/doc/merilog/README.md", "share/doc/merilog/copyright"})
     EXPECT_TRUE(QFileInfo::exists(At(f))) << f;
+}
+
+// The changelog's newest entry and the software centres' newest release name the version the programs print.
+TEST_F(Installed, ChangelogAndReleaseNameThisVersion) {
+  QString out, err;
+  ASSERT_EQ(RunProgram("gzip", {"-dc", At("share/doc/merilog/changelog.gz")}, &out, &err), 0) << err.toStdString();
+  EXPECT_TRUE(out.startsWith(QString("merilog (%1) ").arg(MERILOG_VERSION))) << out.left(80).toStdString();
+  QFile metainfo(At(kMetainfo));
+  ASSERT_TRUE(metainfo.open(QIODevice::ReadOnly));
+  const QString xml = QString::fromUtf8(metainfo.readAll());
+  EXPECT_TRUE(xml.contains(QString("<release version=\"%1\"").arg(MERILOG_VERSION))) << xml.toStdString();
 }
 
 TEST_F(Installed, DesktopEntriesAndManualPagesPassTheSystemsChecks) {
@@ -58,6 +71,9 @@ TEST_F(Installed, DesktopEntriesAndManualPagesPassTheSystemsChecks) {
     EXPECT_TRUE(err.trimmed().isEmpty()) << page << ": " << err.toStdString();
     EXPECT_TRUE(out.contains("NAME")) << page;
   }
+  // Software centres list the program from its AppStream file (no URL is fetched: tests stay off the network).
+  EXPECT_EQ(RunProgram("appstreamcli", {"validate", "--no-net", At(kMetainfo)}, &out, &err), 0)
+      << out.toStdString() << err.toStdString();
   // udevadm checks a rules file only from systemd 253 on ("verify"); where it can, it must pass.
   if (!QStandardPaths::findExecutable("udevadm").isEmpty() &&
       RunProgram("udevadm", {"verify", "--help"}, &out, &err) == 0) {
@@ -95,6 +111,35 @@ TEST_F(Installed, FirstStartCopiesTheLanguageFileToTheUsersFolder) {
   QFile installed(At("share/merilog/MERILOG.ini")), user(copy);
   ASSERT_TRUE(installed.open(QIODevice::ReadOnly) && user.open(QIODevice::ReadOnly));
   EXPECT_EQ(installed.readAll(), user.readAll());
+}
+
+// The package `setup.sh package` makes, from this build tree, checked by Debian's own tool: no error,
+// no warning, and no information beyond what is explained below.
+TEST(Package, LintianFindsNothingToFix) {
+  TempFolder folder;
+  QString out, err;
+  ASSERT_EQ(RunProgram(MERILOG_CPACK_COMMAND,
+                       {"-G", "DEB", "-B", folder.Path(), "--config", MERILOG_BUILD_DIR "/CPackConfig.cmake"}, &out,
+                       &err, 300000, folder.Path()),
+            0)
+      << out.toStdString() << err.toStdString();
+  const QStringList debs = QDir(folder.Path()).entryList({"merilog_*.deb"});
+  ASSERT_EQ(debs.size(), 1);
+  const QString deb = folder.File(debs[0]);
+  ASSERT_EQ(RunProgram("dpkg-deb", {"--field", deb, "Section"}, &out, &err), 0);
+  EXPECT_EQ(out.trimmed(), "electronics");
+
+  ASSERT_EQ(RunProgram("lintian", {"--info", "--tag-display-limit", "0", deb}, &out, &err, 300000), 0)
+      << out.toStdString() << err.toStdString();
+  for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+    // "Statement needs to be reseted" is SQLiteCpp's text, compiled in from its static library.
+    if (line.contains(" spelling-error-in-binary reseted reset ")) continue;
+    // A developer's tree built without the hardening flags that setup.sh turns on.
+    if (!MERILOG_HARDENED &&
+        (line.contains(" hardening-no-bindnow ") || line.contains(" hardening-no-fortify-functions ")))
+      continue;
+    ADD_FAILURE() << line.toStdString();
+  }
 }
 
 }  // namespace
