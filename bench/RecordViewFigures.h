@@ -39,7 +39,7 @@ struct QuietPrompter : Prompter {
 };
 
 // A dated record of a two-function session with `rows` readings, written in
-// one transaction with its summary, as fast as the engine takes rows.
+// one transaction as fast as the engine takes rows; then its summary is made.
 inline bool WriteLargeRecord(const QString& path, long long rows) {
   RemoveRecordFile(path);
   if (!CreateRecordFile(path, true)) return false;
@@ -63,10 +63,8 @@ inline bool WriteLargeRecord(const QString& path, long long rows) {
     insert.exec();
     insert.reset();
   }
-  record_summary::Ensure(db);
-  record_summary::Store(db, record_summary::Compute(db));
   txn.commit();
-  return true;
+  return KeepRecordSummary(path);
 }
 
 // Processor time of the whole program (all threads), in milliseconds: on a

@@ -47,7 +47,8 @@ bool HoldsReadings(const QString& path, QString* error) {
     return false;
   }
   try {
-    return record_summary::LastRowid(db.value()->Sql()) > 0;
+    SQLite::Statement any(db.value()->Sql(), "SELECT 1 FROM read LIMIT 1");
+    return any.executeStep();
   } catch (const SQLite::Exception& e) {
     *error = db.value()->Explain(e);
     return false;

@@ -9,7 +9,6 @@
 #include "RecordTestSupport.h"
 #include "core/base/Clock.h"
 #include "core/records/RecordList.h"
-#include "core/records/RecordSql.h"
 #include "core/records/RecordVerdict.h"
 #include "support/PrintQString.h"
 #include "support/ScriptedPrompter.h"
@@ -90,7 +89,7 @@ TEST_F(RecordSessionTest, NewNumberIsPreparedWithoutAQuestion) {
   ASSERT_TRUE(f.executeStep());
   EXPECT_EQ(f.getColumn("r_function1").getString(), "DCV");
   EXPECT_EQ(f.getColumn("r_function2").getString(), "ACV");
-  SQLite::Statement r(db, record_sql::kSelectRead);
+  SQLite::Statement r(db, "select * from read");
   ASSERT_TRUE(r.executeStep());
   EXPECT_EQ(r.getColumn("read_value").getDouble(), 1.25);
   EXPECT_EQ(r.getColumn("read_value_2ND").getDouble(), 9.9E+21);

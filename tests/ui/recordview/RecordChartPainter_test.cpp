@@ -60,7 +60,7 @@ TEST(RecordChartPainter, DecimatedDrawMatchesTheFullWalkPixelForPixel) {
   merilog::test::WriteRecord(path, readings, "DCV", "ACV");
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
   ASSERT_TRUE(db.ok());
-  auto index = RecordRowIndex::Build(*db.value());
+  auto index = RecordIndex::Open(*db.value());
   ASSERT_TRUE(index.ok());
 
   struct Case {
