@@ -130,12 +130,13 @@ RecordStatus RecordAppender::Commit() {
     // the rows before ours, and is left for the next reader to make anew.
     if (keeping) {
       SQLite::Statement last(sql, "SELECT max(rowid) FROM read");
-      keeping = last.executeStep() && (last.getColumn(0).isNull() ? 0 : last.getColumn(0).getInt64()) ==
-                                          next.lastRowid &&
+      keeping = last.executeStep() &&
+                (last.getColumn(0).isNull() ? 0 : last.getColumn(0).getInt64()) == next.lastRowid &&
                 record_schema::ChangeCount(sql) == next.changeCount;
     }
     std::vector<std::tuple<int, long long, PyramidBlock>> blocks;
-    next.SetSink([&blocks](int level, long long block, const PyramidBlock& b) { blocks.emplace_back(level, block, b); });
+    next.SetSink(
+        [&blocks](int level, long long block, const PyramidBlock& b) { blocks.emplace_back(level, block, b); });
     {
       SQLite::Statement insert(sql, "INSERT INTO read (read_value, read_value_2ND, read_time) VALUES (?, ?, ?)");
       for (const Row& r : pending_) {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/records/RecordSummary.h"
 #include "core/records/RecordFormat.h"
 #include "core/records/RecordResult.h"
+#include "core/records/RecordSummary.h"
 
 namespace merilog {
 

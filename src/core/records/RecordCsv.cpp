@@ -5,9 +5,9 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <algorithm>
 #include <string>
 
 #include "core/records/RecordDatabase.h"

@@ -83,7 +83,8 @@ void LeaveLogMode(SQLite::Database& db) {
 
 std::unique_ptr<SQLite::Database> OpenImmutable(const QString& path) {
   const QByteArray uri = "file:" + QUrl::fromLocalFile(path).path(QUrl::FullyEncoded).toUtf8() + "?immutable=1";
-  return std::make_unique<SQLite::Database>(uri.toStdString(), SQLite::OPEN_READONLY | SQLite::OPEN_URI | SQLITE_OPEN_NOMUTEX,
+  return std::make_unique<SQLite::Database>(uri.toStdString(),
+                                            SQLite::OPEN_READONLY | SQLite::OPEN_URI | SQLITE_OPEN_NOMUTEX,
                                             RecordDatabase::kBusyTimeoutMs);
 }
 

@@ -45,5 +45,4 @@ RecordResult<RecordFigures> ReadRecordFigures(RecordDatabase& record);
 // Always the SQL aggregate queries.
 RecordResult<RecordFigures> ReadRecordFiguresBySql(RecordDatabase& record);
 
-
 }  // namespace merilog

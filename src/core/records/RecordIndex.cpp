@@ -46,11 +46,12 @@ std::optional<Keeper> OpenKeeper(const QString& path) {
 
 // Rows the summary should expect, for the progress only.
 long long Estimate(SQLite::Database& db, const RecordSummary& from) {
-  SQLite::Statement q(db, "SELECT min(rowid), max(rowid) FROM read");
-  if (!q.executeStep() || q.getColumn(0).isNull()) return 0;
-  const long long first = from.rows > 0 ? from.lastRowid : q.getColumn(0).getInt64();
+  // Two queries: each is one seek, while min and max asked together cost a pass over every row.
+  SQLite::Statement least(db, "SELECT min(rowid) FROM read"), greatest(db, "SELECT max(rowid) FROM read");
+  if (!least.executeStep() || least.getColumn(0).isNull() || !greatest.executeStep()) return 0;
+  const long long first = from.rows > 0 ? from.lastRowid : least.getColumn(0).getInt64();
   const unsigned long long span =
-      static_cast<unsigned long long>(q.getColumn(1).getInt64()) - static_cast<unsigned long long>(first);
+      static_cast<unsigned long long>(greatest.getColumn(0).getInt64()) - static_cast<unsigned long long>(first);
   return static_cast<long long>(std::min<unsigned long long>(span + 1, 1ULL << 40));
 }
 
@@ -79,16 +80,15 @@ RecordResult<RecordIndex> RecordIndex::Open(RecordDatabase& record, const RowPro
       return index;
     }
     const bool behind = loaded.kept == record_summary::Kept::Behind;
-    std::optional<Keeper> keeper = record.access() == RecordDatabase::Access::Read ? OpenKeeper(record.Path())
-                                                                                 : std::nullopt;
+    std::optional<Keeper> keeper =
+        record.access() == RecordDatabase::Access::Read ? OpenKeeper(record.Path()) : std::nullopt;
     RecordSummary summary;
     if (behind) {
       summary = loaded.summary;
       record_summary::RestorePartials(db, summary);
     }
     auto held = std::make_shared<Held>();
-    for (int level = 1; level <= kPyramidLevels; ++level)
-      (*held)[level].first = summary.rows / PyramidBlockRows(level);
+    for (int level = 1; level <= kPyramidLevels; ++level) (*held)[level].first = summary.rows / PyramidBlockRows(level);
     summary.SetSink([&held](int level, long long, const PyramidBlock& b) { (*held)[level].blocks.push_back(b); });
 
     const long long total = Estimate(db, summary);
@@ -181,8 +181,8 @@ bool RecordIndex::Blocks(RecordDatabase& record, int level, long long first, lon
   return true;
 }
 
-long long RecordIndex::RowidAt(RecordDatabase& record, long long position) const {
-  if (position < 0 || position >= summary_.rows) return -1;
+std::optional<long long> RecordIndex::RowidAt(RecordDatabase& record, long long position) const {
+  if (position < 0 || position >= summary_.rows) return std::nullopt;
   // Within first..last, so the sum cannot overflow.
   if (summary_.Contiguous()) return summary_.firstRowid + position;
   // From the first row of the position's block of 64 (or of the last full one), a short walk.
@@ -201,7 +201,8 @@ long long RecordIndex::RowidAt(RecordDatabase& record, long long position) const
   SQLite::Statement q(record.Sql(), "SELECT rowid FROM read WHERE rowid >= ? ORDER BY rowid LIMIT 1 OFFSET ?");
   q.bind(1, static_cast<int64_t>(anchor));
   q.bind(2, static_cast<int64_t>(offset));
-  return q.executeStep() ? q.getColumn(0).getInt64() : -1;
+  if (!q.executeStep()) return std::nullopt;
+  return q.getColumn(0).getInt64();
 }
 
 }  // namespace merilog

@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/records/RecordFigures.h"
@@ -40,16 +41,15 @@ class RecordIndex {
   // The kept figures, or the SQL aggregates' for a record with texts among its values.
   RecordResult<RecordFigures> Figures(RecordDatabase& record) const;
 
-  // The engine's row id at a position, or -1 outside 0..RowCount()-1.
-  // Throws SQLite::Exception, as the engine does.
-  long long RowidAt(RecordDatabase& record, long long position) const;
+  // The engine's row id at a position; nothing outside 0..RowCount()-1 (any
+  // number is a row id). Throws SQLite::Exception, as the engine does.
+  std::optional<long long> RowidAt(RecordDatabase& record, long long position) const;
 
   // Full blocks of a level of the pyramid.
   long long FullBlocks(int level) const { return summary_.rows / PyramidBlockRows(level); }
   // Blocks first..last (full ones) of a level, appended to `out`; false when
   // the file no longer holds them as written. Throws SQLite::Exception.
-  bool Blocks(RecordDatabase& record, int level, long long first, long long last,
-              std::vector<PyramidBlock>& out) const;
+  bool Blocks(RecordDatabase& record, int level, long long first, long long last, std::vector<PyramidBlock>& out) const;
 
  private:
   // Blocks the pass found that the file does not keep: per level, from `first` on.

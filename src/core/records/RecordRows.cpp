@@ -24,12 +24,12 @@ RecordResult<std::vector<RecordRow>> ReadRecordRows(RecordDatabase& record, cons
                                                     long long position, int count) {
   std::vector<RecordRow> rows;
   try {
-    const long long start = index.RowidAt(record, position);
-    if (start < 0 || count <= 0) return rows;
+    const std::optional<long long> start = index.RowidAt(record, position);
+    if (!start || count <= 0) return rows;
     SQLite::Statement q(record.Sql(),
                         "SELECT read_value, read_value_2ND, read_time FROM read WHERE rowid >= ? ORDER BY rowid "
                         "LIMIT ?");
-    q.bind(1, static_cast<int64_t>(start));
+    q.bind(1, static_cast<int64_t>(*start));
     // Never past the rows the index knows, whatever the file holds by now.
     const long long wanted = std::min<long long>(count, index.RowCount() - position);
     q.bind(2, static_cast<int64_t>(wanted));
@@ -43,14 +43,15 @@ RecordResult<std::vector<RecordRow>> ReadRecordRows(RecordDatabase& record, cons
   }
 }
 
-RecordStatus ScanRecordColumn(RecordDatabase& record, const RecordIndex& index, RecordColumn column,
-                              long long position, long long count,
-                              const std::function<bool(double value, bool isNull)>& visit) {
+RecordStatus ScanRecordColumn(RecordDatabase& record, const RecordIndex& index, RecordColumn column, long long position,
+                              long long count, const std::function<bool(double value, bool isNull)>& visit) {
   try {
-    const long long start = index.RowidAt(record, position);
-    if (start < 0 || count <= 0) return {};
+    const std::optional<long long> first = index.RowidAt(record, position);
+    if (!first || count <= 0) return {};
     // The row ids of the first and the last row: a plain range, read in row id order.
-    const long long end = index.RowidAt(record, std::min(position + count, index.RowCount()) - 1);
+    const std::optional<long long> last = index.RowidAt(record, std::min(position + count, index.RowCount()) - 1);
+    if (!last) return {};
+    const long long start = *first, end = *last;
     VisitRows(
         record.Sql(),
         column == RecordColumn::Value ? "SELECT merilog_visit(read_value) FROM read WHERE rowid BETWEEN ? AND ?"

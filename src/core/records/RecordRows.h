@@ -26,9 +26,8 @@ RecordResult<std::vector<RecordRow>> ReadRecordRows(RecordDatabase& record, cons
 
 // One column of `count` rows from `position` on, in table order: visit(value,
 // isNull) for each, stopping early when it returns false.
-RecordStatus ScanRecordColumn(RecordDatabase& record, const RecordIndex& index, RecordColumn column,
-                              long long position, long long count,
-                              const std::function<bool(double value, bool isNull)>& visit);
+RecordStatus ScanRecordColumn(RecordDatabase& record, const RecordIndex& index, RecordColumn column, long long position,
+                              long long count, const std::function<bool(double value, bool isNull)>& visit);
 
 // r_date of the record as a label shows it ("%y / %m / %d -- %H : %M : %S");
 // a date the program did not write is shown as it is stored rather than

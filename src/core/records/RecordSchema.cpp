@@ -66,7 +66,8 @@ std::map<std::string, std::pair<std::string, std::string>> Present(SQLite::Datab
   for (const SchemaObject& o : kObjects) names += std::string(names.empty() ? "'" : ",'") + o.name + "'";
   SQLite::Statement q(db, "SELECT name, type, sql FROM sqlite_master WHERE name IN (" + names + ")");
   std::map<std::string, std::pair<std::string, std::string>> present;
-  while (q.executeStep()) present[q.getColumn(0).getString()] = {q.getColumn(1).getString(), q.getColumn(2).getString()};
+  while (q.executeStep())
+    present[q.getColumn(0).getString()] = {q.getColumn(1).getString(), q.getColumn(2).getString()};
   return present;
 }
 

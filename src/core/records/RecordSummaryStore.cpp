@@ -245,8 +245,8 @@ void RestorePartials(SQLite::Database& db, RecordSummary& summary) {
   };
   std::vector<Row> rowsRead;
   while (q.Step())
-    rowsRead.push_back({sqlite3_column_int64(s, 0), CellOf(sqlite3_column_value(s, 1)),
-                        CellOf(sqlite3_column_value(s, 2))});
+    rowsRead.push_back(
+        {sqlite3_column_int64(s, 0), CellOf(sqlite3_column_value(s, 1)), CellOf(sqlite3_column_value(s, 2))});
   if (static_cast<long long>(rowsRead.size()) != tail)
     throw SQLite::Exception("the record has lost rows", SQLITE_CORRUPT);
   std::reverse(rowsRead.begin(), rowsRead.end());

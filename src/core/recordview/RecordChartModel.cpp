@@ -274,7 +274,8 @@ void RecordChartModel::StartDraw(RecordColumn column) {
        every](JobProgress& progress) {
         TracedGraph traced;
         // Kept open between the draws of one record choice: the second draws with the file already mapped.
-        if (RecordStatus opened = cache->Use(path, fresh, [&progress](long long, long long) { return !progress.Cancelled(); });
+        if (RecordStatus opened =
+                cache->Use(path, fresh, [&progress](long long, long long) { return !progress.Cancelled(); });
             !opened) {
           traced.cancelled = progress.Cancelled();
           if (!traced.cancelled) traced.status = opened;

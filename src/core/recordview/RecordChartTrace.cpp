@@ -151,7 +151,9 @@ class PyramidTrace {
   // Readings first..last (positions in the record), read one by one.
   void Raw(long long first, long long last) {
     if (first > last) return;
-    raw_.bind(1, static_cast<int64_t>(index_.RowidAt(record_, first)));
+    const std::optional<long long> rowid = index_.RowidAt(record_, first);
+    if (!rowid) throw PyramidLost{};
+    raw_.bind(1, static_cast<int64_t>(*rowid));
     raw_.bind(2, static_cast<int64_t>(last - first + 1));
     long long n = 0;
     while (raw_.executeStep()) {

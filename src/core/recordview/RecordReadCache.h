@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
-#include "core/records/RecordResult.h"
 #include "core/records/RecordIndex.h"
+#include "core/records/RecordResult.h"
 
 namespace merilog {
 

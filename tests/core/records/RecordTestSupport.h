@@ -81,6 +81,16 @@ inline long long RowCount(const QString& path) {
   return db.execAndGet("SELECT count(*) FROM read").getInt64();
 }
 
+// Runs SQL through the sqlite3 shell: another program, as far as the record is concerned.
+void Shell(const QString& path, const QString& sql);
+
+// What the record keeps beside its rows, as text: read_summary without its
+// change count, and read_pyramid.
+std::string KeptTables(const QString& path);
+// What a first reader keeps for the rows as they are now: the record copied
+// to `scratch`, its summary dropped there, and read once.
+std::string FreshTables(const QString& path, const QString& scratch);
+
 struct ChildResult {
   int exitCode = -1;  // -1: did not exit normally
   std::string output;
