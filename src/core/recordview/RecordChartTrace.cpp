@@ -129,8 +129,9 @@ std::vector<ChartLine> RecordChartTracer::Finish() {
 
 namespace {
 
-// Pixel columns hold fewer readings than this: the pyramid saves nothing, every reading is read.
-constexpr long long kPyramidFromReadingsPerColumn = 2 * kPyramidFanout;
+// Below this many readings per pixel column the pyramid saves little (a column's edges are read
+// reading by reading up to a block boundary), and one pass reads them all faster.
+constexpr long long kPyramidFromReadingsPerColumn = 4 * kPyramidFanout;
 
 // The pyramid's blocks were not as the record keeps them (the file changed under the draw).
 struct PyramidLost {};
@@ -148,6 +149,9 @@ class PyramidTrace {
         raw_(record.Sql(), second_ ? "SELECT read_value_2ND FROM read WHERE rowid >= ? ORDER BY rowid LIMIT ?"
                                    : "SELECT read_value FROM read WHERE rowid >= ? ORDER BY rowid LIMIT ?") {}
 
+  // Readings and blocks read so far.
+  long long ValuesRead() const { return read_; }
+
   // Readings first..last (positions in the record), read one by one.
   void Raw(long long first, long long last) {
     if (first > last) return;
@@ -163,6 +167,7 @@ class PyramidTrace {
       tracer_.Add(v, isNull || (second_ && v == kNoSecondValue));
       ++n;
     }
+    read_ += n;
     raw_.reset();
     if (n != last - first + 1) throw PyramidLost{};
   }
@@ -172,6 +177,7 @@ class PyramidTrace {
     if (first > last) return;
     std::vector<PyramidBlock> blocks;
     if (!index_.Blocks(record_, level, first, last, blocks)) throw PyramidLost{};
+    read_ += static_cast<long long>(blocks.size());
     const long long rows = PyramidBlockRows(level);
     for (size_t i = 0; i < blocks.size(); ++i) {
       const ColumnBlock& b = second_ ? blocks[i].second : blocks[i].value;
@@ -239,6 +245,7 @@ class PyramidTrace {
   RecordChartTracer& tracer_;
   const RecordChartMapping& mapping_;
   SQLite::Statement raw_;
+  long long read_ = 0;
 };
 
 // The first reading (relative to the draw) whose pixel column is at least c.
@@ -282,6 +289,7 @@ TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, R
         }
       }
       graph.lines = tracer.Finish();
+      graph.valuesRead = trace.ValuesRead();
       return graph;
     } catch (const SQLite::Exception& e) {
       graph.status = RecordStatus::Failure(record.Explain(e));
@@ -294,6 +302,7 @@ TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, R
   long long done = 0;
   graph.status = ScanRecordColumn(record, index, column, first, points, [&](double value, bool isNull) {
     tracer.Add(value, isNull || (second && value == kNoSecondValue));
+    ++graph.valuesRead;
     if (++done % progressEvery == 0 && progress && !progress(done, points)) {
       graph.cancelled = true;
       return false;

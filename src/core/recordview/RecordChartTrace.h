@@ -76,6 +76,7 @@ struct TracedGraph {
   RecordStatus status;
   bool cancelled = false;
   std::vector<ChartLine> lines;
+  long long valuesRead = 0;  // readings and pyramid blocks read
 };
 TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, RecordColumn column, long long first,
                              long long points, const RecordChartMapping& mapping, const RowProgress& progress = {},
