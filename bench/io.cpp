@@ -2,6 +2,9 @@
 //   sim_queries_per_s         "read?\n" through the in-process simulated meter
 //   socket_queries_per_s      the same through the socket backend against merilog-simmeter
 //   raw_socket_queries_per_s  a bare client writing and reading that server's socket: the limit
+//   vxi11_queries_per_s       the same through the VXI-11 backend against merilog-simmeter --protocol vxi11
+//   hislip_queries_per_s      the same through the HiSLIP backend against merilog-simmeter --protocol hislip
+//   vxi11_to_socket, hislip_to_socket  their rates over the socket's, rounds taken in turn
 //   burst_50k_per_s           a Multiple Readings burst of 50000 into a record in a temporary
 //                             folder, through the dialog's model, against that server
 //   burst_vs_raw              its rate over the bare client's for 50000 "read?" in the same run
@@ -18,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -31,12 +35,14 @@
 #include "bench/BenchSupport.h"
 #include "core/base/Clock.h"
 #include "core/base/Prompter.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
+#include "core/instrument/HislipBackend.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/instrument/SessionWorker.h"
 #include "core/instrument/TcpSocketBackend.h"
-#include "core/recordview/MultipleReadingsModel.h"
+#include "core/instrument/Vxi11Backend.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 
@@ -96,9 +102,9 @@ double SimRate() {
 // merilog-simmeter on a port of its choosing; stopped when this goes out of scope.
 class SimmeterProcess {
  public:
-  SimmeterProcess() {
+  explicit SimmeterProcess(const QStringList& extra = {}) {
     process_.setProgram(QStringLiteral(MERILOG_SIMMETER_PATH));
-    process_.setArguments({"--port", "0"});
+    process_.setArguments(QStringList{"--port", "0"} + extra);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start();
     if (!process_.waitForStarted(10000)) return;
@@ -106,6 +112,11 @@ class SimmeterProcess {
     }
     const QByteArray line = process_.readLine().trimmed();
     if (line.startsWith("port: ")) port_ = line.mid(6).toInt();
+    if (!extra.contains("--portmapper-port")) return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+    }
+    const QByteArray next = process_.readLine().trimmed();
+    if (next.startsWith("portmapper-port: ")) port_ = next.mid(17).toInt();  // what the client asks first
   }
   ~SimmeterProcess() {
     process_.terminate();
@@ -118,6 +129,14 @@ class SimmeterProcess {
   QProcess process_;
   int port_ = 0;
 };
+
+double LanRate(merilog::Backend& backend, const std::string& resource) {
+  merilog::Status status = 0;
+  auto session = backend.Open(resource, &status);
+  if (!session) return 0;
+  QueryDevice(session.get(), QueryForm::MainWindow, "CONF:VOLT:DC\n");
+  return Rate([&] { return QueryOnce(session.get()); });
+}
 
 double SocketRate(int port) {
   merilog::TcpSocketBackend backend({});
@@ -275,6 +294,30 @@ int main(int argc, char** argv) {
   std::printf("socket_queries_per_s: %.0f queries/s\n", s);
   std::printf("raw_socket_queries_per_s: %.0f queries/s\n", r);
   std::printf("socket_to_raw: %.1f %%\n", 100.0 * Median(ratio));
+  std::fflush(stdout);
+
+  // The LAN protocols in turn with the socket, so all see the same load.
+  SimmeterProcess vxiServer({"--protocol", "vxi11", "--portmapper-port", "0"});
+  SimmeterProcess hislipServer({"--protocol", "hislip"});
+  merilog::Vxi11Backend vxi({}, static_cast<std::uint16_t>(vxiServer.Port()));
+  merilog::HislipBackend hislip({});
+  const std::string hislipResource = "TCPIP0::127.0.0.1::hislip0," + std::to_string(hislipServer.Port()) + "::INSTR";
+  std::vector<double> vxiRates, hislipRates, vxiRatio, hislipRatio;
+  for (int i = 0; i < kRounds; ++i) {
+    const double sr = SocketRate(server.Port());
+    const double vr = LanRate(vxi, "TCPIP0::127.0.0.1::inst0::INSTR");
+    const double hr = LanRate(hislip, hislipResource);
+    vxiRates.push_back(vr);
+    hislipRates.push_back(hr);
+    if (sr > 0) {
+      vxiRatio.push_back(vr / sr);
+      hislipRatio.push_back(hr / sr);
+    }
+  }
+  std::printf("vxi11_queries_per_s: %.0f queries/s\n", Median(vxiRates));
+  std::printf("hislip_queries_per_s: %.0f queries/s\n", Median(hislipRates));
+  std::printf("vxi11_to_socket: %.2f ratio\n", Median(vxiRatio));
+  std::printf("hislip_to_socket: %.2f ratio\n", Median(hislipRatio));
   std::fflush(stdout);
 
   std::vector<double> burst, rawBurst, burstRatio;

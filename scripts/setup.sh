@@ -16,7 +16,15 @@ $sudo apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   sqlite3 \
   xvfb xauth fonts-wqy-microhei unzip \
-  desktop-file-utils man-db dpkg-dev file >/dev/null
+  desktop-file-utils man-db dpkg-dev file \
+  libtirpc-dev rpcsvc-proto >/dev/null
+if [ "$mode" = test ]; then
+  # Programs nobody here wrote that the tests run against what we make: the LAN
+  # tests against our VXI-11 meters, inside network namespaces the tests make
+  # (ip, unshare), and openpyxl reading the scan's spreadsheet back.
+  $sudo apt-get install -y -qq --no-install-recommends \
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl >/dev/null
+fi
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build" -j"$(nproc)"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "sim/IoSetup.h"
+#include "core/app/IoSetup.h"
 
 namespace merilog::cli {
 

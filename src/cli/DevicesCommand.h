@@ -1,5 +1,5 @@
 #pragma once
-#include "sim/IoSetup.h"
+#include "core/app/IoSetup.h"
 
 namespace merilog::cli {
 

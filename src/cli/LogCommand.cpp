@@ -9,6 +9,7 @@
 
 #include "cli/CliPrompter.h"
 #include "cli/IoCommands.h"
+#include "core/app/IoSetup.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigurationCheck.h"
 #include "core/base/MessageTable.h"
@@ -16,7 +17,6 @@
 #include "core/instrument/DeviceListModel.h"
 #include "core/instrument/ExchangeSequence.h"
 #include "core/measure/ReadingRun.h"
-#include "sim/IoSetup.h"
 
 namespace merilog::cli {
 

@@ -1,5 +1,6 @@
 #include "cli/RecordOperationsCommand.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 
 #include "cli/CliPrompter.h"
 #include "core/base/MessageTable.h"
+#include "core/base/OutputTarget.h"
 #include "core/measure/ScaleStep.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordTexts.h"
@@ -186,6 +188,11 @@ int RunViewerOperation(const OperationArgs& a) {
 int RunChartOperation(const OperationArgs& a) {
   CliPrompter prompter;
   prompter.colour = a.colour;
+  // Said before a long drawing, not after it.
+  if (const QString problem = OutputTarget::Problem(a.file); !problem.isEmpty()) {
+    prompter.Message(problem, record_texts::ErrorCaption(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+    return 1;
+  }
   RecordChartModel model(prompter);
   auto wait = [&model] { WaitWhile([&model] { return model.Busy(); }); };
   model.Opening();
@@ -208,12 +215,18 @@ int RunChartOperation(const OperationArgs& a) {
     model.Draw();
   wait();
   if (!model.Drawn()) return 1;
-  if (!ui::RenderRecordChart(model.Picture(), false).save(a.file, "PNG")) {
-    prompter.Message(record_texts::CannotWriteCsv(a.file, QStringLiteral("the picture could not be saved")),
-                     record_texts::ErrorCaption(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-    return 1;
-  }
-  return 0;
+  // Encoded in memory, then written whole: the image writer does not see a write that fails at the close.
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  QString error;
+  if (!ui::RenderRecordChart(model.Picture(), false).save(&buffer, "PNG"))
+    error = OutputTarget::Failure(a.file, QStringLiteral("the picture could not be encoded"));
+  else
+    error = WriteWholeFile(a.file, png);
+  if (error.isEmpty()) return 0;
+  prompter.Message(error, record_texts::ErrorCaption(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+  return 1;
 }
 
 }  // namespace

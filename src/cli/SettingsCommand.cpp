@@ -6,9 +6,9 @@
 #include <optional>
 
 #include "cli/CliPrompter.h"
+#include "core/app/IoSetup.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
-#include "sim/IoSetup.h"
 
 namespace merilog::cli {
 

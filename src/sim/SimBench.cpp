@@ -1,5 +1,7 @@
 #include "sim/SimBench.h"
 
+#include "core/instrument/LanResource.h"
+
 #include <QFile>
 #include <cctype>
 #include <charconv>
@@ -154,11 +156,8 @@ bool IsSimResourceName(const std::string& resource) {
     const bool primary = n == 1 || (n == 2 && (address[0] == '1' || address[0] == '2' || address.substr(0, 2) == "30"));
     return primary && Word(s, "::INSTR") && s.empty();
   }
-  if (Word(s, "TCPIP")) {
-    Digits(s);  // the board number may be left out
-    return Word(s, "::") && Field(s) && Word(s, "::") && Digits(s) > 0 && Word(s, "::SOCKET") && s.empty();
-  }
-  return false;
+  // LAN meters of each kind: raw socket, VXI-11 and HiSLIP.
+  return LanResource::Parse(resource).has_value();
 }
 
 SimBench::SimBench(std::shared_ptr<const Clock> clock)
@@ -175,7 +174,8 @@ SimMeter* SimBench::Add(const SimMeterDescription& desc, std::string* error) {
   if (!IsSimResourceName(desc.resource))
     return fail("\"" + desc.resource +
                 "\" is not a resource of the forms USB0::0x3A7D::0x6081::SN01::INSTR, "
-                "GPIB0::16::INSTR or TCPIP0::host::5025::SOCKET");
+                "GPIB0::16::INSTR, TCPIP0::host::5025::SOCKET, TCPIP0::host::inst0::INSTR or "
+                "TCPIP0::host::hislip0::INSTR");
   if (Meter(desc.resource)) return fail("\"" + desc.resource + "\" is on the bench already");
   const SimModelInfo* model = FindModel(desc.model);
   if (!model) {

@@ -58,7 +58,8 @@ class SimBench {
 };
 
 // True for the resource forms the bench accepts: USB<b>::0x<vid>::0x<pid>::<serial>::INSTR,
-// GPIB<b>::<address>::INSTR and TCPIP<b>::<host>::<port>::SOCKET, at most
+// GPIB<b>::<address>::INSTR and the LAN forms (TCPIP<b>::<host>::<port>::SOCKET,
+// TCPIP<b>::<host>[::inst0]::INSTR, TCPIP<b>::<host>::hislip0[,port]::INSTR), at most
 // kMaxSimResourceLength characters.
 constexpr std::size_t kMaxSimResourceLength = 1024;
 bool IsSimResourceName(const std::string& resource);

@@ -1,5 +1,5 @@
-// merilog-simmeter: one simulated meter served as raw SCPI over TCP, for the
-// socket backend, external clients and end-to-end fault tests.
+// merilog-simmeter: one simulated meter served over TCP as raw SCPI, VXI-11 or
+// HiSLIP, for the LAN backends, external clients and end-to-end fault tests.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -9,24 +9,50 @@
 #include <vector>
 
 #include "core/base/ConfigPaths.h"
+#include "sim/HislipServer.h"
 #include "sim/SimBench.h"
 #include "sim/SimServer.h"
+#include "sim/Vxi11Server.h"
 
 namespace {
 
-merilog::sim::SimServer* g_server = nullptr;
+merilog::sim::SimServer* g_socketServer = nullptr;
+merilog::sim::Vxi11Server* g_vxi11Server = nullptr;
+merilog::sim::HislipServer* g_hislipServer = nullptr;
 
 void OnSignal(int) {
-  if (g_server) g_server->Stop();
+  if (g_socketServer) g_socketServer->Stop();
+  if (g_vxi11Server) g_vxi11Server->Stop();
+  if (g_hislipServer) g_hislipServer->Stop();
+}
+
+// Runs a listening server until a signal stops it.
+template <class Server>
+int Serve(Server& server, Server** global) {
+  *global = &server;
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  const int rc = server.Run();
+  *global = nullptr;
+  return rc;
 }
 
 void PrintUsage(std::FILE* to = stderr) {
   std::fprintf(to,
-               "usage: merilog-simmeter --port P [--model 6081|6082|MR6082|P7710|P7700A|PSU] [--bench FILE "
+               "usage: merilog-simmeter --port P [--protocol socket|vxi11|hislip] [--portmapper-port Q] [--rpcbind]\n"
+               "                        [--model 6081|6082|MR6082|P7710|P7700A|PSU] [--bench FILE "
                "[--resource R]]\n"
                "                        [--transcript FILE] [--bind ADDR] [--fault NAME=N]... [--seed N]\n"
                "                        [--serial S] [--channels 0|10|20]\n"
-               "  --port 0 picks a free port; the first line on standard output is \"port: N\".\n"
+               "  --port 0 picks a free port; the first line on standard output is \"port: N\"\n"
+               "  (for VXI-11 the core channel's).\n"
+               "  --portmapper-port serves a VXI-11 portmapper (GETPORT over TCP and UDP, broadcasts\n"
+               "  included) on Q; 0 picks one and prints \"portmapper-port: N\" next.\n"
+               "  --rpcbind registers the VXI-11 core channel with the portmapper at 127.0.0.1:111.\n"
                "  --bind defaults to 127.0.0.1; other addresses only when given.\n"
                "  faults: %s\n"
                "  --help shows this text, --version the version.\n",
@@ -55,6 +81,9 @@ int main(int argc, char** argv) {
   std::string serial;
   long seed = -1;
   long channels = -2;
+  std::string protocol = "socket";
+  long portmapperPort = -1;
+  bool rpcbind = false;
   std::vector<std::string> faultOptions;
 
   for (int i = 1; i < argc; ++i) {
@@ -77,6 +106,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "merilog-simmeter: --port needs a number from 0 to 65535\n");
         return 2;
       }
+    } else if (arg == "--protocol") {
+      protocol = value();
+      if (protocol != "socket" && protocol != "vxi11" && protocol != "hislip") {
+        std::fprintf(stderr, "merilog-simmeter: --protocol needs socket, vxi11 or hislip\n");
+        return 2;
+      }
+    } else if (arg == "--portmapper-port") {
+      if (!ParseInt(value(), 0, 65535, &portmapperPort)) {
+        std::fprintf(stderr, "merilog-simmeter: --portmapper-port needs a number from 0 to 65535\n");
+        return 2;
+      }
+    } else if (arg == "--rpcbind") {
+      rpcbind = true;
     } else if (arg == "--model") {
       model = value();
     } else if (arg == "--bench") {
@@ -117,6 +159,10 @@ int main(int argc, char** argv) {
   if (port < 0) {
     std::fprintf(stderr, "merilog-simmeter: --port is required\n");
     PrintUsage();
+    return 2;
+  }
+  if ((portmapperPort >= 0 || rpcbind) && protocol != "vxi11") {
+    std::fprintf(stderr, "merilog-simmeter: --portmapper-port and --rpcbind are for --protocol vxi11\n");
     return 2;
   }
   if (!benchFile.empty() && !model.empty()) {
@@ -165,38 +211,67 @@ int main(int argc, char** argv) {
   }
   auto meter = check.SharedMeter(desc.resource);
 
-  SimServerOptions options;
-  options.bindAddress = bind;
-  options.port = static_cast<int>(port);
+  std::shared_ptr<merilog::TranscriptLog> transcript;
   if (!transcriptFile.empty()) {
-    options.transcript = merilog::TranscriptLog::Open(transcriptFile, &error);
-    if (!options.transcript) {
+    transcript = merilog::TranscriptLog::Open(transcriptFile, &error);
+    if (!transcript) {
       std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
       return 2;
     }
   }
-  SimServer server(meter, options);
-  if (!server.Listen(&error)) {
-    std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
-    return 1;
+  const auto started = [&](int port, const char* what) {
+    std::fprintf(stderr, "merilog-simmeter: serving \"%s\" over %s on %s:%d\n", meter->Identification().c_str(), what,
+                 bind.c_str(), port);
+  };
+  int rc = 0;
+  if (protocol == "vxi11") {
+    Vxi11ServerOptions options;
+    options.bindAddress = bind;
+    options.port = static_cast<int>(port);
+    options.portmapperPort = static_cast<int>(portmapperPort);
+    options.registerRpcbind = rpcbind;
+    options.transcript = transcript;
+    Vxi11Server server(meter, options);
+    if (!server.Listen(&error)) {
+      std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("port: %d\n", server.Port());
+    if (portmapperPort >= 0) std::printf("portmapper-port: %d\n", server.PortmapperPort());
+    std::fflush(stdout);
+    started(server.Port(), "VXI-11");
+    rc = Serve(server, &g_vxi11Server);
+  } else if (protocol == "hislip") {
+    HislipServerOptions options;
+    options.bindAddress = bind;
+    options.port = static_cast<int>(port);
+    options.transcript = transcript;
+    HislipServer server(meter, options);
+    if (!server.Listen(&error)) {
+      std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("port: %d\n", server.Port());
+    std::fflush(stdout);
+    started(server.Port(), "HiSLIP");
+    rc = Serve(server, &g_hislipServer);
+  } else {
+    SimServerOptions options;
+    options.bindAddress = bind;
+    options.port = static_cast<int>(port);
+    options.transcript = transcript;
+    SimServer server(meter, options);
+    if (!server.Listen(&error)) {
+      std::fprintf(stderr, "merilog-simmeter: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("port: %d\n", server.Port());
+    std::fflush(stdout);
+    started(server.Port(), "raw SCPI");
+    rc = Serve(server, &g_socketServer);
   }
-
-  g_server = &server;
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-
-  std::printf("port: %d\n", server.Port());
-  std::fflush(stdout);
-  std::fprintf(stderr, "merilog-simmeter: serving \"%s\" on %s:%d\n", meter->Identification().c_str(), bind.c_str(),
-               server.Port());
-  const int rc = server.Run();
-  g_server = nullptr;
-  if (options.transcript && options.transcript->Failed()) {
-    std::fprintf(stderr, "merilog-simmeter: %s\n", options.transcript->Error().c_str());
+  if (transcript && transcript->Failed()) {
+    std::fprintf(stderr, "merilog-simmeter: %s\n", transcript->Error().c_str());
     return rc ? rc : 1;
   }
   return rc;

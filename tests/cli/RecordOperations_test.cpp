@@ -1,10 +1,13 @@
 // merilog-cli records stats|search|export|delete|chart on the records of a working folder.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "core/records/RecordTestSupport.h"
+#include "support/FullDisk.h"
 #include "support/RecordFiles.h"
 
 namespace merilog {
@@ -57,7 +60,7 @@ TEST_F(RecordOperationsTest, ExportAndDelete) {
   EXPECT_EQ(lines.size(), 6);
   EXPECT_EQ(lines[0], "Time,Value ,Value_2ND , ,DateTime : ( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV ACV\r");
   EXPECT_EQ(Run({"export", "2", temp_->File("no/such/folder.csv")}), 1);
-  EXPECT_EQ(Std(err_), "Error: Save As Error.\n");
+  EXPECT_EQ(Std(err_), "Error: Save As Error.\nThe folder \"" + Std(temp_->File("no/such")) + "\" does not exist.\n");
 
   test::WriteRecord(DbfilePath(2), {{1.0}});
   EXPECT_EQ(Run({"delete", "2"}), 1);
@@ -83,6 +86,25 @@ TEST_F(RecordOperationsTest, ChartPicture) {
   EXPECT_EQ(Run({"chart", "2", "--png", png, "--from", "5", "--to", "5"}), 1);
   EXPECT_EQ(Std(err_), "ERROR: Input Data Error! Please re-enter.\n");
   EXPECT_EQ(Run({"chart", "2", "--png", png, "--colour", "orange"}), 2);
+}
+
+// On a full disk the CSV and the picture are reported with their names and
+// the reason, and no part of either is left under its name.
+TEST_F(RecordOperationsTest, ExportAndPictureOnAFullDisk) {
+  const QString full = temp_->File("full");
+  ASSERT_TRUE(QDir().mkpath(full));
+  const QStringList runs[] = {{"records", "export", "2", full + "/out.csv"},
+                              {"records", "chart", "2", "--png", full + "/chart.png"}};
+  for (const QStringList& args : runs) {
+    const auto run = test::RunOnFullDisk(MERILOG_CLI_PATH, args, full, base_);
+    if (!run) GTEST_SKIP() << "neither a tmpfs nor a file-size limit could be set up";
+    EXPECT_EQ(run->exitCode, 1) << Std(run->how) << "\n" << Std(run->err);
+    EXPECT_TRUE(run->err.contains(QRegularExpression(QRegularExpression::escape("The file \"" + args.last()) +
+                                                     "\" cannot be written: (No space left on device|File too large)")))
+        << Std(run->err);
+    EXPECT_FALSE(run->err.contains("completed")) << Std(run->err);
+    EXPECT_EQ(run->left, QStringList{}) << Std(run->how);
+  }
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
-# Fails when an include under SRC/core climbs a layer. Run as:
+# Fails when an include under SRC/core or SRC/sim climbs a layer. Run as:
 #   cmake -DSRC=<src folder> -P CheckLayers.cmake
 # Layers, lowest first; a folder may include its own layer's headers only from
 # itself, and any lower layer's:
-#   0 base | 1 instrument, records | 2 measure | 3 dialog models | 4 app
-# The core never includes the programs, the views or the simulator.
+#   0 base | 1 instrument, records | 2 measure, the simulated meters | 3 dialog models | 4 app
+# The core never includes the programs or the views; of the core, only the
+# application layer includes the simulated meters (it chooses the backends).
 if(NOT SRC)
   message(FATAL_ERROR "usage: cmake -DSRC=<src folder> -P CheckLayers.cmake")
 endif()
@@ -12,16 +13,22 @@ set(level_base 0)
 set(level_instrument 1)
 set(level_records 1)
 set(level_measure 2)
-foreach(dialog readingconfig meterconfig recordview console scan)
+set(level_sim 2)
+foreach(dialog readingconfig meterconfig recordview burst console scan)
   set(level_${dialog} 3)
 endforeach()
 set(level_app 4)
 
-file(GLOB_RECURSE files "${SRC}/core/*.h" "${SRC}/core/*.cpp")
+file(GLOB_RECURSE core_files "${SRC}/core/*.h" "${SRC}/core/*.cpp")
+file(GLOB_RECURSE sim_files "${SRC}/sim/*.h" "${SRC}/sim/*.cpp")
 set(climbs "")
-foreach(file ${files})
+foreach(file ${core_files} ${sim_files})
   file(RELATIVE_PATH rel "${SRC}/core" "${file}")
   string(REGEX MATCH "^[^/]+" from "${rel}")
+  if(rel MATCHES "^\\.\\./sim/")
+    file(RELATIVE_PATH rel "${SRC}" "${file}")
+    set(from sim)
+  endif()
   if(NOT DEFINED level_${from})
     list(APPEND climbs "${rel}: folder '${from}' has no layer")
     continue()
@@ -29,8 +36,12 @@ foreach(file ${files})
   file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
   foreach(line ${includes})
     string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" target "${line}")
-    if(target MATCHES "^(ui|cli|sim)/")
+    if(target MATCHES "^(ui|cli)/")
       list(APPEND climbs "${rel}: includes ${target}")
+    elseif(target MATCHES "^sim/")
+      if(NOT from STREQUAL "sim" AND NOT from STREQUAL "app")
+        list(APPEND climbs "${rel}: includes ${target} (only app includes the simulated meters)")
+      endif()
     elseif(target MATCHES "^core/([^/]+)/")
       set(to "${CMAKE_MATCH_1}")
       if(NOT DEFINED level_${to})
@@ -46,5 +57,6 @@ if(climbs)
   list(JOIN climbs "\n  " text)
   message(FATAL_ERROR "Includes that climb a layer:\n  ${text}")
 endif()
-list(LENGTH files count)
-message(STATUS "${count} core files, no include climbs a layer")
+list(LENGTH core_files core_count)
+list(LENGTH sim_files sim_count)
+message(STATUS "${core_count} core and ${sim_count} simulator files, no include climbs a layer")

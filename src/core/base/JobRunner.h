@@ -31,7 +31,7 @@ class JobProgress {
 // Runs long work (statistics, search, export, drawing) on a thread of its own,
 // one job after another: the window shows the job's progress and may cancel
 // it, and the result comes back as a queued call. Output files are written
-// under a temporary name and renamed when complete (QSaveFile), so a cancelled
+// under a temporary name and renamed when complete (OutputTarget), so a cancelled
 // or failed job leaves none behind.
 class JobRunner {
  public:

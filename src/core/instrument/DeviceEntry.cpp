@@ -3,12 +3,10 @@
 #include <algorithm>
 
 #include "core/base/Text.h"
+#include "core/instrument/LanResource.h"
 
 namespace merilog {
 namespace {
-
-// The port raw-SCPI instruments listen on; the name shows any other.
-constexpr char kUsualScpiPort[] = "5025";
 
 // Substring [from, to) clamped to the string, so odd resources never read out of range.
 std::string Slice(const std::string& s, std::size_t from, std::size_t to) {
@@ -26,17 +24,13 @@ std::string UsbSerial(const std::string& resource) {
   return Slice(resource, start, next == std::string::npos ? resource.size() : next);
 }
 
-// "host" of TCPIP0::host::5025::SOCKET, "host-5026" of TCPIP0::host::5026::SOCKET,
-// so meters sharing a host are told apart by their ports.
+// The host and whatever tells two instruments of one host apart.
 std::string LanAddress(const std::string& resource) {
+  if (const auto lan = LanResource::Parse(resource)) return lan->DisplayAddress();
   const std::size_t first = resource.find("::");
   if (first == std::string::npos) return {};
   const std::size_t next = resource.find("::", first + 2);
-  const std::string host = Slice(resource, first + 2, next == std::string::npos ? resource.size() : next);
-  if (next == std::string::npos) return host;
-  const std::size_t after = resource.find("::", next + 2);
-  const std::string port = Slice(resource, next + 2, after == std::string::npos ? resource.size() : after);
-  return port.empty() || port == kUsualScpiPort || Upper(port) == "INST0" ? host : host + "-" + port;
+  return Slice(resource, first + 2, next == std::string::npos ? resource.size() : next);
 }
 
 }  // namespace

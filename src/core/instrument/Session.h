@@ -1,11 +1,14 @@
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "core/instrument/Status.h"
 
 namespace merilog {
+
+class AbortSignal;
 
 struct ReadResult {
   Status status = status::kSuccess;
@@ -27,6 +30,10 @@ class Session {
   virtual Status Clear() = 0;
   virtual Status Close() = 0;
   virtual const std::string& Resource() const = 0;
+  // Raised from another thread, this signal cuts a blocked Read or Write short
+  // with kErrorAbort, so Stop and closing the window free the session at once.
+  // Null for a session that cannot be interrupted (its time-out bounds it).
+  virtual std::shared_ptr<AbortSignal> Aborter() { return nullptr; }
 };
 
 }  // namespace merilog

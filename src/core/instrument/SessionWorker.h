@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "core/base/WorkerThread.h"
@@ -26,7 +27,8 @@ class SessionWorker {
   SessionWorker(std::string resource, Opener open);
   // A session opened already; from now on it is used only on the worker's thread.
   explicit SessionWorker(std::unique_ptr<Session> session);
-  ~SessionWorker() = default;
+  // Cuts a blocked exchange short where the session can be interrupted.
+  ~SessionWorker();
   SessionWorker(const SessionWorker&) = delete;
   SessionWorker& operator=(const SessionWorker&) = delete;
 
@@ -53,6 +55,9 @@ class SessionWorker {
   // here as queued calls, before the procedure's result; dropped once the
   // worker is gone.
   WorkerThread::Courier Courier() const { return thread_.MakeCourier(); }
+  // Cuts the exchange running now short (kErrorAbort) where the session can be
+  // interrupted (VXI-11, HiSLIP); the procedures after it run as usual.
+  void Abort();
   // Procedures posted with Run whose results have not come back yet.
   int Pending() const { return thread_.Pending(); }
   // Nothing posted waits or runs, and every result has come back.
@@ -65,6 +70,10 @@ class SessionWorker {
     std::unique_ptr<Session> session;
     Session* Get();
     void Close();
+    // The session's abort signal, the one thing the owner's thread touches too.
+    std::mutex abortMutex;
+    std::shared_ptr<AbortSignal> abort;
+    void KeepAborter();
   };
   std::string resource_;
   std::shared_ptr<Holder> holder_;

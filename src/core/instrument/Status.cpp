@@ -15,6 +15,7 @@ std::string DescribeStatus(Status s) {
     case status::kErrorInvalidResourceName: return "invalid resource name";
     case status::kErrorTimeout: return "time-out";
     case status::kErrorIo: return "I/O error";
+    case status::kErrorAbort: return "aborted";
     case status::kErrorNotSupported: return "operation not supported";
     case status::kErrorLibraryNotFound: return "library not found";
     case status::kErrorConnectionLost: return "connection lost";

@@ -19,6 +19,8 @@ constexpr Status kErrorResourceNotFound = static_cast<Status>(0xBFFF0011u);  // 
 constexpr Status kErrorInvalidResourceName = static_cast<Status>(0xBFFF0012u);
 constexpr Status kErrorTimeout = static_cast<Status>(0xBFFF0015u);  // -1073807339
 constexpr Status kErrorIo = static_cast<Status>(0xBFFF003Eu);
+// A blocked operation was cut short from another thread (Stop, closing the window).
+constexpr Status kErrorAbort = static_cast<Status>(0xBFFF0072u);
 constexpr Status kErrorNotSupported = static_cast<Status>(0xBFFF0067u);
 constexpr Status kErrorLibraryNotFound = static_cast<Status>(0xBFFF009Eu);
 constexpr Status kErrorConnectionLost = static_cast<Status>(0xBFFF00A6u);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/instrument/Backend.h"
+#include "core/instrument/LanResource.h"
 
 namespace merilog {
 
@@ -13,12 +14,6 @@ namespace merilog {
 // LAN instruments are not discovered: the backend lists the resources it was given.
 class TcpSocketBackend final : public Backend {
  public:
-  struct Address {
-    int board = 0;
-    std::string host;  // name or address, without the brackets of an IPv6 literal
-    std::uint16_t port = 0;
-  };
-
   explicit TcpSocketBackend(std::vector<std::string> resources, int connectTimeoutMs = 5000);
 
   std::string Name() const override { return "TCP socket"; }
@@ -31,8 +26,7 @@ class TcpSocketBackend final : public Backend {
 
   // TCPIP[board]::<host>::<port>::SOCKET, case-insensitive; the port is required.
   // Empty when malformed; why then says what is wrong.
-  static std::optional<Address> ParseResource(const std::string& resource, std::string* why = nullptr);
-  static constexpr std::size_t kMaxResourceLength = 1024;
+  static std::optional<LanResource> ParseResource(const std::string& resource, std::string* why = nullptr);
 
  private:
   std::vector<std::string> resources_;

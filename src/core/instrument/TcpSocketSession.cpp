@@ -9,69 +9,14 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/instrument/LanSocket.h"
+
 namespace merilog {
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::size_t kInitialBuffer = 16 * 1024;
 // Clear drops at most this much pending input, so a babbling peer cannot hold it forever.
 constexpr std::size_t kMaxClearDrain = 1 << 20;
-
-// The time-out of one operation, started explicitly when the operation first waits.
-class Deadline {
- public:
-  explicit Deadline(int timeoutMs) : timeoutMs_(timeoutMs) {}
-
-  void Start() {
-    if (!started_ && timeoutMs_ >= 0) end_ = SteadyClock::now() + std::chrono::milliseconds(timeoutMs_);
-    started_ = true;
-  }
-  // Milliseconds to hand to poll(): -1 waits without limit, 0 means time is up.
-  int Remaining() {
-    Start();
-    if (timeoutMs_ < 0) return -1;
-    const auto now = SteadyClock::now();
-    if (now >= end_) return 0;
-    // Round up so poll never wakes just before the deadline and spins.
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(end_ - now).count();
-    return static_cast<int>((left + 999) / 1000);
-  }
-
- private:
-  int timeoutMs_;
-  bool started_ = false;
-  SteadyClock::time_point end_;
-};
-
-// Waits for the socket to become ready; false on time-out. Errors on the socket
-// count as ready so the following recv/send reports them.
-bool WaitReady(int fd, short events, Deadline& deadline) {
-  for (;;) {
-    const int wait = deadline.Remaining();
-    pollfd p{fd, events, 0};
-    const int r = ::poll(&p, 1, wait);
-    if (r > 0) return true;
-    if (r == 0 && wait == 0) return false;  // data that arrived in time has been looked for
-    if (r < 0 && errno != EINTR) return true;
-  }
-}
-
-Status FromErrno(int err) {
-  switch (err) {
-    case ECONNRESET:
-    case EPIPE:
-    case ENOTCONN:
-    case ECONNABORTED:
-    case ETIMEDOUT:  // keep-alive gave up: the peer is gone, not slow
-    case EHOSTUNREACH:
-    case ENETUNREACH:
-    case ENETDOWN:
-      return status::kErrorConnectionLost;
-    default:
-      return status::kErrorIo;
-  }
-}
 
 }  // namespace
 
@@ -120,7 +65,7 @@ Status TcpSocketSession::Write(std::string_view bytes) {
       flags |= MSG_DONTWAIT;
       continue;
     }
-    return FromErrno(n < 0 ? errno : EPIPE);
+    return StatusFromErrno(n < 0 ? errno : EPIPE);
   }
   return status::kSuccess;
 }
@@ -187,7 +132,7 @@ ReadResult TcpSocketSession::Read(std::size_t maxBytes) {
       // Hand over what came so far with the time-out, so it cannot spoil the next answer.
       if (deadline.Remaining() == 0) return Take(avail, status::kErrorTimeout, false);
     } else if (errno != EINTR) {
-      const Status st = FromErrno(errno);
+      const Status st = StatusFromErrno(errno);
       if (st == status::kErrorConnectionLost) peerClosed_ = true;
       return Take(avail, st, false);
     }

@@ -343,7 +343,11 @@ void ReadingRun::Stop() {
   phase_ = Phase::Idle;
   continuationList_.clear();
   startDone_ = nullptr;
-  // A tick still waiting is forgotten; its read finishes (or times out) on the meter's own thread.
+  // A tick still waiting is forgotten; its read is cut short where the session
+  // allows (VXI-11, HiSLIP), else it times out on the meter's own thread.
+  if (tickPending_)
+    for (const Meter& m : meters_)
+      if (m.worker) m.worker->Abort();
   tickPending_ = false;
   tickDone_ = nullptr;
   tickGuard_.reset();

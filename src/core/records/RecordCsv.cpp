@@ -3,17 +3,15 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
-#include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string>
 
+#include "core/base/OutputTarget.h"
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFormat.h"
 #include "core/records/RecordIndex.h"
-#include "core/records/RecordTexts.h"
 
 namespace merilog {
 
@@ -39,25 +37,22 @@ void AppendFixed14(std::string& out, double v) {
 class CsvFile {
  public:
   explicit CsvFile(const QString& path) : file_(path) {}
-  bool Open() {
-    // Not QIODevice::Text: the lines carry their own carriage returns.
-    return file_.open(QIODevice::WriteOnly);
-  }
+  bool Open() { return file_.Open(); }
   std::string& Buffer() { return buf_; }
   bool FlushIfFull() { return buf_.size() < kFlushBytes || Flush(); }
   bool Flush() {
-    if (!buf_.empty() && file_.write(buf_.data(), static_cast<qint64>(buf_.size())) != static_cast<qint64>(buf_.size()))
-      return false;
+    if (!file_.Write(buf_)) return false;
     buf_.clear();
     return true;
   }
-  bool Commit() { return Flush() && file_.commit(); }
+  bool Commit() { return Flush() && file_.Commit(); }
   // Without a commit the temporary file is removed when this object goes.
-  void Discard() { file_.cancelWriting(); }
-  QString ErrorText() const { return file_.errorString(); }
+  void Discard() { file_.Discard(); }
+  // A sentence naming the file and the reason.
+  const QString& Error() const { return file_.Error(); }
 
  private:
-  QSaveFile file_;
+  OutputTarget file_;
   std::string buf_;
 };
 
@@ -96,6 +91,7 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
   CsvFile csv(csvPath);
   if (!csv.Open()) {
     result.outcome = CsvExport::Outcome::CannotOpen;
+    result.error = csv.Error();
     return result;
   }
   auto fail = [&](CsvExport::Outcome outcome, const QString& error) {
@@ -105,9 +101,7 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
     result.rows = 0;
     return result;
   };
-  auto failWrite = [&] {
-    return fail(CsvExport::Outcome::RecordFailed, record_texts::CannotWriteCsv(csvPath, csv.ErrorText()));
-  };
+  auto failWrite = [&] { return fail(CsvExport::Outcome::RecordFailed, csv.Error()); };
   std::string& out = csv.Buffer();
   out.reserve(kFlushBytes + 4096);
   out += "Time,Value ,Value_2ND , ,DateTime : ";

@@ -8,9 +8,9 @@ namespace merilog {
 struct CsvExport {
   enum class Outcome {
     Written,       // header and rows written (rows may be 0 when no record file was given)
-    CannotOpen,    // the CSV file could not be opened: the caller shows "Save As Error."
+    CannotOpen,    // the CSV file could not be started: the caller shows "Save As Error." and error
     NoData,        // the record has no row: the caller shows message 1020 "No data in file"
-    RecordFailed,  // the record could not be read, or the CSV could not be finished: error says which
+    RecordFailed,  // the record could not be read, or the CSV could not be written: error says which
     Cancelled,     // stopped on request; no file was left
   };
   Outcome outcome = Outcome::Written;

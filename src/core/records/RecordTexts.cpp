@@ -101,9 +101,6 @@ QString NotFound(const QString& file) {
 QString OtherError(const QString& file, const QString& detail) {
   return QStringLiteral("The record file \"%1\" cannot be used: %2.").arg(Shown(file), detail);
 }
-QString CannotWriteCsv(const QString& file, const QString& detail) {
-  return QStringLiteral("The file \"%1\" cannot be written: %2.").arg(Shown(file), detail);
-}
 QString CannotDelete(const QString& file) {
   return QStringLiteral("The record file \"%1\" cannot be deleted.").arg(Shown(file));
 }

@@ -44,7 +44,6 @@ QString WriteRefused(const QString& file);
 QString Damaged(const QString& file, const QString& detail);
 QString NotFound(const QString& file);
 QString OtherError(const QString& file, const QString& detail);
-QString CannotWriteCsv(const QString& file, const QString& detail);
 QString CannotDelete(const QString& file);
 
 // Added to a write failure when readings are still held in memory.

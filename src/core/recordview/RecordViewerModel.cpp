@@ -440,8 +440,9 @@ void RecordViewerModel::ExportTo(const QString& csvPath) {
         Changed();
         switch (result.outcome) {
           case CsvExport::Outcome::CannotOpen:
-            prompter_.Message(QStringLiteral("Save As Error."), record_texts::ErrorCaption(), Prompter::Icon::None,
-                              Prompter::Buttons::Ok);
+            // The reason follows the dialog's own text: a user cannot fix what is not named.
+            prompter_.Message(QStringLiteral("Save As Error.\n") + result.error, record_texts::ErrorCaption(),
+                              Prompter::Icon::None, Prompter::Buttons::Ok);
             return;
           case CsvExport::Outcome::RecordFailed:
             ShowFileProblem(result.error);

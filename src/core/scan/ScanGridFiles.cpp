@@ -3,12 +3,13 @@
 #include <xlsxwriter.h>
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
+#include <QTime>
 #include <algorithm>
 #include <charconv>
 
 #include "core/base/JobRunner.h"
+#include "core/base/OutputTarget.h"
 
 namespace merilog {
 
@@ -31,47 +32,71 @@ bool AsNumber(const QString& text, double* value) {
   return ec == std::errc() && end == last;
 }
 
-GridFileResult Failed(const QString& error) {
+// The grid's time of day ("14:3:27", without leading zeros) as a fraction of
+// a day, the value a spreadsheet keeps for a time.
+bool AsTimeOfDay(const QString& text, double* dayFraction) {
+  const QTime time = QTime::fromString(text, QStringLiteral("H:m:s"));
+  if (!time.isValid()) return false;
+  *dayFraction = time.msecsSinceStartOfDay() / 86'400'000.0;
+  return true;
+}
+
+GridFileResult Failed(const QString& sentence) {
   GridFileResult r;
-  r.error = error;
+  r.error = sentence;
   return r;
 }
 
-// Moves the finished temporary file to its place, replacing what was there only when complete.
-GridFileResult Commit(const QString& from, const QString& to) {
-  QFile in(from);
-  if (!in.open(QIODevice::ReadOnly)) return Failed(in.errorString());
-  QSaveFile out(to);
-  if (!out.open(QIODevice::WriteOnly)) return Failed(out.errorString());
-  while (!in.atEnd()) {
-    const QByteArray chunk = in.read(1 << 20);
-    if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
-      out.cancelWriting();
-      return Failed(out.errorString().isEmpty() ? in.errorString() : out.errorString());
-    }
-  }
-  if (!out.commit()) return Failed(out.errorString());
+GridFileResult Written() {
   GridFileResult r;
   r.written = true;
   return r;
 }
 
+// A workbook ends with the zip's end-of-directory record; one that does not
+// was cut short (a full temporary folder the library did not notice).
+bool EndsLikeAZip(const QByteArray& bytes) {
+  constexpr qsizetype kEndRecordBytes = 22;  // the record without a comment, as the library writes it
+  return bytes.size() >= kEndRecordBytes && bytes.right(kEndRecordBytes).startsWith(QByteArray("PK\x05\x06", 4));
+}
+
+// Copies the finished workbook to its place; the target changes only when the copy is whole.
+GridFileResult Commit(const QString& from, const QString& to) {
+  QFile in(from);
+  const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+  if (in.error() != QFileDevice::NoError) return Failed(OutputTarget::Failure(to, in.errorString()));
+  if (!EndsLikeAZip(bytes))
+    return Failed(OutputTarget::Failure(to, QStringLiteral("the spreadsheet library left an incomplete workbook")));
+  const QString error = WriteWholeFile(to, bytes);
+  return error.isEmpty() ? Written() : Failed(error);
+}
+
 }  // namespace
 
+QString SpreadsheetFileName(const QString& chosen) {
+  return chosen.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".xlsx");
+}
+
 GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::Cells& cells, JobProgress* progress) {
+  // Said at once, before the workbook is built.
+  if (const QString problem = OutputTarget::Problem(path); !problem.isEmpty()) return Failed(problem);
   QTemporaryDir work;
-  if (!work.isValid()) return Failed(QStringLiteral("no temporary folder: %1").arg(work.errorString()));
+  if (!work.isValid())
+    return Failed(OutputTarget::Failure(path, QStringLiteral("no temporary folder: %1").arg(work.errorString())));
   const QByteArray workbookPath = QFile::encodeName(work.filePath(QStringLiteral("export.xlsx")));
   const QByteArray tmpdir = QFile::encodeName(work.path());
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;  // rows go to disk as they are written: a full grid needs no memory
   options.tmpdir = const_cast<char*>(tmpdir.constData());
   lxw_workbook* workbook = workbook_new_opt(workbookPath.constData(), &options);
-  if (!workbook) return Failed(QStringLiteral("the spreadsheet library could not start a workbook"));
+  if (!workbook)
+    return Failed(OutputTarget::Failure(path, QStringLiteral("the spreadsheet library could not start a workbook")));
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
   lxw_format* header = workbook_add_format(workbook);
   format_set_bold(header);
   format_set_align(header, LXW_ALIGN_CENTER);
+  lxw_format* timeOfDay = workbook_add_format(workbook);
+  format_set_num_format(timeOfDay, "h:mm:ss");
 
   const std::size_t columns = cells.empty() ? 0 : cells.front().size();
   for (std::size_t c = kFirstExportedColumn; c < columns; ++c) {
@@ -96,6 +121,8 @@ GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::
         error = worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(), header);
       else if (AsNumber(text, &value))
         error = worksheet_write_number(sheet, sheetRow, sheetCol, value, nullptr);
+      else if (AsTimeOfDay(text, &value))
+        error = worksheet_write_number(sheet, sheetRow, sheetCol, value, timeOfDay);
       else
         error = worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(), nullptr);
     }
@@ -108,13 +135,11 @@ GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::
     return r;
   }
   if (error == LXW_NO_ERROR) error = closed;
-  if (error != LXW_NO_ERROR) return Failed(QString::fromUtf8(lxw_strerror(error)));
+  if (error != LXW_NO_ERROR) return Failed(OutputTarget::Failure(path, QString::fromUtf8(lxw_strerror(error))));
   return Commit(work.filePath(QStringLiteral("export.xlsx")), path);
 }
 
 GridFileResult WriteScanCsv(const QString& path, const ScanResultsGrid::Cells& cells) {
-  QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly)) return Failed(out.errorString());
   QByteArray text;
   for (const auto& row : cells) {
     for (std::size_t c = kFirstExportedColumn; c < row.size(); ++c) {
@@ -125,14 +150,8 @@ GridFileResult WriteScanCsv(const QString& path, const ScanResultsGrid::Cells& c
     }
     text += "\r\n";
   }
-  if (out.write(text) != text.size()) {
-    out.cancelWriting();
-    return Failed(out.errorString());
-  }
-  if (!out.commit()) return Failed(out.errorString());
-  GridFileResult r;
-  r.written = true;
-  return r;
+  const QString error = WriteWholeFile(path, text);
+  return error.isEmpty() ? Written() : Failed(error);
 }
 
 }  // namespace merilog

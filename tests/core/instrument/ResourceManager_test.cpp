@@ -107,7 +107,7 @@ TEST(ResourceManager, HardwareBackendsComeInOrder) {
   AddHardwareBackends(rm, {});
   std::vector<std::string> names;
   for (const auto& b : rm.Backends()) names.push_back(b->Name());
-  EXPECT_EQ(names, (std::vector<std::string>{"USBTMC", "GPIB", "VISA library", "TCP socket"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"USBTMC", "GPIB", "VXI-11", "HiSLIP", "VISA library", "TCP socket"}));
 }
 
 }  // namespace

@@ -299,14 +299,15 @@ TEST_F(RecordViewerTest, CsvExport) {
   }
   EXPECT_FALSE(QFileInfo::exists(temp_->File("out.csv.csv.csv")));
 
-  // Cancelled in the chooser: nothing; a folder that does not exist: "Save As Error.".
+  // Cancelled in the chooser: nothing; a folder that does not exist: "Save As Error." and why.
   prompter_.ExpectSaveName({});
   model_->OutputToCsv();
   prompter_.ExpectSaveName(temp_->File("no/such/out"));
   prompter_.ExpectMessage(Prompter::Answer::Ok);
   model_->OutputToCsv();
   Wait();
-  ExpectShown(prompter_.shown.size() - 1, "Save As Error.", "Error");
+  ExpectShown(prompter_.shown.size() - 1,
+              "Save As Error.\nThe folder \"" + temp_->File("no/such") + "\" does not exist.", "Error");
   EXPECT_TRUE(prompter_.AllAnswersUsed());
 }
 

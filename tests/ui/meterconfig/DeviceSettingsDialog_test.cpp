@@ -12,11 +12,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "core/app/IoSetup.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
 #include "core/meterconfig/DeviceSettingsModel.h"
 #include "core/meterconfig/MeterRig.h"
-#include "sim/IoSetup.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/MainWindow.h"

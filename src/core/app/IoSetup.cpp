@@ -1,8 +1,8 @@
-#include "sim/IoSetup.h"
+#include "core/app/IoSetup.h"
 
 #include "core/base/ConfigPaths.h"
 #include "core/instrument/DeviceDiscovery.h"
-#include "core/instrument/TcpSocketBackend.h"
+#include "core/instrument/LanResource.h"
 #include "core/instrument/TranscriptBackend.h"
 #include "core/instrument/TranscriptLog.h"
 #include "sim/SimBackend.h"
@@ -18,12 +18,12 @@ std::string Quoted(const std::string& resource) {
   return "\"" + (resource.size() <= kShown ? resource : resource.substr(0, kShown) + "...") + "\"";
 }
 
-// Every LAN resource must be one the socket backend can open; a malformed one
-// is named with its origin and reason rather than dropped without a word.
+// Every LAN resource must be one of the three LAN forms; a malformed one is
+// named with its origin and reason rather than dropped without a word.
 bool CheckLanResources(const std::vector<std::string>& resources, const std::string& origin, std::string* error) {
   for (const std::string& r : resources) {
     std::string why;
-    if (TcpSocketBackend::ParseResource(r, &why)) continue;
+    if (LanResource::Parse(r, &why)) continue;
     if (error) *error = "the LAN resource " + Quoted(r) + " " + origin + " cannot be used: " + why;
     return false;
   }

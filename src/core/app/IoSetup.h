@@ -12,7 +12,7 @@ namespace merilog {
 struct IoOptions {
   bool simulate = false;
   std::string benchFile;                  // empty: the default simulated bench
-  std::vector<std::string> lanResources;  // TCPIP0::host::port::SOCKET
+  std::vector<std::string> lanResources;  // TCPIP0::host::port::SOCKET, ::inst0::INSTR, ::hislip0::INSTR
   std::string transcriptFile;             // empty: no transcript
 };
 

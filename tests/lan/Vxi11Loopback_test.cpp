@@ -1,0 +1,119 @@
+// Our VXI-11 client against our VXI-11 server, on loopback: the server runs in
+// this process on a thread of its own, the client talks to it over real sockets.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "core/instrument/LanSocket.h"
+#include "core/instrument/QueryDevice.h"
+#include "core/instrument/Vxi11Backend.h"
+#include "sim/SimBench.h"
+#include "sim/Vxi11Server.h"
+
+namespace merilog {
+namespace {
+
+namespace st = status;
+
+struct Served {
+  explicit Served(sim::SimFaults faults = {}) {
+    sim::SimMeterDescription desc;
+    desc.resource = "TCPIP0::127.0.0.1::inst0::INSTR";
+    desc.faults = faults;
+    bench.Add(desc);
+    sim::Vxi11ServerOptions options;
+    options.portmapperPort = 0;
+    server = std::make_unique<sim::Vxi11Server>(bench.SharedMeter(desc.resource), options);
+    std::string error;
+    EXPECT_TRUE(server->Listen(&error)) << error;
+    thread = std::thread([this] { server->Run(); });
+    Vxi11Backend backend({}, static_cast<std::uint16_t>(server->PortmapperPort()));
+    Status status = st::kErrorSystem;
+    session = backend.Open("TCPIP0::127.0.0.1::inst0::INSTR", &status);
+    EXPECT_EQ(status, st::kSuccess);
+  }
+  ~Served() {
+    session.reset();
+    server->Stop();
+    thread.join();
+  }
+  std::string Identification() const { return bench.Meters().front()->Identification(); }
+  std::string Query(const std::string& command) {
+    return QueryDevice(session.get(), QueryForm::MainWindow, command).text;
+  }
+  sim::SimBench bench;
+  std::unique_ptr<sim::Vxi11Server> server;
+  std::thread thread;
+  std::unique_ptr<Session> session;
+};
+
+TEST(Vxi11Loopback, QueriesLongWritesInChunksAndAnswersReadInPieces) {
+  Served s;
+  ASSERT_TRUE(s.session);
+  EXPECT_EQ(s.Query("*IDN?\n"), s.Identification());
+  EXPECT_EQ(s.Query("CONF:CURR:DC\n"), "");
+  EXPECT_EQ(s.Query("func?\n"), "CURR");
+
+  // Longer than the link takes at once: the server refuses any bigger chunk.
+  const std::string longCommand = "CONF:VOLT:DC" + std::string(3 * sim::Vxi11Server::kMaxRecvSize, ' ') + "\n";
+  EXPECT_EQ(s.session->Write(longCommand), st::kSuccess);
+  EXPECT_EQ(s.Query("func?\n"), "VOLT");
+
+  // A small count takes part of the answer; the rest follows, ending with END.
+  ASSERT_EQ(s.session->Write("*IDN?\n"), st::kSuccess);
+  const ReadResult first = s.session->Read(8);
+  EXPECT_EQ(first.status, st::kSuccessMaxCount);
+  EXPECT_FALSE(first.end);
+  const ReadResult rest = s.session->Read(1024);
+  EXPECT_EQ(rest.status, st::kSuccess);
+  EXPECT_TRUE(rest.end);
+  EXPECT_EQ(first.bytes + rest.bytes, s.Identification() + "\n");
+}
+
+TEST(Vxi11Loopback, AnAnswerOfAHundredThousandBytesArrivesWhole) {
+  sim::SimFaults faults;
+  faults.longAnswerBytes = 100000;
+  Served s(faults);
+  ASSERT_TRUE(s.session);
+  ASSERT_EQ(s.session->Write("*IDN?\n"), st::kSuccess);
+  const ReadResult r = s.session->Read(200000);
+  EXPECT_EQ(r.status, st::kSuccess);
+  EXPECT_TRUE(r.end);
+  EXPECT_GE(r.bytes.size(), 100000u);
+  EXPECT_EQ(r.bytes.rfind("MERISIM", 0), 0u);
+}
+
+// Stop and closing the window: a read waiting on a query the meter never answers
+// is cut short at once, the instrument is told through the abort channel, and
+// its late reply to the abandoned read does not spoil the next answer.
+TEST(Vxi11Loopback, AnAbortEndsABlockedReadAndTheLinkGoesOn) {
+  Served s;
+  ASSERT_TRUE(s.session);
+  s.session->SetTimeout(600000);
+  ASSERT_EQ(s.session->Write("NOSUCH:QUERY?\n"), st::kSuccess);
+  auto aborter = s.session->Aborter();
+  ASSERT_TRUE(aborter);
+  auto blocked = std::async(std::launch::async, [&] { return s.session->Read(1024); });
+  aborter->Raise();
+  EXPECT_EQ(blocked.get().status, st::kErrorAbort);
+  EXPECT_EQ(s.session->Clear(), st::kSuccess);
+  EXPECT_EQ(s.Query("*IDN?\n"), s.Identification());
+}
+
+TEST(Vxi11Loopback, UnknownDevicesAndHostsWithoutAPortmapperAreNotFound) {
+  Served s;
+  Vxi11Backend backend({}, static_cast<std::uint16_t>(s.server->PortmapperPort()));
+  Status status = st::kSuccess;
+  EXPECT_FALSE(backend.Open("TCPIP0::127.0.0.1::gpib0,5::INSTR", &status));
+  EXPECT_EQ(status, st::kErrorResourceNotFound);
+  // The core channel's port is no portmapper.
+  Vxi11Backend wrongPort({}, static_cast<std::uint16_t>(s.server->Port()));
+  EXPECT_FALSE(wrongPort.Open("TCPIP0::127.0.0.1::INSTR", &status));
+  EXPECT_EQ(status, st::kErrorResourceNotFound);
+  EXPECT_FALSE(backend.Open("TCPIP0::127.0.0.1::hislip0::INSTR", &status));
+  EXPECT_EQ(status, st::kErrorInvalidResourceName);
+}
+
+}  // namespace
+}  // namespace merilog
