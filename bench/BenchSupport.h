@@ -2,12 +2,21 @@
 #include <QString>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/Prompter.h"
 
 namespace merilog::bench {
+
+// CTest runs every benchmark with --quick: small sizes, so that one that no
+// longer runs is noticed at once; its figures then mean nothing.
+inline bool QuickRun(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--quick") == 0) return true;
+  return false;
+}
 
 // Answers every message box the same way, says what it was on standard error
 // and counts it: a message means the measured run went wrong.
