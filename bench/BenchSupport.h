@@ -1,5 +1,7 @@
 #pragma once
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +36,37 @@ struct BenchPrompter : Prompter {
   Answer answer;
   int messages = 0;
   QString last;
+};
+
+// merilog-simmeter on a port of its choosing; stopped when this goes out of scope.
+class SimmeterProcess {
+ public:
+  explicit SimmeterProcess(const QStringList& extra = {}) {
+    process_.setProgram(QStringLiteral(MERILOG_SIMMETER_PATH));
+    process_.setArguments(QStringList{"--port", "0"} + extra);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+    if (!process_.waitForStarted(10000)) return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+    }
+    const QByteArray line = process_.readLine().trimmed();
+    if (line.startsWith("port: ")) port_ = line.mid(6).toInt();
+    if (!extra.contains("--portmapper-port")) return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+    }
+    const QByteArray next = process_.readLine().trimmed();
+    if (next.startsWith("portmapper-port: ")) port_ = next.mid(17).toInt();  // what the client asks first
+  }
+  ~SimmeterProcess() {
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) process_.kill();
+    process_.waitForFinished(3000);
+  }
+  int Port() const { return port_; }
+
+ private:
+  QProcess process_;
+  int port_ = 0;
 };
 
 // The main window's reading timer, without a window.

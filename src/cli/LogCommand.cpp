@@ -1,5 +1,7 @@
 #include "cli/LogCommand.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <atomic>
@@ -121,6 +123,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   ReadingRun run(devices, prompter, clock, sequence);
   QTimer timer;
   timer.setTimerType(Qt::PreciseTimer);
+  const bool toTerminal = isatty(STDOUT_FILENO) == 1;
   int exitCode = 0;
   long long ticks = 0;
   bool finished = false;
@@ -143,6 +146,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     if (run.LateTicks() > 0)
       std::cerr << "merilog-cli: " << run.LateTicks() << " ticks came while a meter was still answering\n";
     exitCode = code;
+    std::cout.flush();
     QCoreApplication::exit(code);
   };
   run.onRecordFailure = [&] { finish(3); };
@@ -191,7 +195,9 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
         line += run.Texts(d).mainText;
         if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
       }
-      std::cout << line << std::endl;
+      // Line by line to a terminal; into a file or a pipe the stream's buffer does, flushed at the end.
+      std::cout << line << '\n';
+      if (toTerminal) std::cout.flush();
       if (la.count > 0 && ++ticks >= la.count) finish(0);
     });
   });
