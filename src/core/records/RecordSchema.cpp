@@ -34,14 +34,13 @@ struct SchemaObject {
 constexpr SchemaObject kObjects[] = {
     {"table", "read_summary", kSummaryTable},
     {"table", "read_pyramid", kPyramidTable},
-    // An explicit row id at or below the last (a replaced row, a row put into a gap)...
-    {"trigger", "read_change_before_insert",
-     "CREATE TRIGGER read_change_before_insert BEFORE INSERT ON read "
+    // A row id given at or below the last (a replaced row, a row put into a gap). A row id the
+    // engine chooses (-1 before the insert) is the last plus one; when it could be anything else
+    // (a row id at the greatest, or below zero), the summary is not kept (RecordSummaryStore).
+    // Asked before the insert only, so that a plain append costs another program little.
+    {"trigger", "read_change_insert",
+     "CREATE TRIGGER read_change_insert BEFORE INSERT ON read "
      "WHEN new.rowid <> -1 AND new.rowid <= (SELECT max(rowid) FROM read)" MERILOG_BUMP},
-    // ... or one the engine chose below the last: all but a plain append.
-    {"trigger", "read_change_after_insert",
-     "CREATE TRIGGER read_change_after_insert AFTER INSERT ON read "
-     "WHEN new.rowid < (SELECT max(rowid) FROM read)" MERILOG_BUMP},
     {"trigger", "read_change_update", "CREATE TRIGGER read_change_update AFTER UPDATE ON read" MERILOG_BUMP},
     {"trigger", "read_change_delete", "CREATE TRIGGER read_change_delete AFTER DELETE ON read" MERILOG_BUMP},
     {"trigger", "read_summary_change_insert",

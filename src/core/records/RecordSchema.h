@@ -49,12 +49,14 @@ namespace merilog::record_schema {
 // read_pyramid_change_*) add one to it whenever any program changes read other
 // than by appending rows after the last, or touches read_summary or
 // read_pyramid. They name no table of ours in their bodies, so dropping our
-// tables never breaks another program's writes. This program's own writers
-// turn triggers off on their connection and keep both tables in the same
-// transaction as the rows. The kept tables hold when read_summary's
-// change_count equals the counter, every trigger is in place as made, and its
-// row ids and counts agree with read; when only rows were appended after
-// last_rowid, the rest is read and added.
+// tables never breaks another program's writes; another program's plain
+// append pays one comparison a row. This program's own writers turn triggers
+// off on their connection and keep both tables in the same transaction as the
+// rows. The kept tables hold when read_summary's change_count equals the
+// counter, every trigger is in place as made, and its row ids and counts agree
+// with read; when only rows were appended after last_rowid, the rest is read
+// and added. A record with a row id below zero or at the greatest keeps them
+// too, but they are never taken as they stand (a new row may land in a gap).
 
 constexpr int kLayout = 1;
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "core/records/RecordSchema.h"
@@ -194,6 +195,9 @@ Loaded Load(SQLite::Database& db) {
   } else if (first != r.firstRowid || !last || *last < r.lastRowid) {
     return out;
   }
+  // Where the engine may put a new row into a gap (after a row at the greatest row id it picks one
+  // at random; a row given -1 looks like one whose row id it chooses), no trigger can tell.
+  if (last == std::numeric_limits<long long>::max() || (first && *first < 0)) return out;
   if (!LevelsAgree(db, r.rows)) return out;
   out.kept = r.rows > 0 && *last > r.lastRowid ? Kept::Behind : Kept::Current;
   return out;
