@@ -6,12 +6,9 @@
 // that asks the same server and sleeps a millisecond, as a PyVISA script
 // does, in the same run. --quick runs every step briefly (for the tests).
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -39,49 +36,18 @@ using namespace merilog;
 
 namespace {
 
-struct ChildUsage {
-  bool ok = false;
-  double seconds = 0;
-  long switches = 0;  // voluntary and involuntary, all threads
-};
-
-// Runs `work` in a child process and reports what the kernel counted for it.
-ChildUsage InChild(const std::function<int()>& work) {
-  std::fflush(nullptr);
-  QElapsedTimer t;
-  t.start();
-  const pid_t pid = fork();
-  if (pid == 0) _exit(work());
-  int status = 0;
-  rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return {};
-  ChildUsage u;
-  u.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  u.seconds = t.nsecsElapsed() / 1e9;
-  u.switches = usage.ru_nvcsw + usage.ru_nivcsw;
-  return u;
-}
+using bench::ChildUsage;
 
 // merilog-cli log into record 1 of `dir`, its output into a file.
 ChildUsage Log(const QString& dir, int port, int readings) {
-  const std::string cli = MERILOG_CLI_PATH;
-  const std::string resource = "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET";
-  const std::string count = std::to_string(readings);
-  const std::string out = (dir + "/log.txt").toStdString();
-  const std::string where = dir.toStdString();
-  return InChild([&] {
-    if (chdir(where.c_str()) != 0) return 10;
-    const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || dup2(fd, 1) < 0) return 11;
-    execl(cli.c_str(), cli.c_str(), "--resource", resource.c_str(), "log", "--record", "1", "--count", count.c_str(),
-          "--interval", "1", "--yes", static_cast<char*>(nullptr));
-    return 12;
-  });
+  return bench::RunProgram({MERILOG_CLI_PATH, "--resource", "TCPIP0::127.0.0.1::" + std::to_string(port) + "::SOCKET",
+                            "log", "--record", "1", "--count", std::to_string(readings), "--interval", "1", "--yes"},
+                           dir.toStdString(), (dir + "/log.txt").toStdString());
 }
 
 // Asks the server "read?" and sleeps a millisecond, reading by reading.
 ChildUsage BareLoop(int port, int readings) {
-  return InChild([&] {
+  return bench::InChild([&] {
     const int s = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -219,8 +185,8 @@ int main(int argc, char** argv) {
     }
     logSwitches = std::min(logSwitches, static_cast<double>(log.switches) / readings);
     bareSwitches = std::min(bareSwitches, static_cast<double>(bare.switches) / readings);
-    logRate = std::max(logRate, readings / log.seconds);
-    bareRate = std::max(bareRate, readings / bare.seconds);
+    logRate = std::max(logRate, readings / log.wallMs * 1e3);
+    bareRate = std::max(bareRate, readings / bare.wallMs * 1e3);
   }
   std::printf("log_context_switches_per_reading: %.2f switches\n", logSwitches);
   std::printf("bare_loop_context_switches_per_reading: %.2f switches\n", bareSwitches);
