@@ -11,6 +11,7 @@
 #include "core/records/RecordPass.h"
 #include "core/records/RecordSchema.h"
 #include "core/records/RecordSummaryStore.h"
+#include "core/records/RecordTexts.h"
 
 namespace merilog {
 
@@ -110,7 +111,7 @@ RecordResult<RecordIndex> RecordIndex::Open(RecordDatabase& record, const RowPro
           }
           return true;
         });
-    if (stopped) return RecordStatus::Failure({});
+    if (stopped) return RecordStatus::Failure(record_texts::ReadingStopped(record.Path()));
     if (progress) progress(done, done);
     summary.SetSink({});
     index.scanned_ = true;

@@ -29,7 +29,7 @@ using RowProgress = std::function<bool(long long done, long long total)>;
 // file may be written and no writer holds it, else held here.
 class RecordIndex {
  public:
-  // Fails with the file's problem, or with an empty failure when `progress` said stop.
+  // Fails with the file's problem, or with ReadingStopped when `progress` said stop.
   static RecordResult<RecordIndex> Open(RecordDatabase& record, const RowProgress& progress = {});
 
   const RecordSummary& Summary() const { return summary_; }

@@ -159,7 +159,7 @@ void RecordChartModel::RecordChosen(int entry) {
                                                return !progress.Cancelled();
                                              });
             !opened)
-          return opened;
+          return progress.Cancelled() ? RecordStatus::Failure({}) : opened;
         auto figures = cache->Index().Figures(cache->Database());
         if (!figures) return figures.status();
         return figures->value.count;

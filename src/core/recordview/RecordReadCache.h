@@ -25,8 +25,8 @@ class RecordReadCache {
   // Opens and indexes the file unless it is the one open already; `fresh`
   // opens and indexes it again (the record may have grown, or another program
   // changed it). Indexing a record another program wrote or changed passes
-  // once over its rows, reporting to `progress`, which may stop it (with an
-  // empty failure).
+  // once over its rows, reporting to `progress`, which may stop it (a failure
+  // the one who stopped it need not show).
   RecordStatus Use(const QString& path, bool fresh = false, const RowProgress& progress = {});
   bool IsOpen() const { return db_ != nullptr; }
   RecordDatabase& Database() { return *db_; }

@@ -173,7 +173,7 @@ void RecordViewerModel::RecordSelected(int entry) {
                                              });
             !opened) {
           s.error = opened.error;
-          s.stopped = opened.error.isEmpty();
+          s.stopped = progress.Cancelled();
           return s;
         }
         auto figures = cache->Index().Figures(cache->Database());

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QDirIterator>
-#include <QProcess>
 #include <cerrno>
 
 #include "core/records/RecordIndex.h"
@@ -22,13 +21,6 @@ void HandOverToNobody(const QString& path) {
   ASSERT_EQ(chown(QFile::encodeName(path).constData(), kNobody, kNobody), 0);
   QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
   while (it.hasNext()) ASSERT_EQ(chown(QFile::encodeName(it.next()).constData(), kNobody, kNobody), 0);
-}
-
-void Shell(const QString& path, const QString& sql) {
-  QProcess shell;
-  shell.start(QStringLiteral("sqlite3"), {path, sql});
-  ASSERT_TRUE(shell.waitForFinished(120000)) << "sqlite3 is needed (scripts/setup.sh installs it)";
-  ASSERT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
 }
 
 std::string KeptTables(const QString& path) {

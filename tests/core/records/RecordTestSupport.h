@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -82,7 +83,12 @@ inline long long RowCount(const QString& path) {
 }
 
 // Runs SQL through the sqlite3 shell: another program, as far as the record is concerned.
-void Shell(const QString& path, const QString& sql);
+inline void Shell(const QString& path, const QString& sql) {
+  QProcess shell;
+  shell.start(QStringLiteral("sqlite3"), {path, sql});
+  ASSERT_TRUE(shell.waitForFinished(120000)) << "sqlite3 is needed (scripts/setup.sh installs it)";
+  ASSERT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+}
 
 // What the record keeps beside its rows, as text: read_summary without its
 // change count, and read_pyramid.
