@@ -100,6 +100,28 @@ double SingleTransaction(const QString& path, const std::vector<Sample>& samples
   return static_cast<double>(samples.size()) / Seconds(t);
 }
 
+// Ours against a reference, measured in turns in the same run: the best of
+// each and the best of the turns' ratios, by the clock and by processor time
+// (which tells the work from the wait for a processor on a busy machine).
+struct Versus {
+  double ours = 1e12, reference = 1e12, ratio = 1e12, oursCpu = 1e12, referenceCpu = 1e12, cpuRatio = 1e12;
+  void Add(double o, double oCpu, double r, double rCpu) {
+    ours = std::min(ours, o);
+    reference = std::min(reference, r);
+    ratio = std::min(ratio, o / r);
+    oursCpu = std::min(oursCpu, oCpu);
+    referenceCpu = std::min(referenceCpu, rCpu);
+    cpuRatio = std::min(cpuRatio, oCpu / rCpu);
+  }
+  void Print(const char* oursName, const char* referenceName, const char* ratioName) const {
+    std::printf("%s_ms: %.0f ms\n%s_ms: %.0f ms\n%s: %.2f x\n", referenceName, reference, oursName, ours, ratioName,
+                ratio);
+    std::printf("%s_cpu_ms: %.0f ms\n%s_cpu_ms: %.0f ms\n%s_cpu: %.2f x\n", referenceName, referenceCpu, oursName,
+                oursCpu, ratioName, cpuRatio);
+    std::fflush(stdout);
+  }
+};
+
 // The two columns' aggregates in one pass, as the shell computes them.
 constexpr char kBothColumns[] =
     "select avg(read_value), count(read_value), max(read_value), min(read_value), avg(read_value_2ND), "
@@ -250,24 +272,19 @@ int main(int argc, char** argv) {
     RemoveRecordFile(foreignFile);
     QFile::copy(pristine, foreignFile);
   };
-  // As processes, each from its start to its exit; the processor times tell the work from the wait on a busy machine.
-  double shellMs = 1e12, firstMs = 1e12, secondMs = 1e12, ratio = 1e12, shellCpu = 1e12, firstCpu = 1e12,
-         cpuRatio = 1e12;
+  // As processes, each from its start to its exit.
+  Versus first;
+  double secondMs = 1e12;
   const std::string where = dir.path().toStdString(), record = foreignFile.toStdString();
   const std::vector<std::string> stats{MERILOG_CLI_PATH, "records", "stats", "4"};
   for (int i = 0; i < 3; ++i) {
     fresh();
-    const bench::ChildUsage s = bench::RunProgram({"sqlite3", record, kBothColumns}, where);
-    const bench::ChildUsage first = bench::RunProgram(stats, where);
-    const bench::ChildUsage second = bench::RunProgram(stats, where);
-    if (!s.ok || !first.ok || !second.ok) return 1;
-    shellMs = std::min(shellMs, s.wallMs);
-    firstMs = std::min(firstMs, first.wallMs);
-    secondMs = std::min(secondMs, second.wallMs);
-    ratio = std::min(ratio, first.wallMs / s.wallMs);
-    shellCpu = std::min(shellCpu, s.cpuMs);
-    firstCpu = std::min(firstCpu, first.cpuMs);
-    cpuRatio = std::min(cpuRatio, first.cpuMs / s.cpuMs);
+    const bench::ChildUsage shell = bench::RunProgram({"sqlite3", record, kBothColumns}, where);
+    const bench::ChildUsage opened = bench::RunProgram(stats, where);
+    const bench::ChildUsage again = bench::RunProgram(stats, where);
+    if (!shell.ok || !opened.ok || !again.ok) return 1;
+    first.Add(opened.wallMs, opened.cpuMs, shell.wallMs, shell.cpuMs);
+    secondMs = std::min(secondMs, again.wallMs);
   }
   double openMs = 1e12;
   for (int i = 0; i < 5; ++i) {
@@ -278,18 +295,13 @@ int main(int argc, char** argv) {
     if (!index || index->Scanned() || !index->Figures(*db.value())) return 1;
     openMs = std::min(openMs, Seconds(t) * 1000);
   }
-  std::printf("shell_aggregates_10m_ms: %.0f ms\n", shellMs);
-  std::printf("stats_foreign_first_10m_ms: %.0f ms\n", firstMs);
-  std::printf("stats_foreign_first_vs_shell: %.2f x\n", ratio);
-  std::printf("shell_aggregates_10m_cpu_ms: %.0f ms\n", shellCpu);
-  std::printf("stats_foreign_first_10m_cpu_ms: %.0f ms\n", firstCpu);
-  std::printf("stats_foreign_first_vs_shell_cpu: %.2f x\n", cpuRatio);
+  first.Print("stats_foreign_first_10m", "shell_aggregates_10m", "stats_foreign_first_vs_shell");
   std::printf("stats_foreign_second_10m_ms: %.1f ms\n", secondMs);
   std::printf("open_kept_10m_ms: %.2f ms\n", openMs);
   std::fflush(stdout);
 
   // The chart of a record another program wrote, chosen and drawn the first time, against one aggregate pass.
-  double chartFirstMs = 1e12, passMs = 1e12, chartRatio = 1e12, chartCpu = 1e12, passCpu = 1e12, chartCpuRatio = 1e12;
+  Versus chartFirst;
   for (int i = 0; i < 3; ++i) {
     fresh();
     const auto [pass, passCpuMs] = InProcessAggregateMs(foreignFile);
@@ -307,25 +319,13 @@ int main(int argc, char** argv) {
     model.Draw();
     while (model.Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!model.Drawn()) return 1;
-    const double ms = t.nsecsElapsed() / 1e6, cpu = bench::CpuMs() - cpu0;
-    chartFirstMs = std::min(chartFirstMs, ms);
-    passMs = std::min(passMs, pass);
-    chartRatio = std::min(chartRatio, ms / pass);
-    chartCpu = std::min(chartCpu, cpu);
-    passCpu = std::min(passCpu, passCpuMs);
-    chartCpuRatio = std::min(chartCpuRatio, cpu / passCpuMs);
+    chartFirst.Add(t.nsecsElapsed() / 1e6, bench::CpuMs() - cpu0, pass, passCpuMs);
   }
-  std::printf("aggregate_pass_10m_ms: %.0f ms\n", passMs);
-  std::printf("chart_all_10m_foreign_first_ms: %.0f ms\n", chartFirstMs);
-  std::printf("chart_foreign_first_vs_pass: %.2f x\n", chartRatio);
-  std::printf("aggregate_pass_10m_cpu_ms: %.0f ms\n", passCpu);
-  std::printf("chart_all_10m_foreign_first_cpu_ms: %.0f ms\n", chartCpu);
-  std::printf("chart_foreign_first_vs_pass_cpu: %.2f x\n", chartCpuRatio);
-  std::fflush(stdout);
+  chartFirst.Print("chart_all_10m_foreign_first", "aggregate_pass_10m", "chart_foreign_first_vs_pass");
 
   // The viewer and the chart on it after the first opening, and the export against a bare program.
   if (bench::PrintRecordViewFigures(folder, 4, bigRows, "10m", 3, dir.filePath("out.csv")) != 0) return 1;
-  double csvMs = 1e12, bareMs = 1e12, csvRatio = 1e12, csvCpuRatio = 1e12;
+  Versus csv;
   for (int i = 0; i < 3; ++i) {
     QElapsedTimer t;
     t.start();
@@ -335,20 +335,12 @@ int main(int argc, char** argv) {
     t.restart();
     cpu0 = bench::CpuMs();
     const CsvExport ours = WriteRecordCsv(foreignFile, dir.filePath("ours.csv"), "x");
-    const double o = t.nsecsElapsed() / 1e6, oCpu = bench::CpuMs() - cpu0;
-    csvCpuRatio = std::min(csvCpuRatio, oCpu / bCpu);
     if (ours.rows != bigRows || bare != bigRows ||
         QFileInfo(dir.filePath("ours.csv")).size() != QFileInfo(dir.filePath("bare.csv")).size())
       return 1;
-    csvMs = std::min(csvMs, o);
-    bareMs = std::min(bareMs, b);
-    csvRatio = std::min(csvRatio, o / b);
+    csv.Add(t.nsecsElapsed() / 1e6, bench::CpuMs() - cpu0, b, bCpu);
   }
-  std::printf("csv_10m_ms: %.0f ms\n", csvMs);
-  std::printf("csv_10m_bare_ms: %.0f ms\n", bareMs);
-  std::printf("csv_10m_vs_bare: %.2f x\n", csvRatio);
-  std::printf("csv_10m_vs_bare_cpu: %.2f x\n", csvCpuRatio);
-  std::fflush(stdout);
+  csv.Print("csv_10m", "csv_10m_bare", "csv_10m_vs_bare");
 
   return 0;
 }
