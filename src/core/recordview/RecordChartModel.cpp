@@ -170,6 +170,9 @@ void RecordChartModel::RecordChosen(int entry) {
         view_.progressShown = false;
         view_.cancelButton.shown = false;
         if (!count) {
+          // Nothing of the record chosen before stays: no count, nothing to draw.
+          view_.count.clear();
+          view_.drawButton.enabled = view_.draw2ndButton.enabled = false;
           Changed();
           // An empty failure: the reading was stopped, and the record stays unusable until chosen again.
           if (!count.error().isEmpty())
