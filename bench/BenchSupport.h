@@ -1,13 +1,33 @@
 #pragma once
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/Prompter.h"
 
 namespace merilog::bench {
+
+// CTest runs every benchmark with --quick: small sizes, so that one that no
+// longer runs is noticed at once; its figures then mean nothing.
+inline bool QuickRun(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--quick") == 0) return true;
+  return false;
+}
 
 // Answers every message box the same way, says what it was on standard error
 // and counts it: a message means the measured run went wrong.
@@ -25,6 +45,80 @@ struct BenchPrompter : Prompter {
   Answer answer;
   int messages = 0;
   QString last;
+};
+
+// What the kernel counted for a child process.
+struct ChildUsage {
+  bool ok = false;  // it exited with 0
+  double wallMs = 0, cpuMs = 0;
+  long switches = 0;  // voluntary and involuntary context switches, all threads
+};
+
+// Runs `work` in a child process; its return value is the child's exit code.
+inline ChildUsage InChild(const std::function<int()>& work) {
+  std::fflush(nullptr);
+  QElapsedTimer t;
+  t.start();
+  const pid_t pid = fork();
+  if (pid == 0) _exit(work());
+  int status = 0;
+  rusage usage{};
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return {};
+  ChildUsage u;
+  u.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  u.wallMs = t.nsecsElapsed() / 1e6;
+  u.cpuMs =
+      (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  u.switches = usage.ru_nvcsw + usage.ru_nivcsw;
+  return u;
+}
+
+// Runs a program in `dir` with its standard output into `output`.
+inline ChildUsage RunProgram(const std::vector<std::string>& argv, const std::string& dir,
+                             const std::string& output = "/dev/null") {
+  return InChild([&] {
+    if (chdir(dir.c_str()) != 0) return 120;
+    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    if (fd < 0 || dup2(fd, 1) < 0 || quiet < 0 || dup2(quiet, 2) < 0) return 121;
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    execvp(args[0], args.data());
+    return 122;
+  });
+}
+
+// merilog-simmeter on a port of its choosing; stopped when this goes out of scope.
+class SimmeterProcess {
+ public:
+  explicit SimmeterProcess(const QStringList& extra = {}) {
+    process_.setProgram(QStringLiteral(MERILOG_SIMMETER_PATH));
+    process_.setArguments(QStringList{"--port", "0"} + extra);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+    if (!process_.waitForStarted(10000)) return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+    }
+    const QByteArray line = process_.readLine().trimmed();
+    if (line.startsWith("port: ")) port_ = line.mid(6).toInt();
+    if (!extra.contains("--portmapper-port")) return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+    }
+    const QByteArray next = process_.readLine().trimmed();
+    if (next.startsWith("portmapper-port: ")) port_ = next.mid(17).toInt();  // what the client asks first
+  }
+  ~SimmeterProcess() {
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) process_.kill();
+    process_.waitForFinished(3000);
+  }
+  int Port() const { return port_; }
+
+ private:
+  QProcess process_;
+  int port_ = 0;
 };
 
 // The main window's reading timer, without a window.

@@ -53,15 +53,16 @@ using merilog::QueryForm;
 using merilog::Session;
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr double kRoundSeconds = 0.4;
-constexpr int kRounds = 15;
-constexpr int kWarmUpQueries = 500;
+// Smaller with --quick (the tests' run, whose figures mean nothing).
+double roundSeconds = 0.4;
+int rounds = 15;
+int warmUpQueries = 500;
 
 volatile double sink = 0;  // keeps the parsed values alive
 
-// Queries per second of `query` over about kRoundSeconds; false from query stops the run.
+// Queries per second of `query` over about roundSeconds; false from query stops the run.
 double Rate(const std::function<bool()>& query) {
-  for (int i = 0; i < kWarmUpQueries; ++i)
+  for (int i = 0; i < warmUpQueries; ++i)
     if (!query()) return 0;
   long count = 0;
   const auto start = SteadyClock::now();
@@ -71,7 +72,7 @@ double Rate(const std::function<bool()>& query) {
       if (!query()) return 0;
     count += 100;
     elapsed = SteadyClock::now() - start;
-  } while (elapsed.count() < kRoundSeconds);
+  } while (elapsed.count() < roundSeconds);
   return count / elapsed.count();
 }
 
@@ -94,41 +95,12 @@ double SimRate() {
   auto session = rm.Open("USB0::0x3A7D::0x6081::SN01::INSTR");
   if (!session) return 0;
   QueryDevice(session.get(), QueryForm::MainWindow, "CONF:VOLT:DC\n");
-  std::vector<double> rounds;
-  for (int i = 0; i < kRounds; ++i) rounds.push_back(Rate([&] { return QueryOnce(session.get()); }));
-  return Median(rounds);
+  std::vector<double> rates;
+  for (int i = 0; i < rounds; ++i) rates.push_back(Rate([&] { return QueryOnce(session.get()); }));
+  return Median(rates);
 }
 
-// merilog-simmeter on a port of its choosing; stopped when this goes out of scope.
-class SimmeterProcess {
- public:
-  explicit SimmeterProcess(const QStringList& extra = {}) {
-    process_.setProgram(QStringLiteral(MERILOG_SIMMETER_PATH));
-    process_.setArguments(QStringList{"--port", "0"} + extra);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start();
-    if (!process_.waitForStarted(10000)) return;
-    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-    }
-    const QByteArray line = process_.readLine().trimmed();
-    if (line.startsWith("port: ")) port_ = line.mid(6).toInt();
-    if (!extra.contains("--portmapper-port")) return;
-    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-    }
-    const QByteArray next = process_.readLine().trimmed();
-    if (next.startsWith("portmapper-port: ")) port_ = next.mid(17).toInt();  // what the client asks first
-  }
-  ~SimmeterProcess() {
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) process_.kill();
-    process_.waitForFinished(3000);
-  }
-  int Port() const { return port_; }
-
- private:
-  QProcess process_;
-  int port_ = 0;
-};
+using merilog::bench::SimmeterProcess;
 
 double LanRate(merilog::Backend& backend, const std::string& resource) {
   merilog::Status status = 0;
@@ -188,9 +160,9 @@ double RawRate(int port) {
   return WithRawClient(port, Rate);
 }
 
-constexpr int kBurstReadings = 50000;
+int burstReadings = 50000;
 // Bursts and bare clients take turns; the ratio is the median of neighbouring pairs.
-constexpr int kBurstRounds = 7;
+int burstRounds = 7;
 
 // A worker over a fresh socket session to the server.
 std::unique_ptr<merilog::SessionWorker> SocketWorker(int port) {
@@ -222,7 +194,7 @@ double BurstRate(int port) {
   model.Opening();
   while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   model.RecordChosen(0);
-  model.NumberEdited(QString::number(kBurstReadings));
+  model.NumberEdited(QString::number(burstReadings));
   model.Start();
   while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const auto& r = model.LastResult();
@@ -233,13 +205,13 @@ double BurstRate(int port) {
 // The bare client's rate over the same number of readings.
 double RawBurstRate(int port) {
   return WithRawClient(port, [](const std::function<bool()>& query) {
-    for (int i = 0; i < kWarmUpQueries; ++i)
+    for (int i = 0; i < warmUpQueries; ++i)
       if (!query()) return 0.0;
     const auto start = SteadyClock::now();
-    for (int i = 0; i < kBurstReadings; ++i)
+    for (int i = 0; i < burstReadings; ++i)
       if (!query()) return 0.0;
     const std::chrono::duration<double> elapsed = SteadyClock::now() - start;
-    return kBurstReadings / elapsed.count();
+    return burstReadings / elapsed.count();
   });
 }
 
@@ -256,20 +228,27 @@ double ConsoleQueryMs(int port) {
     while (model.View().waiting) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return model.View().receivedText != merilog::NoValueText();
   };
-  for (int i = 0; i < kWarmUpQueries; ++i)
+  for (int i = 0; i < warmUpQueries; ++i)
     if (!query()) return 0;
-  constexpr int kQueries = 5000;
+  const int queries = rounds * 333;
   const auto start = SteadyClock::now();
-  for (int i = 0; i < kQueries; ++i)
+  for (int i = 0; i < queries; ++i)
     if (!query()) return 0;
   const std::chrono::duration<double, std::milli> elapsed = SteadyClock::now() - start;
-  return elapsed.count() / kQueries;
+  return elapsed.count() / queries;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  if (merilog::bench::QuickRun(argc, argv)) {
+    roundSeconds = 0.02;
+    rounds = 1;
+    warmUpQueries = 10;
+    burstReadings = 500;
+    burstRounds = 1;
+  }
   std::printf("sim_queries_per_s: %.0f queries/s\n", SimRate());
   std::fflush(stdout);
 
@@ -279,7 +258,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::vector<double> socket, raw, ratio;
-  for (int i = 0; i < kRounds; ++i) {
+  for (int i = 0; i < rounds; ++i) {
     // Alternate which goes first, so neither always follows a fresh connection.
     double sr, rr;
     if (i % 2) {
@@ -306,7 +285,7 @@ int main(int argc, char** argv) {
   merilog::HislipBackend hislip({});
   const std::string hislipResource = "TCPIP0::127.0.0.1::hislip0," + std::to_string(hislipServer.Port()) + "::INSTR";
   std::vector<double> vxiRates, hislipRates, vxiRatio, hislipRatio;
-  for (int i = 0; i < kRounds; ++i) {
+  for (int i = 0; i < rounds; ++i) {
     const double sr = SocketRate(server.Port());
     const double vr = LanRate(vxi, "TCPIP0::127.0.0.1::inst0::INSTR");
     const double hr = LanRate(hislip, hislipResource);
@@ -324,7 +303,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   std::vector<double> burst, rawBurst, burstRatio;
-  for (int i = 0; i < kBurstRounds; ++i) {
+  for (int i = 0; i < burstRounds; ++i) {
     const double b = BurstRate(server.Port());
     const double rb = RawBurstRate(server.Port());
     burst.push_back(b);

@@ -14,6 +14,7 @@ $sudo apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
   qt6-base-dev libgl-dev libsqlitecpp-dev libsqlite3-dev libxlsxwriter-dev libedit-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
+  sqlite3 \
   xvfb xauth fonts-wqy-microhei unzip \
   desktop-file-utils man-db dpkg-dev file \
   libtirpc-dev rpcsvc-proto >/dev/null

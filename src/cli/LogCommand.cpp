@@ -140,6 +140,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   ReadingRun run(devices, prompter, clock, sequence);
   QTimer timer;
   timer.setTimerType(Qt::PreciseTimer);
+  const bool toTerminal = isatty(STDOUT_FILENO) == 1;
   int exitCode = 0;
   long long ticks = 0;
   bool finished = false;
@@ -172,6 +173,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     if (run.LateTicks() > 0)
       std::cerr << "merilog-cli: " << run.LateTicks() << " ticks came while a meter was still answering\n";
     exitCode = code;
+    std::cout.flush();
     QCoreApplication::exit(code);
   };
   run.onRecordFailure = [&] { finish(3); };
@@ -221,7 +223,9 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
         if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
       }
       eraseProgress();
-      std::cout << line << std::endl;
+      // Line by line to a terminal; into a file or a pipe the stream's buffer does, flushed at the end.
+      std::cout << line << '\n';
+      if (toTerminal) std::cout.flush();
       ++ticks;
       if (progressLine) {
         const std::string progress = ProgressText(ticks, la);

@@ -25,8 +25,6 @@ using Steady = std::chrono::steady_clock;
 
 // Rows go to the writer's thread in small groups: at most this many, or as
 // many as came in this time.
-constexpr std::size_t kHandOverRows = 256;
-constexpr int kHandOverMs = 10;
 
 // A function name as the verdict compares it: without line feeds and double
 // quotes. Nothing when the answer is no function name (a garbled answer must not
@@ -51,7 +49,8 @@ bool HoldsReadings(const QString& path, QString* error) {
     return false;
   }
   try {
-    return record_summary::LastRowid(db.value()->Sql()) > 0;
+    SQLite::Statement any(db.value()->Sql(), "SELECT 1 FROM read LIMIT 1");
+    return any.executeStep();
   } catch (const SQLite::Exception& e) {
     *error = db.value()->Explain(e);
     return false;
@@ -133,13 +132,12 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
   if (!appender) return end(BurstEnd::RecordFailed, appender.error());
 
   // The disk's syncs run on the writer's thread, so the meter is asked again at
-  // once; rows are handed over at least every kHandOverMs, so a killed burst
-  // loses no more than that and the appender's batch.
+  // once; rows are handed over in batches at least every few milliseconds, so a
+  // killed burst loses no more than that and the appender's batch.
   RecordWriter writer({});
   const int record = writer.Adopt(std::move(appender.value()));
-  std::vector<RecordWriter::Row> batch;
   const Steady::time_point start = Steady::now();
-  Steady::time_point lastReport = start, batchStart = start;
+  Steady::time_point lastReport = start;
   long long taken = 0;
   result.end = BurstEnd::Completed;
   while (taken < request.count) {
@@ -160,20 +158,14 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
       break;
     }
     const BurstRow row = ParseBurstAnswer(answer.text);
-    batch.push_back({record, row.value, row.value2nd, FormatReadTime(clock.TimeOfDay())});
+    writer.Append({{record, row.value, row.value2nd, FormatReadTime(clock.TimeOfDay())}});
     ++taken;
     const Steady::time_point now = Steady::now();
-    if (batch.size() == 1) batchStart = now;
-    if (batch.size() >= kHandOverRows || now - batchStart >= std::chrono::milliseconds(kHandOverMs)) {
-      writer.Append(std::move(batch));
-      batch.clear();
-    }
     if (control.progress && now - lastReport >= std::chrono::milliseconds(BurstControl::kProgressMs)) {
       lastReport = now;
       control.progress(taken, Seconds(start));
     }
   }
-  if (!batch.empty()) writer.Append(std::move(batch));
   const RecordWriter::Closed closed = writer.CloseAll();
   result.seconds = Seconds(start);
   result.readings = taken - closed.unsaved;

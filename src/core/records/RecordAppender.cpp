@@ -3,8 +3,12 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 
 #include <QElapsedTimer>
+#include <cmath>
+#include <tuple>
 
 #include "core/records/RecordDatabase.h"
+#include "core/records/RecordSchema.h"
+#include "core/records/RecordSummaryStore.h"
 #include "core/records/RecordTexts.h"
 
 namespace merilog {
@@ -45,18 +49,16 @@ RecordResult<std::unique_ptr<RecordAppender>> RecordAppender::Adopt(std::unique_
 }
 
 RecordStatus RecordAppender::Start() {
-  // The summary must describe every row before this appender adds to it; a file
-  // written elsewhere (or by an older program) gets one computed once here.
+  // The kept summary goes on with the rows when it is right as it stands; otherwise it is left
+  // alone, and the next reader makes it anew in one pass, never this start.
   try {
     SQLite::Database& sql = db_->Sql();
     RecordDatabase::WriteTransaction txn(*db_);
-    record_summary::Ensure(sql);
-    auto stored = record_summary::Load(sql);
-    if (stored && stored->lastRowid == record_summary::LastRowid(sql)) {
-      summary_ = *stored;
-    } else {
-      summary_ = record_summary::Compute(sql);
-      record_summary::Store(sql, summary_);
+    record_summary::Loaded loaded = record_summary::Load(sql);
+    keeping_ = loaded.kept == record_summary::Kept::Current;
+    if (keeping_) {
+      summary_ = std::move(loaded.summary);
+      record_summary::RestorePartials(sql, summary_);
     }
     txn.Commit();
   } catch (const SQLite::Exception& e) {
@@ -119,10 +121,22 @@ RecordStatus RecordAppender::Flush() {
 
 RecordStatus RecordAppender::Commit() {
   const qint64 now = steadyMs_();
-  record_summary::State next = summary_;
+  RecordSummary next = summary_;
+  bool keeping = keeping_;
   try {
     SQLite::Database& sql = db_->Sql();
     RecordDatabase::WriteTransaction txn(*db_);
+    // Another program may have written between two commits: the summary then no longer describes
+    // the rows before ours, and is left for the next reader to make anew.
+    if (keeping) {
+      SQLite::Statement last(sql, "SELECT max(rowid) FROM read");
+      keeping = last.executeStep() &&
+                (last.getColumn(0).isNull() ? 0 : last.getColumn(0).getInt64()) == next.lastRowid &&
+                record_schema::ChangeCount(sql) == next.changeCount;
+    }
+    std::vector<std::tuple<int, long long, PyramidBlock>> blocks;
+    next.SetSink(
+        [&blocks](int level, long long block, const PyramidBlock& b) { blocks.emplace_back(level, block, b); });
     {
       SQLite::Statement insert(sql, "INSERT INTO read (read_value, read_value_2ND, read_time) VALUES (?, ?, ?)");
       for (const Row& r : pending_) {
@@ -131,12 +145,18 @@ RecordStatus RecordAppender::Commit() {
         insert.bindNoCopy(3, r.time.data());
         insert.exec();
         insert.reset();
-        next.value.Add(r.value);
-        next.value2nd.Add(r.value2nd);
+        // A NaN is stored as NULL.
+        if (keeping)
+          next.Add(sql.getLastInsertRowid(), {std::isnan(r.value), true, r.value},
+                   {std::isnan(r.value2nd), true, r.value2nd});
       }
     }
-    next.lastRowid = sql.getLastInsertRowid();
-    record_summary::Store(sql, next);
+    next.SetSink({});
+    if (keeping) {
+      record_summary::StoreRow(sql, next);
+      record_summary::BlockWriter writer(sql);
+      for (const auto& [level, block, b] : blocks) writer.Write(level, block, b);
+    }
     txn.Commit();
   } catch (const SQLite::Exception& e) {
     // The transaction is rolled back; the rows stay here for the next try.
@@ -146,7 +166,8 @@ RecordStatus RecordAppender::Commit() {
   }
   committedRows_ += static_cast<long long>(pending_.size());
   pending_.clear();
-  summary_ = next;
+  summary_ = std::move(next);
+  keeping_ = keeping;
   lastCommitMs_ = now;
   lastError_.clear();
   return {};

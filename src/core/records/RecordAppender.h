@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/records/RecordFigures.h"
 #include "core/records/RecordFormat.h"
 #include "core/records/RecordResult.h"
+#include "core/records/RecordSummary.h"
 
 namespace merilog {
 
@@ -26,8 +26,8 @@ struct AppendPolicy {
 // Close. A row appended after a quiet spell of batchMs or more is committed at
 // once. Rows wait in memory until their commit succeeds, so a refused commit
 // (a full disk, a lock) loses nothing: the error says how many wait, and the
-// next commit tries them again. The record's summary table is updated in the
-// same transaction, so the figures stay exact.
+// next commit tries them again. The summary and pyramid the record keeps
+// (RecordSchema.h) are updated in the same transaction, so they stay exact.
 //
 // The owner of a slow stream calls FlushIfDue() from a timer, or before any
 // step that may block (a meter read), so no row waits long.
@@ -93,7 +93,8 @@ class RecordAppender {
   qint64 lastCommitMs_ = 0;
   long long committedRows_ = 0;
   long long refusedRows_ = 0;
-  record_summary::State summary_;
+  RecordSummary summary_;
+  bool keeping_ = false;  // the kept summary goes on with the rows
   QString lastError_;
 };
 

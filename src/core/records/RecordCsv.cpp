@@ -3,15 +3,15 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "core/base/OutputTarget.h"
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFormat.h"
-#include "core/records/RecordSql.h"
+#include "core/records/RecordIndex.h"
 
 namespace merilog {
 
@@ -61,10 +61,21 @@ struct Statement {
   ~Statement() { sqlite3_finalize(stmt); }
 };
 
-int ColumnIndex(sqlite3_stmt* stmt, const char* name) {
-  for (int i = 0; i < sqlite3_column_count(stmt); ++i)
-    if (std::strcmp(sqlite3_column_name(stmt, i), name) == 0) return i;
-  return -1;
+// A value of the row: "OVLD" for an overload, "NaN" for a reading that was no
+// number (stored as NULL), else "%.14f"; the second value is a blank when it is
+// the no-second-value marker.
+void AppendValue(std::string& out, sqlite3_stmt* q, int column, bool second) {
+  if (sqlite3_column_type(q, column) == SQLITE_NULL) {
+    out += "NaN";
+    return;
+  }
+  const double v = sqlite3_column_double(q, column);
+  if (v == kOverloadValue)
+    out += "OVLD";
+  else if (second && v == kNoSecondValue)
+    out += ' ';
+  else
+    AppendFixed14(out, v);
 }
 
 }  // namespace
@@ -102,47 +113,34 @@ CsvExport WriteRecordCsv(const QString& recordPath, const QString& csvPath, cons
     if (!db) return fail(CsvExport::Outcome::RecordFailed, db.error());
     RecordDatabase& record = *db.value();
     try {
-      MapRecordIntoMemory(record);
-      SQLite::Statement count(record.Sql(), record_sql::kValueCount);
-      const long long n = count.executeStep() ? count.getColumn("sum_num").getInt64() : 0;
-
+      // For the progress only: the rows are written as they come, every one of them.
+      const long long total = EstimateRecordRows(record);
       Statement q;
-      if (sqlite3_prepare_v2(record.Sql().getHandle(), record_sql::kSelectRead, -1, &q.stmt, nullptr) != SQLITE_OK)
+      // The columns written, in table order as "select * from read" walks them.
+      if (sqlite3_prepare_v2(record.Sql().getHandle(), "SELECT read_time, read_value, read_value_2ND FROM read", -1,
+                             &q.stmt, nullptr) != SQLITE_OK)
         throw SQLite::Exception(record.Sql().getHandle());
-      const int timeCol = ColumnIndex(q.stmt, "read_time");
-      const int valueCol = ColumnIndex(q.stmt, "read_value");
-      const int value2Col = ColumnIndex(q.stmt, "read_value_2ND");
-      int rc = sqlite3_step(q.stmt);
-      if (rc == SQLITE_DONE) {
+      int rc;
+      while ((rc = sqlite3_step(q.stmt)) == SQLITE_ROW) {
+        if (const unsigned char* t = sqlite3_column_text(q.stmt, 0))
+          out.append(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(q.stmt, 0)));
+        out += ',';
+        AppendValue(out, q.stmt, 1, false);
+        out += ',';
+        AppendValue(out, q.stmt, 2, true);
+        out += "\r\n";
+        ++result.rows;
+        if (!csv.FlushIfFull()) return failWrite();
+        if (progress && result.rows % kProgressRows == 0 && !progress(result.rows, std::max(total, result.rows)))
+          return fail(CsvExport::Outcome::Cancelled, {});
+      }
+      if (rc != SQLITE_DONE) throw SQLite::Exception(record.Sql().getHandle(), rc);
+      if (result.rows == 0) {
         if (!csv.Commit()) return failWrite();
         result.outcome = CsvExport::Outcome::NoData;
         return result;
       }
-      for (long long i = 1; i <= n && rc == SQLITE_ROW; ++i) {
-        if (const unsigned char* t = sqlite3_column_text(q.stmt, timeCol))
-          out.append(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(q.stmt, timeCol)));
-        out += ',';
-        const double v = sqlite3_column_double(q.stmt, valueCol);
-        if (v == kOverloadValue)
-          out += "OVLD";
-        else
-          AppendFixed14(out, v);
-        out += ',';
-        const double v2 = sqlite3_column_double(q.stmt, value2Col);
-        if (v2 == kOverloadValue)
-          out += "OVLD";
-        else if (v2 == kNoSecondValue)
-          out += ' ';
-        else
-          AppendFixed14(out, v2);
-        out += "\r\n";
-        ++result.rows;
-        if (!csv.FlushIfFull()) return failWrite();
-        if (progress && i % kProgressRows == 0 && !progress(i, n)) return fail(CsvExport::Outcome::Cancelled, {});
-        rc = sqlite3_step(q.stmt);
-      }
-      if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw SQLite::Exception(record.Sql().getHandle(), rc);
-      if (progress) progress(n, n);
+      if (progress) progress(result.rows, result.rows);
     } catch (const SQLite::Exception& e) {
       return fail(CsvExport::Outcome::RecordFailed, record.Explain(e));
     }

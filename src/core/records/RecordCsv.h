@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "core/records/RecordRows.h"
+#include "core/records/RecordIndex.h"
 
 namespace merilog {
 
@@ -26,10 +26,10 @@ QString CsvDateTextFromLabel(const QString& label);
 // return and line feed ending each line:
 //   Time,Value ,Value_2ND , ,DateTime : <dateText>
 //   <read_time>,<value>,<second value>
-// a value is "OVLD" when it equals 9.9E+37, else "%.14f"; the second value is
-// also " " when it equals 9.9E+21. The row count comes from "select
-// count(read_value) as sum_num from read" and the rows from "select * from
-// read". An empty recordPath writes the first line only. The file is written
+// a value is "OVLD" when it equals 9.9E+37, "NaN" when the reading was no
+// number (NULL), else "%.14f"; the second value is also " " when it equals
+// 9.9E+21. Every row of read is written, in table order: the CSV is the record,
+// whole. An empty recordPath writes the first line only. The file is written
 // under a temporary name and put in place when complete, so a failed or
 // cancelled export leaves no file (and an older file of the name untouched).
 // `progress` hears of the rows written now and then and may stop the export.

@@ -17,6 +17,8 @@
 #include "core/records/RecordFileClaim.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordSchema.h"
+#include "core/records/RecordSummaryStore.h"
 #include "core/records/RecordTexts.h"
 
 namespace merilog {
@@ -81,7 +83,8 @@ void LeaveLogMode(SQLite::Database& db) {
 
 std::unique_ptr<SQLite::Database> OpenImmutable(const QString& path) {
   const QByteArray uri = "file:" + QUrl::fromLocalFile(path).path(QUrl::FullyEncoded).toUtf8() + "?immutable=1";
-  return std::make_unique<SQLite::Database>(uri.toStdString(), SQLite::OPEN_READONLY | SQLite::OPEN_URI,
+  return std::make_unique<SQLite::Database>(uri.toStdString(),
+                                            SQLite::OPEN_READONLY | SQLite::OPEN_URI | SQLITE_OPEN_NOMUTEX,
                                             RecordDatabase::kBusyTimeoutMs);
 }
 
@@ -171,7 +174,7 @@ RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString
   if (!claim) return claim.status();
   std::unique_ptr<SQLite::Database> db;
   try {
-    const int flags = access == Access::Write ? SQLite::OPEN_READWRITE : SQLite::OPEN_READONLY;
+    const int flags = (access == Access::Read ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     db = std::make_unique<SQLite::Database>(QFile::encodeName(path).toStdString(), flags, kBusyTimeoutMs);
   } catch (const SQLite::Exception& e) {
     return RecordStatus::Failure(ExplainRecordFailure(path, e.getExtendedErrorCode(), 0, QString::fromUtf8(e.what())));
@@ -196,11 +199,16 @@ RecordResult<std::unique_ptr<RecordDatabase>> RecordDatabase::Open(const QString
       tables = record->CheckTables();
     }
     if (!tables) return tables;
-    if (access == Access::Write) {
+    if (access != Access::Read) {
       // The engine opens a write-protected file for reading without a word; say so now
       // rather than at the first reading.
       if (sqlite3_db_readonly(record->Sql().getHandle(), "main") == 1)
         return RecordStatus::Failure(ExplainRecordFailure(path, SQLITE_READONLY, 0, {}));
+      // Our writers keep the summary in the same transaction as the rows: the triggers that tell
+      // other programs' changes are not for them.
+      record_schema::DisableTriggers(record->Sql());
+    }
+    if (access == Access::Write) {
       record->wroteSettings_ = true;
       ApplyWriterSettings(record->Sql());
     }
@@ -407,6 +415,12 @@ RecordStatus CreateRecordFile(const QString& path, bool withSecondFuncColumn) {
              (withSecondFuncColumn ? ", read_func2 TEXT(20))" : ")"));
     db->exec("CREATE TABLE read_date (r_date DATETIME)");
     db->exec("CREATE TABLE read_function (r_function1 TEXT(20), r_function2 TEXT(20))");
+    // Born with its summary, so that it never needs a pass over its rows.
+    record_schema::DisableTriggers(*db);
+    record_schema::Install(*db);
+    RecordSummary empty;
+    empty.changeCount = record_schema::ChangeCount(*db).value_or(0);
+    record_summary::StoreRow(*db, empty);
     txn.commit();
   } catch (const SQLite::Exception& e) {
     const int code = e.getExtendedErrorCode();

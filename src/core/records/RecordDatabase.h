@@ -25,14 +25,25 @@ class RecordFileClaim;
 // the record's folder. Every failure comes back as a text naming the file.
 class RecordDatabase {
  public:
-  enum class Access { Read, Write };
+  enum class Access {
+    Read,
+    Write,
+    // Writes only the tables this program keeps beside the record's own
+    // (RecordSchema.h), in the engine's rollback journal: the record's rows
+    // are not touched, so no writer settings are made.
+    Keep,
+  };
 
   // How long a statement waits for another program's lock before it gives up.
   static constexpr int kBusyTimeoutMs = 1000;
 
   // Opens an existing record file and checks that it is one (an SQLite
   // database holding the three tables with the columns the program uses).
-  // Write is refused while another writer holds the file.
+  // Write is refused while another writer holds the file. The engine reads
+  // the file through its normal I/O, never a memory map: a file that shrinks
+  // under a read (another program, a copy over it) then gives an error rather
+  // than a fault. A connection is used by one thread at a time, so the
+  // engine's own locking of every call is left out.
   static RecordResult<std::unique_ptr<RecordDatabase>> Open(const QString& path, Access access);
   ~RecordDatabase();
   RecordDatabase(const RecordDatabase&) = delete;

@@ -3,10 +3,6 @@
 
 #include "core/records/RecordResult.h"
 
-namespace SQLite {
-class Database;
-}
-
 namespace merilog {
 
 class RecordDatabase;
@@ -37,35 +33,16 @@ struct RunningColumn {
 struct RecordFigures {
   ColumnFigures value;       // read_value
   ColumnFigures value2nd;    // read_value_2ND (the 9.9E+21 marker counts, as in SQL)
+  ColumnFigures second;      // read_value_2ND without the marker
   bool fromSummary = false;  // false: the SQL aggregate queries were run
 };
 
-// The record's figures in a few milliseconds from its summary table when that
-// is present and covers the last row; otherwise from the SQL aggregate queries
-// over read ("select avg(read_value) as avg_num ,count(read_value) ...").
+// The record's figures: those the record keeps when they are right, else
+// found in one pass over its rows (RecordIndex), and for a record with texts
+// among its values the SQL aggregate queries over read ("select
+// avg(read_value) as avg_num ,count(read_value) ...").
 RecordResult<RecordFigures> ReadRecordFigures(RecordDatabase& record);
 // Always the SQL aggregate queries.
 RecordResult<RecordFigures> ReadRecordFiguresBySql(RecordDatabase& record);
-
-// The summary table kept beside read: one row, updated in the same transaction
-// as each batch of appended rows. Readers that do not know it never see it.
-namespace record_summary {
-extern const char* const kTableName;  // "read_summary"
-struct State {
-  long long lastRowid = 0;  // max(rowid) of read when the figures were taken
-  RunningColumn value, value2nd;
-  bool operator==(const State&) const = default;
-};
-// Creates the table if needed. Call inside a write transaction.
-void Ensure(SQLite::Database& db);
-// The stored state, or nothing when the table or its row is missing.
-std::optional<State> Load(SQLite::Database& db);
-// The state computed from all rows of read (one pass).
-State Compute(SQLite::Database& db);
-// Replaces the stored row. Call inside the write transaction of the rows.
-void Store(SQLite::Database& db, const State& state);
-// max(rowid) of read, 0 when empty.
-long long LastRowid(SQLite::Database& db);
-}  // namespace record_summary
 
 }  // namespace merilog

@@ -3,11 +3,8 @@
 
 namespace merilog::record_sql {
 
-// The SQL texts the record operations and dialogs run, word for word. The
-// record chart reads the file's pages directly, so it has none here.
-
-// Record check and preparation, the burst, the viewer's grid and export.
-inline constexpr char kSelectRead[] = "select * from read";
+// The SQL texts the record dialogs run, word for word. The grid, the export
+// and the chart read the rows of "select * from read" in its order, by row id.
 
 // Viewer statistics: main values and second values.
 inline constexpr char kValueFigures[] =
@@ -22,8 +19,5 @@ inline constexpr char kBandFilterFormat[] = "select * from read where read_value
 inline QString BandFilter(double high, double low) {
   return QString::asprintf(kBandFilterFormat, high, low);
 }
-
-// Viewer export.
-inline constexpr char kValueCount[] = "select count(read_value) as sum_num from read";
 
 }  // namespace merilog::record_sql

@@ -118,5 +118,8 @@ QString ReadingRefused(const QString& file) {
   return QStringLiteral("The record file \"%1\" cannot take more readings until the earlier ones are saved.")
       .arg(Shown(file));
 }
+QString ReadingStopped(const QString& file) {
+  return QStringLiteral("The reading of the record file \"%1\" was stopped.").arg(Shown(file));
+}
 
 }  // namespace merilog::record_texts

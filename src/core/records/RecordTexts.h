@@ -54,6 +54,8 @@ QString ReadingsLost(qint64 count);
 QString RecordClosed(const QString& file);
 // A reading that was refused because too many are already waiting for the disk.
 QString ReadingRefused(const QString& file);
+// A pass over a record's rows stopped on request (the one who asked shows nothing).
+QString ReadingStopped(const QString& file);
 
 }  // namespace record_texts
 }  // namespace merilog

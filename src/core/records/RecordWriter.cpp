@@ -1,10 +1,17 @@
 #include "core/records/RecordWriter.h"
 
+#include <QAbstractEventDispatcher>
+#include <utility>
+
 #include "core/records/RecordAppender.h"
 
 namespace merilog {
 
-RecordWriter::RecordWriter(std::function<void(QString)> failed) : failed_(std::move(failed)) {}
+RecordWriter::RecordWriter(std::function<void(QString)> failed) : failed_(std::move(failed)) {
+  handOver_.setSingleShot(true);
+  handOver_.setInterval(kHandOverMs);
+  QObject::connect(&handOver_, &QTimer::timeout, [this] { HandOver(); });
+}
 
 RecordWriter::~RecordWriter() {
   CloseAll();
@@ -19,9 +26,24 @@ int RecordWriter::Adopt(std::unique_ptr<RecordAppender> record) {
 }
 
 void RecordWriter::Append(std::vector<Row> rows) {
+  const auto now = std::chrono::steady_clock::now();
+  if (waiting_.empty()) firstWaiting_ = now;
+  waiting_.insert(waiting_.end(), rows.begin(), rows.end());
+  if (waiting_.size() >= kHandOverRows || now - firstWaiting_ >= std::chrono::milliseconds(kHandOverMs)) {
+    HandOver();
+  } else if (!handOver_.isActive() && QAbstractEventDispatcher::instance()) {
+    // A run whose readings stop (or come seldom) hands its rows over all the same; a thread without
+    // an event loop (the burst's) keeps appending and closes.
+    handOver_.start();
+  }
+}
+
+void RecordWriter::HandOver() {
+  handOver_.stop();
+  if (waiting_.empty()) return;
   auto records = records_;
   auto alive = guard_.Watch();
-  thread_.Post([this, records, alive, rows = std::move(rows)] {
+  thread_.Post([this, records, alive, rows = std::exchange(waiting_, {})] {
     bool failedNow = false;
     for (const Row& r : rows) {
       if (r.record < 0 || r.record >= static_cast<int>(records->open.size())) continue;
@@ -44,6 +66,7 @@ void RecordWriter::Append(std::vector<Row> rows) {
 }
 
 RecordWriter::Closed RecordWriter::CloseAll() {
+  HandOver();
   auto records = records_;
   return thread_.Call<Closed>([records] {
     for (auto& a : records->open) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -13,8 +15,10 @@ namespace merilog {
 class RecordAppender;
 
 // The open records of a reading run, written on a thread of their own so that
-// the window never waits for the disk: rows are handed over as they are taken
-// and committed there in batches (RecordAppender's policy).
+// the window never waits for the disk: rows are handed over in batches (every
+// kHandOverRows rows, and at most kHandOverMs after the first of a batch, so
+// that a fast run wakes the writer's thread seldom) and committed there in
+// batches (RecordAppender's policy). Lives on a thread with an event loop.
 class RecordWriter {
  public:
   struct Row {
@@ -36,6 +40,9 @@ class RecordWriter {
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
 
+  static constexpr size_t kHandOverRows = 256;
+  static constexpr int kHandOverMs = 10;
+
   // Hands an open record to the writer's thread; returns its number for Append.
   int Adopt(std::unique_ptr<RecordAppender> record);
   void Append(std::vector<Row> rows);
@@ -46,6 +53,8 @@ class RecordWriter {
   bool Refused() const { return records_->refused.load(std::memory_order_relaxed); }
 
  private:
+  void HandOver();
+
   // Touched only on the writer's thread.
   struct Records {
     std::vector<std::unique_ptr<RecordAppender>> open;
@@ -57,6 +66,9 @@ class RecordWriter {
   std::shared_ptr<Records> records_ = std::make_shared<Records>();
   std::function<void(QString)> failed_;
   int count_ = 0;
+  std::vector<Row> waiting_;  // rows not handed over yet
+  std::chrono::steady_clock::time_point firstWaiting_;
+  QTimer handOver_;
   CallbackGuard guard_;
   WorkerThread thread_{WorkerThread::AtEnd::Finish};
 };

@@ -144,30 +144,53 @@ void RecordChartModel::RecordChosen(int entry) {
   if (!folder_ || !EnterRecordFolder(*folder_, prompter_, RecordFolderCaller::ChartDraw)) return;
   view_.selectedRecord = entry;
   view_.waitCursor = true;
+  // Until its count is known, a draw would go by the record chosen before.
+  view_.drawButton.enabled = view_.draw2ndButton.enabled = false;
   drawFresh_ = true;
   const int generation = ++generation_;
+  // A choice made while an earlier record is still being read stops that reading.
+  jobs_.Cancel();
   jobs_.Start<RecordResult<long long>>(
-      [cache = cache_, path = records_.At(entry)->path](JobProgress&) -> RecordResult<long long> {
+      [cache = cache_, path = records_.At(entry)->path](JobProgress& progress) -> RecordResult<long long> {
         // Opened afresh: a session may have added readings since the last look.
-        if (RecordStatus opened = cache->Use(path, true); !opened) return opened;
-        auto figures = ReadRecordFigures(cache->Database());
+        if (RecordStatus opened = cache->Use(path, true,
+                                             [&progress](long long done, long long total) {
+                                               progress.Report(done, total);
+                                               return !progress.Cancelled();
+                                             });
+            !opened)
+          return progress.Cancelled() ? RecordStatus::Failure({}) : opened;
+        auto figures = cache->Index().Figures(cache->Database());
         if (!figures) return figures.status();
         return figures->value.count;
       },
       [this, generation](RecordResult<long long> count) {
         if (generation != generation_) return;
         view_.waitCursor = false;
+        view_.progressShown = false;
+        view_.cancelButton.shown = false;
         if (!count) {
           // Nothing of the record chosen before stays: no count, nothing to draw.
           view_.count.clear();
           view_.drawButton.enabled = view_.draw2ndButton.enabled = false;
           Changed();
-          prompter_.Message(count.error(), record_texts::ErrorCaption(), Prompter::Icon::Exclamation,
-                            Prompter::Buttons::Ok);
+          // An empty failure: the reading was stopped, and the record stays unusable until chosen again.
+          if (!count.error().isEmpty())
+            prompter_.Message(count.error(), record_texts::ErrorCaption(), Prompter::Icon::Exclamation,
+                              Prompter::Buttons::Ok);
           return;
         }
         view_.count = QString::number(count.value());
         view_.drawButton.enabled = view_.draw2ndButton.enabled = true;
+        Changed();
+      },
+      [this, generation](qint64 done, qint64 total) {
+        // A record another program wrote or changed is read once: its progress shows, and Cancel stops it.
+        if (generation != generation_) return;
+        view_.progressShown = true;
+        view_.cancelButton.shown = true;
+        view_.progressValue = done;
+        view_.progressMaximum = total;
         Changed();
       });
 }
@@ -254,7 +277,9 @@ void RecordChartModel::StartDraw(RecordColumn column) {
        every](JobProgress& progress) {
         TracedGraph traced;
         // Kept open between the draws of one record choice: the second draws with the file already mapped.
-        if (RecordStatus opened = cache->Use(path, fresh, [&progress] { return progress.Cancelled(); }); !opened) {
+        if (RecordStatus opened =
+                cache->Use(path, fresh, [&progress](long long, long long) { return !progress.Cancelled(); });
+            !opened) {
           traced.cancelled = progress.Cancelled();
           if (!traced.cancelled) traced.status = opened;
           return traced;
@@ -298,6 +323,7 @@ void RecordChartModel::StartDraw(RecordColumn column) {
 
 void RecordChartModel::CancelDraw() {
   drawJob_.Cancel();
+  jobs_.Cancel();  // or the reading of a record just chosen
 }
 
 void RecordChartModel::Clear() {
@@ -386,7 +412,10 @@ void RecordChartModel::ToTextEdited(const QString& text) {
 
 void RecordChartModel::Closing() {
   ++generation_;
+  view_.progressShown = false;
+  view_.cancelButton.shown = false;
   drawJob_.Cancel();
+  jobs_.Cancel();
   CloseInJob(jobs_, cache_);
   CloseInJob(drawJob_, drawCache_);
 }

@@ -1,8 +1,12 @@
 #include "core/recordview/RecordChartTrace.h"
 
+#include <SQLiteCpp/SQLiteCpp.h>
+
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
+#include "core/records/RecordDatabase.h"
 #include "core/records/RecordFormat.h"
 
 namespace merilog {
@@ -75,6 +79,25 @@ void RecordChartTracer::Add(double value, bool missing) {
   ++next_;
 }
 
+void RecordChartTracer::AddBlock(long long n, bool missing, int top, int bottom) {
+  if (n <= 0) return;
+  if (missing) {
+    CloseRun();
+    prevPresent_ = false;
+  } else if (prevPresent_) {
+    runLength_ += n;
+    runTop_ = std::min(runTop_, top);
+    runBottom_ = std::max(runBottom_, bottom);
+  } else {
+    CloseRun();
+    runLength_ = n;
+    runTop_ = top;
+    runBottom_ = bottom;
+    prevPresent_ = true;
+  }
+  next_ += n;
+}
+
 void RecordChartTracer::CloseRun() {
   // One reading alone draws nothing; its pixel belongs to the segments around it.
   if (runLength_ >= 2 && runBottom_ >= 0 && runTop_ < kHeight)
@@ -104,15 +127,182 @@ std::vector<ChartLine> RecordChartTracer::Finish() {
   return std::move(lines_);
 }
 
-TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordRowIndex& index, RecordColumn column, long long first,
+namespace {
+
+// Below this many readings per pixel column the pyramid saves little (a column's edges are read
+// reading by reading up to a block boundary), and one pass reads them all faster.
+constexpr long long kPyramidFromReadingsPerColumn = 4 * kPyramidFanout;
+
+// The pyramid's blocks were not as the record keeps them (the file changed under the draw).
+struct PyramidLost {};
+
+// Feeds a draw's readings to the tracer from raw rows and pyramid blocks.
+class PyramidTrace {
+ public:
+  PyramidTrace(RecordDatabase& record, const RecordIndex& index, RecordColumn column, RecordChartTracer& tracer,
+               const RecordChartMapping& mapping)
+      : record_(record),
+        index_(index),
+        second_(column == RecordColumn::Value2nd),
+        tracer_(tracer),
+        mapping_(mapping),
+        raw_(record.Sql(), second_ ? "SELECT read_value_2ND FROM read WHERE rowid >= ? ORDER BY rowid LIMIT ?"
+                                   : "SELECT read_value FROM read WHERE rowid >= ? ORDER BY rowid LIMIT ?") {}
+
+  // Readings and blocks read so far.
+  long long ValuesRead() const { return read_; }
+
+  // Readings first..last (positions in the record), read one by one.
+  void Raw(long long first, long long last) {
+    if (first > last) return;
+    const std::optional<long long> rowid = index_.RowidAt(record_, first);
+    if (!rowid) throw PyramidLost{};
+    raw_.bind(1, static_cast<int64_t>(*rowid));
+    raw_.bind(2, static_cast<int64_t>(last - first + 1));
+    long long n = 0;
+    while (raw_.executeStep()) {
+      const SQLite::Column c = raw_.getColumn(0);
+      const bool isNull = c.isNull();
+      const double v = isNull ? 0.0 : c.getDouble();
+      tracer_.Add(v, isNull || (second_ && v == kNoSecondValue));
+      ++n;
+    }
+    read_ += n;
+    raw_.reset();
+    if (n != last - first + 1) throw PyramidLost{};
+  }
+
+  // Full blocks first..last of a level; a block with some readings missing is taken apart.
+  void Blocks(int level, long long first, long long last) {
+    if (first > last) return;
+    std::vector<PyramidBlock> blocks;
+    if (!index_.Blocks(record_, level, first, last, blocks)) throw PyramidLost{};
+    read_ += static_cast<long long>(blocks.size());
+    const long long rows = PyramidBlockRows(level);
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      const ColumnBlock& b = second_ ? blocks[i].second : blocks[i].value;
+      const long long block = first + static_cast<long long>(i);
+      if (b.missing == rows) {
+        tracer_.AddBlock(rows, true, 0, 0);
+      } else if (b.missing == 0) {
+        int top = INT_MAX, bottom = INT_MIN;
+        auto take = [&](double v) {
+          const int y = RecordChartMapping::PixelY(mapping_.LogicalY(v));
+          top = std::min(top, y);
+          bottom = std::max(bottom, y);
+        };
+        if (b.HasValues()) {
+          take(b.low);
+          take(b.high);
+        }
+        if (b.overloads > 0) take(kOverloadValue);
+        if (top > bottom) throw PyramidLost{};  // a block of nothing
+        tracer_.AddBlock(rows, false, top, bottom);
+      } else if (level > 1) {
+        Blocks(level - 1, block * kPyramidFanout, block * kPyramidFanout + kPyramidFanout - 1);
+      } else {
+        Raw(block * rows, block * rows + rows - 1);
+      }
+    }
+  }
+
+  // Readings first..last, all in one pixel column: the largest aligned blocks that fit, read one by one around them.
+  void Middle(long long first, long long last) {
+    // Up through the levels while the position is aligned and a block fits, then down again.
+    long long p = first;
+    while (p <= last) {
+      int level = 0;
+      for (int k = kPyramidLevels; k >= 1; --k) {
+        const long long rows = PyramidBlockRows(k);
+        if (p % rows == 0 && p + rows - 1 <= last && p / rows < index_.FullBlocks(k)) {
+          level = k;
+          break;
+        }
+      }
+      if (level == 0) {
+        // Up to the next block boundary, or the end.
+        long long end = std::min(last, (p / kPyramidFanout + 1) * kPyramidFanout - 1);
+        Raw(p, end);
+        p = end + 1;
+        continue;
+      }
+      const long long rows = PyramidBlockRows(level);
+      // As many blocks of this level as fit before the next larger boundary.
+      const long long upper = level < kPyramidLevels ? PyramidBlockRows(level + 1) : LLONG_MAX;
+      long long count = 1;
+      while (p + (count + 1) * rows - 1 <= last && (p + count * rows) % upper != 0 &&
+             (p + count * rows) / rows < index_.FullBlocks(level))
+        ++count;
+      Blocks(level, p / rows, p / rows + count - 1);
+      p += count * rows;
+    }
+  }
+
+ private:
+  RecordDatabase& record_;
+  const RecordIndex& index_;
+  bool second_;
+  RecordChartTracer& tracer_;
+  const RecordChartMapping& mapping_;
+  SQLite::Statement raw_;
+  long long read_ = 0;
+};
+
+// The first reading (relative to the draw) whose pixel column is at least c.
+long long ColumnStart(const RecordChartMapping& mapping, int c) {
+  const __int128 steps = mapping.steps;
+  __int128 n = static_cast<__int128>(c) * steps - steps / 2;
+  long long i = n <= 0 ? 0 : static_cast<long long>((n + kWidth - 1) / kWidth);
+  while (mapping.PixelX(i) < c) ++i;
+  while (i > 0 && mapping.PixelX(i - 1) >= c) --i;
+  return i;
+}
+
+}  // namespace
+
+TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, RecordColumn column, long long first,
                              long long points, const RecordChartMapping& mapping, const RowProgress& progress,
                              long long progressEvery) {
   TracedGraph graph;
   RecordChartTracer tracer(mapping);
   const bool second = column == RecordColumn::Value2nd;
+  if (points >= kPyramidFromReadingsPerColumn * (kWidth + 1) && mapping.steps == points - 1) {
+    try {
+      PyramidTrace trace(record, index, column, tracer, mapping);
+      long long nextReport = progressEvery;
+      for (int c = 0; c <= kWidth; ++c) {
+        const long long lo = ColumnStart(mapping, c);
+        const long long hi = std::min(points, ColumnStart(mapping, c + 1)) - 1;
+        if (lo > hi) continue;
+        // The first and the last reading of a column are read as they are: the lines between columns join them.
+        trace.Raw(first + lo, first + lo);
+        if (hi > lo) {
+          trace.Middle(first + lo + 1, first + hi - 1);
+          trace.Raw(first + hi, first + hi);
+        }
+        if (progress && hi + 1 >= nextReport) {
+          nextReport = (hi + 1) / progressEvery * progressEvery + progressEvery;
+          if (!progress(hi + 1, points)) {
+            graph.cancelled = true;
+            return graph;
+          }
+        }
+      }
+      graph.lines = tracer.Finish();
+      graph.valuesRead = trace.ValuesRead();
+      return graph;
+    } catch (const SQLite::Exception& e) {
+      graph.status = RecordStatus::Failure(record.Explain(e));
+      return graph;
+    } catch (const PyramidLost&) {
+      // Read the whole draw again, reading by reading.
+      tracer = RecordChartTracer(mapping);
+    }
+  }
   long long done = 0;
   graph.status = ScanRecordColumn(record, index, column, first, points, [&](double value, bool isNull) {
     tracer.Add(value, isNull || (second && value == kNoSecondValue));
+    ++graph.valuesRead;
     if (++done % progressEvery == 0 && progress && !progress(done, points)) {
       graph.cancelled = true;
       return false;

@@ -40,6 +40,10 @@ class RecordChartTracer {
   // The next reading; a missing one (no value, or no second value) has no
   // line to or from it.
   void Add(double value, bool missing);
+  // The next n readings at once, all missing or all present with their pixel
+  // rows within top..bottom, the same as adding them one by one; they lie in
+  // the column of the reading before them, and the reading after them does too.
+  void AddBlock(long long n, bool missing, int top, int bottom);
   std::vector<ChartLine> Finish();
 
  private:
@@ -51,7 +55,8 @@ class RecordChartTracer {
   bool prevPresent_ = false;
   int prevX_ = 0, prevY_ = 0;
   int column_ = 0;
-  int runLength_ = 0, runTop_ = 0, runBottom_ = 0;
+  long long runLength_ = 0;
+  int runTop_ = 0, runBottom_ = 0;
   struct Span {
     int top, bottom;
   };
@@ -62,13 +67,18 @@ class RecordChartTracer {
 // One draw: `points` readings of a column from position `first` on, traced
 // with the mapping. `progress` hears every `progressEvery` readings and may
 // stop the draw (cancelled, no lines). A missing reading is a NULL, and in the
-// second column also the no-second-value marker 9.9E+21.
+// second column also the no-second-value marker 9.9E+21. Where many readings
+// share a pixel column, whole blocks of them come from the record's min/max
+// pyramid, and only the readings at the columns' edges (and in blocks with
+// some readings missing) are read one by one: the same pixels, from a few
+// thousand values instead of millions.
 struct TracedGraph {
   RecordStatus status;
   bool cancelled = false;
   std::vector<ChartLine> lines;
+  long long valuesRead = 0;  // readings and pyramid blocks read
 };
-TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordRowIndex& index, RecordColumn column, long long first,
+TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, RecordColumn column, long long first,
                              long long points, const RecordChartMapping& mapping, const RowProgress& progress = {},
                              long long progressEvery = 20000);
 

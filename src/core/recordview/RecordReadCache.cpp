@@ -1,7 +1,5 @@
 #include "core/recordview/RecordReadCache.h"
 
-#include <SQLiteCpp/SQLiteCpp.h>
-
 #include "core/base/JobRunner.h"
 #include "core/records/RecordDatabase.h"
 
@@ -10,18 +8,12 @@ namespace merilog {
 RecordReadCache::RecordReadCache() = default;
 RecordReadCache::~RecordReadCache() = default;
 
-RecordStatus RecordReadCache::Use(const QString& path, bool fresh, const std::function<bool()>& cancelled) {
+RecordStatus RecordReadCache::Use(const QString& path, bool fresh, const RowProgress& progress) {
   if (db_ && path == path_ && !fresh) return {};
   Close();
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
   if (!db) return db.status();
-  try {
-    // Searches pass over every row.
-    MapRecordIntoMemory(*db.value());
-  } catch (const SQLite::Exception& e) {
-    return RecordStatus::Failure(db.value()->Explain(e));
-  }
-  auto index = RecordRowIndex::Build(*db.value(), cancelled);
+  auto index = RecordIndex::Open(*db.value(), progress);
   if (!index) return index.status();
   db_ = std::move(db.value());
   index_ = index.value();

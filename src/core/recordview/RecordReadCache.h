@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
+#include "core/records/RecordIndex.h"
 #include "core/records/RecordResult.h"
-#include "core/records/RecordRows.h"
 
 namespace merilog {
 
@@ -23,19 +23,20 @@ class RecordReadCache {
   RecordReadCache& operator=(const RecordReadCache&) = delete;
 
   // Opens and indexes the file unless it is the one open already; `fresh`
-  // opens and indexes it again (the record may have grown since). Indexing a
-  // file written by another program passes over its rows, which `cancelled`
-  // may stop (with an empty failure).
-  RecordStatus Use(const QString& path, bool fresh = false, const std::function<bool()>& cancelled = {});
+  // opens and indexes it again (the record may have grown, or another program
+  // changed it). Indexing a record another program wrote or changed passes
+  // once over its rows, reporting to `progress`, which may stop it (a failure
+  // the one who stopped it need not show).
+  RecordStatus Use(const QString& path, bool fresh = false, const RowProgress& progress = {});
   bool IsOpen() const { return db_ != nullptr; }
   RecordDatabase& Database() { return *db_; }
-  const RecordRowIndex& Index() const { return index_; }
+  const RecordIndex& Index() const { return index_; }
   void Close();
 
  private:
   QString path_;
   std::unique_ptr<RecordDatabase> db_;
-  RecordRowIndex index_;
+  RecordIndex index_;
 };
 
 // Lets the record go on the cache's own job thread (a dialog closes).

@@ -39,10 +39,6 @@ double OrZero(const std::optional<double>& v) {
   return v.value_or(0.0);
 }
 
-bool HasSecondValues(const ColumnFigures& second) {
-  return second.count > 0 && !(second.min == kNoSecondValue && second.max == kNoSecondValue);
-}
-
 std::vector<GridRowTexts> PageTexts(const std::vector<RecordRow>& rows) {
   std::vector<GridRowTexts> texts;
   texts.reserve(rows.size());
@@ -146,7 +142,8 @@ void RecordViewerModel::FillRecordList() {
 }
 
 struct RecordViewerModel::Selection {
-  bool gone = false;  // the file is no longer there
+  bool gone = false;     // the file is no longer there
+  bool stopped = false;  // its reading was stopped
   QString error;
   RecordFigures figures;
   long long rows = 0;
@@ -162,19 +159,27 @@ void RecordViewerModel::RecordSelected(int entry) {
   v.waitCursor = true;
   const int generation = ++generation_;
   const QString path = records_.At(entry)->path;
+  // A choice made while an earlier record is still being read stops that reading.
+  jobs_.Cancel();
   jobs_.Start<Selection>(
-      [cache = cache_, path](JobProgress&) {
+      [cache = cache_, path](JobProgress& progress) {
         Selection s;
         if (!QFileInfo::exists(path)) {
           s.gone = true;
           return s;
         }
         // Opened afresh: a session may have added readings since the last look.
-        if (RecordStatus opened = cache->Use(path, true); !opened) {
+        if (RecordStatus opened = cache->Use(path, true,
+                                             [&progress](long long done, long long total) {
+                                               progress.Report(done, total);
+                                               return !progress.Cancelled();
+                                             });
+            !opened) {
           s.error = opened.error;
+          s.stopped = progress.Cancelled();
           return s;
         }
-        auto figures = ReadRecordFigures(cache->Database());
+        auto figures = cache->Index().Figures(cache->Database());
         if (!figures) {
           s.error = figures.error();
           return s;
@@ -190,7 +195,18 @@ void RecordViewerModel::RecordSelected(int entry) {
       [this, generation](Selection s) {
         if (generation != generation_) return;
         view_.waitCursor = false;
+        view_.reading = false;
         if (s.gone) {
+          Changed();
+          return;
+        }
+        if (s.stopped) {
+          // Nothing of the record is known: the figures show as when none was chosen.
+          view_.count = view_.max = view_.min = view_.avg = QStringLiteral("0");
+          view_.secondFigures.shown = false;
+          view_.pages.clear();
+          rows_ = 0;
+          ShowPage(-1);
           Changed();
           return;
         }
@@ -201,7 +217,18 @@ void RecordViewerModel::RecordSelected(int entry) {
         }
         ShowFigures(s.figures, s.rows, std::move(s.firstBlock));
         Changed();
+      },
+      [this, generation](qint64 done, qint64 total) {
+        if (generation != generation_) return;
+        view_.reading = true;
+        view_.readDone = done;
+        view_.readTotal = total;
+        Changed();
       });
+}
+
+void RecordViewerModel::CancelReading() {
+  jobs_.Cancel();
 }
 
 void RecordViewerModel::ShowFigures(const RecordFigures& figures, long long rows,
@@ -215,16 +242,14 @@ void RecordViewerModel::ShowFigures(const RecordFigures& figures, long long rows
   v.avg = CutFigureText(OrZero(f.avg));
   recordMax_ = NumberOf(v.max);
   recordMin_ = NumberOf(v.min);
-  const ColumnFigures& s = figures.value2nd;
-  v.secondFigures.shown = HasSecondValues(s);
-  if (v.secondFigures.shown && s.max == kNoSecondValue)
-    ComputeSecondFigures();  // some readings have no second value: their marker must not count
-  else
-    ShowSecondFigures(s);
-  // Full pages, then the rest; a count that is a multiple of a page gets no empty page.
+  // Taken over the second values alone, not the no-second-value marker.
+  v.secondFigures.shown = figures.second.count > 0;
+  ShowSecondFigures(figures.second);
+  // Full pages, then the rest; a count that is a multiple of a page gets no empty page. The pages
+  // cover the rows the record holds (a reading that was no number has a row but no count).
   v.pages.clear();
-  for (long long first = 1; first <= f.count; first += kViewerPageRows)
-    v.pages << QStringLiteral(" %1 - %2 ").arg(first).arg(std::min(f.count, first + kViewerPageRows - 1));
+  for (long long first = 1; first <= rows; first += kViewerPageRows)
+    v.pages << QStringLiteral(" %1 - %2 ").arg(first).arg(std::min(rows, first + kViewerPageRows - 1));
   ShowPage(v.pages.isEmpty() ? -1 : 0, std::move(firstBlock));
 }
 
@@ -232,33 +257,6 @@ void RecordViewerModel::ShowSecondFigures(const ColumnFigures& s) {
   view_.secondMax = FixedText(OrZero(s.max), 12);
   view_.secondMin = FixedText(OrZero(s.min), 12);
   view_.secondAvg = FixedText(OrZero(s.avg), 12);
-}
-
-void RecordViewerModel::ComputeSecondFigures() {
-  const RecordListEntry* entry = SelectedEntry();
-  if (!entry) return;
-  view_.secondMax.clear();
-  view_.secondMin.clear();
-  view_.secondAvg.clear();
-  const int generation = generation_;
-  // One pass over the second values, after the figures and the first page are shown.
-  jobs_.Start<std::optional<ColumnFigures>>(
-      [cache = cache_, path = entry->path](JobProgress&) -> std::optional<ColumnFigures> {
-        if (!cache->Use(path)) return std::nullopt;
-        RunningColumn second;
-        const RecordStatus scanned = ScanRecordColumn(cache->Database(), cache->Index(), RecordColumn::Value2nd, 0,
-                                                      cache->Index().RowCount(), [&second](double v, bool isNull) {
-                                                        if (!isNull && v != kNoSecondValue) second.Add(v);
-                                                        return true;
-                                                      });
-        if (!scanned) return std::nullopt;
-        return second.Figures();
-      },
-      [this, generation](std::optional<ColumnFigures> figures) {
-        if (generation != generation_ || !figures) return;
-        ShowSecondFigures(*figures);
-        Changed();
-      });
 }
 
 void RecordViewerModel::ShowPage(int page, std::vector<GridRowTexts> firstBlock) {
@@ -477,6 +475,8 @@ void RecordViewerModel::CancelExport() {
 
 void RecordViewerModel::Closing() {
   ++generation_;
+  view_.reading = false;
+  jobs_.Cancel();
   CloseInJob(jobs_, cache_);
 }
 

@@ -50,6 +50,10 @@ struct RecordViewerViewState {
   // The export under way: rows written of rows to write.
   bool exporting = false;
   qint64 exportDone = 0, exportTotal = 0;
+  // A record another program wrote or changed is read once when chosen: rows
+  // read of rows to read. Everything but the export stays usable meanwhile.
+  bool reading = false;
+  qint64 readDone = 0, readTotal = 0;
   // Counts the requests to move the focus to the lower-limit field.
   int lowFieldFocusRequests = 0;
 };
@@ -97,6 +101,8 @@ class RecordViewerModel {
   // The export into a file already chosen, named as it stands.
   void ExportTo(const QString& csvPath);
   void CancelExport();
+  // Stops the reading of a record another program wrote (its figures stay unshown).
+  void CancelReading();
   // The dialog closes: the record it read is let go.
   void Closing();
 
@@ -107,7 +113,6 @@ class RecordViewerModel {
   void ShowFigures(const RecordFigures& figures, long long rows, std::vector<GridRowTexts> firstBlock);
   void ShowPage(int page, std::vector<GridRowTexts> firstBlock = {});
   void ShowSecondFigures(const ColumnFigures& second);
-  void ComputeSecondFigures();
   void RequestBlock(int generation, int block, long long position, int count);
   void Warn(const QString& text);
   void ShowFileProblem(const QString& text);

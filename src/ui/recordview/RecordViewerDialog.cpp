@@ -185,7 +185,12 @@ void RecordViewerDialog::Connect() {
   connect(high_, &QLineEdit::textEdited, this, forward([this](const QString& t) { model_.HighTextEdited(t); }));
   connect(low_, &QLineEdit::textEdited, this, forward([this](const QString& t) { model_.LowTextEdited(t); }));
   auto* progress = findChild<ViewerProgress*>(QStringLiteral("exportProgress"));
-  connect(progress->cancel, &QPushButton::clicked, this, [this] { model_.CancelExport(); });
+  connect(progress->cancel, &QPushButton::clicked, this, [this] {
+    if (model_.View().exporting)
+      model_.CancelExport();
+    else
+      model_.CancelReading();
+  });
   connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -251,13 +256,15 @@ void RecordViewerDialog::Render() {
 void RecordViewerDialog::RenderProgress() {
   const RecordViewerViewState& v = model_.View();
   auto* progress = findChild<ViewerProgress*>(QStringLiteral("exportProgress"));
-  progress->setVisible(v.exporting);
-  // While the file is written nothing else may start; its cancel button stays.
+  progress->setVisible(v.exporting || v.reading);
+  // While the file is written nothing else may start; its cancel button stays. A record being
+  // read leaves the rest usable: another choice, Exit or the close box stop the reading.
   for (QWidget* w : std::initializer_list<QWidget*>{records_, refresh_, delete_, csv_, contents_, band_, exit_})
     w->setEnabled(!v.exporting && (w != delete_ || v.deleteButton.enabled) && (w != csv_ || v.csvButton.enabled));
-  if (v.exporting) {
-    progress->bar->setRange(0, static_cast<int>(std::min<qint64>(v.exportTotal, INT_MAX)));
-    progress->bar->setValue(static_cast<int>(std::min<qint64>(v.exportDone, INT_MAX)));
+  const qint64 done = v.exporting ? v.exportDone : v.readDone, total = v.exporting ? v.exportTotal : v.readTotal;
+  if (v.exporting || v.reading) {
+    progress->bar->setRange(0, static_cast<int>(std::min<qint64>(total, INT_MAX)));
+    progress->bar->setValue(static_cast<int>(std::min<qint64>(done, INT_MAX)));
   }
 }
 

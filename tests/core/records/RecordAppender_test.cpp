@@ -8,6 +8,7 @@
 
 #include "RecordTestSupport.h"
 #include "core/records/RecordFigures.h"
+#include "core/records/RecordIndex.h"
 #include "core/records/RecordWriter.h"
 
 namespace merilog {
@@ -142,17 +143,18 @@ TEST_F(RecordAppenderTest, WriterCountsRefusedReadingsAsUnsaved) {
   EXPECT_TRUE(closed.error.contains("Record 1.mdb")) << Std(closed.error);
 }
 
-// The figures kept with each batch must equal the viewer's aggregate query,
-// which answers alone when the summary is missing or behind the rows.
-RecordFigures ExpectFiguresAgree(const QString& path, bool fromSummary) {
+// The figures kept with each batch must equal the viewer's aggregate query;
+// a record this program wrote opens without a pass over its rows.
+RecordFigures ExpectFiguresAgree(const QString& path, bool scanned = false) {
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
   EXPECT_TRUE(db.ok()) << Std(db.error());
   if (!db.ok()) return {};
-  auto kept = ReadRecordFigures(*db.value());
+  auto index = RecordIndex::Open(*db.value());
   auto sql = ReadRecordFiguresBySql(*db.value());
-  EXPECT_TRUE(kept.ok() && sql.ok()) << Std(kept.error() + sql.error());
-  if (!kept.ok() || !sql.ok()) return {};
-  EXPECT_EQ(kept->fromSummary, fromSummary);
+  EXPECT_TRUE(index.ok() && sql.ok()) << Std(index.error() + sql.error());
+  if (!index.ok() || !sql.ok()) return {};
+  EXPECT_EQ(index->Scanned(), scanned);
+  auto kept = index->Figures(*db.value());
   EXPECT_EQ(kept->value, sql->value);
   EXPECT_EQ(kept->value2nd, sql->value2nd);
   return kept.value();
@@ -187,7 +189,7 @@ TEST_F(RecordAppenderTest, FiguresOfEmptyInfiniteAndNanRecordsEqualTheSqlAggrega
       ASSERT_TRUE(a.ok());
       for (double v : values) ASSERT_TRUE(a.value()->Append(v, -v, QTime(1, 2, 3)).ok());
       ASSERT_TRUE(a.value()->Close().ok());
-      const RecordFigures f = ExpectFiguresAgree(path, true);
+      const RecordFigures f = ExpectFiguresAgree(path);
       if (&values == &c.sessions.back()) {
         EXPECT_EQ(f.value.avg, c.avg);
       }
@@ -195,39 +197,40 @@ TEST_F(RecordAppenderTest, FiguresOfEmptyInfiniteAndNanRecordsEqualTheSqlAggrega
   }
 }
 
-TEST_F(RecordAppenderTest, SummaryFollowsManySessionsAndRowsOfOtherPrograms) {
-  // A file no appender has touched has no summary: the query answers.
-  test::RawOpen(RecordPath(1)).exec("INSERT INTO read (read_value, read_value_2ND) VALUES (2, 9.9E+21), (4, 1)");
-  ExpectFiguresAgree(RecordPath(1), false);
-
+// What the appender keeps, batch by batch and session by session (picking up
+// its partly filled pyramid blocks at each start), is what one pass over the
+// rows makes; rows another program appends are read once by the next reader,
+// after which the appender keeps on.
+TEST_F(RecordAppenderTest, KeptSummaryAndPyramidEqualOnePassOverTheRows) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> d(-1000.0, 1000.0);
-  for (int session = 0; session < 3; ++session) {
-    auto a = OpenAppender();
+  AppendPolicy policy;
+  policy.batchRows = 333;
+  const QString scratch = temp_->File("scratch.mdb");
+  for (int session = 0; session < 4; ++session) {
+    if (session == 2) {
+      test::Shell(RecordPath(1), "INSERT INTO read (read_value, read_value_2ND) VALUES (-5000, 1), (NULL, 2)");
+      ExpectFiguresAgree(RecordPath(1), true);
+      EXPECT_EQ(test::KeptTables(RecordPath(1)), test::FreshTables(RecordPath(1), scratch));
+    }
+    auto a = OpenAppender(policy);
     for (int i = 0; i < 2500; ++i) {
       double v = d(rng);
       if (i % 97 == 0) v = kOverloadValue;
       if (i % 89 == 0) v = 0.0;
-      if (i == 1234 && session == 1) v = std::numeric_limits<double>::quiet_NaN();  // stored as NULL
+      if (i % 401 == 7) v = std::numeric_limits<double>::quiet_NaN();  // stored as NULL
       const double v2 = i % 3 == 0 ? kNoSecondValue : d(rng);
       ASSERT_TRUE(a->Append(v, v2, QTime(1, 2, 3, i % 1000)).ok());
-      now_ += 7;
     }
     ASSERT_TRUE(a->Close().ok());
-    ExpectFiguresAgree(RecordPath(1), true);
+    ExpectFiguresAgree(RecordPath(1));
+    EXPECT_EQ(test::KeptTables(RecordPath(1)), test::FreshTables(RecordPath(1), scratch));
   }
-  const RecordFigures f = ExpectFiguresAgree(RecordPath(1), true);
-  EXPECT_EQ(f.value.count, 7501);
-  EXPECT_EQ(f.value2nd.count, 7502);
+  const RecordFigures f = ExpectFiguresAgree(RecordPath(1));
+  EXPECT_EQ(f.value.count, 10000 - 4 * 7 + 1);
   EXPECT_EQ(*f.value.max, kOverloadValue);
   EXPECT_EQ(*f.value2nd.max, kNoSecondValue);
-
-  // Rows added by another program: the summary no longer covers the last row,
-  // so the query answers, until the next appender brings the summary up to date.
-  test::RawOpen(RecordPath(1)).exec("INSERT INTO read (read_value, read_value_2ND) VALUES (-5000, 1)");
-  ExpectFiguresAgree(RecordPath(1), false);
-  OpenAppender()->Close();
-  ExpectFiguresAgree(RecordPath(1), true);
+  EXPECT_NE(test::KeptTables(RecordPath(1)).find("\n2,0,"), std::string::npos);  // a full block of 4096 rows
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ TEST_F(RecordCsvTest, WritesTheViewerFormatWithCrLf) {
     a.value()->Append(kOverloadValue, kOverloadValue, QTime(10, 15, 2, 150));
     a.value()->Append(-0.000123456789012345, 123456.789, QTime(10, 15, 2, 175));
     a.value()->Append(0.0, 0.005, QTime(23, 59, 59, 999));
+    // Readings that were no number: every row is written, in its place.
+    a.value()->Append(std::nan(""), 2.0, QTime(23, 59, 59, 999));
+    a.value()->Append(3.0, std::nan(""), QTime(0, 0, 0, 1));
     ASSERT_TRUE(a.value()->Close().ok());
   }
   const QString label = RecordLabel(3, RecordDateText(At(2024, 3, 5, 14, 3, 27)), "DCV", "NONE");
@@ -40,13 +43,15 @@ TEST_F(RecordCsvTest, WritesTheViewerFormatWithCrLf) {
   const QString out = temp_->File("out.csv");
   const CsvExport r = WriteRecordCsv(RecordPath(3), out, dateText);
   EXPECT_EQ(r.outcome, CsvExport::Outcome::Written);
-  EXPECT_EQ(r.rows, 4);
+  EXPECT_EQ(r.rows, 6);
   EXPECT_EQ(ReadAll(out),
             "Time,Value ,Value_2ND , ,DateTime : ( 24 / 03 / 05 -- 14 : 03 : 27 )  - DCV NONE\r\n"
             "10:15:02:125,1.50000000000000, \r\n"
             "10:15:02:150,OVLD,OVLD\r\n"
             "10:15:02:175,-0.00012345678901,123456.78900000000431\r\n"
-            "23:59:59:999,0.00000000000000,0.00500000000000\r\n");
+            "23:59:59:999,0.00000000000000,0.00500000000000\r\n"
+            "23:59:59:999,NaN,2.00000000000000\r\n"
+            "00:00:00:001,3.00000000000000,NaN\r\n");
 }
 
 // An empty record gives the header alone; a file that is no record is named.

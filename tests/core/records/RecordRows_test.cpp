@@ -31,7 +31,7 @@ TEST_F(RecordRowsTest, PositionsFollowTableOrderWithAndWithoutGaps) {
     SCOPED_TRACE(n);
     auto db = RecordDatabase::Open(RecordPath(n), RecordDatabase::Access::Read);
     ASSERT_TRUE(db.ok());
-    auto index = RecordRowIndex::Build(*db.value());
+    auto index = RecordIndex::Open(*db.value());
     ASSERT_TRUE(index.ok());
     const std::vector<double> expected = n == 1 ? std::vector<double>(10000) : kept;
     const long long rows = static_cast<long long>(expected.size());

@@ -1,11 +1,14 @@
 #include "RecordTestSupport.h"
 
 #include <grp.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDirIterator>
 #include <cerrno>
+
+#include "core/records/RecordIndex.h"
 
 namespace merilog::test {
 
@@ -18,6 +21,33 @@ void HandOverToNobody(const QString& path) {
   ASSERT_EQ(chown(QFile::encodeName(path).constData(), kNobody, kNobody), 0);
   QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
   while (it.hasNext()) ASSERT_EQ(chown(QFile::encodeName(it.next()).constData(), kNobody, kNobody), 0);
+}
+
+std::string KeptTables(const QString& path) {
+  auto db = RawOpen(path, SQLite::OPEN_READONLY);
+  std::string text;
+  for (const char* sql : {"SELECT * FROM read_summary", "SELECT * FROM read_pyramid ORDER BY level, block"}) {
+    SQLite::Statement q(db, sql);
+    while (q.executeStep()) {
+      for (int c = 0; c < q.getColumnCount(); ++c) {
+        if (std::string(q.getColumnName(c)) == "change_count") continue;
+        const SQLite::Column v = q.getColumn(c);
+        // Every bit of a double, which its text form would round.
+        text += v.getType() == SQLITE_FLOAT ? QString::asprintf("%a", v.getDouble()).toStdString() : v.getString();
+        text += ",";
+      }
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+std::string FreshTables(const QString& path, const QString& scratch) {
+  QFile::remove(scratch);
+  if (!QFile::copy(path, scratch)) return "cannot copy";
+  RawOpen(scratch).exec("DELETE FROM read_summary");
+  if (!KeepRecordSummary(scratch)) return "not kept";
+  return KeptTables(scratch);
 }
 
 ChildResult RunInChild(const std::function<int(std::string& out)>& fn, bool unprivileged) {

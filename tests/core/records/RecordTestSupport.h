@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -80,6 +81,21 @@ inline long long RowCount(const QString& path) {
   auto db = RawOpen(path, SQLite::OPEN_READONLY);
   return db.execAndGet("SELECT count(*) FROM read").getInt64();
 }
+
+// Runs SQL through the sqlite3 shell: another program, as far as the record is concerned.
+inline void Shell(const QString& path, const QString& sql) {
+  QProcess shell;
+  shell.start(QStringLiteral("sqlite3"), {path, sql});
+  ASSERT_TRUE(shell.waitForFinished(120000)) << "sqlite3 is needed (scripts/setup.sh installs it)";
+  ASSERT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+}
+
+// What the record keeps beside its rows, as text: read_summary without its
+// change count, and read_pyramid.
+std::string KeptTables(const QString& path);
+// What a first reader keeps for the rows as they are now: the record copied
+// to `scratch`, its summary dropped there, and read once.
+std::string FreshTables(const QString& path, const QString& scratch);
 
 struct ChildResult {
   int exitCode = -1;  // -1: did not exit normally

@@ -370,6 +370,25 @@ TEST_F(RecordViewerTest, DeleteAskedFirstRemovesBothFiles) {
   EXPECT_TRUE(View().records[0].startsWith("Record 4 "));
 }
 
+// A record another program changed shows its own figures and rows: it is
+// read once when chosen, and that reading may be stopped (no figures, no
+// message) and is done again at the next choice.
+TEST_F(RecordViewerTest, ARecordAnotherProgramChangedIsReadOnceAndMayBeStopped) {
+  test::WriteRecord(RecordPath(1), Ramp(50000), "DCV", "NONE");
+  test::Shell(RecordPath(1), "UPDATE read SET read_value = 100 WHERE rowid = 3; DELETE FROM read WHERE rowid = 5");
+  Open();
+  model_->RecordSelected(0);
+  model_->CancelReading();
+  Wait();
+  EXPECT_EQ(Std(View().count + " " + View().max), "0 0");
+  EXPECT_FALSE(View().reading);
+  EXPECT_TRUE(prompter_.shown.empty());
+  Select(0);
+  EXPECT_EQ(Std(View().count + " " + View().max), "49999 100.00000000000");
+  EXPECT_EQ(View().pages.back(), " 40001 - 49999 ");
+  EXPECT_EQ(Std(Row(4)[1]), "0.006000000000");
+}
+
 // A file that cannot be read is named: at listing (a foreign file), or when
 // chosen (a file damaged since). A file that has gone shows nothing new.
 TEST_F(RecordViewerTest, DamagedForeignAndVanishedFiles) {

@@ -4,10 +4,13 @@
 
 #include <QPainter>
 #include <cmath>
+#include <limits>
 #include <random>
 
 #include "../widgets/WidgetTestApp.h"
 #include "core/records/RecordDatabase.h"
+#include "core/records/RecordFileClaim.h"
+#include "core/records/RecordIndex.h"
 #include "core/recordview/RecordChartTrace.h"
 #include "support/RecordFiles.h"
 #include "support/TestSupport.h"
@@ -60,7 +63,7 @@ TEST(RecordChartPainter, DecimatedDrawMatchesTheFullWalkPixelForPixel) {
   merilog::test::WriteRecord(path, readings, "DCV", "ACV");
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
   ASSERT_TRUE(db.ok());
-  auto index = RecordRowIndex::Build(*db.value());
+  auto index = RecordIndex::Open(*db.value());
   ASSERT_TRUE(index.ok());
 
   struct Case {
@@ -94,6 +97,98 @@ TEST(RecordChartPainter, DecimatedDrawMatchesTheFullWalkPixelForPixel) {
     EXPECT_EQ(DifferentPixels(decimated, walked), 0);
     EXPECT_NE(decimated, RenderRecordChart({}, false));  // something was drawn
     EXPECT_LE(traced.lines.size(), static_cast<size_t>(std::min<long long>(c.points, 4 * RecordChartPicture::kWidth)));
+  }
+}
+
+// Random records: a wandering signal with jumps far off the chart, bursts of
+// overloads, readings without a value or a second value alone and in runs,
+// and rows another program removed (gaps in the row ids). Drawn from the
+// pyramid the file keeps, and from one held in memory (the record could not
+// keep it: a writer held it), the picture is the full walk's, while a few
+// thousand values are read instead of every reading.
+TEST(RecordChartPainter, PyramidDrawMatchesTheFullWalkOnRandomRecords) {
+  test::App();
+  merilog::test::TempFolder dir;
+  std::mt19937_64 rng(2024);
+  auto chance = [&rng](double p) { return std::uniform_real_distribution<double>(0, 1)(rng) < p; };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (int record = 0; record < 2; ++record) {
+    SCOPED_TRACE(record);
+    const QString path = dir.File(QStringLiteral("Record %1.mdb").arg(record + 1));
+    const int n = 180000 + static_cast<int>(rng() % 100000);
+    std::vector<merilog::test::Reading> readings;
+    double v = 0;
+    int missingRun = 0, secondRun = 0, overloadRun = 0;
+    for (int i = 0; i < n; ++i) {
+      v += std::normal_distribution<double>(0, 0.05)(rng);
+      if (chance(0.0005)) v = std::uniform_real_distribution<double>(-50, 50)(rng);
+      if (chance(0.0002)) missingRun = static_cast<int>(rng() % 3000);
+      if (chance(0.0002)) secondRun = static_cast<int>(rng() % 5000);
+      if (chance(0.0001)) overloadRun = static_cast<int>(rng() % 200);
+      double main = overloadRun-- > 0 ? kOverloadValue : v;
+      if (missingRun-- > 0 || chance(0.0003)) main = nan;
+      double second = secondRun-- > 0 || chance(0.001) ? kNoSecondValue : v / 3 + (chance(0.01) ? 1e30 : 0);
+      if (chance(0.0003)) second = nan;
+      readings.push_back({main, second});
+    }
+    merilog::test::WriteRecord(path, readings, "DCV", "ACV");
+    {
+      SQLite::Database raw(path.toStdString(), SQLite::OPEN_READWRITE);
+      for (int cut = 0; cut < 5; ++cut) {
+        const long long from = 1 + static_cast<long long>(rng() % static_cast<unsigned>(n));
+        raw.exec(QStringLiteral("DELETE FROM read WHERE rowid BETWEEN %1 AND %2")
+                     .arg(from)
+                     .arg(from + rng() % 5000)
+                     .toStdString());
+      }
+    }
+    std::vector<double> values[2];
+    std::vector<bool> missing[2];
+    {
+      SQLite::Database raw(path.toStdString(), SQLite::OPEN_READONLY);
+      SQLite::Statement q(raw, "SELECT read_value, read_value_2ND FROM read");
+      while (q.executeStep())
+        for (int c = 0; c < 2; ++c) {
+          const SQLite::Column col = q.getColumn(c);
+          values[c].push_back(col.isNull() ? 0.0 : col.getDouble());
+          missing[c].push_back(col.isNull() || (c == 1 && col.getDouble() == kNoSecondValue));
+        }
+    }
+    const long long rows = static_cast<long long>(values[0].size());
+    for (const bool held : {true, false}) {
+      SCOPED_TRACE(held ? "held in memory" : "kept in the file");
+      std::unique_ptr<RecordFileClaim> writer;
+      if (held) writer = std::move(RecordFileClaim::Take(path, RecordFileClaim::Use::Write).value());
+      auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
+      ASSERT_TRUE(db.ok());
+      auto index = RecordIndex::Open(*db.value());
+      ASSERT_TRUE(index.ok());
+      ASSERT_EQ(index->KeptInFile(), !held);
+      ASSERT_EQ(index->RowCount(), rows);
+      for (int draw = 0; draw < 3; ++draw) {
+        const int c = (draw + record) % 2;
+        // All readings, or a run long enough for the pyramid.
+        constexpr long long kRun = 150000;
+        const long long first = draw < 1 ? 0 : static_cast<long long>(rng() % static_cast<unsigned>(rows - kRun));
+        const long long points = draw < 1 ? rows : kRun + static_cast<long long>(rng() % (rows - first - kRun + 1));
+        const double factor = std::pow(10.0, static_cast<int>(rng() % 5) - 2);
+        SCOPED_TRACE(testing::Message() << "column " << c << " first " << first << " points " << points << " factor "
+                                        << factor);
+        const RecordChartMapping mapping{points - 1, factor};
+        const TracedGraph traced = TraceRecordGraph(
+            *db.value(), index.value(), c ? RecordColumn::Value2nd : RecordColumn::Value, first, points, mapping);
+        ASSERT_TRUE(traced.status.ok()) << traced.status.error.toStdString();
+        EXPECT_LT(traced.valuesRead, points / 2);
+        const Rgb colour{255, 255, 0};
+        RecordChartPicture picture;
+        picture.graphs.push_back({colour, traced.lines});
+        const auto begin = static_cast<size_t>(first), end = static_cast<size_t>(first + points);
+        const QImage walked =
+            FullWalk(std::vector<double>(values[c].begin() + begin, values[c].begin() + end),
+                     std::vector<bool>(missing[c].begin() + begin, missing[c].begin() + end), mapping, colour);
+        EXPECT_EQ(DifferentPixels(RenderRecordChart(picture, false), walked), 0);
+      }
+    }
   }
 }
 
