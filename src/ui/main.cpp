@@ -6,11 +6,13 @@
 #include <QMessageBox>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include "core/app/IoSetup.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigPaths.h"
+#include "core/labserver/LabServerSettings.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowScreenshots.h"
 #include "ui/app/QtPrompter.h"
@@ -26,11 +28,14 @@ constexpr char kUsage[] =
     "  --resource R         also offer the LAN meter R (TCPIP0::host::port::SOCKET); repeatable\n"
     "  --transcript FILE    write every command and answer, with time stamps, to FILE\n"
     "  --from-menu          keep records in ~/MERILOG/DB (the desktop menu starts it so)\n"
+    "  --server CONNINFO    forward every reading to this lab server (a libpq connection string;\n"
+    "                       overrides MERILOG_SERVER and the [Server] setting; \"\" for none)\n"
     "  --help               show this text and exit\n"
     "  --version            show the version and exit\n";
 
 struct Options {
   merilog::IoOptions io;
+  std::optional<QString> server;
   QString screenshotDir;
   bool fromMenu = false;
   bool help = false;
@@ -68,6 +73,9 @@ bool Parse(const QStringList& args, Options* options, QString* error) {
     } else if (a == "--screenshots" || a.startsWith("--screenshots=")) {
       if (!value("--screenshots", &v)) return false;
       options->screenshotDir = v;
+    } else if (a == "--server" || a.startsWith("--server=")) {
+      if (!value("--server", &v)) return false;
+      options->server = v;
     } else if (a == "--from-menu") {
       options->fromMenu = true;
     } else if (a == "--help" || a == "-h") {
@@ -142,6 +150,7 @@ int main(int argc, char** argv) {
   window.OfferScan(*instruments.resources, instruments.lanResources, prompter, clock);
   prompter.SetParent(&window);
   model.Initialise();
+  model.UseLabServer(merilog::LabServerSettingsFor(options.server));
   window.show();
 
   std::unique_ptr<merilog::ui::MainWindowScreenshots> shots;

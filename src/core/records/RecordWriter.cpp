@@ -1,6 +1,7 @@
 #include "core/records/RecordWriter.h"
 
 #include "core/records/RecordAppender.h"
+#include "core/records/RecordCommitNotice.h"
 
 namespace merilog {
 
@@ -23,8 +24,10 @@ void RecordWriter::Append(std::vector<Row> rows) {
   auto alive = guard_.Watch();
   thread_.Post([this, records, alive, rows = std::move(rows)] {
     bool failedNow = false;
+    std::vector<bool> touched(records->open.size(), false);
     for (const Row& r : rows) {
       if (r.record < 0 || r.record >= static_cast<int>(records->open.size())) continue;
+      touched[r.record] = true;
       RecordAppender& a = *records->open[r.record];
       RecordStatus st = a.Append(r.value, r.value2nd, r.time);
       if (st.ok()) st = a.FlushIfDue();
@@ -33,6 +36,9 @@ void RecordWriter::Append(std::vector<Row> rows) {
         failedNow = true;
       }
     }
+    // The lab server's forwarder learns that there is something new to send.
+    for (size_t k = 0; k < touched.size(); ++k)
+      if (touched[k]) RecordCommitNotice::RowsWritten(records->open[k]->Path());
     if (failedNow && !records->reported) {
       records->reported = true;
       thread_.Deliver([this, alive, error = records->error] {
@@ -48,6 +54,7 @@ RecordWriter::Closed RecordWriter::CloseAll() {
     for (auto& a : records->open) {
       if (!a) continue;
       const RecordStatus closed = a->Close();
+      RecordCommitNotice::RowsWritten(a->Path());
       // Rows a refused commit left waiting, and readings refused while too many waited.
       const long long lost = a->UnsavedCount();
       records->unsaved += lost;
