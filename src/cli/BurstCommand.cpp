@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli/CliMeters.h"
+#include "cli/CliLabServer.h"
 #include "cli/CliPrompter.h"
 #include "core/base/Clock.h"
 #include "core/base/MessageTable.h"
@@ -134,10 +135,12 @@ int RunBurstCommand(const CliOptions& options, const QStringList& args) {
     if (interrupted) model.Stop();
   });
   poll.start(20);
+  CliLabServer labServer(options, prompter);
   model.Start();
   WaitUntilIdle(model);
   std::signal(SIGINT, previous);
   if (terminal && model.LastResult()) std::fputc('\n', stderr);
+  labServer.Finish();
 
   const auto& result = model.LastResult();
   if (!result) return 1;  // refused before the meter was asked

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/CliLabServer.h"
 #include "cli/CliPrompter.h"
 #include "cli/IoCommands.h"
 #include "core/app/IoSetup.h"
@@ -116,6 +117,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   CliPrompter prompter(la.answer);
   SystemClock clock;
   CheckConfigurationFile(prompter);
+  CliLabServer labServer(options, prompter);
   DeviceListModel devices(*instruments.resources, instruments.lanResources);
   ExchangeSequence sequence;
   ReadingRun run(devices, prompter, clock, sequence);
@@ -205,6 +207,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   devices.Discover(begin);
   QCoreApplication::exec();
   std::signal(SIGINT, previous);
+  labServer.Finish();
   return WithTranscriptChecked(instruments, exitCode);
 }
 

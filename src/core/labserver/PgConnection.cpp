@@ -148,6 +148,8 @@ bool PgConnection::Connect(const QString& conninfo) {
     if (st == CONNECTION_AWAITING_RESPONSE || st == CONNECTION_AUTH_OK || st == CONNECTION_SETENV) answered = true;
   }
   if (PQsetnonblocking(conn_, 1) != 0) return FailFromConnection(PgFailure::Lost);
+  // The server's notices (a shutdown warning) are not ours to print; failures come back as errors.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
   return true;
 }
 
