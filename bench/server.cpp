@@ -6,6 +6,7 @@
 //   psql_copy_rows_per_s        the same rows loaded by "psql \copy" from a text
 //                               file, into the same table, in the same run
 //   forward_vs_psql_copy        their ratio (wanted: 0.8 or more)
+//   server_bytes_per_reading    the table and its index on the server
 //   tick_late_without_server    late ticks of a 25 ms run of four meters, each
 //   tick_late_with_server_down  saving, without a server and with a server that
 //                               accepts connections and never answers
@@ -246,6 +247,8 @@ int main(int argc, char** argv) {
   std::printf("psql_copy_rows_per_s: %.0f rows/s\n", psql);
   std::printf("forward_rows_per_s: %.0f rows/s\n", forward);
   std::printf("forward_vs_psql_copy: %.2f\n", psql > 0 ? forward / psql : 0.0);
+  std::printf("server_bytes_per_reading: %s bytes\n",
+              qPrintable(cluster.Sql("SELECT pg_total_relation_size('merilog.reading') / count(*) FROM merilog.reading")));
 
   const int seconds = 8;
   const TickFigures without = RunTicks(app, std::nullopt, seconds);
