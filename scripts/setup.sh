@@ -18,11 +18,12 @@ $sudo apt-get install -y -qq --no-install-recommends \
   desktop-file-utils man-db dpkg-dev file \
   libtirpc-dev rpcsvc-proto libpq-dev >/dev/null
 if [ "$mode" = test ]; then
-  # Programs nobody here wrote that the LAN tests run against our VXI-11 meters,
-  # inside network namespaces the tests make (ip, unshare); and PostgreSQL, whose
-  # private clusters the lab server's tests start in temporary folders.
+  # Programs nobody here wrote that the tests run against what we make: the LAN
+  # tests against our VXI-11 meters, inside network namespaces the tests make
+  # (ip, unshare), openpyxl reading the scan's spreadsheet back, and PostgreSQL,
+  # whose private clusters the lab server's tests start in temporary folders.
   $sudo apt-get install -y -qq --no-install-recommends \
-    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux postgresql >/dev/null
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl postgresql >/dev/null
 fi
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
