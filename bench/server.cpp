@@ -93,10 +93,10 @@ double PsqlCopy(const test::PostgresCluster& cluster, const QString& file) {
   QProcess p;
   QElapsedTimer t;
   t.start();
-  p.start(test::PostgresCluster::BinDir() + "/psql",
-          {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", cluster.SocketDir(), "-U", "merilog", "-d", "lab", "-c",
-           "\\copy merilog.reading (bench, record_id, row_id, read_value, read_value_2nd, read_time) FROM '" + file +
-               "'"});
+  p.start(
+      test::PostgresCluster::BinDir() + "/psql",
+      {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", cluster.SocketDir(), "-U", "merilog", "-d", "lab", "-c",
+       "\\copy merilog.reading (bench, record_id, row_id, read_value, read_value_2nd, read_time) FROM '" + file + "'"});
   if (!p.waitForFinished(600000) || p.exitCode() != 0) {
     std::fprintf(stderr, "psql: %s\n", p.readAllStandardError().constData());
     return 0;
@@ -247,16 +247,17 @@ int main(int argc, char** argv) {
   std::printf("psql_copy_rows_per_s: %.0f rows/s\n", psql);
   std::printf("forward_rows_per_s: %.0f rows/s\n", forward);
   std::printf("forward_vs_psql_copy: %.2f\n", psql > 0 ? forward / psql : 0.0);
-  std::printf("server_bytes_per_reading: %s bytes\n",
-              qPrintable(cluster.Sql("SELECT pg_total_relation_size('merilog.reading') / count(*) FROM merilog.reading")));
+  std::printf(
+      "server_bytes_per_reading: %s bytes\n",
+      qPrintable(cluster.Sql("SELECT pg_total_relation_size('merilog.reading') / count(*) FROM merilog.reading")));
 
   const int seconds = 8;
   const TickFigures without = RunTicks(app, std::nullopt, seconds);
   QTemporaryDir silentDir;
   const int silent = SilentServer(silentDir.path());
   if (silent < 0) return 1;
-  const TickFigures down = RunTicks(app, LabServerSettings{"host=" + silentDir.path() + " dbname=lab", "bench-01"},
-                                    seconds);
+  const TickFigures down =
+      RunTicks(app, LabServerSettings{"host=" + silentDir.path() + " dbname=lab", "bench-01"}, seconds);
   ::close(silent);
   std::printf("tick_late_without_server: %lld ticks of %d\n", without.late, seconds * 40);
   std::printf("tick_late_with_server_down: %lld ticks of %d\n", down.late, seconds * 40);

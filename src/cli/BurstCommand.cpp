@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "cli/CliMeters.h"
 #include "cli/CliLabServer.h"
+#include "cli/CliMeters.h"
 #include "cli/CliPrompter.h"
 #include "core/base/Clock.h"
 #include "core/base/MessageTable.h"

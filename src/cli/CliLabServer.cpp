@@ -48,8 +48,8 @@ std::optional<LabServerSettings> Settings(const CliOptions& options, const char*
 
 QString Label(const LabServerRecord& r) {
   const QDateTime date = QDateTime::fromString(r.date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  QString label = date.isValid() ? RecordLabel(r.number, RecordDateText(date), r.function1, r.function2)
-                                 : RecordLabel(r.number);
+  QString label =
+      date.isValid() ? RecordLabel(r.number, RecordDateText(date), r.function1, r.function2) : RecordLabel(r.number);
   if (r.fileKind == QLatin1String("DBfile")) label += QStringLiteral("  (DBfile)");
   return label;
 }
@@ -59,8 +59,8 @@ QString Label(const LabServerRecord& r) {
 CliLabServer::CliLabServer(const CliOptions& options, Prompter& prompter) {
   const LabServerSettings s = LabServerSettingsFor(options.server);
   if (!s.Enabled()) return;
-  monitor_ = std::make_unique<LabServerMonitor>(s, QDir(DeriveRecordFolder(QDir::currentPath())).absolutePath(),
-                                                prompter);
+  monitor_ =
+      std::make_unique<LabServerMonitor>(s, QDir(DeriveRecordFolder(QDir::currentPath())).absolutePath(), prompter);
 }
 
 void CliLabServer::Finish() {

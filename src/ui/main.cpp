@@ -9,8 +9,8 @@
 #include "core/app/IoSetup.h"
 #include "core/base/ConfigPaths.h"
 #include "core/labserver/LabServerSettings.h"
-#include "ui/app/MainWindow.h"
 #include "ui/app/DesktopSession.h"
+#include "ui/app/MainWindow.h"
 
 namespace {
 

@@ -44,7 +44,8 @@ TEST_F(LabServerCli, SyncListAndPullFromTheCommandLine) {
   const QStringList lines = out.trimmed().split('\n');
   ASSERT_EQ(lines.size(), 2);
   static const QRegularExpression kLine(
-      "^bench-cli  ([0-9a-f-]{36})  Record 1            \\( 24 / 03 / 05 -- 14 : 03 : 27 \\)  - DCV NONE  12 readings$");
+      "^bench-cli  ([0-9a-f-]{36})  Record 1            \\( 24 / 03 / 05 -- 14 : 03 : 27 \\)  - DCV NONE  12 "
+      "readings$");
   const auto m = kLine.match(lines[0]);
   ASSERT_TRUE(m.hasMatch()) << lines[0].toStdString();
   EXPECT_TRUE(lines[1].endsWith("(DBfile)  3 readings")) << lines[1].toStdString();
@@ -54,7 +55,8 @@ TEST_F(LabServerCli, SyncListAndPullFromTheCommandLine) {
   const QString id = m.captured(1);
   EXPECT_EQ(Cli({"records", "pull", "--bench", "bench-cli", "--record-id", id, "2"}, env, &out, &err), 1);
   EXPECT_EQ(err.trimmed(), "The record already has readings. Please select a different record.");
-  ASSERT_EQ(Cli({"records", "pull", "--bench", "bench-cli", "--record-id", id, "4"}, env, &out, &err), 0) << err.toStdString();
+  ASSERT_EQ(Cli({"records", "pull", "--bench", "bench-cli", "--record-id", id, "4"}, env, &out, &err), 0)
+      << err.toStdString();
   EXPECT_EQ(out, "Record 4: 12 readings of record " + id + " of bench bench-cli\n");
   EXPECT_TRUE(SameRows(LocalRows(Path(4)), LocalRows(Path(1))));
   ASSERT_EQ(Cli({"records", "viewer"}, env, &out, &err), 0);
@@ -70,10 +72,10 @@ TEST_F(LabServerCli, ARunOnTheSimulatedBenchLandsEveryReadingOnTheServer) {
   const QProcessEnvironment env = Environment("host=/nonexistent dbname=nothing");
   QString out, err;
   // --server overrides the language file's server.
-  ASSERT_EQ(Cli({"--simulate", "--server", cluster->ConnInfo(), "log", "--record", "6", "--count", "30", "--interval",
-                 "25"},
-                env, &out, &err),
-            0)
+  ASSERT_EQ(
+      Cli({"--simulate", "--server", cluster->ConnInfo(), "log", "--record", "6", "--count", "30", "--interval", "25"},
+          env, &out, &err),
+      0)
       << err.toStdString();
   EXPECT_EQ(out.trimmed().split('\n').size(), 30);
   EXPECT_TRUE(err.contains("lab server: every reading forwarded")) << err.toStdString();

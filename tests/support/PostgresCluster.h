@@ -41,8 +41,9 @@ class PostgresCluster {
   // Why no cluster can be made here; empty when one can.
   static QString Unavailable() {
     if (BinDir().isEmpty())
-      return QStringLiteral("PostgreSQL's programs are not installed (/usr/lib/postgresql/15/bin: apt-get install "
-                            "postgresql)");
+      return QStringLiteral(
+          "PostgreSQL's programs are not installed (/usr/lib/postgresql/15/bin: apt-get install "
+          "postgresql)");
     if (::geteuid() == 0 && !::getpwnam("postgres"))
       return QStringLiteral("running as root, and there is no user \"postgres\" to run the server as");
     return {};
@@ -87,9 +88,9 @@ class PostgresCluster {
       options << QStringLiteral("-c") << QStringLiteral("fsync=off") << QStringLiteral("-c")
               << QStringLiteral("synchronous_commit=off") << QStringLiteral("-c")
               << QStringLiteral("full_page_writes=off");
-    running_ = PgCtl({QStringLiteral("-D"), DataDir(), QStringLiteral("-l"), SocketDir() + QStringLiteral("/server.log"),
-                      QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("120"), QStringLiteral("-o"),
-                      ShellJoin(options), QStringLiteral("start")});
+    running_ = PgCtl({QStringLiteral("-D"), DataDir(), QStringLiteral("-l"),
+                      SocketDir() + QStringLiteral("/server.log"), QStringLiteral("-w"), QStringLiteral("-t"),
+                      QStringLiteral("120"), QStringLiteral("-o"), ShellJoin(options), QStringLiteral("start")});
     return running_;
   }
   // Immediate: the server stops at once, as if killed (no checkpoint).
@@ -126,9 +127,8 @@ class PostgresCluster {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     if (asPostgres && ::geteuid() == 0)
-      p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
-                                                     program} +
-                                             args);
+      p.start(QStringLiteral("runuser"),
+              QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), program} + args);
     else
       p.start(program, args);
     if (!p.waitForFinished(180000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
@@ -140,16 +140,18 @@ class PostgresCluster {
   bool PgCtl(const QStringList& args) { return Run(BinDir() + QStringLiteral("/pg_ctl"), args); }
   static void GiveAway(const QString& path) {
     if (::geteuid() != 0) return;
-    if (const passwd* pw = ::getpwnam("postgres")) (void)!::chown(QFile::encodeName(path).constData(), pw->pw_uid, pw->pw_gid);
+    if (const passwd* pw = ::getpwnam("postgres"))
+      (void)!::chown(QFile::encodeName(path).constData(), pw->pw_uid, pw->pw_gid);
   }
 
   // The initialised cluster every test copies, made once (under a lock, since
   // tests run in parallel). Empty with error_ set when it cannot be made.
   QString Template() {
-    const QString base = QDir::tempPath() + QStringLiteral("/merilog-pg-template-%1-%2-v1")
-                                                .arg(::geteuid())
-                                                .arg(QFileInfo(BinDir()).dir().dirName());
-    const int lock = ::open(QFile::encodeName(base + QStringLiteral(".lock")).constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    const QString base =
+        QDir::tempPath() +
+        QStringLiteral("/merilog-pg-template-%1-%2-v1").arg(::geteuid()).arg(QFileInfo(BinDir()).dir().dirName());
+    const int lock =
+        ::open(QFile::encodeName(base + QStringLiteral(".lock")).constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0) {
       error_ = QStringLiteral("cannot lock %1.lock").arg(base);
       if (lock >= 0) ::close(lock);
@@ -167,8 +169,8 @@ class PostgresCluster {
       const QString sock = base + QStringLiteral("/sock");
       bool ok = Run(BinDir() + QStringLiteral("/initdb"),
                     {QStringLiteral("-D"), data, QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-U"),
-                     QStringLiteral("postgres"), QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"),
-                     QStringLiteral("--no-sync"), QStringLiteral("--no-instructions")});
+                     QStringLiteral("postgres"), QStringLiteral("-E"), QStringLiteral("UTF8"),
+                     QStringLiteral("--locale=C"), QStringLiteral("--no-sync"), QStringLiteral("--no-instructions")});
       if (ok) {
         // Small, so that parallel tests' clusters fit; passwords only for "guarded".
         QFile conf(data + QStringLiteral("/postgresql.conf"));

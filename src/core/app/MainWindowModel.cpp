@@ -453,8 +453,8 @@ void MainWindowModel::UseLabServer(const LabServerSettings& settings, LabForward
   labServer_.reset();
   if (!settings.Enabled()) return;
   const QString folder = QDir(DeriveRecordFolder(QDir::currentPath())).absolutePath();
-  labServer_ =
-      std::make_unique<LabServerMonitor>(settings, folder, prompter_, [this] { Notify(); }, std::move(policy));
+  labServer_ = std::make_unique<LabServerMonitor>(
+      settings, folder, prompter_, [this] { Notify(); }, std::move(policy));
 }
 
 }  // namespace merilog

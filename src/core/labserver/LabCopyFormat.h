@@ -24,8 +24,8 @@ class LabCopyEncoder {
   bool Valid() const { return !prefix_.isEmpty(); }
   // A new batch in `out` (cleared): the header.
   void Begin(QByteArray* out) const;
-  void Add(QByteArray* out, long long rowId, const std::optional<double>& value,
-           const std::optional<double>& value2nd, const char* time, int timeBytes) const;
+  void Add(QByteArray* out, long long rowId, const std::optional<double>& value, const std::optional<double>& value2nd,
+           const char* time, int timeBytes) const;
   void End(QByteArray* out) const;
 
  private:

@@ -11,7 +11,7 @@ struct LabForwardPolicy {
   int minPassMs = 1000;         // new rows wait this long at most, so a run's rows go in batches
   int firstBackoffMs = 1000;    // after a failed attempt; doubled each time
   int maxBackoffMs = 60000;
-  int rescanMs = 60000;         // every record looked at again (other programs' rows, deleted files)
+  int rescanMs = 60000;  // every record looked at again (other programs' rows, deleted files)
   PgConnection::Limits limits;
   // For fault tests: runs on the forwarder's thread after a batch's readings
   // went to the server and before its commit.

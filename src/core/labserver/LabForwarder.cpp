@@ -48,8 +48,7 @@ struct LabForwarder::Shared {
     const LabForwardStatus& was = status;
     const bool same = was.link == next.link && was.waiting == next.waiting &&
                       was.recordsWaiting == next.recordsWaiting && was.problem == next.problem &&
-                      was.sent == next.sent && was.messages.size() == next.messages.size() &&
-                      was.passes == next.passes;
+                      was.sent == next.sent && was.messages.size() == next.messages.size() && was.passes == next.passes;
     status = next;
     if (same || ownerGone || !mailbox) return;
     Shared* self = this;
@@ -240,7 +239,8 @@ void LabForwarder::Loop(std::shared_ptr<Shared> shared) {
         status.link = LabForwardStatus::Link::Idle;
         status.problem.clear();
         // After a success, the same refusal later is news again.
-        for (auto it = told.begin(); it != told.end();) it = it->contains(lab_texts::KeptOnBench()) ? told.erase(it) : ++it;
+        for (auto it = told.begin(); it != told.end();)
+          it = it->contains(lab_texts::KeptOnBench()) ? told.erase(it) : ++it;
       } else if (link.Failure() != PgFailure::Interrupted) {
         linkFailed();
       }

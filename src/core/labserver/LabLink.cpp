@@ -107,7 +107,8 @@ bool LabLink::Forward(LabRecordState& record) {
   for (bool done = false, adjusted = false; !done;) {
     if (!SendBatch(record, &done, &adjusted)) return false;
     if (adjusted && ++adjustments > kMaxAdjustments) {
-      record.problem = lab_texts::RecordConflict(record.Name(), QStringLiteral("the server keeps changing its readings"));
+      record.problem =
+          lab_texts::RecordConflict(record.Name(), QStringLiteral("the server keeps changing its readings"));
       break;
     }
   }
@@ -169,10 +170,10 @@ bool LabLink::SendBatch(LabRecordState& record, bool* done, bool* adjusted) {
   };
   if (!connection_.Exec("BEGIN")) return LinkFailed();
   auto claimed = connection_.Exec(
-      kClaimRecord, {bench, recordId, QByteArray::number(record.number),
-                     record.kind == RecordFileKind::Record ? QByteArray("Record") : QByteArray("DBfile"),
-                     Utf8OrNull(record.facts.date), Utf8OrNull(record.facts.function1),
-                     Utf8OrNull(record.facts.function2)});
+      kClaimRecord,
+      {bench, recordId, QByteArray::number(record.number),
+       record.kind == RecordFileKind::Record ? QByteArray("Record") : QByteArray("DBfile"),
+       Utf8OrNull(record.facts.date), Utf8OrNull(record.facts.function1), Utf8OrNull(record.facts.function2)});
   if (!claimed) return statementFailed();
   const long long serverLast = claimed->Text(0, 0).toLongLong();
   const long long serverRows = claimed->Text(0, 1).toLongLong();
@@ -190,8 +191,8 @@ bool LabLink::SendBatch(LabRecordState& record, bool* done, bool* adjusted) {
   }
   if (!connection_.CopyIn(kCopyReadings, batch_)) return statementFailed();
   if (policy_.beforeCommit) policy_.beforeCommit();
-  if (!connection_.Exec(kRecordDone, {bench, recordId, QByteArray::number(chunk->rows),
-                                      QByteArray::number(chunk->lastRowid)}))
+  if (!connection_.Exec(kRecordDone,
+                        {bench, recordId, QByteArray::number(chunk->rows), QByteArray::number(chunk->lastRowid)}))
     return statementFailed();
   if (!connection_.Exec("COMMIT")) return LinkFailed();
   record.identity.sentRowid = chunk->lastRowid;
@@ -230,9 +231,8 @@ std::optional<std::vector<LabServerRecord>> LabLink::List(const QString& bench) 
 }
 
 std::optional<LabServerRecord> LabLink::Find(const QString& bench, const QString& recordId) {
-  auto rows = connection_.Exec(
-      (QByteArray(kListColumns) + "WHERE bench = $1 AND record_id = $2").constData(),
-      {bench.toUtf8(), recordId.toUtf8()});
+  auto rows = connection_.Exec((QByteArray(kListColumns) + "WHERE bench = $1 AND record_id = $2").constData(),
+                               {bench.toUtf8(), recordId.toUtf8()});
   if (!rows) {
     LinkFailed();
     return std::nullopt;
@@ -248,10 +248,10 @@ std::optional<LabServerRecord> LabLink::Find(const QString& bench, const QString
 bool LabLink::ReadReadings(const QString& bench, const QString& recordId,
                            const std::function<bool(std::vector<LabReading>&)>& take) {
   constexpr size_t kHandOver = 4096;
-  const QByteArray sql = "COPY (SELECT row_id, read_value, read_value_2nd, read_time FROM merilog.reading WHERE bench = " +
-                         connection_.Literal(bench.toUtf8()) +
-                         " AND record_id = " + connection_.Literal(recordId.toUtf8()) +
-                         " ORDER BY row_id) TO STDOUT (FORMAT binary)";
+  const QByteArray sql =
+      "COPY (SELECT row_id, read_value, read_value_2nd, read_time FROM merilog.reading WHERE bench = " +
+      connection_.Literal(bench.toUtf8()) + " AND record_id = " + connection_.Literal(recordId.toUtf8()) +
+      " ORDER BY row_id) TO STDOUT (FORMAT binary)";
   LabCopyDecoder decoder;
   std::vector<LabReading> rows;
   bool taken = true;

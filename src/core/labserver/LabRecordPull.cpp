@@ -33,20 +33,27 @@ int PutInPlace(const QString& from, const QString& to) {
 
 RecordStatus Fill(const QString& path, LabLink& link, const LabServerRecord& record, long long* readings) {
   try {
-    SQLite::Database db(QFile::encodeName(path).toStdString(), SQLite::OPEN_READWRITE,
-                        RecordDatabase::kBusyTimeoutMs);
+    SQLite::Database db(QFile::encodeName(path).toStdString(), SQLite::OPEN_READWRITE, RecordDatabase::kBusyTimeoutMs);
     SQLite::Transaction txn(db);
-    SQLite::Statement insert(db,
-                             "INSERT INTO read (rowid, read_value, read_value_2ND, read_time) VALUES (?, ?, ?, ?)");
+    SQLite::Statement insert(db, "INSERT INTO read (rowid, read_value, read_value_2ND, read_time) VALUES (?, ?, ?, ?)");
     long long lastRowId = 0;
     QString insertError;
     const bool read = link.ReadReadings(record.bench, record.recordId, [&](std::vector<LabReading>& rows) {
       try {
         for (const LabReading& r : rows) {
           insert.bind(1, static_cast<int64_t>(r.rowId));
-          if (r.value) insert.bind(2, *r.value); else insert.bind(2);
-          if (r.value2nd) insert.bind(3, *r.value2nd); else insert.bind(3);
-          if (r.time) insert.bind(4, r.time->constData(), static_cast<int>(r.time->size())); else insert.bind(4);
+          if (r.value)
+            insert.bind(2, *r.value);
+          else
+            insert.bind(2);
+          if (r.value2nd)
+            insert.bind(3, *r.value2nd);
+          else
+            insert.bind(3);
+          if (r.time)
+            insert.bind(4, r.time->constData(), static_cast<int>(r.time->size()));
+          else
+            insert.bind(4);
           insert.exec();
           insert.reset();
           lastRowId = std::max(lastRowId, r.rowId);
@@ -86,7 +93,8 @@ RecordResult<LabPullResult> PullRecord(LabLink& link, const QString& bench, cons
                                        const QString& folder, int number) {
   LabPullResult result;
   result.path = RecordFilePath(RecordFileKind::Record, folder, number);
-  if (RecordFileExists(RecordFileKind::Record, folder, number) || RecordFileExists(RecordFileKind::DBfile, folder, number))
+  if (RecordFileExists(RecordFileKind::Record, folder, number) ||
+      RecordFileExists(RecordFileKind::DBfile, folder, number))
     return RecordStatus::Failure(record_texts::RecordHasReadings());
   auto found = link.Find(bench, recordId);
   if (!found) {
@@ -105,7 +113,8 @@ RecordResult<LabPullResult> PullRecord(LabLink& link, const QString& bench, cons
     if (err == EEXIST)
       filled = RecordStatus::Failure(record_texts::RecordHasReadings());
     else if (err != 0)
-      filled = RecordStatus::Failure(record_texts::CannotCreate(result.path, QString::fromLocal8Bit(std::strerror(err))));
+      filled =
+          RecordStatus::Failure(record_texts::CannotCreate(result.path, QString::fromLocal8Bit(std::strerror(err))));
   }
   if (!filled) {
     RemoveRecordFile(building);

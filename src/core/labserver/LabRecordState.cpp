@@ -5,7 +5,8 @@
 namespace merilog {
 
 QString LabRecordState::Name() const {
-  return QStringLiteral("%1 %2").arg(kind == RecordFileKind::Record ? QStringLiteral("Record") : QStringLiteral("DBfile"))
+  return QStringLiteral("%1 %2")
+      .arg(kind == RecordFileKind::Record ? QStringLiteral("Record") : QStringLiteral("DBfile"))
       .arg(number);
 }
 
@@ -49,8 +50,8 @@ LabRecordState SurveyRecord(const QString& folder, const QString& path, const QS
     return s;
   }
   s.identity = identity.value();
-  auto facts = file.value()->ReadFacts(
-      s.identity.sentRowid, countAll ? RecordForwardFile::Count::All : RecordForwardFile::Count::Waiting);
+  auto facts = file.value()->ReadFacts(s.identity.sentRowid,
+                                       countAll ? RecordForwardFile::Count::All : RecordForwardFile::Count::Waiting);
   if (!facts) {
     s.problem = facts.error();
     return s;

@@ -19,8 +19,9 @@ QString Refused(const QString& server, const QString& why) {
 }
 
 QString SchemaNewer(const QString& server, int serverVersion, int known) {
-  return QStringLiteral("The lab server %1 keeps its tables in version %2, newer than this program knows (%3); "
-                        "update the program to forward to it.")
+  return QStringLiteral(
+             "The lab server %1 keeps its tables in version %2, newer than this program knows (%3); "
+             "update the program to forward to it.")
       .arg(server)
       .arg(serverVersion)
       .arg(known);

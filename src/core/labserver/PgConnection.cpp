@@ -149,7 +149,8 @@ bool PgConnection::Connect(const QString& conninfo) {
   }
   if (PQsetnonblocking(conn_, 1) != 0) return FailFromConnection(PgFailure::Lost);
   // The server's notices (a shutdown warning) are not ours to print; failures come back as errors.
-  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn_, [](void*, const char*) {}, nullptr);
   return true;
 }
 
@@ -202,7 +203,8 @@ bool PgConnection::Collect(Outcome* out) {
           auto& row = out->rows.rows[static_cast<size_t>(i)];
           row.resize(static_cast<size_t>(m));
           for (int j = 0; j < m; ++j)
-            if (!PQgetisnull(r, i, j)) row[static_cast<size_t>(j)] = QByteArray(PQgetvalue(r, i, j), PQgetlength(r, i, j));
+            if (!PQgetisnull(r, i, j))
+              row[static_cast<size_t>(j)] = QByteArray(PQgetvalue(r, i, j), PQgetlength(r, i, j));
         }
       }
     }
@@ -244,7 +246,8 @@ bool PgConnection::CopyIn(const char* copySql, const QByteArray& data) {
   if (!PQsendQuery(conn_, copySql)) return FailFromConnection(PgFailure::Lost);
   Outcome start;
   if (!Flush() || !Collect(&start)) return false;
-  if (start.status != PGRES_COPY_IN) return Fail(PgFailure::Statement, QStringLiteral("the server did not start the copy"));
+  if (start.status != PGRES_COPY_IN)
+    return Fail(PgFailure::Statement, QStringLiteral("the server did not start the copy"));
   constexpr qsizetype kPiece = 256 * 1024;
   for (qsizetype at = 0; at < data.size();) {
     const int n = static_cast<int>(std::min(kPiece, data.size() - at));

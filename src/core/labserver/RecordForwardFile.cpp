@@ -40,10 +40,10 @@ std::optional<double> NumberOf(sqlite3_stmt* s, int column) {
     case SQLITE_TEXT: {
       // Another program may have stored a number as text; anything else has no number.
       bool ok = false;
-      const double v = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
-                                  sqlite3_column_bytes(s, column))
-                           .trimmed()
-                           .toDouble(&ok);
+      const double v =
+          QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(s, column)), sqlite3_column_bytes(s, column))
+              .trimmed()
+              .toDouble(&ok);
       if (ok) return v;
       return std::nullopt;
     }
@@ -159,7 +159,7 @@ RecordResult<RecordForwardFile::Facts> RecordForwardFile::ReadFacts(long long af
 }
 
 RecordResult<RecordForwardFile::Chunk> RecordForwardFile::ReadRows(long long after, long long maxRows,
-                                                                  const LabCopyEncoder& encoder, QByteArray* out) {
+                                                                   const LabCopyEncoder& encoder, QByteArray* out) {
   try {
     // The engine's own interface: this loop runs for every reading forwarded.
     sqlite3_stmt* s = nullptr;

@@ -1,10 +1,11 @@
 // The forwarder's thread against a real PostgreSQL cluster, with the faults a
 // lab meets: a server killed in the middle of a batch, a server that is not
 // there while a run goes on, a server that refuses the bench.
+#include "core/labserver/LabForwarder.h"
+
 #include <atomic>
 
 #include "LabServerSupport.h"
-#include "core/labserver/LabForwarder.h"
 #include "support/MainWindowBench.h"
 
 namespace merilog::test {
@@ -102,7 +103,8 @@ TEST_F(LabForwarderTest, AServerRefusingTheBenchIsSaidOnceAndLoggingGoesOn) {
   // Several attempts later, still one message.
   ASSERT_TRUE(RunUntil([&] { return server->Status().passes >= 6 && server->Status().link == Link::Refused; }, 60000));
   ASSERT_EQ(run.b.prompter.shown.size(), 1u);
-  EXPECT_TRUE(run.b.prompter.shown[0].text.contains("refused this bench")) << run.b.prompter.shown[0].text.toStdString();
+  EXPECT_TRUE(run.b.prompter.shown[0].text.contains("refused this bench"))
+      << run.b.prompter.shown[0].text.toStdString();
   EXPECT_TRUE(run.b.prompter.shown[0].text.contains("password"));
   EXPECT_EQ(LocalRows(run.b.RecordPath(2)).size(), 25u);
   EXPECT_EQ(server->Status().waiting, 25);

@@ -217,7 +217,6 @@ TEST_F(MainWindowSmoke, CommandControlQueriesTheChosenMeterAndKeepsTheHistory) {
   });
 }
 
-
 // The lab server's backlog in the status line; no server, no status bar.
 class MainWindowLabServer : public MainWindowSmoke {};
 
