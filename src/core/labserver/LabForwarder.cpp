@@ -139,7 +139,7 @@ void LabForwarder::Loop(std::shared_ptr<Shared> shared) {
         status.waiting += r.Waiting();
         ++status.recordsWaiting;
       }
-      if (!r.problem.isEmpty()) say(r.problem);
+      if (!r.problem.isEmpty()) say(lab_texts::RecordConflict(r.Name(), r.problem));
     }
   };
   auto linkFailed = [&] {

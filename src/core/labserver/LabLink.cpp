@@ -107,8 +107,7 @@ bool LabLink::Forward(LabRecordState& record) {
   for (bool done = false, adjusted = false; !done;) {
     if (!SendBatch(record, &done, &adjusted)) return false;
     if (adjusted && ++adjustments > kMaxAdjustments) {
-      record.problem =
-          lab_texts::RecordConflict(record.Name(), QStringLiteral("the server keeps changing its readings"));
+      record.problem = QStringLiteral("the lab server keeps changing what it holds of it");
       break;
     }
   }
@@ -165,7 +164,7 @@ bool LabLink::SendBatch(LabRecordState& record, bool* done, bool* adjusted) {
     if (connection_.Failure() != PgFailure::Statement) return LinkFailed();
     const QString why = connection_.Error();
     if (!Rollback()) return LinkFailed();
-    record.problem = lab_texts::RecordConflict(record.Name(), why);
+    record.problem = lab_texts::Failed(ServerName(), why);
     return true;
   };
   if (!connection_.Exec("BEGIN")) return LinkFailed();

@@ -16,7 +16,7 @@ struct LabRecordState {
   ForwardIdentity identity;
   RecordForwardFile::Facts facts;  // as of the last look
   long long serverRows = -1;       // readings on the server, -1 until the server was asked
-  QString problem;                 // why it cannot be forwarded now, naming the file; empty when it can
+  QString problem;                 // why it cannot be forwarded now (naming the file or the server); empty when it can
 
   long long Waiting() const { return problem.isEmpty() ? std::max(0LL, facts.waiting) : 0; }
   // "Record 3" or "DBfile 3", as sync prints it.

@@ -13,7 +13,7 @@ QString SchemaNewer(const QString& server, int serverVersion, int known);
 QString Failed(const QString& server, const QString& why);
 // Said once with a refusal: logging goes on.
 QString KeptOnBench();
-// A record the server already holds rows for that this file does not agree with.
+// A record that cannot be forwarded now: "Record 3 cannot be forwarded: <why>".
 QString RecordConflict(const QString& name, const QString& why);
 
 // The main window's status line.
