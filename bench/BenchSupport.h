@@ -6,6 +6,8 @@
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/Prompter.h"
+#include "core/readingconfig/ReadingSettings.h"
+#include "sim/SimBench.h"
 
 namespace merilog::bench {
 
@@ -35,5 +37,31 @@ struct TimerView : MainWindowObserver {
   void RedrawChart() override {}
   void StateChanged() override {}
 };
+
+// Four simulated dual meters, on DC volts with AC volts as the 2ND function.
+inline std::shared_ptr<sim::SimBench> FourDualMeters() {
+  auto bench = std::make_shared<sim::SimBench>();
+  for (int i = 1; i <= 4; ++i) {
+    sim::SimMeterDescription s;
+    s.resource = "USB0::0x3A7D::0x6082::SN0" + std::to_string(i) + "::INSTR";
+    s.model = "6082";
+    s.setup = {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""};
+    bench->Add(s);
+  }
+  return bench;
+}
+
+// Multi-device mode over the first four meters found, meter k saving into record k + 1.
+inline ReadingSettings FourMetersSaving(const MainWindowModel& model) {
+  ReadingSettings s;
+  s.mode = kMultiDeviceMode;
+  for (int k = 0; k < 4; ++k) {
+    s.chosenDevice.push_back({k, model.Devices().Devices()[k].displayName});
+    s.saveEnabled[k] = 1;
+    s.recordNumber[k] = k + 1;
+  }
+  s.chosenCount = 4;
+  return s;
+}
 
 }  // namespace merilog::bench

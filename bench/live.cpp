@@ -28,16 +28,8 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   QDir(dir.path()).mkdir("DB");
   QDir::setCurrent(dir.path());
-  auto bench = std::make_shared<sim::SimBench>();
-  for (int i = 1; i <= 4; ++i) {
-    sim::SimMeterDescription s;
-    s.resource = "USB0::0x3A7D::0x6082::SN0" + std::to_string(i) + "::INSTR";
-    s.model = "6082";
-    s.setup = {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""};
-    bench->Add(s);
-  }
   ResourceManager rm;
-  rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
+  rm.AddBackend(std::make_unique<sim::SimBackend>(bench::FourDualMeters()));
   bench::BenchPrompter prompter;
   SystemClock clock;
   QTimer timer;
@@ -46,16 +38,12 @@ int main(int argc, char** argv) {
   MainWindowModel model(rm, prompter, clock);
   model.SetObserver(&view);
   model.Initialise();
-  ReadingSettings s;
-  s.mode = kMultiDeviceMode;
-  for (int k = 0; k < 4; ++k) {
-    s.chosenDevice.push_back({k, model.Devices().Devices()[k].displayName});
-    s.saveEnabled[k] = 1;
-    s.recordNumber[k] = k + 1;
-  }
-  s.chosenCount = 4;
-  model.ApplyReadingSettings(s);
+  // Discovery asks the meters on their own threads.
+  while (!model.Idle()) app.processEvents(QEventLoop::WaitForMoreEvents);
+  if (model.Devices().Devices().size() < 4) return 1;
+  model.ApplyReadingSettings(bench::FourMetersSaving(model));
   model.StartReading();
+  while (!model.Idle()) app.processEvents(QEventLoop::WaitForMoreEvents);
   if (!model.ReadingActive()) return 1;
   timer.stop();
 

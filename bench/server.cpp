@@ -142,16 +142,8 @@ TickFigures RunTicks(QApplication& app, const std::optional<LabServerSettings>& 
     ~Back() { QDir::setCurrent(folder); }
   } back;
   QDir::setCurrent(dir.path());
-  auto bench = std::make_shared<sim::SimBench>();
-  for (int i = 1; i <= 4; ++i) {
-    sim::SimMeterDescription s;
-    s.resource = "USB0::0x3A7D::0x6082::SN0" + std::to_string(i) + "::INSTR";
-    s.model = "6082";
-    s.setup = {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""};
-    bench->Add(s);
-  }
   ResourceManager rm;
-  rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
+  rm.AddBackend(std::make_unique<sim::SimBackend>(bench::FourDualMeters()));
   bench::BenchPrompter prompter;
   SystemClock clock;
   QTimer timer;
@@ -165,15 +157,7 @@ TickFigures RunTicks(QApplication& app, const std::optional<LabServerSettings>& 
     while (!model.Idle()) app.processEvents(QEventLoop::WaitForMoreEvents);
     if (model.Devices().Devices().size() < 4) return f;
     if (server) model.UseLabServer(*server);
-    ReadingSettings s;
-    s.mode = kMultiDeviceMode;
-    for (int k = 0; k < 4; ++k) {
-      s.chosenDevice.push_back({k, model.Devices().Devices()[k].displayName});
-      s.saveEnabled[k] = 1;
-      s.recordNumber[k] = k + 1;
-    }
-    s.chosenCount = 4;
-    model.ApplyReadingSettings(s);
+    model.ApplyReadingSettings(bench::FourMetersSaving(model));
     model.StartReading();
     while (!model.Idle()) app.processEvents(QEventLoop::WaitForMoreEvents);
     if (!model.ReadingActive()) return f;

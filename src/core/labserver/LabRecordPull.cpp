@@ -1,9 +1,6 @@
 #include "core/labserver/LabRecordPull.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -20,16 +17,6 @@
 namespace merilog {
 
 namespace {
-
-// Renames without ever replacing a file that appeared meanwhile; 0 or the error.
-int PutInPlace(const QString& from, const QString& to) {
-  const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
-  if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  if (::link(a.constData(), b.constData()) != 0) return errno;
-  ::unlink(a.constData());
-  return 0;
-}
 
 RecordStatus Fill(const QString& path, LabLink& link, const LabServerRecord& record, long long* readings) {
   try {
@@ -109,7 +96,7 @@ RecordResult<LabPullResult> PullRecord(LabLink& link, const QString& bench, cons
   if (RecordStatus made = CreateRecordFile(building, true); !made) return made;
   RecordStatus filled = Fill(building, link, result.record, &result.readings);
   if (filled) {
-    const int err = PutInPlace(building, result.path);
+    const int err = PutRecordFileInPlace(building, result.path);
     if (err == EEXIST)
       filled = RecordStatus::Failure(record_texts::RecordHasReadings());
     else if (err != 0)
