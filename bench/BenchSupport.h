@@ -1,7 +1,9 @@
 #pragma once
+#include <QCoreApplication>
 #include <QString>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 #include "core/app/MainWindowModel.h"
@@ -62,6 +64,23 @@ inline ReadingSettings FourMetersSaving(const MainWindowModel& model) {
   }
   s.chosenCount = 4;
   return s;
+}
+
+// Runs the model's reading timer for real at 25 ms, `ticks` ticks and one more;
+// `before(n)` runs before tick n (from 0).
+inline void RunRealTicks(QTimer& timer, MainWindowModel& model, int ticks, const std::function<void(int)>& before) {
+  int n = 0;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    before(n);
+    model.OnReadingTimer();
+    if (++n > ticks) {
+      timer.stop();
+      QCoreApplication::quit();
+    }
+  });
+  timer.setTimerType(Qt::PreciseTimer);
+  timer.start(25);
+  QCoreApplication::exec();
 }
 
 }  // namespace merilog::bench

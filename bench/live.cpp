@@ -65,20 +65,11 @@ int main(int argc, char** argv) {
   }
 
   // The achieved period of the real timer at 25 ms.
-  int n = 0;
   const int want = 400;
   QElapsedTimer period;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
+  bench::RunRealTicks(timer, model, want, [&](int n) {
     if (n == 0) period.start();
-    model.OnReadingTimer();
-    if (++n > want) {
-      timer.stop();
-      app.quit();
-    }
   });
-  timer.setTimerType(Qt::PreciseTimer);
-  timer.start(25);
-  app.exec();
   std::printf("tick_period_25ms_mean_ms: %.3f ms\n", period.nsecsElapsed() / 1e6 / want);
   model.StopReading();
   return 0;

@@ -162,25 +162,15 @@ TickFigures RunTicks(QApplication& app, const std::optional<LabServerSettings>& 
     while (!model.Idle()) app.processEvents(QEventLoop::WaitForMoreEvents);
     if (!model.ReadingActive()) return f;
     timer.stop();
-    const int want = seconds * 40;
-    int n = 0;
     QElapsedTimer since;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
+    bench::RunRealTicks(timer, model, seconds * 40, [&](int n) {
       if (n > 0) {
         const double ms = since.nsecsElapsed() / 1e6;
         if (ms > 37.5) ++f.late;
         f.worstMs = std::max(f.worstMs, ms);
       }
       since.start();
-      model.OnReadingTimer();
-      if (++n > want) {
-        timer.stop();
-        app.quit();
-      }
     });
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.start(25);
-    app.exec();
     model.StopReading();
     f.late += model.Run().LateTicks();
   }
