@@ -13,6 +13,7 @@
 #include "core/labserver/LabLink.h"
 #include "core/labserver/LabRecordState.h"
 #include "core/labserver/LabServerTexts.h"
+#include "core/records/RecordTexts.h"
 
 namespace merilog {
 
@@ -139,7 +140,9 @@ void LabForwarder::Loop(std::shared_ptr<Shared> shared) {
         status.waiting += r.Waiting();
         ++status.recordsWaiting;
       }
-      if (!r.problem.isEmpty()) say(lab_texts::RecordConflict(r.Name(), r.problem));
+      // A file another program holds just now is looked at again later, without a word.
+      if (!r.problem.isEmpty() && r.problem != record_texts::InUse(r.path))
+        say(lab_texts::RecordConflict(r.Name(), r.problem));
     }
   };
   auto linkFailed = [&] {
