@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
@@ -18,6 +19,8 @@
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/Prompter.h"
+#include "core/readingconfig/ReadingSettings.h"
+#include "sim/SimBench.h"
 
 namespace merilog::bench {
 
@@ -129,5 +132,48 @@ struct TimerView : MainWindowObserver {
   void RedrawChart() override {}
   void StateChanged() override {}
 };
+
+// Four simulated dual meters, on DC volts with AC volts as the 2ND function.
+inline std::shared_ptr<sim::SimBench> FourDualMeters() {
+  auto bench = std::make_shared<sim::SimBench>();
+  for (int i = 1; i <= 4; ++i) {
+    sim::SimMeterDescription s;
+    s.resource = "USB0::0x3A7D::0x6082::SN0" + std::to_string(i) + "::INSTR";
+    s.model = "6082";
+    s.setup = {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""};
+    bench->Add(s);
+  }
+  return bench;
+}
+
+// Multi-device mode over the first four meters found, meter k saving into record k + 1.
+inline ReadingSettings FourMetersSaving(const MainWindowModel& model) {
+  ReadingSettings s;
+  s.mode = kMultiDeviceMode;
+  for (int k = 0; k < 4; ++k) {
+    s.chosenDevice.push_back({k, model.Devices().Devices()[k].displayName});
+    s.saveEnabled[k] = 1;
+    s.recordNumber[k] = k + 1;
+  }
+  s.chosenCount = 4;
+  return s;
+}
+
+// Runs the model's reading timer for real at 25 ms, `ticks` ticks and one more;
+// `before(n)` runs before tick n (from 0).
+inline void RunRealTicks(QTimer& timer, MainWindowModel& model, int ticks, const std::function<void(int)>& before) {
+  int n = 0;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    before(n);
+    model.OnReadingTimer();
+    if (++n > ticks) {
+      timer.stop();
+      QCoreApplication::quit();
+    }
+  });
+  timer.setTimerType(Qt::PreciseTimer);
+  timer.start(25);
+  QCoreApplication::exec();
+}
 
 }  // namespace merilog::bench

@@ -80,16 +80,8 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   QDir(dir.path()).mkdir("DB");
   QDir::setCurrent(dir.path());
-  auto bench = std::make_shared<sim::SimBench>();
-  for (int i = 1; i <= 4; ++i) {
-    sim::SimMeterDescription s;
-    s.resource = "USB0::0x3A7D::0x6082::SN0" + std::to_string(i) + "::INSTR";
-    s.model = "6082";
-    s.setup = {"CONF:VOLT:DC", "FUNC2 \"VOLT:AC\""};
-    bench->Add(s);
-  }
   ResourceManager rm;
-  rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
+  rm.AddBackend(std::make_unique<sim::SimBackend>(bench::FourDualMeters()));
   bench::BenchPrompter prompter;
   SystemClock clock;
   QTimer timer;
@@ -114,15 +106,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%zu meters found\n", model.Devices().Devices().size());
     return 1;
   }
-  ReadingSettings s;
-  s.mode = kMultiDeviceMode;
-  for (int k = 0; k < 4; ++k) {
-    s.chosenDevice.push_back({k, model.Devices().Devices()[k].displayName});
-    s.saveEnabled[k] = 1;
-    s.recordNumber[k] = k + 1;
-  }
-  s.chosenCount = 4;
-  model.ApplyReadingSettings(s);
+  model.ApplyReadingSettings(bench::FourMetersSaving(model));
   model.StartReading();
   settle();
   if (!model.ReadingActive()) return 1;
@@ -150,20 +134,11 @@ int main(int argc, char** argv) {
   }
 
   // The achieved period of the real timer at 25 ms.
-  int n = 0;
   const int want = quick ? 10 : 400;
   QElapsedTimer period;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
+  bench::RunRealTicks(timer, model, want, [&](int n) {
     if (n == 0) period.start();
-    model.OnReadingTimer();
-    if (++n > want) {
-      timer.stop();
-      app.quit();
-    }
   });
-  timer.setTimerType(Qt::PreciseTimer);
-  timer.start(25);
-  app.exec();
   std::printf("tick_period_25ms_mean_ms: %.3f ms\n", period.nsecsElapsed() / 1e6 / want);
   model.StopReading();
   settle();

@@ -17,14 +17,15 @@ $sudo apt-get install -y -qq --no-install-recommends \
   sqlite3 \
   xvfb xauth fonts-wqy-microhei unzip \
   desktop-file-utils man-db dpkg-dev file \
-  libtirpc-dev rpcsvc-proto >/dev/null
+  libtirpc-dev rpcsvc-proto libpq-dev >/dev/null
 if [ "$mode" = test ]; then
   # Programs nobody here wrote that the tests run against what we make: the LAN
   # tests against our VXI-11 meters, inside network namespaces the tests make
-  # (ip, unshare), openpyxl reading the scan's spreadsheet back, and Debian's
-  # checks of the package (lintian) and of its AppStream file (appstreamcli).
+  # (ip, unshare), openpyxl reading the scan's spreadsheet back, PostgreSQL,
+  # whose private clusters the lab server's tests start in temporary folders,
+  # and Debian's checks of the package (lintian) and of its AppStream file (appstreamcli).
   $sudo apt-get install -y -qq --no-install-recommends \
-    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl lintian appstream >/dev/null
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl postgresql lintian appstream >/dev/null
 fi
 
 # With Debian's hardening flags: the programs built here are the package's.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/CliLabServer.h"
 #include "cli/CliMeters.h"
 #include "cli/CliPrompter.h"
 #include "core/base/Clock.h"
@@ -136,10 +137,12 @@ int RunBurstCommand(const CliOptions& options, const QStringList& args) {
     if (interrupted) model.Stop();
   });
   poll.start(20);
+  CliLabServer labServer(options, prompter);
   model.Start();
   WaitUntilIdle(model);
   std::signal(SIGINT, previous);
   if (terminal && model.LastResult()) std::fputc('\n', stderr);
+  labServer.Finish();
 
   const auto& result = model.LastResult();
   if (!result) return 1;  // refused before the meter was asked

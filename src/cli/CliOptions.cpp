@@ -11,6 +11,14 @@ bool ParseGlobalOptions(const QStringList& args, CliOptions* options, QStringLis
     } else if (a.startsWith("--simulate=")) {
       options->io.simulate = true;
       options->io.benchFile = a.mid(11).toStdString();
+    } else if (a == "--server") {
+      if (i + 1 >= args.size()) {
+        *error = "--server needs a value";
+        return false;
+      }
+      options->server = args[++i];
+    } else if (a.startsWith("--server=")) {
+      options->server = a.mid(9);
     } else if (a == "--resource" || a == "--transcript") {
       if (i + 1 >= args.size()) {
         *error = a.toStdString() + " needs a value";

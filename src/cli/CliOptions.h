@@ -1,6 +1,7 @@
 #pragma once
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/app/IoSetup.h"
@@ -9,6 +10,7 @@ namespace merilog::cli {
 
 struct CliOptions {
   IoOptions io;
+  std::optional<QString> server;  // --server: the lab server, overriding MERILOG_SERVER and [Server]
 };
 
 // Takes the global options from the front of args and leaves the command and its words in rest.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/CliLabServer.h"
 #include "cli/CliPrompter.h"
 #include "cli/IoCommands.h"
 #include "core/app/IoSetup.h"
@@ -135,6 +136,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   CliPrompter prompter(la.answer);
   SystemClock clock;
   CheckConfigurationFile(prompter);
+  CliLabServer labServer(options, prompter);
   DeviceListModel devices(*instruments.resources, instruments.lanResources);
   ExchangeSequence sequence;
   ReadingRun run(devices, prompter, clock, sequence);
@@ -245,6 +247,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   devices.Discover(begin);
   QCoreApplication::exec();
   std::signal(SIGINT, previous);
+  labServer.Finish();
   return WithTranscriptChecked(instruments, exitCode);
 }
 

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/BurstCommand.h"
+#include "cli/CliLabServer.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleCommand.h"
 #include "cli/DevicesCommand.h"
@@ -22,7 +23,8 @@ namespace {
 
 void PrintUsage(std::FILE* to = stderr) {
   std::fputs(
-      "usage: merilog-cli [--simulate[=BENCH]] [--resource R]... [--transcript FILE] COMMAND [ARGS]\n"
+      "usage: merilog-cli [--simulate[=BENCH]] [--resource R]... [--transcript FILE] [--server CONNINFO]\n"
+      "                   COMMAND [ARGS]\n"
       "commands:\n"
       "  io                          list the I/O backends, whether each is active and why not\n"
       "  find PATTERN                print the resources that match a VISA search pattern\n"
@@ -43,6 +45,12 @@ void PrintUsage(std::FILE* to = stderr) {
       "  scan [--device K] [--channel C=FUNC[:R[:I]]]... [--timer S] [--count C | --every HH:MM:SS\n"
       "       [--until \"yyyy/MM/dd HH:mm:ss\" | --scans N] | --scans N] [--at \"yyyy/MM/dd HH:mm:ss\"] [--step]\n"
       "       [--xlsx FILE] [--csv FILE]   scan channels of a scanner card, print the results grid\n"
+      "  sync                        forward every record of the working folder to the lab server now\n"
+      "  records list [--bench NAME] list the records on the lab server\n"
+      "  records pull --bench NAME --record-id ID N\n"
+      "                              copy a record of the lab server into local record N\n"
+      "--server CONNINFO names the lab server (a libpq connection string; \"\" for none), over\n"
+      "MERILOG_SERVER and the [Server] section; log and burst forward their readings to it\n"
       "options --help and --version show this text and the version\n",
       to);
 }
@@ -73,7 +81,10 @@ int main(int argc, char** argv) {
   if (command == "io") return merilog::cli::RunIoCommand(options, rest);
   if (command == "find") return merilog::cli::RunFindCommand(options, rest);
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);
+  if (command == "records" && merilog::cli::IsServerRecordsCommand(rest))
+    return merilog::cli::RunServerRecordsCommand(options, rest);
   if (command == "records") return merilog::cli::RunRecordsCommand(rest);
+  if (command == "sync") return merilog::cli::RunSyncCommand(options, rest);
   if (command == "log") return merilog::cli::RunLogCommand(options, rest);
   if (command == "burst") return merilog::cli::RunBurstCommand(options, rest);
   if (command == "console") return merilog::cli::RunConsoleCommand(options, rest);

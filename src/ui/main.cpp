@@ -4,11 +4,14 @@
 #include <QMessageBox>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include "core/app/IoSetup.h"
 #include "core/base/ConfigPaths.h"
 #include "core/base/MessageTable.h"
+#include "core/labserver/LabServerSettings.h"
 #include "ui/app/DesktopSession.h"
+#include "ui/app/MainWindow.h"
 
 namespace {
 
@@ -21,11 +24,14 @@ constexpr char kUsage[] =
     "  --resource R         also offer the LAN meter R (TCPIP0::host::port::SOCKET); repeatable\n"
     "  --transcript FILE    write every command and answer, with time stamps, to FILE\n"
     "  --from-menu          keep records in ~/MERILOG/DB (the desktop menu starts it so)\n"
+    "  --server CONNINFO    forward every reading to this lab server (a libpq connection string;\n"
+    "                       overrides MERILOG_SERVER and the [Server] setting; \"\" for none)\n"
     "  --help               show this text and exit\n"
     "  --version            show the version and exit\n";
 
 struct Options {
   merilog::IoOptions io;
+  std::optional<QString> server;
   bool fromMenu = false;
   bool help = false;
   bool version = false;
@@ -59,6 +65,9 @@ bool Parse(const QStringList& args, Options* options, QString* error) {
     } else if (a == "--transcript" || a.startsWith("--transcript=")) {
       if (!value("--transcript", &v)) return false;
       options->io.transcriptFile = v.toStdString();
+    } else if (a == "--server" || a.startsWith("--server=")) {
+      if (!value("--server", &v)) return false;
+      options->server = v;
     } else if (a == "--from-menu") {
       options->fromMenu = true;
     } else if (a == "--help" || a == "-h") {
@@ -115,5 +124,6 @@ int main(int argc, char** argv) {
         QStringLiteral("The instruments could not be set up:\n%1").arg(QString::fromStdString(ioError)));
     return 1;
   }
+  session->Window().Model().UseLabServer(merilog::LabServerSettingsFor(options.server));
   return app.exec();
 }

@@ -2,7 +2,8 @@
 #   cmake -DSRC=<src folder> -P CheckLayers.cmake
 # Layers, lowest first; a folder may include its own layer's headers only from
 # itself, and any lower layer's:
-#   0 base | 1 instrument, records | 2 measure, the simulated meters | 3 dialog models | 4 app
+#   0 base | 1 instrument, records | 2 measure, the simulated meters, the lab server's
+#   forwarder (it reads records; writers only nudge it) | 3 dialog models | 4 app
 # The core never includes the programs or the views; of the core, only the
 # application layer includes the simulated meters (it chooses the backends).
 if(NOT SRC)
@@ -14,6 +15,7 @@ set(level_instrument 1)
 set(level_records 1)
 set(level_measure 2)
 set(level_sim 2)
+set(level_labserver 2)
 foreach(dialog readingconfig meterconfig recordview burst console scan)
   set(level_${dialog} 3)
 endforeach()

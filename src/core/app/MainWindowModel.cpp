@@ -1,5 +1,6 @@
 #include "core/app/MainWindowModel.h"
 
+#include <QDir>
 #include <algorithm>
 #include <array>
 
@@ -12,6 +13,7 @@
 #include "core/measure/FunctionButton.h"
 #include "core/measure/NumericText.h"
 #include "core/readingconfig/ReadingSettings.h"
+#include "core/records/RecordFolder.h"
 
 namespace merilog {
 
@@ -445,6 +447,14 @@ void MainWindowModel::OnEnter(bool dataOffsetHasFocus, const std::string& dataOf
 void MainWindowModel::OnEscape() {
   CloseDevices();
   if (observer_) observer_->CloseWindow();
+}
+
+void MainWindowModel::UseLabServer(const LabServerSettings& settings, LabForwardPolicy policy) {
+  labServer_.reset();
+  if (!settings.Enabled()) return;
+  const QString folder = QDir(DeriveRecordFolder(QDir::currentPath())).absolutePath();
+  labServer_ = std::make_unique<LabServerMonitor>(
+      settings, folder, prompter_, [this] { Notify(); }, std::move(policy));
 }
 
 }  // namespace merilog

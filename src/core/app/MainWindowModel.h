@@ -9,6 +9,7 @@
 #include "core/app/MainWindowTexts.h"
 #include "core/instrument/DeviceListModel.h"
 #include "core/instrument/ExchangeSequence.h"
+#include "core/labserver/LabServerMonitor.h"
 #include "core/measure/ChartModel.h"
 #include "core/measure/ConfigureFunction.h"
 #include "core/measure/ReadingRun.h"
@@ -98,6 +99,13 @@ class MainWindowModel {
   // What the user has typed into the data offset box (scale and shift read it).
   void SetDataOffsetText(const std::string& text);
 
+  // Forwards the working folder's records to the lab server in the background
+  // (nothing when the settings name no server).
+  void UseLabServer(const LabServerSettings& settings, LabForwardPolicy policy = {});
+  // The status line: the lab server's backlog; empty without a server.
+  QString StatusLine() const { return labServer_ ? labServer_->StatusLine() : QString(); }
+  const LabServerMonitor* LabServer() const { return labServer_.get(); }
+
   // After the Reading Settings dialog closed with these settings.
   void ApplyReadingSettings(const ReadingSettings& settings);
 
@@ -175,6 +183,7 @@ class MainWindowModel {
   std::unique_ptr<ReadingRun> run_;
   std::unique_ptr<ChartModel> chart_;
   std::unique_ptr<StatusPanel> panel_;
+  std::unique_ptr<LabServerMonitor> labServer_;
   CallbackGuard guard_;
 };
 

@@ -374,17 +374,6 @@ int StartBuilding(const QString& building, QString* why) {
   return -1;
 }
 
-// Renames without ever replacing a file that appeared meanwhile.
-int PutInPlace(const QString& from, const QString& to) {
-  const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
-  if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // File systems without that flag: a hard link fails as well when the name is taken.
-  if (::link(a.constData(), b.constData()) != 0) return errno;
-  ::unlink(a.constData());
-  return 0;
-}
-
 }  // namespace
 
 RecordStatus CreateRecordFile(const QString& path, bool withSecondFuncColumn) {
@@ -438,7 +427,7 @@ RecordStatus CreateRecordFile(const QString& path, bool withSecondFuncColumn) {
     // new one. No other creator can be putting a file in place while we hold
     // the building lock.
     RemoveRecordFile(path);  // the file is absent: this takes its stale side files
-    if (const int err = PutInPlace(building, path); err != 0)
+    if (const int err = PutRecordFileInPlace(building, path); err != 0)
       result = fail(err == EEXIST ? QStringLiteral("it exists already") : CreateFailureReason(err));
   }
   if (!result) RemoveRecordFile(building);

@@ -1,5 +1,7 @@
 #include "core/records/RecordFolder.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,6 +108,16 @@ bool RemoveRecordFile(const QString& path) {
   for (const char* suffix : {"-wal", "-shm", "-journal"})
     if (!RemoveName(path + QLatin1String(suffix))) removed = false;
   return removed;
+}
+
+int PutRecordFileInPlace(const QString& from, const QString& to) {
+  const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
+  if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // File systems without that flag: a hard link fails as well when the name is taken.
+  if (::link(a.constData(), b.constData()) != 0) return errno;
+  ::unlink(a.constData());
+  return 0;
 }
 
 }  // namespace merilog

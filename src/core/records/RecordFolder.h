@@ -45,6 +45,10 @@ bool EnterRecordFolder(const QString& folder, Prompter& prompter, RecordFolderCa
 bool RecordFileExists(RecordFileKind kind, const QString& folder, int number);
 bool RecordFileExists(const QString& path);
 
+// Renames a file made under a temporary name into its place, never over a
+// file that appeared meanwhile: 0, or the system's error (EEXIST when the name is taken).
+int PutRecordFileInPlace(const QString& from, const QString& to);
+
 // Removes a record file together with the engine's side files ("-wal", "-shm",
 // "-journal"), so a later file of the same name never meets stale ones. A link
 // under one of these names is removed itself; its target is left alone.

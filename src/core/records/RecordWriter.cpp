@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/records/RecordAppender.h"
+#include "core/records/RecordCommitNotice.h"
 
 namespace merilog {
 
@@ -45,8 +46,10 @@ void RecordWriter::HandOver() {
   auto alive = guard_.Watch();
   thread_.Post([this, records, alive, rows = std::exchange(waiting_, {})] {
     bool failedNow = false;
+    std::vector<bool> touched(records->open.size(), false);
     for (const Row& r : rows) {
       if (r.record < 0 || r.record >= static_cast<int>(records->open.size())) continue;
+      touched[r.record] = true;
       RecordAppender& a = *records->open[r.record];
       RecordStatus st = a.Append(r.value, r.value2nd, r.time);
       if (st.ok()) st = a.FlushIfDue();
@@ -55,6 +58,9 @@ void RecordWriter::HandOver() {
         failedNow = true;
       }
     }
+    // The lab server's forwarder learns that there is something new to send.
+    for (size_t k = 0; k < touched.size(); ++k)
+      if (touched[k]) RecordCommitNotice::RowsWritten(records->open[k]->Path());
     if (failedNow && !records->reported) {
       records->reported = true;
       records->refused.store(true, std::memory_order_relaxed);
@@ -72,6 +78,7 @@ RecordWriter::Closed RecordWriter::CloseAll() {
     for (auto& a : records->open) {
       if (!a) continue;
       const RecordStatus closed = a->Close();
+      RecordCommitNotice::RowsWritten(a->Path());
       // Rows a refused commit left waiting, and readings refused while too many waited.
       const long long lost = a->UnsavedCount();
       records->unsaved += lost;

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include "core/base/Clock.h"
@@ -334,6 +335,9 @@ void MainWindow::Render() {
   RenderChartControls();
   RenderFunctionButtons();
   RenderMeterRows();
+  // The lab server's backlog; a window without a server has no status bar.
+  if (model_.LabServer() && statusBar()->currentMessage() != model_.StatusLine())
+    statusBar()->showMessage(model_.StatusLine());
   rendering_ = false;
 }
 

@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "../widgets/WidgetTestApp.h"
@@ -24,6 +25,7 @@
 #include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
 #include "core/measure/ChartModel.h"
+#include "support/RecordFiles.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/AboutDialog.h"
@@ -219,6 +221,24 @@ TEST_F(MainWindowSmoke, CommandControlQueriesTheChosenMeterAndKeepsTheHistory) {
     d.ExitButton()->click();
     EXPECT_FALSE(d.isVisible());
   });
+}
+
+// The lab server's backlog in the status line; no server, no status bar.
+class MainWindowLabServer : public MainWindowSmoke {};
+
+TEST_F(MainWindowLabServer, TheStatusLineShowsWhatWaitsForAnAbsentServer) {
+  EXPECT_EQ(window_->findChild<QStatusBar*>(), nullptr);
+  merilog::test::WriteRecord(work_.File("DB/Record 2.mdb"), {{1.0}, {2.0}, {3.0}});
+  LabForwardPolicy policy;
+  policy.minPassMs = 0;
+  policy.firstBackoffMs = policy.maxBackoffMs = 50;
+  model_->UseLabServer({"host=" + work_.File("no-server-here") + " dbname=lab", "bench-ui"}, policy);
+  QStatusBar* bar = window_->findChild<QStatusBar*>();
+  ASSERT_TRUE(RunUntil([&] {
+    bar = window_->findChild<QStatusBar*>();
+    return bar && bar->currentMessage().startsWith("Lab server: 3 readings of 1 records waiting (");
+  })) << (bar ? bar->currentMessage().toStdString() : "no status bar");
+  EXPECT_TRUE(bar->currentMessage().contains("cannot be reached")) << bar->currentMessage().toStdString();
 }
 
 }  // namespace
