@@ -17,6 +17,8 @@ class TranscriptSession : public Session {
   Status Clear() override;
   Status Close() override;
   const std::string& Resource() const override { return inner_->Resource(); }
+  // Stop must reach a LAN read through the transcript too.
+  std::shared_ptr<AbortSignal> Aborter() override { return inner_->Aborter(); }
 
   Session& Inner() { return *inner_; }
 
