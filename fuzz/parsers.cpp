@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/base/Clock.h"
 #include "core/base/IniFile.h"
+#include "core/base/Prompter.h"
 #include "core/instrument/DeviceEntry.h"
 #include "core/instrument/GpibBackend.h"
 #include "core/instrument/QueryDevice.h"
@@ -17,6 +19,9 @@
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/FunctionCatalogue.h"
 #include "core/measure/ValueDisplay.h"
+#include "core/scan/ScanChannelText.h"
+#include "core/scan/ScanFieldRules.h"
+#include "core/scan/ScanSetup.h"
 #include "sim/SimBench.h"
 #include "sim/SimMeter.h"
 
@@ -81,12 +86,47 @@ void MeterCommands(std::string_view s) {
   (void)meter.Execute(s.substr(start));
 }
 
+// Answers every message box with OK.
+class SilentPrompter : public Prompter {
+ public:
+  Answer Message(const QString&, const QString&, Icon, Buttons) override { return Answer::Ok; }
+  QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
+};
+
+// The scan's channel texts and number fields, on the command line and typed
+// into the dialog: the first half a channel text and the number rules, the
+// second every field of the dialog, then a start's reading of them.
+void ScanTexts(std::string_view s) {
+  const auto [first, second] = Halves(s);
+  const QString channel = QString::fromUtf8(first.data(), static_cast<qsizetype>(first.size()));
+  ScanChannelText parsed;
+  (void)ParseScanChannelText(channel, &parsed);
+  (void)ReadWholeNumber(first);
+  for (auto* problem : {TimerProblem, ScanCountProblem, NScansProblem, ShuntProblem, OffsetProblem})
+    (void)problem(channel);
+
+  static SilentPrompter prompter;
+  static const FixedClock clock{QDateTime::fromSecsSinceEpoch(0)};
+  ScanSetup setup(prompter, clock);
+  const QString typed = QString::fromUtf8(second.data(), static_cast<qsizetype>(second.size()));
+  setup.ScanFunctionChosen(3);  // DCI: the R and I fields are shown
+  setup.ShuntREdited(typed);
+  setup.CurrentOffsetEdited(typed);
+  setup.TimerEdited(typed);
+  setup.NEdited(typed);
+  setup.StopAfterNToggled(true);
+  setup.ScanCountEdited(typed);
+  (void)setup.TimerTextValid();
+  (void)setup.ReadFields();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  switch (data[0] % 6) {
+  switch (data[0] % 7) {
     case 0:
       Answer(input);
       break;
@@ -101,6 +141,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     case 4:
       Pattern(input);
+      break;
+    case 6:
+      ScanTexts(input);
       break;
     default:
       MeterCommands(input);

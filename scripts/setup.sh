@@ -18,10 +18,11 @@ $sudo apt-get install -y -qq --no-install-recommends \
   desktop-file-utils man-db dpkg-dev file \
   libtirpc-dev rpcsvc-proto >/dev/null
 if [ "$mode" = test ]; then
-  # Programs nobody here wrote that the LAN tests run against our VXI-11 meters,
-  # inside network namespaces the tests make (ip, unshare).
+  # Programs nobody here wrote that the tests run against what we make: the LAN
+  # tests against our VXI-11 meters, inside network namespaces the tests make
+  # (ip, unshare), and openpyxl reading the scan's spreadsheet back.
   $sudo apt-get install -y -qq --no-install-recommends \
-    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux >/dev/null
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl >/dev/null
 fi
 
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "cli/CliPrompter.h"
+#include "cli/IoCommands.h"
 #include "core/app/IoSetup.h"
 #include "core/base/Clock.h"
 #include "core/base/DocumentOpener.h"
 #include "core/base/OutputTarget.h"
 #include "core/scan/QtScanTimers.h"
+#include "core/scan/ScanChannelText.h"
+#include "core/scan/ScanFieldRules.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanGridFiles.h"
 #include "core/scan/ScanModel.h"
@@ -23,10 +26,15 @@ namespace merilog::cli {
 
 namespace {
 
-std::atomic<bool> stopRequested{false};
+// Exit statuses (see ScanCommand.h).
+constexpr int kRefused = 1;
+constexpr int kMeterStopped = 2;
+constexpr int kInterrupted = 130;
+
+std::atomic<int> interrupts{0};
 
 void OnInterrupt(int) {
-  stopRequested = true;
+  interrupts.fetch_add(1);
 }
 
 const QString kMomentFormat = QStringLiteral("yyyy/MM/dd HH:mm:ss");
@@ -37,15 +45,9 @@ class NoOpener : public DocumentOpener {
   bool Open(const QString&) override { return true; }
 };
 
-struct ChannelArg {
-  int channel = 0;  // from 1
-  int function = kScanNone;
-  std::optional<QString> shuntR, offset;
-};
-
 struct ScanArgs {
   int device = 1;
-  std::vector<ChannelArg> channels;
+  std::vector<ScanChannelText> channels;
   std::optional<QString> timer, count, scans;
   std::optional<QTime> every;
   std::optional<QDateTime> until, at;
@@ -53,101 +55,85 @@ struct ScanArgs {
   QString xlsx, csv;
 };
 
-std::optional<int> FunctionByLabel(const QString& label) {
-  const auto table = ScanFunctionTable();
-  for (int i = 0; i < kScanFunctionCount; ++i)
-    if (label.compare(QLatin1String(table[static_cast<std::size_t>(i)].label), Qt::CaseInsensitive) == 0) return i;
-  return std::nullopt;
-}
-
-bool ParseChannel(const QString& text, ChannelArg* out, std::string* error) {
-  const auto eq = text.indexOf('=');
-  bool ok = false;
-  out->channel = eq > 0 ? text.left(eq).toInt(&ok) : 0;
-  const QStringList parts = text.mid(eq + 1).split(':');
-  const std::optional<int> function = FunctionByLabel(parts.value(0));
-  if (!ok || out->channel < 1 || !function || parts.size() > 3) {
-    *error = "--channel takes C=FUNC[:R[:I]] with FUNC one of None, DCV, ACV, DCI, ACI, Freq, 2W, 4W, not \"" +
-             text.toStdString() + "\"";
-    return false;
-  }
-  out->function = *function;
-  if (parts.size() > 1) {
-    if (!IsCurrentFunction(out->function)) {
-      *error = "only a DCI or ACI channel takes R and I: \"" + text.toStdString() + "\"";
-      return false;
-    }
-    out->shuntR = parts.value(1);
-    if (parts.size() > 2) out->offset = parts.value(2);
-  }
-  return true;
-}
-
+// Every option is checked whole here, before a meter is searched: a number
+// with the message the dialog gives for it.
 bool ParseScanArgs(const QStringList& args, ScanArgs* out, std::string* error) {
+  auto refuse = [&](const QString& why) {
+    *error = why.toStdString();
+    return false;
+  };
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
-    auto value = [&]() -> std::optional<QString> {
-      if (i + 1 >= args.size()) {
-        *error = a.toStdString() + " needs a value";
-        return std::nullopt;
-      }
-      return args[++i];
+    if (a == "--step") {
+      out->step = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      if (a.startsWith(QStringLiteral("--"))) return refuse(a + QStringLiteral(" needs a value"));
+      return refuse(QStringLiteral("unknown scan option \"%1\"").arg(a));
+    }
+    const QString& v = args[++i];
+    // A number option: its field's rule, and the value kept as typed.
+    auto number = [&](std::optional<QString>* into, QString (*problem)(const QString&)) {
+      const QString why = problem(v);
+      if (!why.isEmpty()) return refuse(a + QStringLiteral(" ") + v + QStringLiteral(": ") + why);
+      *into = v;
+      return true;
     };
     auto moment = [&](std::optional<QDateTime>* into) {
-      const auto v = value();
-      if (!v) return false;
-      const QDateTime t = QDateTime::fromString(*v, kMomentFormat);
-      if (!t.isValid()) return *error = a.toStdString() + " takes \"yyyy/MM/dd HH:mm:ss\"", false;
+      const QDateTime t = QDateTime::fromString(v, kMomentFormat);
+      if (!t.isValid()) return refuse(a + QStringLiteral(" takes \"yyyy/MM/dd HH:mm:ss\""));
       *into = t;
       return true;
     };
     bool ok = true;
     if (a == "--device") {
-      const auto v = value();
-      if (!v) return false;
-      out->device = v->toInt(&ok);
-      if (!ok || out->device < 1) return *error = "--device takes a device-list line 1, 2, ...", false;
+      out->device = v.toInt(&ok);
+      if (!ok || out->device < 1) return refuse(QStringLiteral("--device takes a device-list line 1, 2, ..."));
     } else if (a == "--channel") {
-      const auto v = value();
-      ChannelArg c;
-      if (!v || !ParseChannel(*v, &c, error)) return false;
+      ScanChannelText c;
+      const QString why = ParseScanChannelText(v, &c);
+      if (!why.isEmpty()) return refuse(why);
       out->channels.push_back(c);
-    } else if (a == "--timer" || a == "--count" || a == "--scans") {
-      const auto v = value();
-      if (!v) return false;
-      (a == "--timer" ? out->timer : a == "--count" ? out->count : out->scans) = *v;
+    } else if (a == "--timer") {
+      if (!number(&out->timer, TimerProblem)) return false;
+    } else if (a == "--count") {
+      if (!number(&out->count, ScanCountProblem)) return false;
+    } else if (a == "--scans") {
+      if (!number(&out->scans, NScansProblem)) return false;
     } else if (a == "--every") {
-      const auto v = value();
-      if (!v) return false;
-      const QTime t = QTime::fromString(*v, QStringLiteral("HH:mm:ss"));
-      if (!t.isValid()) return *error = "--every takes HH:MM:SS", false;
+      const QTime t = QTime::fromString(v, QStringLiteral("HH:mm:ss"));
+      if (!t.isValid()) return refuse(QStringLiteral("--every takes HH:MM:SS"));
       out->every = t;
     } else if (a == "--until" || a == "--at") {
       if (!moment(a == "--until" ? &out->until : &out->at)) return false;
-    } else if (a == "--step") {
-      out->step = true;
     } else if (a == "--xlsx" || a == "--csv") {
-      const auto v = value();
-      if (!v) return false;
-      (a == "--xlsx" ? out->xlsx : out->csv) = *v;
+      (a == "--xlsx" ? out->xlsx : out->csv) = v;
     } else {
-      *error = "unknown scan option \"" + a.toStdString() + "\"";
-      return false;
+      return refuse(QStringLiteral("unknown scan option \"%1\"").arg(a));
     }
   }
   if (out->count && (out->every || out->scans))
-    return *error = "--count is for a plain scan: no --every or --scans", false;
-  if (out->until && !out->every) return *error = "--until needs --every", false;
-  if (out->until && out->scans) return *error = "--until and --scans exclude each other", false;
+    return refuse(QStringLiteral("--count is for a plain scan: no --every or --scans"));
+  if (out->until && !out->every) return refuse(QStringLiteral("--until needs --every"));
+  if (out->until && out->scans) return refuse(QStringLiteral("--until and --scans exclude each other"));
+  // The files are checked now, not after a night of scanning.
+  for (const QString& target :
+       {out->xlsx, out->xlsx.isEmpty() ? out->xlsx : SpreadsheetFileName(out->xlsx), out->csv}) {
+    const QString why = target.isEmpty() ? QString() : OutputTarget::Problem(target);
+    if (!why.isEmpty()) return refuse(why);
+  }
   return true;
 }
 
-// Runs the event loop until the condition holds or Ctrl-C is pressed.
+// Runs the event loop until the condition holds or Ctrl-C is pressed (again).
 void WaitFor(const std::function<bool()>& done) {
-  while (!done() && !stopRequested) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  const int seen = interrupts.load();
+  while (!done() && interrupts.load() == seen) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void PrintGrid(const ScanResultsGrid& grid) {
+  if (!grid.HasResults()) return;
   std::vector<qsizetype> widths(static_cast<std::size_t>(grid.Columns()), 0);
   for (const auto& row : grid.AllCells())
     for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
@@ -173,17 +159,17 @@ bool Configure(ScanModel& model, const ScanArgs& a, std::string* error) {
       model.ScanFunctionChosen(kScanNone);
     }
   }
-  for (const ChannelArg& c : a.channels) {
+  for (const ScanChannelText& c : a.channels) {
     if (c.channel > count) return *error = "the card has " + std::to_string(count) + " channels", false;
     if (c.function == kScan4W && c.channel > count / 2)
       return *error = "4W is for channels 1 to " + std::to_string(count / 2) + " (their pairs carry the sense leads)",
              false;
     model.ScanChannelChosen(c.channel - 1);
     model.ScanFunctionChosen(c.function);
-    if (c.shuntR) model.ShuntREdited(*c.shuntR);
-    if (c.offset) model.CurrentOffsetEdited(*c.offset);
+    if (!c.shuntR.isNull()) model.ShuntREdited(c.shuntR);
+    if (!c.offset.isNull()) model.CurrentOffsetEdited(c.offset);
   }
-  for (const ChannelArg& c : a.channels)
+  for (const ScanChannelText& c : a.channels)
     if (IsSenseChannel(c.channel - 1, setup.Functions(), count))
       return *error = "channel " + std::to_string(c.channel) + " carries the sense leads of 4W channel " +
                       std::to_string(c.channel - count / 2),
@@ -210,6 +196,22 @@ bool Configure(ScanModel& model, const ScanArgs& a, std::string* error) {
   return true;
 }
 
+// Runs the started scan to its end. The first Ctrl-C stops as the dialog's
+// Stop does where a run can stop early, the second (or the first otherwise)
+// abandons it at once.
+void RunToEnd(ScanModel& model) {
+  WaitFor([&] { return !model.Run().Active(); });
+  if (!model.Run().Active()) return;
+  if (model.Run().CanStop()) {
+    model.StopScan();
+    if (model.Run().Active()) {
+      std::cerr << "merilog-cli: stopping after the scan in progress (Ctrl-C again to end at once)" << std::endl;
+      WaitFor([&] { return !model.Run().Active(); });
+    }
+  }
+  if (model.Run().Active()) model.Exit();
+}
+
 }  // namespace
 
 int RunScanCommand(const CliOptions& options, const QStringList& args) {
@@ -217,72 +219,91 @@ int RunScanCommand(const CliOptions& options, const QStringList& args) {
     std::cerr << "merilog-cli: " << why << "\n";
     return rc;
   };
+  auto interrupted = [](int kept) {
+    std::cerr << "merilog-cli: interrupted; "
+              << (kept == 0   ? std::string("no scan kept")
+                  : kept == 1 ? std::string("1 scan kept")
+                              : std::to_string(kept) + " scans kept")
+              << "\n";
+    return kInterrupted;
+  };
   ScanArgs a;
   std::string error;
-  if (!ParseScanArgs(args, &a, &error)) return fail(error, 2);
-  // A target that cannot take the file is refused before the meter is asked anything.
-  for (const QString& target : {a.xlsx, a.xlsx.isEmpty() ? a.xlsx : SpreadsheetFileName(a.xlsx), a.csv}) {
-    const QString problem = target.isEmpty() ? QString() : OutputTarget::Problem(target);
-    if (!problem.isEmpty()) return fail(problem.toStdString(), 1);
-  }
+  if (!ParseScanArgs(args, &a, &error)) return fail(error, kRefused);
   Instruments instruments;
-  if (!SetUpInstruments(options.io, &instruments, &error)) return fail(error, 1);
+  if (!SetUpInstruments(options.io, &instruments, &error)) return fail(error, kRefused);
   CliPrompter prompter;
   prompter.saveName = a.xlsx;
   SystemClock clock;
   QtScanTimers timers;
   NoOpener opener;
   ScanModel model(*instruments.resources, instruments.lanResources, prompter, clock, timers, opener);
-  QString progress;
+  QString printed;
   model.onChanged = [&] {
-    // Each scan of a PerScan run shows its own progress, though it reads as the last one did.
-    if (model.Run().CurrentPhase() == ScanRun::Phase::Configuring) progress.clear();
-    const QString now = model.Run().ProgressText();
-    if (now != progress && !now.isEmpty()) std::cout << now.toStdString() << std::endl;
-    progress = now;
+    // The progress as the card counts; a PerScan run names each scan.
+    const ScanRun& run = model.Run();
+    if (run.CurrentPhase() != ScanRun::Phase::Scanning && run.CurrentPhase() != ScanRun::Phase::WaitingToFetch) return;
+    QString line = run.ProgressText();
+    if (model.Setup().PerScanChecked()) line = QStringLiteral("scan %1: %2").arg(run.ScansDone()).arg(line);
+    if (line != printed) std::cout << line.toStdString() << std::endl;
+    printed = line;
   };
+  interrupts = 0;
   std::signal(SIGINT, OnInterrupt);
-  QTimer interruptWatch;  // wakes the loop now and then to look at the flag
+  QTimer interruptWatch;  // wakes the loop now and then to look at the count
   interruptWatch.start(100);
 
   model.OpenScanDialog();
   WaitFor([&] { return !model.WaitingForMeter(); });
-  if (stopRequested) return 1;
+  if (interrupts > 0) return interrupted(0);
   const int found = model.Devices().Count();
-  if (found == 0) return fail("no scanner-capable meter found", 1);
+  if (found == 0) return fail("no scanner-capable meter found", kRefused);
   if (a.device > found)
     return fail(
         "--device " + std::to_string(a.device) + ": only " + std::to_string(found) + " scanner-capable meter(s) found",
-        1);
+        kRefused);
   model.ScanDeviceChosen(a.device - 1);
   WaitFor([&] { return !model.WaitingForMeter(); });
+  if (interrupts > 0) return interrupted(0);
   const std::string name = model.Devices().Device(a.device - 1)->displayName;
-  if (!model.Ready()) return fail(name + " has no scanner card that answers", 1);
-  if (!Configure(model, a, &error)) return fail(error, 1);
-  if (a.until && model.Setup().SecondsUntil(ScanPicker::StopTime) < 0) return fail("the --until moment has passed", 1);
+  // A silent meter was reported by the dialog's own message.
+  if (model.CardSilent()) return WithTranscriptChecked(instruments, kMeterStopped);
+  if (!model.Ready())
+    return fail(
+        name + ": the scanner card reports no channels (\"Rout:state?\" answered \"" + model.CardState() + "\")",
+        kRefused);
+  if (!Configure(model, a, &error)) return fail(error, kRefused);
+  if (a.until && model.Setup().SecondsUntil(ScanPicker::StopTime) < 0)
+    return fail("the --until moment has passed", kRefused);
   std::cerr << "scanning on " << name << "\n";
   model.StartScan();
-  if (!model.Run().Active()) return 1;  // refused: the dialog's message is on standard error
-  WaitFor([&] { return !model.Run().Active(); });
-  if (stopRequested) model.Exit();
+  if (!model.Run().Active()) return kRefused;  // refused: the dialog's message is on standard error
+  RunToEnd(model);
   std::signal(SIGINT, SIG_DFL);
 
   PrintGrid(model.Grid());
   int rc = 0;
   const ScanRun::Ending ending = model.Run().LastEnding();
-  if (ending == ScanRun::Ending::MeterSilent || ending == ScanRun::Ending::NoProgress) rc = 2;
+  if (ending == ScanRun::Ending::MeterSilent || ending == ScanRun::Ending::NoProgress) rc = kMeterStopped;
+  if (model.Run().MissingReadings() > 0) {
+    std::cerr << "merilog-cli: " << model.Run().MissingText().toStdString() << "\n";
+    rc = kMeterStopped;
+  }
   if (!a.xlsx.isEmpty() && model.Grid().HasResults()) {
-    const qsizetype before = prompter.shown.size();
+    const auto before = prompter.shown.size();
     model.ExportToSpreadsheet();
-    stopRequested = false;
-    WaitFor([&] { return !model.Exporting(); });
-    if (prompter.shown.size() != before && rc == 0) rc = 1;
+    while (model.Exporting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (prompter.shown.size() != before && rc == 0) rc = kRefused;
   }
   if (!a.csv.isEmpty() && model.Grid().HasResults()) {
     const GridFileResult csv = WriteScanCsv(a.csv, model.Grid().AllCells());
-    if (!csv.written) rc = fail(csv.error.toStdString(), rc ? rc : 1);
+    if (!csv.written) rc = fail(csv.error.toStdString(), rc ? rc : kRefused);
   }
-  return rc;
+  if (interrupts > 0) {
+    const int code = interrupted(model.Run().ScansKept());
+    if (rc == 0) rc = code;
+  }
+  return WithTranscriptChecked(instruments, rc);
 }
 
 }  // namespace merilog::cli

@@ -1,12 +1,15 @@
 // merilog-cli scan on the simulated bench and over merilog-simmeter: the grid
 // printed, the files written, and the refusals with their exit codes.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include "support/FullDisk.h"
@@ -51,25 +54,104 @@ TEST(ScanCli, ScansTheSimulatedCardPrintsTheGridAndWritesBothFiles) {
   EXPECT_GT(QFile(dir.File("scan.xlsx")).size(), 1000);
 }
 
-// One refusal of each kind: relayed from the dialog, the command line's own
-// check of the card, and a malformed option.
-TEST(ScanCli, RefusedInputsExitWithTheirMessage) {
+// Every option is checked whole before a meter is searched, and refused with
+// its field's message, once, and exit status 1; so are the card's own checks
+// and the dialog's, after the search.
+TEST(ScanCli, RefusedInputsExitOneWithTheirMessageOnce) {
   struct Case {
     QStringList args;
-    int rc;
     QString message;
+    bool searched;
   };
+  const QString nines(5000, '9');
   const Case cases[] = {
-      {{"--channel", "1=DCI", "--timer", "0.1"}, 1, "Error: The value of \"R\" can't equal to 0 ! Please re-enter."},
-      {{"--channel", "3=4W", "--channel", "13=DCV"}, 1, "channel 13 carries the sense leads of 4W channel 3"},
-      {{"--channel", "1=DCV:5"}, 2, "only a DCI or ACI channel takes R and I"},
-      {{"--device", "2"}, 1, "only 1 scanner-capable meter(s) found"},
+      {{"--channel", "1=DCI", "--channel", "2=DCV"},
+       "channel 1: The value of \"R\" can't equal to 0 ! Please re-enter.",
+       false},
+      {{"--channel", "2=DCV", "--channel", "1=DCI:" + nines},
+       "channel 1: The value of \"R\" is too large to use ! Please re-enter.",
+       false},
+      {{"--channel", "1=DCV:5"}, "only a DCI or ACI channel takes R and I", false},
+      {{"--timer", "0,5"}, "--timer 0,5: The value of \"Timer\" is error ! Please re-enter.", false},
+      {{"--timer", "--"}, "The value of \"Timer\" is error ! Please re-enter.", false},
+      {{"--timer", "70", "--count", "2"}, "Please enter a number between 0 and 60.", false},
+      {{"--count", "0"}, "--count 0: Please enter an integer between 1 and 2000.", false},
+      {{"--count", "abc"}, "Please enter an integer between 1 and 2000.", false},
+      {{"--channel", "1=DCV", "--channel", "2=DCV", "--channel", "3=DCV", "--scans", "1000000000"},
+       "Please enter an integer between 1 and 200.",
+       false},
+      {{"--scans", "0"}, "Please enter an integer between 1 and 200.", false},
+      {{"--csv", "/nonexistent/a.csv"}, "The folder \"/nonexistent\" does not exist.", false},
+      {{"--count"}, "--count needs a value", false},
+      {{"--device", "2"}, "only 1 scanner-capable meter(s) found", true},
+      {{"--channel", "3=4W", "--channel", "13=DCV"}, "channel 13 carries the sense leads of 4W channel 3", true},
+      {{"--channel", "1=None"}, "Error: No channel has a function to measure. Please choose one.", true},
   };
+  TempFolder dir;
   for (const Case& k : cases) {
     QString out, err;
-    EXPECT_EQ(Cli(QStringList{"--simulate", "scan"} + k.args, &out, &err), k.rc) << k.args.join(' ').toStdString();
-    EXPECT_TRUE(err.contains(k.message)) << err.toStdString();
+    const QString transcript = dir.File("wire.txt");
+    QFile::remove(transcript);
+    EXPECT_EQ(Cli(QStringList{"--simulate", "--transcript", transcript, "scan"} + k.args, &out, &err), 1)
+        << k.args.join(' ').toStdString();
+    EXPECT_EQ(err.count(k.message), 1) << err.toStdString();
+    EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+    // Refused on the command line: not a word to any meter.
+    EXPECT_EQ(QFileInfo(transcript).size() > 0, k.searched) << k.args.join(' ').toStdString();
   }
+}
+
+// Ctrl-C ends an endless PerScan run after the scan in progress, and a wait
+// for the start time at once: exit 130, the scans kept said and printed.
+TEST(ScanCli, CtrlCStopsAfterTheScanInProgressAndSaysWhatWasKept) {
+  struct Case {
+    QStringList args;
+    QString waitFor;  // on standard output, else standard error
+  };
+  const Case cases[] = {
+      {{"--every", "00:00:01"}, "scan 2: 1/1"},
+      {{"--at", "2099/01/01 00:00:00"}, "scanning on"},
+  };
+  for (const Case& k : cases) {
+    QProcess cli;
+    cli.start(MERILOG_CLI_PATH, QStringList{"--simulate", "scan", "--channel", "1=DCV", "--timer", "0.05"} + k.args);
+    ASSERT_TRUE(cli.waitForStarted());
+    QString out, err;
+    QDeadlineTimer deadline(60000);
+    while (!out.contains(k.waitFor) && !err.contains(k.waitFor) && !deadline.hasExpired() &&
+           cli.state() == QProcess::Running) {
+      cli.waitForReadyRead(1000);
+      out += QString::fromUtf8(cli.readAllStandardOutput());
+      err += QString::fromUtf8(cli.readAllStandardError());
+    }
+    ASSERT_TRUE(out.contains(k.waitFor) || err.contains(k.waitFor)) << out.toStdString() << err.toStdString();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    out += QString::fromUtf8(cli.readAllStandardOutput());
+    err += QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 130);
+    const QRegularExpressionMatch kept =
+        QRegularExpression("interrupted; (no scan|1 scan|(\\d+) scans) kept\n").match(err);
+    ASSERT_TRUE(kept.hasMatch()) << err.toStdString();
+    // The grid printed holds what was said: a header and a row per scan, or nothing.
+    const int scans = kept.captured(2).isEmpty() ? (kept.captured(1) == "1 scan" ? 1 : 0) : kept.captured(2).toInt();
+    const QStringList grid = Lines(out).filter(QRegularExpression("^ +Time|^\\d+  "));
+    EXPECT_EQ(grid.size(), scans == 0 ? 0 : scans + 1) << out.toStdString();
+    if (k.args[0] == "--every") {
+      EXPECT_GE(scans, 2);
+    }
+  }
+}
+
+// A card that answers "Rout:state?" with no channel count is said to be one.
+TEST(ScanCli, ACardReportingNoChannelsIsSaidToBeOne) {
+  merilog::test::SimmeterProcess sim({"--model", "P7700A", "--channels", "0"});
+  ASSERT_GT(sim.port, 0);
+  QString out, err;
+  EXPECT_EQ(Cli({"--resource", QString::fromStdString(sim.Resource()), "scan"}, &out, &err), 1);
+  EXPECT_TRUE(err.contains("the scanner card reports no channels (\"Rout:state?\" answered \"0\")"))
+      << err.toStdString();
 }
 
 // Neither file fits: each is reported with its name and the reason, the exit

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTime>
 #include <algorithm>
 #include <charconv>
 
@@ -29,6 +30,15 @@ bool AsNumber(const QString& text, double* value) {
   if (first == last) return false;
   const auto [end, ec] = std::from_chars(first, last, *value);
   return ec == std::errc() && end == last;
+}
+
+// The grid's time of day ("14:3:27", without leading zeros) as a fraction of
+// a day, the value a spreadsheet keeps for a time.
+bool AsTimeOfDay(const QString& text, double* dayFraction) {
+  const QTime time = QTime::fromString(text, QStringLiteral("H:m:s"));
+  if (!time.isValid()) return false;
+  *dayFraction = time.msecsSinceStartOfDay() / 86'400'000.0;
+  return true;
 }
 
 GridFileResult Failed(const QString& sentence) {
@@ -85,6 +95,8 @@ GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::
   lxw_format* header = workbook_add_format(workbook);
   format_set_bold(header);
   format_set_align(header, LXW_ALIGN_CENTER);
+  lxw_format* timeOfDay = workbook_add_format(workbook);
+  format_set_num_format(timeOfDay, "h:mm:ss");
 
   const std::size_t columns = cells.empty() ? 0 : cells.front().size();
   for (std::size_t c = kFirstExportedColumn; c < columns; ++c) {
@@ -109,6 +121,8 @@ GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::
         error = worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(), header);
       else if (AsNumber(text, &value))
         error = worksheet_write_number(sheet, sheetRow, sheetCol, value, nullptr);
+      else if (AsTimeOfDay(text, &value))
+        error = worksheet_write_number(sheet, sheetRow, sheetCol, value, timeOfDay);
       else
         error = worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(), nullptr);
     }

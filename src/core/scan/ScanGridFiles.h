@@ -18,9 +18,9 @@ QString SpreadsheetFileName(const QString& chosen);
 
 // The export of the results grid as a spreadsheet: every column but the scan
 // number, the header row bold and centred, each cell's text as its value (a
-// number where the text is one, "OVLD" and times as text), every column wide
-// enough for its texts. Written through an OutputTarget: a failed or
-// cancelled export leaves no file behind and an older one untouched.
+// number where the text is one, a time of day as a time, "OVLD" as text), every
+// column wide enough for its texts. Written through an OutputTarget: a failed
+// or cancelled export leaves no file behind and an older one untouched.
 GridFileResult WriteScanSpreadsheet(const QString& path, const ScanResultsGrid::Cells& cells,
                                     JobProgress* progress = nullptr);
 

@@ -27,6 +27,7 @@ constexpr LabelText kLabelTexts[] = {
     {"109", "Timer", &ScanViewState::timerLabel},
     {"110", "Scan count", &ScanViewState::scanCountLabel},
     {"61", "Start Reading", &ScanViewState::startText},
+    {"23", "Stop Reading", &ScanViewState::stopText},
     {"09", "Exit", &ScanViewState::exitText},
     {"111", "At Time", &ScanViewState::atTimeText},
     {"112", "Stop Time", &ScanViewState::stopTimeText},
@@ -99,6 +100,8 @@ void ScanModel::ChooseDevice(int line, bool opening) {
 
 void ScanModel::ApplyCard(const CardReadBack& card, bool opening) {
   cardReady_ = card.answered && card.channelCount != 0;
+  cardSilent_ = !card.answered;
+  cardState_ = card.state;
   if (cardReady_) setup_.LoadCard(card.channelCount, card.functionAnswers, card.firstChannelAgain);
   if (opening) {
     setup_.SetDefaults();
@@ -173,6 +176,10 @@ void ScanModel::StartScan() {
   Edit([&] { run_.StartScan(); });
 }
 
+void ScanModel::StopScan() {
+  run_.StopScan();
+}
+
 void ScanModel::ExportToSpreadsheet() {
   if (!View().exportButton.enabled) return;
   const QString chosen = prompter_.SaveFileName(QStringLiteral("Export to Spreadsheet"), QStringLiteral("Scan.xlsx"),
@@ -203,7 +210,8 @@ void ScanModel::Exit() {
   readingCard_ = false;
   run_.SetMeter(nullptr);
   devices_.Close();
-  cardReady_ = false;
+  cardReady_ = cardSilent_ = false;
+  cardState_.clear();
   selectedScanDevice_ = -1;
   Changed();
 }
@@ -216,6 +224,7 @@ ScanViewState ScanModel::View() const {
   v.currentOffsetLabel = QStringLiteral("I");
   v.formula = QStringLiteral("DCI , ACI  =  (  Measurement  Voltage  /  R  )  +  Offset ");
   v.progressText = run_.ProgressText();
+  v.statusText = run_.StatusText();
 
   for (int i = 0; i < devices_.Count(); ++i) v.deviceNames << QString::fromStdString(devices_.Device(i)->displayName);
   v.deviceSelected = selectedScanDevice_;
@@ -245,6 +254,7 @@ ScanViewState ScanModel::View() const {
        {&v.settingsGroup, &v.channelChooser, &v.channelLabels, &v.timerField, &v.modeChooser, &v.startButton,
         &v.atTimeBox, &v.atTimePicker, &v.perScanBox, &v.intervalPicker, &v.stopAfterNBox, &v.nField})
     c->enabled = config;
+  v.stopButton.enabled = run_.CanStop();
   v.functionChooser.enabled = config && setup_.FunctionChooserEnabled();
   v.currentFields = {setup_.CurrentFieldsShown(), config};
   v.scanCountField.enabled = config && setup_.ScanCountEnabled();

@@ -26,8 +26,10 @@ struct CardReadBack;
 // Everything the scan dialog shows.
 struct ScanViewState {
   QString title, deviceListLabel, settingsLabel, channelLabel, functionLabel, timerLabel, scanCountLabel;
-  QString startText, exitText, exportText, atTimeText, stopTimeText, perScanText, stopAfterNText;
+  QString startText, stopText, exitText, exportText, atTimeText, stopTimeText, perScanText, stopAfterNText;
   QString shuntRLabel, currentOffsetLabel, formula, progressText;
+  // The status line: what the run has to say beyond its progress.
+  QString statusText;
 
   QStringList deviceNames;
   int deviceSelected = -1;
@@ -44,7 +46,7 @@ struct ScanViewState {
 
   ControlState deviceList, settingsGroup, channelChooser, functionChooser, channelLabels;
   ControlState currentFields;  // R and I fields, their labels and the formula line
-  ControlState timerField, scanCountField, modeChooser, startButton;
+  ControlState timerField, scanCountField, modeChooser, startButton, stopButton;
   ControlState atTimeBox, atTimePicker, stopTimeBox, stopTimePicker, perScanBox, intervalPicker, stopAfterNBox;
   ControlState nField, exportButton;
   // The search or a card read is under way (the view shows the wait cursor).
@@ -82,6 +84,7 @@ class ScanModel {
   void PickerChanged(ScanPicker picker, const QDateTime& moment);
   void IntervalChanged(const QTime& interval);
   void StartScan();
+  void StopScan();
   void ExportToSpreadsheet();
   // Exit: a run stops, the dialog's meters are closed.
   void Exit();
@@ -92,6 +95,10 @@ class ScanModel {
   bool Exporting() const { return exporting_; }
   // The meters found and the configuration controls usable (a card was read).
   bool Ready() const { return cardReady_; }
+  // What the chosen meter said of its card: nothing (or not asked yet), or
+  // an answer to "Rout:state?" naming no channel count.
+  bool CardSilent() const { return cardSilent_; }
+  const std::string& CardState() const { return cardState_; }
 
   const ScanSetup& Setup() const { return setup_; }
   const ScanRun& Run() const { return run_; }
@@ -120,6 +127,8 @@ class ScanModel {
   JobRunner exportJobs_;
   int selectedScanDevice_ = -1;
   bool cardReady_ = false;
+  bool cardSilent_ = false;
+  std::string cardState_;
   bool readingCard_ = false;
   bool exporting_ = false;
   std::unique_ptr<CallbackGuard> guard_ = std::make_unique<CallbackGuard>();

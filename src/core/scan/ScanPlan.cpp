@@ -47,7 +47,7 @@ ChannelSetup ScanChannelSetup(const ChannelFunctions& functions, int channelCoun
   return setup;
 }
 
-std::string ScanCountCommand(int readings) {
+std::string ScanCountCommand(qint64 readings) {
   return "Rout:scan:count " + std::to_string(readings) + "\n";
 }
 
@@ -59,9 +59,9 @@ std::string ScanStartCommand(bool stepMode) {
   return stepMode ? "route:scan:step\n" : "route:scan\n";
 }
 
-int FetchWaitMs(float timerSeconds, bool stepModeOfPlainRun) {
+int FetchWaitMs(float timerSeconds, bool stepMode) {
   constexpr int kSettleMs = 1000;
-  if (!stepModeOfPlainRun || !(timerSeconds >= 0 && timerSeconds <= 60)) return kSettleMs;
+  if (!stepMode || !(timerSeconds >= 0 && timerSeconds <= 60)) return kSettleMs;
   const int t = static_cast<int>(timerSeconds * 1000.0f);
   if (t >= 1000 && t <= 3000) return kSettleMs + 300 + (t - 1000);
   if (t > 3000 && t <= 10000) return kSettleMs + t;

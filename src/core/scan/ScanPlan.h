@@ -1,4 +1,5 @@
 #pragma once
+#include <QtGlobal>
 #include <array>
 #include <string>
 #include <vector>
@@ -28,15 +29,16 @@ struct ChannelSetup {
 };
 ChannelSetup ScanChannelSetup(const ChannelFunctions& functions, int channelCount);
 
-std::string ScanCountCommand(int readings);
+std::string ScanCountCommand(qint64 readings);
 // "Rout:scan:timer %f" with the timer in seconds.
 std::string ScanTimerCommand(float seconds);
 std::string ScanStartCommand(bool stepMode);
 
 // How long to wait after the last reading was counted before asking for the
-// readings: 1000 ms, and in STEP mode of a plain run also the card's dwell,
+// readings: 1000 ms, and in STEP mode also the card's dwell (it counts a
+// channel when it switches to it, and measures at the end of the dwell),
 // 300 + (T - 1) x 1000 ms for 1 <= T <= 3 and T x 1000 ms for 3 < T <= 10
 // (T the timer in seconds, to whole milliseconds).
-int FetchWaitMs(float timerSeconds, bool stepModeOfPlainRun);
+int FetchWaitMs(float timerSeconds, bool stepMode);
 
 }  // namespace merilog

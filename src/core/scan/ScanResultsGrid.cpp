@@ -67,7 +67,8 @@ int ScanResultsGrid::rowCount(const QModelIndex& parent) const {
 }
 
 int ScanResultsGrid::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : columns_ - 1;
+  // No column shows before a run has written the header row.
+  return parent.isValid() || Cell(0, 1).isEmpty() ? 0 : columns_ - 1;
 }
 
 QVariant ScanResultsGrid::data(const QModelIndex& index, int role) const {

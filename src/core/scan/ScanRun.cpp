@@ -1,6 +1,8 @@
 #include "core/scan/ScanRun.h"
 
+#include <QStringList>
 #include <algorithm>
+#include <limits>
 
 #include "core/base/Clock.h"
 #include "core/base/MessageTable.h"
@@ -8,6 +10,7 @@
 #include "core/instrument/SessionWorker.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/NumericText.h"
+#include "core/scan/ScanFieldRules.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "core/scan/ScanProcedures.h"
 #include "core/scan/ScanResultsGrid.h"
@@ -19,7 +22,8 @@ namespace {
 
 constexpr char kProgressQuery[] = "Rout:scan:state?\n";
 constexpr char kFetchQuery[] = "fetch?\n";
-constexpr int kPerScanSettleMs = 1000;
+// What a cell shows for a reading the card counted but did not return.
+constexpr char kMissingText[] = "MISSING";
 
 bool IsOverload(std::string value) {
   if (!value.empty() && value.back() == '\n') value.pop_back();
@@ -55,10 +59,40 @@ qint64 ScanRun::NowSeconds() const {
   return clock_.NowMs() / 1000;
 }
 
-int ScanRun::Total() const {
+qint64 ScanRun::Total() const {
   if (setup_.PerScanChecked()) return readingsPerScan_;
-  if (setup_.StopAfterNChecked()) return setup_.NScans() * readingsPerScan_;
+  if (setup_.StopAfterNChecked()) return static_cast<qint64>(setup_.NScans()) * readingsPerScan_;
   return setup_.ScanCount();
+}
+
+bool ScanRun::CanStop() const {
+  return Active() && !stopRequested_ && (phase_ == Phase::WaitingForStart || setup_.PerScanChecked());
+}
+
+void ScanRun::StopScan() {
+  if (!CanStop()) return;
+  if (phase_ == Phase::WaitingForStart || phase_ == Phase::WaitingForInterval) return Finish(Ending::Stopped);
+  stopRequested_ = true;  // the scan in progress ends the run once its readings are written
+  Changed();
+}
+
+QString ScanRun::MissingText() const {
+  if (missingReadings_ == 0) return {};
+  return QStringLiteral("The card returned %1 of %2 readings; the cells without one read %3.")
+      .arg(readingsKept_ - missingReadings_)
+      .arg(readingsKept_)
+      .arg(QLatin1String(kMissingText));
+}
+
+QString ScanRun::StatusText() const {
+  QStringList parts;
+  if (missingReadings_ > 0) parts << MissingText();
+  if (stopRequested_)
+    parts << QStringLiteral("Stopping after the scan in progress.");
+  else if (!Active() && ending_ == Ending::Stopped)
+    parts << (scansKept_ == 1 ? QStringLiteral("Stopped: 1 scan kept.")
+                              : QStringLiteral("Stopped: %1 scans kept.").arg(scansKept_));
+  return parts.join(' ');
 }
 
 void ScanRun::ResetBookkeeping() {
@@ -78,14 +112,16 @@ void ScanRun::Abort() {
   guard_ = std::make_unique<CallbackGuard>();  // answers on their way are dropped
   exchanges_ = 0;
   pollPending_ = false;
+  stopRequested_ = false;
   phase_ = Phase::Idle;
   if (wasActive) ending_ = Ending::Exited;
 }
 
-void ScanRun::Finish() {
+void ScanRun::Finish(Ending ending) {
   StopTimers();
   phase_ = Phase::Idle;
-  ending_ = Ending::Completed;
+  ending_ = ending;
+  stopRequested_ = false;
   waitForStartTime_ = true;
   scansDone_ = 1;
   Changed();
@@ -111,25 +147,32 @@ void ScanRun::Start(bool repeat) {
   auto refuse = [&] {
     if (repeat) Finish();
   };
-  auto error = [&](const char* text) {
-    prompter_.Message(QString::fromUtf8(text), QStringLiteral("Error"), Prompter::Icon::Stop, Prompter::Buttons::Ok);
+  auto error = [&](const QString& text) {
+    prompter_.Message(text, QStringLiteral("Error"), Prompter::Icon::Stop, Prompter::Buttons::Ok);
     refuse();
   };
   if (setup_.StopTimeChecked() && setup_.SecondsUntil(ScanPicker::StopTime) < 0) {
     timers_.Stop(ScanTimerId::Interval);
     return Finish();
   }
-  if (!setup_.TimerTextValid()) return error("The value of \"Timer\" is error ! Please re-enter.");
-  if (!setup_.NTextValid()) return error("The value of \"N Scan\" is error ! Please re-enter.");
-  setup_.ReadFields();
+  if (!setup_.TimerTextValid()) return error(TimerErrorText());
+  if (!setup_.NTextValid()) return error(NErrorText());
+  // A value out of range is refused before anything is sent, also when the
+  // start waits for its moment (the exchange has said which).
+  if (!setup_.ReadFields()) return refuse();
   if (grid_.Rows() > kMaxGridRows) return refuse();
-  if (setup_.ShownCurrentLacksShunt()) return error("The value of \"R\" can't equal to 0 ! Please re-enter.");
+  if (setup_.ShownCurrentLacksShunt()) return error(ShuntZeroText());
 
   setup_.DemoteUnshuntedCurrents();
   readingsPerScan_ = ReadingsPerScan(setup_.Functions(), setup_.ChannelCount());
   // Without a channel to measure the card would never count a reading.
-  if (readingsPerScan_ == 0) return error("No channel has a function to measure. Please choose one.");
+  if (readingsPerScan_ == 0) return error(QStringLiteral("No channel has a function to measure. Please choose one."));
 
+  if (!repeat) {
+    stopRequested_ = false;
+    scansKept_ = 0;
+    readingsKept_ = missingReadings_ = 0;
+  }
   scanStartSeconds_ = NowSeconds();
   if (setup_.PerScanChecked()) intervalSeconds_ = setup_.IntervalSeconds();
   if (setup_.AtTimeChecked() && waitForStartTime_) {
@@ -138,19 +181,14 @@ void ScanRun::Start(bool repeat) {
     Changed();
     return;
   }
-  if (!setup_.RangesValid()) return Finish();
   SendConfiguration();
 }
 
 void ScanRun::SendConfiguration() {
   const ChannelSetup channels = ScanChannelSetup(setup_.Functions(), setup_.ChannelCount());
   activeChannels_ = channels.activeChannels;
-  if (setup_.PerScanChecked())
-    expectedReadings_ = readingsPerScan_;
-  else if (setup_.StopAfterNChecked())
-    expectedReadings_ = setup_.NScans() * readingsPerScan_;
-  else
-    expectedReadings_ = setup_.ScanCount();
+  expectedReadings_ = Total();
+  progressText_ = QStringLiteral("0/%1").arg(expectedReadings_);
   std::vector<std::string> commands = channels.commands;
   commands.push_back(ScanCountCommand(expectedReadings_));
   commands.push_back(ScanTimerCommand(setup_.TimerSeconds()));
@@ -223,8 +261,9 @@ void ScanRun::OnProgress(const QueryAnswer& answer) {
   if (phase_ != Phase::Scanning) return;
   if (answer.Failed()) return Fail(Ending::MeterSilent, LookupMessage(u"1001", "Check Device Connection"), "ERROR");
   const int done = static_cast<int>(std::clamp(LeadingNumber(answer.text), 0.0, 1e9));
-  const int total = Total();
-  if (setup_.StopAfterNChecked() && !setup_.PerScanChecked()) setup_.SetScanCount(total);
+  const qint64 total = Total();
+  if (setup_.StopAfterNChecked() && !setup_.PerScanChecked())
+    setup_.SetScanCount(static_cast<int>(std::min<qint64>(total, std::numeric_limits<int>::max())));
   progressText_ = QStringLiteral("%1/%2").arg(done).arg(total);
 
   const qint64 nowMs = clock_.NowMs();
@@ -240,19 +279,13 @@ void ScanRun::OnProgress(const QueryAnswer& answer) {
                 "ERROR");
   }
 
-  if (setup_.PerScanChecked()) {
-    // The interval runs from the last look at the progress, that is from the end of a scan.
-    scanStartSeconds_ = NowSeconds();
-    if (done >= readingsPerScan_) {
-      timers_.Stop(ScanTimerId::Progress);
-      phase_ = Phase::WaitingToFetch;
-      timers_.StartOnce(ScanTimerId::FetchWait, kPerScanSettleMs);
-    }
-  } else if (done >= total) {
+  // A PerScan interval runs from the last look at the progress, that is from the end of a scan.
+  if (setup_.PerScanChecked()) scanStartSeconds_ = NowSeconds();
+  if (done >= total) {
     timers_.Stop(ScanTimerId::Progress);
     phase_ = Phase::WaitingToFetch;
-    const bool plain = !setup_.StopAfterNChecked();
-    timers_.StartOnce(ScanTimerId::FetchWait, FetchWaitMs(setup_.TimerSeconds(), plain && setup_.StepMode()));
+    // Every STEP run waits for the last dwell: its reading comes a period after it is counted.
+    timers_.StartOnce(ScanTimerId::FetchWait, FetchWaitMs(setup_.TimerSeconds(), setup_.StepMode()));
   }
   Changed();
 }
@@ -272,6 +305,7 @@ void ScanRun::OnFetched(const QueryAnswer& answer) {
   }
   FillResults(answer.text);
   if (!setup_.PerScanChecked()) return Finish();
+  if (stopRequested_) return Finish(Ending::Stopped);
 
   bool again = true;
   if (setup_.StopTimeChecked()) {
@@ -321,31 +355,40 @@ void ScanRun::FillResults(const std::string& answer) {
 
   const int k = static_cast<int>(activeChannels_.size());
   if (k > 0) {
-    const int readings = perScan ? readingsPerScan_ : Total();
-    const int rows = readings / k + (perScan ? resultsRow_ : 1) + (readings % k != 0 ? 1 : 0);
+    const qint64 readings = Total();
+    const int rows = static_cast<int>(readings / k) + (perScan ? resultsRow_ : 1) + (readings % k != 0 ? 1 : 0);
     grid_.SetRows(rows);
     std::size_t pos = 0;
+    qint64 index = 0;
     for (int r = resultsRow_; r < rows; ++r) {
       grid_.SetCell(r, 0, QString::number(r));
       grid_.SetCell(r, 1, timeText);
-      for (int j = 0; j < k && pos < answer.size(); ++j) {
-        std::size_t comma = answer.find(',', pos);
-        if (comma == std::string::npos) comma = answer.size();
-        const std::string value = answer.substr(pos, comma - pos);
-        pos = comma + 1;
-        const int column = 2 + j;
-        QString text = QStringLiteral("OVLD");
-        if (!IsOverload(value)) {
-          double v = LeadingNumber(value);
-          const ChannelConfig& config = setup_.Channel(activeChannels_[static_cast<std::size_t>(j)]);
-          const QString header = grid_.Cell(0, column);
-          if ((header.contains(QStringLiteral("DCI")) || header.contains(QStringLiteral("ACI"))) && config.shuntR != 0)
-            v = v / config.shuntR + config.currentOffset;
-          text = QString::fromStdString(FixedText(v, 8));
+      for (int j = 0; j < k && index < readings; ++j, ++index) {
+        // A reading the card counted but did not return is marked, never left blank.
+        QString text = QLatin1String(kMissingText);
+        if (pos < answer.size()) {
+          std::size_t comma = answer.find(',', pos);
+          if (comma == std::string::npos) comma = answer.size();
+          const std::string value = answer.substr(pos, comma - pos);
+          pos = comma + 1;
+          if (IsOverload(value)) {
+            text = QStringLiteral("OVLD");
+          } else if (!value.empty()) {
+            double v = LeadingNumber(value);
+            const ChannelConfig& config = setup_.Channel(activeChannels_[static_cast<std::size_t>(j)]);
+            const QString header = grid_.Cell(0, 2 + j);
+            if ((header.contains(QStringLiteral("DCI")) || header.contains(QStringLiteral("ACI"))) &&
+                config.shuntR != 0)
+              v = v / config.shuntR + config.currentOffset;
+            text = QString::fromStdString(FixedText(v, 8));
+          }
         }
-        grid_.SetCell(r, column, text);
+        if (text == QLatin1String(kMissingText)) ++missingReadings_;
+        grid_.SetCell(r, 2 + j, text);
       }
     }
+    readingsKept_ += readings;
+    scansKept_ += rows - resultsRow_;
     if (perScan) resultsRow_ = rows;
   }
   grid_.EndChange();

@@ -39,7 +39,7 @@ class ScanRun {
     WaitingForInterval,  // a PerScan run waits for its next scan
   };
   // How the last run ended.
-  enum class Ending { None, Completed, MeterSilent, NoProgress, Exited };
+  enum class Ending { None, Completed, Stopped, MeterSilent, NoProgress, Exited };
 
   // No progress for this long (plus twice the timer) ends a run: a card that
   // stopped counting would otherwise be polled for ever.
@@ -58,6 +58,13 @@ class ScanRun {
 
   // The "Start Reading" button.
   void StartScan();
+  // The Stop button: a run waiting for its start or its next scan ends now; a
+  // scan in progress is fetched and written first, and the run ends after it.
+  void StopScan();
+  // Stop can end the run early: a PerScan run, or a run waiting for its start
+  // time. (A plain or Stop-After-N run is one count the card makes to its end.)
+  bool CanStop() const;
+  bool Stopping() const { return stopRequested_; }
   // Exit: the timers stop and answers still on their way change nothing.
   void Abort();
   // Scans done 1, results row 1, and the next start waits for the At Time moment.
@@ -77,10 +84,19 @@ class ScanRun {
   bool WaitingForMeter() const { return exchanges_ > 0; }
   Ending LastEnding() const { return ending_; }
   const QString& ProgressText() const { return progressText_; }
+  // What the run has to say beyond its progress (readings the card did not
+  // return, a stop on its way or done); empty when nothing.
+  QString StatusText() const;
+  // Its part on readings the card did not return; empty when none.
+  QString MissingText() const;
+  // Scans fetched and written by the present or last run, and the readings
+  // the card should have returned for them but did not.
+  int ScansKept() const { return scansKept_; }
+  qint64 MissingReadings() const { return missingReadings_; }
 
   int ReadingsPerScanCount() const { return readingsPerScan_; }
   const std::vector<int>& ActiveChannels() const { return activeChannels_; }
-  int ExpectedReadings() const { return expectedReadings_; }
+  qint64 ExpectedReadings() const { return expectedReadings_; }
   int ScansDone() const { return scansDone_; }
   int ResultsRow() const { return resultsRow_; }
 
@@ -97,12 +113,13 @@ class ScanRun {
   void OnProgress(const QueryAnswer& answer);
   void Fetch();
   void OnFetched(const QueryAnswer& answer);
-  void Finish();
+  void Finish(Ending ending = Ending::Completed);
   void Fail(Ending ending, const QString& text, const QString& caption);
   void StopTimers();
   void Changed();
   void Ask(const std::string& command, void (ScanRun::*apply)(const QueryAnswer&));
-  int Total() const;
+  // Readings the run counts: in a PerScan run one scan's, else all of them.
+  qint64 Total() const;
   qint64 NowSeconds() const;
   void WriteHeader();
 
@@ -122,7 +139,7 @@ class ScanRun {
 
   int readingsPerScan_ = 0;
   std::vector<int> activeChannels_;
-  int expectedReadings_ = 0;
+  qint64 expectedReadings_ = 0;
   qint64 scanStartSeconds_ = 0;
   int intervalSeconds_ = 0;
   int scansDone_ = 1;
@@ -133,6 +150,10 @@ class ScanRun {
   // The progress last seen and when it last grew.
   int lastDone_ = -1;
   qint64 lastGrowthMs_ = 0;
+  bool stopRequested_ = false;
+  int scansKept_ = 0;
+  qint64 readingsKept_ = 0;
+  qint64 missingReadings_ = 0;
 };
 
 }  // namespace merilog

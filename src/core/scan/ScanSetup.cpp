@@ -1,21 +1,18 @@
 #include "core/scan/ScanSetup.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "core/base/Clock.h"
 #include "core/base/Prompter.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/NumericText.h"
+#include "core/scan/ScanFieldRules.h"
 #include "core/scan/ScanFunctionTable.h"
 
 namespace merilog {
 
 namespace {
-
-constexpr float kMaxTimerSeconds = 60;
-constexpr int kMaxScanCount = 2000;
-constexpr int kMinNScans = 1;
-constexpr int kMaxNScans = 200;
 
 double FieldNumber(const QString& text) {
   return LeadingNumber(text.toStdString());
@@ -125,24 +122,29 @@ void ScanSetup::ScanFunctionChosen(int index) {
     currentFieldsShown_ = false;
 }
 
-void ScanSetup::NumberEdited(QString* text, double ChannelConfig::*field, const QString& name, const QString& edited) {
+void ScanSetup::NumberEdited(QString* text, double ChannelConfig::*field, CurrentField which, const QString& edited) {
   *text = edited;
-  const NumericTextVerdict verdict = CheckNumericText(edited.toStdString());
+  const std::string typed = edited.toStdString();
+  const NumericTextVerdict verdict = CheckNumericText(typed);
   if (verdict != NumericTextVerdict::Valid) {
-    prompter_.Message(QStringLiteral("The value of \"%1\" is error.").arg(name),
+    prompter_.Message(CurrentFieldErrorText(which),
                       verdict == NumericTextVerdict::Repeated ? QStringLiteral(".") : QString(), Prompter::Icon::None,
                       Prompter::Buttons::Ok);
     *text = QString::fromStdString(FixedText(FieldNumber(edited), 2));
+  } else if (ReadWholeNumber(typed).kind == WholeNumber::Kind::TooLarge) {
+    // Read as the C library would, it would be 0 and later called a zero R.
+    prompter_.Message(CurrentFieldTooLargeText(which), QString(), Prompter::Icon::None, Prompter::Buttons::Ok);
+    *text = QString::fromStdString(FixedText(0, 2));
   }
   Current().*field = FieldNumber(edited);
 }
 
 void ScanSetup::ShuntREdited(const QString& text) {
-  NumberEdited(&shuntRText_, &ChannelConfig::shuntR, QStringLiteral("R"), text);
+  NumberEdited(&shuntRText_, &ChannelConfig::shuntR, CurrentField::ShuntR, text);
 }
 
 void ScanSetup::CurrentOffsetEdited(const QString& text) {
-  NumberEdited(&currentOffsetText_, &ChannelConfig::currentOffset, QStringLiteral("I"), text);
+  NumberEdited(&currentOffsetText_, &ChannelConfig::currentOffset, CurrentField::Offset, text);
 }
 
 void ScanSetup::DemoteUnshuntedCurrents() {
@@ -225,13 +227,11 @@ void ScanSetup::SetInterval(const QTime& interval) {
 }
 
 bool ScanSetup::TimerTextValid() const {
-  return !timerText_.isEmpty() && FieldNumber(timerText_) >= 0 && !timerText_.endsWith('.') &&
-         !timerText_.endsWith('E') && !timerText_.endsWith('e') &&
-         CheckNumericText(timerText_.toStdString()) == NumericTextVerdict::Valid;
+  return merilog::TimerTextValid(timerText_);
 }
 
 bool ScanSetup::NTextValid() const {
-  return !nText_.isEmpty() && std::all_of(nText_.begin(), nText_.end(), [](QChar c) { return c >= '0' && c <= '9'; });
+  return merilog::NTextValid(nText_);
 }
 
 void ScanSetup::RangeMessage(const QString& text) {
@@ -247,31 +247,48 @@ void ScanSetup::ExchangeFields(bool starting) {
     return true;
   };
   if (!empty(timerText_, "a number")) {
-    timerSeconds_ = static_cast<float>(std::clamp(FieldNumber(timerText_), -1e30, 1e30));
-    if (timerSeconds_ < 0 || timerSeconds_ > kMaxTimerSeconds)
-      RangeMessage(QStringLiteral("Please enter a number between 0 and 60."));
-    timerText_ = FloatFieldText(timerSeconds_);
+    // A Timer text that reads as a number in range stays as typed ("0.0" on
+    // the way to 0.05); one that is not a number stays too, for the start's
+    // check to refuse; a number out of range is reported and shown as read.
+    const WholeNumber n = ReadWholeNumber(timerText_.toStdString());
+    if (n.kind == WholeNumber::Kind::TooLarge) {
+      timerSeconds_ = std::numeric_limits<float>::infinity();
+      RangeMessage(TimerRangeText());
+    } else if (n.IsNumber()) {
+      timerSeconds_ = static_cast<float>(std::clamp(n.value, -1e30, 1e30));
+      if (timerSeconds_ < 0 || timerSeconds_ > kMaxTimerSeconds) {
+        RangeMessage(TimerRangeText());
+        timerText_ = FloatFieldText(timerSeconds_);
+      }
+    }
   }
   if (!empty(scanCountText_, "an integer")) {
     scanCount_ = FieldInteger(scanCountText_);
-    if (scanCount_ < 0 || scanCount_ > kMaxScanCount)
-      RangeMessage(QStringLiteral("Please enter an integer between 0 and 2000."));
+    if (scanCount_ < 0 || scanCount_ > kMaxScanCount) RangeMessage(ScanCountRangeText());
     scanCountText_ = QString::number(scanCount_);
   }
   if (!empty(nText_, "an integer")) {
     nScans_ = FieldInteger(nText_);
-    if (nScans_ < kMinNScans || nScans_ > kMaxNScans)
-      RangeMessage(QStringLiteral("Please enter an integer between 1 and 200."));
+    if (nScans_ < kMinNScans || nScans_ > kMaxNScans) RangeMessage(NScansRangeText());
     nText_ = QString::number(nScans_);
   }
 }
 
-void ScanSetup::ReadFields() {
+bool ScanSetup::ReadFields() {
   ExchangeFields(true);
+  if (!RangesValid()) return false;
+  // A plain run of no reading would wait for ever for the card to count one.
+  if (ScanCountEnabled() && scanCount_ == 0) {
+    RangeMessage(ScanCountAtStartText());
+    return false;
+  }
+  return true;
 }
 
 bool ScanSetup::RangesValid() const {
-  return scanCount_ >= 0 && scanCount_ <= kMaxScanCount && timerSeconds_ >= 0 && timerSeconds_ <= kMaxTimerSeconds;
+  const bool nValid = !stopAfterNChecked_ || (nScans_ >= kMinNScans && nScans_ <= kMaxNScans);
+  return scanCount_ >= 0 && scanCount_ <= kMaxScanCount && timerSeconds_ >= 0 && timerSeconds_ <= kMaxTimerSeconds &&
+         nValid;
 }
 
 void ScanSetup::SetScanCount(int count) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/scan/ScanFieldRules.h"
 #include "core/scan/ScanPlan.h"
 
 namespace merilog {
@@ -80,7 +81,8 @@ class ScanSetup {
   const QString& ScanCountText() const { return scanCountText_; }
   const QString& NText() const { return nText_; }
   // Typing: a change of Scan count exchanges every field; so does a change of
-  // Timer unless its text ends in an unfinished number.
+  // Timer unless its text ends in an unfinished number. The exchange leaves a
+  // Timer text alone unless it is a number out of range.
   void TimerEdited(const QString& text);
   void ScanCountEdited(const QString& text);
   void NEdited(const QString& text);
@@ -109,14 +111,15 @@ class ScanSetup {
   bool StopTimeEnabled() const { return perScanChecked_ && !stopAfterNChecked_; }
 
   // --- What a start checks and reads ---
-  // The Timer text is a non-negative number, complete and well-formed.
+  // The Timer text is a non-negative number, whole and finished.
   bool TimerTextValid() const;
   // The N text is digits only, and not empty.
   bool NTextValid() const;
   // Reads every field into its value (a value outside its range is reported
-  // and kept) and writes the values back into the fields.
-  void ReadFields();
-  // Timer and Scan count within their ranges.
+  // and kept) and writes the values back into the fields. False when a value
+  // cannot be used: out of its range, or a plain run's Scan count of 0 (said).
+  bool ReadFields();
+  // Timer and Scan count within their ranges, and N when Stop After N is ticked.
   bool RangesValid() const;
   float TimerSeconds() const { return timerSeconds_; }
   int ScanCount() const { return scanCount_; }
@@ -131,7 +134,7 @@ class ScanSetup {
  private:
   bool InCard(int channel) const { return channel >= 0 && channel < channelCount_; }
   ChannelConfig& Current() { return channels_[static_cast<std::size_t>(currentChannel_)]; }
-  void NumberEdited(QString* text, double ChannelConfig::*field, const QString& name, const QString& edited);
+  void NumberEdited(QString* text, double ChannelConfig::*field, CurrentField which, const QString& edited);
   void ExchangeFields(bool starting);
   void RangeMessage(const QString& text);
 

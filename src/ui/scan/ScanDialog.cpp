@@ -118,16 +118,21 @@ void ScanDialog::Build() {
 
   auto* buttons = new QHBoxLayout;
   start_ = new QPushButton(this);
+  stop_ = new QPushButton(this);
   export_ = new QPushButton(this);
   exit_ = new QPushButton(this);
   progress_ = new QLabel(this);
   progress_->setMinimumWidth(80);
   buttons->addWidget(start_);
+  buttons->addWidget(stop_);
   buttons->addWidget(export_);
   buttons->addWidget(exit_);
   buttons->addWidget(progress_);
   buttons->addStretch();
   left->addLayout(buttons);
+  status_ = new QLabel(this);
+  status_->setWordWrap(true);
+  left->addWidget(status_);
   left->addStretch();
 
   grid_ = new QTableView(this);
@@ -168,6 +173,7 @@ void ScanDialog::Connect() {
     if (!rendering_) model_.IntervalChanged(t);
   });
   connect(start_, &QPushButton::clicked, this, [&m] { m.StartScan(); });
+  connect(stop_, &QPushButton::clicked, this, [&m] { m.StopScan(); });
   connect(export_, &QPushButton::clicked, this, [&m] { m.ExportToSpreadsheet(); });
   connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -202,6 +208,7 @@ void ScanDialog::Render() {
   offsetLabel_->setText(v.currentOffsetLabel);
   formula_->setText(v.formula);
   start_->setText(v.startText);
+  stop_->setText(v.stopText);
   export_->setText(v.exportText);
   exit_->setText(v.exitText);
   atTime_->setText(v.atTimeText);
@@ -209,6 +216,7 @@ void ScanDialog::Render() {
   perScan_->setText(v.perScanText);
   stopAfterN_->setText(v.stopAfterNText);
   progress_->setText(v.progressText);
+  status_->setText(v.statusText);
 
   {
     const QSignalBlocker block(devices_);
@@ -250,6 +258,7 @@ void ScanDialog::Render() {
   Apply(scanCount_, v.scanCountField);
   Apply(mode_, v.modeChooser);
   Apply(start_, v.startButton);
+  Apply(stop_, v.stopButton);
   Apply(atTime_, v.atTimeBox);
   Apply(atTimePicker_, v.atTimePicker);
   Apply(stopTime_, v.stopTimeBox);

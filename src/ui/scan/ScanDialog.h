@@ -48,10 +48,12 @@ class ScanDialog : public QDialog {
   QLineEdit* NField() const { return n_; }
   QTimeEdit* IntervalPicker() const { return interval_; }
   QPushButton* StartButton() const { return start_; }
+  QPushButton* StopButton() const { return stop_; }
   QPushButton* ExportButton() const { return export_; }
   QPushButton* ExitButton() const { return exit_; }
   QTableView* Grid() const { return grid_; }
   QLabel* Progress() const { return progress_; }
+  QLabel* Status() const { return status_; }
 
  protected:
   void done(int result) override;
@@ -64,7 +66,7 @@ class ScanDialog : public QDialog {
   ScanModel& model_;
   QLabel *deviceLabel_ = nullptr, *channelLabel_ = nullptr, *functionLabel_ = nullptr;
   QLabel *timerLabel_ = nullptr, *scanCountLabel_ = nullptr, *shuntRLabel_ = nullptr, *offsetLabel_ = nullptr;
-  QLabel *formula_ = nullptr, *progress_ = nullptr;
+  QLabel *formula_ = nullptr, *progress_ = nullptr, *status_ = nullptr;
   QListWidget* devices_ = nullptr;
   QGroupBox* settings_ = nullptr;
   QComboBox *channel_ = nullptr, *function_ = nullptr, *mode_ = nullptr;
@@ -73,7 +75,7 @@ class ScanDialog : public QDialog {
   QCheckBox *atTime_ = nullptr, *stopTime_ = nullptr, *perScan_ = nullptr, *stopAfterN_ = nullptr;
   QDateTimeEdit *atTimePicker_ = nullptr, *stopTimePicker_ = nullptr;
   QTimeEdit* interval_ = nullptr;
-  QPushButton *start_ = nullptr, *export_ = nullptr, *exit_ = nullptr;
+  QPushButton *start_ = nullptr, *stop_ = nullptr, *export_ = nullptr, *exit_ = nullptr;
   QTableView* grid_ = nullptr;
   bool rendering_ = false;
   int shownRows_ = 0;

@@ -46,11 +46,11 @@ struct ScanBench {
   ~ScanBench() { model.reset(); }
 
   sim::SimMeter* Add(const std::string& resource, const std::string& modelName, int channels = -1,
-                     std::vector<std::string> setup = {}) {
+                     std::vector<std::string> setup = {}, int overloadEvery = 0) {
     return bench->Add({.resource = resource,
                        .model = modelName,
                        .channels = channels,
-                       .overloadEvery = 0,
+                       .overloadEvery = overloadEvery,
                        .setup = std::move(setup)});
   }
   // The dialog opened and its search and card read finished.

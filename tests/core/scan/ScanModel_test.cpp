@@ -90,6 +90,7 @@ TEST(ScanModelRun, FourWireLeavesItsPairOutAndChangedFunctionsRebuildTheGrid) {
   m.StartScan();
   EXPECT_FALSE(m.View().startButton.enabled);  // locked while the run goes on
   EXPECT_FALSE(m.View().deviceList.enabled);
+  EXPECT_FALSE(m.View().stopButton.enabled);  // one count the card makes to its end
   ASSERT_TRUE(b.RunScan());
 
   std::vector<std::string> expected{"rout:scan:func 1,\"FRES\"\n"};
@@ -154,6 +155,39 @@ TEST(ScanModelRun, PerScanRunFromAStartTimeToAStopTimeThroughTheNight) {
   EXPECT_EQ(b.clock->Now(), QDateTime(QDate(2024, 5, 7), QTime(6, 2, 1)));         // the 61st start found it past
   EXPECT_EQ(m.Run().ResultsRow(), 61);
   EXPECT_TRUE(m.View().startButton.enabled);
+}
+
+// An endless PerScan run ends with Stop: after the scan in progress, its rows
+// kept, or at once while it waits for its next scan.
+TEST(ScanModelRun, StopEndsAnEndlessPerScanRun) {
+  ScanBench b;
+  b.Add(kScanner, "P7700A", 10);
+  ScanModel& m = b.Open();
+  b.Channels({{1, kScanDcv}});
+  m.PerScanIntervalToggled(true);
+  m.StartScan();
+  EXPECT_TRUE(m.View().stopButton.enabled);
+  ASSERT_TRUE(test::RunSchedule(
+      b.timers, *b.clock, [&] { return m.Run().ScansDone() < 3 || m.Run().CurrentPhase() != ScanRun::Phase::Scanning; },
+      [&] { return m.WaitingForMeter(); }));
+  m.StopScan();
+  EXPECT_FALSE(m.View().stopButton.enabled);
+  EXPECT_EQ(m.View().statusText, "Stopping after the scan in progress.");
+  ASSERT_TRUE(b.RunScan());
+  EXPECT_EQ(m.Grid().Rows(), 4);
+  EXPECT_EQ(m.Grid().Cell(3, 0), "3");
+  EXPECT_EQ(m.Run().LastEnding(), ScanRun::Ending::Stopped);
+  EXPECT_EQ(m.View().statusText, "Stopped: 3 scans kept.");
+  EXPECT_TRUE(m.View().startButton.enabled);
+
+  m.StartScan();
+  ASSERT_TRUE(test::RunSchedule(
+      b.timers, *b.clock, [&] { return m.Run().CurrentPhase() != ScanRun::Phase::WaitingForInterval; },
+      [&] { return m.WaitingForMeter(); }));
+  m.StopScan();
+  EXPECT_FALSE(m.Run().Active());
+  EXPECT_EQ(m.View().statusText, "Stopped: 1 scan kept.");
+  for (int i = 0; i < kScanTimerCount; ++i) EXPECT_FALSE(b.timers.Running(static_cast<ScanTimerId>(i)));
 }
 
 TEST(ScanModelRun, ExitStopsTheRunAndClosesTheMeters) {

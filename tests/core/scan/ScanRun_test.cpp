@@ -93,7 +93,7 @@ TEST_F(RunFixture, StopAfterThreeScansOfFourChannelsAsksForTwelveReadings) {
   EXPECT_EQ(Writes(), expected);
   EXPECT_EQ(run.ReadingsPerScanCount(), 4);
   EXPECT_EQ(run.ExpectedReadings(), 12);
-  EXPECT_EQ(progress, (std::vector<QString>{"", "5/12", "12/12"}));
+  EXPECT_EQ(progress, (std::vector<QString>{"0/12", "5/12", "12/12"}));
   EXPECT_EQ(setup.ScanCountText(), "12");  // the total is written back
   EXPECT_EQ(FetchWaits(), std::vector<int>{1000});
   EXPECT_EQ(Row(0), (QStringList{"", "Time", "CH1(DCV)", "CH2(ACV)", "CH3(2W)", "CH5(Freq)"}));
@@ -129,20 +129,23 @@ TEST_F(RunFixture, CurrentChannelsAreConvertedAndOverloadsShownAsOvld) {
   EXPECT_EQ(Row(2), (QStringList{"2", "14:3:28", "-1.00000000", "OVLD", "2.00000000"}));
 }
 
+// Every STEP run, plain, Stop After N or PerScan, waits for the last dwell.
 TEST_F(RunFixture, StepModeWaitsForTheLastDwellBeforeFetching) {
   struct Case {
     QString timer;
-    bool step, stopAfterN;
+    bool step, stopAfterN, perScan;
     int wait;
   };
   const Case cases[] = {
-      {"2", true, false, 2300},   {"1", true, false, 1300},  {"4", true, false, 5000}, {"12", true, false, 1000},
-      {"0.5", true, false, 1000}, {"2", false, false, 1000}, {"2", true, true, 1000},
+      {"2", true, false, false, 2300},  {"1", true, false, false, 1300},   {"4", true, false, false, 5000},
+      {"12", true, false, false, 1000}, {"0.5", true, false, false, 1000}, {"2", false, false, false, 1000},
+      {"2", true, true, false, 2300},   {"2", true, true, true, 2300},
   };
   for (const Case& k : cases) {
     timers.starts.clear();
     Card(10, {{1, kScanDcv}, {2, kScanDcv}});
     setup.StopAfterNToggled(k.stopAfterN);
+    setup.PerScanIntervalToggled(k.perScan);
     setup.ScanModeChosen(k.step ? 1 : 0);
     setup.TimerEdited(k.timer);
     setup.ScanCountEdited("2");
@@ -156,28 +159,52 @@ TEST_F(RunFixture, StepModeWaitsForTheLastDwellBeforeFetching) {
   }
 }
 
-// An unfinished Timer or N, no channel to measure, or a value out of range
-// (reported by the field, then by the start's own exchange): one message at
-// the start each, and nothing sent.
+// A fetch short of what the card counted: the cells are marked and the status says so.
+TEST_F(RunFixture, ReadingsTheCardDidNotReturnAreMarkedAndCounted) {
+  Card(10, {{1, kScanDcv}, {2, kScanDcv}});
+  setup.ScanCountEdited("5");
+  Answers({"5", "1,2,,4"});
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(Row(2), (QStringList{"2", "14:3:28", "MISSING", "4.00000000"}));
+  EXPECT_EQ(Row(3), (QStringList{"3", "14:3:28", "MISSING", ""}));  // the count ends after one reading
+  EXPECT_EQ(run.MissingReadings(), 2);
+  EXPECT_EQ(run.StatusText(), "The card returned 3 of 5 readings; the cells without one read MISSING.");
+}
+
+// An unfinished or malformed Timer, a malformed N, no channel to measure, a
+// value out of range (reported by the field, then by the start's own
+// exchange), or a run of no reading: one message at the start each, and
+// nothing sent, also when the start would wait for its moment.
 TEST_F(RunFixture, RefusedEntriesShowAMessageAndSendNothing) {
   const std::pair<std::function<void()>, bool> entries[] = {
       {[&] { setup.TimerEdited("1."); }, false},
+      {[&] { setup.TimerEdited("0,5"); }, false},
       {[&] { setup.NEdited("2a"); }, false},
       {[&] { setup.ScanFunctionChosen(kScanNone); }, false},
       {[&] { setup.ScanCountEdited("2001"); }, true},
+      {[&] { setup.ScanCountEdited("0"); }, false},
+      {[&] {
+         setup.StopAfterNToggled(true);
+         setup.NEdited("1000000000");
+       },
+       false},
   };
   for (const auto& [enter, fieldReports] : entries) {
     Card(10, {{1, kScanDcv}});
+    setup.ScanCountEdited("10");
     setup.TimerEdited("0.5");
     setup.NEdited("1");
+    setup.StopAfterNToggled(false);
+    setup.AtTimeToggled(true);
     if (fieldReports) prompter.ExpectMessage(Prompter::Answer::Ok);
     enter();
     const auto before = prompter.shown.size();
     prompter.ExpectMessage(Prompter::Answer::Ok);
     run.StartScan();
-    EXPECT_EQ(prompter.shown.size(), before + 1);
+    EXPECT_EQ(prompter.shown.size(), before + 1) << prompter.shown.back().text.toStdString();
     EXPECT_FALSE(run.Active());
   }
+  EXPECT_EQ(prompter.shown.back().text, "Please enter an integer between 1 and 200.");
   EXPECT_TRUE(prompter.AllAnswersUsed());
   EXPECT_TRUE(Writes().empty());
 }

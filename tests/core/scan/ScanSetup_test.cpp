@@ -87,6 +87,7 @@ TEST_F(Setup, MalformedShuntOrOffsetIsReportedRewrittenAndStillStored) {
       {false, "1..5", "The value of \"R\" is error.", ".", "1.00", 1},
       {true, "0,5", "The value of \"I\" is error.", "", "0.00", 0},
       {true, "-0.25", "", "", "-0.25", -0.25},
+      {false, QString(5000, '9'), "The value of \"R\" is too large to use ! Please re-enter.", "", "0.00", 0},
   };
   Load(10);
   Set(1, kScanAci);
@@ -123,15 +124,18 @@ TEST_F(Setup, SchedulingBoxesEnableEachOther) {
 }
 
 TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
-  // Typed into Timer: the text the field keeps, whether a start accepts it, and
-  // whether the exchange reported the value out of range.
+  // Typed into Timer, key by key: what the field keeps is what was typed, so
+  // a decimal can be typed; a text that is no number stays for the start to
+  // refuse; a number out of range is reported and shown as read.
   struct Case {
     QString typed, kept;
     bool valid, rangeMessage;
   };
   const Case cases[] = {
-      {"0.50", "0.5", true, false}, {"1.", "1.", false, false},  // unfinished: not exchanged
-      {"", "", false, false},       {"abc", "0", true, false},  {"1e3", "1000", true, true},
+      {"0", "0", true, false},       {"0.", "0.", false, false},   {"0.0", "0.0", true, false},
+      {"0.05", "0.05", true, false}, {"abc", "abc", false, false}, {"0,5", "0,5", false, false},
+      {"1x", "1x", false, false},    {"1-2", "1-2", false, false}, {"", "", false, false},
+      {"1e3", "1000", true, true},
   };
   for (const Case& k : cases) {
     prompter.shown.clear();
@@ -140,6 +144,9 @@ TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
     EXPECT_EQ(setup.TimerText(), k.kept) << k.typed.toStdString();
     EXPECT_EQ(setup.TimerTextValid(), k.valid) << k.typed.toStdString();
     EXPECT_EQ(prompter.shown.size(), k.rangeMessage ? 1u : 0u) << k.typed.toStdString();
+    if (k.typed == "0.05") {
+      EXPECT_FLOAT_EQ(setup.TimerSeconds(), 0.05f);
+    }
   }
   EXPECT_FALSE(setup.RangesValid());  // the last one: the value is kept, and a start stops on it
 

@@ -47,6 +47,8 @@ TEST(ScanDialog, RendersTheModelForwardsEditsAndShowsTheGrid) {
   EXPECT_EQ(d.ChannelChooser()->count(), 20);
   EXPECT_FALSE(d.ShuntRField()->isVisible());
   EXPECT_FALSE(d.ExportButton()->isEnabled());
+  EXPECT_FALSE(d.StopButton()->isEnabled());
+  EXPECT_EQ(d.Grid()->model()->columnCount(), 0);  // no header before a run
 
   // CH3 four-wire; CH1 DCI with its shunt.
   ChooseItem(d.ChannelChooser(), 2);
@@ -65,6 +67,8 @@ TEST(ScanDialog, RendersTheModelForwardsEditsAndShowsTheGrid) {
   d.StartButton()->click();
   EXPECT_FALSE(d.StartButton()->isEnabled());
   EXPECT_FALSE(d.ChannelChooser()->isEnabled());
+  EXPECT_EQ(d.StopButton()->text(), "Stop Reading");
+  EXPECT_TRUE(d.StopButton()->isEnabled());
   ASSERT_TRUE(b.RunScan());
 
   EXPECT_TRUE(d.StartButton()->isEnabled());

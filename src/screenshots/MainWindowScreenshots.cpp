@@ -1,4 +1,4 @@
-#include "ui/app/MainWindowScreenshots.h"
+#include "screenshots/MainWindowScreenshots.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -18,26 +18,27 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
+#include <QTableView>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
 
 #include "core/base/MessageTable.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
 #include "core/measure/FunctionButton.h"
-#include "core/recordview/MultipleReadingsModel.h"
 #include "core/scan/ScanFunctionTable.h"
+#include "screenshots/SampleRecord.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/burst/MultipleReadingsDialog.h"
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
-#include "ui/recordview/MultipleReadingsDialog.h"
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
-#include "ui/recordview/SampleRecord.h"
 #include "ui/scan/ScanDialog.h"
 #include "ui/widgets/UserInput.h"
 
@@ -290,7 +291,8 @@ void MainWindowScreenshots::Start() {
          d->HistoryList()->hidePopup();
          d->ExitButton()->click();
        }},
-      // Channel scan: the configured card, then the grid after a PerScan run of three scans.
+      // Channel scan: the configured card, an endless PerScan run with its Stop
+      // button, then the grid once Stop has ended it after the scan in progress.
       {0, [trigger] { trigger(MenuCommand::ChannelScan); }, true},
       {300,
        [this] {
@@ -309,15 +311,21 @@ void MainWindowScreenshots::Start() {
          if (!d) return;
          d->PerScanBox()->click();
          d->IntervalPicker()->setTime(QTime(0, 0, 1));
-         d->StopAfterNBox()->click();
-         TypeText(d->NField(), "3");
          d->StartButton()->click();
        }},
       {500,
        [this] {
          auto* d = Modal<ScanDialog>();
          if (!d) return;
-         if (!WaitFor([d] { return d->StartButton()->isEnabled(); }, 60000)) return Fail("the scan did not end");
+         if (!WaitFor([d] { return d->Grid()->model()->rowCount() >= 2; }, 60000)) return Fail("no second scan");
+         Save(d, "scan-perscan-running.png");
+         d->StopButton()->click();
+       }},
+      {0,
+       [this] {
+         auto* d = Modal<ScanDialog>();
+         if (!d) return;
+         if (!WaitFor([d] { return d->StartButton()->isEnabled(); }, 60000)) return Fail("the scan did not stop");
          Save(d, "scan-perscan-results.png");
          d->ExitButton()->click();
        }},
