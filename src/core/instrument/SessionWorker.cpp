@@ -15,6 +15,11 @@ class GuardedSession final : public Session {
   ReadResult Read(std::size_t maxBytes) override {
     return cut_ ? ReadResult{status::kErrorAbort, {}, false} : session_->Read(maxBytes);
   }
+  ReadResult WriteThenRead(std::string_view command, std::size_t maxBytes, Status* writeStatus) override {
+    if (!cut_) return session_->WriteThenRead(command, maxBytes, writeStatus);
+    if (writeStatus) *writeStatus = status::kErrorAbort;
+    return ReadResult{status::kErrorAbort, {}, false};
+  }
   Status SetTimeout(int ms) override { return session_->SetTimeout(ms); }
   Status Clear() override { return cut_ ? status::kErrorAbort : session_->Clear(); }
   Status Close() override { return session_->Close(); }

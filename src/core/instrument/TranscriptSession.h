@@ -13,6 +13,7 @@ class TranscriptSession : public Session {
   TranscriptSession(std::unique_ptr<Session> inner, std::shared_ptr<TranscriptLog> log);
   Status Write(std::string_view bytes) override;
   ReadResult Read(std::size_t maxBytes) override;
+  ReadResult WriteThenRead(std::string_view command, std::size_t maxBytes, Status* writeStatus) override;
   Status SetTimeout(int ms) override;
   Status Clear() override;
   Status Close() override;
