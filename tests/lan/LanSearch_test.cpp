@@ -5,14 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <thread>
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/MessageTable.h"
 #include "core/instrument/LanFinds.h"
 #include "core/instrument/Vxi11Backend.h"
-#include "sim/SimBench.h"
-#include "sim/Vxi11Server.h"
+#include "support/LoopbackMeter.h"
 #include "support/MainWindowBench.h"
 
 namespace merilog {
@@ -46,31 +44,15 @@ TEST(LanSearch, FindsMergeByAddressPreferringHislipThenVxi11ThenTheSocket) {
   EXPECT_FALSE(LanFinds::KindOfService("_http._tcp"));
 }
 
-// A simulated VXI-11 meter on loopback with its own portmapper.
+// A simulated VXI-11 meter on loopback, and a search that asks its portmapper.
 struct Vxi11OnLoopback {
   Vxi11OnLoopback() {
-    sim::SimMeterDescription desc;
-    desc.resource = "TCPIP0::127.0.0.1::inst0::INSTR";
-    desc.model = "6082";
-    bench.Add(desc);
-    sim::Vxi11ServerOptions options;
-    options.portmapperPort = 0;
-    server = std::make_unique<sim::Vxi11Server>(bench.SharedMeter(desc.resource), options);
-    std::string error;
-    EXPECT_TRUE(server->Listen(&error)) << error;
-    thread = std::thread([this] { server->Run(); });
     search.broadcastTo = {"127.0.0.1"};
-    search.portmapperPort = static_cast<std::uint16_t>(server->PortmapperPort());
+    search.portmapperPort = static_cast<std::uint16_t>(lan.portmapperPort);
     search.dnsSd = false;
     search.boundMs = search.broadcastWindowMs = 300;  // loopback answers at once
   }
-  ~Vxi11OnLoopback() {
-    server->Stop();
-    thread.join();
-  }
-  sim::SimBench bench;
-  std::unique_ptr<sim::Vxi11Server> server;
-  std::thread thread;
+  test::LoopbackMeter lan{test::LoopbackMeter::Protocol::Vxi11};
   LanSearchOptions search;
 };
 
@@ -80,7 +62,7 @@ TEST(LanSearch, APortmapperThatKnowsVxi11IsFoundByItsAnswer) {
   EXPECT_EQ(r.resources, std::vector<std::string>{"TCPIP0::127.0.0.1::inst0::INSTR"});
   EXPECT_EQ(r.dnsSdSkipped, "not asked for");
   // Nobody answers on the core channel's port: nothing is found.
-  meter.search.portmapperPort = static_cast<std::uint16_t>(meter.server->Port());
+  meter.search.portmapperPort = static_cast<std::uint16_t>(meter.lan.port);
   EXPECT_TRUE(SearchLan(meter.search).resources.empty());
 }
 

@@ -6,15 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <thread>
 
 #include "core/app/MainWindowModel.h"
 #include "core/instrument/HislipBackend.h"
 #include "core/instrument/TranscriptBackend.h"
 #include "core/instrument/Vxi11Backend.h"
-#include "sim/HislipServer.h"
-#include "sim/SimBench.h"
-#include "sim/Vxi11Server.h"
+#include "support/LoopbackMeter.h"
 #include "support/MainWindowBench.h"
 
 namespace merilog {
@@ -29,43 +26,28 @@ class LanStop : public ::testing::TestWithParam<Protocol> {
   void SetUp() override {
     const bool vxi11 = GetParam() == Protocol::Vxi11;
     sim::SimMeterDescription desc;
-    desc.resource = vxi11 ? "TCPIP0::127.0.0.1::inst0::INSTR" : "TCPIP0::127.0.0.1::hislip0::INSTR";
     desc.model = "6081";
     desc.overloadEvery = 0;
-    bench.Add(desc);
-    auto meter = bench.SharedMeter(desc.resource);
-    // Taken, never answered: the reading, and the bandwidth an AC start asks.
-    meter->CommandFaults().Answer("READ", "");
-    meter->CommandFaults().Answer("[SENSe:]DETector:BANDwidth", "");
-    std::string error;
+    lan = std::make_unique<test::LoopbackMeter>(
+        vxi11 ? test::LoopbackMeter::Protocol::Vxi11 : test::LoopbackMeter::Protocol::Hislip, desc,
+        [](sim::SimMeter& meter) {
+          // Taken, never answered: the reading, and the bandwidth an AC start asks.
+          meter.CommandFaults().Answer("READ", "");
+          meter.CommandFaults().Answer("[SENSe:]DETector:BANDwidth", "");
+        });
+    resource = lan->resource;
     std::shared_ptr<Backend> backend;
-    if (vxi11) {
-      sim::Vxi11ServerOptions options;
-      options.portmapperPort = 0;
-      auto server = std::make_shared<sim::Vxi11Server>(meter, options);
-      ASSERT_TRUE(server->Listen(&error)) << error;
-      stop = [server] { server->Stop(); };
-      thread = std::thread([server] { server->Run(); });
-      resource = desc.resource;
+    if (vxi11)
       backend = std::make_shared<Vxi11Backend>(std::vector<std::string>{resource},
-                                               static_cast<std::uint16_t>(server->PortmapperPort()));
-    } else {
-      auto server = std::make_shared<sim::HislipServer>(meter, sim::HislipServerOptions{});
-      ASSERT_TRUE(server->Listen(&error)) << error;
-      stop = [server] { server->Stop(); };
-      thread = std::thread([server] { server->Run(); });
-      resource = "TCPIP0::127.0.0.1::hislip0," + std::to_string(server->Port()) + "::INSTR";
+                                               static_cast<std::uint16_t>(lan->portmapperPort));
+    else
       backend = std::make_shared<HislipBackend>(std::vector<std::string>{resource});
-    }
+    std::string error;
     log = TranscriptLog::Open(folder.Path().toStdString() + "/transcript.txt", &error);
     ASSERT_TRUE(log) << error;
     rm.AddBackend(std::make_unique<test::RecordingBackend>(WithTranscript(backend, log), wireLog));
   }
-  void TearDown() override {
-    model.reset();
-    if (stop) stop();
-    if (thread.joinable()) thread.join();
-  }
+  void TearDown() override { model.reset(); }
 
   MainWindowModel& Open() {
     model = std::make_unique<MainWindowModel>(rm, prompter, clock, std::vector<std::string>{resource});
@@ -87,9 +69,7 @@ class LanStop : public ::testing::TestWithParam<Protocol> {
   }
 
   test::WorkingFolder folder;
-  sim::SimBench bench;
-  std::function<void()> stop;
-  std::thread thread;
+  std::unique_ptr<test::LoopbackMeter> lan;
   std::string resource;
   std::shared_ptr<TranscriptLog> log;
   std::shared_ptr<test::WireLog> wireLog = std::make_shared<test::WireLog>();

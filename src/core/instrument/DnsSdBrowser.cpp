@@ -11,6 +11,8 @@
 #include <mutex>
 #include <set>
 
+#include "core/instrument/LoadedLibrary.h"
+
 namespace merilog {
 namespace {
 
@@ -38,12 +40,6 @@ Api g_api;
 std::string g_why;  // empty once loaded
 std::once_flag g_once;
 
-template <class F>
-void Bind(void* lib, const char* name, F* into, std::string* missing) {
-  *into = reinterpret_cast<F>(::dlsym(lib, name));
-  if (!*into && missing->empty()) *missing = name;
-}
-
 void LoadOnce() {
   // Never unloaded: a browse given up on may still be running on its thread.
   void* common = ::dlopen(kCommonLibrary, RTLD_NOW | RTLD_LOCAL);
@@ -54,18 +50,18 @@ void LoadOnce() {
   }
   Api api;
   std::string missing;
-  Bind(common, "avahi_simple_poll_new", &api.pollNew, &missing);
-  Bind(common, "avahi_simple_poll_get", &api.pollGet, &missing);
-  Bind(common, "avahi_simple_poll_iterate", &api.pollIterate, &missing);
-  Bind(common, "avahi_simple_poll_free", &api.pollFree, &missing);
-  Bind(common, "avahi_address_snprint", &api.addressText, &missing);
-  Bind(common, "avahi_strerror", &api.errorText, &missing);
-  Bind(client, "avahi_client_new", &api.clientNew, &missing);
-  Bind(client, "avahi_client_free", &api.clientFree, &missing);
-  Bind(client, "avahi_service_browser_new", &api.browserNew, &missing);
-  Bind(client, "avahi_service_browser_free", &api.browserFree, &missing);
-  Bind(client, "avahi_service_resolver_new", &api.resolverNew, &missing);
-  Bind(client, "avahi_service_resolver_free", &api.resolverFree, &missing);
+  BindRoutine(common, "avahi_simple_poll_new", &api.pollNew, &missing);
+  BindRoutine(common, "avahi_simple_poll_get", &api.pollGet, &missing);
+  BindRoutine(common, "avahi_simple_poll_iterate", &api.pollIterate, &missing);
+  BindRoutine(common, "avahi_simple_poll_free", &api.pollFree, &missing);
+  BindRoutine(common, "avahi_address_snprint", &api.addressText, &missing);
+  BindRoutine(common, "avahi_strerror", &api.errorText, &missing);
+  BindRoutine(client, "avahi_client_new", &api.clientNew, &missing);
+  BindRoutine(client, "avahi_client_free", &api.clientFree, &missing);
+  BindRoutine(client, "avahi_service_browser_new", &api.browserNew, &missing);
+  BindRoutine(client, "avahi_service_browser_free", &api.browserFree, &missing);
+  BindRoutine(client, "avahi_service_resolver_new", &api.resolverNew, &missing);
+  BindRoutine(client, "avahi_service_resolver_free", &api.resolverFree, &missing);
   if (!missing.empty()) {
     g_why = std::string(kClientLibrary) + " lacks " + missing;
     return;
