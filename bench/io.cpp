@@ -9,6 +9,14 @@
 //                             folder, through the dialog's model, against that server
 //   burst_vs_raw              its rate over the bare client's for 50000 "read?" in the same run
 //   console_query_ms          one Query round trip through the console's model
+// and, inside network namespaces the benchmark makes (as root; skipped with a
+// note otherwise), nothing leaving the machine:
+//   vxi11_ours_queries_per_s, vxi11_pyvisa_py_queries_per_s, vxi11_ours_to_pyvisa_py
+//                             our VXI-11 client and PyVISA-py's against one
+//                             merilog-simmeter --protocol vxi11 (portmapper on port 111)
+//   lan_search_ms             discovery with the LAN search (merilog-cli devices --lan) over
+//                             the four meters of tests/support/lan-bench.sh, from start to
+//                             the filled device list, median of 5; lan_search_meters found
 // Each query is sent with the main window's query form (QueryDevice) and its value parsed with strtod,
 // as the acquisition cycle does. Socket and bare client take turns in short rounds so
 // that both see the same machine load; each figure is the median of its rounds, and the
@@ -21,6 +29,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -37,7 +46,9 @@
 #include "core/base/Prompter.h"
 #include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
+#include "core/instrument/DeviceListModel.h"
 #include "core/instrument/HislipBackend.h"
+#include "core/instrument/LanSearch.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/instrument/SessionWorker.h"
@@ -238,11 +249,103 @@ double ConsoleQueryMs(int port) {
   return elapsed.count() / queries;
 }
 
+// Inside the namespace: our client's rate over the VXI-11 server the script started.
+int Vxi11RateInside(const std::string& resource) {
+  merilog::Vxi11Backend vxi({});
+  std::vector<double> rates;
+  for (int i = 0; i < 15; ++i) rates.push_back(LanRate(vxi, resource));
+  std::printf("vxi11_ours_queries_per_s: %.0f queries/s\n", Median(rates));
+  return Median(rates) > 0 ? 0 : 1;
+}
+
+// Inside the namespace: the device list with the LAN search, as the window and devices --lan run it.
+int LanSearchInside() {
+  merilog::ResourceManager rm;
+  merilog::AddHardwareBackends(rm, {});
+  std::vector<double> times;
+  int found = 0;
+  for (int i = 0; i < 5; ++i) {
+    merilog::DeviceListModel model(rm, {});
+    model.SetLanSearch(merilog::LanSearchOptions{});
+    bool done = false;
+    const auto start = SteadyClock::now();
+    model.Discover([&] { done = true; });
+    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    times.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count());
+    found = model.DeviceCount();
+    model.Close();
+  }
+  std::printf("lan_search_ms: %.0f ms\n", Median(times));
+  std::printf("lan_search_meters: %d meters\n", found);
+  return found > 0 ? 0 : 1;
+}
+
+// Runs a script in fresh network and mount namespaces with $SIM, $BENCH (this
+// program) and $LANBENCH set; prints its "name: value unit" lines, and its
+// other lines as notes on standard error.
+void InNamespace(const QString& what, const QString& script) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("SIM", MERILOG_SIMMETER_PATH);
+  env.insert("BENCH", QCoreApplication::applicationFilePath());
+  env.insert("LANBENCH", MERILOG_LAN_BENCH_SCRIPT);
+  p.setProcessEnvironment(env);
+  p.start(
+      "unshare",
+      {"-n", "-m", "bash", "-c",
+       "set -e\ntrap 'kill $(jobs -p) 2>/dev/null || true' EXIT\nsource \"$LANBENCH\"\nip link set lo up\n" + script});
+  if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+    std::fprintf(stderr, "%s skipped: %s%s\n", qPrintable(what),
+                 p.error() == QProcess::FailedToStart ? "unshare is not installed" : "the namespace script failed",
+                 qPrintable(" " + QString::fromUtf8(p.readAllStandardError()).trimmed()));
+    return;
+  }
+  static const QRegularExpression figure(QStringLiteral("^[a-z0-9_]+: [0-9.]+ "));
+  for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+    std::fprintf(figure.match(line).hasMatch() ? stdout : stderr, "%s\n", qPrintable(line));
+  std::fflush(stdout);
+}
+
+// Our VXI-11 client against PyVISA-py's, then the LAN search, each in a namespace of its own.
+void NamespaceFigures() {
+  InNamespace("vxi11_pyvisa_py", R"(
+lan_meter --protocol vxi11 --port 0 --portmapper-port 111 --model 6081
+ours=$("$BENCH" --vxi11-rate TCPIP0::127.0.0.1::inst0::INSTR)
+echo "$ours"
+theirs=$(/usr/bin/python3 - <<'PY'
+import time, pyvisa
+m = pyvisa.ResourceManager('@py').open_resource('TCPIP0::127.0.0.1::inst0::INSTR')
+m.write('CONF:VOLT:DC')
+for i in range(500): float(m.query('read?').split(',')[0])
+rates = []
+for r in range(15):
+    n, t = 0, time.perf_counter()
+    while time.perf_counter() - t < 0.4:
+        float(m.query('read?').split(',')[0]); n += 1
+    rates.append(n / (time.perf_counter() - t))
+print('%.0f' % sorted(rates)[len(rates) // 2])
+PY
+)
+echo "vxi11_pyvisa_py_queries_per_s: $theirs queries/s"
+echo "vxi11_ours_to_pyvisa_py: $(echo "$ours" | awk -v t="$theirs" '{printf "%.2f", $2 / t}') ratio"
+)");
+  InNamespace("lan_search_ms", R"(
+lan_network
+lan_meters
+lan_start_avahi || true
+"$BENCH" --lan-search
+)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (merilog::bench::QuickRun(argc, argv)) {
+  // The parts run inside the namespaces (see NamespaceFigures).
+  if (argc == 3 && std::strcmp(argv[1], "--vxi11-rate") == 0) return Vxi11RateInside(argv[2]);
+  if (argc == 2 && std::strcmp(argv[1], "--lan-search") == 0) return LanSearchInside();
+  const bool quick = merilog::bench::QuickRun(argc, argv);
+  if (quick) {
     roundSeconds = 0.02;
     rounds = 1;
     warmUpQueries = 10;
@@ -315,5 +418,8 @@ int main(int argc, char** argv) {
   std::printf("burst_vs_raw: %.3f ratio\n", Median(burstRatio));
   const double consoleMs = ConsoleQueryMs(server.Port());
   std::printf("console_query_ms: %.3f ms\n", consoleMs);
+  std::fflush(stdout);
+  // Namespaces, PyVISA-py and an avahi-daemon: for the figures, not for the tests' quick run.
+  if (!quick) NamespaceFigures();
   return s > 0 && r > 0 && b > 0 && consoleMs > 0 ? 0 : 1;
 }

@@ -17,15 +17,26 @@ $sudo apt-get install -y -qq --no-install-recommends \
   sqlite3 \
   xvfb xauth fonts-wqy-microhei unzip \
   desktop-file-utils man-db dpkg-dev file \
-  libtirpc-dev rpcsvc-proto libpq-dev >/dev/null
+  libtirpc-dev rpcsvc-proto libpq-dev libavahi-client-dev >/dev/null
 if [ "$mode" = test ]; then
   # Programs nobody here wrote that the tests run against what we make: the LAN
-  # tests against our VXI-11 meters, inside network namespaces the tests make
-  # (ip, unshare), openpyxl reading the scan's spreadsheet back, PostgreSQL,
-  # whose private clusters the lab server's tests start in temporary folders,
-  # and Debian's checks of the package (lintian) and of its AppStream file (appstreamcli).
+  # tests against our VXI-11 meters, with an avahi-daemon answering the LAN
+  # search's DNS-SD browse, each only inside network namespaces the tests make
+  # (ip, unshare); openpyxl reading the scan's spreadsheet back; PostgreSQL,
+  # whose private clusters the lab server's tests start in temporary folders;
+  # and Debian's checks of the package (lintian) and of its AppStream file
+  # (appstreamcli). No package may start a daemon on this machine's own network
+  # as it is installed.
+  noStart=""
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
+    $sudo chmod +x /usr/sbin/policy-rc.d
+    noStart=1
+  fi
   $sudo apt-get install -y -qq --no-install-recommends \
-    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl postgresql lintian appstream >/dev/null
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl avahi-daemon dbus \
+    postgresql lintian appstream >/dev/null
+  if [ -n "$noStart" ]; then $sudo rm -f /usr/sbin/policy-rc.d; fi
 fi
 
 # With Debian's hardening flags: the programs built here are the package's.

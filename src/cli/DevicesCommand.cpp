@@ -7,8 +7,9 @@
 
 namespace merilog::cli {
 
-int RunDevicesCommand(Instruments& instruments) {
+int RunDevicesCommand(Instruments& instruments, bool searchLan) {
   DeviceListModel model(*instruments.resources, instruments.lanResources);
+  if (searchLan) model.SetLanSearch(LanSearchOptions{});
   model.Discover([] { QCoreApplication::exit(0); });
   QCoreApplication::exec();
   for (const auto& line : model.Lines()) std::cout << line << "\n";

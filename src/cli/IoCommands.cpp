@@ -1,7 +1,10 @@
 #include "cli/IoCommands.h"
 
+#include <algorithm>
 #include <iostream>
+#include <thread>
 
+#include "core/instrument/LanSearch.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/instrument/ResourcePattern.h"
@@ -39,18 +42,29 @@ int RunIoCommand(const CliOptions& options, const QStringList& args) {
     if (!active && !why.empty()) std::cout << " (" << why << ")";
     std::cout << "\n";
   }
+  for (const std::string& line : DescribeLanSearch()) std::cout << line << "\n";
   return WithTranscriptChecked(instruments, 0);
 }
 
-int RunFindCommand(const CliOptions& options, const QStringList& args) {
+int RunFindCommand(const CliOptions& options, const QStringList& words) {
+  QStringList args = words;
+  const bool lan = args.removeAll("--lan") > 0;
   if (args.size() != 1) {
-    std::cerr << "merilog-cli: usage: find PATTERN\n";
+    std::cerr << "merilog-cli: usage: find [--lan] PATTERN\n";
     return 2;
   }
   const Instruments instruments = SetUp(options);
   if (!instruments.resources) return 1;
+  // The LAN is searched while the backends list what they know.
+  std::vector<std::string> onLan;
+  std::thread search;
+  const auto pattern = ResourcePattern::Compile(args[0].toStdString());
+  if (lan && pattern) search = std::thread([&onLan] { onLan = SearchLan().resources; });
   Status st = status::kSuccess;
-  const auto found = instruments.resources->Find(args[0].toStdString(), &st);
+  auto found = instruments.resources->Find(args[0].toStdString(), &st);
+  if (search.joinable()) search.join();
+  for (const std::string& r : onLan)
+    if (pattern->Matches(r) && std::find(found.begin(), found.end(), r) == found.end()) found.push_back(r);
   if (st == status::kErrorInvalidExpression) {
     std::string why;
     ResourcePattern::Compile(args[0].toStdString(), &why);

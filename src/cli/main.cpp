@@ -27,9 +27,10 @@ void PrintUsage(std::FILE* to = stderr) {
       "                   COMMAND [ARGS]\n"
       "commands:\n"
       "  io                          list the I/O backends, whether each is active and why not\n"
-      "  find PATTERN                print the resources that match a VISA search pattern\n"
+      "  find [--lan] PATTERN        print the resources that match a VISA search pattern\n"
       "  query RESOURCE COMMAND...   send each command (a line feed is appended), print answers\n"
-      "  devices                     print the device list as the main window shows it\n"
+      "  devices [--lan]             print the device list as the main window shows it\n"
+      "                              (--lan: also search the LAN by broadcast and DNS-SD)\n"
       "  records [viewer|chart|burst|settings]\n"
       "                              list the records of the working folder as that list shows them\n"
       "  records stats|search|export|delete|chart N ...\n"
@@ -91,8 +92,9 @@ int main(int argc, char** argv) {
   if (command == "settings") return merilog::cli::RunSettingsCommand(options, rest);
   if (command == "scan") return merilog::cli::RunScanCommand(options, rest);
   if (command == "devices") {
+    const bool lan = rest.removeAll("--lan") > 0;
     if (!rest.isEmpty()) {
-      std::cerr << "merilog-cli: devices takes no arguments\n";
+      std::cerr << "merilog-cli: devices takes no arguments but --lan\n";
       return 2;
     }
     std::string why;
@@ -101,7 +103,7 @@ int main(int argc, char** argv) {
       std::cerr << "merilog-cli: " << why << "\n";
       return 1;
     }
-    return merilog::cli::WithTranscriptChecked(instruments, merilog::cli::RunDevicesCommand(instruments));
+    return merilog::cli::WithTranscriptChecked(instruments, merilog::cli::RunDevicesCommand(instruments, lan));
   }
   if (command == "help" || command == "--help" || command == "-h") {
     PrintUsage(stdout);

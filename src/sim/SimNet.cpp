@@ -2,8 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -11,6 +9,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "core/instrument/PortmapperSearch.h"
 
 namespace merilog::sim {
 namespace {
@@ -67,21 +67,9 @@ int BindUdp(const std::string& address, int port, std::string* error) {
 }
 
 std::string BroadcastAddressOf(const std::string& address) {
-  in_addr want{};
-  if (::inet_pton(AF_INET, address.c_str(), &want) != 1) return {};
-  ifaddrs* list = nullptr;
-  if (::getifaddrs(&list) != 0) return {};
-  std::string found;
-  for (ifaddrs* i = list; i && found.empty(); i = i->ifa_next) {
-    if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_BROADCAST) || !i->ifa_broadaddr)
-      continue;
-    if (reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr != want.s_addr) continue;
-    char text[INET_ADDRSTRLEN];
-    if (::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(i->ifa_broadaddr)->sin_addr, text, sizeof text))
-      found = text;
-  }
-  ::freeifaddrs(list);
-  return found;
+  for (const Ipv4Interface& n : Ipv4Interfaces())
+    if (n.address == address) return n.broadcast;
+  return {};
 }
 
 bool FlushSome(int fd, const std::string& out, std::size_t* sent) {

@@ -14,9 +14,8 @@
 #include "core/instrument/HislipMessage.h"
 #include "core/instrument/LanSocket.h"
 #include "core/instrument/QueryDevice.h"
-#include "sim/HislipServer.h"
-#include "sim/SimBench.h"
 #include "sim/SimNet.h"
+#include "support/LoopbackMeter.h"
 
 namespace merilog {
 namespace {
@@ -113,32 +112,10 @@ TEST(Hislip, TheClientSendsTheSpecificationsMessagesByteForByte) {
   EXPECT_EQ(problems, std::vector<std::string>{});
 }
 
-struct Served {
-  explicit Served(sim::SimFaults faults = {}) {
-    sim::SimMeterDescription desc;
-    desc.resource = "TCPIP0::127.0.0.1::hislip0::INSTR";
-    desc.faults = faults;
-    EXPECT_TRUE(bench.Add(desc));
-    server = std::make_unique<sim::HislipServer>(bench.SharedMeter(desc.resource), sim::HislipServerOptions{});
-    std::string error;
-    EXPECT_TRUE(server->Listen(&error)) << error;
-    thread = std::thread([this] { server->Run(); });
-    resource = "TCPIP0::127.0.0.1::hislip0," + std::to_string(server->Port()) + "::INSTR";
-  }
-  ~Served() {
-    server->Stop();
-    thread.join();
-  }
-  sim::SimBench bench;
-  std::unique_ptr<sim::HislipServer> server;
-  std::thread thread;
-  std::string resource;
-};
-
 TEST(Hislip, OurClientAndServerQueryClearAndAbort) {
   sim::SimFaults faults;
   faults.longAnswerBytes = 100000;
-  Served s(faults);
+  test::LoopbackMeter s(test::LoopbackMeter::Protocol::Hislip, test::LoopbackMeter::WithFaults(faults));
   HislipBackend backend({});
   Status status = st::kErrorSystem;
   auto session = backend.Open(s.resource, &status);
@@ -167,7 +144,7 @@ TEST(Hislip, OurClientAndServerQueryClearAndAbort) {
 
 // Misuse gets the error the specification names: fatal ones end the connection.
 TEST(Hislip, TheServerReportsFatalAndNonFatalErrorsAsWhatTheyAre) {
-  Served s;
+  test::LoopbackMeter s(test::LoopbackMeter::Protocol::Hislip);
   Status status = st::kSuccess;
   const auto receive = [](int fd) {
     hislip::Message m;
@@ -175,7 +152,7 @@ TEST(Hislip, TheServerReportsFatalAndNonFatalErrorsAsWhatTheyAre) {
     EXPECT_EQ(hislip::Receive(fd, &m, 1 << 20, d, nullptr), st::kSuccess);
     return m;
   };
-  int sync = ConnectTcp("127.0.0.1", static_cast<std::uint16_t>(s.server->Port()), 5000, &status);
+  int sync = ConnectTcp("127.0.0.1", static_cast<std::uint16_t>(s.port), 5000, &status);
   Deadline d(10000);
   SendAll(sync, hislip::Encode(hislip::kInitialize, 0, 0x0100'4D4C, "hislip0"), d, nullptr);
   EXPECT_EQ(receive(sync).type, hislip::kInitializeResponse);
@@ -185,7 +162,7 @@ TEST(Hislip, TheServerReportsFatalAndNonFatalErrorsAsWhatTheyAre) {
   EXPECT_EQ(noAsync.control, hislip::kFatalChannelsNotEstablished);
   ::close(sync);
 
-  int other = ConnectTcp("127.0.0.1", static_cast<std::uint16_t>(s.server->Port()), 5000, &status);
+  int other = ConnectTcp("127.0.0.1", static_cast<std::uint16_t>(s.port), 5000, &status);
   SendAll(other, "XS" + std::string(14, '\0'), d, nullptr);
   const hislip::Message badHeader = receive(other);
   EXPECT_EQ(badHeader.type, hislip::kFatalError);

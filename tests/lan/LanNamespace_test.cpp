@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <iostream>
 
 namespace merilog {
 namespace {
@@ -27,7 +28,8 @@ QString Missing() {
 }
 
 // Runs a bash script inside fresh network and mount namespaces with lo up and
-// the veth pair lan0/lan1 carrying 10.77.0.0/24. $SIM and $CLI name our programs.
+// the veth pair lan0/lan1 carrying 10.77.0.0/24. $SIM and $CLI name our programs,
+// $LANBENCH the script that sets up four meters for the LAN search.
 // Returns standard output; the exit code must be 0.
 QString InNamespace(const QString& script) {
   const QString prologue =
@@ -44,6 +46,7 @@ QString InNamespace(const QString& script) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("SIM", MERILOG_SIMMETER_PATH);
   env.insert("CLI", MERILOG_CLI_PATH);
+  env.insert("LANBENCH", MERILOG_SOURCE_DATA_DIR "/../tests/support/lan-bench.sh");
   p.setProcessEnvironment(env);
   p.start("unshare", {"-n", "-m", "bash", "-c", prologue + script});
   const bool finished = p.waitForFinished(kScriptWaitMs);
@@ -121,6 +124,43 @@ TEST_F(LanNamespace, OurClientFindsTheMeterThroughRpcbind) {
   EXPECT_TRUE(out.contains("MERISIM,MODEL 6081,RPC1,")) << out.toStdString();
   EXPECT_TRUE(out.contains("\"VOLT:AC\"")) << out.toStdString();
   EXPECT_TRUE(out.contains("MODEL 6081-LAN-127.0.0.1")) << out.toStdString();
+}
+
+// The LAN search as a user starts it: the VXI-11 meters answer the portmapper
+// broadcast; the HiSLIP and raw-socket meters are known only to DNS-SD, which
+// an avahi-daemon inside the namespace answers. Each is identified as
+// discovery does. Without the daemon that half is skipped, and io says so.
+TEST_F(LanNamespace, TheLanSearchFindsMetersByBroadcastAndByDnsSd) {
+  const QString out = InNamespace(
+      "source \"$LANBENCH\"\n"
+      "lan_network\n"
+      "lan_meters\n"
+      "export MERILOG_CONFIG_DIR=$(mktemp -d) QT_QPA_PLATFORM=offscreen\n"
+      "\"$CLI\" io | grep 'LAN search'\n"
+      "\"$CLI\" devices --lan\n"
+      "if lan_start_avahi; then\n"
+      "  echo '-- DNS-SD'\n"
+      "  \"$CLI\" devices --lan\n"
+      "  \"$CLI\" find --lan 'TCPIP?*INSTR'\n"
+      "  \"$CLI\" io | grep DNS-SD\n"
+      "fi\n");
+  const QString vxi11 = "MODEL 6082-LAN-10.77.0.2\nMODEL 6081-LAN-10.77.0.3\n";
+  EXPECT_TRUE(out.contains("broadcast: on bench0 (10.77.0.255), meters0 (10.78.0.255)")) << out.toStdString();
+  EXPECT_TRUE(out.contains("DNS-SD (_lxi, _vxi-11, _scpi-raw, _hislip): skipped (avahi-daemon is not running)\n" +
+                           vxi11 + "dns-sd:"))
+      << out.toStdString();
+  if (out.contains("dns-sd: no (avahi-daemon is not installed)")) {
+    std::cout << "The DNS-SD half was not tried: avahi-daemon is not installed\n";
+    return;
+  }
+  EXPECT_TRUE(out.contains("-- DNS-SD\n" + vxi11 + "MODEL 6082-LAN-10.78.0.4-hislip0\nMODEL 6081-LAN-10.78.0.5\n"))
+      << out.toStdString();
+  // The HiSLIP meter also announces itself as an LXI instrument: one resource.
+  EXPECT_TRUE(
+      out.contains("TCPIP0::10.77.0.2::inst0::INSTR\nTCPIP0::10.77.0.3::inst0::INSTR\n"
+                   "TCPIP0::10.78.0.4::hislip0::INSTR\n"
+                   "LAN search, DNS-SD (_lxi, _vxi-11, _scpi-raw, _hislip): through avahi-daemon"))
+      << out.toStdString();
 }
 
 }  // namespace

@@ -8,8 +8,7 @@
 #include "core/instrument/LanSocket.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/Vxi11Backend.h"
-#include "sim/SimBench.h"
-#include "sim/Vxi11Server.h"
+#include "support/LoopbackMeter.h"
 
 namespace merilog {
 namespace {
@@ -17,34 +16,18 @@ namespace {
 namespace st = status;
 
 struct Served {
-  explicit Served(sim::SimFaults faults = {}) {
-    sim::SimMeterDescription desc;
-    desc.resource = "TCPIP0::127.0.0.1::inst0::INSTR";
-    desc.faults = faults;
-    bench.Add(desc);
-    sim::Vxi11ServerOptions options;
-    options.portmapperPort = 0;
-    server = std::make_unique<sim::Vxi11Server>(bench.SharedMeter(desc.resource), options);
-    std::string error;
-    EXPECT_TRUE(server->Listen(&error)) << error;
-    thread = std::thread([this] { server->Run(); });
-    Vxi11Backend backend({}, static_cast<std::uint16_t>(server->PortmapperPort()));
+  explicit Served(sim::SimFaults faults = {})
+      : lan(test::LoopbackMeter::Protocol::Vxi11, test::LoopbackMeter::WithFaults(faults)) {
+    Vxi11Backend backend({}, static_cast<std::uint16_t>(lan.portmapperPort));
     Status status = st::kErrorSystem;
-    session = backend.Open("TCPIP0::127.0.0.1::inst0::INSTR", &status);
+    session = backend.Open(lan.resource, &status);
     EXPECT_EQ(status, st::kSuccess);
   }
-  ~Served() {
-    session.reset();
-    server->Stop();
-    thread.join();
-  }
-  std::string Identification() const { return bench.Meters().front()->Identification(); }
+  std::string Identification() const { return lan.meter->Identification(); }
   std::string Query(const std::string& command) {
     return QueryDevice(session.get(), QueryForm::MainWindow, command).text;
   }
-  sim::SimBench bench;
-  std::unique_ptr<sim::Vxi11Server> server;
-  std::thread thread;
+  test::LoopbackMeter lan;
   std::unique_ptr<Session> session;
 };
 
@@ -84,17 +67,19 @@ TEST(Vxi11Loopback, AnAnswerOfAHundredThousandBytesArrivesWhole) {
   EXPECT_EQ(r.bytes.rfind("MERISIM", 0), 0u);
 }
 
-// Stop and closing the window: a read waiting on a query the meter never answers
-// is cut short at once, the instrument is told through the abort channel, and
-// its late reply to the abandoned read does not spoil the next answer.
-TEST(Vxi11Loopback, AnAbortEndsABlockedReadAndTheLinkGoesOn) {
+// Stop and closing the window: a query the meter never answers (its write and
+// read sent together) is cut short at once, the instrument is told through
+// the abort channel, and its late reply to the abandoned read does not spoil
+// the next answer.
+TEST(Vxi11Loopback, AnAbortEndsABlockedQueryAndTheLinkGoesOn) {
   Served s;
   ASSERT_TRUE(s.session);
   s.session->SetTimeout(600000);
-  ASSERT_EQ(s.session->Write("NOSUCH:QUERY?\n"), st::kSuccess);
   auto aborter = s.session->Aborter();
   ASSERT_TRUE(aborter);
-  auto blocked = std::async(std::launch::async, [&] { return s.session->Read(1024); });
+  Status written = st::kErrorSystem;
+  auto blocked =
+      std::async(std::launch::async, [&] { return s.session->WriteThenRead("NOSUCH:QUERY?\n", 1024, &written); });
   aborter->Raise();
   EXPECT_EQ(blocked.get().status, st::kErrorAbort);
   EXPECT_EQ(s.session->Clear(), st::kSuccess);
@@ -103,12 +88,12 @@ TEST(Vxi11Loopback, AnAbortEndsABlockedReadAndTheLinkGoesOn) {
 
 TEST(Vxi11Loopback, UnknownDevicesAndHostsWithoutAPortmapperAreNotFound) {
   Served s;
-  Vxi11Backend backend({}, static_cast<std::uint16_t>(s.server->PortmapperPort()));
+  Vxi11Backend backend({}, static_cast<std::uint16_t>(s.lan.portmapperPort));
   Status status = st::kSuccess;
   EXPECT_FALSE(backend.Open("TCPIP0::127.0.0.1::gpib0,5::INSTR", &status));
   EXPECT_EQ(status, st::kErrorResourceNotFound);
   // The core channel's port is no portmapper.
-  Vxi11Backend wrongPort({}, static_cast<std::uint16_t>(s.server->Port()));
+  Vxi11Backend wrongPort({}, static_cast<std::uint16_t>(s.lan.port));
   EXPECT_FALSE(wrongPort.Open("TCPIP0::127.0.0.1::INSTR", &status));
   EXPECT_EQ(status, st::kErrorResourceNotFound);
   EXPECT_FALSE(backend.Open("TCPIP0::127.0.0.1::hislip0::INSTR", &status));

@@ -88,6 +88,7 @@ class RecordingSession : public Session {
   }
   Status Close() override { return inner_->Close(); }
   const std::string& Resource() const override { return inner_->Resource(); }
+  std::shared_ptr<AbortSignal> Aborter() override { return inner_->Aborter(); }
 
  private:
   void CountWaiting(int change) {

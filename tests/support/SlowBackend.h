@@ -77,7 +77,7 @@ class SlowSession : public Session {
 template <class Wrapper, class Shared>
 class WrappingBackend : public Backend {
  public:
-  WrappingBackend(std::unique_ptr<Backend> inner, std::shared_ptr<Shared> shared)
+  WrappingBackend(std::shared_ptr<Backend> inner, std::shared_ptr<Shared> shared)
       : inner_(std::move(inner)), shared_(std::move(shared)) {}
   std::string Name() const override { return inner_->Name(); }
   bool IsActive(std::string* whyNot) const override { return inner_->IsActive(whyNot); }
@@ -89,7 +89,7 @@ class WrappingBackend : public Backend {
   }
 
  private:
-  std::unique_ptr<Backend> inner_;
+  std::shared_ptr<Backend> inner_;
   std::shared_ptr<Shared> shared_;
 };
 

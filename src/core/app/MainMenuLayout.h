@@ -19,8 +19,15 @@ enum class MenuCommand {
   CommandControl,
   About,
   ChannelScan,
+  SearchLan,  // a check item: "Search the LAN for meters"
 };
-inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::ChannelScan) + 1;
+inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::SearchLan) + 1;
+
+// Check items keep a setting rather than run a command. They are labelled by
+// keys of their own, so one added to a menu moves no other entry's key.
+inline constexpr bool IsCheckItem(MenuCommand command) {
+  return command == MenuCommand::SearchLan;
+}
 
 // The main menu bar: one command list per top-level menu, by position.
 using MenuBarShape = std::vector<std::vector<MenuCommand>>;
@@ -39,11 +46,12 @@ inline constexpr std::array<std::array<const char*, kMenuColumns>, kMenuRows> kM
     {"About", "About", "", "", "", "", ""},
 }};
 
-// The menu bar the main window is built with.
+// The menu bar the main window is built with. Positional keys count the
+// entries before a check item as if it were not there.
 inline MenuBarShape MainMenuShape() {
   using C = MenuCommand;
   return {
-      {C::DeviceSettings, C::ReadingSettings, C::Separator, C::Refresh, C::Separator, C::Exit},
+      {C::DeviceSettings, C::ReadingSettings, C::Separator, C::Refresh, C::SearchLan, C::Separator, C::Exit},
       {C::ViewRecord, C::ChartRecord},
       {C::MultipleReadings, C::StartReading, C::StopReading},
       {C::CommandControl, C::ChannelScan},

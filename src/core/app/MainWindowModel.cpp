@@ -8,6 +8,7 @@
 #include "core/base/Clock.h"
 #include "core/base/ConfigurationCheck.h"
 #include "core/base/MessageTable.h"
+#include "core/base/ProgramOptions.h"
 #include "core/base/Prompter.h"
 #include "core/measure/ChartNumberText.h"
 #include "core/measure/FunctionButton.h"
@@ -64,6 +65,8 @@ void MainWindowModel::Initialise() {
   multiDeviceMode_ = false;
   chart_->SelectTrace(0);
   chart_->SetChartMapping();
+  searchLan_ = ReadOption(ApplicationMessageTable(), kSearchLanOption);
+  devices_->SetLanSearch(searchLan_ ? std::optional(lanSearchOptions_) : std::nullopt);
   // The window shows at once; the meters are found in the background.
   sequence_.Await([this](std::function<void()> resume) { devices_->Discover(std::move(resume)); });
   sequence_.Then([this] { AfterDiscovery(true); });
@@ -171,6 +174,9 @@ void MainWindowModel::OnCommand(MenuCommand command) {
     case CommandRoute::Action::Stop:
       StopReading();
       break;
+    case CommandRoute::Action::Toggle:
+      ToggleLanSearch();
+      break;
     case CommandRoute::Action::About:
       sequence_.Then([this, command] {
         if (observer_) observer_->OpenDialog(command);
@@ -181,6 +187,16 @@ void MainWindowModel::OnCommand(MenuCommand command) {
       });
       break;
   }
+}
+
+void MainWindowModel::ToggleLanSearch() {
+  searchLan_ = !searchLan_;
+  // A file that cannot be written keeps the choice for this run only, as the language's.
+  WriteOption(ApplicationMessageTable(), kSearchLanOption, searchLan_);
+  devices_->SetLanSearch(searchLan_ ? std::optional(lanSearchOptions_) : std::nullopt);
+  Notify();
+  // Turned on, it searches at once: the user asked to find the meters on the LAN.
+  if (searchLan_) RefreshDevices();
 }
 
 void MainWindowModel::OnSystemAbout() {

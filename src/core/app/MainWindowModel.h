@@ -120,6 +120,10 @@ class MainWindowModel {
   // What the view renders, computed from the owners.
   const MainWindowTexts& Texts() const { return texts_; }
   bool CommandEnabled(MenuCommand command) const;
+  // A check item's mark: Search the LAN for meters.
+  bool CommandChecked(MenuCommand command) const { return command == MenuCommand::SearchLan && searchLan_; }
+  // How the LAN is searched once the user turns the search on (tests keep it on loopback).
+  void SetLanSearchOptions(LanSearchOptions options) { lanSearchOptions_ = std::move(options); }
   bool ToolbarStartEnabled() const { return !run_->Locked(); }
   bool ToolbarStopEnabled() const { return run_->Locked(); }
   bool ToolbarDeviceSettingsEnabled() const;
@@ -163,12 +167,16 @@ class MainWindowModel {
   void Ticked(ReadingRun::TickOutcome outcome);
   void ApplySettings(const ReadingSettings& settings);
   void RedrawChartNow();
+  void ToggleLanSearch();
 
   Prompter& prompter_;
   const Clock& clock_;
   MainWindowObserver* observer_ = nullptr;
   MainWindowTexts texts_;
   std::array<bool, kMenuCommandCount> available_{};  // by MenuCommand: the dialog behind it exists
+  // Kept in the language file; read at start-up, changed by its menu item.
+  bool searchLan_ = false;
+  LanSearchOptions lanSearchOptions_;
   int speedSelected_ = 0;
   int timerIntervalMs_ = 25;
   // The reading settings applied for the next run (the colours go to the chart).

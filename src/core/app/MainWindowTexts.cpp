@@ -1,5 +1,8 @@
 #include "core/app/MainWindowTexts.h"
 
+#include <algorithm>
+#include <array>
+
 namespace merilog {
 namespace {
 
@@ -10,9 +13,13 @@ QString MenuDefault(int row, int column) {
 
 }  // namespace
 
-QString MenuTitleKey(int p) { return QString::number(p) + u'0'; }
+QString MenuTitleKey(int p) {
+  return QString::number(p) + u'0';
+}
 
-QString MenuItemKey(int p, int q) { return QString::number(p) + QString::number(q + 1); }
+QString MenuItemKey(int p, int q) {
+  return QString::number(p) + QString::number(q + 1);
+}
 
 MainWindowTexts RelabelMainWindow(MessageTable& table, const QString& section, const MenuBarShape& shape) {
   // Pick up an edited language file before relabelling; lookups in between stay cached.
@@ -23,17 +30,27 @@ MainWindowTexts RelabelMainWindow(MessageTable& table, const QString& section, c
     return table.Lookup(section, key, englishDefault);
   };
 
+  const std::array<std::pair<MenuCommand, QString>, 1> checkItems{{
+      {MenuCommand::SearchLan, lookup(QStringLiteral("1040"), QStringLiteral("Search the LAN for meters"))},
+  }};
+
   MainWindowTexts texts;
   for (int p = 0; p < int(shape.size()); ++p) {
     MainWindowTexts::Menu menu;
     menu.title = lookup(MenuTitleKey(p), MenuDefault(p, 0));
-    for (int q = 0; q < int(shape[size_t(p)].size()); ++q) {
-      const MenuCommand command = shape[size_t(p)][size_t(q)];
-      if (command == MenuCommand::Separator) {
-        menu.items.push_back({command, {}});
+    int q = 0;  // the entry's position as the positional keys count it
+    for (const MenuCommand command : shape[size_t(p)]) {
+      if (IsCheckItem(command)) {
+        const auto it =
+            std::find_if(checkItems.begin(), checkItems.end(), [&](const auto& c) { return c.first == command; });
+        menu.items.push_back({command, it == checkItems.end() ? QString() : it->second, true});
         continue;
       }
-      menu.items.push_back({command, lookup(MenuItemKey(p, q), MenuDefault(p, q + 1))});
+      if (command == MenuCommand::Separator)
+        menu.items.push_back({command, {}});
+      else
+        menu.items.push_back({command, lookup(MenuItemKey(p, q), MenuDefault(p, q + 1))});
+      ++q;
     }
     texts.menus.push_back(std::move(menu));
   }

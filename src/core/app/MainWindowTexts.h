@@ -13,6 +13,7 @@ struct MainWindowTexts {
   struct Item {
     MenuCommand command = MenuCommand::Separator;
     QString text;  // empty for a separator
+    bool checkable = false;
   };
   struct Menu {
     QString title;
@@ -24,13 +25,15 @@ struct MainWindowTexts {
   QString yScaleLabel, dataOffsetLabel, readingSpeedLabel, xMaxLabel, shiftGraphLabel;
 };
 
-// Key of a menu text: "%d0" for top-level menu p, "%d%d" (p, q + 1) for its entry at position q.
+// Key of a menu text: "%d0" for top-level menu p, "%d%d" (p, q + 1) for its entry at position q
+// (check items not counted).
 QString MenuTitleKey(int p);
 QString MenuItemKey(int p, int q);
 
 // Records the section as "LanguageID" in section "Information" of the language
 // file (a failed write is ignored) and looks the main window's texts up in it.
-// Menu entries are labelled by position; separators are passed over.
+// Menu entries are labelled by position; separators are passed over; check
+// items have keys of their own.
 MainWindowTexts RelabelMainWindow(MessageTable& table, const QString& section,
                                   const MenuBarShape& shape = MainMenuShape());
 // The same on the process-wide message table.

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <map>
+#include <thread>
 
 #include "core/base/IniFile.h"
 #include "core/base/Text.h"
@@ -58,23 +59,31 @@ void DeviceDiscovery::DiscoverDevices(std::function<void()> done) {
   lister_ = std::make_unique<WorkerThread>(WorkerThread::AtEnd::Abandon);
   auto usb = rm_.Finder(kUsbSearchPattern);
   auto gpib = rm_.Finder(kGpibSearchPattern);
-  lister_->Run<std::vector<std::string>>(
-      [usb, gpib] {
-        std::vector<std::string> found = usb();
+  lister_->Run<Listed>(
+      [usb, gpib, lanSearch = lanSearch_] {
+        Listed listed;
+        // The LAN search waits on the network for its whole time: the buses are listed meanwhile.
+        std::thread lan;
+        if (lanSearch) lan = std::thread([&listed, &lanSearch] { listed.lan = SearchLan(*lanSearch).resources; });
+        listed.bus = usb();
         const std::vector<std::string> more = gpib();
-        found.insert(found.end(), more.begin(), more.end());
-        return found;
+        listed.bus.insert(listed.bus.end(), more.begin(), more.end());
+        if (lan.joinable()) lan.join();
+        return listed;
       },
-      [this](std::vector<std::string> bus) { Found(std::move(bus)); }, search_->Watch());
+      [this](Listed listed) { Found(std::move(listed)); }, search_->Watch());
 }
 
-void DeviceDiscovery::Found(std::vector<std::string> found) {
+void DeviceDiscovery::Found(Listed listed) {
+  std::vector<std::string> found = std::move(listed.bus);
   busCount_ = static_cast<int>(found.size());
   // LAN instruments come last; one named twice, or already found on a bus, is opened once.
-  for (const auto& lan : lanResources_) {
-    const std::string key = Upper(lan);
-    if (std::none_of(found.begin(), found.end(), [&](const std::string& r) { return Upper(r) == key; }))
-      found.push_back(lan);
+  std::vector<std::string> lan = lanResources_;
+  lan.insert(lan.end(), listed.lan.begin(), listed.lan.end());
+  for (const auto& r : lan) {
+    const std::string key = Upper(r);
+    if (std::none_of(found.begin(), found.end(), [&](const std::string& f) { return Upper(f) == key; }))
+      found.push_back(r);
   }
   rawResources_ = found;
   identifications_.assign(found.size(), {});

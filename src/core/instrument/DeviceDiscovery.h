@@ -2,12 +2,14 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/base/WorkerThread.h"
 #include "core/instrument/DeviceEntry.h"
+#include "core/instrument/LanSearch.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/SessionWorker.h"
 
@@ -50,8 +52,14 @@ class DeviceDiscovery {
   // LAN resources searched after USB and GPIB, in this order.
   void SetLanResources(std::vector<std::string> resources) { lanResources_ = std::move(resources); }
   const std::vector<std::string>& LanResources() const { return lanResources_; }
+  // With options, each search also looks for meters on the LAN (broadcast and
+  // DNS-SD) while the buses are listed; what it finds comes after the LAN
+  // resources. Off (nullopt) by default: a broadcast leaves the machine.
+  void SetLanSearch(std::optional<LanSearchOptions> options) { lanSearch_ = std::move(options); }
+  bool LanSearchOn() const { return lanSearch_.has_value(); }
 
-  // USB, then GPIB, then the LAN resources: every instrument gets a raw session,
+  // USB, then GPIB, then the LAN resources, then the meters the LAN search
+  // found: every instrument gets a raw session,
   // is asked "*IDN?\n", and the supported ones become device entries, in that
   // order whatever order the answers come in. The sessions of an earlier search
   // are closed first. `done` runs on this thread when the search is complete; a
@@ -75,11 +83,16 @@ class DeviceDiscovery {
   SessionWorker* RawWorker(int rawIndex) const;
 
  private:
-  void Found(std::vector<std::string> bus);
+  struct Listed {
+    std::vector<std::string> bus;  // USB, then GPIB
+    std::vector<std::string> lan;  // found by the LAN search
+  };
+  void Found(Listed listed);
   void Identified(int rawIndex, std::string identification);
 
   ResourceManager& rm_;
   std::vector<std::string> lanResources_;
+  std::optional<LanSearchOptions> lanSearch_;
   std::unique_ptr<WorkerThread> lister_;
   std::vector<std::unique_ptr<SessionWorker>> workers_;  // by raw index
   std::vector<std::string> rawResources_;

@@ -31,6 +31,8 @@ class DeviceListModel {
   // empty while the search runs.
   void Discover(std::function<void()> done = {});
   bool Discovering() const { return discovery_.Discovering(); }
+  // Whether Discover also searches the LAN, and how (off: nullopt).
+  void SetLanSearch(std::optional<LanSearchOptions> options) { discovery_.SetLanSearch(std::move(options)); }
   // Window closing: closes every session. Safe to call more than once.
   void Close();
   // Makes the meter on `line` the current one; false (nothing changes) for a

@@ -69,6 +69,7 @@ class AnswerRemainder {
   // The read's result: at most maxBytes, the rest kept.
   ReadResult Finish(std::string bytes, bool end, std::size_t maxBytes);
   void Clear() { rest_.clear(); }
+  bool Empty() const { return rest_.empty(); }
 
  private:
   std::string rest_;

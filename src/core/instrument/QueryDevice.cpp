@@ -38,9 +38,12 @@ std::string TrimRight(std::string s) {
 }
 
 ReadResult ReadAnswer(Session& session) {
+  return ReadAnswer(session, session.Read(kQueryPieceBytes));
+}
+
+ReadResult ReadAnswer(Session& session, ReadResult all) {
   // Every form reads the whole answer: an answer longer than one piece is kept,
   // not cut at the piece size nor left behind to spoil the next query.
-  ReadResult all = session.Read(kQueryPieceBytes);
   while (IsSuccess(all.status) && !all.end && all.bytes.size() % kQueryPieceBytes == 0 && !all.bytes.empty() &&
          all.bytes.size() < kMaxAnswerBytes) {
     ReadResult more = session.Read(kQueryPieceBytes);
@@ -61,10 +64,12 @@ QueryAnswer QueryDevice(Session* session, QueryForm form, const std::string& com
     a.status = status::kErrorInvalidObject;
     return a;
   }
-  session->Write(command);  // a failed write shows up as a failed read
-  if (!a.asked) return a;
-
-  ReadResult r = ReadAnswer(*session);
+  if (!a.asked) {
+    session->Write(command);
+    return a;
+  }
+  // A failed write shows up as a failed read.
+  ReadResult r = ReadAnswer(*session, session->WriteThenRead(command, kQueryPieceBytes));
   a.status = r.status;
   std::string answer = IsSuccess(r.status) ? std::move(r.bytes) : std::string();
   answer.erase(std::find(answer.begin(), answer.end(), '\0'), answer.end());

@@ -44,6 +44,8 @@ bool CommandExpectsAnswer(const std::string& command);
 std::string TrimRight(std::string s);
 // Reads one whole answer in pieces of kQueryPieceBytes until its end of message.
 ReadResult ReadAnswer(Session& session);
+// The same, going on from the answer's first piece, already read.
+ReadResult ReadAnswer(Session& session, ReadResult first);
 
 // Whether a meter's function answer (quotes and line feed removed) may go back
 // to it inside a command such as "<name>:RANGe:AUTO?": letters, digits and ':'

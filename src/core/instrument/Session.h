@@ -29,6 +29,15 @@ class Session {
   virtual Status SetTimeout(int ms) = 0;
   virtual Status Clear() = 0;
   virtual Status Close() = 0;
+  // A query: writes the command, then reads up to maxBytes of its answer
+  // whatever the write's status (given in *writeStatus). A session may send
+  // both at once: VXI-11 pipelines device_write and device_read, saving a
+  // network round trip.
+  virtual ReadResult WriteThenRead(std::string_view command, std::size_t maxBytes, Status* writeStatus = nullptr) {
+    const Status written = Write(command);
+    if (writeStatus) *writeStatus = written;
+    return Read(maxBytes);
+  }
   virtual const std::string& Resource() const = 0;
   // Raised from another thread, this signal cuts a blocked Read or Write short
   // with kErrorAbort, so Stop and closing the window free the session at once.

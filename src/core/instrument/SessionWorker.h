@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -39,7 +40,7 @@ class SessionWorker {
   void Run(std::function<R(Session*)> procedure, std::function<void(R)> done,
            std::weak_ptr<int> alive = WorkerThread::Forever()) {
     auto holder = holder_;
-    thread_.Run<R>([holder, procedure = std::move(procedure)] { return procedure(holder->Get()); }, std::move(done),
+    thread_.Run<R>([holder, procedure = std::move(procedure)] { return holder->Use(procedure); }, std::move(done),
                    std::move(alive));
   }
   // Runs `procedure` on the session's thread; nothing comes back.
@@ -49,14 +50,16 @@ class SessionWorker {
   template <class R>
   R Call(std::function<R(Session*)> procedure) {
     auto holder = holder_;
-    return thread_.Call<R>([holder, procedure = std::move(procedure)] { return procedure(holder->Get()); });
+    return thread_.Call<R>([holder, procedure = std::move(procedure)] { return holder->Use(procedure); });
   }
   // For a long procedure's progress: hands calls from the session's thread back
   // here as queued calls, before the procedure's result; dropped once the
   // worker is gone.
   WorkerThread::Courier Courier() const { return thread_.MakeCourier(); }
-  // Cuts the exchange running now short (kErrorAbort) where the session can be
-  // interrupted (VXI-11, HiSLIP); the procedures after it run as usual.
+  // Cuts the procedure running now short where the session can be interrupted
+  // (VXI-11, HiSLIP): its blocked exchange ends with kErrorAbort, and so does
+  // every exchange it tries after that. The procedures after it run as usual;
+  // with none running, nothing happens.
   void Abort();
   // Procedures posted with Run whose results have not come back yet.
   int Pending() const { return thread_.Pending(); }
@@ -64,15 +67,37 @@ class SessionWorker {
   bool Quiet() const { return thread_.Pending() == 0 && thread_.Outstanding() == 0; }
 
  private:
-  // Touched only on the worker's thread.
+  // Touched only on the worker's thread, but for the abort state.
   struct Holder {
+    Holder();
+    ~Holder();
     Opener open;
     std::unique_ptr<Session> session;
+    // What procedures are handed: the session, refusing every exchange once
+    // the procedure has been cut short.
+    std::unique_ptr<Session> guarded;
     Session* Get();
     void Close();
-    // The session's abort signal, the one thing the owner's thread touches too.
+    // Runs one procedure as the one Abort may cut short.
+    template <class F>
+    auto Use(F& procedure) {
+      Session* s = Get();
+      struct Running {
+        Holder* h;
+        ~Running() { h->End(); }
+      } running{this};
+      Begin();
+      return procedure(s ? guarded.get() : nullptr);
+    }
+    void Begin();
+    void End();
+    void Abort();
+    // The session's abort signal and whether a procedure runs: the owner's
+    // thread touches these too.
     std::mutex abortMutex;
     std::shared_ptr<AbortSignal> abort;
+    bool running = false;
+    std::atomic<bool> cut{false};
     void KeepAborter();
   };
   std::string resource_;

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "core/instrument/LoadedLibrary.h"
+
 namespace merilog::tirpc {
 namespace {
 
@@ -30,13 +32,6 @@ bool g_loaded = false;
 std::string g_why;
 std::once_flag g_once;
 
-template <class F>
-bool Bind(void* lib, const char* name, F* into, std::string* missing) {
-  *into = reinterpret_cast<F>(::dlsym(lib, name));
-  if (!*into && missing->empty()) *missing = name;
-  return *into != nullptr;
-}
-
 void LoadOnce() {
   // Never unloaded: sessions and searches may run until the program ends.
   void* lib = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
@@ -46,17 +41,17 @@ void LoadOnce() {
   }
   Api api;
   std::string missing;
-  Bind(lib, "xdr_bool", &api.boolean, &missing);
-  Bind(lib, "xdr_bytes", &api.bytes, &missing);
-  Bind(lib, "xdr_char", &api.character, &missing);
-  Bind(lib, "xdr_enum", &api.enumeration, &missing);
-  Bind(lib, "xdr_long", &api.longInt, &missing);
-  Bind(lib, "xdr_string", &api.string, &missing);
-  Bind(lib, "xdr_u_char", &api.uChar, &missing);
-  Bind(lib, "xdr_u_long", &api.uLong, &missing);
-  Bind(lib, "xdr_u_short", &api.uShort, &missing);
-  Bind(lib, "xdr_free", &api.free, &missing);
-  Bind(lib, "xdrmem_create", &api.memCreate, &missing);
+  BindRoutine(lib, "xdr_bool", &api.boolean, &missing);
+  BindRoutine(lib, "xdr_bytes", &api.bytes, &missing);
+  BindRoutine(lib, "xdr_char", &api.character, &missing);
+  BindRoutine(lib, "xdr_enum", &api.enumeration, &missing);
+  BindRoutine(lib, "xdr_long", &api.longInt, &missing);
+  BindRoutine(lib, "xdr_string", &api.string, &missing);
+  BindRoutine(lib, "xdr_u_char", &api.uChar, &missing);
+  BindRoutine(lib, "xdr_u_long", &api.uLong, &missing);
+  BindRoutine(lib, "xdr_u_short", &api.uShort, &missing);
+  BindRoutine(lib, "xdr_free", &api.free, &missing);
+  BindRoutine(lib, "xdrmem_create", &api.memCreate, &missing);
   if (!missing.empty()) {
     g_why = std::string(kLibrary) + " lacks " + missing;
     return;

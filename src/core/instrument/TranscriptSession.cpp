@@ -17,6 +17,15 @@ ReadResult TranscriptSession::Read(std::size_t maxBytes) {
   return r;
 }
 
+ReadResult TranscriptSession::WriteThenRead(std::string_view command, std::size_t maxBytes, Status* writeStatus) {
+  Status written = status::kSuccess;
+  ReadResult r = inner_->WriteThenRead(command, maxBytes, &written);
+  log_->Sent(inner_->Resource(), command, written);
+  log_->Received(inner_->Resource(), r);
+  if (writeStatus) *writeStatus = written;
+  return r;
+}
+
 Status TranscriptSession::SetTimeout(int ms) {
   const Status st = inner_->SetTimeout(ms);
   log_->Note(inner_->Resource(), "time-out " + std::to_string(ms) + " ms", st);

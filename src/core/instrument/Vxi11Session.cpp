@@ -51,25 +51,38 @@ Status Vxi11Session::FromDeviceError(std::int32_t error) {
   }
 }
 
-Status Vxi11Session::CallRpc(int fd, std::uint32_t xid, std::uint32_t program, std::uint32_t procedure,
-                             std::string_view args, std::string* results, Deadline& deadline,
-                             const AbortSignal* abort) {
-  Status st = SendAll(fd, rpc::Frame(rpc::EncodeCall(xid, program, 1, procedure, args)), deadline, abort);
+Status Vxi11Session::CallRpcs(int fd, std::uint32_t program, std::span<Rpc> calls, Deadline& deadline,
+                              const AbortSignal* abort) {
+  std::string out;
+  for (const Rpc& c : calls) out += rpc::Frame(rpc::EncodeCall(c.xid, program, 1, c.procedure, c.args));
+  Status st = SendAll(fd, out, deadline, abort);
   if (!IsSuccess(st)) return st;
+  std::size_t waiting = calls.size();
   std::string record;
-  for (;;) {
+  while (waiting > 0) {
     st = rpc::ReceiveRecord(fd, &record, deadline, abort);
     if (!IsSuccess(st)) return st;
     const auto reply = rpc::DecodeReply(record);
     if (!reply) return status::kErrorIo;
     // A reply to a call given up earlier (aborted, timed out) is stale.
-    if (reply->xid != xid) continue;
+    const auto call = std::find_if(calls.begin(), calls.end(), [&](const Rpc& c) { return c.xid == reply->xid; });
+    if (call == calls.end()) continue;
     if (reply->stat != rpc::kSuccess) return status::kErrorIo;
     // Some instruments leave out the padding of the last opaque: supply it.
-    results->assign(reply->results);
-    results->append(3, '\0');
-    return status::kSuccess;
+    call->results.assign(reply->results);
+    call->results.append(3, '\0');
+    --waiting;
   }
+  return status::kSuccess;
+}
+
+Status Vxi11Session::CallRpc(int fd, std::uint32_t xid, std::uint32_t program, std::uint32_t procedure,
+                             std::string_view args, std::string* results, Deadline& deadline,
+                             const AbortSignal* abort) {
+  Rpc call{xid, procedure, std::string(args), {}};
+  const Status st = CallRpcs(fd, program, std::span(&call, 1), deadline, abort);
+  *results = std::move(call.results);
+  return st;
 }
 
 Deadline Vxi11Session::OperationDeadline() const {
@@ -77,9 +90,17 @@ Deadline Vxi11Session::OperationDeadline() const {
 }
 
 Status Vxi11Session::Call(std::uint32_t procedure, std::string_view args, std::string* results, int waitMs) {
+  Rpc call{0, procedure, std::string(args), {}};
+  const Status st = Calls(std::span(&call, 1), waitMs);
+  *results = std::move(call.results);
+  return st;
+}
+
+Status Vxi11Session::Calls(std::span<Rpc> calls, int waitMs) {
   if (fd_ < 0) return status::kErrorInvalidObject;
+  for (Rpc& c : calls) c.xid = xid_++;
   Deadline deadline(waitMs);
-  const Status st = CallRpc(fd_, xid_++, DEVICE_CORE, procedure, args, results, deadline, abort_.get());
+  const Status st = CallRpcs(fd_, DEVICE_CORE, calls, deadline, abort_.get());
   if (st == status::kErrorAbort) SendDeviceAbort();
   if (st == status::kErrorConnectionLost || st == status::kErrorIo) {
     // The stream may be out of step; nothing more can be trusted on it.
@@ -106,64 +127,108 @@ void Vxi11Session::SendDeviceAbort() {
   }
 }
 
+std::optional<std::string> Vxi11Session::WriteArgs(std::string_view chunk, bool last) const {
+  Device_WriteParms p{};
+  p.lid = link_.lid;
+  p.io_timeout = static_cast<u_long>(std::max(timeoutMs_, 0));
+  p.flags = last ? vxi11::kFlagEnd : 0;
+  p.data.data_len = static_cast<u_int>(chunk.size());
+  p.data.data_val = const_cast<char*>(chunk.data());
+  return tirpc::Encode(reinterpret_cast<xdrproc_t>(xdr_Device_WriteParms), &p);
+}
+
+std::optional<std::string> Vxi11Session::ReadArgs(std::size_t wanted) const {
+  Device_ReadParms p{};
+  p.lid = link_.lid;
+  p.requestSize = static_cast<u_long>(std::min<std::size_t>(std::max<std::size_t>(wanted, 1), kMaxRequest));
+  p.io_timeout = static_cast<u_long>(std::max(timeoutMs_, 0));
+  return tirpc::Encode(reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms), &p);
+}
+
+Status Vxi11Session::TakeWriteReply(const std::string& results, std::size_t n, std::size_t* taken) const {
+  Device_WriteResp resp{};
+  if (!tirpc::Decode(reinterpret_cast<xdrproc_t>(xdr_Device_WriteResp), results, &resp)) return status::kErrorIo;
+  if (resp.error != vxi11::kErrorNone) return FromDeviceError(static_cast<std::int32_t>(resp.error));
+  // An instrument may take part of a chunk; the rest goes in the next one.
+  if (resp.size == 0 || resp.size > n) return status::kErrorIo;
+  *taken = resp.size;
+  return status::kSuccess;
+}
+
+Status Vxi11Session::TakeReadReply(const std::string& results, std::string* bytes, bool* end) const {
+  // error, reason, then the opaque's length: checked before anything is allocated.
+  if (!rpc::LengthFits(results, 8)) return status::kErrorIo;
+  Device_ReadResp resp{};
+  const bool decoded = tirpc::Decode(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), results, &resp);
+  if (decoded) bytes->append(resp.data.data_val ? resp.data.data_val : "", resp.data.data_len);
+  const std::int32_t error = static_cast<std::int32_t>(resp.error);
+  const std::int32_t reason = static_cast<std::int32_t>(resp.reason);
+  tirpc::Free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), &resp);
+  if (!decoded) return status::kErrorIo;
+  if (error != vxi11::kErrorNone) return FromDeviceError(error);
+  *end = (reason & (vxi11::kReasonEnd | vxi11::kReasonTermChar)) != 0 ||
+         // Some instruments end an answer without END: a line feed with no count reached ends it.
+         (reason == 0 && !bytes->empty() && bytes->back() == '\n');
+  return status::kSuccess;
+}
+
 Status Vxi11Session::Write(std::string_view bytes) {
   if (fd_ < 0) return status::kErrorInvalidObject;
   std::size_t at = 0;
   do {
     const std::size_t n = std::min<std::size_t>(bytes.size() - at, link_.maxRecvSize);
-    Device_WriteParms p{};
-    p.lid = link_.lid;
-    p.io_timeout = static_cast<u_long>(std::max(timeoutMs_, 0));
-    p.flags = at + n == bytes.size() ? vxi11::kFlagEnd : 0;
-    p.data.data_len = static_cast<u_int>(n);
-    p.data.data_val = const_cast<char*>(bytes.data() + at);
-    const auto args = tirpc::Encode(reinterpret_cast<xdrproc_t>(xdr_Device_WriteParms), &p);
+    const auto args = WriteArgs(bytes.substr(at, n), at + n == bytes.size());
     if (!args) return status::kErrorSystem;
     std::string results;
-    const Status st = Call(device_write, *args, &results, OperationDeadline().Remaining());
+    Status st = Call(device_write, *args, &results, OperationDeadline().Remaining());
+    std::size_t taken = 0;
+    if (IsSuccess(st)) st = TakeWriteReply(results, n, &taken);
     if (!IsSuccess(st)) return st;
-    Device_WriteResp resp{};
-    if (!tirpc::Decode(reinterpret_cast<xdrproc_t>(xdr_Device_WriteResp), results, &resp)) return status::kErrorIo;
-    if (resp.error != vxi11::kErrorNone) return FromDeviceError(static_cast<std::int32_t>(resp.error));
-    // An instrument may take part of a chunk; the rest goes in the next one.
-    if (resp.size == 0 || resp.size > n) return status::kErrorIo;
-    at += resp.size;
+    at += taken;
   } while (at < bytes.size());
   return status::kSuccess;
 }
 
+ReadResult Vxi11Session::ReadOn(std::string bytes, bool end, std::size_t maxBytes, Deadline& deadline) {
+  while (!end && bytes.size() < maxBytes) {
+    const auto args = ReadArgs(maxBytes - bytes.size());
+    if (!args) return ReadResult{status::kErrorSystem, std::move(bytes), false};
+    std::string results;
+    Status st = Call(device_read, *args, &results, deadline.Remaining());
+    if (IsSuccess(st)) st = TakeReadReply(results, &bytes, &end);
+    if (!IsSuccess(st)) return ReadResult{st, std::move(bytes), false};
+  }
+  return pending_.Finish(std::move(bytes), end, maxBytes);
+}
+
 ReadResult Vxi11Session::Read(std::size_t maxBytes) {
-  ReadResult r;
   if (fd_ < 0) return ReadResult{status::kErrorInvalidObject, {}, false};
   Deadline deadline = OperationDeadline();
   bool end = false;
-  r.bytes = pending_.Take(&end);
-  while (!end && r.bytes.size() < maxBytes) {
-    Device_ReadParms p{};
-    p.lid = link_.lid;
-    p.requestSize =
-        static_cast<u_long>(std::min<std::size_t>(std::max<std::size_t>(maxBytes - r.bytes.size(), 1), kMaxRequest));
-    p.io_timeout = static_cast<u_long>(std::max(timeoutMs_, 0));
-    const auto args = tirpc::Encode(reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms), &p);
-    if (!args) return ReadResult{status::kErrorSystem, std::move(r.bytes), false};
-    std::string results;
-    const Status st = Call(device_read, *args, &results, deadline.Remaining());
-    if (!IsSuccess(st)) return ReadResult{st, std::move(r.bytes), false};
-    // error, reason, then the opaque's length: checked before anything is allocated.
-    if (!rpc::LengthFits(results, 8)) return ReadResult{status::kErrorIo, std::move(r.bytes), false};
-    Device_ReadResp resp{};
-    const bool decoded = tirpc::Decode(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), results, &resp);
-    if (decoded) r.bytes.append(resp.data.data_val ? resp.data.data_val : "", resp.data.data_len);
-    const std::int32_t error = static_cast<std::int32_t>(resp.error);
-    const std::int32_t reason = static_cast<std::int32_t>(resp.reason);
-    tirpc::Free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), &resp);
-    if (!decoded) return ReadResult{status::kErrorIo, std::move(r.bytes), false};
-    if (error != vxi11::kErrorNone) return ReadResult{FromDeviceError(error), std::move(r.bytes), false};
-    end = (reason & (vxi11::kReasonEnd | vxi11::kReasonTermChar)) != 0 ||
-          // Some instruments end an answer without END: a line feed with no count reached ends it.
-          (reason == 0 && !r.bytes.empty() && r.bytes.back() == '\n');
-  }
-  return pending_.Finish(std::move(r.bytes), end, maxBytes);
+  std::string bytes = pending_.Take(&end);
+  return ReadOn(std::move(bytes), end, maxBytes, deadline);
+}
+
+ReadResult Vxi11Session::WriteThenRead(std::string_view command, std::size_t maxBytes, Status* writeStatus) {
+  // Pipelined only where nothing else can be in the way: one chunk, no rest of an earlier answer.
+  if (fd_ < 0 || command.empty() || command.size() > link_.maxRecvSize || !pending_.Empty() || maxBytes == 0)
+    return Session::WriteThenRead(command, maxBytes, writeStatus);
+  const auto writeArgs = WriteArgs(command, true);
+  const auto readArgs = ReadArgs(maxBytes);
+  if (!writeArgs || !readArgs) return Session::WriteThenRead(command, maxBytes, writeStatus);
+  Rpc calls[2] = {{0, device_write, *writeArgs, {}}, {0, device_read, *readArgs, {}}};
+  Deadline deadline = OperationDeadline();
+  Status st = Calls(calls, deadline.Remaining());
+  std::size_t taken = 0;
+  Status written = IsSuccess(st) ? TakeWriteReply(calls[0].results, command.size(), &taken) : st;
+  // Part of the command taken: the read went out after an incomplete message.
+  if (IsSuccess(written) && taken != command.size()) written = status::kErrorIo;
+  if (writeStatus) *writeStatus = written;
+  std::string bytes;
+  bool end = false;
+  if (IsSuccess(st)) st = TakeReadReply(calls[1].results, &bytes, &end);
+  if (!IsSuccess(st)) return ReadResult{st, std::move(bytes), false};
+  return ReadOn(std::move(bytes), end, maxBytes, deadline);
 }
 
 Status Vxi11Session::SetTimeout(int ms) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,9 @@ class Vxi11Session final : public Session {
 
   Status Write(std::string_view bytes) override;
   ReadResult Read(std::size_t maxBytes) override;
+  // device_write and device_read go out together and their replies are
+  // awaited together: one round trip instead of two.
+  ReadResult WriteThenRead(std::string_view command, std::size_t maxBytes, Status* writeStatus) override;
   Status SetTimeout(int ms) override;
   Status Clear() override;
   Status Close() override;
@@ -41,9 +46,17 @@ class Vxi11Session final : public Session {
 
   const Link& LinkInfo() const { return link_; }
 
-  // One RPC on a core channel: sends the call and waits for the reply of the
-  // same transaction, dropping stale replies (of calls given up earlier).
-  // Used by the backend for create_link too.
+  // RPCs on a core channel: sends the calls at once and waits for the reply
+  // to each, in whatever order they come, dropping stale replies (of calls
+  // given up earlier). Used by the backend for create_link too.
+  struct Rpc {
+    std::uint32_t xid = 0;
+    std::uint32_t procedure = 0;
+    std::string args;
+    std::string results;  // filled by CallRpcs
+  };
+  static Status CallRpcs(int fd, std::uint32_t program, std::span<Rpc> calls, Deadline& deadline,
+                         const AbortSignal* abort);
   static Status CallRpc(int fd, std::uint32_t xid, std::uint32_t program, std::uint32_t procedure,
                         std::string_view args, std::string* results, Deadline& deadline, const AbortSignal* abort);
   // The status a VXI-11 error code stands for.
@@ -51,6 +64,16 @@ class Vxi11Session final : public Session {
 
  private:
   Status Call(std::uint32_t procedure, std::string_view args, std::string* results, int waitMs);
+  Status Calls(std::span<Rpc> calls, int waitMs);
+  // Arguments of device_write (END on the last chunk) and device_read.
+  std::optional<std::string> WriteArgs(std::string_view chunk, bool last) const;
+  std::optional<std::string> ReadArgs(std::size_t wanted) const;
+  // A device_write reply for a chunk of n bytes: the bytes taken, or a status.
+  Status TakeWriteReply(const std::string& results, std::size_t n, std::size_t* taken) const;
+  // A device_read reply: its data appended to *bytes, *end once the answer ended.
+  Status TakeReadReply(const std::string& results, std::string* bytes, bool* end) const;
+  // device_read until the answer ends or maxBytes are in, from what was read so far.
+  ReadResult ReadOn(std::string bytes, bool end, std::size_t maxBytes, Deadline& deadline);
   void SendDeviceAbort();
   Deadline OperationDeadline() const;
 

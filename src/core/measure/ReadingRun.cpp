@@ -340,12 +340,13 @@ QString ReadingRun::RecordFailureText() const {
 
 void ReadingRun::Stop() {
   if (phase_ == Phase::Idle) return;
+  // A start or a tick still waiting is forgotten; its read is cut short where
+  // the session allows (VXI-11, HiSLIP), else it times out on the meter's own thread.
+  const bool waiting = tickPending_ || phase_ == Phase::Starting;
   phase_ = Phase::Idle;
   continuationList_.clear();
   startDone_ = nullptr;
-  // A tick still waiting is forgotten; its read is cut short where the session
-  // allows (VXI-11, HiSLIP), else it times out on the meter's own thread.
-  if (tickPending_)
+  if (waiting)
     for (const Meter& m : meters_)
       if (m.worker) m.worker->Abort();
   tickPending_ = false;

@@ -188,6 +188,7 @@ void MainWindow::BuildMenus() {
         continue;
       }
       QAction* action = menu->addAction(item.text);
+      action->setCheckable(item.checkable);
       const MenuCommand command = item.command;
       connect(action, &QAction::triggered, this, [this, command] { model_.OnCommand(command); });
       menuActions_[command] = action;
@@ -352,7 +353,10 @@ void MainWindow::RenderMenus() {
     for (int q = 0; q < actions.size() && q < static_cast<int>(items.size()); ++q)
       if (!actions[q]->isSeparator()) actions[q]->setText(items[q].text);
   }
-  for (const auto& [command, action] : menuActions_) action->setEnabled(model_.CommandEnabled(command));
+  for (const auto& [command, action] : menuActions_) {
+    action->setEnabled(model_.CommandEnabled(command));
+    if (action->isCheckable()) action->setChecked(model_.CommandChecked(command));
+  }
   toolStart_->setEnabled(model_.ToolbarStartEnabled());
   toolStop_->setEnabled(model_.ToolbarStopEnabled());
   toolDeviceSettings_->setEnabled(model_.ToolbarDeviceSettingsEnabled());

@@ -4,7 +4,7 @@
 #include "core/instrument/ResourceManager.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
-#include "sim/SimSession.h"
+#include "support/MainWindowBench.h"
 #include "support/TestSupport.h"
 
 using namespace merilog;
@@ -29,11 +29,12 @@ SimMeterDescription OnBus(std::string resource, std::string model, std::string i
 // A bench, a resource manager over it, and a device list.
 struct Fixture {
   std::shared_ptr<SimBench> bench = std::make_shared<SimBench>();
+  std::shared_ptr<test::WireLog> wire = std::make_shared<test::WireLog>();
   ResourceManager rm;
   std::unique_ptr<DeviceListModel> model;
 
   explicit Fixture(std::vector<std::string> lan = {}) {
-    rm.AddBackend(std::make_unique<sim::SimBackend>(bench));
+    rm.AddBackend(std::make_unique<test::RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wire));
     model = std::make_unique<DeviceListModel>(rm, std::move(lan));
   }
   // A search, waited for.
@@ -80,9 +81,10 @@ TEST(DiscoveryBench, UsbMetersFirstThenGpibUnsupportedOrSilentOnesKeepTheirRawIn
   ASSERT_EQ(devices.size(), 3u);
   EXPECT_EQ(devices[1].rawIndex, 2);
   EXPECT_EQ(devices[2].rawIndex, 4);
+  const auto& timeouts = f.wire->timeouts;
   for (const auto& d : devices)
-    EXPECT_EQ(d.worker->Call<int>([](Session* s) { return dynamic_cast<sim::SimSession*>(s)->Timeout(); }),
-              kDiscoveryTimeoutMs);
+    EXPECT_NE(std::find(timeouts.begin(), timeouts.end(), std::make_pair(d.resource, kDiscoveryTimeoutMs)),
+              timeouts.end());
 
   // Slot 1 lies behind the power supply: the command must reach the 6082, not the supply.
   EXPECT_EQ(m.Worker(1), discovery.RawWorker(2));
