@@ -234,6 +234,23 @@ bool SimBench::ReattachMeter(const std::string& resource) {
   return true;
 }
 
+bool SimBench::ReattachMeter(const std::string& resource, const std::string& newResource) {
+  if (!IsSimResourceName(newResource)) return false;
+  std::shared_ptr<SimMeter> meter;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& m : meters_) {
+      if (SameResource(m->Resource(), newResource) && !SameResource(m->Resource(), resource)) return false;
+      if (SameResource(m->Resource(), resource)) meter = m;
+    }
+    if (!meter) return false;
+    meter->Detach();  // renamed only while off the bus
+    meter->Rename(newResource);
+  }
+  meter->Attach();
+  return true;
+}
+
 bool SimBench::RemoveMeter(const std::string& resource) {
   std::lock_guard lock(mutex_);
   for (auto it = meters_.begin(); it != meters_.end(); ++it) {

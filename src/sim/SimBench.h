@@ -46,6 +46,9 @@ class SimBench {
   // a lost connection; plugged back, it is listed and opens again.
   bool DropMeter(const std::string& resource);
   bool ReattachMeter(const std::string& resource);
+  // Plugged back under another resource (a USB meter on another device node);
+  // false when the new name is taken or malformed.
+  bool ReattachMeter(const std::string& resource, const std::string& newResource);
   // Takes the meter off the bench for good.
   bool RemoveMeter(const std::string& resource);
 
