@@ -75,10 +75,20 @@ void ChartModel::BuildPath(int trace, int stateTrace, int colourSlot) {
   path.colourSlot = colourSlot;
   path.colour = colours_[colourSlot];
   path.points.clear();
+  path.breaks.clear();
   const ChartTraceState& state = traces_[trace];
   const double factor = ScaleStep(state.scaleIndex).factor * ChartMapping::kUnitsPerDivision;
   const int xMax = buffer_.XMax();
+  const bool gaps = buffer_.HasGaps(trace);
+  bool broken = false;
   for (int k = 0; k < count; ++k) {
+    if (gaps && buffer_.IsGap(trace, count - k)) {
+      // No reading here: the line stops and starts again after the gap.
+      broken = !path.points.empty();
+      continue;
+    }
+    if (broken) path.breaks.push_back(static_cast<int>(path.points.size()));
+    broken = false;
     double y = (values[count - k] - state.traceOffset) * factor;
     if (std::isnan(y)) y = 0.0;
     y = std::trunc(std::clamp(y, -kLogicalYLimit, kLogicalYLimit));

@@ -4,7 +4,8 @@
 
 namespace merilog {
 
-RecordWriter::RecordWriter(std::function<void(QString)> failed) : failed_(std::move(failed)) {}
+RecordWriter::RecordWriter(std::function<void(QString)> failed)
+    : records_(std::make_shared<Records>()), failed_(std::move(failed)) {}
 
 RecordWriter::~RecordWriter() {
   CloseAll();
@@ -18,27 +19,35 @@ int RecordWriter::Adopt(std::unique_ptr<RecordAppender> record) {
   return count_++;
 }
 
+void RecordWriter::Note(Records& records, RecordAppender& a, const RecordStatus& st) {
+  if (st.ok() || !records.error.isEmpty()) return;
+  records.error = a.LastError().isEmpty() ? st.error : a.LastError();
+  if (records.reported) return;
+  records.reported = true;
+  thread_.Deliver([this, alive = guard_.Watch(), error = records.error] {
+    if (!alive.expired() && failed_) failed_(error);
+  });
+}
+
 void RecordWriter::Append(std::vector<Row> rows) {
   auto records = records_;
-  auto alive = guard_.Watch();
-  thread_.Post([this, records, alive, rows = std::move(rows)] {
-    bool failedNow = false;
+  thread_.Post([this, records, rows = std::move(rows)] {
     for (const Row& r : rows) {
       if (r.record < 0 || r.record >= static_cast<int>(records->open.size())) continue;
       RecordAppender& a = *records->open[r.record];
       RecordStatus st = a.Append(r.value, r.value2nd, r.time);
       if (st.ok()) st = a.FlushIfDue();
-      if (!st.ok() && records->error.isEmpty()) {
-        records->error = a.LastError().isEmpty() ? st.error : a.LastError();
-        failedNow = true;
-      }
+      Note(*records, a, st);
     }
-    if (failedNow && !records->reported) {
-      records->reported = true;
-      thread_.Deliver([this, alive, error = records->error] {
-        if (!alive.expired() && failed_) failed_(error);
-      });
-    }
+  });
+}
+
+void RecordWriter::AddGap(int record, RecordGap gap) {
+  auto records = records_;
+  thread_.Post([this, records, record, gap = std::move(gap)] {
+    if (record < 0 || record >= static_cast<int>(records->open.size())) return;
+    RecordAppender& a = *records->open[record];
+    Note(*records, a, a.AddGap(gap));
   });
 }
 

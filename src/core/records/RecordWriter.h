@@ -6,6 +6,8 @@
 
 #include "core/base/WorkerThread.h"
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordGaps.h"
+#include "core/records/RecordResult.h"
 
 namespace merilog {
 
@@ -38,6 +40,8 @@ class RecordWriter {
   // Hands an open record to the writer's thread; returns its number for Append.
   int Adopt(std::unique_ptr<RecordAppender> record);
   void Append(std::vector<Row> rows);
+  // A gap in a record's readings, stored after the rows handed over before it.
+  void AddGap(int record, RecordGap gap);
   // Commits and closes every record, waiting for the disk.
   Closed CloseAll();
 
@@ -49,7 +53,9 @@ class RecordWriter {
     long long unsaved = 0;
     bool reported = false;
   };
-  std::shared_ptr<Records> records_ = std::make_shared<Records>();
+  // On the writer's thread: notes a refusal, and reports the first one here.
+  void Note(Records& records, RecordAppender& a, const RecordStatus& st);
+  std::shared_ptr<Records> records_;  // made in the constructor, where RecordAppender is complete
   std::function<void(QString)> failed_;
   int count_ = 0;
   CallbackGuard guard_;
