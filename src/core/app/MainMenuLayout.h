@@ -19,8 +19,28 @@ enum class MenuCommand {
   CommandControl,
   About,
   ChannelScan,
+  // Beyond the original menu: unattended runs.
+  KeepReading,    // a check item: keep reading when a meter drops
+  UnattendedRun,  // the Stop and Limits dialog
 };
-inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::ChannelScan) + 1;
+inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::UnattendedRun) + 1;
+
+// Entries added to the original menu have message keys of their own; the
+// original entries keep the keys of their original positions.
+struct ExtraMenuText {
+  MenuCommand command;
+  const char* key;
+  const char* englishDefault;
+};
+inline constexpr std::array<ExtraMenuText, 2> kExtraMenuTexts{{
+    {MenuCommand::KeepReading, "1100", "Keep reading when a meter drops"},
+    {MenuCommand::UnattendedRun, "1101", "Stop and Limits..."},
+}};
+inline const ExtraMenuText* FindExtraMenuText(MenuCommand command) {
+  for (const ExtraMenuText& e : kExtraMenuTexts)
+    if (e.command == command) return &e;
+  return nullptr;
+}
 
 // The main menu bar: one command list per top-level menu, by position.
 using MenuBarShape = std::vector<std::vector<MenuCommand>>;
@@ -43,7 +63,8 @@ inline constexpr std::array<std::array<const char*, kMenuColumns>, kMenuRows> kM
 inline MenuBarShape MainMenuShape() {
   using C = MenuCommand;
   return {
-      {C::DeviceSettings, C::ReadingSettings, C::Separator, C::Refresh, C::Separator, C::Exit},
+      {C::DeviceSettings, C::ReadingSettings, C::KeepReading, C::UnattendedRun, C::Separator, C::Refresh, C::Separator,
+       C::Exit},
       {C::ViewRecord, C::ChartRecord},
       {C::MultipleReadings, C::StartReading, C::StopReading},
       {C::CommandControl, C::ChannelScan},

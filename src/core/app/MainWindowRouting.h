@@ -8,7 +8,7 @@ namespace merilog {
 // How the main window handles one menu or toolbar command.
 struct CommandRoute {
   MenuCommand command;
-  enum class Action { Dialog, Refresh, Exit, Start, Stop, About } action;
+  enum class Action { Dialog, Refresh, Exit, Start, Stop, About, Toggle } action;
   bool guarded;              // the connection guard runs first
   bool availableAtStart;     // false: its dialog is not offered yet
   bool enabledWhileIdle;

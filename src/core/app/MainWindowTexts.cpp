@@ -27,13 +27,18 @@ MainWindowTexts RelabelMainWindow(MessageTable& table, const QString& section, c
   for (int p = 0; p < int(shape.size()); ++p) {
     MainWindowTexts::Menu menu;
     menu.title = lookup(MenuTitleKey(p), MenuDefault(p, 0));
-    for (int q = 0; q < int(shape[size_t(p)].size()); ++q) {
-      const MenuCommand command = shape[size_t(p)][size_t(q)];
-      if (command == MenuCommand::Separator) {
-        menu.items.push_back({command, {}});
+    // q counts the original entries only, so their keys stay where added ones come between.
+    int q = 0;
+    for (const MenuCommand command : shape[size_t(p)]) {
+      if (const ExtraMenuText* extra = FindExtraMenuText(command)) {
+        menu.items.push_back({command, lookup(QString::fromLatin1(extra->key), QString::fromUtf8(extra->englishDefault))});
         continue;
       }
-      menu.items.push_back({command, lookup(MenuItemKey(p, q), MenuDefault(p, q + 1))});
+      if (command == MenuCommand::Separator)
+        menu.items.push_back({command, {}});
+      else
+        menu.items.push_back({command, lookup(MenuItemKey(p, q), MenuDefault(p, q + 1))});
+      ++q;
     }
     texts.menus.push_back(std::move(menu));
   }

@@ -144,6 +144,7 @@ class ReadingRun {
   bool Active() const { return phase_ == Phase::Running; }
   bool MultiDeviceMode() const { return plan_.multiDeviceMode; }
   int ActiveCount() const { return static_cast<int>(meters_.size()); }
+  int Slot(int position) const { return meters_[position].slot; }
   const std::string& Function(int position) const { return meters_[position].function; }
   // A dual-function meter reading a 2ND function: its 2ND values are shown and drawn.
   bool HasSecond(int position) const { return meters_[position].hasSecond; }

@@ -25,6 +25,45 @@ void UnattendedRun::ApplyTo(ReadingPlan& plan) const {
   plan.limits = limits;
 }
 
+UnattendedRunForm UnattendedRunForm::From(const UnattendedRun& run) {
+  UnattendedRunForm f;
+  f.stop = run.stop;
+  f.afterText = run.afterMs > 0 ? RunDurationText(run.afterMs) : QString();
+  f.at = run.at;
+  for (int d = 0; d < kMeterPositions; ++d) {
+    if (run.limits[d].high) f.high[d] = QString::number(*run.limits[d].high, 'g', 12);
+    if (run.limits[d].low) f.low[d] = QString::number(*run.limits[d].low, 'g', 12);
+  }
+  return f;
+}
+
+std::optional<UnattendedRun> UnattendedRunForm::Read(const QDateTime& now, QString* error) const {
+  UnattendedRun run;
+  run.stop = stop;
+  if (stop == UnattendedRun::Stop::After) {
+    const auto ms = ParseRunDuration(afterText, error);
+    if (!ms) return std::nullopt;
+    run.afterMs = *ms;
+  }
+  if (stop == UnattendedRun::Stop::At) {
+    if (!at.isValid() || at <= now) {
+      if (error)
+        *error = QStringLiteral("The stop time %1 has passed already.").arg(at.toString(QLatin1String(kStopTimeFormat)));
+      return std::nullopt;
+    }
+    run.at = at;
+  }
+  for (int d = 0; d < kMeterPositions; ++d) {
+    if (!ParseLimit(high[d], &run.limits[d].high, error) || !ParseLimit(low[d], &run.limits[d].low, error))
+      return std::nullopt;
+    if (const QString wrong = CheckLimits(run.limits[d]); !wrong.isEmpty()) {
+      if (error) *error = QStringLiteral("Meter %1: %2").arg(d + 1).arg(wrong);
+      return std::nullopt;
+    }
+  }
+  return run;
+}
+
 std::optional<qint64> ParseRunDuration(const QString& text, QString* error) {
   const QString t = text.trimmed().toLower();
   const auto fail = [&](const QString& why) -> std::optional<qint64> {

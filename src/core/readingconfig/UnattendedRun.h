@@ -22,6 +22,19 @@ struct UnattendedRun {
   void ApplyTo(ReadingPlan& plan) const;
 };
 
+// What the Stop and Limits dialog's fields hold, as typed.
+struct UnattendedRunForm {
+  UnattendedRun::Stop stop = UnattendedRun::Stop::WhenTold;
+  QString afterText;  // "30m"
+  QDateTime at;
+  std::array<QString, kMeterPositions> high, low;
+
+  static UnattendedRunForm From(const UnattendedRun& run);
+  // The settings the fields stand for, checked against `now` (a stop time must
+  // lie ahead); nothing, with the message to show, when a field is wrong.
+  std::optional<UnattendedRun> Read(const QDateTime& now, QString* error) const;
+};
+
 // The length of a run: a whole number followed by d, h, m, s or ms, several in
 // a row ("1h30m"), or a bare number of seconds. Nothing when the text is none
 // of these, is zero, or passes a year; *error then says why.

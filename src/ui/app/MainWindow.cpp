@@ -9,8 +9,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QToolBar>
 
+#include "core/app/MainWindowRouting.h"
 #include "core/base/Clock.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/measure/ChartModel.h"
@@ -21,6 +23,7 @@
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/readingconfig/UnattendedRunDialog.h"
 #include "ui/recordview/MultipleReadingsDialog.h"
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
@@ -123,6 +126,8 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   recordChartDialog_ = new RecordChartDialog(recordChartModel_, this);
   model_.SetCommandAvailable(MenuCommand::ViewRecord, true);
   model_.SetCommandAvailable(MenuCommand::ChartRecord, true);
+  unattendedDialog_ = new UnattendedRunDialog(prompter, systemClock, this);
+  model_.SetCommandAvailable(MenuCommand::UnattendedRun, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -185,6 +190,8 @@ void MainWindow::BuildMenus() {
       }
       QAction* action = menu->addAction(item.text);
       const MenuCommand command = item.command;
+      const CommandRoute* route = FindRoute(command);
+      action->setCheckable(route && route->action == CommandRoute::Action::Toggle);
       connect(action, &QAction::triggered, this, [this, command] { model_.OnCommand(command); });
       menuActions_[command] = action;
     }
@@ -265,6 +272,9 @@ bool MainWindow::OpenDialog(MenuCommand command) {
     case MenuCommand::ChannelScan:
       if (scanDialog_) scanDialog_->Run();
       return true;
+    case MenuCommand::UnattendedRun:
+      if (const auto chosen = unattendedDialog_->Run(model_.Unattended())) model_.ApplyUnattendedRun(*chosen);
+      return false;
     default:
       return false;
   }
@@ -331,6 +341,7 @@ void MainWindow::Render() {
   RenderChartControls();
   RenderFunctionButtons();
   RenderMeterRows();
+  if (statusBar()->currentMessage() != model_.StatusLine()) statusBar()->showMessage(model_.StatusLine());
   rendering_ = false;
 }
 
@@ -345,7 +356,10 @@ void MainWindow::RenderMenus() {
     for (int q = 0; q < actions.size() && q < static_cast<int>(items.size()); ++q)
       if (!actions[q]->isSeparator()) actions[q]->setText(items[q].text);
   }
-  for (const auto& [command, action] : menuActions_) action->setEnabled(model_.CommandEnabled(command));
+  for (const auto& [command, action] : menuActions_) {
+    action->setEnabled(model_.CommandEnabled(command));
+    if (action->isCheckable()) action->setChecked(model_.CommandChecked(command));
+  }
   toolStart_->setEnabled(model_.ToolbarStartEnabled());
   toolStop_->setEnabled(model_.ToolbarStopEnabled());
   toolDeviceSettings_->setEnabled(model_.ToolbarDeviceSettingsEnabled());
@@ -451,6 +465,14 @@ void MainWindow::RenderMeterRows() {
     ApplyControlState(w.secondTrace, row.secondSelectionButton);
     ApplyControlState(w.secondTag, row.secondMarkers);
     ApplyControlState(w.secondMark, row.secondMarkers);
+    // A lost meter's last values stay, greyed, with the time it was lost; a
+    // reading outside the limits shows in the warning colour.
+    const MainWindowModel::MeterAlert alert = model_.Alert(i);
+    using Look = MainWindowPanels::ValueLook;
+    MainWindowPanels::SetValueLook(w.value, alert.lost ? Look::Lost : (alert.outside ? Look::Warning : Look::Normal));
+    MainWindowPanels::SetValueLook(w.secondValue, alert.lost ? Look::Lost : Look::Normal);
+    if (alert.lost) w.tag->setText(alert.lostText);
+    w.value->setToolTip(alert.lost ? alert.lostText : QString());
     w.lamp->setStyleSheet(Css(chart.LampColour(i, false)));
     w.secondLamp->setStyleSheet(Css(chart.LampColour(i, true)));
   }

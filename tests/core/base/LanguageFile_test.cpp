@@ -74,8 +74,15 @@ TEST(LanguageFile, EveryKeyLookedUpInTheCodeOrByMenuPositionIsInAllThreeSections
   const MenuBarShape shape = MainMenuShape();
   for (int p = 0; p < int(shape.size()); ++p) {
     found[MenuTitleKey(p)].push_back({"menu title", std::nullopt});
-    for (int q = 0; q < int(shape[size_t(p)].size()); ++q)
-      if (shape[size_t(p)][size_t(q)] != MenuCommand::Separator) found[MenuItemKey(p, q)].push_back({"menu item", {}});
+    int q = 0;  // original entries only; added ones have keys of their own
+    for (const MenuCommand command : shape[size_t(p)]) {
+      if (const ExtraMenuText* extra = FindExtraMenuText(command)) {
+        found[QString::fromLatin1(extra->key)].push_back({"menu item", QString::fromUtf8(extra->englishDefault)});
+        continue;
+      }
+      if (command != MenuCommand::Separator) found[MenuItemKey(p, q)].push_back({"menu item", {}});
+      ++q;
+    }
   }
   for (const auto& [key, sites] : found) {
     std::set<QString> defaults;
