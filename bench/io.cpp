@@ -35,6 +35,7 @@
 #include "bench/BenchSupport.h"
 #include "core/base/Clock.h"
 #include "core/base/Prompter.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
 #include "core/instrument/HislipBackend.h"
 #include "core/instrument/QueryDevice.h"
@@ -42,7 +43,6 @@
 #include "core/instrument/SessionWorker.h"
 #include "core/instrument/TcpSocketBackend.h"
 #include "core/instrument/Vxi11Backend.h"
-#include "core/recordview/MultipleReadingsModel.h"
 #include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 

@@ -13,7 +13,7 @@ set -euo pipefail
 out=${1:?usage: screenshots.sh OUTDIR [BUILD_DIR]}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(cd "${2:-$here/build}" && pwd)
-program="$build/src/ui/merilog"
+program="$build/src/screenshots/merilog-screenshots"
 [ -x "$program" ] || { echo "no program at $program (build it first)" >&2; exit 1; }
 
 mkdir -p "$out"
@@ -26,5 +26,5 @@ cp "$here/data/MERILOG.ini" "$work/MERILOG.ini"
 cd "$work"
 export MERILOG_CONFIG_DIR="$work"
 # A stuck dialog must not hang the script.
-timeout 120 xvfb-run -a -s "-screen 0 1600x1200x24" "$program" --simulate --screenshots "$out"
+timeout 120 xvfb-run -a -s "-screen 0 1600x1200x24" "$program" "$out"
 echo "pictures in $out"

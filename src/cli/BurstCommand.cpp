@@ -13,8 +13,8 @@
 #include "cli/CliPrompter.h"
 #include "core/base/Clock.h"
 #include "core/base/MessageTable.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "core/records/RecordFolder.h"
-#include "core/recordview/MultipleReadingsModel.h"
 
 namespace merilog::cli {
 

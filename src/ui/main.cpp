@@ -1,6 +1,4 @@
-// merilog: the desktop program. Options are listed by --help (kUsage below);
-// --screenshots DIR (not listed) saves pictures of the main window and its
-// dialogs, then quits.
+// merilog: the desktop program. Options are listed by --help (kUsage below).
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -8,12 +6,8 @@
 #include <cstdio>
 
 #include "core/app/IoSetup.h"
-#include "core/app/MainWindowModel.h"
-#include "core/base/Clock.h"
 #include "core/base/ConfigPaths.h"
-#include "ui/app/MainWindow.h"
-#include "ui/app/MainWindowScreenshots.h"
-#include "ui/app/QtPrompter.h"
+#include "ui/app/DesktopSession.h"
 
 namespace {
 
@@ -31,7 +25,6 @@ constexpr char kUsage[] =
 
 struct Options {
   merilog::IoOptions io;
-  QString screenshotDir;
   bool fromMenu = false;
   bool help = false;
   bool version = false;
@@ -65,9 +58,6 @@ bool Parse(const QStringList& args, Options* options, QString* error) {
     } else if (a == "--transcript" || a.startsWith("--transcript=")) {
       if (!value("--transcript", &v)) return false;
       options->io.transcriptFile = v.toStdString();
-    } else if (a == "--screenshots" || a.startsWith("--screenshots=")) {
-      if (!value("--screenshots", &v)) return false;
-      options->screenshotDir = v;
     } else if (a == "--from-menu") {
       options->fromMenu = true;
     } else if (a == "--help" || a == "-h") {
@@ -113,43 +103,12 @@ int main(int argc, char** argv) {
   }
 
   std::string ioError;
-  merilog::Instruments instruments;
-  if (!merilog::SetUpInstruments(options.io, &instruments, &ioError)) {
+  const auto session = merilog::ui::DesktopSession::Start(options.io, &ioError);
+  if (!session) {
     QMessageBox::critical(
         nullptr, "Error",
         QStringLiteral("The instruments could not be set up:\n%1").arg(QString::fromStdString(ioError)));
     return 1;
-  }
-
-  merilog::ui::QtPrompter prompter;
-  if (instruments.transcript) {
-    instruments.transcript->OnFailure([&app, &prompter](const std::string& error) {
-      // Called on the thread that wrote the line; the message belongs to the window's thread.
-      QString text = QString::fromStdString(error) + QLatin1Char('.');
-      text[0] = text[0].toUpper();
-      QMetaObject::invokeMethod(
-          &app,
-          [&prompter, text] {
-            prompter.Message(text, QStringLiteral("Error"), merilog::Prompter::Icon::Exclamation,
-                             merilog::Prompter::Buttons::Ok);
-          },
-          Qt::QueuedConnection);
-    });
-  }
-  merilog::SystemClock clock;
-  merilog::MainWindowModel model(*instruments.resources, prompter, clock, instruments.lanResources);
-  merilog::ui::MainWindow window(model, prompter);
-  window.OfferScan(*instruments.resources, instruments.lanResources, prompter, clock);
-  prompter.SetParent(&window);
-  model.Initialise();
-  window.show();
-
-  std::unique_ptr<merilog::ui::MainWindowScreenshots> shots;
-  if (!options.screenshotDir.isEmpty()) {
-    shots = std::make_unique<merilog::ui::MainWindowScreenshots>(window, options.screenshotDir);
-    QObject::connect(shots.get(), &merilog::ui::MainWindowScreenshots::Finished, &app,
-                     [&](bool ok) { app.exit(ok ? 0 : 1); });
-    shots->Start();
   }
   return app.exec();
 }

@@ -21,17 +21,17 @@
 #include "core/app/IoSetup.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Clock.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
 #include "core/measure/ChartModel.h"
-#include "core/recordview/MultipleReadingsModel.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/burst/MultipleReadingsDialog.h"
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
-#include "ui/recordview/MultipleReadingsDialog.h"
 
 namespace merilog::ui {
 namespace {

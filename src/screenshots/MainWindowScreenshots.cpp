@@ -1,4 +1,4 @@
-#include "ui/app/MainWindowScreenshots.h"
+#include "screenshots/MainWindowScreenshots.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -25,20 +25,20 @@
 #include <cstdio>
 
 #include "core/base/MessageTable.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "core/console/ConsoleModel.h"
 #include "core/measure/FunctionButton.h"
-#include "core/recordview/MultipleReadingsModel.h"
 #include "core/scan/ScanFunctionTable.h"
+#include "screenshots/SampleRecord.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
+#include "ui/burst/MultipleReadingsDialog.h"
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
-#include "ui/recordview/MultipleReadingsDialog.h"
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
-#include "ui/recordview/SampleRecord.h"
 #include "ui/scan/ScanDialog.h"
 #include "ui/widgets/UserInput.h"
 

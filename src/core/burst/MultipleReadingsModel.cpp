@@ -1,4 +1,4 @@
-#include "core/recordview/MultipleReadingsModel.h"
+#include "core/burst/MultipleReadingsModel.h"
 
 #include "core/base/MessageTable.h"
 #include "core/base/Prompter.h"

@@ -9,8 +9,8 @@
 
 #include "core/base/ControlState.h"
 #include "core/base/JobRunner.h"
+#include "core/burst/BurstRun.h"
 #include "core/instrument/DeviceHandOver.h"
-#include "core/recordview/BurstRun.h"
 
 namespace merilog {
 

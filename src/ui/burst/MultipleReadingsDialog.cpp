@@ -1,4 +1,4 @@
-#include "ui/recordview/MultipleReadingsDialog.h"
+#include "ui/burst/MultipleReadingsDialog.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/recordview/MultipleReadingsModel.h"
+#include "core/burst/MultipleReadingsModel.h"
 #include "ui/widgets/DialogParts.h"
 
 namespace merilog::ui {

@@ -1,4 +1,4 @@
-#include "core/recordview/BurstRun.h"
+#include "core/burst/BurstRun.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 

@@ -1,6 +1,6 @@
 // The Multiple Readings dialog's model over simulated meters on their own
 // session threads, with record files in a temporary folder.
-#include "core/recordview/MultipleReadingsModel.h"
+#include "core/burst/MultipleReadingsModel.h"
 
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ui/recordview/SampleRecord.h"
+#include "screenshots/SampleRecord.h"
 
 #include <QDateTime>
 #include <QDir>
