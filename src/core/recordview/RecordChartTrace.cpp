@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include <SQLiteCpp/SQLiteCpp.h>
+
+#include "core/records/RecordDatabase.h"
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordGaps.h"
 
 namespace merilog {
 
@@ -104,6 +108,33 @@ std::vector<ChartLine> RecordChartTracer::Finish() {
   return std::move(lines_);
 }
 
+std::vector<long long> GapBreaks(RecordDatabase& record, const RecordRowIndex& index) {
+  std::vector<long long> breaks;
+  try {
+    for (const RecordGap& gap : RecordGaps::Load(record.Sql())) {
+      if (gap.lastRowid <= 0) continue;  // before every reading: nothing to break
+      // The last position whose row id is at most the gap's; row ids grow with the position.
+      long long low = 0, high = index.RowCount() - 1, found = -1;
+      while (low <= high) {
+        const long long mid = low + (high - low) / 2;
+        const long long rowid = index.RowidAt(record, mid);
+        if (rowid >= 0 && rowid <= gap.lastRowid) {
+          found = mid;
+          low = mid + 1;
+        } else {
+          high = mid - 1;
+        }
+      }
+      if (found >= 0) breaks.push_back(found);
+    }
+  } catch (const SQLite::Exception&) {
+    breaks.clear();  // a gap table that cannot be read draws the line unbroken, as any other program would
+  }
+  std::sort(breaks.begin(), breaks.end());
+  breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
+  return breaks;
+}
+
 TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordRowIndex& index, RecordColumn column, long long first,
                              long long points, const RecordChartMapping& mapping, const RowProgress& progress,
                              long long progressEvery) {
@@ -111,7 +142,15 @@ TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordRowIndex& index
   RecordChartTracer tracer(mapping);
   const bool second = column == RecordColumn::Value2nd;
   long long done = 0;
+  const std::vector<long long> breaks = GapBreaks(record, index);
+  auto nextBreak = std::lower_bound(breaks.begin(), breaks.end(), first);
   graph.status = ScanRecordColumn(record, index, column, first, points, [&](double value, bool isNull) {
+    // Past the last reading before a gap: the line starts afresh.
+    const long long position = first + done;
+    if (nextBreak != breaks.end() && *nextBreak < position) {
+      tracer.Break();
+      while (nextBreak != breaks.end() && *nextBreak < position) ++nextBreak;
+    }
     tracer.Add(value, isNull || (second && value == kNoSecondValue));
     if (++done % progressEvery == 0 && progress && !progress(done, points)) {
       graph.cancelled = true;
