@@ -49,6 +49,12 @@ void ChartBuffer::Store(int trace, double value) {
   }
 }
 
+void ChartBuffer::RepeatPrevious(int trace) {
+  if (trace < 0 || trace >= kTraceCount || pointCount_ < 2) return;
+  Row(trace)[pointCount_] = Row(trace)[pointCount_ - 1];
+  if (IsGap(trace, pointCount_ - 1)) MarkGap(trace);
+}
+
 void ChartBuffer::MarkGap(int trace) {
   if (trace < 0 || trace >= kTraceCount || pointCount_ < 1) return;
   char& gap = GapRow(trace)[pointCount_];

@@ -39,6 +39,10 @@ class ChartBuffer {
   // with the window like the values.
   void MarkGap(int trace);
   bool IsGap(int trace, int position) const;
+  // A meter still answering an earlier tick: its newest position repeats the
+  // one before it rather than stay unwritten (which would draw a drop to zero
+  // while the window fills).
+  void RepeatPrevious(int trace);
   // Whether any position of a trace is a gap (a line without breaks draws as before).
   bool HasGaps(int trace) const;
 

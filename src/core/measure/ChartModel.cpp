@@ -67,7 +67,11 @@ void ChartModel::BuildPath(int trace, int stateTrace, int colourSlot) {
   if (count < 1) return;
   const std::span<const double> values = buffer_.Trace(trace);
   // A newest reading of exactly zero means nothing was written there (a real zero is buffered as 1e-25).
-  if (values[count] == 0.0) return;
+  // A lost meter's newest positions hold no reading at all: its last reading before them decides.
+  int newest = count;
+  if (buffer_.HasGaps(trace))
+    while (newest > 0 && buffer_.IsGap(trace, newest)) --newest;
+  if (newest == 0 || values[newest] == 0.0) return;
   if (count < 2) return;
 
   ChartTracePath& path = paths_[pathCount_++];

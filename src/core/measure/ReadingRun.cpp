@@ -376,7 +376,12 @@ bool ReadingRun::TickKeepGoing(std::function<void(TickOutcome)> done) {
   }
   ++tickCount_;
   std::array<int, kMeterPositions> traces{};
-  for (int d = 0; d < ActiveCount(); ++d) traces[d] = MainTrace(plan_.multiDeviceMode, d);
+  for (int d = 0; d < ActiveCount(); ++d) {
+    traces[d] = MainTrace(plan_.multiDeviceMode, d);
+    // The tick it is still answering keeps the reading before, until its answer comes.
+    if (meters_[d].reading)
+      for (int trace : {traces[d], traces[d] + 4}) buffer_.RepeatPrevious(trace);
+  }
   buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !slowAcBandwidth_);
   grown_ = false;
   tickPending_ = true;
