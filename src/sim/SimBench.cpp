@@ -205,10 +205,13 @@ std::vector<std::shared_ptr<SimMeter>> SimBench::Meters() const {
   return meters_;
 }
 
-std::shared_ptr<SimMeter> SimBench::SharedMeter(const std::string& resource) const {
+std::shared_ptr<SimMeter> SimBench::SharedMeter(const std::string& resource, std::string* name) const {
   std::lock_guard lock(mutex_);
-  for (const auto& m : meters_)
-    if (SameResource(m->Resource(), resource)) return m;
+  for (const auto& m : meters_) {
+    if (!SameResource(m->Resource(), resource)) continue;
+    if (name) *name = m->Resource();
+    return m;
+  }
   return nullptr;
 }
 
