@@ -132,6 +132,9 @@ int main(int argc, char** argv) {
   });
   std::vector<double> slowSet;
   for (int i = 0; i < 5; ++i) {
+    // Each Set changes the range, so none is a Set of what the meter already holds (which writes nothing).
+    slow.model.OnSensorSelected(static_cast<int>(slow.model.View().range.items.indexOf(i % 2 ? "10 Vdc" : "100 Vdc")));
+    slow.Wait();
     ticker.start(1);
     sinceTurn.start();
     slowSet.push_back(slow.TimedMs([&] { slow.model.ApplySettings(); }));

@@ -9,6 +9,7 @@ Prompter::Answer CliPrompter::Message(const QString& text, const QString& captio
   const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
   std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
   if (buttons == Buttons::Ok) return Answer::Ok;
+  if (notices_) return buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
   if (!answer_)
     std::fprintf(stderr, "merilog-cli: no answer given on the command line (--yes); not continuing\n");
   else

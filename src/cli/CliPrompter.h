@@ -13,6 +13,10 @@ namespace merilog::cli {
 class CliPrompter : public Prompter {
  public:
   explicit CliPrompter(std::optional<bool> answer = std::nullopt) : answer_(answer) {}
+  // For a command whose questions change nothing that follows (the Device
+  // Settings dialog's "Shift ..." boxes): each is printed as a notice alone.
+  enum NoticesOnly { Notices };
+  explicit CliPrompter(NoticesOnly) : notices_(true) {}
   Answer Message(const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
   QString SaveFileName(const QString&, const QString&, const QString&) override { return saveName; }
   std::optional<Rgb> ChooseColour(const Rgb&) override { return colour; }
@@ -24,6 +28,7 @@ class CliPrompter : public Prompter {
 
  private:
   std::optional<bool> answer_;
+  bool notices_ = false;
 };
 
 }  // namespace merilog::cli

@@ -12,6 +12,7 @@
 #include "cli/CliMeters.h"
 #include "core/base/MessageTable.h"
 #include "core/console/ConsoleModel.h"
+#include "core/instrument/QueryDevice.h"
 
 #ifdef MERILOG_HAVE_LIBEDIT
 #include <editline/readline.h>
@@ -80,7 +81,8 @@ Command ParseLine(const std::string& raw) {
   // Sent as typed, but for the line end and blanks before it.
   QString text = line;
   while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
-  return {text.endsWith('?') ? Command::Query : Command::Write, text};
+  // A query as the meters see one: a "?" anywhere after the first character ("SENS:CAP:rang? MAX").
+  return {CommandExpectsAnswer(text.toStdString()) ? Command::Query : Command::Write, text};
 }
 
 }  // namespace

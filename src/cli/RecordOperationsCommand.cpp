@@ -177,6 +177,9 @@ int RunViewerOperation(const OperationArgs& a) {
     model.LowTextEdited(*a.low);
     model.Search();
     wait();
+    // A refused search leaves the page of the record in the grid: none of it is the search's.
+    const bool ran = onlyShown({LookupMessage("1023", "Please narrow the searching range.")});
+    if (!ran) return 1;
     const RecordGridModel& grid = model.Grid();
     for (int r = 0; r < grid.rowCount(); ++r) {
       const GridRowTexts row = grid.Row(r);
@@ -185,7 +188,7 @@ int RunViewerOperation(const OperationArgs& a) {
     const RecordViewerViewState& v = model.View();
     Print(v.matchCaption + v.match);
     PrintFigures(v);
-    return onlyShown({LookupMessage("1023", "Please narrow the searching range.")}) ? 0 : 1;
+    return 0;
   }
   if (a.word == "export") {
     model.ExportTo(a.file);

@@ -94,8 +94,10 @@ class Waiter {
 };
 
 void PrintBox(const ChoiceBoxState& box, const QString& prefix = {}) {
-  if (box.control.shown && box.selected >= 0)
-    std::cout << (prefix + box.caption).toStdString() << ": " << box.SelectedText().toStdString() << "\n";
+  if (!box.control.shown) return;
+  // A setting of the meter that the box does not offer is printed as the dialog shows it.
+  const QString shown = box.selected >= 0 ? box.SelectedText() : box.placeholder;
+  if (!shown.isEmpty()) std::cout << (prefix + box.caption).toStdString() << ": " << shown.toStdString() << "\n";
 }
 
 void PrintState(const DeviceSettingsViewState& v) {
@@ -146,7 +148,8 @@ int RunSettingsCommand(const CliOptions& options, const QStringList& args) {
   Instruments instruments;
   std::unique_ptr<DeviceListModel> devices;
   if (!FindMeters(options, sa.line, &instruments, &devices)) return 1;
-  CliPrompter prompter;
+  // The dialog's OK/Cancel boxes change nothing that follows: they are notices here.
+  CliPrompter prompter(CliPrompter::Notices);
   DeviceSettingsModel model(prompter);
   model.HandOverDevices(HandOverTo(HandOverDialog::DeviceSettings, devices->Devices()));
   Waiter session(model);

@@ -16,6 +16,7 @@
 #include "cli/ScanCommand.h"
 #include "cli/SettingsCommand.h"
 #include "core/base/ConfigPaths.h"
+#include "core/base/MessageTable.h"
 
 namespace {
 
@@ -66,6 +67,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString command = rest.takeFirst();
+  // The configuration file is found once and handed to all that read it.
+  const QString configFile = merilog::ConfigurationFilePath();
+  merilog::UseMessageFile(configFile);
+  options.io.configFile = configFile.toStdString();
   if (command == "io") return merilog::cli::RunIoCommand(options, rest);
   if (command == "find") return merilog::cli::RunFindCommand(options, rest);
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -60,6 +61,14 @@ namespace {
 
 // The dual meter of the default bench, the second of the multi-device run.
 const char kUnpluggedMeter[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
+// Chooses an entry of a box by its text as a user would; false when it is not offered.
+bool Choose(QComboBox* box, const QString& text) {
+  const int i = box->findText(text);
+  if (i < 0) return false;
+  box->setCurrentIndex(i);
+  emit box->activated(i);
+  return true;
+}
 
 // Runs the event loop until the condition holds (bounded, so a stuck step cannot hang the script).
 bool WaitFor(const std::function<bool()>& done) {
@@ -112,6 +121,23 @@ void MainWindowScreenshots::Start() {
   MainWindow& w = window_;
   auto trigger = [&w](MenuCommand command) {
     if (QAction* action = w.MenuAction(command)) action->trigger();
+  };
+  // A step that chooses an entry of a Device Settings box, as a user would.
+  auto choose = [this](QComboBox* (DeviceSettingsDialog::*box)() const, QString text) {
+    return [this, box, text] {
+      auto* d = Modal<DeviceSettingsDialog>();
+      if (d && !Choose((d->*box)(), text)) Fail(QStringLiteral("\"%1\" is not offered").arg(text));
+    };
+  };
+  // Presses Submit, waits for Set and its read-back, and saves the picture.
+  auto submit = [this](QString name) {
+    return [this, name] {
+      auto* d = Modal<DeviceSettingsDialog>();
+      if (!d) return;
+      d->SetButton()->click();
+      if (!WaitFor([d] { return !d->BusyBar()->isVisible(); })) return Fail("Set never ended");
+      Save(d, name);
+    };
   };
   steps_ = {
       {300, [this] { Save(&window_, "main-idle.png"); }},
@@ -215,30 +241,29 @@ void MainWindowScreenshots::Start() {
          auto* d = Modal<DeviceSettingsDialog>();
          if (!d) return;
          Save(d, "device-settings-basic.png");
-         d->DeviceList()->setCurrentRow(1);
+         d->FunctionList()->setCurrentRow(2);
        }},
+      // The 750 V AC range set and read back: the basic meter reports it as 1000.
+      {300, choose(&DeviceSettingsDialog::RangeBox, "750 Vac")},
+      {0, submit("device-settings-750v-basic.png")},
+      // The dual meter with AC volts on its 750 V range as the 2ND function.
+      {0,
+       [this] {
+         if (auto* d = Modal<DeviceSettingsDialog>()) d->DeviceList()->setCurrentRow(1);
+       }},
+      {300,
+       [this] {
+         if (auto* d = Modal<DeviceSettingsDialog>()) d->FunctionList()->setCurrentRow(0);
+       }},
+      {300, choose(&DeviceSettingsDialog::SecondFunctionBox, "ACV")},
+      {300, choose(&DeviceSettingsDialog::SecondRangeBox, "750 V")},
+      {0, submit("device-settings-750v-dual-2nd.png")},
       {300,
        [this] {
          if (auto* d = Modal<DeviceSettingsDialog>()) d->FunctionList()->setCurrentRow(10);
        }},
-      {300,
-       [this] {
-         auto* d = Modal<DeviceSettingsDialog>();
-         if (!d) return;
-         const int user = d->RangeBox()->findText("USER");
-         if (user < 0) return Fail("no USER sensor offered");
-         d->RangeBox()->setCurrentIndex(user);
-         emit d->RangeBox()->activated(user);
-       }},
-      {300,
-       [this] {
-         auto* d = Modal<DeviceSettingsDialog>();
-         if (!d) return;
-         const int tcoupl = d->SecondFunctionBox()->findText("TCOUPL");
-         if (tcoupl < 0) return Fail("no TCOUPL 2ND function offered");
-         d->SecondFunctionBox()->setCurrentIndex(tcoupl);
-         emit d->SecondFunctionBox()->activated(tcoupl);
-       }},
+      {300, choose(&DeviceSettingsDialog::RangeBox, "USER")},
+      {300, choose(&DeviceSettingsDialog::SecondFunctionBox, "TCOUPL")},
       {300,
        [this] {
          auto* d = Modal<DeviceSettingsDialog>();
@@ -391,6 +416,15 @@ void MainWindowScreenshots::Start() {
          auto* d = Modal<RecordViewerDialog>();
          if (!d) return;
          Save(d, "record-viewer-last-page.png");
+         d->accept();
+       }},
+      // Opened again: no record chosen, nothing to delete, export or search yet.
+      {0, [trigger] { trigger(MenuCommand::ViewRecord); }, true},
+      {500,
+       [this] {
+         auto* d = Modal<RecordViewerDialog>();
+         if (!d) return;
+         Save(d, "record-viewer-reopened.png");
          d->accept();
        }},
       {0, [trigger] { trigger(MenuCommand::ChartRecord); }, true},

@@ -1,7 +1,5 @@
 #include "sim/SimBench.h"
 
-#include "core/instrument/LanResource.h"
-
 #include <QFile>
 #include <cctype>
 #include <charconv>
@@ -10,6 +8,8 @@
 #include <limits>
 #include <sstream>
 #include <string_view>
+
+#include "core/instrument/LanResource.h"
 
 namespace merilog::sim {
 namespace {
@@ -68,6 +68,8 @@ bool ApplyKey(PendingMeter* m, const std::string& key, const std::string& value,
     s.identification = value;
   } else if (k == "SETUP") {
     s.setup.push_back(value);
+  } else if (k == "REFUSE") {
+    s.refused.push_back(value);
   } else if (k == "CHANNELS") {
     if (!ParseCount(value, 0, 20, &n) || (n != 0 && n != 10 && n != 20)) {
       *problem = "channels must be 0, 10 or 20, not \"" + value + "\"";

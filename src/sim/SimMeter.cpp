@@ -80,6 +80,7 @@ SimMeter::SimMeter(SimMeterDescription desc, std::shared_ptr<const Clock> clock)
     std::string ignored;
     ProcessMessage(command, &ignored);
   }
+  for (const auto& header : description_.refused) commandFaults_.Refuse(header);
 }
 
 void SimMeter::Attach() {

@@ -19,6 +19,8 @@ struct SimMeterDescription {
   double capMaxRange = 0;      // largest capacitance range in farads; 0: the model's (0.01 on the dual models)
   SimFaults faults;
   std::vector<std::string> setup;  // commands the meter runs at power-on, e.g. "CONF:VOLT:AC"
+  // Setting commands the meter takes without effect (SCPI header patterns, as SimCommandFaults::Refuse).
+  std::vector<std::string> refused;
 };
 
 }  // namespace merilog::sim

@@ -101,9 +101,11 @@ std::vector<double> RangesFor(const SimModelInfo& model, Fn fn, double capMaxRan
   switch (Info(fn).range) {
     case RangeKind::DcVolt:
       return {0.1, 1, 10, 100, 1000};
-    // The top AC voltage range is reported as 1000 although it is rated for 750 V.
+    // The top AC voltage range is rated for 750 V. Meters of the older firmware
+    // report it as 1000; a dual meter with the 10 mF capacitance range (the
+    // newer firmware) reports 750, as the program expects of it.
     case RangeKind::AcVolt:
-      return {0.1, 1, 10, 100, 1000};
+      return {0.1, 1, 10, 100, model.dual && capMaxRange >= 0.01 ? 750.0 : 1000.0};
     case RangeKind::DcCurr:
       return model.dcCurrentRanges;
     case RangeKind::AcCurr:

@@ -7,6 +7,7 @@
 
 #include "core/app/IoSetup.h"
 #include "core/base/ConfigPaths.h"
+#include "core/base/MessageTable.h"
 #include "ui/app/DesktopSession.h"
 
 namespace {
@@ -96,6 +97,10 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   app.setApplicationName("MERILOG");
+  // The configuration file is found once and handed to all that read it.
+  const QString configFile = merilog::ConfigurationFilePath();
+  merilog::UseMessageFile(configFile);
+  options.io.configFile = configFile.toStdString();
   if (options.fromMenu) {
     // Started from the desktop's menu: records go where the user can find them.
     const QString folder = merilog::MenuWorkingFolder(QDir::homePath());

@@ -53,13 +53,17 @@ TEST(ConsoleCommand, AnswersEachLineOfPipedInput) {
   p.setWorkingDirectory(f.Path());
   p.start(MERILOG_CLI_PATH, {"--simulate", "console", "--device", "2"});
   ASSERT_TRUE(p.waitForStarted());
-  p.write("*IDN?\nCONF:VOLT:AC\nfunc?  \n:write func?\n:read\n:read\n\n:query *IDN?\n:quit\nfunc?\n");
+  // A "?" anywhere after the first character makes a query, as at its end.
+  p.write(
+      "*IDN?\nCONF:VOLT:AC\nSENS:CAP:rang? MAX\nfunc?  \n:write func?\n:read\n:read\n\n:query *IDN?\n:quit\n"
+      "func?\n");
   p.closeWriteChannel();
   ASSERT_TRUE(p.waitForFinished(30000));
   EXPECT_EQ(p.exitCode(), 0);
   const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-  const QStringList expected{"MERISIM,MODEL 6082,SN02,2.05", "\"VOLT:AC\"", "\"VOLT:AC\"", "Couldn't return a value.",
-                             "MERISIM,MODEL 6082,SN02,2.05"};
+  const QStringList expected{
+      "MERISIM,MODEL 6082,SN02,2.05", "+1.00000000E-02", "\"VOLT:AC\"", "\"VOLT:AC\"", "Couldn't return a value.",
+      "MERISIM,MODEL 6082,SN02,2.05"};
   EXPECT_EQ(lines, expected);
 
   QString out, err;

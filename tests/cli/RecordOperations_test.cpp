@@ -41,9 +41,10 @@ TEST_F(RecordOperationsTest, StatsAndSearchPrintWhatTheViewerShows) {
                       "Match_sample：2\nData Quantity：4\nMAX：2.500000000000000\n"))
       << Std(out_);
 
-  // A refused band: the viewer's message, exit 1.
+  // A refused band: the viewer's message, exit 1, and no rows.
   EXPECT_EQ(Run({"search", "2", "--hi", "5", "--lo", "7"}), 1);
   EXPECT_TRUE(err_.startsWith("HI Limiter should define the maximum possible value")) << Std(err_);
+  EXPECT_EQ(Std(out_), "");
   EXPECT_EQ(Run({"stats", "3"}), 1);
   EXPECT_EQ(Std(err_), "The record file \"" + Std(RecordPath(3)) + "\" does not exist.\n");
   EXPECT_EQ(Run({"search", "2", "--hi", "3"}), 2);

@@ -1,6 +1,8 @@
 // merilog-cli settings: the Device Settings dialog's read-back and Set without a window.
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "support/TestSupport.h"
 
 namespace {
@@ -42,6 +44,25 @@ TEST(SettingsCli, GetAndSetPrintTheDialogsStateAfterItsReadBack) {
     EXPECT_EQ(out, c.out);
     EXPECT_TRUE(err.contains(c.errPart)) << err.toStdString();
   }
+}
+
+// The dialog's "Shift ..." boxes ask nothing whose answer counts: the notice alone.
+TEST(SettingsCli, ANoticeOfSetIsPrintedAlone) {
+  merilog::test::TempFolder folder;
+  const QString bench = folder.File("bench.ini");
+  QFile file(bench);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(
+      "[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\n"
+      "refuse = [SENSe:]VOLTage[:DC]:RANGe\n");
+  file.close();
+  QString out, err;
+  EXPECT_EQ(merilog::test::RunProgram(MERILOG_CLI_PATH,
+                                      {"--simulate=" + bench, "settings", "set", "--device", "1", "--function",
+                                       "DC Voltage", "--range", "1 Vdc"},
+                                      &out, &err),
+            1);
+  EXPECT_EQ(err.toStdString(), "Shift RANGE error. Try again.\n");
 }
 
 }  // namespace

@@ -7,7 +7,18 @@
 #include <QProcess>
 #include <QTimer>
 
+#include "core/base/ConfigPaths.h"
+#include "core/base/MessageTable.h"
+
 namespace merilog::test {
+
+void UseConfigurationFile() {
+  UseMessageFile(ConfigurationFilePath());
+}
+
+namespace {
+const bool kConfigurationFileUsed = (UseConfigurationFile(), true);
+}  // namespace
 
 TempFolder::TempFolder() {
   // Bounded: a temporary folder that holds "DB" itself would never do.
@@ -24,7 +35,9 @@ WorkingFolder::WorkingFolder() : previous_(QDir::currentPath()) {
   EXPECT_TRUE(QDir::setCurrent(folder_.Path()));
 }
 
-WorkingFolder::~WorkingFolder() { QDir::setCurrent(previous_); }
+WorkingFolder::~WorkingFolder() {
+  QDir::setCurrent(previous_);
+}
 
 int RunProgram(const QString& program, const QStringList& args, QString* out, QString* err, int timeoutMs,
                const QString& workingDir, const QProcessEnvironment& environment) {

@@ -8,6 +8,11 @@
 
 namespace merilog::test {
 
+// Hands the process-wide texts the configuration file CTest points at, as each
+// program hands over the one it resolved at start-up. Every test program does
+// this before its first test.
+void UseConfigurationFile();
+
 // A fresh temporary folder per test, removed afterwards.
 // Its path never holds "DB": the program takes any such folder for the
 // record folder itself, so a random name that happened to hold it would

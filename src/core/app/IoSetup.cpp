@@ -1,6 +1,5 @@
 #include "core/app/IoSetup.h"
 
-#include "core/base/ConfigPaths.h"
 #include "core/instrument/DeviceDiscovery.h"
 #include "core/instrument/LanResource.h"
 #include "core/instrument/TranscriptBackend.h"
@@ -33,7 +32,7 @@ bool CheckLanResources(const std::vector<std::string>& resources, const std::str
 }  // namespace
 
 bool SetUpInstruments(const IoOptions& options, Instruments* out, std::string* error) {
-  const QString iniPath = ConfigurationFilePath();
+  const QString iniPath = QString::fromStdString(options.configFile);
   if (!CheckLanResources(ReadConfiguredResources(iniPath), "in the [Instruments] section of " + iniPath.toStdString(),
                          error) ||
       !CheckLanResources(options.lanResources, "on the command line", error))

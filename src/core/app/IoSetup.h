@@ -14,6 +14,9 @@ struct IoOptions {
   std::string benchFile;                  // empty: the default simulated bench
   std::vector<std::string> lanResources;  // TCPIP0::host::port::SOCKET, ::inst0::INSTR, ::hislip0::INSTR
   std::string transcriptFile;             // empty: no transcript
+  // The configuration file the program resolved at start-up; its [Instruments]
+  // section lists LAN meters. Empty: none are configured.
+  std::string configFile;
 };
 
 // What every program reaches instruments through: the backends (the simulated

@@ -3,11 +3,13 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/base/ConfigPaths.h"
+#include "core/base/MessageTable.h"
 
 namespace merilog {
 
-bool CheckConfigurationFile(Prompter& prompter) { return CheckConfigurationFile(prompter, ConfigurationFilePath()); }
+bool CheckConfigurationFile(Prompter& prompter) {
+  return CheckConfigurationFile(prompter, MessageFilePath());
+}
 
 bool CheckConfigurationFile(Prompter& prompter, const QString& path) {
   std::error_code error;

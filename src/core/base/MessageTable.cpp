@@ -3,8 +3,6 @@
 #include <QFileInfo>
 #include <memory>
 
-#include "core/base/ConfigPaths.h"
-
 namespace merilog {
 
 QString LanguageSectionForIndex(int position) {
@@ -18,7 +16,9 @@ QString LanguageSectionForIndex(int position) {
   }
 }
 
-MessageTable::MessageTable(QString path) : path_(std::move(path)) { Reload(); }
+MessageTable::MessageTable(QString path) : path_(std::move(path)) {
+  Reload();
+}
 
 QString MessageTable::Lookup(QStringView section, QStringView key, const QString& englishDefault) const {
   const QString* text = ini_.Find(section, key);
@@ -39,7 +39,8 @@ MessageTable::Stamp MessageTable::CurrentStamp() const {
 
 void MessageTable::Reload() {
   stamp_ = CurrentStamp();
-  ini_ = IniFile::Load(path_);
+  // No file handed over: the English defaults, without looking for one.
+  ini_ = path_.isEmpty() ? IniFile() : IniFile::Load(path_);
 }
 
 void MessageTable::ReloadIfChanged() {
@@ -50,7 +51,7 @@ namespace {
 
 struct ProcessLanguage {
   QString section = QStringLiteral("English(U.S)");
-  QString fileOverride;
+  QString file;  // the configuration file, as the program handed it over
   std::unique_ptr<MessageTable> table;
 };
 
@@ -65,21 +66,31 @@ ProcessLanguage& Process() {
 MessageTable& ApplicationMessageTable() {
   ProcessLanguage& p = Process();
   if (!p.table) {
-    p.table = std::make_unique<MessageTable>(p.fileOverride.isEmpty() ? ConfigurationFilePath() : p.fileOverride);
+    p.table = std::make_unique<MessageTable>(p.file);
   }
   return *p.table;
 }
 
 void UseMessageFile(const QString& path) {
-  Process().fileOverride = path;
+  Process().file = path;
   Process().table.reset();
 }
 
-QString CurrentLanguageSection() { return Process().section; }
+QString MessageFilePath() {
+  return Process().file;
+}
 
-void SetCurrentLanguageSection(const QString& section) { Process().section = section; }
+QString CurrentLanguageSection() {
+  return Process().section;
+}
 
-void SetLanguageByIndex(int position) { SetCurrentLanguageSection(LanguageSectionForIndex(position)); }
+void SetCurrentLanguageSection(const QString& section) {
+  Process().section = section;
+}
+
+void SetLanguageByIndex(int position) {
+  SetCurrentLanguageSection(LanguageSectionForIndex(position));
+}
 
 QString LookupMessage(QStringView key, const QString& englishDefault) {
   return ApplicationMessageTable().Lookup(Process().section, key, englishDefault);

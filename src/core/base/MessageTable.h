@@ -52,12 +52,15 @@ class MessageTable {
   Stamp stamp_;
 };
 
-// The process-wide table over the configuration file (ConfigurationFilePath()),
-// read on first use.
+// The process-wide table over the configuration file, read on first use.
 MessageTable& ApplicationMessageTable();
-// Points the process-wide table at another file (tests, tools); an empty path
-// goes back to the configuration file. The file is read on next use.
+// Points the process-wide table at the configuration file: each program hands
+// over the one it resolved at start-up (ConfigurationFilePath), so it is found
+// once. The file is read on next use; until a file is given, every text is the
+// English default.
 void UseMessageFile(const QString& path);
+// The file given last: the configuration file of this process.
+QString MessageFilePath();
 
 // The section every lookup uses; "English(U.S)" until changed.
 QString CurrentLanguageSection();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "core/base/Clock.h"
 #include "core/instrument/QueryDevice.h"
@@ -27,10 +28,13 @@ using Steady = std::chrono::steady_clock;
 constexpr std::size_t kHandOverRows = 256;
 constexpr int kHandOverMs = 10;
 
-// A function name as the verdict compares it: without line feeds and double quotes.
-QString FunctionOf(const QueryAnswer& answer) {
+// A function name as the verdict compares it: without line feeds and double
+// quotes. Nothing when the answer is no function name (a garbled answer must not
+// become the record's function).
+std::optional<QString> FunctionOf(const QueryAnswer& answer) {
   std::string s = answer.text;
   std::erase_if(s, [](char c) { return c == '\n' || c == '"'; });
+  if (!IsFunctionName(s)) return std::nullopt;
   return AbbreviateFunction(QString::fromStdString(s));
 }
 
@@ -102,29 +106,28 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
   const QueryAnswer idn = QueryDevice(session, QueryForm::MultipleReadings, "*idn?\n");
   if (idn.Failed()) return end(BurstEnd::MeterFailed);
   const bool dual = idn.text.find("6082", 1) != std::string::npos;
-  const QueryAnswer func = QueryDevice(session, QueryForm::MultipleReadings, "func?\n");
-  if (func.Failed()) return end(BurstEnd::MeterFailed);
-  const QString function1 = FunctionOf(func);
+  const std::optional<QString> function1 = FunctionOf(QueryDevice(session, QueryForm::MultipleReadings, "func?\n"));
+  if (!function1) return end(BurstEnd::MeterFailed);
   QString function2 = QStringLiteral("NONE");
   if (dual) {
-    const QueryAnswer func2 = QueryDevice(session, QueryForm::MultipleReadings, "func2?\n");
-    if (func2.Failed()) return end(BurstEnd::MeterFailed);
-    function2 = FunctionOf(func2);
+    const std::optional<QString> f2 = FunctionOf(QueryDevice(session, QueryForm::MultipleReadings, "func2?\n"));
+    if (!f2) return end(BurstEnd::MeterFailed);
+    function2 = *f2;
   }
 
-  const BurstVerdict verdict = DecideBurstVerdict(stored1, stored2, function1, function2, request.datedDBfileEntry);
+  const BurstVerdict verdict = DecideBurstVerdict(stored1, stored2, *function1, function2, request.datedDBfileEntry);
   if (verdict.outcome == BurstVerdict::Outcome::FunctionChanged) return end(BurstEnd::FunctionChanged, verdict.message);
   if (verdict.outcome == BurstVerdict::Outcome::HasReadings) return end(BurstEnd::HasReadings, verdict.message);
   if (useDBfile) {
     QString error;
     const bool holds = HoldsReadings(dbfilePath, &error);
     if (!error.isEmpty()) return end(BurstEnd::RecordFailed, error);
-    if (holds) return end(BurstEnd::HasReadings, DecideBurstVerdict({}, {}, function1, function2, true).message);
+    if (holds) return end(BurstEnd::HasReadings, DecideBurstVerdict({}, {}, *function1, function2, true).message);
   }
 
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Write);
   if (!db) return end(BurstEnd::RecordFailed, db.error());
-  if (RecordStatus s = db.value()->WriteFunctionsIfEmpty(function1, function2); !s)
+  if (RecordStatus s = db.value()->WriteFunctionsIfEmpty(*function1, function2); !s)
     return end(BurstEnd::RecordFailed, s.error);
   auto appender = RecordAppender::Adopt(std::move(db.value()), request.policy);
   if (!appender) return end(BurstEnd::RecordFailed, appender.error());
@@ -145,6 +148,11 @@ BurstResult RunBurst(Session* session, const BurstRequest& request, const BurstC
       break;
     }
     const QueryAnswer answer = QueryDevice(session, QueryForm::MultipleReadings, "read?\n");
+    // After Stop nothing more is written: an answer that comes later is dropped.
+    if (control.stop && control.stop->load(std::memory_order_relaxed)) {
+      result.end = BurstEnd::Stopped;
+      break;
+    }
     if (answer.Failed()) {
       result.end = BurstEnd::MeterFailed;
       break;

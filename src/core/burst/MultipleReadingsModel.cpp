@@ -173,6 +173,7 @@ void MultipleReadingsModel::Start() {
 
   const int burst = ++burst_;
   stop_ = std::make_shared<std::atomic<bool>>(false);
+  progressBefore_ = Progress{view_.progressShown, view_.done, view_.total, view_.perSecond, view_.progressText};
   view_.progressShown = true;
   view_.total = count;
   ShowProgress(0, 0);
@@ -208,14 +209,29 @@ void MultipleReadingsModel::Start() {
       alive);
 }
 
+QString BurstRateText(double perSecond) {
+  // A slow meter's rate would round to 0: below 10 a second it keeps one decimal.
+  if (perSecond < 9.95) return QString::number(perSecond, 'f', 1);
+  return QString::number(qRound64(perSecond));
+}
+
 void MultipleReadingsModel::ShowProgress(long long done, double seconds) {
   view_.done = done;
   view_.perSecond = seconds > 0 ? static_cast<double>(done) / seconds : 0;
   view_.progressText = LookupMessage("171", "%1 of %2 readings, %3 per second")
                            .arg(done)
                            .arg(view_.total)
-                           .arg(qRound64(view_.perSecond));
+                           .arg(BurstRateText(view_.perSecond));
   Changed();
+}
+
+void MultipleReadingsModel::RestoreProgress() {
+  // A refused start took no reading: the progress of the last burst stays.
+  view_.progressShown = progressBefore_.shown;
+  view_.done = progressBefore_.done;
+  view_.total = progressBefore_.total;
+  view_.perSecond = progressBefore_.perSecond;
+  view_.progressText = progressBefore_.text;
 }
 
 void MultipleReadingsModel::EndLikeStop() {
@@ -237,11 +253,13 @@ void MultipleReadingsModel::Finish(BurstResult result, int number) {
   if (result.readings > 0 || result.refilled) ShowProgress(result.readings, result.seconds);
   switch (result.end) {
     case BurstEnd::FunctionChanged:
+      RestoreProgress();
       EndLikeStop();
       Changed();
       Warn(result.message);
       break;
     case BurstEnd::HasReadings:
+      RestoreProgress();
       Warn(result.message);
       EndLikeStop();
       break;

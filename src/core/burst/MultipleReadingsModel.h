@@ -35,6 +35,9 @@ struct MultipleReadingsView {
   QString progressText;
 };
 
+// The rate of the progress line: whole readings a second, with one decimal below 10.
+QString BurstRateText(double perSecond);
+
 // The Multiple Readings dialog: a burst of 1 to 50000 readings from one meter
 // into a record, as fast as the meter answers. The burst runs on the meter's
 // session thread (RunBurst), so the dialog stays usable and Stop takes effect
@@ -91,6 +94,7 @@ class MultipleReadingsModel {
   void ShowProgress(long long done, double seconds);
   void Finish(BurstResult result, int number);
   void EndLikeStop();
+  void RestoreProgress();
   void UpdateStart();
 
   Prompter& prompter_;
@@ -108,6 +112,13 @@ class MultipleReadingsModel {
   bool listing_ = false;
   std::shared_ptr<std::atomic<bool>> stop_;
   std::optional<BurstResult> lastResult_;
+  // The progress shown before the latest Start, shown again when the start is refused.
+  struct Progress {
+    bool shown = false;
+    long long done = 0, total = 0;
+    double perSecond = 0;
+    QString text;
+  } progressBefore_;
   JobRunner jobs_;
   std::unique_ptr<CallbackGuard> guard_ = std::make_unique<CallbackGuard>();
 };

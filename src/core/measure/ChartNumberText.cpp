@@ -1,18 +1,39 @@
 #include "core/measure/ChartNumberText.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace merilog {
 
-double LeadingNumber(std::string_view text) {
+namespace {
+
+// The leading number's conversion: its value and how from_chars ended.
+std::errc ParseLeadingNumber(std::string_view text, double* value) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   if (i < text.size() && text[i] == '+') ++i;
-  double value = 0.0;
+  *value = 0.0;
   // from_chars never looks at the locale, unlike atof under a desktop session.
-  auto result = std::from_chars(text.data() + i, text.data() + text.size(), value);
-  if (result.ec == std::errc::result_out_of_range) return 0.0;
-  return result.ec == std::errc() ? value : 0.0;
+  return std::from_chars(text.data() + i, text.data() + text.size(), *value).ec;
+}
+
+}  // namespace
+
+double LeadingNumber(std::string_view text) {
+  double value = 0.0;
+  return ParseLeadingNumber(text, &value) == std::errc() ? value : 0.0;
+}
+
+std::optional<double> FiniteLeadingNumber(std::string_view text) {
+  double value = 0.0;
+  if (ParseLeadingNumber(text, &value) == std::errc::result_out_of_range) {
+    // Too small to tell from zero is still a number; too large is not.
+    const auto e = text.find_first_of("eE");
+    if (e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-') return 0.0;
+    return std::nullopt;
+  }
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
 }
 
 double ScaleLabelValue(std::string_view label) {

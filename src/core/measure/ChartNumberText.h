@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,10 @@ namespace merilog {
 // (leading blanks skipped, the rest ignored, 0 when there is none), but always
 // with a point as decimal separator whatever the process locale.
 double LeadingNumber(std::string_view text);
+// The same, but nothing when the leading number is not finite ("nan", "inf")
+// or lies beyond the doubles ("1e400"), where LeadingNumber gives 0 or the
+// non-finite value.
+std::optional<double> FiniteLeadingNumber(std::string_view text);
 
 // A Y-scale label read as units per division: "500m" 0.5, "2 u" 2e-6,
 // "10 n" 1e-8, "10M" 10000000, "5" 5.

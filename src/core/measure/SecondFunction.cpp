@@ -69,12 +69,17 @@ std::span<const SecondChoiceRow> SecondFunctionChoices() {
 }
 
 SecondChoices SecondFunctionChoicesFor(std::string_view statusFunctionText, std::string_view identification) {
-  SecondChoices result;
   const auto rows = SecondFunctionChoices();
   int row = 0;
   while (row < kSecondChoiceNoneRow && statusFunctionText.find(rows[row].key) == std::string_view::npos) ++row;
+  return SecondFunctionChoicesOfRow(row, identification);
+}
+
+SecondChoices SecondFunctionChoicesOfRow(int row, std::string_view identification) {
+  SecondChoices result;
+  const auto rows = SecondFunctionChoices();
+  if (row < 0 || row >= kSecondChoiceNoneRow) return result;
   result.row = row;
-  if (row == kSecondChoiceNoneRow) return result;
 
   const auto& allowed = rows[row].allowed;
   const bool noTcoupl = IsModelClass(identification, ModelClass::DualFunctionVariant);

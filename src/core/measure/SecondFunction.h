@@ -46,6 +46,8 @@ struct SecondChoices {
 // The 2ND labels to offer for a primary function, given the device's status
 // function text ("Function : DCV") and its identification answer.
 SecondChoices SecondFunctionChoicesFor(std::string_view statusFunctionText, std::string_view identification);
+// The same for a row already found (the Device Settings dialog finds it by its own keys).
+SecondChoices SecondFunctionChoicesOfRow(int row, std::string_view identification);
 
 // The command that selects a 2ND function by its label, line feed included.
 std::string SecondFunctionCommand(std::string_view label);

@@ -110,7 +110,8 @@ void StatusPanel::ShowStatus(int row, const std::string& name, int slot, bool au
     Ask(slot, rangeName + ":range?\n", [show, autoFlag, name, unit](std::string answer) {
       const std::string value = FormatRangeValue(LeadingNumber(answer));
       if (autoFlag) return show("Range : AUTO");
-      if (value == "1K" && (name == "FREQ:VOLT" || name == "PER:VOLT" || name == "VOLT:AC"))
+      // The 750 V range answers 1000 on some meters and 750 on others.
+      if ((value == "1K" || value == "750") && (name == "FREQ:VOLT" || name == "PER:VOLT" || name == "VOLT:AC"))
         return show("Range : 750 VAC");
       show("Range : " + value + "  " + unit);
     });

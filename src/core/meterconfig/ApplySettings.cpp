@@ -42,7 +42,9 @@ Step LostOr(SettingsLink& link, Step step = std::nullopt) {
 // Writes the unit and asks it back: "UNIT" from the 2ND range box when the 2ND
 // side carries the unit, else "SENS:UNIT" from the second-choice box.
 Step ApplyUnit(SettingsLink& link, const ApplyRequest& r, bool fromSecondRange) {
-  const std::string& unit = At(UnitWords(), fromSecondRange ? r.secondRange : r.second);
+  const int position = fromSecondRange ? r.secondRange : r.second;
+  if (position < 0) return std::nullopt;  // the meter's unit is none the box offers: left alone
+  const std::string& unit = At(UnitWords(), position);
   const std::string prefix = fromSecondRange ? "UNIT" : "SENS:UNIT";
   link.Write(prefix + " " + unit + "\n");
   const std::string answer = link.Query(prefix + "?\n");
@@ -62,30 +64,36 @@ Step ApplyCoefficients(SettingsLink& link, const ApplyRequest& r, int sensor) {
   }
   for (const CoefficientField& field : layout->fields) {
     std::string command = field.command;
-    ReplaceAll(command, "%g", GeneralText(*r.coefficients[static_cast<std::size_t>(field.slot)]));
+    ReplaceAll(command, "%g", CoefficientText(*r.coefficients[static_cast<std::size_t>(field.slot)]));
     link.Write(command);
   }
   return std::nullopt;
 }
 
 Step ApplyTemperature(SettingsLink& link, const ApplyRequest& r) {
-  const std::string& sensor = At(RangeListFor(kTemperature, r.model, false).labels, r.range);
-  link.Write("SENS:TEMP:RTD:TYPE " + sensor + "\n");
-  const std::string answer = link.Query("SENS:TEMP:RTD:TYPE?\n");
-  if (link.Lost()) return LostOr(link);
-  if (!Contains(answer, sensor)) return Refused("Converting data error，please retry");
+  // A sensor the box does not offer stays, with its coefficients.
+  if (r.range >= 0) {
+    const std::string& sensor = At(RangeListFor(kTemperature, r.model, false).labels, r.range);
+    link.Write("SENS:TEMP:RTD:TYPE " + sensor + "\n");
+    const std::string answer = link.Query("SENS:TEMP:RTD:TYPE?\n");
+    if (link.Lost()) return LostOr(link);
+    if (!Contains(answer, sensor)) return Refused("Converting data error，please retry");
+  }
   link.Write("SENS:TEMPerature:TRANsducer " + At(TransducerWords(), r.transducer) + "\n");
-  if (Step s = ApplyCoefficients(link, r, SensorFromBoxPosition(r.range, r.model))) return s;
+  if (r.range >= 0)
+    if (Step s = ApplyCoefficients(link, r, SensorFromBoxPosition(r.range, r.model))) return s;
   return ApplyUnit(link, r, r.secondLabel == "TCOUPL");
 }
 
 Step ApplyThermocouple(SettingsLink& link, const ApplyRequest& r) {
   link.Write("SENS:TEMPerature:TRANsducer " + At(TransducerWords(), r.secondTransducer) + "\n");
-  const std::string& type = At(RangeListFor(kThermocouple, SettingsModel::Dual, false).labels, r.range);
-  link.Write("SENS:TCO:TYPE " + type + "\n");
-  const std::string answer = link.Query("SENS:TCO:TYPE?\n");
-  if (link.Lost()) return LostOr(link);
-  if (!Contains(answer, type)) return Refused("Shift TCopule TYPE error. Try again.");
+  if (r.range >= 0) {
+    const std::string& type = At(RangeListFor(kThermocouple, SettingsModel::Dual, false).labels, r.range);
+    link.Write("SENS:TCO:TYPE " + type + "\n");
+    const std::string answer = link.Query("SENS:TCO:TYPE?\n");
+    if (link.Lost()) return LostOr(link);
+    if (!Contains(answer, type)) return Refused("Shift TCopule TYPE error. Try again.");
+  }
   return ApplyUnit(link, r, r.secondLabel == "TEMP");
 }
 
@@ -98,9 +106,10 @@ double RangeValue(const ApplyRequest& r) {
 void ApplyInputRange(SettingsLink& link, const ApplyRequest& r) {
   const std::string& word = SettingsEntry(r.function).word;
   const double value = RangeValue(r);
-  if (value == 0)
+  // An input range the box does not offer is left as the meter has it.
+  if (r.range >= 0 && value == 0)
     link.Write("SENS:" + word + ":volt:rang:auto on\n");
-  else
+  else if (r.range >= 0)
     link.Write("SENS:" + word + ":volt:rang " + FixedText(value, 1) + "\n");
   if (r.second >= 0 && r.second < static_cast<int>(ApertureValues().size()))
     link.Write("SENS:freq:APER " + At(ApertureValues(), r.second) + "\n");
@@ -116,6 +125,7 @@ Step ApplyRange(SettingsLink& link, const ApplyRequest& r) {
   const std::string word = r.model != SettingsModel::Dual && r.function == kDcRatio ? SettingsEntry(kDcVoltage).word
                                                                                     : SettingsEntry(r.function).word;
   const std::string sens = "SENS:" + word;
+  if (r.range < 0) return std::nullopt;  // a range the box does not offer: left alone
   if (AutoLabel(r)) {
     if (LeadingNumber(link.Query(sens + ":RANG?\n")) == 10) link.Write(sens + ":RANG 1\n");
     link.Write(dualRatio ? "SENS:VOLT:DC:RAT:RANGE:AUTO 1\n" : sens + ":RANG:AUTO 1\n");
@@ -142,12 +152,16 @@ Step ApplyRange(SettingsLink& link, const ApplyRequest& r) {
 Step ApplySecondSetting(SettingsLink& link, const ApplyRequest& r) {
   const int f = r.function;
   const ApplyOutcome finished{ApplyEnd::Finished, std::nullopt, std::nullopt};
+  // A second setting the box does not offer is left as the meter has it.
+  auto write = [&link, &r](const std::string& command) {
+    if (r.second >= 0) link.Write(command);
+  };
   if (r.model != SettingsModel::Dual) {
     if (f == kAcVoltage || f == kAcCurrent) {
-      link.Write("SENS:DET:BAND " + At(BandwidthValues(), r.second) + "\n");
+      write("SENS:DET:BAND " + At(BandwidthValues(), r.second) + "\n");
     } else if (f == kDcVoltage || f == kDcCurrent || f == kResistance2W || f == kResistance4W || f == kDcRatio) {
       const std::string& word = SettingsEntry(f == kDcRatio ? kDcVoltage : f).word;
-      link.Write("SENS:" + word + ":NPLC " + At(BasicResolutionTimes(r.hewl), r.second) + "\n");
+      write("SENS:" + word + ":NPLC " + At(BasicResolutionTimes(r.hewl), r.second) + "\n");
     } else {
       return finished;
     }
@@ -159,18 +173,18 @@ Step ApplySecondSetting(SettingsLink& link, const ApplyRequest& r) {
     case kDcCurrent:
     case kResistance2W:
     case kResistance4W:
-      link.Write("SENS:" + SettingsEntry(f).word + ":NPLC " + At(DualIntegrationTimes(), r.second) + "\n");
+      write("SENS:" + SettingsEntry(f).word + ":NPLC " + At(DualIntegrationTimes(), r.second) + "\n");
       break;
     case kAcVoltage:
     case kAcCurrent:
-      link.Write("SENS:DET:BAND " + At(BandwidthValues(), r.second) + "\n");
+      write("SENS:DET:BAND " + At(BandwidthValues(), r.second) + "\n");
       break;
     case kFrequency:
     case kPeriod:
-      link.Write("SENS:freq:APER " + At(ApertureValues(), r.second) + "\n");
+      write("SENS:freq:APER " + At(ApertureValues(), r.second) + "\n");
       break;
     case kDcRatio:
-      link.Write("SENS:VOLT:DC:RAT:NPLC " + At(DualIntegrationTimes(), r.second) + "\n");
+      write("SENS:VOLT:DC:RAT:NPLC " + At(DualIntegrationTimes(), r.second) + "\n");
       break;
     case kTemperature:
     case kThermocouple:
@@ -202,20 +216,22 @@ void ApplySecondFunction(SettingsLink& link, const ApplyRequest& r) {
 
   std::string range;
   if (!Contains(label, "TCO") && !Contains(label, "TEMP")) {
-    if (Contains(r.secondRangeLabel, "AUTO")) {
+    if (r.secondRangeLabel.empty()) {
+      // A 2ND range the box does not offer (nothing selected) is left as the meter has it.
+    } else if (Contains(r.secondRangeLabel, "AUTO")) {
       if (LeadingNumber(link.Query(word + ":range?\n")) == 10) link.Write(word + ":range 1\n");
       range = word + ":range:auto ON\n";
     } else {
       range = word + ":range " + SecondRangeNumberText(r.secondRangeLabel) + "\n";
     }
-  } else {
+  } else if (!r.secondRangeLabel.empty()) {
     range = "UNIT " + r.secondRangeLabel + "\n";
   }
   // With RTD and thermocouple together the unit is the primary side's.
-  if (!TemperaturePair(r.primaryLabel, label)) link.Write(range);
+  if (!range.empty() && !TemperaturePair(r.primaryLabel, label)) link.Write(range);
 
-  if (Contains(label, "CAP")) return;
   const std::string& text = r.secondChoiceText;
+  if (Contains(label, "CAP") || text.empty()) return;
   if (Contains(label, "TCO")) {
     link.Write("TCO:TYPE " + text + "\n");
   } else if (Contains(label, "TEMP")) {
@@ -238,7 +254,7 @@ ApplyOutcome ApplySettings(Session* session, const ApplyRequest& r) {
   SettingsLink link(session);
   const bool dual = r.model == SettingsModel::Dual;
   const int f = r.function;
-  if (dual && r.secondLabel == "NONE" && f == kDcCurrent && r.range < 3) {
+  if (dual && r.secondLabel == "NONE" && f == kDcCurrent && r.range >= 0 && r.range < 3) {
     // The small current ranges need the 2ND function off.
     if (!Contains(link.Query("func2?\n"), "NONE")) link.Write("func2 \"NONE\"\n");
   }
@@ -274,7 +290,7 @@ ApplyOutcome ApplySettings(Session* session, const ApplyRequest& r) {
   }
   if (!step) step = ApplySecondSetting(link, r);
   ApplyOutcome outcome = step ? *step : ApplyOutcome{ApplyEnd::ReadBack, std::nullopt, std::nullopt};
-  outcome.autoRange = AutoLabel(r);
+  if (r.range >= 0) outcome.autoRange = AutoLabel(r);
   return outcome;
 }
 

@@ -11,7 +11,9 @@ namespace merilog {
 class Session;
 class SettingsLink;
 
-// The dialog's choices at the moment Set was pressed.
+// The dialog's choices at the moment Set was pressed. A position of -1 (or an
+// empty 2ND text) is a box that selects nothing, since the meter's own setting
+// is none it offers: that setting is left as the meter has it.
 struct ApplyRequest {
   SettingsModel model = SettingsModel::None;
   bool hewl = false;  // the identification begins with "HEWL": its own resolution table
@@ -28,14 +30,17 @@ struct ApplyRequest {
   std::string secondChoiceText;
   // The number fields of the coefficient panel; empty where the text is not a number.
   std::array<std::optional<double>, kCoefficientSlots> coefficients{};
+
+  bool operator==(const ApplyRequest&) const = default;
 };
 
 // How Set ended.
 enum class ApplyEnd {
-  ReadBack,  // everything confirmed: the dialog reads the meter back
-  Finished,  // the function has nothing more to set and no read-back follows
-  Refused,   // a setting was not confirmed or a value was refused (a message says which, if any)
-  Lost,      // the meter stopped answering
+  ReadBack,   // everything confirmed: the dialog reads the meter back
+  Finished,   // the function has nothing more to set and no read-back follows
+  Refused,    // a setting was not confirmed or a value was refused (a message says which, if any)
+  Lost,       // the meter stopped answering
+  Unchanged,  // nothing chosen differs from what the meter was read to hold: nothing written, read back
 };
 
 // A message box the dialog shows when Set ends.

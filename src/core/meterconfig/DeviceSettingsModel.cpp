@@ -45,7 +45,14 @@ void Show(ChoiceBoxState& box, bool shown) {
 }  // namespace
 
 DeviceSettingsModel::DeviceSettingsModel(Prompter& prompter) : prompter_(prompter) {
-  sequence_.onIdle = [this] { Changed(); };
+  sequence_.onIdle = [this] {
+    // Once a read-back has run to its end, the boxes show what the meter holds.
+    if (readBackPending_) {
+      readBackPending_ = false;
+      readBackChoices_ = CurrentRequest();
+    }
+    Changed();
+  };
   SetTexts();
   const auto& labels = InitialCoefficientLabels();
   for (int i = 0; i < kCoefficientSlots; ++i) view_.coefficients[i].label = QString::fromStdString(labels[i]);
@@ -81,6 +88,7 @@ void DeviceSettingsModel::Exchange(std::function<R(Session*)> procedure, std::fu
 
 void DeviceSettingsModel::MeterLost() {
   sequence_.Clear();
+  readBackPending_ = false;
   Changed();
   // As the main window reports a meter that stopped answering.
   prompter_.Message(LookupMessage("1001", "Check Device Connection"), QStringLiteral("ERROR"), Prompter::Icon::Stop,
@@ -100,6 +108,11 @@ const HandedDevice* DeviceSettingsModel::SelectedDevice() const {
 bool DeviceSettingsModel::SelectedIsDual() const {
   const HandedDevice* d = SelectedDevice();
   return d && Contains(d->identification, kDualTag);
+}
+
+std::vector<std::string> DeviceSettingsModel::SecondFunctions(const std::string& primaryLabel) const {
+  const HandedDevice* d = SelectedDevice();
+  return SecondFunctionsFor(primaryLabel, d ? d->identification : std::string());
 }
 
 QString DeviceSettingsModel::PrimaryLabel() const {
@@ -173,6 +186,8 @@ void DeviceSettingsModel::DeviceSelectedNow() {
   DeviceSettingsViewState& v = view_;
   readBack_.capacitanceTo10mF = false;
   readBack_.rangePosition = 0;
+  readBack_.rangeNotOffered.reset();
+  readBack_.secondChoiceNotOffered.reset();
   v.functions.clear();
   v.functionSelected = -1;
   const std::string& id = SelectedDevice()->identification;
@@ -206,8 +221,9 @@ void DeviceSettingsModel::FunctionSelectedNow() {
   const bool dual = SelectedIsDual();
   if (dual) {
     for (ChoiceBoxState* b : {&v.secondFunction, &v.secondRange, &v.secondChoice}) b->Clear();
-    v.secondFunction.items = ToStringList(SecondFunctionsFor(PrimaryLabel().toStdString()));
-    v.secondFunction.control.enabled = true;
+    v.secondFunction.items = ToStringList(SecondFunctions(PrimaryLabel().toStdString()));
+    // A meter that takes no 2ND function with this one is offered none.
+    v.secondFunction.control.enabled = !v.secondFunction.items.isEmpty();
     v.secondFunction.Select(static_cast<int>(v.secondFunction.items.size()) - 1);
     Show(v.secondRange, false);
     Show(v.secondChoice, false);
@@ -279,6 +295,13 @@ void DeviceSettingsModel::FunctionSelectedNow() {
       if (v.range.items.size() < index + 1) v.range.Select(0);
     }
     v.second.Select(readBack_.secondChoicePosition < v.second.items.size() ? readBack_.secondChoicePosition : 0);
+    // On the meter's own function, a setting the boxes do not offer is shown as such, never as another.
+    if (f == readBack_.functionIndex) {
+      if (readBack_.rangeNotOffered && !v.range.items.isEmpty())
+        v.range.NotOffered(QString::fromStdString(*readBack_.rangeNotOffered));
+      if (readBack_.secondChoiceNotOffered && !v.second.items.isEmpty())
+        v.second.NotOffered(QString::fromStdString(*readBack_.secondChoiceNotOffered));
+    }
     if (modelTag_ == SettingsModel::Dual && f == readBack_.functionIndex) ReadBackSecondFunctionStep();
     v.transducer.Select(readBack_.primaryFourWire ? 1 : 0);
     v.secondTransducer.Select(readBack_.secondFourWire ? 1 : 0);
@@ -302,7 +325,7 @@ void DeviceSettingsModel::ShowCoefficients(const merilog::CoefficientValues& c) 
   for (const CoefficientField& field : layout->fields) {
     const auto slot = static_cast<std::size_t>(field.slot);
     coefficientValues_[slot] = c.values[slot];
-    view_.coefficients[slot].text = QString::fromStdString(GeneralText(c.values[slot]));
+    view_.coefficients[slot].text = QString::fromStdString(CoefficientText(c.values[slot]));
   }
 }
 
@@ -398,6 +421,7 @@ void DeviceSettingsModel::GetMultimeterSetting() {
 void DeviceSettingsModel::GetMultimeterSettingNow() {
   const HandedDevice* device = SelectedDevice();
   if (!device) return;
+  readBackPending_ = true;
   ReadBackRequest request;
   request.model = modelTag_;
   request.hewl = device->identification.rfind("HEWL", 0) == 0;
@@ -418,12 +442,16 @@ void DeviceSettingsModel::ApplyReadBack(const ReadBackResult& r) {
   if (*r.function < v.functions.size()) v.functionSelected = *r.function;
   readBack_.functionIndex = *r.function;
   readBack_.secondChoicePosition = r.secondChoice.value_or(0);
+  readBack_.secondChoiceNotOffered = r.secondChoiceNotOffered;
+  readBack_.rangeNotOffered = r.rangeNotOffered;
   if (r.secondChoiceFound) v.second.Select(*r.secondChoice);
+  if (r.secondChoiceNotOffered) v.second.NotOffered(QString::fromStdString(*r.secondChoiceNotOffered));
   if (r.capacitanceTo10mF) readBack_.capacitanceTo10mF = *r.capacitanceTo10mF;
   if (r.primaryFourWire) readBack_.primaryFourWire = *r.primaryFourWire;
   if (r.second) ApplySecondReadBack(*r.second);
   if (r.rangePosition) readBack_.rangePosition = *r.rangePosition;
   if (r.rangeBoxPosition && *r.rangeBoxPosition < v.range.items.size()) v.range.Select(*r.rangeBoxPosition);
+  if (r.rangeNotOffered) v.range.NotOffered(QString::fromStdString(*r.rangeNotOffered));
   if (r.coefficients) ShowCoefficients(*r.coefficients);
 }
 
@@ -431,7 +459,7 @@ void DeviceSettingsModel::ReadBackSecondFunctionStep() {
   DeviceSettingsViewState& v = view_;
   const std::string primary = PrimaryLabel().toStdString();
   for (ChoiceBoxState* b : {&v.secondFunction, &v.secondRange, &v.secondChoice}) b->Clear();
-  v.secondFunction.items = ToStringList(SecondFunctionsFor(primary));
+  v.secondFunction.items = ToStringList(SecondFunctions(primary));
   const bool capacitanceTo10mF = readBack_.capacitanceTo10mF;
   Exchange<std::pair<SecondReadBack, bool>>(
       [primary, capacitanceTo10mF](Session* s) {
@@ -447,13 +475,16 @@ void DeviceSettingsModel::ReadBackSecondFunctionStep() {
 
 void DeviceSettingsModel::ApplySecondReadBack(const SecondReadBack& s) {
   DeviceSettingsViewState& v = view_;
-  v.secondFunction.items = ToStringList(SecondFunctionsFor(s.primaryLabel));
+  v.secondFunction.items = ToStringList(SecondFunctions(s.primaryLabel));
   const QString label =
       QString::fromStdString(SecondSettingsEntries()[static_cast<std::size_t>(s.functionPosition)].label);
+  secondReadBack_ = label;
   v.secondFunction.Select(v.secondFunction.items.indexOf(label));
   FillSecondPanel(label);
   if (s.rangePosition) v.secondRange.Select(*s.rangePosition);
+  if (s.rangeNotOffered) v.secondRange.NotOffered(QString::fromStdString(*s.rangeNotOffered));
   if (s.secondPosition) v.secondChoice.Select(*s.secondPosition);
+  if (s.secondNotOffered) v.secondChoice.NotOffered(QString::fromStdString(*s.secondNotOffered));
 }
 
 // --- Set ---
@@ -492,9 +523,16 @@ void DeviceSettingsModel::ApplySettingsNow() {
   const HandedDevice* device = SelectedDevice();
   if (!device || view_.functionSelected < 0 || modelTag_ == SettingsModel::None) return;
   ApplyRequest r = CurrentRequest();
+  // Nothing chosen since the meter was read: Set never changes the meter then
+  // (not even by the 1 A move below); it reads the meter again instead.
+  if (readBackChoices_ && r == *readBackChoices_) {
+    lastApplyEnd_ = ApplyEnd::Unchanged;
+    GetMultimeterSetting();
+    return;
+  }
   readBack_.primaryFourWire = r.transducer;
   readBack_.secondFourWire = r.secondTransducer;
-  if (modelTag_ == SettingsModel::Dual && r.secondLabel != "NONE" && r.function == kDcCurrent &&
+  if (modelTag_ == SettingsModel::Dual && r.secondLabel != "NONE" && r.function == kDcCurrent && r.range >= 0 &&
       r.range < kOneAmpPosition) {
     r.range = kOneAmpPosition;
     view_.range.Select(kOneAmpPosition);
@@ -512,8 +550,10 @@ void DeviceSettingsModel::ApplySettingsNow() {
     if (r.coefficients[static_cast<std::size_t>(i)])
       coefficientValues_[static_cast<std::size_t>(i)] = *r.coefficients[static_cast<std::size_t>(i)];
   const int deviceIndex = view_.deviceSelected;
+  // What the meter was read to hold no longer stands once Set has written; a read-back tells again.
+  readBackChoices_.reset();
   Exchange<ApplyOutcome>([r](Session* s) { return merilog::ApplySettings(s, r); },
-                         [this, deviceIndex](ApplyOutcome o) {
+                         [this, deviceIndex, r](ApplyOutcome o) {
                            lastApplyEnd_ = o.end;
                            if (o.autoRange && deviceIndex >= 0 && deviceIndex < static_cast<int>(autoFlags_.size()))
                              autoFlags_[static_cast<std::size_t>(deviceIndex)] = *o.autoRange;
@@ -525,12 +565,32 @@ void DeviceSettingsModel::ApplySettingsNow() {
                                      m.warning ? Prompter::Icon::Exclamation : Prompter::Icon::None,
                                      m.okCancel ? Prompter::Buttons::OkCancel : Prompter::Buttons::Ok);
                            }
-                           if (o.end == ApplyEnd::ReadBack) GetMultimeterSetting();
+                           if (o.end != ApplyEnd::ReadBack) return;
+                           GetMultimeterSetting();
+                           Step([this, r] { SayWhatTheMeterDidNotTake(r); });
                          });
+}
+
+void DeviceSettingsModel::SayWhatTheMeterDidNotTake(const ApplyRequest& written) {
+  // Set confirms the function but not the 2ND function: a meter may refuse one
+  // without a word, and the read-back then shows another.
+  const DeviceSettingsViewState& v = view_;
+  const QString function = QString::fromStdString(SettingsEntry(written.function).label);
+  if (PrimaryLabel() != function) {
+    Message(QStringLiteral("The meter did not take the function %1: it reports %2.").arg(function, PrimaryLabel()),
+            Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+    return;
+  }
+  if (modelTag_ != SettingsModel::Dual || !v.secondFunction.control.shown) return;
+  const QString second = QString::fromStdString(written.secondLabel);
+  if (!secondReadBack_.isEmpty() && secondReadBack_ != second)
+    Message(QStringLiteral("The meter did not take the 2ND function %1: it reports %2.").arg(second, secondReadBack_),
+            Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
 void DeviceSettingsModel::Close() {
   sequence_.Clear();
+  readBackPending_ = false;
   Changed();
 }
 

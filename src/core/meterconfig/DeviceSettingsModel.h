@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/base/Prompter.h"
 #include "core/instrument/DeviceHandOver.h"
@@ -72,6 +73,9 @@ class DeviceSettingsModel {
   const HandedDevice* SelectedDevice() const;
   bool SelectedIsDual() const;
   QString PrimaryLabel() const;
+  // The 2ND functions the selected meter offers with a primary function.
+  std::vector<std::string> SecondFunctions(const std::string& primaryLabel) const;
+  void SayWhatTheMeterDidNotTake(const ApplyRequest& written);
 
   void OpenNow(int firstDevice);
   void DeviceSelectedNow();
@@ -98,6 +102,11 @@ class DeviceSettingsModel {
   std::array<double, kCoefficientSlots> coefficientValues_{};
   std::array<bool, 8> autoFlags_{};
   std::optional<ApplyEnd> lastApplyEnd_;
+  // The choices the boxes showed when the last read-back had run to its end:
+  // what the meter holds, as far as the dialog can tell. Set compares against it.
+  std::optional<ApplyRequest> readBackChoices_;
+  bool readBackPending_ = false;  // a read-back runs; its end sets readBackChoices_
+  QString secondReadBack_;        // the 2ND function the last read-back found
   ExchangeSequence sequence_;
 };
 

@@ -14,14 +14,25 @@ struct ChoiceBoxState {
   QString caption;
   QStringList items;
   int selected = -1;
+  // Shown while nothing is selected: the meter's setting that the box does not offer.
+  QString placeholder;
 
   QString SelectedText() const { return selected >= 0 && selected < items.size() ? items[selected] : QString(); }
   void Clear() {
     items.clear();
     selected = -1;
+    placeholder.clear();
   }
   // Selects the position when the box has it; otherwise nothing is selected.
-  void Select(int position) { selected = position >= 0 && position < items.size() ? position : -1; }
+  void Select(int position) {
+    selected = position >= 0 && position < items.size() ? position : -1;
+    placeholder.clear();
+  }
+  // The meter holds a setting (as text) that none of the entries stands for.
+  void NotOffered(const QString& meterSetting) {
+    selected = -1;
+    placeholder = QStringLiteral("Meter: %1 (not offered)").arg(meterSetting);
+  }
 };
 
 struct CoefficientFieldState {

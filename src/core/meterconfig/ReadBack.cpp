@@ -12,6 +12,9 @@ namespace merilog {
 
 namespace {
 
+// What a 750 V range may answer to its range query.
+constexpr double k750VRangeAnswer = 1000;
+
 // The catalogue row whose func? name equals the answer exactly, or -1.
 int FunctionOfAnswer(const std::string& answer) {
   const auto catalogue = FunctionCatalogue();
@@ -99,22 +102,24 @@ void ReadRange(SettingsLink& link, int f, const std::string& word, const ReadBac
     out->rangeBoxPosition = 0;
     return;
   }
-  double value = LeadingNumber(link.Query(rangeQuery));
+  const double value = LeadingNumber(link.Query(rangeQuery));
   if (link.Lost()) return;
-  // The 750 V AC range reports itself as 1000.
-  if (f == kAcVoltage && value == 1000) value = 750;
   const RangeList& list = RangeListFor(f, r.model, r.capacitanceTo10mF);
   const int last = dual ? 8 : 7;
-  int found = last + 1;
-  for (int i = 0; i <= last; ++i) {
-    if (list.values[static_cast<std::size_t>(i)] == value) {
-      found = i;
-      break;
-    }
-  }
+  auto find = [&](double v) {
+    for (int i = 0; i <= last; ++i)
+      if (list.values[static_cast<std::size_t>(i)] == v) return i;
+    return last + 1;
+  };
+  int found = find(value);
+  // A 750 V range reports itself as 1000 on some meters: wherever 750 V is offered, 1000 is it.
+  if (found > last && value == k750VRangeAnswer) found = find(750);
   out->rangePosition = found;
   out->rangeFound = found <= last;
-  if (out->rangeFound) out->rangeBoxPosition = found;
+  if (out->rangeFound)
+    out->rangeBoxPosition = found;
+  else
+    out->rangeNotOffered = GeneralText(value);
 }
 
 // TEMP and TCOUPLE: wiring, sensor or type, the coefficients, and on the dual
@@ -141,6 +146,7 @@ bool ReadSensor(SettingsLink& link, int f, const std::string& word, const ReadBa
     }
     if (position < 0) {
       out->rangePosition = 9;
+      out->rangeNotOffered = CleanAnswer(answer);
       return false;
     }
     if (f == kTemperature) position = SensorFromBoxPosition(position, r.model);
@@ -155,6 +161,7 @@ bool ReadSensor(SettingsLink& link, int f, const std::string& word, const ReadBa
     }
     if (position < 0) {
       out->rangePosition = labels;
+      out->rangeNotOffered = CleanAnswer(answer);
       return false;
     }
   }
@@ -197,10 +204,14 @@ ReadBackResult ReadBackSettings(Session* session, const ReadBackRequest& request
     const int size = q->unit ? static_cast<int>(UnitWords().size()) : static_cast<int>(q->table.size());
     out.secondChoice = n;
     out.secondChoiceFound = n < size;
-    if (link.Lost() || !out.secondChoiceFound) {
-      out.lost = link.Lost();
+    if (link.Lost()) {
+      out.lost = true;
       return out;
     }
+    // A setting the box does not offer is shown as such; the range is still
+    // read, so no box shows a value the meter does not hold.
+    if (!out.secondChoiceFound)
+      out.secondChoiceNotOffered = q->unit ? CleanAnswer(answer) : GeneralText(LeadingNumber(answer));
   }
   ReadBackRequest r = request;
   if (request.model == SettingsModel::Dual) {
@@ -243,6 +254,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
     if (link.Lost()) return s;
     if (!Contains(isAuto, "0")) {
       s.rangePosition = position(lists.rangeItems, "AUTO");
+      if (!s.rangePosition) s.rangeNotOffered = "AUTO";  // DCI offers no AUTO
     } else {
       const std::string answer = link.Query(word + ":range?\n");
       if (link.Lost()) return s;
@@ -258,6 +270,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
       auto byExponent = [&](std::span<const Exponent> table) {
         for (const Exponent& e : table)
           if (Contains(answer, e.text)) s.rangePosition = position(lists.rangeItems, e.label);
+        if (!s.rangePosition) s.rangeNotOffered = CleanAnswer(answer);
       };
       if (label == "RES" || label == "FRES") {
         byExponent(kOhm);
@@ -267,13 +280,18 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
         double value = LeadingNumber(answer);
         if ((label == "FREQ" || label == "PERIOD") && value >= 750) value = 750;
         s.rangePosition = positionOfNumber(lists.rangeItems, value);
+        // As for the primary range: 1000 is the 750 V range wherever that is offered.
+        if (!s.rangePosition && value == k750VRangeAnswer) s.rangePosition = positionOfNumber(lists.rangeItems, 750);
+        if (!s.rangePosition) s.rangeNotOffered = GeneralText(value);
       }
     }
   } else {
-    const int unit = FindUnit(link.Query("UNIT?\n"));
+    const std::string answer = link.Query("UNIT?\n");
     if (link.Lost()) return s;
+    const int unit = FindUnit(answer);
     if (unit < static_cast<int>(UnitWords().size()))
       s.rangePosition = position(lists.rangeItems, UnitWords()[static_cast<std::size_t>(unit)]);
+    if (!s.rangePosition) s.rangeNotOffered = CleanAnswer(answer);
   }
 
   if (!lists.secondShown) return s;
@@ -300,6 +318,7 @@ SecondReadBack ReadBackSecondFunction(SettingsLink& link, const std::string& pri
   if (link.Lost()) return s;
   s.secondPosition = numeric ? positionOfNumber(lists.secondItems, LeadingNumber(answer))
                              : position(lists.secondItems, CleanAnswer(answer));
+  if (!s.secondPosition) s.secondNotOffered = numeric ? GeneralText(LeadingNumber(answer)) : CleanAnswer(answer);
   return s;
 }
 

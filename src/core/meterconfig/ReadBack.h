@@ -20,6 +20,9 @@ struct ReadBackState {
   int primaryFourWire = 0;  // the meter reported "FRTD"
   int secondFourWire = 0;   // position of the 2ND transducer box at the last Set
   bool capacitanceTo10mF = false;
+  // The meter's range (sensor, type) or second setting where its box offers no
+  // entry for it: the box then selects nothing and says so.
+  std::optional<std::string> rangeNotOffered, secondChoiceNotOffered;
 };
 
 // Coefficients of one sensor as the meter answered them, by panel slot.
@@ -37,6 +40,8 @@ struct SecondReadBack {
   int functionPosition = 13;  // in SecondSettingsEntries(); 13 is "NONE"
   std::optional<int> rangePosition;
   std::optional<int> secondPosition;
+  // Asked, but none of the list's entries: the meter's setting as text.
+  std::optional<std::string> rangeNotOffered, secondNotOffered;
 };
 
 struct ReadBackRequest {
@@ -52,11 +57,13 @@ struct ReadBackResult {
   std::optional<int> function;
   std::optional<int> secondChoice;  // stored, one past the table when not found
   bool secondChoiceFound = false;
+  std::optional<std::string> secondChoiceNotOffered;  // asked and not found: the meter's setting
   std::optional<bool> capacitanceTo10mF;
   std::optional<int> primaryFourWire;
   std::optional<int> rangePosition;  // stored, one past the searched positions when not found
   bool rangeFound = false;
-  std::optional<int> rangeBoxPosition;  // what the range box selects
+  std::optional<std::string> rangeNotOffered;  // asked and not found: the meter's setting
+  std::optional<int> rangeBoxPosition;         // what the range box selects
   std::optional<CoefficientValues> coefficients;
   std::optional<SecondReadBack> second;  // TEMP and TCOUPLE on the dual model ask the 2ND function midway
 };

@@ -79,9 +79,9 @@ int SecondSettingsPositionOfAnswer(std::string_view answer) {
   return SecondFunctionLabelIndex(SecondFunctionNameToLabel(answer));
 }
 
-std::vector<std::string> SecondFunctionsFor(std::string_view primaryLabel) {
+std::vector<std::string> SecondFunctionsFor(std::string_view primaryLabel, std::string_view identification) {
   for (const CompatibilityKey& k : kCompatibilityKeys)
-    if (Contains(primaryLabel, k.key)) return SecondFunctionChoices()[static_cast<std::size_t>(k.choicesRow)].allowed;
+    if (Contains(primaryLabel, k.key)) return SecondFunctionChoicesOfRow(k.choicesRow, identification).labels;
   return {};
 }
 

@@ -22,8 +22,11 @@ int SecondSettingsPosition(std::string_view label);
 int SecondSettingsPositionOfAnswer(std::string_view answer);
 
 // The 2ND labels a primary function offers, found by the first row key that
-// its list label contains; empty when none does. Ends with "NONE".
-std::vector<std::string> SecondFunctionsFor(std::string_view primaryLabel);
+// its list label contains; empty when none does. Ends with "NONE". The model
+// rule is the status panel's: a meter that cannot measure a thermocouple as its
+// 2ND function ("MR6082") is not offered "TCOUPL", and for the rows that begin
+// with it nothing.
+std::vector<std::string> SecondFunctionsFor(std::string_view primaryLabel, std::string_view identification);
 
 // What the 2ND range and second-choice boxes hold for a 2ND label.
 struct SecondPanelLists {

@@ -30,6 +30,18 @@ std::string GeneralText(double value) {
   return ToChars(value, std::chars_format::general, 6);
 }
 
+std::string CoefficientText(double value) {
+  constexpr int kShortest = 6, kLongest = 15;
+  std::string text;
+  for (int digits = kShortest; digits <= kLongest; ++digits) {
+    text = ToChars(value, std::chars_format::general, digits);
+    double back = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), back);
+    if (r.ec == std::errc() && back == value) break;
+  }
+  return text;
+}
+
 std::string CleanAnswer(std::string_view answer) {
   return StripQuotesAndLineFeeds(std::string(answer));
 }

@@ -30,6 +30,10 @@ class SettingsLink {
 
 // printf forms the commands use, always with a decimal point whatever the locale.
 std::string GeneralText(double value);  // "%g"
+// A sensor coefficient as shown and written: "%g" when that reads back to the
+// same number, else the shortest text that does, with at most 15 significant
+// digits, so a coefficient keeps its digits through the dialog.
+std::string CoefficientText(double value);
 // Removes double quotes and line feeds from an answer.
 std::string CleanAnswer(std::string_view answer);
 // "VOLT" and "CURR" as "VOLT:DC" and "CURR:DC".

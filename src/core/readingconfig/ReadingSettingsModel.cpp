@@ -235,18 +235,24 @@ void ReadingSettingsModel::Move(int step) {
     return;
   }
   if (!DuplicateCheckPasses(settings_.currentChosen)) return;
+  // Everything shown moves to the meter stepped to at once, so what a control
+  // changes is always the meter shown; its name is asked afresh and comes when
+  // it answers, which a slow meter may take up to its time-out to do.
   settings_.currentChosen = target;
-  const int slot = settings_.chosenDevice[target].slot;
+  const ChosenDevice& chosen = settings_.chosenDevice[target];
+  settings_.deviceNameText = chosen.displayName;
+  UpdateStepButtons();
+  ShowChosenMeter();
+  ApplyDualModelRule();
+  const int slot = chosen.slot;
   const bool known = slot >= 0 && slot < static_cast<int>(devices_.devices.size());
   const std::string resource = known ? devices_.devices[slot].resource : std::string();
-  // The meter names itself again; the dialog stays usable while it answers.
   sequence_.Ask<std::string>(
       known ? devices_.devices[slot].worker : nullptr,
       [](Session* s) { return QueryDevice(s, QueryForm::ReadingSettings, "*IDN?\n").text; },
-      [this, resource](std::string answer) {
+      [this, target, resource](std::string answer) {
+        if (settings_.currentChosen != target) return;  // stepped on meanwhile: the name is another meter's
         settings_.deviceNameText = MakeDeviceDisplayName(answer, resource);
-        UpdateStepButtons();
-        ShowChosenMeter();
         ApplyDualModelRule();
         if (onChanged) onChanged();
       });

@@ -44,18 +44,24 @@ BandCheck CheckBand(const QString& highText, const QString& lowText, double reco
     check.verdict = BandCheck::Verdict::LowerEmpty;
     return check;
   }
-  check.high = LeadingNumber(highText.toStdString());
-  check.low = LeadingNumber(lowText.toStdString());
-  double high = check.high, low = check.low;
+  const std::optional<double> high = FiniteLeadingNumber(highText.toStdString());
+  const std::optional<double> low = FiniteLeadingNumber(lowText.toStdString());
+  if (!high || !low) {
+    check.verdict = !high ? BandCheck::Verdict::UpperNotANumber : BandCheck::Verdict::LowerNotANumber;
+    return check;
+  }
+  check.high = *high;
+  check.low = *low;
+  double widenedHigh = check.high, widenedLow = check.low;
   if (recordMax <= check.high)
-    high = recordMax + kWidenUp;
+    widenedHigh = recordMax + kWidenUp;
   else if (recordMin == check.high)
-    high = recordMin + kWidenUp;
+    widenedHigh = recordMin + kWidenUp;
   if (recordMin >= check.low)
-    low = recordMin - kWidenUp;
+    widenedLow = recordMin - kWidenUp;
   else if (recordMax == check.low)
-    low = recordMax - kWidenDown;
-  check.verdict = high < low ? BandCheck::Verdict::Implausible : BandCheck::Verdict::Search;
+    widenedLow = recordMax - kWidenDown;
+  check.verdict = widenedHigh < widenedLow ? BandCheck::Verdict::Implausible : BandCheck::Verdict::Search;
   return check;
 }
 

@@ -16,6 +16,10 @@ struct BandCheck {
     BothEmpty,    // message 1022
     UpperEmpty,   // message 1034
     LowerEmpty,   // message 1033
+    // A limit that is no finite number (nan, inf, beyond the doubles): the
+    // field's message, 1034 or 1033; what was typed never reaches the record.
+    UpperNotANumber,
+    LowerNotANumber,
     Implausible,  // the limits cannot hold any reading of the record
     Search,
   };

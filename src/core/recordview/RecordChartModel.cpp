@@ -158,6 +158,9 @@ void RecordChartModel::RecordChosen(int entry) {
         if (generation != generation_) return;
         view_.waitCursor = false;
         if (!count) {
+          // Nothing of the record chosen before stays: no count, nothing to draw.
+          view_.count.clear();
+          view_.drawButton.enabled = view_.draw2ndButton.enabled = false;
           Changed();
           prompter_.Message(count.error(), record_texts::ErrorCaption(), Prompter::Icon::Exclamation,
                             Prompter::Buttons::Ok);

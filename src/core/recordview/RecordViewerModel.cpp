@@ -126,6 +126,9 @@ void RecordViewerModel::Opening() {
   v.selectedPage = -1;
   v.highText.clear();
   v.lowText.clear();
+  // Nothing is chosen yet, so nothing can be deleted, exported or searched.
+  v.deleteButton.enabled = v.csvButton.enabled = false;
+  v.highField.enabled = v.lowField.enabled = false;
   rows_ = 0;
   recordMax_ = recordMin_ = 0;
   grid_.Clear();
@@ -307,9 +310,6 @@ void RecordViewerModel::RequestBlock(int gridGeneration, int block, long long po
 
 void RecordViewerModel::Refresh() {
   Opening();
-  RecordViewerViewState& v = view_;
-  v.highField.enabled = v.lowField.enabled = false;
-  v.deleteButton.enabled = v.csvButton.enabled = false;
 }
 
 void RecordViewerModel::DeleteRecord() {
@@ -349,8 +349,10 @@ void RecordViewerModel::Search() {
     case BandCheck::Verdict::BothEmpty:
       return Warn(LookupMessage("1022", "Please input a valid value."));
     case BandCheck::Verdict::UpperEmpty:
+    case BandCheck::Verdict::UpperNotANumber:
       return Warn(LookupMessage("1034", "Please input a valid Max_value."));
     case BandCheck::Verdict::LowerEmpty:
+    case BandCheck::Verdict::LowerNotANumber:
       return Warn(LookupMessage("1033", "Please input a valid Min_value."));
     case BandCheck::Verdict::Implausible:
       Warn(QStringLiteral(
@@ -399,7 +401,8 @@ void RecordViewerModel::Search() {
 void RecordViewerModel::EnterPressed(ViewerField focus) {
   switch (focus) {
     case ViewerField::High:
-      view_.highText = FixedText(NumberOf(view_.highText), 12);
+      // A limit that is no finite number stays as typed, for Search to refuse.
+      if (FiniteLeadingNumber(view_.highText.toStdString())) view_.highText = FixedText(NumberOf(view_.highText), 12);
       ++view_.lowFieldFocusRequests;
       break;
     case ViewerField::Low:

@@ -104,6 +104,9 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
       deviceSettingsModel_(prompter),
       recordViewerModel_(prompter),
       recordChartModel_(prompter) {
+  // Set explicitly: without a title of its own the window's older X11 name
+  // (WM_NAME) stays empty, and window lists that read it show nothing.
+  setWindowTitle(QStringLiteral("MERILOG"));
   setWindowIcon(WindowIcon());
   panels_ = new MainWindowPanels(this);
   setCentralWidget(panels_);

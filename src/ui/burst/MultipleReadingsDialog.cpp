@@ -132,6 +132,8 @@ void MultipleReadingsDialog::Render() {
   if (shown != v.recordEntries) {
     records_->clear();
     records_->addItems(v.recordEntries);
+    // The dialog widens for the longest dated label rather than cutting it.
+    records_->setMinimumWidth(records_->sizeHint().width());
   }
   records_->setCurrentIndex(v.selectedRecord);
   ApplyControlState(records_, v.recordChoice);

@@ -85,6 +85,10 @@ void CommandConsoleDialog::Connect() {
     model_->Query();
     Render();
   });
+  // Enter in the send box sends a Query, as a terminal would; while one waits it does nothing.
+  connect(send_, &QLineEdit::returnPressed, this, [this] {
+    if (model_->View().queryButton.enabled) query_->click();
+  });
   connect(write_, &QPushButton::clicked, this, [this] {
     model_->Write();
     Render();

@@ -95,6 +95,12 @@ void DeviceSettingsDialog::Build() {
   set_ = new QPushButton(this);
   get_ = new QPushButton(this);
   exit_ = new QPushButton(this);
+  // No button is the default: Enter in a coefficient field neither sends the
+  // settings to the meter nor closes the dialog and throws the typing away.
+  for (QPushButton* b : {set_, get_, exit_}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
   buttons->addWidget(busy_);
   buttons->addStretch();
   buttons->addWidget(get_);
@@ -151,6 +157,7 @@ void DeviceSettingsDialog::RenderBox(Box box, bool busy) {
     w.combo->clear();
     w.combo->addItems(s.items);
   }
+  w.combo->setPlaceholderText(s.placeholder);
   w.combo->setCurrentIndex(s.selected);
   Apply(w.caption, s.control);
   Apply(w.combo, s.control, busy);

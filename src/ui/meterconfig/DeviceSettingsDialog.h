@@ -37,6 +37,7 @@ class DeviceSettingsDialog : public QDialog {
   QListWidget* FunctionList() const { return functionList_; }
   QComboBox* RangeBox() const { return boxes_[kRange].combo; }
   QComboBox* SecondFunctionBox() const { return boxes_[kSecondFunction].combo; }
+  QComboBox* SecondRangeBox() const { return boxes_[kSecondRange].combo; }
   QLineEdit* CoefficientField(int slot) const { return fields_[static_cast<std::size_t>(slot)].edit; }
   QPushButton* SetButton() const { return set_; }
   QPushButton* ExitButton() const { return exit_; }

@@ -173,7 +173,12 @@ void RecordViewerDialog::Connect() {
   // Every handler changes the model, then the whole dialog is drawn again from it.
   const auto forward = Forward(this, rendering_);
   RenderOnChange(model_.onChanged, this);
-  connect(records_, &QListWidget::currentRowChanged, this, forward([this](int row) { model_.RecordSelected(row); }));
+  // A record is chosen when one is selected (a click, the keys). The current row a
+  // list takes by itself when it gets the focus is no choice of the user's.
+  connect(records_, &QListWidget::itemSelectionChanged, this, forward([this] {
+    const QList<QListWidgetItem*> chosen = records_->selectedItems();
+    if (!chosen.isEmpty()) model_.RecordSelected(records_->row(chosen.first()));
+  }));
   connect(refresh_, &QPushButton::clicked, this, forward([this](bool) { model_.Refresh(); }));
   connect(delete_, &QPushButton::clicked, this, forward([this](bool) { model_.DeleteRecord(); }));
   connect(csv_, &QPushButton::clicked, this, forward([this](bool) { model_.OutputToCsv(); }));
@@ -212,6 +217,7 @@ void RecordViewerDialog::Render() {
 
   SetItems(records_, v.records);
   if (records_->currentRow() != v.selectedRecord) records_->setCurrentRow(v.selectedRecord);
+  if (v.selectedRecord < 0) records_->clearSelection();
   ApplyControlState(delete_, v.deleteButton);
   ApplyControlState(csv_, v.csvButton);
   ApplyControlState(high_, v.highField);

@@ -9,6 +9,7 @@
 
 using namespace merilog;
 using merilog::test::TempFolder;
+using merilog::test::UseConfigurationFile;
 
 namespace {
 
@@ -32,7 +33,7 @@ const QByteArray kSmallFile =
 class ProcessLanguage : public ::testing::Test {
  protected:
   void TearDown() override {
-    UseMessageFile({});
+    UseConfigurationFile();
     SetCurrentLanguageSection(kEnglishSection);
   }
 };
@@ -67,7 +68,10 @@ TEST_F(ProcessLanguage, LookupMessageFollowsTheCurrentLanguageAndFile) {
   SetLanguageByIndex(2);
   UseMessageFile(tmp.File("absent.ini"));
   EXPECT_EQ(LookupMessage("1000", "No Device Connected"), "No Device Connected");
-  // CTest points the configuration folder at the shipped language file.
+  // No file handed over: English texts, and no configuration file is looked for.
   UseMessageFile({});
+  EXPECT_EQ(LookupMessage(QStringLiteral("0.01"), QStringLiteral("0.01s")), "0.01s");
+  // CTest points the configuration folder at the shipped language file.
+  UseConfigurationFile();
   EXPECT_EQ(LookupMessage(QStringLiteral("0.01"), QStringLiteral("0.01s")), "0.01 秒");
 }

@@ -138,6 +138,7 @@ TEST_F(MultipleReadings, DualAnswersStoreBothValuesSingleAnswersStoreTheMarker) 
 
 TEST_F(MultipleReadings, StopTakesEffectWithinOneReadingAndKeepsEveryRow) {
   b_.Add(test::kUsb81, "6081", {"CONF:VOLT:DC"});
+  MakeRecord(Path(RecordFileKind::DBfile, 2), "", "", true);  // refuses a start below
   // Reads 1 and 2 answer *idn? and func?; the eighth is the sixth reading.
   Open(8);
   model_->RecordChosen(0);
@@ -156,12 +157,30 @@ TEST_F(MultipleReadings, StopTakesEffectWithinOneReadingAndKeepsEveryRow) {
   EXPECT_FALSE(v.stopButton.enabled);
   gate_->Open();
   ASSERT_TRUE(RunUntil([&] { return model_->Idle(); }));
-  // The reading under way when Stop came is stored too; none after it is asked.
-  EXPECT_EQ(Rows(Path(RecordFileKind::Record, 1)).size(), 6u);
+  // The answer under way when Stop came is dropped; none after it is asked.
+  EXPECT_EQ(Rows(Path(RecordFileKind::Record, 1)).size(), 5u);
   EXPECT_EQ(wire_.To(test::kUsb81).size(), 3u + 6u);
   EXPECT_EQ(model_->LastResult()->end, BurstEnd::Stopped);
-  EXPECT_EQ(v.done, 6);
+  EXPECT_EQ(v.done, 5);
   EXPECT_EQ(v.selectedRecord, 0);
+
+  // A start refused by the record leaves the last burst's progress shown.
+  const QString progress = v.progressText;
+  ASSERT_TRUE(progress.startsWith("5 of 50000 readings, ")) << progress.toStdString();
+  model_->RecordChosen(1);
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  model_->Start();
+  ASSERT_TRUE(RunUntil([&] { return model_->Idle(); }));
+  EXPECT_EQ(v.progressText, progress);
+  EXPECT_EQ(v.done, 5);
+}
+
+TEST(BurstRateText, OneDecimalBelowTenReadingsASecond) {
+  EXPECT_EQ(BurstRateText(0), "0.0");
+  EXPECT_EQ(BurstRateText(0.333), "0.3");
+  EXPECT_EQ(BurstRateText(9.94), "9.9");
+  EXPECT_EQ(BurstRateText(9.96), "10");
+  EXPECT_EQ(BurstRateText(127767.4), "127767");
 }
 
 TEST_F(MultipleReadings, RefusedRecordsKeepTheirRowsAndShowTheVerdict) {
@@ -261,6 +280,22 @@ TEST_F(MultipleReadings, WithoutMetersOnlyExitWorks) {
   EXPECT_EQ(v.deviceLines, QStringList{"No Device Connected"});
   EXPECT_FALSE(v.startButton.enabled || v.numberField.enabled || v.recordChoice.enabled || v.stopButton.enabled);
   EXPECT_TRUE(v.exitButton.enabled);
+}
+
+// A garbled function answer is a meter fault, never the record's function.
+TEST_F(MultipleReadings, AFunctionAnswerThatIsNoFunctionNameEndsTheStartAsASilentMeter) {
+  sim::SimMeter* m = b_.Add(test::kUsb82, "6082", {"CONF:VOLT:DC"});
+  m->CommandFaults().Answer("[SENSe:]FUNCtion2", std::string("\"VOLT\x01\x7f\""));
+  Open();
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  Burst(0, 1, 3);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.shown[0].text, "Check Device Connection");
+  EXPECT_EQ(model_->LastResult()->end, BurstEnd::MeterFailed);
+  EXPECT_FALSE(wire_.Sent(test::kUsb82, "read?\n"));
+  auto db = RecordDatabase::Open(Path(RecordFileKind::Record, 1), RecordDatabase::Access::Read);
+  ASSERT_TRUE(db);
+  EXPECT_EQ(db.value()->ReadFunctions()->function2, "");
 }
 
 TEST_F(MultipleReadings, AMeterThatStopsAnsweringEndsTheBurstWithItsReadingsKept) {

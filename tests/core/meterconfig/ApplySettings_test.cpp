@@ -76,6 +76,14 @@ const std::vector<Case>& Cases() {
        "SENS:TEMP:RTD:DELT 1.4999\nSENS:TEMP:RTD:RZER 100\nSENS:UNIT F\nSENS:UNIT?\n"
        "Function2 \"NONE\"\nSENS:UNIT F\nSENS:UNIT?\n",
        ApplyEnd::ReadBack},
+      // Beyond six significant digits a coefficient keeps every digit it has, up to 15.
+      {"CoefficientsKeepTheirDigits", "6082", kTemperature, 7, 1,
+       Coefficients({{0, 0.0039083012}, {1, 0.10863}, {2, 1.4999}, {3, 100.000123}}),
+       "CONF:TEMP\nfunc?\nSENS:TEMP:RTD:TYPE USER\nSENS:TEMP:RTD:TYPE?\n"
+       "SENS:TEMPerature:TRANsducer RTD\nSENS:TEMP:RTD:ALPH 0.0039083012\nSENS:TEMP:RTD:BETA 0.10863\n"
+       "SENS:TEMP:RTD:DELT 1.4999\nSENS:TEMP:RTD:RZER 100.000123\nSENS:UNIT F\nSENS:UNIT?\n"
+       "Function2 \"NONE\"\nSENS:UNIT F\nSENS:UNIT?\n",
+       ApplyEnd::ReadBack},
       // The 2ND range step leaves the unit to the primary side, which writes it from the 2ND range box.
       {"TempWithSecondThermocouple", "6082", kTemperature, 0, 0, Second("TCOUPL", "F", "J", 1, 1),
        "CONF:TEMP\nfunc?\nSENS:TEMP:RTD:TYPE PT100\nSENS:TEMP:RTD:TYPE?\n"
@@ -212,6 +220,13 @@ TEST(ApplySettings, ACoefficientOutsideItsLimitsOrNotANumberIsRefusedBeforeAnyIs
   const ApplyOutcome blank = apply(2, std::nullopt);
   ASSERT_TRUE(blank.message.has_value());
   EXPECT_EQ(blank.message->key, "1022");
+}
+
+// Written on the wire by the case CoefficientsKeepTheirDigits; here the forms it does not reach.
+TEST(ApplySettings, CoefficientTextsReadBackToTheSameNumber) {
+  for (const auto& [value, text] :
+       {std::pair{1e-05, "1e-05"}, {-0.00390830123, "-0.00390830123"}, {1.0 / 3, "0.333333333333333"}})
+    EXPECT_EQ(CoefficientText(value), text) << text;
 }
 
 TEST(ApplySettings, SecondRangeLabelsBecomeNumberTexts) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "MeterRig.h"
+#include "core/instrument/QueryDevice.h"
 #include "support/PrintQString.h"
 
 namespace merilog {
@@ -73,6 +74,30 @@ TEST(DeviceSettingsModel, TheSecondFunctionBoxFollowsThePrimaryFunction) {
   EXPECT_TRUE(d.View().transducer.control.shown);
 }
 
+// The 2ND functions are the status panel's for the model: an MR6082 is never
+// offered the thermocouple. A 2ND function the meter did not take is reported.
+TEST(DeviceSettingsModel, SecondFunctionsFollowTheModelAndARefusedOneIsReported) {
+  Dialog mr;
+  mr.Add("MR6082");
+  mr.Open();
+  mr.Function("DC Voltage");
+  EXPECT_EQ(mr.View().secondFunction.items, QStringList({"DCI", "ACV", "FREQ", "PERIOD", "NONE"}));
+  mr.Function("Resistance(2W)");
+  EXPECT_TRUE(mr.View().secondFunction.items.isEmpty());
+  EXPECT_FALSE(mr.View().secondFunction.control.enabled);
+
+  Dialog d;
+  d.Add("6082", {"CONF:VOLT:DC"}).meter->CommandFaults().Refuse("[SENSe:]FUNCtion2");
+  d.Open();
+  d.Second("ACV");
+  d.prompter.ExpectMessage(Prompter::Answer::Ok);
+  d.model.ApplySettings();
+  d.Wait();
+  ASSERT_EQ(d.prompter.shown.size(), 1u);
+  EXPECT_EQ(d.prompter.shown[0].text, "The meter did not take the 2ND function ACV: it reports NONE.");
+  EXPECT_EQ(d.View().secondFunction.SelectedText(), "NONE");
+}
+
 TEST(DeviceSettingsModel, SetAppliesThenShowsWhatTheMeterHolds) {
   Dialog d;
   auto& rig = d.Add("6082");
@@ -105,17 +130,83 @@ TEST(DeviceSettingsModel, SetAppliesThenShowsWhatTheMeterHolds) {
   EXPECT_EQ(std::count(sent.begin(), sent.end(), "func?\n"), 2);
 }
 
+// Every write of Set's that is no question.
+std::vector<std::string> SettingCommands(const test::MeterRig& rig) {
+  std::vector<std::string> set;
+  for (const std::string& w : rig.Sent())
+    if (!CommandExpectsAnswer(w)) set.push_back(w);
+  return set;
+}
+
+// Read back, then Set with nothing chosen by the user: no setting reaches the
+// meter, whatever the function, on both models; the meter is read again.
+TEST(DeviceSettingsModel, AnUnchangedSubmitNeverChangesTheMeter) {
+  for (const std::string model : {"6081", "6082"}) {
+    const int functions = model == "6082" ? kSettingsFunctionCount : kBasicFunctionCount;
+    for (int f = 0; f < functions; ++f) {
+      SCOPED_TRACE(model + " " + SettingsEntry(f).label);
+      Dialog d;
+      const std::string conf = "CONF:" + SettingsEntry(f).word;
+      // The DC current as a 2ND function sits on a range the dialog offers (1 A up), not in AUTO.
+      auto& rig = d.Add(model, {conf.c_str(), "CURR:DC:RANG 3"});
+      d.Open();
+      ASSERT_EQ(d.View().functionSelected, f);
+      rig.ClearSent();
+      d.model.ApplySettings();
+      d.Wait();
+      EXPECT_TRUE(d.prompter.shown.empty());
+      EXPECT_EQ(d.model.LastApplyEnd(), ApplyEnd::Unchanged);
+      EXPECT_EQ(SettingCommands(rig), std::vector<std::string>{});
+      EXPECT_EQ(rig.Sent().front(), "func?\n");
+    }
+  }
+}
+
+// The 750 V range read as 1000 is "750"; a 2ND DCI in AUTO, which its box does not
+// offer, selects nothing and says so, and a Set of another choice leaves it alone.
+TEST(DeviceSettingsModel, ReadBackShowsTheMeterOrThatItsSettingIsNotOffered) {
+  Dialog d;
+  d.Add("6082", {"CONF:VOLT:DC", "Function2 \"VOLT:AC\"", "VOLT:AC:RANG 750"}, 0.0001);
+  d.Open();
+  EXPECT_EQ(d.View().secondRange.SelectedText(), "750 V");
+
+  Dialog e;
+  auto& rig = e.Add("6082", {"CONF:VOLT:DC", "Function2 \"CURR\"", "CURR:DC:RANG:AUTO ON"});
+  e.Open();
+  EXPECT_EQ(e.View().secondFunction.SelectedText(), "DCI");
+  EXPECT_EQ(e.View().secondRange.selected, -1);
+  EXPECT_EQ(e.View().secondRange.placeholder, "Meter: AUTO (not offered)");
+  e.model.OnSensorSelected(Dialog::Find(e.View().range, "10 Vdc"));
+  e.Wait();
+  rig.ClearSent();
+  e.model.ApplySettings();
+  e.Wait();
+  EXPECT_EQ(e.model.LastApplyEnd(), ApplyEnd::ReadBack);
+  const auto set = SettingCommands(rig);
+  EXPECT_NE(std::find(set.begin(), set.end(), "SENS:VOLT:DC:RANGE 10.000000000000\n"), set.end());
+  for (const std::string& w : set) EXPECT_EQ(w.find("CURR:range"), std::string::npos) << w;
+  EXPECT_EQ(e.View().secondRange.placeholder, "Meter: AUTO (not offered)");
+}
+
+// A coefficient keeps its digits from the meter to the field and back.
+TEST(DeviceSettingsModel, CoefficientsShowEveryDigitTheMeterHolds) {
+  Dialog d;
+  d.Add("6082", {"CONF:TEMP", "SENS:TEMP:RTD:TYPE USER", "SENS:TEMP:RTD:RZER 100.000123"});
+  d.Open();
+  EXPECT_EQ(d.View().coefficients[3].text, "100.000123");
+}
+
 TEST(DeviceSettingsModel, SetShowsARefusalOrALostMeterAsItsMessageBox) {
   for (const bool lost : {false, true}) {
     Dialog d;
     sim::SimMeter& meter = *d.Add("6081", {"CONF:VOLT:DC", "SENS:VOLT:DC:RANG 100", "SENS:VOLT:DC:RANG:AUTO 0"}).meter;
     d.Open();
-    if (lost) {
+    d.model.OnSensorSelected(Dialog::Find(d.View().range, "1 Vdc"));
+    d.Wait();
+    if (lost)
       meter.Faults().silentAfter = meter.AnswersGiven();
-    } else {
+    else
       meter.CommandFaults().Refuse("[SENSe:]VOLTage[:DC]:RANGe");
-      d.model.OnSensorSelected(Dialog::Find(d.View().range, "1 Vdc"));
-    }
     d.prompter.ExpectMessage(Prompter::Answer::Cancel);
     d.model.ApplySettings();
     d.Wait();

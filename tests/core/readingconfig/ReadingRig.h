@@ -12,6 +12,7 @@
 #include "sim/SimBench.h"
 #include "support/MainWindowBench.h"
 #include "support/ScriptedPrompter.h"
+#include "support/SlowBackend.h"
 #include "support/TestSupport.h"
 
 namespace merilog::test {
@@ -29,6 +30,8 @@ inline const char* const kReadingMeters[][2] = {
 struct ReadingRig {
   std::shared_ptr<sim::SimBench> bench = std::make_shared<sim::SimBench>();
   std::shared_ptr<WireLog> wireLog = std::make_shared<WireLog>();
+  // Holds a meter in the middle of its answer when the test asks.
+  std::shared_ptr<Latency> latency = std::make_shared<Latency>();
   WireLog& wire = *wireLog;
   ResourceManager rm;
   std::unique_ptr<DeviceListModel> devices;
@@ -37,7 +40,8 @@ struct ReadingRig {
   std::unique_ptr<ReadingSettingsModel> model;
 
   explicit ReadingRig(int meters, bool folderFound = true) {
-    rm.AddBackend(std::make_unique<RecordingBackend>(std::make_unique<sim::SimBackend>(bench), wireLog));
+    rm.AddBackend(std::make_unique<RecordingBackend>(
+        std::make_unique<SlowBackend>(std::make_unique<sim::SimBackend>(bench), latency), wireLog));
     for (int i = 0; i < meters; ++i)
       EXPECT_NE(bench->Add({.resource = kReadingMeters[i][0], .model = kReadingMeters[i][1]}), nullptr);
     devices = std::make_unique<DeviceListModel>(rm, std::vector<std::string>{});

@@ -64,6 +64,32 @@ TEST(ReadingSettingsModel, SelectStoresMetersInListOrderStepsThroughThemAndRefus
   EXPECT_FALSE(f.V().okButton.enabled || f.V().nextButton.enabled || f.V().multiSaveBox.enabled);
 }
 
+// While the meter stepped to is still naming itself, every control already acts
+// on it; a name that comes after a further step is not shown.
+TEST(ReadingSettingsModel, AStepShowsTheNewMeterAtOnceWhileItsNameIsAsked) {
+  Fixture f(3);
+  f.ChooseMeters({0, 1, 2});
+  f.S().plotColour[1] = Rgb{1, 1, 1};
+  f.S().saveEnabled[1] = 1;
+  f.S().recordNumber[1] = 5;
+  const std::string held = f.devices->Devices()[1].resource;
+  f.latency->Hold(held);
+  f.model->Next();
+  ASSERT_TRUE(f.model->Busy());
+  EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[1].displayName);
+  EXPECT_EQ(f.V().multiSwatchColour, (Rgb{1, 1, 1}));
+  EXPECT_TRUE(f.V().multiSaveChecked);
+  EXPECT_EQ(f.V().multiRecords.selected, 4);
+  f.prompter.ExpectColour(Rgb{2, 2, 2});
+  f.model->ChangeColour(ColourButton::MultiMain);
+  EXPECT_EQ(f.S().plotColour[1], (Rgb{2, 2, 2}));
+  f.model->Next();
+  f.latency->Release(held);
+  ASSERT_TRUE(test::RunUntil([&] { return !f.model->Busy(); }));
+  EXPECT_EQ(f.S().currentChosen, 2);
+  EXPECT_EQ(f.S().deviceNameText, f.devices->Devices()[2].displayName);
+}
+
 TEST(ReadingSettingsModel, SaveWithoutARecordStopsPreviousNextAndOk) {
   Fixture f(2);
   f.ChooseMeters({0, 1});

@@ -222,20 +222,30 @@ TEST_F(RecordChartTest, EnterInTheRangeFields) {
   EXPECT_EQ(View().toFieldFocusRequests, focus + 1);
 }
 
+// After a record that cannot be read, nothing of the one chosen before stays.
 TEST_F(RecordChartTest, DamagedFileChosen) {
+  test::WriteRecord(RecordPath(5), {{1.0}, {2.0}});
   test::WriteRecord(RecordPath(6), {{1.0}});
   model_->Opening();
   Wait();
+  model_->RecordChosen(0);
+  Wait();
+  ASSERT_EQ(Std(View().count), "2");
   QFile bad(RecordPath(6));
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
   bad.write(QByteArray(4096, '\0'));
   bad.close();
   prompter_.ExpectMessage(Prompter::Answer::Ok);
-  model_->RecordChosen(0);
+  model_->RecordChosen(1);
   Wait();
   ASSERT_EQ(prompter_.shown.size(), 1u);
   EXPECT_TRUE(prompter_.shown[0].text.contains("Record 6.mdb")) << Std(prompter_.shown[0].text);
+  EXPECT_EQ(Std(View().count), "");
   EXPECT_FALSE(View().drawButton.enabled);
+  EXPECT_FALSE(View().draw2ndButton.enabled);
+  model_->RecordChosen(0);
+  Wait();
+  EXPECT_TRUE(View().drawButton.enabled);
 }
 
 }  // namespace

@@ -87,6 +87,11 @@ TEST_F(RecordViewerTest, PagesCoverEveryReading) {
   model_->PageSelected(2);
   EXPECT_EQ(Grid().rowCount(), 5000);
   EXPECT_EQ(Row(0), QStringList({"1", "20.001000000000", "", "10:08:20:000"}));
+  // A second opening starts as the first: nothing chosen, nothing to delete, export or search.
+  Open();
+  EXPECT_EQ(View().selectedRecord, -1);
+  for (const ControlState* c : {&View().deleteButton, &View().csvButton, &View().highField, &View().lowField})
+    EXPECT_FALSE(c->enabled);
 }
 
 TEST(RecordNumberText, DisplayRules) {
@@ -180,6 +185,10 @@ TEST_F(RecordViewerTest, SearchMessagesAndResults) {
       {"", "", "Please input a valid value."},
       {"", "3", "Please input a valid Max_value."},
       {"3", "", "Please input a valid Min_value."},
+      // A limit that is no finite number is the field's fault, never the file's.
+      {"1e400", "3", "Please input a valid Max_value."},
+      {"3", "nan", "Please input a valid Min_value."},
+      {"3", "-inf", "Please input a valid Min_value."},
       {"5", "7", nullptr},
   };
   for (const auto& r : refused) {
@@ -223,7 +232,7 @@ TEST_F(RecordViewerTest, SearchMessagesAndResults) {
   EXPECT_EQ(Grid().rowCount(), 0);
   EXPECT_EQ(Std(View().match), "0");
   EXPECT_EQ(Std(View().avg), "0.000000000000000");
-  EXPECT_EQ(prompter_.shown.size(), 4u);
+  EXPECT_EQ(prompter_.shown.size(), 7u);
 }
 
 // Exactly 10000 matches stop the search with its message, the grid full and the figures as they were.

@@ -124,6 +124,8 @@ TEST_F(MainWindowSmoke, UnattendedRunEntriesOfTheSettingsMenu) {
 }
 
 TEST_F(MainWindowSmoke, TwoMetersIntoARecordThenOffsetByEnterAndEscCloses) {
+  // Titled as such, so every window list shows the name (X11's WM_NAME as well).
+  EXPECT_EQ(window_->windowTitle().toStdString(), "MERILOG");
   MainWindowModel& model = *model_;
   MainWindow& window = *window_;
 
@@ -228,6 +230,9 @@ TEST_F(MainWindowSmoke, MultipleReadingsTakesABurstIntoTheChosenRecord) {
     ASSERT_TRUE(RunUntil([&] { return d.Model().Idle(); }));
     EXPECT_EQ(d.Progress()->value(), 300);
     EXPECT_TRUE(d.RecordChoice()->currentText().startsWith("Record 2            ( "));
+    // The dated label is shown whole.
+    QApplication::processEvents();
+    EXPECT_GE(d.RecordChoice()->width(), d.RecordChoice()->sizeHint().width());
     d.ExitButton()->click();
     EXPECT_FALSE(d.isVisible());
   });
@@ -241,7 +246,8 @@ TEST_F(MainWindowSmoke, CommandControlQueriesTheChosenMeterAndKeepsTheHistory) {
     EXPECT_FALSE(d.HistoryList()->isVisible());
     d.DeviceChooser()->setCurrentIndex(1);
     emit d.DeviceChooser()->activated(1);
-    d.QueryButton()->click();
+    // Enter in the send box sends a Query.
+    Press(d.SendBox(), Qt::Key_Return);
     ASSERT_TRUE(RunUntil([&] { return !d.ReceivedBox()->toPlainText().isEmpty(); }));
     EXPECT_TRUE(d.ReceivedBox()->toPlainText().contains(",MODEL 6082,"))
         << d.ReceivedBox()->toPlainText().toStdString();

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -58,6 +60,16 @@ TEST(DeviceSettingsDialog, ShowsTheModelAndForwardsChoices) {
   EXPECT_EQ(dialog.CoefficientField(3)->text().toDouble(), model.CoefficientValues()[3]);
   dialog.CoefficientField(0)->setText("0.02");
   emit dialog.CoefficientField(0)->textEdited("0.02");
+  // Enter in a field presses no button: nothing is sent, nothing typed is lost.
+  dialog.activateWindow();
+  dialog.CoefficientField(0)->setFocus();
+  const std::size_t sent = dual.Sent().size();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(dialog.CoefficientField(0), &enter);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_FALSE(model.Busy());
+  EXPECT_EQ(dual.Sent().size(), sent);
+  EXPECT_EQ(dialog.CoefficientField(0)->text(), "0.02");
   // Set refuses the coefficient in a box of its own.
   prompter.ExpectMessage(Prompter::Answer::Ok);
   dialog.SetButton()->click();

@@ -64,6 +64,18 @@ TEST(RecordDialogs, ViewerShowsTheRowsOnScreen) {
   EXPECT_EQ(QApplication::focusWidget(), dialog.LowField());
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(prompter.shown.empty());
+
+  // Opened again, the list taking the focus chooses no record: the band fields stay disabled.
+  dialog.accept();
+  dialog.Open();
+  dialog.show();
+  ASSERT_TRUE(merilog::test::RunUntil([&] { return dialog.RecordList()->count() == 1 && !model.Busy(); }));
+  dialog.activateWindow();
+  dialog.RecordList()->setFocus();
+  QApplication::processEvents();
+  EXPECT_EQ(model.View().selectedRecord, -1);
+  EXPECT_FALSE(dialog.HighField()->isEnabled());
+  EXPECT_EQ(dialog.CountText()->text(), "0");
 }
 
 int PixelsOf(const QImage& image, QColor colour) {
