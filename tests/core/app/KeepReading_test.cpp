@@ -37,7 +37,7 @@ class KeepReading : public ::testing::Test {
   }
   ~KeepReading() override {
     b.model.reset();
-    UseMessageFile({});
+    test::UseConfigurationFile();
   }
   // Four meters saving into records 1 to 4; the third has no serial of its own,
   // so its resource names its device node.

@@ -102,7 +102,7 @@ TEST_F(MainWindowSmoke, UnattendedRunEntriesOfTheSettingsMenu) {
   keep->trigger();
   EXPECT_NE(model_->KeepReading(), before);
   EXPECT_EQ(keep->isChecked(), model_->KeepReading());
-  UseMessageFile({});
+  merilog::test::UseConfigurationFile();
 
   UnattendedRunDialog& dialog = window_->UnattendedRun();
   prompter_.ExpectMessage(Prompter::Answer::Ok);
