@@ -21,6 +21,7 @@
 #include "core/instrument/DeviceListModel.h"
 #include "core/instrument/ExchangeSequence.h"
 #include "core/measure/ReadingRun.h"
+#include "core/readingconfig/UnattendedRun.h"
 
 namespace merilog::cli {
 
@@ -41,7 +42,28 @@ struct LogArgs {
   long long count = -1;  // until Ctrl-C
   int interval = 0;      // 0: the window's 25 ms
   std::optional<bool> answer;
+  bool keepGoing = false;
+  UnattendedRun unattended;
+  std::vector<QString> high, low;  // per meter, as given
 };
+
+// "--high 10" for every meter, "--high 10,,5" for each in --devices order (empty: none).
+bool ParseLimits(const std::vector<QString>& texts, bool high, int meters, PositionLimits* limits,
+                 std::string* error) {
+  if (texts.empty()) return true;
+  if (static_cast<int>(texts.size()) > meters) {
+    *error = std::string(high ? "--high" : "--low") + " gives " + std::to_string(texts.size()) + " limits for " +
+             std::to_string(meters) + " meters";
+    return false;
+  }
+  for (int d = 0; d < meters; ++d) {
+    const QString& text = texts.size() == 1 ? texts[0] : (d < static_cast<int>(texts.size()) ? texts[d] : QString());
+    QString why;
+    std::optional<double>& limit = high ? (*limits)[d].high : (*limits)[d].low;
+    if (!ParseLimit(text, &limit, &why)) return *error = (high ? "--high: " : "--low: ") + why.toStdString(), false;
+  }
+  return true;
+}
 
 bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
   for (int i = 0; i < args.size(); ++i) {
@@ -82,6 +104,30 @@ bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
       if (!v) return false;
       out->interval = v->toInt(&ok);
       if (!ok || out->interval < 1) return *error = "--interval takes milliseconds", false;
+    } else if (a == "--keep-going") {
+      out->keepGoing = true;
+    } else if (a == "--for" || a == "--until") {
+      auto v = value(a == "--for" ? "--for" : "--until");
+      if (!v) return false;
+      if (out->unattended.stop != UnattendedRun::Stop::WhenTold)
+        return *error = "give --for or --until, once", false;
+      QString why;
+      if (a == "--for") {
+        const auto ms = ParseRunDuration(*v, &why);
+        if (!ms) return *error = "--for: " + why.toStdString(), false;
+        out->unattended.stop = UnattendedRun::Stop::After;
+        out->unattended.afterMs = *ms;
+      } else {
+        const auto at = ParseStopTime(*v, &why);
+        if (!at) return *error = "--until: " + why.toStdString(), false;
+        out->unattended.stop = UnattendedRun::Stop::At;
+        out->unattended.at = *at;
+      }
+    } else if (a == "--high" || a == "--low") {
+      auto v = value(a == "--high" ? "--high" : "--low");
+      if (!v) return false;
+      const QStringList parts = v->split(',');
+      (a == "--high" ? out->high : out->low).assign(parts.begin(), parts.end());
     } else if (a == "--yes") {
       out->answer = true;
     } else if (a == "--no") {
@@ -92,6 +138,16 @@ bool ParseLogArgs(const QStringList& args, LogArgs* out, std::string* error) {
     }
   }
   if (out->record == 0) return *error = "log needs --record N", false;
+  const int meters = static_cast<int>(out->lines.size());
+  if (!ParseLimits(out->high, true, meters, &out->unattended.limits, error) ||
+      !ParseLimits(out->low, false, meters, &out->unattended.limits, error))
+    return false;
+  for (int d = 0; d < meters; ++d) {
+    if (const QString wrong = CheckLimits(out->unattended.limits[d]); !wrong.isEmpty()) {
+      *error = "meter " + std::to_string(d + 1) + ": " + wrong.toStdString();
+      return false;
+    }
+  }
   // Meter k saves into record N + k - 1; no list shows a record beyond the last.
   const int last = out->record + static_cast<int>(out->lines.size()) - 1;
   if (last > kLastRecordNumber) {
@@ -128,13 +184,18 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     std::cerr << "merilog-cli: " << error << "\n";
     return 2;
   }
+  SystemClock clock;
+  if (la.unattended.stop == UnattendedRun::Stop::At && la.unattended.at <= clock.Now()) {
+    std::cerr << "merilog-cli: --until "
+              << la.unattended.at.toString(QLatin1String(kStopTimeFormat)).toStdString() << " has passed already\n";
+    return 2;
+  }
   Instruments instruments;
   if (!SetUpInstruments(options.io, &instruments, &error)) {
     std::cerr << "merilog-cli: " << error << "\n";
     return 1;
   }
   CliPrompter prompter(la.answer);
-  SystemClock clock;
   CheckConfigurationFile(prompter);
   CliLabServer labServer(options, prompter);
   DeviceListModel devices(*instruments.resources, instruments.lanResources);
@@ -155,6 +216,17 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     progressWidth = 0;
   };
 
+  // The run log: what happened, when and to which meter, on standard error.
+  auto meterName = [&](int d) {
+    const DeviceEntry* e = d < run.ActiveCount() ? devices.Entry(run.Slot(d)) : nullptr;
+    return e ? e->displayName : "meter " + std::to_string(d + 1);
+  };
+  auto log = [&](const std::string& who, const QString& text) {
+    std::cerr << clock.Now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss.zzz")).toStdString() << "  " << who << ": "
+              << text.toStdString() << std::endl;
+  };
+  run.onEvent = [&](int d, const QString& text) { log(meterName(d), text); };
+
   auto deviceFailed = [&] {
     prompter.Message(LookupMessage(u"1001", "Check Device Connection"), "ERROR", Prompter::Icon::Stop,
                      Prompter::Buttons::Ok);
@@ -166,7 +238,11 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     if (progressWidth) std::cerr << '\n';
     progressWidth = 0;
     timer.stop();
+    const bool wasRunning = run.Active();
     run.Stop();
+    if (wasRunning)
+      for (int d = 0; d < run.ActiveCount(); ++d)
+        if (const QString summary = run.EndSummary(d); !summary.isEmpty()) log(meterName(d), summary);
     const QString lost = run.RecordFailureText();
     if (!lost.isEmpty()) {
       prompter.Message(lost, "Error", Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
@@ -198,10 +274,14 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
       plan.saveEnabled[k] = 1;
       plan.recordNumber[k] = la.record + static_cast<int>(k);
     }
+    plan.keepGoing = la.keepGoing;
+    la.unattended.ApplyTo(plan);
     run.Lock();
     run.Start(plan, [&](ReadingRun::StartOutcome started) {
       if (started == ReadingRun::StartOutcome::Running) {
         timer.start(la.interval > 0 ? la.interval : kDefaultIntervalMs);
+        if (run.StopTime().isValid())
+          log("run", "stops at " + run.StopTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
         return;
       }
       finish(1);
@@ -218,11 +298,17 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
         return;
       }
       if (outcome == ReadingRun::TickOutcome::RecordFailed) return finish(3);
+      if (outcome == ReadingRun::TickOutcome::TimeUp) {
+        log("run", "stopped at the planned time");
+        return finish(0);
+      }
       std::string line;
       for (int d = 0; d < run.ActiveCount(); ++d) {
         if (d) line += '\t';
-        line += run.Texts(d).mainText;
-        if (run.HasSecond(d)) line += '\t' + run.Texts(d).secondText;
+        // A lost meter's last value is no reading of this tick.
+        const bool lost = run.KeepGoing() && run.Lost(d);
+        line += lost ? "LOST" : run.Texts(d).mainText;
+        if (run.HasSecond(d)) line += '\t' + (lost ? std::string("LOST") : run.Texts(d).secondText);
       }
       eraseProgress();
       // Line by line to a terminal; into a file or a pipe the stream's buffer does, flushed at the end.

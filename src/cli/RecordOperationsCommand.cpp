@@ -13,7 +13,9 @@
 #include "core/base/MessageTable.h"
 #include "core/base/OutputTarget.h"
 #include "core/measure/ScaleStep.h"
+#include "core/readingconfig/UnattendedRun.h"
 #include "core/records/RecordFolder.h"
+#include "core/records/RecordLimitCount.h"
 #include "core/records/RecordTexts.h"
 #include "core/recordview/RecordChartModel.h"
 #include "core/recordview/RecordViewerModel.h"
@@ -30,6 +32,7 @@ struct OperationArgs {
   int number = 0;
   QString file;  // export's FILE, chart's --png
   std::optional<QString> high, low, from, to;
+  std::optional<double> aboveLimit, belowLimit;  // stats: count the readings outside these
   bool yes = false;
   bool second = false;
   int scale = kDefaultScaleStep;
@@ -72,6 +75,11 @@ bool Parse(const QStringList& args, OperationArgs* out) {
       out->high = v;
     } else if (a == "--lo" && (v = value())) {
       out->low = v;
+    } else if (out->word == "stats" && (a == "--high" || a == "--low") && (v = value())) {
+      std::optional<double> limit;
+      QString why;
+      if (!ParseLimit(*v, &limit, &why) || !limit) return Usage(qPrintable(a + ": " + why)), false;
+      (a == "--high" ? out->aboveLimit : out->belowLimit) = limit;
     } else if (a == "--from" && (v = value())) {
       out->from = v;
     } else if (a == "--to" && (v = value())) {
@@ -165,6 +173,17 @@ int RunViewerOperation(const OperationArgs& a) {
 
   if (a.word == "stats") {
     PrintFigures(model.View());
+    if (model.View().gapFigures.shown) Print(model.View().gapsText);
+    if (!a.aboveLimit && !a.belowLimit) return 0;
+    const auto counts = CountOutsideLimits(model.Entries()[entry].path, a.aboveLimit, a.belowLimit);
+    if (!counts) {
+      prompter.Message(counts.error(), QString(), Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+      return 1;
+    }
+    QStringList parts;
+    if (a.aboveLimit) parts << QStringLiteral("above %1: %2").arg(*a.aboveLimit).arg(counts.value().above);
+    if (a.belowLimit) parts << QStringLiteral("below %1: %2").arg(*a.belowLimit).arg(counts.value().below);
+    Print(QStringLiteral("Outside the limits: %1 (%2)").arg(counts.value().Total()).arg(parts.join(", ")));
     return 0;
   }
   if (a.word == "search") {
@@ -265,7 +284,7 @@ int RunRecordOperation(const QStringList& args) {
 
 void PrintRecordOperationsUsage() {
   std::fputs(
-      "       merilog-cli records stats N\n"
+      "       merilog-cli records stats N [--high V] [--low V]\n"
       "       merilog-cli records search N --hi X --lo Y\n"
       "       merilog-cli records export N FILE\n"
       "       merilog-cli records delete N [--yes]\n"

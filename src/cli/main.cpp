@@ -36,6 +36,7 @@ void PrintUsage(std::FILE* to = stderr) {
       "  records stats|search|export|delete|chart N ...\n"
       "                              the record viewer's and record chart's operations on record N\n"
       "  log --record N [--devices K1,K2,...] [--dual] [--count C] [--interval MS] [--yes|--no]\n"
+      "      [--keep-going] [--for DURATION | --until \"yyyy/MM/dd HH:mm:ss\"] [--high V1,...] [--low V1,...]\n"
       "                              take readings into record N (N+1, ... for further meters)\n"
       "  burst --device K --record N --count C [--yes]\n"
       "                              take C readings from meter K into record N as fast as it answers\n"

@@ -31,6 +31,7 @@
 #include "core/measure/FunctionButton.h"
 #include "core/scan/ScanFunctionTable.h"
 #include "screenshots/SampleRecord.h"
+#include "sim/SimBench.h"
 #include "ui/app/AboutDialog.h"
 #include "ui/app/MainWindow.h"
 #include "ui/app/MainWindowPanels.h"
@@ -58,6 +59,8 @@ Dialog* MainWindowScreenshots::Modal() {
 
 namespace {
 
+// The dual meter of the default bench, the second of the multi-device run.
+const char kUnpluggedMeter[] = "USB0::0x3A7D::0x6082::SN02::INSTR";
 // Chooses an entry of a box by its text as a user would; false when it is not offered.
 bool Choose(QComboBox* box, const QString& text) {
   const int i = box->findText(text);
@@ -192,6 +195,38 @@ void MainWindowScreenshots::Start() {
       {readingMs_, [this] { Save(&window_, "main-reading-multi.png"); }},
       {0, [&w] { w.ToolbarStop()->trigger(); }},
       {300, [this] { Save(&window_, "main-stopped-multi.png"); }},
+      // Keep reading when a meter drops: the dual meter is unplugged during a
+      // run and plugged back; its display greys with the time it was lost.
+      {0, [trigger] { trigger(MenuCommand::KeepReading); }},
+      {300, [this] { SaveMenu(0, "menu-settings-keep-reading.png"); }},
+      // The dual meter's trace two divisions up, apart from the first.
+      {0,
+       [&w] {
+         w.Panels().traceButtons->button(1)->click();
+         w.Panels().shiftUp->click();
+         w.Panels().shiftUp->click();
+       }},
+      {0, [&w] { w.ToolbarStart()->trigger(); }},
+      {1500,
+       [this] {
+         if (bench_) bench_->DropMeter(kUnpluggedMeter);
+       }},
+      {1000,
+       [this] {
+         if (!bench_) return;
+         Save(&window_, "main-meter-lost.png");
+         bench_->ReattachMeter(kUnpluggedMeter);
+       }},
+      {5000, [&w] { w.ToolbarStop()->trigger(); }},
+      {300,
+       [this, trigger, &w] {
+         if (bench_) Save(&window_, "main-meter-back.png");
+         trigger(MenuCommand::KeepReading);
+         w.Panels().traceButtons->button(1)->click();
+         w.Panels().shiftDown->click();
+         w.Panels().shiftDown->click();
+         w.Panels().traceButtons->button(0)->click();
+       }},
       // Device Settings: the basic meter on DC voltage, then the dual meter on TEMP
       // with a USER sensor and a thermocouple as 2ND function.
       {0, [trigger] { trigger(MenuCommand::DeviceSettings); }, true},

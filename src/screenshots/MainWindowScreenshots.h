@@ -3,9 +3,14 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QWidget;
+
+namespace merilog::sim {
+class SimBench;
+}
 
 namespace merilog::ui {
 
@@ -19,6 +24,8 @@ class MainWindowScreenshots : public QObject {
   Q_OBJECT
  public:
   MainWindowScreenshots(MainWindow& window, QString folder, int readingMs = 4000);
+  // The simulated bench the window reads, so a meter can be unplugged for a picture; without it that picture is not taken.
+  void SetBench(std::shared_ptr<sim::SimBench> bench) { bench_ = std::move(bench); }
   void Start();
   const QStringList& Saved() const { return saved_; }
 
@@ -47,6 +54,7 @@ class MainWindowScreenshots : public QObject {
   size_t next_ = 0;
   bool ok_ = true;
   QStringList saved_;
+  std::shared_ptr<sim::SimBench> bench_;
 };
 
 }  // namespace merilog::ui

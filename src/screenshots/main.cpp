@@ -8,6 +8,7 @@
 #include "core/base/ConfigPaths.h"
 #include "core/base/MessageTable.h"
 #include "screenshots/MainWindowScreenshots.h"
+#include "sim/SimBackend.h"
 #include "ui/app/DesktopSession.h"
 
 int main(int argc, char** argv) {
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   merilog::ui::MainWindowScreenshots shots(session->Window(), QString::fromLocal8Bit(argv[1]));
+  for (const auto& backend : session->Resources().Backends())
+    if (auto* simulated = dynamic_cast<merilog::sim::SimBackend*>(backend.get())) shots.SetBench(simulated->Bench());
   QObject::connect(&shots, &merilog::ui::MainWindowScreenshots::Finished, &app, [&](bool ok) { app.exit(ok ? 0 : 1); });
   shots.Start();
   return app.exec();

@@ -21,13 +21,13 @@ bool SimBackend::Handles(const std::string& resource) const {
 }
 
 std::unique_ptr<Session> SimBackend::Open(const std::string& resource, Status* status) {
-  auto meter = bench_ ? bench_->SharedMeter(resource) : nullptr;
+  std::string name;
+  auto meter = bench_ ? bench_->SharedMeter(resource, &name) : nullptr;
   if (!meter || !meter->Attached()) {
     if (status) *status = status::kErrorResourceNotFound;
     return nullptr;
   }
   if (status) *status = status::kSuccess;
-  const std::string name = meter->Resource();
   return std::make_unique<SimSession>(std::move(meter), name);
 }
 

@@ -207,10 +207,13 @@ std::vector<std::shared_ptr<SimMeter>> SimBench::Meters() const {
   return meters_;
 }
 
-std::shared_ptr<SimMeter> SimBench::SharedMeter(const std::string& resource) const {
+std::shared_ptr<SimMeter> SimBench::SharedMeter(const std::string& resource, std::string* name) const {
   std::lock_guard lock(mutex_);
-  for (const auto& m : meters_)
-    if (SameResource(m->Resource(), resource)) return m;
+  for (const auto& m : meters_) {
+    if (!SameResource(m->Resource(), resource)) continue;
+    if (name) *name = m->Resource();
+    return m;
+  }
   return nullptr;
 }
 
@@ -233,6 +236,23 @@ bool SimBench::ReattachMeter(const std::string& resource) {
   SimMeter* m = Meter(resource);
   if (!m) return false;
   m->Attach();
+  return true;
+}
+
+bool SimBench::ReattachMeter(const std::string& resource, const std::string& newResource) {
+  if (!IsSimResourceName(newResource)) return false;
+  std::shared_ptr<SimMeter> meter;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& m : meters_) {
+      if (SameResource(m->Resource(), newResource) && !SameResource(m->Resource(), resource)) return false;
+      if (SameResource(m->Resource(), resource)) meter = m;
+    }
+    if (!meter) return false;
+    meter->Detach();  // renamed only while off the bus
+    meter->Rename(newResource);
+  }
+  meter->Attach();
   return true;
 }
 

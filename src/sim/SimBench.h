@@ -37,7 +37,9 @@ class SimBench {
   SimMeter* Add(const SimMeterDescription& desc, std::string* error = nullptr);
   // By resource string, compared case-insensitively; null if absent.
   SimMeter* Meter(const std::string& resource) const;
-  std::shared_ptr<SimMeter> SharedMeter(const std::string& resource) const;
+  // With `name`, the meter's resource as the bench spells it, read under the
+  // bench's lock (a meter may be plugged back under another name meanwhile).
+  std::shared_ptr<SimMeter> SharedMeter(const std::string& resource, std::string* name = nullptr) const;
   std::vector<std::shared_ptr<SimMeter>> Meters() const;
 
   // Resources of the meters now on the bus, in bench order.
@@ -46,6 +48,9 @@ class SimBench {
   // a lost connection; plugged back, it is listed and opens again.
   bool DropMeter(const std::string& resource);
   bool ReattachMeter(const std::string& resource);
+  // Plugged back under another resource (a USB meter on another device node);
+  // false when the new name is taken or malformed.
+  bool ReattachMeter(const std::string& resource, const std::string& newResource);
   // Takes the meter off the bench for good.
   bool RemoveMeter(const std::string& resource);
 

@@ -7,7 +7,7 @@
 namespace merilog::sim {
 
 const char* FaultNames() {
-  return "silent-after, drop-after, close-after, delay-ms, garbage-every, long-answer, scan-stall-at";
+  return "silent-after, drop-after, close-after, delay-ms, garbage-every, long-answer, scan-stall-at, vanish-after, back-after-ms";
 }
 
 bool ApplyFault(std::string_view text, SimFaults* faults, std::string* error) {
@@ -44,6 +44,10 @@ bool ApplyFault(std::string_view name, std::string_view value, SimFaults* faults
     faults->longAnswerBytes = static_cast<std::size_t>(n);
   else if (key == "SCAN-STALL-AT")
     faults->scanStallAt = static_cast<int>(n);
+  else if (key == "VANISH-AFTER")
+    faults->vanishAfter = static_cast<int>(n);
+  else if (key == "BACK-AFTER-MS")
+    faults->backAfterMs = static_cast<int>(n);
   else {
     if (error) *error = "unknown fault \"" + std::string(name) + "\" (known: " + FaultNames() + ")";
     return false;

@@ -84,6 +84,7 @@ SimMeter::SimMeter(SimMeterDescription desc, std::shared_ptr<const Clock> clock)
 }
 
 void SimMeter::Attach() {
+  backAtMs_ = -1;
   if (!attached_) {
     attached_ = true;
     ++generation_;
@@ -91,6 +92,32 @@ void SimMeter::Attach() {
     outPos_ = 0;
     outDelayMs_ = 0;
   }
+}
+
+bool SimMeter::Attached() const {
+  long long back = backAtMs_.load();
+  if (back >= 0 && clock_->NowMs() >= back && backAtMs_.compare_exchange_strong(back, -1)) {
+    // Back with the same identification; sessions of before stay dead.
+    ++generation_;
+    attached_ = true;
+  }
+  return attached_;
+}
+
+long long SimMeter::MsUntilBack() const {
+  const long long back = backAtMs_.load();
+  if (back < 0) return -1;
+  return std::max<long long>(0, back - clock_->NowMs());
+}
+
+void SimMeter::Vanish() {
+  // Whatever it was about to answer goes with it.
+  out_.clear();
+  outPos_ = 0;
+  outDelayMs_ = 0;
+  commandsSinceBack_ = 0;
+  attached_ = false;
+  backAtMs_ = clock_->NowMs() + description_.faults.backAfterMs;
 }
 
 std::vector<std::string> SimMeter::PendingErrors() const {
@@ -143,6 +170,10 @@ Status SimMeter::Write(std::string_view bytes) {
       std::string answer;
       ProcessMessage(message, &answer);
       if (!answer.empty()) Emit(std::move(answer));
+      if (description_.faults.vanishAfter >= 0 && ++commandsSinceBack_ >= description_.faults.vanishAfter) {
+        Vanish();
+        return status::kSuccess;
+      }
     }
     if (last) break;
     start = end + 1;

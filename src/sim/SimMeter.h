@@ -51,10 +51,18 @@ class SimMeter {
   Status DeviceClear();
 
   // Drop off the bus and come back. Sessions opened before a drop stay dead.
-  bool Attached() const { return attached_; }
+  // A meter that vanished (vanish-after fault) comes back by itself once its
+  // time is up, as seen by the first look at it after that.
+  bool Attached() const;
   std::uint64_t Generation() const { return generation_; }
   void Detach() { attached_ = false; }
   void Attach();
+  // Off the bus by the vanish-after fault and due back: milliseconds until then
+  // (0 when due now), or -1 when the meter has not vanished.
+  long long MsUntilBack() const;
+  // Another resource when plugged back (a USB meter under another device node);
+  // only while detached.
+  void Rename(std::string resource) { description_.resource = std::move(resource); }
 
   // --- For tests and the bench ---
   // Runs one program message as if written, without faults or output buffer, and
@@ -164,8 +172,13 @@ class SimMeter {
   std::deque<std::string> queuedReadAnswers_;
   SimCommandFaults commandFaults_;
 
-  std::atomic<bool> attached_{true};  // unplugged from the test or the window's thread, seen by the session's
-  std::atomic<std::uint64_t> generation_{1};
+  // Unplugged from the test or the window's thread, seen by the session's; a
+  // vanished meter is plugged back by whichever thread looks first after its time.
+  mutable std::atomic<bool> attached_{true};
+  mutable std::atomic<std::uint64_t> generation_{1};
+  mutable std::atomic<long long> backAtMs_{-1};  // when a vanished meter comes back; -1: not vanished
+  int commandsSinceBack_ = 0;
+  void Vanish();
   int answersGiven_ = 0;
   std::string out_;         // unread answer bytes
   std::size_t outPos_ = 0;  // how much of out_ has been read

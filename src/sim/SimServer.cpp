@@ -70,7 +70,8 @@ bool SimServer::Listen(std::string* error) {
   if (wakeRead_ < 0) return fail("cannot create the stop pipe");
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(options_.port));
+  // Back from a vanish: the port it had, so clients find it again.
+  addr.sin_port = htons(static_cast<std::uint16_t>(port_ > 0 ? port_ : options_.port));
   if (::inet_pton(AF_INET, options_.bindAddress.c_str(), &addr.sin_addr) != 1) {
     errno = EINVAL;
     return fail("\"" + options_.bindAddress + "\" is not an IPv4 address");
@@ -80,7 +81,7 @@ bool SimServer::Listen(std::string* error) {
   const int one = 1;
   ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
-    return fail("cannot bind " + options_.bindAddress + ":" + std::to_string(options_.port));
+    return fail("cannot bind " + options_.bindAddress + ":" + std::to_string(ntohs(addr.sin_port)));
   if (::listen(listenFd_, 4) != 0) return fail("cannot listen");
   socklen_t len = sizeof addr;
   ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -104,8 +105,26 @@ int SimServer::Run() {
     for (std::size_t i = clients_.size(); i-- > 0;)
       if (!Advance(*clients_[i]) || !Flush(*clients_[i])) Drop(i);
 
-    fds.assign({{wakeRead_, POLLIN, 0}, {listenFd_, POLLIN, 0}});
     int timeoutMs = -1;
+    if (!meter_->Attached() && meter_->MsUntilBack() >= 0) {
+      // Vanished: every connection closed and new ones refused until it is back.
+      if (listenFd_ >= 0 || !clients_.empty()) {
+        // The listener first: a client that sees its connection end finds no other.
+        if (listenFd_ >= 0) ::close(listenFd_);
+        listenFd_ = -1;
+        while (!clients_.empty()) Drop(clients_.size() - 1);
+        if (options_.transcript) options_.transcript->Note(name_, "vanished (vanish-after fault)");
+      }
+      timeoutMs = static_cast<int>(std::clamp<long long>(meter_->MsUntilBack(), 1, 60000));
+    } else if (listenFd_ < 0) {
+      std::string error;
+      if (Listen(&error)) {
+        if (options_.transcript) options_.transcript->Note(name_, "back on the network");
+      } else {
+        timeoutMs = 100;  // the port is not free yet: try again shortly
+      }
+    }
+    fds.assign({{wakeRead_, POLLIN, 0}, {listenFd_, POLLIN, 0}});
     const auto now = SteadyClock::now();
     for (const auto& c : clients_) {
       short events = 0;

@@ -171,4 +171,37 @@ TEST_F(LogCommand, OnATerminalTheProgressLineStaysBelowTheReadings) {
   EXPECT_EQ(Record(1).size(), 3u);
 }
 
+// --keep-going on a bench whose meter vanishes after 40 commands for 100 ms: the
+// run goes on, the meter's column says LOST while it is away, the run log says
+// it was lost and is back, the gap is in the record, and the run ends 0.
+TEST_F(LogCommand, KeepGoingReadsThroughAMeterThatVanishesAndStoresTheGap) {
+  QDir(f.Path()).mkdir("DB");
+  const QString bench = f.File("bench.ini");
+  QFile file(bench);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\nvanish-after = 40\n"
+             "back-after-ms = 100\n");
+  file.close();
+  ASSERT_EQ(Cli({"--simulate=" + bench, "log", "--record", "1", "--count", "400", "--interval", "5", "--keep-going",
+                 "--high", "1e30"},
+                &out, &err, f.Path()),
+            0)
+      << err.toStdString();
+  EXPECT_TRUE(out.contains("LOST\n"));
+  EXPECT_TRUE(err.contains("MODEL 6081-USBTMC-SN01: lost (no answer to \"read?\"")) << err.toStdString();
+  EXPECT_TRUE(err.contains("MODEL 6081-USBTMC-SN01: back after ")) << err.toStdString();
+  EXPECT_TRUE(err.contains("gap")) << err.toStdString();
+  EXPECT_TRUE(err.contains("0 readings outside the limits")) << err.toStdString();
+  SQLite::Database record((f.Path() + "/DB/Record 1.mdb").toStdString());
+  EXPECT_GE(record.execAndGet("SELECT count(*) FROM read_gap").getInt(), 1);
+  // What stopped the run and what it needs are said before anything is read.
+  EXPECT_EQ(Log({"--record", "1", "--for", "0s"}), 2);
+  EXPECT_TRUE(err.contains("--for: a run of no time")) << err.toStdString();
+  EXPECT_EQ(Log({"--record", "1", "--until", "2001/01/01 00:00:00"}), 2);
+  EXPECT_TRUE(err.contains("has passed already")) << err.toStdString();
+  EXPECT_EQ(Log({"--record", "1", "--high", "1,2"}), 2);
+  EXPECT_EQ(Log({"--record", "1", "--high", "1", "--low", "2"}), 2);
+  EXPECT_TRUE(err.contains("The low limit 2 is above the high limit 1.")) << err.toStdString();
+}
+
 }  // namespace

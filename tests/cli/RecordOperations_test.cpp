@@ -60,6 +60,22 @@ TEST_F(RecordOperationsTest, StatsAndSearchPrintWhatTheViewerShows) {
   EXPECT_EQ(Run({"search", "2", "--hi", "3"}), 2);
 }
 
+// stats says the gaps a run left and counts the readings outside given limits (an overload is above).
+TEST_F(RecordOperationsTest, StatsSaysTheGapsAndCountsReadingsOutsideLimits) {
+  {
+    auto a = RecordAppender::Open(RecordPath(2));
+    ASSERT_TRUE(a.ok());
+    RecordGap gap;
+    gap.start = test::At(2024, 3, 5, 14, 3, 27);
+    gap.end = gap.start.addMSecs(2000);
+    ASSERT_TRUE(a.value()->AddGap(gap).ok());
+    ASSERT_TRUE(a.value()->Close().ok());
+  }
+  ASSERT_EQ(Run({"stats", "2", "--high", "2", "--low", "0"}), 0) << Std(err_);
+  EXPECT_TRUE(out_.endsWith("Gaps: 1 gap, 2.0 s in all\nOutside the limits: 3 (above 2: 2, below 0: 1)\n")) << Std(out_);
+  EXPECT_EQ(Run({"stats", "2", "--high", "x"}), 2);
+}
+
 TEST_F(RecordOperationsTest, ExportAndDelete) {
   const QString csv = temp_->File("plain name");
   ASSERT_EQ(Run({"export", "2", csv}), 0) << Std(err_);

@@ -93,5 +93,45 @@ TEST_F(SimBackendTest, DropOffTheBusAndComeBack) {
   EXPECT_FALSE(Ask(*fresh, "*IDN?\n").empty());
 }
 
+// The vanish fault on the bench's clock: gone after N commands, back M ms later
+// (with the same identification, old handles dead), gone again after N more; a
+// meter plugged back under another resource is found there only.
+TEST_F(SimBackendTest, VanishAfterCommandsAndComeBackOnTime) {
+  auto clock = std::make_shared<FixedClock>(QDateTime(QDate(2024, 5, 6), QTime(9, 0)));
+  bench = std::make_shared<SimBench>(clock);
+  SimMeterDescription desc;
+  desc.resource = kMeter;
+  ASSERT_TRUE(ApplyFault("vanish-after=3", &desc.faults, nullptr));
+  ASSERT_TRUE(ApplyFault("back-after-ms=500", &desc.faults, nullptr));
+  ASSERT_TRUE(bench->Add(desc));
+  auto s = Open({});
+  const std::string idn = Ask(*s, "*IDN?\n");
+  EXPECT_EQ(Ask(*s, "func?\n"), "\"VOLT\"\n");
+  EXPECT_EQ(s->Write("read?\n"), status::kSuccess);  // the third: its answer goes with the meter
+  EXPECT_EQ(s->Read(1024).status, status::kErrorConnectionLost);
+  EXPECT_TRUE(bench->Resources().empty());
+  clock->AdvanceMs(499);
+  Status st = 0;
+  EXPECT_EQ(rm->Open(kMeter, &st), nullptr);
+  clock->AdvanceMs(1);
+  EXPECT_EQ(s->Write("*IDN?\n"), status::kErrorConnectionLost);  // old handles stay dead
+  auto back = rm->Open(kMeter, &st);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(Ask(*back, "*IDN?\n"), idn);
+  Ask(*back, "func?\n");
+  EXPECT_EQ(back->Write("*IDN?\n"), status::kSuccess);
+  EXPECT_EQ(back->Read(1024).status, status::kErrorConnectionLost);
+
+  clock->AdvanceMs(500);
+  const std::string node = "USB0::0x3A7D::0x6082::usbtmc3::INSTR";
+  ASSERT_TRUE(bench->DropMeter(kMeter));
+  ASSERT_TRUE(bench->ReattachMeter(kMeter, node));
+  EXPECT_EQ(bench->Resources(), std::vector<std::string>{node});
+  EXPECT_EQ(rm->Open(kMeter, &st), nullptr);
+  auto renamed = rm->Open(node, &st);
+  ASSERT_TRUE(renamed);
+  EXPECT_EQ(Ask(*renamed, "*IDN?\n"), idn);
+}
+
 }  // namespace
 }  // namespace merilog::sim

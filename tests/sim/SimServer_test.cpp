@@ -6,7 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
+#include <QThread>
 #include <cerrno>
 #include <string>
 
@@ -108,6 +110,35 @@ TEST(SimServerTest, BenchFileMeterAndTranscript) {
   QFile file(transcript);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.readAll().contains("<- \"20\\n\""));
+}
+
+// vanish-after: the connection closes after the third command, new ones are
+// refused while the meter is away, and it serves again with the same identification.
+TEST(SimServerTest, VanishClosesRefusesAndComesBack) {
+  SimmeterProcess server({"--model", "6081", "--fault", "vanish-after=3", "--fault", "back-after-ms=2000"});
+  ASSERT_GT(server.port, 0);
+  Client a;
+  ASSERT_TRUE(a.Connect(server.port));
+  a.Send("*IDN?\n");
+  const QByteArray idn = a.Answer();
+  a.Send("func?\nread?\n");
+  EXPECT_EQ(a.Answer(), "\"VOLT\"\n");
+  EXPECT_TRUE(a.Answer().isEmpty());  // the third answer went with the meter
+  EXPECT_EQ(a.socket.state(), QAbstractSocket::UnconnectedState);
+  Client refused;
+  EXPECT_FALSE(refused.Connect(server.port));
+  EXPECT_EQ(refused.socket.error(), QAbstractSocket::ConnectionRefusedError);
+  // Back after its time: bounded by the process wait, never a fixed sleep.
+  Client b;
+  QElapsedTimer waited;
+  waited.start();
+  while (!b.Connect(server.port) && waited.elapsed() < kWaitMs) {
+    b.socket.abort();
+    QThread::msleep(50);  // a retry's pace, not a time-out waited for
+  }
+  ASSERT_EQ(b.socket.state(), QAbstractSocket::ConnectedState);
+  b.Send("*IDN?\n");
+  EXPECT_EQ(b.Answer(), idn);
 }
 
 TEST(SimServerTest, BadCommandLinesAreRefused) {

@@ -19,14 +19,34 @@ enum class MenuCommand {
   CommandControl,
   About,
   ChannelScan,
-  SearchLan,  // a check item: "Search the LAN for meters"
+  // Beyond the original menu: the LAN search and unattended runs.
+  SearchLan,      // a check item: "Search the LAN for meters"
+  KeepReading,    // a check item: keep reading when a meter drops
+  UnattendedRun,  // the Stop and Limits dialog
 };
-inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::SearchLan) + 1;
+inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::UnattendedRun) + 1;
 
-// Check items keep a setting rather than run a command. They are labelled by
-// keys of their own, so one added to a menu moves no other entry's key.
+// Check items keep a setting rather than run a command.
 inline constexpr bool IsCheckItem(MenuCommand command) {
-  return command == MenuCommand::SearchLan;
+  return command == MenuCommand::SearchLan || command == MenuCommand::KeepReading;
+}
+
+// Entries added to the original menu have message keys of their own; the
+// original entries keep the keys of their original positions.
+struct ExtraMenuText {
+  MenuCommand command;
+  const char* key;
+  const char* englishDefault;
+};
+inline constexpr std::array<ExtraMenuText, 3> kExtraMenuTexts{{
+    {MenuCommand::SearchLan, "1040", "Search the LAN for meters"},
+    {MenuCommand::KeepReading, "1100", "Keep reading when a meter drops"},
+    {MenuCommand::UnattendedRun, "1101", "Stop and Limits..."},
+}};
+inline const ExtraMenuText* FindExtraMenuText(MenuCommand command) {
+  for (const ExtraMenuText& e : kExtraMenuTexts)
+    if (e.command == command) return &e;
+  return nullptr;
 }
 
 // The main menu bar: one command list per top-level menu, by position.
@@ -51,7 +71,8 @@ inline constexpr std::array<std::array<const char*, kMenuColumns>, kMenuRows> kM
 inline MenuBarShape MainMenuShape() {
   using C = MenuCommand;
   return {
-      {C::DeviceSettings, C::ReadingSettings, C::Separator, C::Refresh, C::SearchLan, C::Separator, C::Exit},
+      {C::DeviceSettings, C::ReadingSettings, C::KeepReading, C::UnattendedRun, C::Separator, C::Refresh, C::SearchLan,
+       C::Separator, C::Exit},
       {C::ViewRecord, C::ChartRecord},
       {C::MultipleReadings, C::StartReading, C::StopReading},
       {C::CommandControl, C::ChannelScan},

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include <QStringList>
+
 #include "core/app/MainWindowRouting.h"
 #include "core/base/Clock.h"
 #include "core/base/ConfigurationCheck.h"
@@ -39,6 +41,7 @@ MainWindowModel::MainWindowModel(ResourceManager& rm, Prompter& prompter, const 
   for (const CommandRoute& r : MainWindowRoutes()) available_[Index(r.command)] = r.availableAtStart;
   sequence_.onIdle = [this] { Notify(); };
   run_->onRecordFailure = [this] { StopReading(); };
+  run_->onEvent = [this](int position, const QString& text) { RunEvent(position, text); };
 }
 
 MainWindowModel::~MainWindowModel() {
@@ -63,6 +66,7 @@ void MainWindowModel::Initialise() {
   speedSelected_ = 0;
   timerIntervalMs_ = 25;
   multiDeviceMode_ = false;
+  keepReading_ = ReadOption(ApplicationMessageTable(), kKeepReadingOption);
   chart_->SelectTrace(0);
   chart_->SetChartMapping();
   searchLan_ = ReadOption(ApplicationMessageTable(), kSearchLanOption);
@@ -175,7 +179,10 @@ void MainWindowModel::OnCommand(MenuCommand command) {
       StopReading();
       break;
     case CommandRoute::Action::Toggle:
-      ToggleLanSearch();
+      if (command == MenuCommand::SearchLan)
+        ToggleLanSearch();
+      else
+        ToggleKeepReading();
       break;
     case CommandRoute::Action::About:
       sequence_.Then([this, command] {
@@ -187,6 +194,13 @@ void MainWindowModel::OnCommand(MenuCommand command) {
       });
       break;
   }
+}
+
+void MainWindowModel::ToggleKeepReading() {
+  keepReading_ = !keepReading_;
+  // Kept for the next start of the program; a file that cannot be written keeps it for this one.
+  WriteOption(ApplicationMessageTable(), kKeepReadingOption, keepReading_);
+  Notify();
 }
 
 void MainWindowModel::ToggleLanSearch() {
@@ -210,6 +224,8 @@ ReadingPlan MainWindowModel::NextRunPlan() const {
   plan.positionSlots = multiDeviceMode_ ? chosenSlots_ : std::vector<int>{plan.currentSlot};
   plan.saveEnabled = saveEnabled_;
   plan.recordNumber = recordNumber_;
+  plan.keepGoing = keepReading_;
+  unattended_.ApplyTo(plan);
   return plan;
 }
 
@@ -235,6 +251,7 @@ void MainWindowModel::Start() {
   // Locked before the meters are asked: while a message or question shows,
   // only Stop is usable.
   run_->Lock();
+  statusLine_.clear();
   Notify();
   run_->Start(NextRunPlan(), [this](ReadingRun::StartOutcome outcome) { Started(outcome); });
 }
@@ -257,12 +274,17 @@ void MainWindowModel::Started(ReadingRun::StartOutcome outcome) {
 void MainWindowModel::StopReading() {
   if (observer_) observer_->StopReadingTimer();
   const bool wasLocked = run_->Locked();
+  const bool wasRunning = run_->Active();
   // A start still asking its meters is abandoned; Stop never waits for one.
   if (run_->CurrentPhase() == ReadingRun::Phase::Starting) sequence_.Clear();
   run_->Stop();
   RedrawChartNow();
   if (devices_->HasMeters()) SelectMeter(devices_->SelectedLine());
   chart_->SelectTrace(0);
+  if (wasRunning) {
+    const QString end = RunEndText();
+    if (!end.isEmpty()) statusLine_ = end;
+  }
   Notify();
   const QString recordFailure = wasLocked ? run_->RecordFailureText() : QString();
   if (!recordFailure.isEmpty())
@@ -287,6 +309,13 @@ void MainWindowModel::Ticked(ReadingRun::TickOutcome outcome) {
     case ReadingRun::TickOutcome::RecordFailed:
       StopReading();  // says what was lost
       return;
+    case ReadingRun::TickOutcome::TimeUp:
+      StopReading();  // every reading taken is committed; the status line says how the run ended
+      statusLine_ = QStringLiteral("Stopped at the planned time, %1. %2")
+                        .arg(clock_.Now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")), statusLine_)
+                        .trimmed();
+      Notify();
+      return;
     case ReadingRun::TickOutcome::Redraw:
       RedrawChartNow();
       break;
@@ -305,6 +334,56 @@ void MainWindowModel::RedrawChartNow() {
   for (int d = 0; d < kMeterPositions; ++d) in.hasSecond[d] = p.meters[d].hasSecond;
   chart_->RedrawChart(in);
   if (observer_) observer_->RedrawChart();
+}
+
+void MainWindowModel::RunEvent(int position, const QString& text) {
+  statusLine_ = clock_.Now().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') + MeterName(position) +
+                QStringLiteral(": ") + text;
+  Notify();
+}
+
+QString MainWindowModel::MeterName(int position) const {
+  const int slot = position < run_->ActiveCount() ? run_->Slot(position) : kNoDeviceSlot;
+  const DeviceEntry* entry = devices_->Entry(slot);
+  return entry ? QString::fromStdString(entry->displayName) : QStringLiteral("Meter %1").arg(position + 1);
+}
+
+QString MainWindowModel::RunEndText() const {
+  QStringList parts;
+  for (int d = 0; d < run_->ActiveCount(); ++d) {
+    const QString summary = run_->EndSummary(d);
+    if (!summary.isEmpty()) parts << MeterName(d) + QStringLiteral(": ") + summary;
+  }
+  return parts.join(QStringLiteral(" | "));
+}
+
+MainWindowModel::MeterAlert MainWindowModel::Alert(int position) const {
+  MeterAlert a;
+  if (position < 0 || position >= run_->ActiveCount()) return a;
+  a.outside = run_->Active() && run_->LimitState(position).Outside();
+  if (run_->Active() && run_->Lost(position)) {
+    a.lost = true;
+    a.lostText = LookupMessage(u"1109", QStringLiteral("Lost since")) + QLatin1Char(' ') +
+                 run_->Loss(position).Since().toString(QStringLiteral("HH:mm:ss"));
+  }
+  return a;
+}
+
+bool MainWindowModel::CommandChecked(MenuCommand command) const {
+  return (command == MenuCommand::KeepReading && keepReading_) || (command == MenuCommand::SearchLan && searchLan_);
+}
+
+QString MainWindowModel::StatusLine() const {
+  // The run's latest event first; the lab server's backlog after it while there is one.
+  const QString backlog = labServer_ ? labServer_->StatusLine() : QString();
+  if (backlog.isEmpty()) return statusLine_;
+  if (statusLine_.isEmpty()) return backlog;
+  return statusLine_ + QStringLiteral("   ") + backlog;
+}
+
+void MainWindowModel::ApplyUnattendedRun(const UnattendedRun& settings) {
+  unattended_ = settings;
+  Notify();
 }
 
 void MainWindowModel::SelectMeter(int line) {

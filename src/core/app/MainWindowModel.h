@@ -14,6 +14,7 @@
 #include "core/measure/ConfigureFunction.h"
 #include "core/measure/ReadingRun.h"
 #include "core/measure/StatusPanel.h"
+#include "core/readingconfig/UnattendedRun.h"
 
 namespace merilog {
 
@@ -103,11 +104,20 @@ class MainWindowModel {
   // (nothing when the settings name no server).
   void UseLabServer(const LabServerSettings& settings, LabForwardPolicy policy = {});
   // The status line: the lab server's backlog; empty without a server.
-  QString StatusLine() const { return labServer_ ? labServer_->StatusLine() : QString(); }
+  // The status line: the run's latest event (a meter lost or back, a limit
+  // crossed, how the run ended) and the lab server's backlog while there is one.
+  QString StatusLine() const;
   const LabServerMonitor* LabServer() const { return labServer_.get(); }
 
   // After the Reading Settings dialog closed with these settings.
   void ApplyReadingSettings(const ReadingSettings& settings);
+  // After the Stop and Limits dialog closed with OK: the next run's stop and limits.
+  void ApplyUnattendedRun(const UnattendedRun& settings);
+  const UnattendedRun& Unattended() const { return unattended_; }
+  // Keep reading when a meter drops (the Settings menu's check item, kept in
+  // the language file's [Options] section).
+  bool KeepReading() const { return keepReading_; }
+  bool CommandChecked(MenuCommand command) const;
 
   // Keys: Enter does nothing but apply the data offset when its box has the
   // focus; Esc closes the devices and the window.
@@ -121,7 +131,6 @@ class MainWindowModel {
   const MainWindowTexts& Texts() const { return texts_; }
   bool CommandEnabled(MenuCommand command) const;
   // A check item's mark: Search the LAN for meters.
-  bool CommandChecked(MenuCommand command) const { return command == MenuCommand::SearchLan && searchLan_; }
   // How the LAN is searched once the user turns the search on (tests keep it on loopback).
   void SetLanSearchOptions(LanSearchOptions options) { lanSearchOptions_ = std::move(options); }
   bool ToolbarStartEnabled() const { return !run_->Locked(); }
@@ -138,6 +147,15 @@ class MainWindowModel {
   std::string IntervalCaption() const;
   bool ReadingActive() const { return run_->Active(); }
   bool MultiDeviceMode() const { return multiDeviceMode_; }
+  // The status line under the window: the run log's latest line (a meter lost
+  // or back, a limit crossed, the planned stop) and, after a run, what its end said.
+  // How a position's value display looks beyond its text.
+  struct MeterAlert {
+    bool lost = false;     // greyed: the value shown is the last one read
+    QString lostText;      // "Lost since 14:03:27"
+    bool outside = false;  // the warning colour: the last reading was outside the limits
+  };
+  MeterAlert Alert(int position) const;
   // The meters the front panel lays out and the next run reads.
   ReadingSet CurrentReadingSet() const;
   // What Start Reading would read and store now.
@@ -168,6 +186,10 @@ class MainWindowModel {
   void ApplySettings(const ReadingSettings& settings);
   void RedrawChartNow();
   void ToggleLanSearch();
+  void ToggleKeepReading();
+  void RunEvent(int position, const QString& text);
+  QString MeterName(int position) const;
+  QString RunEndText() const;
 
   Prompter& prompter_;
   const Clock& clock_;
@@ -184,6 +206,9 @@ class MainWindowModel {
   std::vector<int> chosenSlots_;
   std::array<int, kMeterPositions> saveEnabled_{};
   std::array<int, kMeterPositions> recordNumber_{};
+  bool keepReading_ = false;
+  UnattendedRun unattended_;
+  QString statusLine_;
 
   SlotFunctionState functions_;
   ExchangeSequence sequence_;

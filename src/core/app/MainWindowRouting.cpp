@@ -8,7 +8,7 @@ std::span<const CommandRoute> MainWindowRoutes() {
   using C = MenuCommand;
   using A = CommandRoute::Action;
   //                                                  guard  avail  idle   reading
-  static const std::array<CommandRoute, 13> kRoutes{{
+  static const std::array<CommandRoute, 15> kRoutes{{
       {C::DeviceSettings, A::Dialog, /*guarded*/ true, false, true, false},
       {C::ReadingSettings, A::Dialog, true, true, true, false},
       {C::Refresh, A::Refresh, false, true, true, false},
@@ -22,6 +22,8 @@ std::span<const CommandRoute> MainWindowRoutes() {
       {C::About, A::About, false, true, true, false},
       {C::ChannelScan, A::Dialog, false, false, true, false},
       {C::SearchLan, A::Toggle, false, true, true, false},
+      {C::KeepReading, A::Toggle, false, true, true, false},
+      {C::UnattendedRun, A::Dialog, false, false, true, false},
   }};
   return kRoutes;
 }

@@ -30,20 +30,16 @@ MainWindowTexts RelabelMainWindow(MessageTable& table, const QString& section, c
     return table.Lookup(section, key, englishDefault);
   };
 
-  const std::array<std::pair<MenuCommand, QString>, 1> checkItems{{
-      {MenuCommand::SearchLan, lookup(QStringLiteral("1040"), QStringLiteral("Search the LAN for meters"))},
-  }};
-
   MainWindowTexts texts;
   for (int p = 0; p < int(shape.size()); ++p) {
     MainWindowTexts::Menu menu;
     menu.title = lookup(MenuTitleKey(p), MenuDefault(p, 0));
-    int q = 0;  // the entry's position as the positional keys count it
+    // q counts the original entries only, so their keys stay where added ones come between.
+    int q = 0;
     for (const MenuCommand command : shape[size_t(p)]) {
-      if (IsCheckItem(command)) {
-        const auto it =
-            std::find_if(checkItems.begin(), checkItems.end(), [&](const auto& c) { return c.first == command; });
-        menu.items.push_back({command, it == checkItems.end() ? QString() : it->second, true});
+      if (const ExtraMenuText* extra = FindExtraMenuText(command)) {
+        menu.items.push_back({command, lookup(QString::fromLatin1(extra->key), QString::fromUtf8(extra->englishDefault)),
+                              IsCheckItem(command)});
         continue;
       }
       if (command == MenuCommand::Separator)

@@ -13,6 +13,8 @@ struct ProgramOption {
 // "Search the LAN for meters": off until the user asks, since a broadcast
 // leaves the machine.
 inline constexpr ProgramOption kSearchLanOption{"SearchLan", false};
+// "Keep reading when a meter drops": off, so a run stops at the first failed read.
+inline constexpr ProgramOption kKeepReadingOption{"KeepReadingWhenMeterDrops", false};
 
 // The stored choice; the default when the file, the key or a readable value is missing.
 bool ReadOption(const MessageTable& table, const ProgramOption& option);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/instrument/DeviceDiscovery.h"
+#include "core/instrument/ReopenMeter.h"
 
 namespace merilog {
 
@@ -65,6 +66,13 @@ class DeviceListModel {
   // The session thread of the meter in a slot, null without one.
   SessionWorker* Worker(int slot) const;
   const DeviceDiscovery& Discovery() const { return discovery_; }
+
+  // A meter of the list that dropped off, looked for again on its own session
+  // thread (ReopenMeter): where it was, then (USB) wherever the bus lists it
+  // now, never where another instrument of the list is. `done` gets what was
+  // found; the meter's worker keeps the new session. Nothing happens for a slot
+  // without a meter.
+  void Reconnect(int slot, std::function<void(Reopened)> done, std::weak_ptr<int> alive);
 
  private:
   ResourceManager& rm_;

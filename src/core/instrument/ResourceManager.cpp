@@ -52,6 +52,10 @@ std::function<std::unique_ptr<Session>()> ResourceManager::Opener(const std::str
   return [backends = backends_, resource] { return OpenIn(*backends, resource, nullptr); };
 }
 
+std::function<std::unique_ptr<Session>(const std::string&)> ResourceManager::AnyOpener() const {
+  return [backends = backends_](const std::string& resource) { return OpenIn(*backends, resource, nullptr); };
+}
+
 static std::vector<std::string> FindIn(const ResourceManager::BackendList& backends, const std::string& pattern,
                                        Status* status) {
   std::vector<std::string> found;

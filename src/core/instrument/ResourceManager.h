@@ -36,6 +36,8 @@ class ResourceManager {
   // a search or an opening that waits on the network may outlive this manager.
   std::function<std::vector<std::string>()> Finder(const std::string& pattern) const;
   std::function<std::unique_ptr<Session>()> Opener(const std::string& resource) const;
+  // Opens any resource it is given, from another thread.
+  std::function<std::unique_ptr<Session>(const std::string&)> AnyOpener() const;
 
  private:
   // Replaced, never changed, when a backend is added: a Finder or Opener on

@@ -67,8 +67,7 @@ Session* SessionWorker::Holder::Get() {
 }
 
 void SessionWorker::Holder::KeepAborter() {
-  if (!session) return;
-  auto signal = session->Aborter();
+  auto signal = session ? session->Aborter() : nullptr;
   std::lock_guard lock(abortMutex);
   abort = std::move(signal);
 }

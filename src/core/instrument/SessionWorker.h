@@ -43,6 +43,22 @@ class SessionWorker {
     thread_.Run<R>([holder, procedure = std::move(procedure)] { return holder->Use(procedure); }, std::move(done),
                    std::move(alive));
   }
+  // Runs `procedure` on the session's thread with the session itself, which it
+  // may close and replace (a meter that dropped off and came back); `done` gets
+  // its result here. Later procedures use whatever session it left.
+  template <class R>
+  void Replace(std::function<R(std::unique_ptr<Session>&)> procedure, std::function<void(R)> done,
+               std::weak_ptr<int> alive = WorkerThread::Forever()) {
+    auto holder = holder_;
+    thread_.Run<R>(
+        [holder, procedure = std::move(procedure)] {
+          holder->Get();
+          R result = procedure(holder->session);
+          holder->KeepAborter();
+          return result;
+        },
+        std::move(done), std::move(alive));
+  }
   // Runs `procedure` on the session's thread; nothing comes back.
   void Post(std::function<void(Session*)> procedure);
   // Runs `procedure` and waits for its result: for tools and tests without an

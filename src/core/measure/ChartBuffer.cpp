@@ -4,10 +4,14 @@
 
 namespace merilog {
 
-ChartBuffer::ChartBuffer() : values_(static_cast<size_t>(kTraceCount) * (kCapacity + 1), 0.0) {}
+ChartBuffer::ChartBuffer()
+    : values_(static_cast<size_t>(kTraceCount) * (kCapacity + 1), 0.0),
+      gaps_(static_cast<size_t>(kTraceCount) * (kCapacity + 1), 0) {}
 
 void ChartBuffer::Reset() {
   std::fill(values_.begin(), values_.end(), 0.0);
+  std::fill(gaps_.begin(), gaps_.end(), 0);
+  gapCount_.fill(0);
   pointCount_ = 0;
 }
 
@@ -22,6 +26,12 @@ void ChartBuffer::AdvanceWindow(std::span<const int> mainTraces, bool grow) {
       if (trace < 0 || trace >= kTraceCount) continue;
       double* row = Row(trace);
       std::copy(row + 2, row + pointCount_ + 1, row + 1);
+      if (gapCount_[trace] > 0) {
+        char* gaps = GapRow(trace);
+        gapCount_[trace] -= gaps[1];
+        std::copy(gaps + 2, gaps + pointCount_ + 1, gaps + 1);
+        gaps[pointCount_] = 0;  // its copy moved down; the newest is written (or marked) afresh
+      }
     }
   }
 }
@@ -33,6 +43,32 @@ void ChartBuffer::GrowPoint() {
 void ChartBuffer::Store(int trace, double value) {
   if (trace < 0 || trace >= kTraceCount || pointCount_ < 1) return;
   Row(trace)[pointCount_] = value;
+  if (gapCount_[trace] > 0 && GapRow(trace)[pointCount_]) {
+    GapRow(trace)[pointCount_] = 0;
+    --gapCount_[trace];
+  }
+}
+
+void ChartBuffer::RepeatPrevious(int trace) {
+  if (trace < 0 || trace >= kTraceCount || pointCount_ < 2) return;
+  Row(trace)[pointCount_] = Row(trace)[pointCount_ - 1];
+  if (IsGap(trace, pointCount_ - 1)) MarkGap(trace);
+}
+
+void ChartBuffer::MarkGap(int trace) {
+  if (trace < 0 || trace >= kTraceCount || pointCount_ < 1) return;
+  char& gap = GapRow(trace)[pointCount_];
+  if (!gap) ++gapCount_[trace];
+  gap = 1;
+}
+
+bool ChartBuffer::IsGap(int trace, int position) const {
+  if (trace < 0 || trace >= kTraceCount || position < 1 || position > kCapacity) return false;
+  return gapCount_[trace] > 0 && GapRow(trace)[position] != 0;
+}
+
+bool ChartBuffer::HasGaps(int trace) const {
+  return trace >= 0 && trace < kTraceCount && gapCount_[trace] > 0;
 }
 
 double ChartBuffer::Value(int trace, int position) const {

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <span>
 #include <vector>
 
@@ -33,6 +34,18 @@ class ChartBuffer {
   // outside 0..7 or while PointCount is 0.
   void Store(int trace, double value);
 
+  // A meter lost in a run that keeps reading: the trace has no reading at
+  // PointCount, and its line breaks there. Cleared by the next Store, moved
+  // with the window like the values.
+  void MarkGap(int trace);
+  bool IsGap(int trace, int position) const;
+  // A meter still answering an earlier tick: its newest position repeats the
+  // one before it rather than stay unwritten (which would draw a drop to zero
+  // while the window fills).
+  void RepeatPrevious(int trace);
+  // Whether any position of a trace is a gap (a line without breaks draws as before).
+  bool HasGaps(int trace) const;
+
   // Value at position 1..kCapacity (0 outside the trace).
   double Value(int trace, int position) const;
   // Direct view of a trace's positions 0..kCapacity (position 0 is never drawn).
@@ -51,8 +64,12 @@ class ChartBuffer {
  private:
   double* Row(int trace) { return values_.data() + static_cast<size_t>(trace) * (kCapacity + 1); }
   const double* Row(int trace) const { return values_.data() + static_cast<size_t>(trace) * (kCapacity + 1); }
+  char* GapRow(int trace) { return gaps_.data() + static_cast<size_t>(trace) * (kCapacity + 1); }
+  const char* GapRow(int trace) const { return gaps_.data() + static_cast<size_t>(trace) * (kCapacity + 1); }
 
   std::vector<double> values_;  // kTraceCount rows of kCapacity + 1
+  std::vector<char> gaps_;      // the same layout: 1 where a trace has no reading
+  std::array<int, kTraceCount> gapCount_{};  // gaps per trace, so a trace without any costs nothing
   int pointCount_ = 0;
   int xMax_ = kDefaultXMax;
 };

@@ -67,7 +67,11 @@ void ChartModel::BuildPath(int trace, int stateTrace, int colourSlot) {
   if (count < 1) return;
   const std::span<const double> values = buffer_.Trace(trace);
   // A newest reading of exactly zero means nothing was written there (a real zero is buffered as 1e-25).
-  if (values[count] == 0.0) return;
+  // A lost meter's newest positions hold no reading at all: its last reading before them decides.
+  int newest = count;
+  if (buffer_.HasGaps(trace))
+    while (newest > 0 && buffer_.IsGap(trace, newest)) --newest;
+  if (newest == 0 || values[newest] == 0.0) return;
   if (count < 2) return;
 
   ChartTracePath& path = paths_[pathCount_++];
@@ -75,10 +79,20 @@ void ChartModel::BuildPath(int trace, int stateTrace, int colourSlot) {
   path.colourSlot = colourSlot;
   path.colour = colours_[colourSlot];
   path.points.clear();
+  path.breaks.clear();
   const ChartTraceState& state = traces_[trace];
   const double factor = ScaleStep(state.scaleIndex).factor * ChartMapping::kUnitsPerDivision;
   const int xMax = buffer_.XMax();
+  const bool gaps = buffer_.HasGaps(trace);
+  bool broken = false;
   for (int k = 0; k < count; ++k) {
+    if (gaps && buffer_.IsGap(trace, count - k)) {
+      // No reading here: the line stops and starts again after the gap.
+      broken = !path.points.empty();
+      continue;
+    }
+    if (broken) path.breaks.push_back(static_cast<int>(path.points.size()));
+    broken = false;
     double y = (values[count - k] - state.traceOffset) * factor;
     if (std::isnan(y)) y = 0.0;
     y = std::trunc(std::clamp(y, -kLogicalYLimit, kLogicalYLimit));

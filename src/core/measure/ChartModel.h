@@ -32,12 +32,25 @@ struct ChartDrawInputs {
   std::array<bool, 4> hasSecond{};  // per position (position 0 = the current meter in single-device mode)
 };
 
-// One drawn trace: a polyline in device pixels, newest point first.
+// One drawn trace: polylines in device pixels, newest point first. The line
+// breaks before each index in `breaks` (a gap where a lost meter gave no
+// reading); positions without a reading have no point.
 struct ChartTracePath {
   int trace = 0;
   int colourSlot = 0;
   Rgb colour;
   std::vector<QPointF> points;
+  std::vector<int> breaks;  // ascending indices into points, each > 0
+  // The pieces to draw as polylines: [first, end) index ranges of points.
+  template <class F>
+  void ForEachPiece(F&& draw) const {
+    int first = 0;
+    for (int b : breaks) {
+      draw(first, b);
+      first = b;
+    }
+    draw(first, static_cast<int>(points.size()));
+  }
 };
 
 // The X-Max selector's items; XMax is an item's leading integer.

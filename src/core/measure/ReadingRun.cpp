@@ -1,5 +1,6 @@
 #include "core/measure/ReadingRun.h"
 
+#include <QStringList>
 #include <cmath>
 
 #include "core/base/Clock.h"
@@ -59,6 +60,7 @@ MeterReading ReadMeter(Session* session, bool pipelined) {
   MeterReading r;
   if (!pipelined) {
     QueryAnswer a = Ask(session, "read?\n");
+    r.status = a.status;
     r.ok = IsSuccess(a.status);
     r.failed = a.text.empty() && !r.ok;
     r.answer = std::move(a.text);
@@ -66,6 +68,7 @@ MeterReading ReadMeter(Session* session, bool pipelined) {
   }
   ReadResult raw = session ? session->Read(kQueryPieceBytes) : ReadResult{status::kErrorInvalidObject, {}, false};
   r.answer = std::move(raw.bytes);
+  r.status = raw.status;
   r.ok = IsSuccess(raw.status);
   if (r.ok)
     session->Write("read?");
@@ -90,6 +93,7 @@ ReadingRun::ReadingRun(DeviceListModel& devices, Prompter& prompter, const Clock
 
 ReadingRun::~ReadingRun() {
   // A run ended by closing the program still commits every reading it took.
+  if (phase_ == Phase::Running) CloseGaps();
   CloseRecords();
 }
 
@@ -119,6 +123,9 @@ void ReadingRun::Start(const ReadingPlan& plan, std::function<void(StartOutcome)
   unsaved_ = 0;
   lateTicks_ = 0;
   tickPending_ = false;
+  stopTime_ = {};
+  stopMs_ = 0;
+  runGuard_ = std::make_unique<CallbackGuard>();
   meters_.clear();
   current_ = devices_.Worker(plan_.currentSlot);
   writer_ = std::make_unique<RecordWriter>([this](QString error) {
@@ -137,7 +144,14 @@ void ReadingRun::Start(const ReadingPlan& plan, std::function<void(StartOutcome)
 }
 
 void ReadingRun::EndStart(StartOutcome outcome) {
-  if (outcome == StartOutcome::Running) phase_ = Phase::Running;
+  if (outcome == StartOutcome::Running) {
+    phase_ = Phase::Running;
+    // The planned stop counts from the moment the readings begin.
+    const QDateTime now = clock_.Now();
+    if (plan_.runForMs > 0) stopTime_ = now.addMSecs(plan_.runForMs);
+    if (plan_.stopAt.isValid() && (!stopTime_.isValid() || plan_.stopAt < stopTime_)) stopTime_ = plan_.stopAt;
+    if (stopTime_.isValid()) stopMs_ = std::max<qint64>(1, stopTime_.toMSecsSinceEpoch());
+  }
   if (auto done = std::move(startDone_)) done(outcome);
 }
 
@@ -155,6 +169,8 @@ void ReadingRun::Examined(int d, const MeterExamination& e) {
   m.hasSecond = SecondFunctionNameToLabel(StripQuotesAndLineFeeds(e.secondFunction)) != "NONE";
   const QString f1 = AbbreviateFunction(QString::fromStdString(e.function));
   const QString f2 = AbbreviateFunction(QString::fromStdString(e.secondFunction));
+  m.function1 = f1;
+  m.function2 = f2;
   if (plan_.saveEnabled[d]) {
     bool declined = false;
     CheckAndPrepare(m, d, f1, f2, &declined);
@@ -232,8 +248,18 @@ void ReadingRun::CheckAndPrepare(Meter& m, int d, const QString& f1, const QStri
   m.record = writer_->Adopt(std::move(prepared.value()));
 }
 
+bool ReadingRun::TimeUp() const {
+  return stopMs_ > 0 && clock_.NowMs() >= stopMs_;
+}
+
 bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
   if (phase_ != Phase::Running) return true;
+  if (TimeUp()) {
+    // On time even while a meter is still answering: Stop commits every reading taken.
+    if (done) done(TickOutcome::TimeUp);
+    return true;
+  }
+  if (plan_.keepGoing) return TickKeepGoing(std::move(done));
   if (tickPending_) {
     ++lateTicks_;
     return false;
@@ -268,10 +294,52 @@ bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
   return true;
 }
 
+void ReadingRun::AddRow(int d, const MeterReading& r, double main, double second,
+                        std::vector<RecordWriter::Row>* rows) {
+  const Meter& m = meters_[d];
+  if (!plan_.saveEnabled[d] || !r.ok || m.record < 0) return;
+  RecordWriter::Row row;
+  row.record = m.record;
+  row.value = main == kZeroSubstitute ? 0.0 : main;
+  row.value2nd = second == kZeroSubstitute ? 0.0 : second;
+  row.time = FormatReadTime(r.at);
+  rows->push_back(row);
+}
+
+void ReadingRun::Show(int d, const MeterReading& r, double main, double second, bool* grown) {
+  Meter& m = meters_[d];
+  // Once per tick, and never past XMax, however many meters answered.
+  if (slowAcBandwidth_ && r.ok && !*grown) {
+    buffer_.GrowPoint();
+    *grown = true;
+  }
+  m.texts.secondText = SecondDisplayText(second);
+  const int trace = MainTrace(plan_.multiDeviceMode, d);
+  const ValueDisplay shown = DisplayValue(main, m.function);
+  m.texts.mainText = shown.text;
+  if (shown.buffered) buffer_.Store(trace, shown.value);
+  if (m.hasSecond) {
+    const ValueDisplay shown2 = DisplayValue(second, m.function);
+    m.texts.secondText = shown2.text;
+    if (shown2.buffered) buffer_.Store(trace + 4, shown2.value);
+  }
+  const ReadingLimits& limits = plan_.limits[d];
+  if (!limits.Any()) return;
+  switch (m.limit.Note(limits, main)) {
+    case LimitWatch::Change::Crossed:
+      Event(d, QStringLiteral("reading %1 is %2")
+                   .arg(QString::fromStdString(shown.text), QString::fromStdString(limits.Describe(main))));
+      break;
+    case LimitWatch::Change::Returned:
+      Event(d, QStringLiteral("back within the limits (%1)").arg(QString::fromStdString(shown.text)));
+      break;
+    case LimitWatch::Change::None:
+      break;
+  }
+}
+
 void ReadingRun::ApplyTick() {
   tickPending_ = false;
-  const bool multi = plan_.multiDeviceMode;
-  const bool pipelined = slowAcBandwidth_;
   TickOutcome outcome = TickOutcome::Done;
   std::vector<RecordWriter::Row> rows;
   bool grown = false;
@@ -285,30 +353,9 @@ void ReadingRun::ApplyTick() {
     double main = 0, second = 0;
     ParseReading(r.answer, m.identification.empty() ? r.answer : m.identification, &main, &second);
     // A reading taken is stored even when another meter failed this tick.
-    if (plan_.saveEnabled[d] && r.ok && m.record >= 0) {
-      RecordWriter::Row row;
-      row.record = m.record;
-      row.value = main == kZeroSubstitute ? 0.0 : main;
-      row.value2nd = second == kZeroSubstitute ? 0.0 : second;
-      row.time = FormatReadTime(r.at);
-      rows.push_back(row);
-    }
+    AddRow(d, r, main, second, &rows);
     if (outcome == TickOutcome::ReadFailed) continue;  // meters after a failed one are not shown
-    // Once per tick, and never past XMax, however many meters answered.
-    if (pipelined && r.ok && !grown) {
-      buffer_.GrowPoint();
-      grown = true;
-    }
-    m.texts.secondText = SecondDisplayText(second);
-    const int trace = MainTrace(multi, d);
-    const ValueDisplay shown = DisplayValue(main, m.function);
-    m.texts.mainText = shown.text;
-    if (shown.buffered) buffer_.Store(trace, shown.value);
-    if (m.hasSecond) {
-      const ValueDisplay shown2 = DisplayValue(second, m.function);
-      m.texts.secondText = shown2.text;
-      if (shown2.buffered) buffer_.Store(trace + 4, shown2.value);
-    }
+    Show(d, r, main, second, &grown);
   }
   if (!rows.empty()) writer_->Append(std::move(rows));
   if (outcome == TickOutcome::Done) {
@@ -319,6 +366,168 @@ void ReadingRun::ApplyTick() {
     }
   }
   if (auto done = std::move(tickDone_)) done(outcome);
+}
+
+bool ReadingRun::TickKeepGoing(std::function<void(TickOutcome)> done) {
+  // A meter still answering an earlier tick holds up nobody: that tick ends now.
+  if (tickPending_) {
+    ++lateTicks_;
+    EndKeepGoingTick();
+  }
+  ++tickCount_;
+  std::array<int, kMeterPositions> traces{};
+  for (int d = 0; d < ActiveCount(); ++d) {
+    traces[d] = MainTrace(plan_.multiDeviceMode, d);
+    // The tick it is still answering keeps the reading before, until its answer comes.
+    if (meters_[d].reading)
+      for (int trace : {traces[d], traces[d] + 4}) buffer_.RepeatPrevious(trace);
+  }
+  buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !slowAcBandwidth_);
+  grown_ = false;
+  tickPending_ = true;
+  tickDone_ = std::move(done);
+  keepGoingOutcome_ = TickOutcome::Done;
+  const int every = buffer_.TicksPerRedraw();
+  if (every > 0 && tickCount_ % every == 0) {
+    tickCount_ = 0;
+    keepGoingOutcome_ = TickOutcome::Redraw;
+  }
+  readings_.assign(meters_.size(), {});
+  answered_ = 0;
+  asked_ = 0;
+  const long long tick = ++tickSerial_;
+  const qint64 nowMs = clock_.NowMs();
+  const bool pipelined = slowAcBandwidth_;
+  for (int d = 0; d < ActiveCount(); ++d) {
+    Meter& m = meters_[d];
+    if (m.loss.Lost()) {
+      const int trace = MainTrace(plan_.multiDeviceMode, d);
+      buffer_.MarkGap(trace);
+      buffer_.MarkGap(trace + 4);
+      if (m.loss.TryDue(nowMs)) LookFor(d);
+      continue;
+    }
+    if (m.reading) continue;  // its answer to an earlier tick is still on its way
+    if (!m.worker) {
+      m.askedAt = clock_.Now();
+      Lose(d, "no session");
+      continue;
+    }
+    m.reading = true;
+    m.askedAt = clock_.Now();
+    ++asked_;
+    m.worker->Run<MeterReading>([pipelined](Session* s) { return ReadMeter(s, pipelined); },
+                                [this, d, tick](MeterReading r) { Arrived(d, std::move(r), tick); },
+                                runGuard_->Watch());
+  }
+  if (asked_ == 0) EndKeepGoingTick();
+  return true;
+}
+
+void ReadingRun::Arrived(int d, MeterReading r, long long tick) {
+  Meter& m = meters_[d];
+  m.reading = false;
+  r.at = clock_.Now().time();
+  if (phase_ == Phase::Running) {
+    if (r.failed) {
+      Lose(d, "no answer to \"read?\" (status " + std::to_string(r.status) + ")");
+    } else {
+      double main = 0, second = 0;
+      ParseReading(r.answer, m.identification.empty() ? r.answer : m.identification, &main, &second);
+      std::vector<RecordWriter::Row> rows;
+      AddRow(d, r, main, second, &rows);
+      if (!rows.empty()) writer_->Append(std::move(rows));
+      // A late answer still shows and is charted where the window is now.
+      Show(d, r, main, second, &grown_);
+    }
+  }
+  if (tick == tickSerial_ && tickPending_ && ++answered_ == asked_) EndKeepGoingTick();
+}
+
+void ReadingRun::EndKeepGoingTick() {
+  tickPending_ = false;
+  if (auto done = std::move(tickDone_)) done(keepGoingOutcome_);
+}
+
+void ReadingRun::Lose(int d, std::string cause) {
+  Meter& m = meters_[d];
+  m.loss.Lose(m.askedAt, clock_.NowMs(), cause);
+  m.wrongFunctionTold = false;
+  const int trace = MainTrace(plan_.multiDeviceMode, d);
+  buffer_.MarkGap(trace);
+  buffer_.MarkGap(trace + 4);
+  Event(d, QStringLiteral("lost (%1); the other meters read on").arg(QString::fromStdString(cause)));
+}
+
+void ReadingRun::LookFor(int d) {
+  meters_[d].loss.Trying();
+  devices_.Reconnect(
+      meters_[d].slot, [this, d](Reopened found) { Found(d, found); }, runGuard_->Watch());
+}
+
+void ReadingRun::Found(int d, const Reopened& found) {
+  Meter& m = meters_[d];
+  if (!found.found) return m.loss.TryFailed(clock_.NowMs(), found.why);
+  // Configured as at start: its functions are asked again and must be those its record was checked with.
+  m.worker->Run<MeterExamination>(
+      ExamineMeter, [this, d, resource = found.resource](MeterExamination e) { Examined(d, e, resource); },
+      runGuard_->Watch());
+}
+
+void ReadingRun::Examined(int d, const MeterExamination& e, const std::string& resource) {
+  Meter& m = meters_[d];
+  if (e.failed) return m.loss.TryFailed(clock_.NowMs(), "no answer to \"func?\"");
+  const QString f1 = AbbreviateFunction(QString::fromStdString(e.function));
+  const QString f2 = AbbreviateFunction(QString::fromStdString(e.secondFunction));
+  if (f1 != m.function1 || f2 != m.function2) {
+    // Never another function's readings in this record: it stays lost until set back.
+    const QString now = f2 == "NONE" ? f1 : f1 + " / " + f2;
+    const QString then = m.function2 == "NONE" ? m.function1 : m.function1 + " / " + m.function2;
+    if (!m.wrongFunctionTold)
+      Event(d, QStringLiteral("is back on %1, but it was reading %2: nothing is read from it until it is set to %2 "
+                              "again")
+                   .arg(now, then));
+    m.wrongFunctionTold = true;
+    return m.loss.TryFailed(clock_.NowMs(), "back on another function");
+  }
+  const bool pipelined = slowAcBandwidth_;
+  const bool current = m.worker == current_;
+  m.worker->Post([pipelined, current](Session* s) {
+    if (!s) return;
+    QueryDevice(s, QueryForm::MainWindow, "*cls\n");
+    if (!pipelined) return;
+    s->Write("read?");
+    if (current) s->SetTimeout(kPipelinedReadTimeoutMs);
+  });
+  const RecordGap gap = m.loss.Back(clock_.Now());
+  if (m.record >= 0 && plan_.saveEnabled[d]) writer_->AddGap(m.record, gap);
+  Event(d, QStringLiteral("back after %1 (%2); the gap is stored")
+               .arg(RecordGaps::DurationText(gap.Ms()), QString::fromStdString(resource)));
+}
+
+void ReadingRun::Event(int d, const QString& text) {
+  if (onEvent) onEvent(d, text);
+}
+
+void ReadingRun::CloseGaps() {
+  const QDateTime now = clock_.Now();
+  for (int d = 0; d < ActiveCount(); ++d) {
+    Meter& m = meters_[d];
+    if (!m.loss.Lost()) continue;
+    const RecordGap gap = m.loss.EndOfRun(now);
+    if (writer_ && m.record >= 0 && plan_.saveEnabled[d]) writer_->AddGap(m.record, gap);
+  }
+}
+
+QString ReadingRun::EndSummary(int d) const {
+  const Meter& m = meters_[d];
+  QStringList parts;
+  if (plan_.keepGoing) parts << RecordGaps::Describe(m.loss.Totals());
+  if (plan_.limits[d].Any())
+    parts << QStringLiteral("%1 %2 outside the limits")
+                 .arg(m.limit.Count())
+                 .arg(m.limit.Count() == 1 ? "reading" : "readings");
+  return parts.join(QStringLiteral("; "));
 }
 
 void ReadingRun::CloseRecords() {
@@ -340,12 +549,17 @@ QString ReadingRun::RecordFailureText() const {
 
 void ReadingRun::Stop() {
   if (phase_ == Phase::Idle) return;
+  const bool wasRunning = phase_ == Phase::Running;
   // A start or a tick still waiting is forgotten; its read is cut short where
   // the session allows (VXI-11, HiSLIP), else it times out on the meter's own thread.
   const bool waiting = tickPending_ || phase_ == Phase::Starting;
   phase_ = Phase::Idle;
   continuationList_.clear();
   startDone_ = nullptr;
+  // A reconnection on its way is forgotten; a meter still lost ends its gap now.
+  runGuard_.reset();
+  if (wasRunning) CloseGaps();
+  for (Meter& m : meters_) m.reading = false;
   if (waiting)
     for (const Meter& m : meters_)
       if (m.worker) m.worker->Abort();

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 #include <array>
@@ -9,9 +10,13 @@
 
 #include "core/base/WorkerThread.h"
 #include "core/instrument/QueryDevice.h"
+#include "core/instrument/ReopenMeter.h"
 #include "core/measure/ChartBuffer.h"
 #include "core/measure/FrontPanelState.h"
+#include "core/measure/MeterLoss.h"
+#include "core/measure/ReadingLimits.h"
 #include "core/records/RecordFolder.h"
+#include "core/records/RecordWriter.h"
 
 namespace merilog {
 
@@ -19,7 +24,6 @@ class Clock;
 class DeviceListModel;
 class ExchangeSequence;
 class Prompter;
-class RecordWriter;
 class SessionWorker;
 
 // Read time-out of a session outside pipelined reading, and of the current
@@ -34,6 +38,14 @@ struct ReadingPlan {
   int currentSlot = -1;            // the device list's current meter: it gets "*cls" and the pipelined time-out
   std::array<int, kMeterPositions> saveEnabled{};
   std::array<int, kMeterPositions> recordNumber{};
+  // Keep reading when a meter drops (chosen by the user; off, the first failed
+  // read stops the run as it always has): the meter is lost, the others read on.
+  bool keepGoing = false;
+  // The run stops by itself this long after it started (0: never) or at this
+  // time (invalid: never), whichever comes first.
+  qint64 runForMs = 0;
+  QDateTime stopAt;
+  PositionLimits limits;
 };
 
 // What a meter answered when a run started: its function, identification and
@@ -51,6 +63,7 @@ struct MeterReading {
   std::string answer;
   bool ok = false;      // the read succeeded (the connection flag)
   bool failed = false;  // no answer and a failed read: the run must stop
+  Status status = 0;    // of the read, for the run log
   QTime at;             // stamped when the answer reached the window's thread
 };
 // Normal mode: "read?\n" through the query. Pipelined: the answer to the
@@ -93,6 +106,7 @@ class ReadingRun {
     Redraw,        // ... and the chart is due to be redrawn
     ReadFailed,    // a meter stopped answering: stop, then "Check Device Connection"
     RecordFailed,  // a record refused readings: stop, then RecordFailureText()
+    TimeUp,        // the planned stop time has come: stop
   };
   // The texts a tick shows in a position's displays.
   struct PositionTexts {
@@ -121,12 +135,16 @@ class ReadingRun {
   void Stop();
   // A record refused readings while the run went on: the owner stops the run.
   std::function<void()> onRecordFailure;
+  // The run log: a meter lost or back, a limit crossed or returned to. The
+  // position is 0..3; the text says what happened, without the meter's name.
+  std::function<void(int position, const QString& text)> onEvent;
 
   Phase CurrentPhase() const { return phase_; }
   bool Locked() const { return phase_ != Phase::Idle; }
   bool Active() const { return phase_ == Phase::Running; }
   bool MultiDeviceMode() const { return plan_.multiDeviceMode; }
   int ActiveCount() const { return static_cast<int>(meters_.size()); }
+  int Slot(int position) const { return meters_[position].slot; }
   const std::string& Function(int position) const { return meters_[position].function; }
   // A dual-function meter reading a 2ND function: its 2ND values are shown and drawn.
   bool HasSecond(int position) const { return meters_[position].hasSecond; }
@@ -145,6 +163,19 @@ class ReadingRun {
   // Readings taken but not stored (a record refused them).
   long long UnsavedReadings() const { return unsaved_; }
 
+  bool KeepGoing() const { return plan_.keepGoing; }
+  // A meter lost in a run that keeps going: since when, why, and its gaps.
+  bool Lost(int position) const { return meters_[position].loss.Lost(); }
+  const MeterLoss& Loss(int position) const { return meters_[position].loss; }
+  // Whether the position's last reading was outside its limits, and how many were.
+  const LimitWatch& LimitState(int position) const { return meters_[position].limit; }
+  const ReadingLimits& Limits(int position) const { return plan_.limits[position]; }
+  // When the run stops by itself; invalid when it does not.
+  const QDateTime& StopTime() const { return stopTime_; }
+  // What the run's end says of a position: its gaps (keep-going) and the
+  // readings outside its limits (when it has any); empty when neither applies.
+  QString EndSummary(int position) const;
+
   ChartBuffer& Buffer() { return buffer_; }
   const ChartBuffer& Buffer() const { return buffer_; }
 
@@ -154,10 +185,17 @@ class ReadingRun {
     SessionWorker* worker = nullptr;
     std::string identification;
     std::string function;
+    QString function1, function2;  // the abbreviations the record was checked with
     bool hasSecond = false;
     bool recordBlocked = false;
     int record = -1;  // in the record writer
     PositionTexts texts;
+    LimitWatch limit;
+    // Keep-going: a read on its way, when it was asked, and the meter's losses.
+    bool reading = false;
+    QDateTime askedAt;
+    MeterLoss loss;
+    bool wrongFunctionTold = false;
   };
   void Examine(int position);
   void Examined(int position, const MeterExamination& e);
@@ -166,6 +204,22 @@ class ReadingRun {
   void CheckAndPrepare(Meter& meter, int position, const QString& function1, const QString& function2, bool* declined);
   void Warn(const QString& text);
   void ApplyTick();
+  // One reading's row for the record (when the position saves and it succeeded).
+  void AddRow(int position, const MeterReading& r, double main, double second, std::vector<RecordWriter::Row>* rows);
+  // Shows and buffers one position's values; notes its limits.
+  void Show(int position, const MeterReading& r, double main, double second, bool* grown);
+  bool TimeUp() const;
+  // Keep-going: a tick that asks only the meters present and free, applying
+  // each answer as it comes; a failed read loses the meter, not the run.
+  bool TickKeepGoing(std::function<void(TickOutcome)> done);
+  void Arrived(int position, MeterReading r, long long tick);
+  void EndKeepGoingTick();
+  void Lose(int position, std::string cause);
+  void LookFor(int position);
+  void Found(int position, const Reopened& found);
+  void Examined(int position, const MeterExamination& e, const std::string& resource);
+  void Event(int position, const QString& text);
+  void CloseGaps();
   void CloseRecords();
 
   DeviceListModel& devices_;
@@ -192,6 +246,15 @@ class ReadingRun {
   std::function<void(TickOutcome)> tickDone_;
   std::unique_ptr<CallbackGuard> tickGuard_;
   long long lateTicks_ = 0;
+  QDateTime stopTime_;
+  qint64 stopMs_ = 0;  // 0: the run stops only when told
+  // Keep-going: the tick whose answers are awaited, how many it asked and how
+  // many have come; results of a stopped run are dropped.
+  long long tickSerial_ = 0;
+  int asked_ = 0;
+  TickOutcome keepGoingOutcome_ = TickOutcome::Done;
+  bool grown_ = false;
+  std::unique_ptr<CallbackGuard> runGuard_;
 };
 
 }  // namespace merilog

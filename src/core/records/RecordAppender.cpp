@@ -173,6 +173,22 @@ RecordStatus RecordAppender::Commit() {
   return {};
 }
 
+RecordStatus RecordAppender::AddGap(RecordGap gap) {
+  if (!db_) return RecordStatus::Failure(record_texts::RecordClosed(path_));
+  if (RecordStatus s = Flush(); !s) return s;
+  try {
+    SQLite::Database& sql = db_->Sql();
+    RecordDatabase::WriteTransaction txn(*db_);
+    gap.lastRowid = sql.execAndGet("SELECT coalesce(max(rowid), 0) FROM read").getInt64();
+    RecordGaps::Add(sql, gap);
+    txn.Commit();
+  } catch (const SQLite::Exception& e) {
+    lastError_ = db_->Explain(e);
+    return RecordStatus::Failure(lastError_);
+  }
+  return {};
+}
+
 RecordStatus RecordAppender::Close() {
   if (!db_) return {};
   RecordStatus s;

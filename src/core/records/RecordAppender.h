@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordGaps.h"
 #include "core/records/RecordResult.h"
 #include "core/records/RecordSummary.h"
 
@@ -51,6 +52,10 @@ class RecordAppender {
   // time of day as read_time "%02d:%02d:%02d:%03d". read_func and read_func2 stay NULL.
   RecordStatus Append(double value, double value2nd, const QTime& timeOfDay);
   RecordStatus Append(double value, double value2nd, const ReadTimeText& readTime);
+
+  // A gap in the readings (RecordGaps): the rows that wait are committed first,
+  // and the gap's last_rowid becomes the last row of read before it.
+  RecordStatus AddGap(RecordGap gap);
 
   // Commits when a batch is due; cheap when nothing waits.
   RecordStatus FlushIfDue();

@@ -8,7 +8,8 @@
 
 namespace merilog {
 
-RecordWriter::RecordWriter(std::function<void(QString)> failed) : failed_(std::move(failed)) {
+RecordWriter::RecordWriter(std::function<void(QString)> failed)
+    : records_(std::make_shared<Records>()), failed_(std::move(failed)) {
   handOver_.setSingleShot(true);
   handOver_.setInterval(kHandOverMs);
   QObject::connect(&handOver_, &QTimer::timeout, [this] { HandOver(); });
@@ -24,6 +25,17 @@ int RecordWriter::Adopt(std::unique_ptr<RecordAppender> record) {
   auto handed = std::make_shared<std::unique_ptr<RecordAppender>>(std::move(record));
   thread_.Post([records, handed] { records->open.push_back(std::move(*handed)); });
   return count_++;
+}
+
+void RecordWriter::Note(Records& records, RecordAppender& a, const RecordStatus& st) {
+  if (st.ok() || !records.error.isEmpty()) return;
+  records.error = a.LastError().isEmpty() ? st.error : a.LastError();
+  records.refused.store(true, std::memory_order_relaxed);
+  if (records.reported) return;
+  records.reported = true;
+  thread_.Deliver([this, alive = guard_.Watch(), error = records.error] {
+    if (!alive.expired() && failed_) failed_(error);
+  });
 }
 
 void RecordWriter::Append(std::vector<Row> rows) {
@@ -43,9 +55,7 @@ void RecordWriter::HandOver() {
   handOver_.stop();
   if (waiting_.empty()) return;
   auto records = records_;
-  auto alive = guard_.Watch();
-  thread_.Post([this, records, alive, rows = std::exchange(waiting_, {})] {
-    bool failedNow = false;
+  thread_.Post([this, records, rows = std::exchange(waiting_, {})] {
     std::vector<bool> touched(records->open.size(), false);
     for (const Row& r : rows) {
       if (r.record < 0 || r.record >= static_cast<int>(records->open.size())) continue;
@@ -53,21 +63,22 @@ void RecordWriter::HandOver() {
       RecordAppender& a = *records->open[r.record];
       RecordStatus st = a.Append(r.value, r.value2nd, r.time);
       if (st.ok()) st = a.FlushIfDue();
-      if (!st.ok() && records->error.isEmpty()) {
-        records->error = a.LastError().isEmpty() ? st.error : a.LastError();
-        failedNow = true;
-      }
+      Note(*records, a, st);
     }
     // The lab server's forwarder learns that there is something new to send.
     for (size_t k = 0; k < touched.size(); ++k)
       if (touched[k]) RecordCommitNotice::RowsWritten(records->open[k]->Path());
-    if (failedNow && !records->reported) {
-      records->reported = true;
-      records->refused.store(true, std::memory_order_relaxed);
-      thread_.Deliver([this, alive, error = records->error] {
-        if (!alive.expired() && failed_) failed_(error);
-      });
-    }
+  });
+}
+
+void RecordWriter::AddGap(int record, RecordGap gap) {
+  // The rows before the gap go first: the gap names the last of them.
+  HandOver();
+  auto records = records_;
+  thread_.Post([this, records, record, gap = std::move(gap)] {
+    if (record < 0 || record >= static_cast<int>(records->open.size())) return;
+    RecordAppender& a = *records->open[record];
+    Note(*records, a, a.AddGap(gap));
   });
 }
 

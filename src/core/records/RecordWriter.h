@@ -9,6 +9,8 @@
 
 #include "core/base/WorkerThread.h"
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordGaps.h"
+#include "core/records/RecordResult.h"
 
 namespace merilog {
 
@@ -46,6 +48,8 @@ class RecordWriter {
   // Hands an open record to the writer's thread; returns its number for Append.
   int Adopt(std::unique_ptr<RecordAppender> record);
   void Append(std::vector<Row> rows);
+  // A gap in a record's readings, stored after the rows handed over before it.
+  void AddGap(int record, RecordGap gap);
   // Commits and closes every record, waiting for the disk.
   Closed CloseAll();
   // A record has refused rows; readable from any thread, so a loop that never
@@ -63,7 +67,9 @@ class RecordWriter {
     bool reported = false;
     std::atomic<bool> refused{false};  // the one member read from other threads
   };
-  std::shared_ptr<Records> records_ = std::make_shared<Records>();
+  // On the writer's thread: notes a refusal, and reports the first one here.
+  void Note(Records& records, RecordAppender& a, const RecordStatus& st);
+  std::shared_ptr<Records> records_;  // made in the constructor, where RecordAppender is complete
   std::function<void(QString)> failed_;
   int count_ = 0;
   std::vector<Row> waiting_;  // rows not handed over yet

@@ -8,6 +8,7 @@
 
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFormat.h"
+#include "core/records/RecordGaps.h"
 
 namespace merilog {
 
@@ -260,25 +261,63 @@ long long ColumnStart(const RecordChartMapping& mapping, int c) {
 
 }  // namespace
 
+std::vector<long long> GapBreaks(RecordDatabase& record, const RecordIndex& index) {
+  std::vector<long long> breaks;
+  try {
+    for (const RecordGap& gap : RecordGaps::Load(record.Sql())) {
+      if (gap.lastRowid <= 0) continue;  // before every reading: nothing to break
+      // The last position whose row id is at most the gap's; row ids grow with the position.
+      long long low = 0, high = index.RowCount() - 1, found = -1;
+      while (low <= high) {
+        const long long mid = low + (high - low) / 2;
+        const std::optional<long long> rowid = index.RowidAt(record, mid);
+        if (rowid && *rowid <= gap.lastRowid) {
+          found = mid;
+          low = mid + 1;
+        } else {
+          high = mid - 1;
+        }
+      }
+      if (found >= 0) breaks.push_back(found);
+    }
+  } catch (const SQLite::Exception&) {
+    breaks.clear();  // a gap table that cannot be read draws the line unbroken, as any other program would
+  }
+  std::sort(breaks.begin(), breaks.end());
+  breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
+  return breaks;
+}
+
 TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, RecordColumn column, long long first,
                              long long points, const RecordChartMapping& mapping, const RowProgress& progress,
                              long long progressEvery) {
   TracedGraph graph;
   RecordChartTracer tracer(mapping);
   const bool second = column == RecordColumn::Value2nd;
+  const std::vector<long long> breaks = GapBreaks(record, index);
   if (points >= kPyramidFromReadingsPerColumn * (kWidth + 1) && mapping.steps == points - 1) {
     try {
       PyramidTrace trace(record, index, column, tracer, mapping);
       long long nextReport = progressEvery;
+      auto nextBreak = std::lower_bound(breaks.begin(), breaks.end(), first);
       for (int c = 0; c <= kWidth; ++c) {
         const long long lo = ColumnStart(mapping, c);
         const long long hi = std::min(points, ColumnStart(mapping, c + 1)) - 1;
         if (lo > hi) continue;
-        // The first and the last reading of a column are read as they are: the lines between columns join them.
-        trace.Raw(first + lo, first + lo);
-        if (hi > lo) {
-          trace.Middle(first + lo + 1, first + hi - 1);
-          trace.Raw(first + hi, first + hi);
+        // A column in pieces between the gaps in it. The first and the last reading of a piece are read
+        // as they are: the lines between columns join them, and the line starts afresh after a gap.
+        for (long long from = first + lo, to = first + hi; from <= to;) {
+          if (nextBreak != breaks.end() && *nextBreak < from) {
+            tracer.Break();
+            while (nextBreak != breaks.end() && *nextBreak < from) ++nextBreak;
+          }
+          const long long end = nextBreak != breaks.end() && *nextBreak < to ? *nextBreak : to;
+          trace.Raw(from, from);
+          if (end > from) {
+            trace.Middle(from + 1, end - 1);
+            trace.Raw(end, end);
+          }
+          from = end + 1;
         }
         if (progress && hi + 1 >= nextReport) {
           nextReport = (hi + 1) / progressEvery * progressEvery + progressEvery;
@@ -300,7 +339,14 @@ TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, R
     }
   }
   long long done = 0;
+  auto nextBreak = std::lower_bound(breaks.begin(), breaks.end(), first);
   graph.status = ScanRecordColumn(record, index, column, first, points, [&](double value, bool isNull) {
+    // Past the last reading before a gap: the line starts afresh.
+    const long long position = first + done;
+    if (nextBreak != breaks.end() && *nextBreak < position) {
+      tracer.Break();
+      while (nextBreak != breaks.end() && *nextBreak < position) ++nextBreak;
+    }
     tracer.Add(value, isNull || (second && value == kNoSecondValue));
     ++graph.valuesRead;
     if (++done % progressEvery == 0 && progress && !progress(done, points)) {

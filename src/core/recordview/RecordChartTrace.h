@@ -44,6 +44,9 @@ class RecordChartTracer {
   // rows within top..bottom, the same as adding them one by one; they lie in
   // the column of the reading before them, and the reading after them does too.
   void AddBlock(long long n, bool missing, int top, int bottom);
+  // The line does not join the previous reading to the next (a gap in the
+  // readings lies between them).
+  void Break() { prevPresent_ = false; }
   std::vector<ChartLine> Finish();
 
  private:
@@ -64,8 +67,12 @@ class RecordChartTracer {
   std::vector<ChartLine> lines_;
 };
 
+// Positions of the last reading before each gap of the record (read_gap),
+// ascending; none for a record without gaps, or whose gaps cannot be read.
+std::vector<long long> GapBreaks(RecordDatabase& record, const RecordIndex& index);
+
 // One draw: `points` readings of a column from position `first` on, traced
-// with the mapping. `progress` hears every `progressEvery` readings and may
+// with the mapping; the line breaks over each gap of the record. `progress` hears every `progressEvery` readings and may
 // stop the draw (cancelled, no lines). A missing reading is a NULL, and in the
 // second column also the no-second-value marker 9.9E+21. Where many readings
 // share a pixel column, whole blocks of them come from the record's min/max

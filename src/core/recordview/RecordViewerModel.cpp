@@ -1,5 +1,7 @@
 #include "core/recordview/RecordViewerModel.h"
 
+#include <SQLiteCpp/SQLiteCpp.h>
+
 #include <QFileInfo>
 #include <algorithm>
 
@@ -111,6 +113,7 @@ void RecordViewerModel::Opening() {
   v.selectedRecord = -1;
   v.count = v.max = v.min = v.avg = v.match = QStringLiteral("0");
   v.secondFigures.shown = false;
+  ShowGaps({});
   v.secondMax.clear();
   v.secondMin.clear();
   v.secondAvg.clear();
@@ -146,6 +149,7 @@ struct RecordViewerModel::Selection {
   bool stopped = false;  // its reading was stopped
   QString error;
   RecordFigures figures;
+  RecordGapTotals gaps;
   long long rows = 0;
   std::vector<GridRowTexts> firstBlock;
 };
@@ -185,6 +189,11 @@ void RecordViewerModel::RecordSelected(int entry) {
           return s;
         }
         s.figures = figures.value();
+        try {
+          s.gaps = RecordGaps::Sum(RecordGaps::Load(cache->Database().Sql()));
+        } catch (const SQLite::Exception&) {
+          // Gaps that cannot be read are not shown; the readings are what counts.
+        }
         s.rows = cache->Index().RowCount();
         // The first rows come along, so the first page shows with the figures.
         auto rows = ReadRecordRows(cache->Database(), cache->Index(), 0,
@@ -216,6 +225,7 @@ void RecordViewerModel::RecordSelected(int entry) {
           return;
         }
         ShowFigures(s.figures, s.rows, std::move(s.firstBlock));
+        ShowGaps(s.gaps);
         Changed();
       },
       [this, generation](qint64 done, qint64 total) {
@@ -251,6 +261,11 @@ void RecordViewerModel::ShowFigures(const RecordFigures& figures, long long rows
   for (long long first = 1; first <= rows; first += kViewerPageRows)
     v.pages << QStringLiteral(" %1 - %2 ").arg(first).arg(std::min(rows, first + kViewerPageRows - 1));
   ShowPage(v.pages.isEmpty() ? -1 : 0, std::move(firstBlock));
+}
+
+void RecordViewerModel::ShowGaps(const RecordGapTotals& gaps) {
+  view_.gapFigures.shown = gaps.count > 0;
+  view_.gapsText = gaps.count > 0 ? QStringLiteral("Gaps: ") + RecordGaps::Describe(gaps) : QString();
 }
 
 void RecordViewerModel::ShowSecondFigures(const ColumnFigures& s) {

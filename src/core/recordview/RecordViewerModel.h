@@ -9,6 +9,7 @@
 #include "core/base/ControlState.h"
 #include "core/base/JobRunner.h"
 #include "core/records/RecordFigures.h"
+#include "core/records/RecordGaps.h"
 #include "core/records/RecordList.h"
 #include "core/recordview/RecordEntryList.h"
 #include "core/recordview/RecordGridModel.h"
@@ -40,6 +41,10 @@ struct RecordViewerViewState {
   // values, and taken over those alone (not the no-second-value marker).
   ControlState secondFigures{false, true};
   QString secondMax, secondMin, secondAvg;
+  // The gaps of a record written by a run that kept reading through a dropped
+  // meter: "Gaps: 3, 12.5 s in all", shown only for a record that has any.
+  ControlState gapFigures{false, true};
+  QString gapsText;
 
   // The page list with its caption: shown once a record has readings.
   ControlState pageList{false, true};
@@ -111,6 +116,7 @@ class RecordViewerModel {
   void SetTexts();
   void FillRecordList();
   void ShowFigures(const RecordFigures& figures, long long rows, std::vector<GridRowTexts> firstBlock);
+  void ShowGaps(const RecordGapTotals& gaps);
   void ShowPage(int page, std::vector<GridRowTexts> firstBlock = {});
   void ShowSecondFigures(const ColumnFigures& second);
   void RequestBlock(int generation, int block, long long position, int count);

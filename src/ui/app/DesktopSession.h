@@ -25,6 +25,8 @@ class DesktopSession {
   ~DesktopSession();
 
   MainWindow& Window() { return *window_; }
+  // What the session reaches instruments through (the screenshot tour finds its simulated bench there).
+  ResourceManager& Resources() { return *instruments_.resources; }
 
  private:
   DesktopSession() = default;

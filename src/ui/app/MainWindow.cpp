@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "core/app/MainWindowRouting.h"
 #include "core/base/Clock.h"
 #include "core/instrument/DeviceHandOver.h"
 #include "core/measure/ChartModel.h"
@@ -23,6 +24,7 @@
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/meterconfig/DeviceSettingsDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/readingconfig/UnattendedRunDialog.h"
 #include "ui/recordview/RecordChartDialog.h"
 #include "ui/recordview/RecordViewerDialog.h"
 #include "ui/scan/DesktopOpener.h"
@@ -127,6 +129,8 @@ MainWindow::MainWindow(MainWindowModel& model, Prompter& prompter, QWidget* pare
   recordChartDialog_ = new RecordChartDialog(recordChartModel_, this);
   model_.SetCommandAvailable(MenuCommand::ViewRecord, true);
   model_.SetCommandAvailable(MenuCommand::ChartRecord, true);
+  unattendedDialog_ = new UnattendedRunDialog(prompter, systemClock, this);
+  model_.SetCommandAvailable(MenuCommand::UnattendedRun, true);
   connect(panels_->logo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
     menu.addAction(systemAbout_);
@@ -270,6 +274,9 @@ bool MainWindow::OpenDialog(MenuCommand command) {
     case MenuCommand::ChannelScan:
       if (scanDialog_) scanDialog_->Run();
       return true;
+    case MenuCommand::UnattendedRun:
+      if (const auto chosen = unattendedDialog_->Run(model_.Unattended())) model_.ApplyUnattendedRun(*chosen);
+      return false;
     default:
       return false;
   }
@@ -336,9 +343,8 @@ void MainWindow::Render() {
   RenderChartControls();
   RenderFunctionButtons();
   RenderMeterRows();
-  // The lab server's backlog; a window without a server has no status bar.
-  if (model_.LabServer() && statusBar()->currentMessage() != model_.StatusLine())
-    statusBar()->showMessage(model_.StatusLine());
+  // The run's events and the lab server's backlog.
+  if (statusBar()->currentMessage() != model_.StatusLine()) statusBar()->showMessage(model_.StatusLine());
   rendering_ = false;
 }
 
@@ -462,6 +468,14 @@ void MainWindow::RenderMeterRows() {
     ApplyControlState(w.secondTrace, row.secondSelectionButton);
     ApplyControlState(w.secondTag, row.secondMarkers);
     ApplyControlState(w.secondMark, row.secondMarkers);
+    // A lost meter's last values stay, greyed, with the time it was lost; a
+    // reading outside the limits shows in the warning colour.
+    const MainWindowModel::MeterAlert alert = model_.Alert(i);
+    using Look = MainWindowPanels::ValueLook;
+    MainWindowPanels::SetValueLook(w.value, alert.lost ? Look::Lost : (alert.outside ? Look::Warning : Look::Normal));
+    MainWindowPanels::SetValueLook(w.secondValue, alert.lost ? Look::Lost : Look::Normal);
+    if (alert.lost) w.tag->setText(alert.lostText);
+    w.value->setToolTip(alert.lost ? alert.lostText : QString());
     w.lamp->setStyleSheet(Css(chart.LampColour(i, false)));
     w.secondLamp->setStyleSheet(Css(chart.LampColour(i, true)));
   }

@@ -33,6 +33,7 @@ class DeviceSettingsDialog;
 class ScanDialog;
 class RecordChartDialog;
 class RecordViewerDialog;
+class UnattendedRunDialog;
 
 // The program's main window: renders MainWindowModel's state and forwards every
 // click, selection, key and timer tick to the model's handlers.
@@ -63,6 +64,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   ScanDialog* Scan() const { return scanDialog_; }
   RecordViewerDialog& RecordViewer() { return *recordViewerDialog_; }
   RecordChartDialog& RecordChart() { return *recordChartDialog_; }
+  UnattendedRunDialog& UnattendedRun() { return *unattendedDialog_; }
 
   // MainWindowObserver
   void StartReadingTimer(int intervalMs) override;
@@ -117,6 +119,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   RecordViewerDialog* recordViewerDialog_ = nullptr;
   RecordChartModel recordChartModel_;
   RecordChartDialog* recordChartDialog_ = nullptr;
+  UnattendedRunDialog* unattendedDialog_ = nullptr;
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;

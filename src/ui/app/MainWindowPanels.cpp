@@ -63,7 +63,7 @@ QLabel* ValueDisplay(QWidget* parent) {
   // texts are shrunk to fit when shown (FitValueText).
   label->setMinimumWidth(QFontMetrics(font).horizontalAdvance("-00000.000000000000") + 14);
   label->setMinimumHeight(30);
-  label->setStyleSheet("QLabel { background: #101810; color: #40ff60; border: 1px solid #404040; padding: 0 6px; }");
+  MainWindowPanels::SetValueLook(label, MainWindowPanels::ValueLook::Normal);
   return label;
 }
 
@@ -152,6 +152,13 @@ QWidget* MainWindowPanels::BuildChartArea() {
   column->addWidget(intervalCaption);
   column->addStretch(1);
   return area;
+}
+
+void MainWindowPanels::SetValueLook(QLabel* display, ValueLook look) {
+  static const char* const kColours[] = {"#40ff60", "#707870", "#ffb020"};
+  const QString css = QStringLiteral("QLabel { background: #101810; color: %1; border: 1px solid #404040; padding: 0 6px; }")
+                          .arg(QLatin1String(kColours[static_cast<int>(look)]));
+  if (display->styleSheet() != css) display->setStyleSheet(css);
 }
 
 void MainWindowPanels::SetValueText(QLabel* display, const QString& text) {

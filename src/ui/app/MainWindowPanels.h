@@ -42,6 +42,10 @@ class MainWindowPanels : public QWidget {
   void SetChart(QWidget* chart);
   // Shows a reading in a value display, in a smaller face when it would not fit.
   static void SetValueText(QLabel* display, const QString& text);
+  // How a value display looks: as usual, greyed (its meter is lost; the value
+  // is the last one read) or in the warning colour (outside its limits).
+  enum class ValueLook { Normal, Lost, Warning };
+  static void SetValueLook(QLabel* display, ValueLook look);
   // The marker column at the chart's left edge; markers are children of it.
   QWidget* MarkerColumn() const { return markerColumn_; }
 

@@ -114,6 +114,8 @@ void RecordViewerDialog::Build() {
   figures->addWidget(secondMin_, 2, 3);
   figures->addWidget(secondAvgCaption_, 2, 4);
   figures->addWidget(secondAvg_, 2, 5);
+  gaps_ = new QLabel(contents_);
+  figures->addWidget(gaps_, 3, 0, 1, 6);
   pageCaption_ = new QLabel(contents_);
   pages_ = new QComboBox(contents_);
   pages_->setMinimumContentsLength(22);
@@ -239,6 +241,8 @@ void RecordViewerDialog::Render() {
   secondMax_->setText(v.secondMax);
   secondMin_->setText(v.secondMin);
   secondAvg_->setText(v.secondAvg);
+  ApplyControlState(gaps_, v.gapFigures);
+  gaps_->setText(v.gapsText);
   ApplyControlState(pageCaption_, v.pageList);
   ApplyControlState(pages_, v.pageList);
   SetItems(pages_, v.pages);

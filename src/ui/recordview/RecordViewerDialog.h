@@ -55,6 +55,7 @@ class RecordViewerDialog : public ModelDialog<RecordViewerModel> {
   QLabel *count_ = nullptr, *max_ = nullptr, *min_ = nullptr, *avg_ = nullptr;
   QLabel *secondMaxCaption_ = nullptr, *secondMinCaption_ = nullptr, *secondAvgCaption_ = nullptr;
   QLabel *secondMax_ = nullptr, *secondMin_ = nullptr, *secondAvg_ = nullptr;
+  QLabel* gaps_ = nullptr;
   QLabel* pageCaption_ = nullptr;
   QComboBox* pages_ = nullptr;
   QTableView* grid_ = nullptr;

@@ -59,7 +59,7 @@ void ChartWidget::RenderSnapshot() {
   painter.setClipRect(0, 0, ChartMapping::kWidth, ChartMapping::kHeight);
   for (const ChartTracePath& path : model_.Paths()) {
     painter.setPen(pens_[static_cast<size_t>(path.colourSlot) % pens_.size()]);
-    painter.drawPolyline(path.points.data(), static_cast<int>(path.points.size()));
+    path.ForEachPiece([&](int first, int end) { painter.drawPolyline(path.points.data() + first, end - first); });
   }
   painter.end();
   update();

@@ -43,11 +43,11 @@ TEST(MainWindowTexts, LabelsByPositionOrFallsBackToTheDefaults) {
   WriteText(file,
             "[L]\n00=S\n01=S1\n02=S2\n03=wrong\n04=S4\n05=wrong\n06=S6\n10=R\n11=R1\n12=R2\n"
             "20=O\n21=O1\n22=O2\n23=O3\n30=T\n31=T1\n32=T2\n40=H\n41=H1\n"
-            "51=a\n52=b\n53=c\n54=d\n55=e\n61=f\n62=g\n63=h\n1040=L\n");
+            "51=a\n52=b\n53=c\n54=d\n55=e\n61=f\n62=g\n63=h\n1040=L\n1100=K\n");
   MessageTable table(file);
   const MainWindowTexts t = RelabelMainWindow(table, "L");
-  // The check item has a key of its own: Exit keeps 06 behind it.
-  EXPECT_EQ(Flatten(t), (std::vector<std::vector<QString>>{{"S", "S1", "S2", "-", "S4", "L", "-", "S6"},
+  // The added entries have keys of their own and leave the others' keys where they were.
+  EXPECT_EQ(Flatten(t), (std::vector<std::vector<QString>>{{"S", "S1", "S2", "K", "Stop and Limits...", "-", "S4", "L", "-", "S6"},
                                                            {"R", "R1", "R2"},
                                                            {"O", "O1", "O2", "O3"},
                                                            {"T", "T1", "T2"},
@@ -56,14 +56,15 @@ TEST(MainWindowTexts, LabelsByPositionOrFallsBackToTheDefaults) {
                                   t.startTip, t.stopTip, t.deviceSettingsTip}),
             (std::vector<QString>{"a", "b", "c", "d", "e", "f", "g", "h"}));
   // Commands stay with their positions.
-  EXPECT_EQ(t.menus[0].items[3].command, MenuCommand::Refresh);
+  EXPECT_EQ(t.menus[0].items[5].command, MenuCommand::Refresh);
   EXPECT_EQ(t.menus[2].items[2].command, MenuCommand::StopReading);
-  EXPECT_EQ(t.menus[0].items[2].text, "");
+  EXPECT_EQ(t.menus[0].items[4].text, "");
 
   MessageTable none(folder);
   const MainWindowTexts d = RelabelMainWindow(none, "L");
-  EXPECT_EQ(Flatten(d)[0], (std::vector<QString>{"Settings", "Device Settings", "Reading manager", "-", "Refresh",
-                                                 "Search the LAN for meters", "-", "Exit"}));
+  EXPECT_EQ(Flatten(d)[0],
+            (std::vector<QString>{"Settings", "Device Settings", "Reading manager", "Keep reading when a meter drops",
+                                  "Stop and Limits...", "-", "Refresh", "Search the LAN for meters", "-", "Exit"}));
   EXPECT_EQ(d.shiftGraphLabel, "Shift Graph");
 }
 

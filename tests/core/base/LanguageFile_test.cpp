@@ -74,9 +74,12 @@ TEST(LanguageFile, EveryKeyLookedUpInTheCodeOrByMenuPositionIsInAllThreeSections
   const MenuBarShape shape = MainMenuShape();
   for (int p = 0; p < int(shape.size()); ++p) {
     found[MenuTitleKey(p)].push_back({"menu title", std::nullopt});
-    int q = 0;  // check items have keys of their own, looked up by literal
+    int q = 0;  // original entries only; added ones have keys of their own
     for (const MenuCommand command : shape[size_t(p)]) {
-      if (IsCheckItem(command)) continue;
+      if (const ExtraMenuText* extra = FindExtraMenuText(command)) {
+        found[QString::fromLatin1(extra->key)].push_back({"menu item", QString::fromUtf8(extra->englishDefault)});
+        continue;
+      }
       if (command != MenuCommand::Separator) found[MenuItemKey(p, q)].push_back({"menu item", {}});
       ++q;
     }

@@ -86,5 +86,31 @@ TEST(ChartBuffer, RefusesWritesAndLimitsOutsideTheTraces) {
   EXPECT_EQ(buffer.XMax(), 100);
 }
 
+// A lost meter's positions scroll with the window and leave it; a reading
+// stored over one clears it; the other traces never have any.
+TEST(ChartBuffer, GapsMoveWithTheWindowAndLeaveIt) {
+  ChartBuffer buffer;
+  buffer.SetXMax(50);
+  const std::array<int, 1> one{0};
+  for (int i = 1; i <= 60; ++i) {
+    buffer.AdvanceWindow(one);
+    if (i == 55 || i == 56) {
+      buffer.MarkGap(0);
+      continue;
+    }
+    buffer.Store(0, i);
+  }
+  EXPECT_TRUE(buffer.IsGap(0, 45) && buffer.IsGap(0, 46));
+  EXPECT_FALSE(buffer.IsGap(0, 44) || buffer.IsGap(0, 47) || buffer.IsGap(0, 50));
+  EXPECT_FALSE(buffer.HasGaps(4));
+  buffer.MarkGap(0);
+  buffer.Store(0, 61);  // a reading after all: no gap there
+  EXPECT_FALSE(buffer.IsGap(0, 50));
+  for (int i = 0; i < 46; ++i) buffer.AdvanceWindow(one), buffer.Store(0, i);
+  EXPECT_FALSE(buffer.HasGaps(0));
+  buffer.Reset();
+  EXPECT_FALSE(buffer.HasGaps(0));
+}
+
 }  // namespace
 }  // namespace merilog

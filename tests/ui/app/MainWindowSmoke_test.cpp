@@ -34,6 +34,7 @@
 #include "ui/burst/MultipleReadingsDialog.h"
 #include "ui/console/CommandConsoleDialog.h"
 #include "ui/readingconfig/ReadingSettingsDialog.h"
+#include "ui/readingconfig/UnattendedRunDialog.h"
 
 namespace merilog::ui {
 namespace {
@@ -88,6 +89,41 @@ class MainWindowSmoke : public ::testing::Test {
   std::unique_ptr<MainWindowModel> model_;
   std::unique_ptr<MainWindow> window_;
 };
+
+// Keep reading is a check item of the Settings menu; Stop and Limits keeps its
+// dialog open on a wrong field and plans the next run on OK.
+TEST_F(MainWindowSmoke, UnattendedRunEntriesOfTheSettingsMenu) {
+  merilog::test::TempFolder config;
+  ASSERT_TRUE(QFile::copy(QStringLiteral(MERILOG_SOURCE_DATA_DIR "/MERILOG.ini"), config.File("MERILOG.ini")));
+  QFile(config.File("MERILOG.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+  UseMessageFile(config.File("MERILOG.ini"));
+  QAction* keep = window_->MenuAction(MenuCommand::KeepReading);
+  ASSERT_TRUE(keep && keep->isCheckable());
+  EXPECT_EQ(keep->text(), "Keep reading when a meter drops");
+  const bool before = model_->KeepReading();
+  keep->trigger();
+  EXPECT_NE(model_->KeepReading(), before);
+  EXPECT_EQ(keep->isChecked(), model_->KeepReading());
+  merilog::test::UseConfigurationFile();
+
+  UnattendedRunDialog& dialog = window_->UnattendedRun();
+  prompter_.ExpectMessage(Prompter::Answer::Ok);
+  QTimer::singleShot(0, [&] {
+    dialog.AfterRadio()->click();
+    dialog.AfterField()->setText("soon");
+    dialog.HighField(1)->setText("10.5");
+    dialog.accept();  // refused: the dialog stays
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.AfterField()->setText("1h30m");
+    dialog.accept();
+  });
+  window_->MenuAction(MenuCommand::UnattendedRun)->trigger();
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_TRUE(prompter_.shown[0].text.contains("\"soon\" is no duration")) << prompter_.shown[0].text.toStdString();
+  EXPECT_EQ(model_->Unattended().stop, UnattendedRun::Stop::After);
+  EXPECT_EQ(model_->NextRunPlan().runForMs, 5400000);
+  EXPECT_EQ(model_->NextRunPlan().limits[1].high, 10.5);
+}
 
 TEST_F(MainWindowSmoke, TwoMetersIntoARecordThenOffsetByEnterAndEscCloses) {
   // Titled as such, so every window list shows the name (X11's WM_NAME as well).

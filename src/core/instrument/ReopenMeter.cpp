@@ -1,0 +1,73 @@
+#include "core/instrument/ReopenMeter.h"
+
+#include <algorithm>
+
+#include "core/base/Text.h"
+#include "core/instrument/DeviceDiscovery.h"
+#include "core/instrument/QueryDevice.h"
+
+namespace merilog {
+
+namespace {
+
+// Maker, model and serial: the text before the third comma.
+std::string_view Fields(std::string_view idn) {
+  std::size_t at = 0;
+  for (int comma = 0; comma < 3; ++comma) {
+    at = idn.find(',', at);
+    if (at == std::string_view::npos) return idn;
+    ++at;
+  }
+  return idn.substr(0, at - 1);
+}
+
+}  // namespace
+
+bool SameInstrument(std::string_view a, std::string_view b) {
+  const std::string_view fa = Fields(a), fb = Fields(b);
+  return !fa.empty() && fa == fb;
+}
+
+Reopened ReopenMeter(std::unique_ptr<Session>& session, const MeterWanted& wanted, const ResourceLister& list,
+                     const ResourceOpener& open) {
+  if (session) session->Close();
+  session.reset();
+  Reopened r;
+  r.why = "not found";
+  std::vector<std::string> candidates{wanted.resource};
+  bool listed = false;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    const std::string& resource = candidates[i];
+    std::unique_ptr<Session> s = open ? open(resource) : nullptr;
+    if (s) {
+      s->SetTimeout(kDiscoveryTimeoutMs);
+      QueryAnswer idn = QueryDevice(s.get(), QueryForm::MainWindow, "*IDN?\n");
+      if (SameInstrument(idn.text, wanted.identification)) {
+        session = std::move(s);
+        r.found = true;
+        r.resource = resource;
+        r.identification = std::move(idn.text);
+        r.why.clear();
+        return r;
+      }
+      r.why = idn.text.empty() ? "no answer to *IDN?" : "another instrument answered (" + idn.text + ")";
+      s->Close();
+    } else if (i == 0) {
+      r.why = "cannot be opened";
+    }
+    if (i == 0 && !listed && list) {
+      // Not where it was: it may be back under another name.
+      listed = true;
+      const std::string own = Upper(wanted.resource);
+      for (std::string& other : list()) {
+        const std::string key = Upper(other);
+        const bool held = std::any_of(wanted.heldByOthers.begin(), wanted.heldByOthers.end(),
+                                      [&](const std::string& h) { return Upper(h) == key; });
+        if (key != own && !held) candidates.push_back(std::move(other));
+      }
+    }
+  }
+  return r;
+}
+
+}  // namespace merilog
