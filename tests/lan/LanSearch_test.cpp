@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <algorithm>
 
 #include "core/app/MainWindowModel.h"
 #include "core/base/MessageTable.h"
@@ -92,7 +93,12 @@ TEST(LanSearch, TheSettingIsKeptInTheLanguageFileAndTurningItOnSearches) {
   };
   auto model = open();
   EXPECT_FALSE(model->CommandChecked(MenuCommand::SearchLan));
-  EXPECT_EQ(model->Texts().menus[0].items[4].text, "Search the LAN for meters");
+  const auto& settingsMenu = model->Texts().menus[0].items;
+  const auto item = std::find_if(settingsMenu.begin(), settingsMenu.end(),
+                                 [](const auto& i) { return i.command == MenuCommand::SearchLan; });
+  ASSERT_NE(item, settingsMenu.end());
+  EXPECT_EQ(item->text, "Search the LAN for meters");
+  EXPECT_TRUE(item->checkable);
   EXPECT_FALSE(model->Devices().HasMeters());
 
   model->OnCommand(MenuCommand::SearchLan);

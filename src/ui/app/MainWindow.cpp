@@ -343,8 +343,10 @@ void MainWindow::Render() {
   RenderChartControls();
   RenderFunctionButtons();
   RenderMeterRows();
-  // The run's events and the lab server's backlog.
-  if (statusBar()->currentMessage() != model_.StatusLine()) statusBar()->showMessage(model_.StatusLine());
+  // The run's events and the lab server's backlog; no status bar until there is something to say.
+  const QString statusLine = model_.StatusLine();
+  if ((!statusLine.isEmpty() || findChild<QStatusBar*>()) && statusBar()->currentMessage() != statusLine)
+    statusBar()->showMessage(statusLine);
   rendering_ = false;
 }
 

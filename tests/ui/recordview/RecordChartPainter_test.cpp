@@ -6,10 +6,12 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <set>
 
 #include "../widgets/WidgetTestApp.h"
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFileClaim.h"
+#include "core/records/RecordGaps.h"
 #include "core/records/RecordIndex.h"
 #include "core/recordview/RecordChartTrace.h"
 #include "support/RecordFiles.h"
@@ -20,14 +22,15 @@ namespace {
 
 // The walk the decimation stands for: one line per pair of neighbouring
 // readings, none to or from a missing one.
+// `breaks`: positions after which the line does not go on (the last reading before a gap).
 QImage FullWalk(const std::vector<double>& values, const std::vector<bool>& missing, RecordChartMapping mapping,
-                Rgb colour) {
+                Rgb colour, const std::set<long long>& breaks = {}) {
   QImage image = RenderRecordChart({}, false);
   QPainter painter(&image);
   painter.setClipRect(0, 0, RecordChartPicture::kWidth, RecordChartPicture::kHeight);
   painter.setPen(QPen(QColor(colour.r, colour.g, colour.b), 0, Qt::SolidLine, Qt::SquareCap));
   for (size_t i = 1; i < values.size(); ++i) {
-    if (missing[i - 1] || missing[i]) continue;
+    if (missing[i - 1] || missing[i] || breaks.count(static_cast<long long>(i) - 1)) continue;
     painter.drawLine(
         mapping.PixelX(static_cast<long long>(i) - 1), RecordChartMapping::PixelY(mapping.LogicalY(values[i - 1])),
         mapping.PixelX(static_cast<long long>(i)), RecordChartMapping::PixelY(mapping.LogicalY(values[i])));
@@ -105,7 +108,8 @@ TEST(RecordChartPainter, DecimatedDrawMatchesTheFullWalkPixelForPixel) {
 // and rows another program removed (gaps in the row ids). Drawn from the
 // pyramid the file keeps, and from one held in memory (the record could not
 // keep it: a writer held it), the picture is the full walk's, while a few
-// thousand values are read instead of every reading.
+// thousand values are read instead of every reading; the line breaks over
+// the record's gaps as the full walk's does.
 TEST(RecordChartPainter, PyramidDrawMatchesTheFullWalkOnRandomRecords) {
   test::App();
   merilog::test::TempFolder dir;
@@ -144,17 +148,43 @@ TEST(RecordChartPainter, PyramidDrawMatchesTheFullWalkOnRandomRecords) {
     }
     std::vector<double> values[2];
     std::vector<bool> missing[2];
+    std::vector<long long> rowids;
     {
       SQLite::Database raw(path.toStdString(), SQLite::OPEN_READONLY);
-      SQLite::Statement q(raw, "SELECT read_value, read_value_2ND FROM read");
-      while (q.executeStep())
+      SQLite::Statement q(raw, "SELECT read_value, read_value_2ND, rowid FROM read");
+      while (q.executeStep()) {
+        rowids.push_back(q.getColumn(2).getInt64());
         for (int c = 0; c < 2; ++c) {
           const SQLite::Column col = q.getColumn(c);
           values[c].push_back(col.isNull() ? 0.0 : col.getDouble());
           missing[c].push_back(col.isNull() || (c == 1 && col.getDouble() == kNoSecondValue));
         }
+      }
     }
     const long long rows = static_cast<long long>(values[0].size());
+    // Gaps of a run that kept reading through a dropped meter: the line breaks after their last readings,
+    // inside pixel columns and at their edges alike.
+    std::set<long long> breaks;
+    {
+      SQLite::Database raw(path.toStdString(), SQLite::OPEN_READWRITE);
+      SQLite::Transaction t(raw);
+      // Half of them where the signal jumps, so that the segment they take away is seen.
+      // (The signal's own jumps: it stays where it jumped to, unlike an overload or a value far off.)
+      std::vector<long long> jumps;
+      for (size_t i = 0; i + 1 < size_t(rows); ++i) {
+        const double a = values[0][i], b = values[0][i + 1];
+        if (!missing[0][i] && !missing[0][i + 1] && std::abs(a) < 100 && std::abs(b) < 100 && std::abs(b - a) > 5)
+          jumps.push_back(static_cast<long long>(i));
+      }
+      ASSERT_GE(jumps.size(), 6u);
+      for (int gap = 0; gap < 12; ++gap) {
+        const long long at = gap % 2 ? jumps[rng() % jumps.size()]
+                                     : static_cast<long long>(rng() % static_cast<unsigned>(rows - 1));
+        breaks.insert(at);
+        RecordGaps::Add(raw, {QDateTime::currentDateTime(), QDateTime::currentDateTime(), rowids[size_t(at)], "test"});
+      }
+      t.commit();
+    }
     for (const bool held : {true, false}) {
       SCOPED_TRACE(held ? "held in memory" : "kept in the file");
       std::unique_ptr<RecordFileClaim> writer;
@@ -165,6 +195,7 @@ TEST(RecordChartPainter, PyramidDrawMatchesTheFullWalkOnRandomRecords) {
       ASSERT_TRUE(index.ok());
       ASSERT_EQ(index->KeptInFile(), !held);
       ASSERT_EQ(index->RowCount(), rows);
+      ASSERT_EQ(GapBreaks(*db.value(), index.value()), std::vector<long long>(breaks.begin(), breaks.end()));
       for (int draw = 0; draw < 3; ++draw) {
         const int c = (draw + record) % 2;
         // All readings, or a run long enough for the pyramid.
@@ -183,9 +214,13 @@ TEST(RecordChartPainter, PyramidDrawMatchesTheFullWalkOnRandomRecords) {
         RecordChartPicture picture;
         picture.graphs.push_back({colour, traced.lines});
         const auto begin = static_cast<size_t>(first), end = static_cast<size_t>(first + points);
+        std::set<long long> drawBreaks;
+        for (const long long b : breaks)
+          if (b >= first && b < first + points) drawBreaks.insert(b - first);
         const QImage walked =
             FullWalk(std::vector<double>(values[c].begin() + begin, values[c].begin() + end),
-                     std::vector<bool>(missing[c].begin() + begin, missing[c].begin() + end), mapping, colour);
+                     std::vector<bool>(missing[c].begin() + begin, missing[c].begin() + end), mapping, colour,
+                     drawBreaks);
         EXPECT_EQ(DifferentPixels(RenderRecordChart(picture, false), walked), 0);
       }
     }
