@@ -48,6 +48,7 @@ void Answer(std::string_view s) {
   (void)IsFunctionName(name);
   const double v = LeadingNumber(s);
   (void)DisplayValue(v, name);
+  (void)LeadingInteger(s, 0, 1'000'000'000);  // a scan's progress count
   const auto [idn, resource] = Halves(s);
   (void)MakeDeviceDisplayName(std::string(idn), std::string(resource));
   (void)EscapeControlCharacters(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())));

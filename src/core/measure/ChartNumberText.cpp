@@ -1,5 +1,6 @@
 #include "core/measure/ChartNumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -22,6 +23,12 @@ std::errc ParseLeadingNumber(std::string_view text, double* value) {
 double LeadingNumber(std::string_view text) {
   double value = 0.0;
   return ParseLeadingNumber(text, &value) == std::errc() ? value : 0.0;
+}
+
+int LeadingInteger(std::string_view text, int low, int high) {
+  const double value = LeadingNumber(text);
+  if (std::isnan(value)) return std::clamp(0, low, high);
+  return static_cast<int>(std::clamp(value, static_cast<double>(low), static_cast<double>(high)));
 }
 
 std::optional<double> FiniteLeadingNumber(std::string_view text) {

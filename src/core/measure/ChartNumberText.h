@@ -9,6 +9,10 @@ namespace merilog {
 // (leading blanks skipped, the rest ignored, 0 when there is none), but always
 // with a point as decimal separator whatever the process locale.
 double LeadingNumber(std::string_view text);
+// The leading number as an integer kept within [low, high], so text far out of
+// range stays far out without overflowing; "nan" reads as 0, as text that is no
+// number does.
+int LeadingInteger(std::string_view text, int low, int high);
 // The same, but nothing when the leading number is not finite ("nan", "inf")
 // or lies beyond the doubles ("1e400"), where LeadingNumber gives 0 or the
 // non-finite value.

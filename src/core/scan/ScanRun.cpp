@@ -260,7 +260,7 @@ void ScanRun::OnProgress(const QueryAnswer& answer) {
   pollPending_ = false;
   if (phase_ != Phase::Scanning) return;
   if (answer.Failed()) return Fail(Ending::MeterSilent, LookupMessage(u"1001", "Check Device Connection"), "ERROR");
-  const int done = static_cast<int>(std::clamp(LeadingNumber(answer.text), 0.0, 1e9));
+  const int done = LeadingInteger(answer.text, 0, 1'000'000'000);
   const qint64 total = Total();
   if (setup_.StopAfterNChecked() && !setup_.PerScanChecked())
     setup_.SetScanCount(static_cast<int>(std::min<qint64>(total, std::numeric_limits<int>::max())));

@@ -21,7 +21,7 @@ double FieldNumber(const QString& text) {
 // An integer field's value as the exchange reads it; far outside any range
 // stays far outside, without overflowing.
 int FieldInteger(const QString& text) {
-  return static_cast<int>(std::clamp(FieldNumber(text), -1e9, 1e9));
+  return LeadingInteger(text.toStdString(), -1'000'000'000, 1'000'000'000);
 }
 
 QString FloatFieldText(float v) {

@@ -230,6 +230,15 @@ TEST_F(RunFixture, AMeterThatStopsAnsweringOrCountingEndsTheRun) {
   EXPECT_EQ(run.LastEnding(), ScanRun::Ending::NoProgress);
   EXPECT_NEAR(clock.Now().toMSecsSinceEpoch() - start, 61500, 500);
   EXPECT_FALSE(timers.Running(ScanTimerId::Progress));
+
+  // A count that is no number ("nan") is no reading counted.
+  prompter.shown.clear();
+  session->answers.clear();
+  Answers(std::vector<std::string>(400, "nan"));
+  prompter.ExpectMessage(Prompter::Answer::Ok);
+  ASSERT_TRUE(RunToEnd());
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.shown[0].text, "The scan stopped at 0/10: the meter counted no reading for 61 s.");
 }
 
 }  // namespace

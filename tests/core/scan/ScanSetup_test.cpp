@@ -173,6 +173,16 @@ TEST_F(Setup, TypingExchangesTheFieldsAndTheStartChecksWhatIsLeft) {
   EXPECT_EQ(setup.NText(), "200");  // the up-down control stops at 200
 }
 
+TEST_F(Setup, ANotANumberInACountFieldReadsAsZeroAsOtherTextDoes) {
+  // "nan" is read by the number parser; it once became INT_MIN, shown as such.
+  setup.ScanCountEdited("nan");
+  EXPECT_EQ(setup.ScanCount(), 0);
+  EXPECT_EQ(setup.ScanCountText(), "0");
+  EXPECT_TRUE(prompter.shown.empty());
+  prompter.ExpectMessage(Prompter::Answer::Ok);
+  EXPECT_FALSE(setup.ReadFields());  // a plain run of no reading is refused at the start
+}
+
 TEST_F(Setup, SecondsUntilCountsWholeSecondsOfTheClock) {
   const QDate day(2024, 5, 6);
   const std::pair<QTime, qint64> cases[] = {{QTime(14, 3, 27), 0}, {QTime(14, 3, 26), -1}, {QTime(15, 3, 27), 3600}};
