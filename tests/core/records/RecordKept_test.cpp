@@ -274,7 +274,9 @@ TEST_F(RecordKeptTest, ARecordCutShortDuringAReadEndsWithAMessage) {
   for (const auto& r : reads) {
     SCOPED_TRACE(r.what);
     ASSERT_TRUE(QFile::remove(path) && QFile::copy(copy, path));
-    if (std::string(r.what) != "the first opening's pass") ASSERT_TRUE(KeepRecordSummary(path));
+    if (std::string(r.what) != "the first opening's pass") {
+      ASSERT_TRUE(KeepRecordSummary(path));
+    }
     const test::ChildResult child = test::RunInChild(
         [&](std::string& out) {
           auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
