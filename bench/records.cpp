@@ -8,6 +8,7 @@
 // Prints "name: value unit" lines.
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -16,8 +17,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <charconv>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <random>
