@@ -44,7 +44,7 @@ TEST_F(Installed, EveryFileIsWhereTheSystemLooksForIt) {
   for (const char* f : {"share/merilog/bench-example.ini", "share/icons/hicolor/scalable/apps/merilog.svg",
                         "share/icons/hicolor/48x48/apps/merilog.png", "lib/udev/rules.d/60-merilog.rules",
                         "share/doc/merilog/README.md", "share/doc/merilog/copyright",
-                        "share/doc/merilog/lab-server.md"})
+                        "share/doc/merilog/lab-server.md", "share/bash-completion/completions/merilog-cli"})
     EXPECT_TRUE(QFileInfo::exists(At(f))) << f;
 }
 
