@@ -44,7 +44,9 @@ TEST_F(Installed, EveryFileIsWhereTheSystemLooksForIt) {
   for (const char* f : {"share/merilog/bench-example.ini", "share/icons/hicolor/scalable/apps/merilog.svg",
                         "share/icons/hicolor/48x48/apps/merilog.png", "lib/udev/rules.d/60-merilog.rules",
                         "share/doc/merilog/README.md", "share/doc/merilog/copyright",
-                        "share/doc/merilog/lab-server.md", "share/bash-completion/completions/merilog-cli"})
+                        "share/doc/merilog/lab-server.md", "share/bash-completion/completions/merilog-cli",
+                        "share/doc/merilog/guide/README.md", "share/doc/merilog/guide/records.md",
+                        "share/doc/merilog/images/main-idle.png", "share/doc/merilog/main-reading-multi.png"})
     EXPECT_TRUE(QFileInfo::exists(At(f))) << f;
 }
 
