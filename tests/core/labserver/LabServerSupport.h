@@ -32,7 +32,8 @@ inline std::vector<Reading> SampleReadings(int count, double offset = 0) {
 
 // Every row of a record file as the server should hold it.
 inline std::vector<LabReading> LocalRows(const QString& path) {
-  SQLite::Database db(path.toStdString());
+  // The forwarder may be writing its progress into the record just now: wait for it, as any reader would.
+  SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, 10000);
   SQLite::Statement q(db, "SELECT rowid, read_value, read_value_2ND, read_time FROM read ORDER BY rowid");
   std::vector<LabReading> rows;
   while (q.executeStep()) {
