@@ -161,7 +161,7 @@ inline ReadingSettings FourMetersSaving(const MainWindowModel& model) {
 
 // Runs the model's reading timer for real at 25 ms, `ticks` ticks and one more;
 // `before(n)` runs before tick n (from 0).
-inline void RunRealTicks(QTimer& timer, MainWindowModel& model, int ticks, const std::function<void(int)>& before) {
+inline bool RunRealTicks(QTimer& timer, MainWindowModel& model, int ticks, const std::function<void(int)>& before) {
   int n = 0;
   QObject::connect(&timer, &QTimer::timeout, [&] {
     before(n);
@@ -171,9 +171,17 @@ inline void RunRealTicks(QTimer& timer, MainWindowModel& model, int ticks, const
       QCoreApplication::quit();
     }
   });
+  // A run that stops by itself (its timer stopped by the model) ends the wait instead of holding it for ever.
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::quit(); });
+  watchdog.start(ticks * 25 * 4 + 10000);
   timer.setTimerType(Qt::PreciseTimer);
   timer.start(25);
   QCoreApplication::exec();
+  timer.stop();
+  if (n <= ticks) std::fprintf(stderr, "the run stopped after %d of %d ticks\n", n, ticks);
+  return n > ticks;
 }
 
 }  // namespace merilog::bench

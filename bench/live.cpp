@@ -136,9 +136,10 @@ int main(int argc, char** argv) {
   // The achieved period of the real timer at 25 ms.
   const int want = quick ? 10 : 400;
   QElapsedTimer period;
-  bench::RunRealTicks(timer, model, want, [&](int n) {
-    if (n == 0) period.start();
-  });
+  if (!bench::RunRealTicks(timer, model, want, [&](int n) {
+        if (n == 0) period.start();
+      }))
+    return 1;
   std::printf("tick_period_25ms_mean_ms: %.3f ms\n", period.nsecsElapsed() / 1e6 / want);
   model.StopReading();
   settle();

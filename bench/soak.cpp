@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -149,7 +150,10 @@ int main(int argc, char** argv) {
   // the last as near its end as the meters allow.
   QTimer sampler;
   QObject::connect(&sampler, &QTimer::timeout, [&] {
-    if (cli.state() != QProcess::Running || !lost.empty() || clock.elapsed() < 10000) return;
+    // The first once the records' page caches have filled (a third of the run, at least 10 s): what grows
+    // after it is kept for good.
+    if (cli.state() != QProcess::Running || !lost.empty() || clock.elapsed() < std::max<qint64>(10000, runMs / 3))
+      return;
     const ProcSample s = Sample(cli.processId());
     if (s.peakKb < 0 || s.fds < 0) return;
     if (first.peakKb < 0) first = s;

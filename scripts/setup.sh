@@ -22,7 +22,8 @@ if [ "$mode" = test ]; then
   # Programs nobody here wrote that the tests run against what we make: the LAN
   # tests against our VXI-11 meters, with an avahi-daemon answering the LAN
   # search's DNS-SD browse, each only inside network namespaces the tests make
-  # (ip, unshare); openpyxl reading the scan's spreadsheet back; PostgreSQL,
+  # (ip, unshare); openpyxl reading the scan's spreadsheet back; pandas running
+  # the user guide's example on a record the program wrote; PostgreSQL,
   # whose private clusters the lab server's tests start in temporary folders;
   # and Debian's checks of the package (lintian) and of its AppStream file
   # (appstreamcli). No package may start a daemon on this machine's own network
@@ -34,7 +35,7 @@ if [ "$mode" = test ]; then
     noStart=1
   fi
   $sudo apt-get install -y -qq --no-install-recommends \
-    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl avahi-daemon dbus \
+    python3-pyvisa-py lxi-tools rpcbind iproute2 util-linux python3-openpyxl python3-pandas avahi-daemon dbus \
     postgresql lintian appstream >/dev/null
   if [ -n "$noStart" ]; then $sudo rm -f /usr/sbin/policy-rc.d; fi
 fi

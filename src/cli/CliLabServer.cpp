@@ -5,6 +5,7 @@
 #include <QUuid>
 #include <cstdio>
 
+#include "cli/CliHelp.h"
 #include "cli/CliPrompter.h"
 #include "core/base/Prompter.h"
 #include "core/labserver/LabLink.h"
@@ -25,14 +26,6 @@ void Out(const QString& line) {
 }
 void Err(const QString& line) {
   std::fprintf(stderr, "merilog-cli: %s\n", line.toLocal8Bit().constData());
-}
-
-void PrintRecordsUsage() {
-  std::fputs(
-      "usage: merilog-cli [--server CONNINFO] records list [--bench NAME]\n"
-      "       merilog-cli [--server CONNINFO] records pull --bench NAME --record-id ID N\n"
-      "  list the records on the lab server, or copy one into local record N (1 to 10)\n",
-      stderr);
 }
 
 // The settings, or nothing after saying that none is set.
@@ -79,7 +72,7 @@ void CliLabServer::Finish() {
 
 int RunSyncCommand(const CliOptions& options, const QStringList& args) {
   if (!args.isEmpty()) {
-    std::fputs("usage: merilog-cli [--server CONNINFO] sync\n", stderr);
+    PrintUsageLine("sync");
     return 2;
   }
   const auto settings = Settings(options, "sync");
@@ -134,13 +127,13 @@ int RunServerRecordsCommand(const CliOptions& options, const QStringList& args) 
       }
     } else {
       Err(QStringLiteral("records %1: unexpected \"%2\"").arg(args[0], a));
-      PrintRecordsUsage();
+      PrintUsageLine(pull ? "records pull" : "records list");
       return 2;
     }
   }
   if (pull && (bench.isEmpty() || recordId.isEmpty() || number == 0)) {
     Err(QStringLiteral("records pull needs --bench NAME, --record-id ID and the local record number"));
-    PrintRecordsUsage();
+    PrintUsageLine(pull ? "records pull" : "records list");
     return 2;
   }
   if (pull && QUuid::fromString(recordId).isNull()) {
@@ -148,7 +141,7 @@ int RunServerRecordsCommand(const CliOptions& options, const QStringList& args) 
     return 2;
   }
   if (!pull && !recordId.isEmpty()) {
-    PrintRecordsUsage();
+    PrintUsageLine(pull ? "records pull" : "records list");
     return 2;
   }
   const auto settings = Settings(options, pull ? "records pull" : "records list");

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/CliHelp.h"
 #include "cli/CliMeters.h"
 #include "core/base/MessageTable.h"
 #include "core/console/ConsoleModel.h"
@@ -100,7 +101,7 @@ int RunConsoleCommand(const CliOptions& options, const QStringList& args) {
     device = 0;
   }
   if (device == 0) {
-    std::fprintf(stderr, "usage: merilog-cli console [--device K]\n");
+    PrintUsageLine("console");
     return 2;
   }
   CliMeters meters;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <thread>
 
+#include "cli/CliHelp.h"
 #include "core/instrument/LanSearch.h"
 #include "core/instrument/QueryDevice.h"
 #include "core/instrument/ResourceManager.h"
@@ -31,6 +32,7 @@ int WithTranscriptChecked(const Instruments& instruments, int exitCode) {
 int RunIoCommand(const CliOptions& options, const QStringList& args) {
   if (!args.isEmpty()) {
     std::cerr << "merilog-cli: io takes no arguments\n";
+    PrintUsageLine("io");
     return 2;
   }
   const Instruments instruments = SetUp(options);
@@ -50,7 +52,7 @@ int RunFindCommand(const CliOptions& options, const QStringList& words) {
   QStringList args = words;
   const bool lan = args.removeAll("--lan") > 0;
   if (args.size() != 1) {
-    std::cerr << "merilog-cli: usage: find [--lan] PATTERN\n";
+    PrintUsageLine("find");
     return 2;
   }
   const Instruments instruments = SetUp(options);
@@ -114,7 +116,7 @@ int Query(ResourceManager& rm, const std::string& resource, const QStringList& a
 
 int RunQueryCommand(const CliOptions& options, const QStringList& args) {
   if (args.size() < 2) {
-    std::cerr << "merilog-cli: usage: query RESOURCE COMMAND...\n";
+    PrintUsageLine("query");
     return 2;
   }
   const std::string resource = args[0].toStdString();

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "cli/CliHelp.h"
 #include "cli/CliPrompter.h"
 #include "core/base/MessageTable.h"
 #include "core/base/OutputTarget.h"
@@ -43,9 +44,10 @@ void Print(const QString& line) {
   std::printf("%s\n", line.toLocal8Bit().constData());
 }
 
-void Usage(const char* why) {
+// The reason, then the usage of the operation named.
+void Usage(const QString& word, const char* why) {
   std::fprintf(stderr, "merilog-cli records: %s\n", why);
-  PrintRecordOperationsUsage();
+  PrintUsageLine(qPrintable(QStringLiteral("records ") + word));
 }
 
 std::optional<Rgb> ParseColour(QString text) {
@@ -61,7 +63,7 @@ bool Parse(const QStringList& args, OperationArgs* out) {
   bool ok = false;
   out->number = args.value(1).toInt(&ok);
   if (!ok || out->number < kFirstRecordNumber || out->number > kLastRecordNumber) {
-    Usage("the record number is 1 to 10");
+    Usage(out->word, "the record number is 1 to 10");
     return false;
   }
   for (int i = 2; i < args.size(); ++i) {
@@ -78,7 +80,7 @@ bool Parse(const QStringList& args, OperationArgs* out) {
     } else if (out->word == "stats" && (a == "--high" || a == "--low") && (v = value())) {
       std::optional<double> limit;
       QString why;
-      if (!ParseLimit(*v, &limit, &why) || !limit) return Usage(qPrintable(a + ": " + why)), false;
+      if (!ParseLimit(*v, &limit, &why) || !limit) return Usage(out->word, qPrintable(a + ": " + why)), false;
       (a == "--high" ? out->aboveLimit : out->belowLimit) = limit;
     } else if (a == "--from" && (v = value())) {
       out->from = v;
@@ -88,10 +90,10 @@ bool Parse(const QStringList& args, OperationArgs* out) {
       out->file = *v;
     } else if (a == "--scale" && (v = value())) {
       out->scale = v->toInt(&ok);
-      if (!ok || out->scale < 0 || out->scale >= kScaleStepCount) return Usage("--scale takes 0 to 47"), false;
+      if (!ok || out->scale < 0 || out->scale >= kScaleStepCount) return Usage(out->word, "--scale takes 0 to 47"), false;
     } else if (a == "--colour" && (v = value())) {
       out->colour = ParseColour(*v);
-      if (!out->colour) return Usage("--colour takes RRGGBB in hexadecimal"), false;
+      if (!out->colour) return Usage(out->word, "--colour takes RRGGBB in hexadecimal"), false;
     } else if (a == "--yes") {
       out->yes = true;
     } else if (a == "--second") {
@@ -99,14 +101,14 @@ bool Parse(const QStringList& args, OperationArgs* out) {
     } else if (out->word == "export" && out->file.isEmpty() && !a.startsWith("--")) {
       out->file = a;
     } else {
-      Usage(qPrintable(QStringLiteral("unexpected \"%1\"").arg(a)));
+      Usage(out->word, qPrintable(QStringLiteral("unexpected \"%1\"").arg(a)));
       return false;
     }
   }
-  if (out->word == "search" && (!out->high || !out->low)) return Usage("search needs --hi and --lo"), false;
-  if (out->word == "export" && out->file.isEmpty()) return Usage("export needs a FILE"), false;
-  if (out->word == "chart" && out->file.isEmpty()) return Usage("chart needs --png FILE"), false;
-  if (out->from.has_value() != out->to.has_value()) return Usage("--from and --to go together"), false;
+  if (out->word == "search" && (!out->high || !out->low)) return Usage(out->word, "search needs --hi and --lo"), false;
+  if (out->word == "export" && out->file.isEmpty()) return Usage(out->word, "export needs a FILE"), false;
+  if (out->word == "chart" && out->file.isEmpty()) return Usage(out->word, "chart needs --png FILE"), false;
+  if (out->from.has_value() != out->to.has_value()) return Usage(out->word, "--from and --to go together"), false;
   // The record dialogs make the record folder current; a relative name means the folder the command ran in.
   if (!out->file.isEmpty()) out->file = QFileInfo(out->file).absoluteFilePath();
   return true;
@@ -280,17 +282,6 @@ int RunRecordOperation(const QStringList& args) {
   OperationArgs a;
   if (!Parse(args, &a)) return 2;
   return a.word == "chart" ? RunChartOperation(a) : RunViewerOperation(a);
-}
-
-void PrintRecordOperationsUsage() {
-  std::fputs(
-      "       merilog-cli records stats N [--high V] [--low V]\n"
-      "       merilog-cli records search N --hi X --lo Y\n"
-      "       merilog-cli records export N FILE\n"
-      "       merilog-cli records delete N [--yes]\n"
-      "       merilog-cli records chart N --png FILE [--from A --to B] [--second] [--scale I] [--colour RRGGBB]\n"
-      "  what the record viewer and the record chart show and do for record N\n",
-      stderr);
 }
 
 }  // namespace merilog::cli

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/CliHelp.h"
 #include "cli/CliPrompter.h"
 #include "cli/RecordOperationsCommand.h"
 #include "core/records/RecordFolder.h"
@@ -23,20 +24,12 @@ constexpr ListChoice kChoices[] = {
     {"settings", RecordListKind::ReadingSettings, RecordFolderCaller::ListCheck},
 };
 
-void PrintUsage() {
-  std::fputs(
-      "usage: merilog-cli records [viewer|chart|burst|settings]\n"
-      "  lists the records of the working folder as that list shows them (default: viewer)\n",
-      stderr);
-  PrintRecordOperationsUsage();
-}
-
 }  // namespace
 
 int RunRecordsCommand(const QStringList& args) {
   if (IsRecordOperation(args)) return RunRecordOperation(args);
   if (args.size() > 1) {
-    PrintUsage();
+    PrintUsageLine("records");
     return 2;
   }
   const QString word = args.isEmpty() ? QStringLiteral("viewer") : args.first();
@@ -45,7 +38,7 @@ int RunRecordsCommand(const QStringList& args) {
     if (word == QLatin1String(c.word)) choice = &c;
   if (!choice) {
     std::fprintf(stderr, "merilog-cli records: unknown list \"%s\"\n", word.toLocal8Bit().constData());
-    PrintUsage();
+    PrintUsageLine("records");
     return 2;
   }
   CliPrompter prompter;

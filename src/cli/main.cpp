@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/BurstCommand.h"
+#include "cli/CliHelp.h"
 #include "cli/CliLabServer.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleCommand.h"
@@ -22,39 +23,24 @@
 namespace {
 
 void PrintUsage(std::FILE* to = stderr) {
-  std::fputs(
-      "usage: merilog-cli [--simulate[=BENCH]] [--resource R]... [--transcript FILE] [--server CONNINFO]\n"
-      "                   COMMAND [ARGS]\n"
-      "commands:\n"
-      "  io                          list the I/O backends, whether each is active and why not\n"
-      "  find [--lan] PATTERN        print the resources that match a VISA search pattern\n"
-      "  query RESOURCE COMMAND...   send each command (a line feed is appended), print answers\n"
-      "  devices [--lan]             print the device list as the main window shows it\n"
-      "                              (--lan: also search the LAN by broadcast and DNS-SD)\n"
-      "  records [viewer|chart|burst|settings]\n"
-      "                              list the records of the working folder as that list shows them\n"
-      "  records stats|search|export|delete|chart N ...\n"
-      "                              the record viewer's and record chart's operations on record N\n"
-      "  log --record N [--devices K1,K2,...] [--dual] [--count C] [--interval MS] [--yes|--no]\n"
-      "      [--keep-going] [--for DURATION | --until \"yyyy/MM/dd HH:mm:ss\"] [--high V1,...] [--low V1,...]\n"
-      "                              take readings into record N (N+1, ... for further meters)\n"
-      "  burst --device K --record N --count C [--yes]\n"
-      "                              take C readings from meter K into record N as fast as it answers\n"
-      "  console [--device K]        send command lines from standard input to meter K, print the answers\n"
-      "  settings get|set --device K [--function L [--range L] [--second L] [--transducer 2W|4W]\n"
-      "      [--coefficients V1,...] [--second-function L --second-range L --second-choice L]]\n"
-      "                              show or set a meter's configuration as Device Settings does\n"
-      "  scan [--device K] [--channel C=FUNC[:R[:I]]]... [--timer S] [--count C | --every HH:MM:SS\n"
-      "       [--until \"yyyy/MM/dd HH:mm:ss\" | --scans N] | --scans N] [--at \"yyyy/MM/dd HH:mm:ss\"] [--step]\n"
-      "       [--xlsx FILE] [--csv FILE]   scan channels of a scanner card, print the results grid\n"
-      "  sync                        forward every record of the working folder to the lab server now\n"
-      "  records list [--bench NAME] list the records on the lab server\n"
-      "  records pull --bench NAME --record-id ID N\n"
-      "                              copy a record of the lab server into local record N\n"
-      "--server CONNINFO names the lab server (a libpq connection string; \"\" for none), over\n"
-      "MERILOG_SERVER and the [Server] section; log and burst forward their readings to it\n"
-      "options --help and --version show this text and the version\n",
-      to);
+  std::fputs(merilog::cli::GeneralHelpText().c_str(), to);
+}
+
+// help [COMMAND [WORD]]: the general usage, or one command's; an unknown one is refused.
+int RunHelpCommand(QStringList words) {
+  if (words.removeAll(QStringLiteral("--help")) > 0) words = QStringList{QStringLiteral("help")};
+  if (words.isEmpty()) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  const merilog::cli::CliCommandHelp* command = merilog::cli::FindCliCommand(words, true);
+  if (!command) {
+    std::cerr << "merilog-cli: no command \"" << words.join(' ').toStdString()
+              << "\"; merilog-cli --help lists them\n";
+    return 2;
+  }
+  std::fputs(merilog::cli::CommandHelpText(*command).c_str(), stdout);
+  return 0;
 }
 
 }  // namespace
@@ -76,6 +62,24 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString command = rest.takeFirst();
+  if (command == "help" || command == "--help" || command == "-h") return RunHelpCommand(rest);
+  // COMMAND --help anywhere among its words: nothing else is done.
+  if (rest.contains(QStringLiteral("--help"))) {
+    const merilog::cli::CliCommandHelp* help = merilog::cli::FindCliCommand(QStringList{command} + rest);
+    if (help) {
+      std::fputs(merilog::cli::CommandHelpText(*help).c_str(), stdout);
+      return 0;
+    }
+  }
+  if (command == "--version" || command == "version") {
+    std::printf("merilog-cli %s\n", merilog::VersionText());
+    return 0;
+  }
+  // Every command has its entry in the help.
+  if (!merilog::cli::FindCliCommand({command})) {
+    std::cerr << "merilog-cli: unknown command \"" << command.toStdString() << "\"; merilog-cli --help lists them\n";
+    return 2;
+  }
   // The configuration file is found once and handed to all that read it.
   const QString configFile = merilog::ConfigurationFilePath();
   merilog::UseMessageFile(configFile);
@@ -96,6 +100,7 @@ int main(int argc, char** argv) {
     const bool lan = rest.removeAll("--lan") > 0;
     if (!rest.isEmpty()) {
       std::cerr << "merilog-cli: devices takes no arguments but --lan\n";
+      merilog::cli::PrintUsageLine("devices");
       return 2;
     }
     std::string why;
@@ -105,14 +110,6 @@ int main(int argc, char** argv) {
       return 1;
     }
     return merilog::cli::WithTranscriptChecked(instruments, merilog::cli::RunDevicesCommand(instruments, lan));
-  }
-  if (command == "help" || command == "--help" || command == "-h") {
-    PrintUsage(stdout);
-    return 0;
-  }
-  if (command == "--version" || command == "version") {
-    std::printf("merilog-cli %s\n", merilog::VersionText());
-    return 0;
   }
   std::cerr << "merilog-cli: unknown command \"" << command.toStdString() << "\"\n";
   PrintUsage();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include "core/base/ConfigPaths.h"
@@ -43,7 +44,9 @@ TEST_F(Installed, EveryFileIsWhereTheSystemLooksForIt) {
   for (const char* f : {"share/merilog/bench-example.ini", "share/icons/hicolor/scalable/apps/merilog.svg",
                         "share/icons/hicolor/48x48/apps/merilog.png", "lib/udev/rules.d/60-merilog.rules",
                         "share/doc/merilog/README.md", "share/doc/merilog/copyright",
-                        "share/doc/merilog/lab-server.md"})
+                        "share/doc/merilog/lab-server.md", "share/bash-completion/completions/merilog-cli",
+                        "share/doc/merilog/guide/README.md", "share/doc/merilog/guide/records.md",
+                        "share/doc/merilog/images/main-idle.png", "share/doc/merilog/main-reading-multi.png"})
     EXPECT_TRUE(QFileInfo::exists(At(f))) << f;
 }
 
@@ -70,7 +73,12 @@ TEST_F(Installed, DesktopEntriesAndManualPagesPassTheSystemsChecks) {
               0)
         << page;
     EXPECT_TRUE(err.trimmed().isEmpty()) << page << ": " << err.toStdString();
-    EXPECT_TRUE(out.contains("NAME")) << page;
+    for (const char* section : {"NAME", "EXIT STATUS", "ENVIRONMENT", "FILES", "EXAMPLES"})
+      EXPECT_TRUE(out.contains(QString("\n") + section + "\n")) << page << " has no " << section;
+    // All of groff's warnings, not only those man asks for.
+    const QString source = QString(MERILOG_SOURCE_DATA_DIR "/man/") + QString(page).chopped(3);
+    EXPECT_EQ(RunProgram("groff", {"-ww", "-z", "-man", "-Tutf8", source}, &out, &err), 0) << page;
+    EXPECT_TRUE(err.trimmed().isEmpty()) << page << ": " << err.toStdString();
   }
   // Software centres list the program from its AppStream file (no URL is fetched: tests stay off the network).
   EXPECT_EQ(RunProgram("appstreamcli", {"validate", "--no-net", At(kMetainfo)}, &out, &err), 0)
@@ -94,6 +102,23 @@ TEST_F(Installed, ProgramsTellTheirVersionAndOptionsAndRefuseUnknownOnes) {
     EXPECT_EQ(RunProgram(path, {"--no-such-option"}, &out, &err), 2) << program;
     EXPECT_TRUE(err.contains("--no-such-option")) << program << ": " << err.toStdString();
   }
+}
+
+// Every command merilog-cli lists has an example in its manual page.
+TEST_F(Installed, TheCommandLinesManualPageShowsEveryCommandAtWork) {
+  QString help, page, err;
+  ASSERT_EQ(RunProgram(At("bin/merilog-cli"), {"--help"}, &help, &err), 0);
+  ASSERT_EQ(RunProgram("man", {"-l", "-P", "cat", At("share/man/man1/merilog-cli.1.gz")}, &page, &err), 0);
+  const QString examples = page.section("\nEXAMPLES\n", 1).section("\nSEE ALSO\n", 0, 0);
+  const QString commands = help.section("commands:\n", 1).section("\n\n", 0, 0);
+  static const QRegularExpression entry("^  (\\S+(?: [a-z]+)?)  ", QRegularExpression::MultilineOption);
+  int seen = 0;
+  for (auto m = entry.globalMatch(commands); m.hasNext(); ++seen) {
+    const QString command = m.next().captured(1);
+    const QRegularExpression example("merilog-cli( --?\\S+( \\S+)?)* " + QRegularExpression::escape(command) + "\\b");
+    EXPECT_TRUE(example.match(examples).hasMatch()) << "no example of " << command.toStdString();
+  }
+  EXPECT_GE(seen, 18);
 }
 
 TEST_F(Installed, FirstStartCopiesTheLanguageFileToTheUsersFolder) {

@@ -105,10 +105,12 @@ class PostgresCluster {
   // Runs SQL with psql as the superuser (or `user`); the unaligned output, trimmed.
   QString Sql(const QString& sql, bool* ok = nullptr, const QString& user = QStringLiteral("postgres")) const {
     QProcess p;
-    p.start(BinDir() + QStringLiteral("/psql"),
-            {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
-             QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), SocketDir(),
-             QStringLiteral("-U"), user, QStringLiteral("-d"), QStringLiteral("lab"), QStringLiteral("-c"), sql});
+    p.start(
+        BinDir() + QStringLiteral("/psql"),
+        // -w: a password is never asked for on a terminal; a refusal is an answer.
+        {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-w"), QStringLiteral("-A"), QStringLiteral("-t"),
+         QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), SocketDir(),
+         QStringLiteral("-U"), user, QStringLiteral("-d"), QStringLiteral("lab"), QStringLiteral("-c"), sql});
     const bool done = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (ok) *ok = done;
     if (!done) last_ = QString::fromLocal8Bit(p.readAllStandardError());

@@ -68,6 +68,10 @@ void ApplyWriterSettings(SQLite::Database& db) {
   // FULL makes each commit reach the disk: the last 100 ms of readings are all a
   // power cut can take, and a killed process takes none that were committed.
   db.exec("PRAGMA synchronous=FULL");
+  // Appending touches only the newest pages. The engine's default cache (2 MB
+  // a connection) would make a slow run's memory grow for its first hour and
+  // hold 8 MB for four meters; 256 KiB keeps it flat within minutes.
+  db.exec("PRAGMA cache_size=-256");
 }
 
 // How long a closing writer waits for a reader before it leaves the log mode on.
