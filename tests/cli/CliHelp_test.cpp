@@ -127,7 +127,9 @@ TEST(CliCompletion, CompletesTheCommandsAndEachCommandsOwnOptions) {
     if (command == "records export") words << "out.csv";
     if (command == "settings") words << "get";
     QSet<QString> offered = Complete(words << "--");
-    if (command != "help") EXPECT_TRUE(offered.remove("--help"));
+    if (command != "help") {
+      EXPECT_TRUE(offered.remove("--help"));
+    }
     EXPECT_EQ(Text(offered), Text(listed));
   }
   // Global options before the command.
