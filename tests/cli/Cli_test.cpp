@@ -82,8 +82,8 @@ TEST(Cli, MalformedResourcesAndUnwritableTranscriptsAreSaid) {
       {{"--simulate", "--resource", "TCPIP0::host::99999::SOCKET", "devices"},
        lan + "\"TCPIP0::host::99999::SOCKET\" on the command line cannot be used: the port \"99999\" is not a "
              "number from 1 to 65535\n"},
-      {{"--resource", "TCPIP0::10.0.0.1", "io"},
-       lan + "\"TCPIP0::10.0.0.1\" on the command line cannot be used: it is not of the form "
+      {{"--resource", "TCPIP0::127.0.0.1", "io"},
+       lan + "\"TCPIP0::127.0.0.1\" on the command line cannot be used: it is not of the form "
              "TCPIP0::host::port::SOCKET, TCPIP0::host[::inst0]::INSTR or TCPIP0::host::hislip0[,port]::INSTR\n"},
       {{"--simulate", "devices"},
        lan + "\"TCPIP0::lab meter::5025::SOCKET\" in the [Instruments] section of " + config.File("MERILOG.ini") +

@@ -1,5 +1,5 @@
-// The HiSLIP client and server: against the message sequences of the HiSLIP
-// specification written out byte for byte, and against each other on loopback.
+// The HiSLIP client and server: against the protocol's published message
+// sequences written out byte for byte, and against each other on loopback.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -51,8 +51,8 @@ int AcceptOne(int listenFd) {
 }
 
 // Every message of synchronous mode the client sends, and the server's answers,
-// as the specification lays them out.
-TEST(Hislip, TheClientSendsTheSpecificationsMessagesByteForByte) {
+// as the protocol's published layout has them.
+TEST(Hislip, TheClientSendsThePublishedMessagesByteForByte) {
   int port = 0;
   std::string error;
   const int listenFd = sim::ListenTcp("127.0.0.1", 0, &port, &error);
@@ -142,7 +142,7 @@ TEST(Hislip, OurClientAndServerQueryClearAndAbort) {
   EXPECT_EQ(session->Read(200000).bytes.rfind("MERISIM", 0), 0u);
 }
 
-// Misuse gets the error the specification names: fatal ones end the connection.
+// Misuse gets the error the protocol names for it: fatal ones end the connection.
 TEST(Hislip, TheServerReportsFatalAndNonFatalErrorsAsWhatTheyAre) {
   test::LoopbackMeter s(test::LoopbackMeter::Protocol::Hislip);
   Status status = st::kSuccess;

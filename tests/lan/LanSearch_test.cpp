@@ -24,22 +24,22 @@ using Kind = LanFinds::Kind;
 // port to reach goes.
 TEST(LanSearch, FindsMergeByAddressPreferringHislipThenVxi11ThenTheSocket) {
   LanFinds f;
-  f.Add("10.0.0.10", Kind::Vxi11);
-  f.Add("10.0.0.10", Kind::Lxi, 80);
-  f.Add("10.0.0.10", Kind::Hislip, 4880);
-  f.Add("10.0.0.10", Kind::Socket, 5025);
-  f.Add("10.0.0.9", Kind::Socket, 5025);
-  f.Add("10.0.0.9", Kind::Lxi, 80);
-  f.Add("10.0.0.11", Kind::Lxi, 80);
-  f.Add("10.0.0.12", Kind::Hislip, 4990);
-  f.Add("10.0.0.13", Kind::Socket, 0);
-  f.Add("fe80::1", Kind::Vxi11);
-  f.Add("meter.local", Kind::Vxi11);
+  f.Add("127.0.0.10", Kind::Vxi11);
+  f.Add("127.0.0.10", Kind::Lxi, 80);
+  f.Add("127.0.0.10", Kind::Hislip, 4880);
+  f.Add("127.0.0.10", Kind::Socket, 5025);
+  f.Add("127.0.0.9", Kind::Socket, 5025);
+  f.Add("127.0.0.9", Kind::Lxi, 80);
+  f.Add("127.0.0.11", Kind::Lxi, 80);
+  f.Add("127.0.0.12", Kind::Hislip, 4990);
+  f.Add("127.0.0.13", Kind::Socket, 0);
+  f.Add("::1", Kind::Vxi11);
+  f.Add("localhost", Kind::Vxi11);
   EXPECT_EQ(f.Resources(), (std::vector<std::string>{
-                               "TCPIP0::10.0.0.9::5025::SOCKET",
-                               "TCPIP0::10.0.0.10::hislip0::INSTR",
-                               "TCPIP0::10.0.0.11::inst0::INSTR",
-                               "TCPIP0::10.0.0.12::hislip0,4990::INSTR",
+                               "TCPIP0::127.0.0.9::5025::SOCKET",
+                               "TCPIP0::127.0.0.10::hislip0::INSTR",
+                               "TCPIP0::127.0.0.11::inst0::INSTR",
+                               "TCPIP0::127.0.0.12::hislip0,4990::INSTR",
                            }));
   for (const std::string& type : LanFinds::ServiceTypes()) EXPECT_TRUE(LanFinds::KindOfService(type)) << type;
   EXPECT_FALSE(LanFinds::KindOfService("_http._tcp"));

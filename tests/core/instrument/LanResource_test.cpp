@@ -18,10 +18,10 @@ TEST(LanResource, TheThreeFormsMetersShow) {
     const char* device;
   };
   for (const Case& c : {
-           Case{"TCPIP0::192.168.1.40::inst0::INSTR", P::Vxi11, "192.168.1.40", 0, "inst0"},
+           Case{"TCPIP0::127.0.1.40::inst0::INSTR", P::Vxi11, "127.0.1.40", 0, "inst0"},
            Case{"tcpip::meter.lab::INSTR", P::Vxi11, "meter.lab", 0, "inst0"},
            Case{"TCPIP1::gw::gpib0,5::INSTR", P::Vxi11, "gw", 0, "gpib0,5"},
-           Case{"TCPIP0::10.0.0.7::hislip0::INSTR", P::Hislip, "10.0.0.7", 4880, "hislip0"},
+           Case{"TCPIP0::127.0.0.7::hislip0::INSTR", P::Hislip, "127.0.0.7", 4880, "hislip0"},
            Case{"TCPIP0::[fe80::1]::HiSLIP2,4881::INSTR", P::Hislip, "fe80::1", 4881, "HiSLIP2"},
            Case{"TCPIP0::h::5025::SOCKET", P::Socket, "h", 5025, ""},
        }) {
@@ -45,12 +45,12 @@ TEST(LanResource, TheThreeFormsMetersShow) {
 // protocols shows two names.
 TEST(LanResource, DisplayNamesOfLanMeters) {
   const std::string idn = "X,MODEL 6082,S,1";
-  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::10.0.0.7::inst0::INSTR"), "MODEL 6082-LAN-10.0.0.7");
-  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::10.0.0.7::INSTR"), "MODEL 6082-LAN-10.0.0.7");
-  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::10.0.0.7::inst1::INSTR"), "MODEL 6082-LAN-10.0.0.7-inst1");
-  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::10.0.0.7::hislip0::INSTR"), "MODEL 6082-LAN-10.0.0.7-hislip0");
-  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::10.0.0.7::hislip0,5000::INSTR"),
-            "MODEL 6082-LAN-10.0.0.7-hislip0-5000");
+  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::127.0.0.7::inst0::INSTR"), "MODEL 6082-LAN-127.0.0.7");
+  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::127.0.0.7::INSTR"), "MODEL 6082-LAN-127.0.0.7");
+  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::127.0.0.7::inst1::INSTR"), "MODEL 6082-LAN-127.0.0.7-inst1");
+  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::127.0.0.7::hislip0::INSTR"), "MODEL 6082-LAN-127.0.0.7-hislip0");
+  EXPECT_EQ(MakeDeviceDisplayName(idn, "TCPIP0::127.0.0.7::hislip0,5000::INSTR"),
+            "MODEL 6082-LAN-127.0.0.7-hislip0-5000");
 }
 
 }  // namespace
