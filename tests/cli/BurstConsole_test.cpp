@@ -78,11 +78,9 @@ TEST(ConsoleCommand, AnswersEachLineOfPipedInput) {
 // without a word, instead of costing a time-out per line for ever.
 TEST(ConsoleCommand, ASilentMeterEndsItAfterThreeTimeOuts) {
   TempFolder f;
-  const QString bench = f.File("bench.ini");
-  QFile b(bench);
-  ASSERT_TRUE(b.open(QIODevice::WriteOnly));
-  b.write("[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\nsilent-after = 2\n");
-  b.close();
+  const QString bench =
+      f.Write("bench.ini", "[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\nsilent-after = 2\n");
+  ASSERT_FALSE(bench.isEmpty());
   QProcess p;
   p.setWorkingDirectory(f.Path());
   p.start(MERILOG_CLI_PATH, {"--simulate=" + bench, "console"});

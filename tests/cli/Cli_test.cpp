@@ -176,12 +176,11 @@ TEST_F(LogCommand, OnATerminalTheProgressLineStaysBelowTheReadings) {
 // it was lost and is back, the gap is in the record, and the run ends 0.
 TEST_F(LogCommand, KeepGoingReadsThroughAMeterThatVanishesAndStoresTheGap) {
   QDir(f.Path()).mkdir("DB");
-  const QString bench = f.File("bench.ini");
-  QFile file(bench);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\nvanish-after = 40\n"
-             "back-after-ms = 100\n");
-  file.close();
+  const QString bench =
+      f.Write("bench.ini",
+              "[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\nvanish-after = 40\n"
+              "back-after-ms = 100\n");
+  ASSERT_FALSE(bench.isEmpty());
   ASSERT_EQ(Cli({"--simulate=" + bench, "log", "--record", "1", "--count", "400", "--interval", "5", "--keep-going",
                  "--high", "1e30"},
                 &out, &err, f.Path()),

@@ -69,13 +69,10 @@ TEST(SettingsCli, GarbageFromTheMeterIsNamedAndFails) {
 // The dialog's "Shift ..." boxes ask nothing whose answer counts: the notice alone.
 TEST(SettingsCli, ANoticeOfSetIsPrintedAlone) {
   merilog::test::TempFolder folder;
-  const QString bench = folder.File("bench.ini");
-  QFile file(bench);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(
-      "[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\n"
-      "refuse = [SENSe:]VOLTage[:DC]:RANGe\n");
-  file.close();
+  const QString bench = folder.Write("bench.ini",
+                                     "[meter]\nresource = USB0::0x3A7D::0x6081::SN01::INSTR\nmodel = 6081\n"
+                                     "refuse = [SENSe:]VOLTage[:DC]:RANGe\n");
+  ASSERT_FALSE(bench.isEmpty());
   QString out, err;
   EXPECT_EQ(merilog::test::RunProgram(MERILOG_CLI_PATH,
                                       {"--simulate=" + bench, "settings", "set", "--device", "1", "--function",

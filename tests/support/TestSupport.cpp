@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTimer>
 
@@ -28,6 +29,13 @@ TempFolder::TempFolder() {
   }
   EXPECT_TRUE(dir_->isValid());
   EXPECT_FALSE(dir_->path().contains(QLatin1String("DB"))) << dir_->path().toStdString();
+}
+
+QString TempFolder::Write(const QString& name, const QByteArray& bytes) const {
+  const QString path = File(name);
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush()) return {};
+  return path;
 }
 
 WorkingFolder::WorkingFolder() : previous_(QDir::currentPath()) {

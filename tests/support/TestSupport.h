@@ -23,6 +23,8 @@ class TempFolder {
   QString Path() const { return dir_->path(); }
   std::string PathStd() const { return dir_->path().toStdString(); }
   QString File(const QString& name) const { return dir_->filePath(name); }
+  // Writes a file of the folder whole; its path, or empty when it could not be written.
+  QString Write(const QString& name, const QByteArray& bytes) const;
 
  private:
   std::optional<QTemporaryDir> dir_;

@@ -141,9 +141,9 @@ TEST(DiscoveryBench, RefreshKeepsTheListThenFollowsMetersLeavingAndComingBack) {
 }
 
 TEST(DiscoveryBench, MoreThanEightMetersAndLanResourcesAreAllKept) {
-  const std::string lan = "TCPIP0::10.0.0.7::5025::SOCKET";
-  const std::string lan2 = "TCPIP0::10.0.0.7::5026::SOCKET";
-  Fixture f({lan, "tcpip0::10.0.0.7::5025::socket", "TCPIP0::10.9.9.9::5025::SOCKET", lan2});
+  const std::string lan = "TCPIP0::127.0.0.7::5025::SOCKET";
+  const std::string lan2 = "TCPIP0::127.0.0.7::5026::SOCKET";
+  Fixture f({lan, "tcpip0::127.0.0.7::5025::socket", "TCPIP0::127.9.9.9::5025::SOCKET", lan2});
   for (int address = 1; address <= 10; ++address) f.Add(OnBus("GPIB0::" + std::to_string(address) + "::INSTR", "6081"));
   f.Add(OnBus(lan, "6082"));
   f.Add(OnBus(lan2, "6082"));
@@ -152,8 +152,8 @@ TEST(DiscoveryBench, MoreThanEightMetersAndLanResourcesAreAllKept) {
   ASSERT_EQ(f.model->DeviceCount(), 12);
   EXPECT_EQ(f.model->Lines()[9], "MODEL 6081-GPIB-10");
   // Two meters on one host: the one off the usual port shows its port.
-  EXPECT_EQ(f.model->Lines()[10], "MODEL 6082-LAN-10.0.0.7");
-  EXPECT_EQ(f.model->Lines()[11], "MODEL 6082-LAN-10.0.0.7-5026");
+  EXPECT_EQ(f.model->Lines()[10], "MODEL 6082-LAN-127.0.0.7");
+  EXPECT_EQ(f.model->Lines()[11], "MODEL 6082-LAN-127.0.0.7-5026");
   // The LAN resource named twice is opened once; the one nobody answers gets an empty raw session.
   EXPECT_EQ(f.model->Discovery().RawCount(), 13);
   EXPECT_EQ(f.Ask(11, "*IDN?\n"), "");  // the unreachable one, by its raw index

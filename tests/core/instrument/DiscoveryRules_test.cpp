@@ -44,21 +44,18 @@ TEST(DiscoveryRules, ShortNamesAndFrontPanelAdaptation) {
 
 TEST(DiscoveryRules, ConfiguredLanResourcesInNumberOrder) {
   test::TempFolder dir;
-  const QString path = dir.File("MERILOG.ini");
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(
-      "[English(U.S)]\n1000=No Device Connected\n"
-      "[Instruments]\n"
-      "Resource10=TCPIP0::10.0.0.10::5025::SOCKET\n"
-      "Resource2 = TCPIP0::10.0.0.2::5025::SOCKET\n"
-      "Resource1=\n"
-      "resource3=TCPIP0::host,with,commas::5025::SOCKET\n"
-      "Other=TCPIP0::10.0.0.99::5025::SOCKET\n"
-      "[Information]\nResource1=TCPIP0::wrong::1::SOCKET\n");
-  f.close();
-  const std::vector<std::string> expected = {"TCPIP0::10.0.0.2::5025::SOCKET", "TCPIP0::host,with,commas::5025::SOCKET",
-                                             "TCPIP0::10.0.0.10::5025::SOCKET"};
+  const QString path = dir.Write("MERILOG.ini",
+                                 "[English(U.S)]\n1000=No Device Connected\n"
+                                 "[Instruments]\n"
+                                 "Resource10=TCPIP0::127.0.0.10::5025::SOCKET\n"
+                                 "Resource2 = TCPIP0::127.0.0.2::5025::SOCKET\n"
+                                 "Resource1=\n"
+                                 "resource3=TCPIP0::host,with,commas::5025::SOCKET\n"
+                                 "Other=TCPIP0::127.0.0.99::5025::SOCKET\n"
+                                 "[Information]\nResource1=TCPIP0::wrong::1::SOCKET\n");
+  ASSERT_FALSE(path.isEmpty());
+  const std::vector<std::string> expected = {
+      "TCPIP0::127.0.0.2::5025::SOCKET", "TCPIP0::host,with,commas::5025::SOCKET", "TCPIP0::127.0.0.10::5025::SOCKET"};
   EXPECT_EQ(ReadConfiguredResources(path), expected);
 
   auto all = DiscoveryLanResources(path, {"TCPIP0::cli::5025::SOCKET"});

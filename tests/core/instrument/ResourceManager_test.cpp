@@ -44,7 +44,7 @@ struct Bench {
   FakeBackend* off;
   Bench() {
     // Registered out of interface order on purpose.
-    lan = Add("lan", {"TCPIP0::10.0.0.5::5025::SOCKET", "ASRL1::INSTR"}, "TCPIP");
+    lan = Add("lan", {"TCPIP0::127.0.0.5::5025::SOCKET", "ASRL1::INSTR"}, "TCPIP");
     gpib = Add("gpib", {"GPIB0::16::INSTR", "GPIB0::5::INSTR"}, "GPIB");
     usb = Add("usb", {"USB0::0x3A7D::0x6082::B::INSTR", "gpib0::16::instr", "USB0::0x3A7D::0x6081::A::INSTR"}, "USB");
     off = Add("off", {"USB0::0x3A7D::0x6081::OFF::INSTR"}, "USB", /*active=*/false);
@@ -65,7 +65,7 @@ TEST(ResourceManager, FindOrdersByInterfaceDedupesAndSkipsInactive) {
                                           "USB0::0x3A7D::0x6081::A::INSTR",
                                           "GPIB0::16::INSTR",  // listed again by "usb" in other case: once
                                           "GPIB0::5::INSTR",
-                                          "TCPIP0::10.0.0.5::5025::SOCKET",
+                                          "TCPIP0::127.0.0.5::5025::SOCKET",
                                           "ASRL1::INSTR",
                                       }));
   EXPECT_EQ(status, st::kSuccess);
@@ -88,8 +88,8 @@ TEST(ResourceManager, OpenGoesToTheFirstActiveBackendThatHandlesTheResource) {
   EXPECT_FALSE(b.rm.Open("ASRL1::INSTR", &status));
   EXPECT_EQ(status, st::kErrorResourceNotFound);
   // The inactive "off" backend is passed over for the active "usb" one.
-  EXPECT_TRUE(b.rm.Open("TCPIP0::10.0.0.9::5025::SOCKET", &status));
-  EXPECT_EQ(b.lan->opened.back(), "TCPIP0::10.0.0.9::5025::SOCKET");
+  EXPECT_TRUE(b.rm.Open("TCPIP0::127.0.0.9::5025::SOCKET", &status));
+  EXPECT_EQ(b.lan->opened.back(), "TCPIP0::127.0.0.9::5025::SOCKET");
   EXPECT_TRUE(b.rm.Open("USB0::0x3A7D::0x6081::NEW::INSTR", &status));
   EXPECT_EQ(b.usb->opened.back(), "USB0::0x3A7D::0x6081::NEW::INSTR");
   // Nobody handles it.

@@ -212,8 +212,8 @@ TEST(TcpSocketBackend, ParsesResourcesListsOnlyWellFormedGivenOnesAndRefusesBadO
         "TCPIP0::host::5025::INSTR", "TCPIP0::a b::5025::SOCKET", "TCPIP0::[fe80::1::5025::SOCKET"})
     EXPECT_FALSE(TcpSocketBackend::ParseResource(bad)) << bad;
 
-  TcpSocketBackend backend({"TCPIP0::10.0.0.5::5025::SOCKET", "TCPIP0::nonsense", "TCPIP1::m::99::SOCKET"});
-  EXPECT_EQ(backend.List(), (std::vector<std::string>{"TCPIP0::10.0.0.5::5025::SOCKET", "TCPIP1::m::99::SOCKET"}));
+  TcpSocketBackend backend({"TCPIP0::127.0.0.5::5025::SOCKET", "TCPIP0::nonsense", "TCPIP1::m::99::SOCKET"});
+  EXPECT_EQ(backend.List(), (std::vector<std::string>{"TCPIP0::127.0.0.5::5025::SOCKET", "TCPIP1::m::99::SOCKET"}));
   EXPECT_TRUE(backend.Handles("tcpip0::x::1::socket"));
   EXPECT_TRUE(backend.Handles("TCPIP0::x::SOCKET"));  // claimed so it gets a precise status
   EXPECT_FALSE(backend.Handles("USB0::0x3A7D::0x6081::SN::INSTR"));

@@ -108,8 +108,8 @@ TEST_F(VisaLibraryBackendTest, ListsWhatTheLibraryFindsAndClosesTheList) {
   EXPECT_EQ(fake_.open.size(), 1u);  // only the resource manager is left open
   fake_.resources.clear();
   EXPECT_TRUE(backend.List().empty());
-  EXPECT_TRUE(backend.Handles("tcpip0::10.0.0.5::inst0::instr"));
-  EXPECT_FALSE(backend.Handles("TCPIP0::10.0.0.5::5025::SOCKET"));  // left to the socket backend
+  EXPECT_TRUE(backend.Handles("tcpip0::127.0.0.5::inst0::instr"));
+  EXPECT_FALSE(backend.Handles("TCPIP0::127.0.0.5::5025::SOCKET"));  // left to the socket backend
 
   fake_.openRmStatus = st::kErrorSystem;  // a failing resource manager makes it inactive
   std::string why;

@@ -82,11 +82,8 @@ TEST(LabCopyDecoder, ReadsRowsCutAnywhereAndRefusesWhatWasNotAskedFor) {
 
 TEST(LabServerSettings, CommandLineThenEnvironmentThenTheLanguageFileAndTheHostForABench) {
   TempFolder dir;
-  const QString ini = dir.File("MERILOG.ini");
-  QFile f(ini);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("[Server]\nConnection = host=labdb dbname=merilog\n");
-  f.close();
+  const QString ini = dir.Write("MERILOG.ini", "[Server]\nConnection = host=labdb dbname=merilog\n");
+  ASSERT_FALSE(ini.isEmpty());
   EXPECT_EQ(ResolveLabServerSettings(ini, {}, {}).connection, "host=labdb dbname=merilog");
   EXPECT_EQ(ResolveLabServerSettings(ini, {}, QString("host=env")).connection, "host=env");
   EXPECT_EQ(ResolveLabServerSettings(ini, QString("host=cli"), QString("host=env")).connection, "host=cli");
