@@ -159,6 +159,16 @@ inline ReadingSettings FourMetersSaving(const MainWindowModel& model) {
   return s;
 }
 
+// Waits until a model has nothing running. Some of what Idle() asks changes on
+// other threads without an event (a worker ending, the record writer), so the
+// loop also wakes every 2 ms to look again instead of sleeping for ever.
+template <class Model>
+void Settle(const Model& model) {
+  QTimer wake;
+  wake.start(2);
+  while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 // Runs the model's reading timer for real at 25 ms, `ticks` ticks and one more;
 // `before(n)` runs before tick n (from 0).
 inline bool RunRealTicks(QTimer& timer, MainWindowModel& model, int ticks, const std::function<void(int)>& before) {

@@ -203,11 +203,11 @@ double BurstRate(int port) {
   merilog::MultipleReadingsModel model(prompter, clock, [path](merilog::Prompter&) { return path; });
   model.HandOverDevices(HandOver(worker.get()));
   model.Opening();
-  while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  merilog::bench::Settle(model);
   model.RecordChosen(0);
   model.NumberEdited(QString::number(burstReadings));
   model.Start();
-  while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  merilog::bench::Settle(model);
   const auto& r = model.LastResult();
   if (!r || r->end != merilog::BurstEnd::Completed || r->seconds <= 0) return 0;
   return r->readings / r->seconds;

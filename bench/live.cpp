@@ -93,22 +93,16 @@ int main(int argc, char** argv) {
   view.timer = &timer;
   MainWindowModel model(rm, prompter, clock);
   model.SetObserver(&view);
-  auto settle = [&model] {
-    // Some of what Idle() asks changes on other threads without an event: look again often.
-    QTimer wake;
-    wake.start(2);
-    while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  };
   // Initialise starts the discovery; the meters are there once it has finished.
   model.Initialise();
-  settle();
+  bench::Settle(model);
   if (model.Devices().Devices().size() < 4) {
     std::fprintf(stderr, "%zu meters found\n", model.Devices().Devices().size());
     return 1;
   }
   model.ApplyReadingSettings(bench::FourMetersSaving(model));
   model.StartReading();
-  settle();
+  bench::Settle(model);
   if (!model.ReadingActive()) return 1;
   timer.stop();
 
@@ -142,7 +136,7 @@ int main(int argc, char** argv) {
     return 1;
   std::printf("tick_period_25ms_mean_ms: %.3f ms\n", period.nsecsElapsed() / 1e6 / want);
   model.StopReading();
-  settle();
+  bench::Settle(model);
   std::fflush(stdout);
 
   // One meter over TCP at --interval 1, against the bare loop, in turns.

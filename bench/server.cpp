@@ -156,12 +156,12 @@ TickFigures RunTicks(QApplication& app, const std::optional<LabServerSettings>& 
     MainWindowModel model(rm, prompter, clock);
     model.SetObserver(&view);
     model.Initialise();
-    while (!model.Idle()) app.processEvents(QEventLoop::WaitForMoreEvents);
+    bench::Settle(model);
     if (model.Devices().Devices().size() < 4) return f;
     if (server) model.UseLabServer(*server);
     model.ApplyReadingSettings(bench::FourMetersSaving(model));
     model.StartReading();
-    while (!model.Idle()) app.processEvents(QEventLoop::WaitForMoreEvents);
+    bench::Settle(model);
     if (!model.ReadingActive()) return f;
     timer.stop();
     QElapsedTimer since;
