@@ -256,6 +256,39 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
   };
   run.onRecordFailure = [&] { finish(3); };
 
+  // A tick applied, from the timer or the meters' own pacing.
+  std::function<void(ReadingRun::TickOutcome)> ticked = [&](ReadingRun::TickOutcome outcome) {
+    if (outcome == ReadingRun::TickOutcome::ReadFailed) {
+      finish(2);
+      deviceFailed();
+      return;
+    }
+    if (outcome == ReadingRun::TickOutcome::RecordFailed) return finish(3);
+    if (outcome == ReadingRun::TickOutcome::TimeUp) {
+      log("run", "stopped at the planned time");
+      return finish(0);
+    }
+    std::string line;
+    for (int d = 0; d < run.ActiveCount(); ++d) {
+      if (d) line += '\t';
+      // A lost meter's last value is no reading of this tick.
+      const bool lost = run.KeepGoing() && run.Lost(d);
+      line += lost ? "LOST" : run.Texts(d).mainText;
+      if (run.HasSecond(d)) line += '\t' + (lost ? std::string("LOST") : run.Texts(d).secondText);
+    }
+    eraseProgress();
+    // Line by line to a terminal; into a file or a pipe the stream's buffer does, flushed at the end.
+    std::cout << line << '\n';
+    if (toTerminal) std::cout.flush();
+    ++ticks;
+    if (progressLine) {
+      const std::string progress = ProgressText(ticks, la);
+      std::cerr << progress << std::flush;
+      progressWidth = progress.size();
+    }
+    if (la.count > 0 && ticks >= la.count) finish(0);
+  };
+
   auto begin = [&] {
     const int count = devices.DeviceCount();
     for (int line : la.lines) {
@@ -279,7 +312,10 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
     run.Lock();
     run.Start(plan, [&](ReadingRun::StartOutcome started) {
       if (started == ReadingRun::StartOutcome::Running) {
-        timer.start(la.interval > 0 ? la.interval : kDefaultIntervalMs);
+        // The meters' threads keep the time where they can: a fast run then
+        // costs no thread hand-over per reading.
+        const int interval = la.interval > 0 ? la.interval : kDefaultIntervalMs;
+        if (!run.Pace(interval, la.count > 0 ? la.count : 0, ticked)) timer.start(interval);
         if (run.StopTime().isValid())
           log("run", "stops at " + run.StopTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
         return;
@@ -291,37 +327,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
 
   QObject::connect(&timer, &QTimer::timeout, [&] {
     if (interrupted) return finish(0);
-    run.Tick([&](ReadingRun::TickOutcome outcome) {
-      if (outcome == ReadingRun::TickOutcome::ReadFailed) {
-        finish(2);
-        deviceFailed();
-        return;
-      }
-      if (outcome == ReadingRun::TickOutcome::RecordFailed) return finish(3);
-      if (outcome == ReadingRun::TickOutcome::TimeUp) {
-        log("run", "stopped at the planned time");
-        return finish(0);
-      }
-      std::string line;
-      for (int d = 0; d < run.ActiveCount(); ++d) {
-        if (d) line += '\t';
-        // A lost meter's last value is no reading of this tick.
-        const bool lost = run.KeepGoing() && run.Lost(d);
-        line += lost ? "LOST" : run.Texts(d).mainText;
-        if (run.HasSecond(d)) line += '\t' + (lost ? std::string("LOST") : run.Texts(d).secondText);
-      }
-      eraseProgress();
-      // Line by line to a terminal; into a file or a pipe the stream's buffer does, flushed at the end.
-      std::cout << line << '\n';
-      if (toTerminal) std::cout.flush();
-      ++ticks;
-      if (progressLine) {
-        const std::string progress = ProgressText(ticks, la);
-        std::cerr << progress << std::flush;
-        progressWidth = progress.size();
-      }
-      if (la.count > 0 && ticks >= la.count) finish(0);
-    });
+    run.Tick(ticked);
   });
   // Ctrl-C is noticed even while the timer is slow or a meter is silent.
   QTimer poll;

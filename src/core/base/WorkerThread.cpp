@@ -1,5 +1,7 @@
 #include "core/base/WorkerThread.h"
 
+#include <algorithm>
+
 namespace merilog {
 
 WorkerThread::WorkerThread(AtEnd atEnd) : atEnd_(atEnd), shared_(std::make_shared<Shared>()), mailbox_(new QObject) {
@@ -42,6 +44,22 @@ void WorkerThread::Post(std::function<void()> job) {
   shared_->wake.notify_one();
 }
 
+void WorkerThread::Repeat(int periodMs, std::function<void(long long)> job) {
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->leaving) return;
+    shared_->period = std::chrono::milliseconds(std::max(periodMs, 1));
+    shared_->due = std::chrono::steady_clock::now() + shared_->period;
+    shared_->repeat = std::make_shared<std::function<void(long long)>>(std::move(job));
+  }
+  shared_->wake.notify_one();
+}
+
+void WorkerThread::StopRepeating() {
+  std::lock_guard lock(shared_->mutex);
+  shared_->repeat.reset();
+}
+
 void WorkerThread::Deliver(std::function<void()> call) {
   MakeCourier()(std::move(call));
 }
@@ -59,12 +77,37 @@ WorkerThread::Courier WorkerThread::MakeCourier() const {
 void WorkerThread::Loop(std::shared_ptr<Shared> shared) {
   for (;;) {
     std::function<void()> job;
+    std::shared_ptr<std::function<void(long long)>> repeat;
+    long long missed = 0;
     {
       std::unique_lock lock(shared->mutex);
-      shared->wake.wait(lock, [&] { return !shared->jobs.empty() || shared->leaving; });
-      if (shared->jobs.empty() || shared->dropQueued) break;
-      job = std::move(shared->jobs.front());
-      shared->jobs.pop_front();
+      for (;;) {
+        if (!shared->jobs.empty() || shared->leaving) break;
+        if (!shared->repeat) {
+          shared->wake.wait(lock);
+          continue;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now < shared->due) {
+          shared->wake.wait_until(lock, shared->due);
+          continue;
+        }
+        // The next due time is the first still ahead: periods that passed
+        // while an exchange ran are counted, not caught up.
+        missed = (now - shared->due) / shared->period;
+        shared->due += (missed + 1) * shared->period;
+        repeat = shared->repeat;
+        break;
+      }
+      if (!repeat) {
+        if (shared->jobs.empty() || shared->dropQueued) break;
+        job = std::move(shared->jobs.front());
+        shared->jobs.pop_front();
+      }
+    }
+    if (repeat) {
+      (*repeat)(missed);
+      continue;
     }
     job();
     --shared->outstanding;

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QPointer>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -46,6 +47,16 @@ class WorkerThread {
 
   // Runs `job` on the thread after the earlier ones; nothing comes back.
   void Post(std::function<void()> job);
+
+  // Runs `job` on the thread every `periodMs`, from one period after now, until
+  // StopRepeating: the thread keeps the time itself, so a periodic exchange
+  // costs no hand-over from another thread. Posted jobs go first. A job that
+  // runs past one or more due times is followed at once by the next, which is
+  // told how many whole periods were missed meanwhile. One repeating job at a
+  // time: a second call replaces the first.
+  void Repeat(int periodMs, std::function<void(long long missed)> job);
+  // No repeating job starts after this returns (one running finishes).
+  void StopRepeating();
 
   // Runs `job` on the thread, then `done` with its result on the creating
   // thread, unless `alive` has expired by then.
@@ -101,6 +112,9 @@ class WorkerThread {
     std::condition_variable wake;
     std::deque<std::function<void()>> jobs;
     std::function<void()> finalJob;
+    std::shared_ptr<std::function<void(long long)>> repeat;
+    std::chrono::steady_clock::duration period{};
+    std::chrono::steady_clock::time_point due;
     bool leaving = false;
     bool dropQueued = false;
     bool receiverGone = false;

@@ -107,4 +107,12 @@ void SessionWorker::Post(std::function<void(Session*)> procedure) {
   thread_.Post([holder, procedure = std::move(procedure)] { holder->Use(procedure); });
 }
 
+void SessionWorker::Repeat(int periodMs, std::function<void(Session*, long long)> procedure) {
+  auto holder = holder_;
+  thread_.Repeat(periodMs, [holder, procedure = std::move(procedure)](long long missed) {
+    auto once = [&](Session* s) { procedure(s, missed); };
+    holder->Use(once);
+  });
+}
+
 }  // namespace merilog

@@ -61,6 +61,11 @@ class SessionWorker {
   }
   // Runs `procedure` on the session's thread; nothing comes back.
   void Post(std::function<void(Session*)> procedure);
+  // Runs `procedure` every `periodMs` on the session's thread, which keeps the
+  // time itself (WorkerThread::Repeat), until StopRepeating; Abort cuts it
+  // short like any other procedure.
+  void Repeat(int periodMs, std::function<void(Session*, long long missed)> procedure);
+  void StopRepeating() { thread_.StopRepeating(); }
   // Runs `procedure` and waits for its result: for tools and tests without an
   // event loop, never on the user-interface thread.
   template <class R>

@@ -56,27 +56,6 @@ MeterExamination ExamineMeter(Session* session) {
   return e;
 }
 
-MeterReading ReadMeter(Session* session, bool pipelined) {
-  MeterReading r;
-  if (!pipelined) {
-    QueryAnswer a = Ask(session, "read?\n");
-    r.status = a.status;
-    r.ok = IsSuccess(a.status);
-    r.failed = a.text.empty() && !r.ok;
-    r.answer = std::move(a.text);
-    return r;
-  }
-  ReadResult raw = session ? session->Read(kQueryPieceBytes) : ReadResult{status::kErrorInvalidObject, {}, false};
-  r.answer = std::move(raw.bytes);
-  r.status = raw.status;
-  r.ok = IsSuccess(raw.status);
-  if (r.ok)
-    session->Write("read?");
-  else
-    r.failed = r.answer.empty();
-  return r;
-}
-
 void ParseReading(const std::string& answer, const std::string& identification, double* main, double* second) {
   *second = kNoSecondValue;
   const auto comma = answer.find(',');
@@ -126,6 +105,7 @@ void ReadingRun::Start(const ReadingPlan& plan, std::function<void(StartOutcome)
   stopTime_ = {};
   stopMs_ = 0;
   runGuard_ = std::make_unique<CallbackGuard>();
+  pacer_.reset();
   meters_.clear();
   current_ = devices_.Worker(plan_.currentSlot);
   writer_ = std::make_unique<RecordWriter>([this](QString error) {
@@ -266,10 +246,7 @@ bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
   }
   tickPending_ = true;
   tickDone_ = std::move(done);
-  ++tickCount_;
-  std::array<int, kMeterPositions> traces{};
-  for (int d = 0; d < ActiveCount(); ++d) traces[d] = MainTrace(plan_.multiDeviceMode, d);
-  buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !slowAcBandwidth_);
+  BeginTick();
 
   // Every meter at once; each answer is stamped as it comes, and applied in
   // meter order when the last is in.
@@ -292,6 +269,47 @@ bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
   }
   if (meters_.empty()) ApplyTick();
   return true;
+}
+
+void ReadingRun::BeginTick() {
+  ++tickCount_;
+  std::array<int, kMeterPositions> traces{};
+  for (int d = 0; d < ActiveCount(); ++d) traces[d] = MainTrace(plan_.multiDeviceMode, d);
+  buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !slowAcBandwidth_);
+}
+
+bool ReadingRun::Pace(int intervalMs, long long ticks, std::function<void(TickOutcome)> done) {
+  if (phase_ != Phase::Running || plan_.keepGoing || meters_.empty() || tickPending_) return false;
+  ReadingPacer::Plan plan;
+  for (const Meter& m : meters_) {
+    if (!m.worker) return false;
+    plan.workers.push_back(m.worker);
+  }
+  plan.periodMs = intervalMs;
+  plan.pipelined = slowAcBandwidth_;
+  plan.ticks = ticks;
+  plan.stopMs = stopMs_;
+  pacedDone_ = std::move(done);
+  pacer_ = std::make_unique<ReadingPacer>(std::move(plan), clock_,
+                                          [this](std::vector<ReadingPacer::Tick> t) { ApplyPaced(std::move(t)); });
+  return true;
+}
+
+void ReadingRun::ApplyPaced(std::vector<ReadingPacer::Tick> ticks) {
+  for (ReadingPacer::Tick& t : ticks) {
+    if (phase_ != Phase::Running) return;  // a tick before stopped the run
+    lateTicks_ += t.late;
+    if (t.timeUp) {
+      if (auto done = pacedDone_) done(TickOutcome::TimeUp);
+      return;
+    }
+    BeginTick();
+    readings_ = std::move(t.readings);
+    tickDone_ = pacedDone_;
+    ApplyTick();
+  }
+  // The batch's rows go to the disk now: no timer of the writer's wakes this thread again for them.
+  if (writer_) writer_->HandOver();
 }
 
 void ReadingRun::AddRow(int d, const MeterReading& r, double main, double second,
@@ -552,7 +570,10 @@ void ReadingRun::Stop() {
   const bool wasRunning = phase_ == Phase::Running;
   // A start or a tick still waiting is forgotten; its read is cut short where
   // the session allows (VXI-11, HiSLIP), else it times out on the meter's own thread.
-  const bool waiting = tickPending_ || phase_ == Phase::Starting;
+  const bool waiting = tickPending_ || phase_ == Phase::Starting || pacer_ != nullptr;
+  // No paced tick starts after this; the one being read is cut short below.
+  if (pacer_) pacer_->Stop();
+  pacedDone_ = nullptr;
   phase_ = Phase::Idle;
   continuationList_.clear();
   startDone_ = nullptr;

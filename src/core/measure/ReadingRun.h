@@ -14,6 +14,8 @@
 #include "core/measure/ChartBuffer.h"
 #include "core/measure/FrontPanelState.h"
 #include "core/measure/MeterLoss.h"
+#include "core/measure/MeterReading.h"
+#include "core/measure/ReadingPacer.h"
 #include "core/measure/ReadingLimits.h"
 #include "core/records/RecordFolder.h"
 #include "core/records/RecordWriter.h"
@@ -58,18 +60,6 @@ struct MeterExamination {
 };
 MeterExamination ExamineMeter(Session* session);
 
-// One meter's answer in a tick and when it came.
-struct MeterReading {
-  std::string answer;
-  bool ok = false;      // the read succeeded (the connection flag)
-  bool failed = false;  // no answer and a failed read: the run must stop
-  Status status = 0;    // of the read, for the run log
-  QTime at;             // stamped when the answer reached the window's thread
-};
-// Normal mode: "read?\n" through the query. Pipelined: the answer to the
-// request sent a tick before, then at once the next request ("read?" without
-// its line feed).
-MeterReading ReadMeter(Session* session, bool pipelined);
 
 // The detector bandwidth answer read as an integer: 3 makes AC readings
 // pipelined. "3.0" counts; a non-number, NaN or a number beyond any integer do not.
@@ -128,6 +118,14 @@ class ReadingRun {
   // `done` runs when every meter has answered or failed. False, and counted
   // as a late tick, while the previous tick still waits for an answer.
   bool Tick(std::function<void(TickOutcome)> done);
+  // Instead of the owner's timer calling Tick: the meters' own threads keep
+  // the time (ReadingPacer) and take a reading every `intervalMs`, `ticks` of
+  // them (0: until stopped); each tick is applied here as Tick applies it and
+  // then `done` runs. A fast run hands its ticks over in batches, so the owner
+  // wakes seldom. False, with nothing started, for a run that keeps going
+  // when a meter drops (each meter is asked on its own there) or that has a
+  // meter without a session: the owner's timer ticks those.
+  bool Pace(int intervalMs, long long ticks, std::function<void(TickOutcome)> done);
   // Ends the run at once: a start or tick still waiting is forgotten, the
   // records are closed (every reading taken is committed or reported), and each
   // meter is cleared and gets "*cls" on its own thread, behind any read still
@@ -203,7 +201,10 @@ class ReadingRun {
   void EndStart(StartOutcome outcome);
   void CheckAndPrepare(Meter& meter, int position, const QString& function1, const QString& function2, bool* declined);
   void Warn(const QString& text);
+  // Moves the chart's window on for a new tick.
+  void BeginTick();
   void ApplyTick();
+  void ApplyPaced(std::vector<ReadingPacer::Tick> ticks);
   // One reading's row for the record (when the position saves and it succeeded).
   void AddRow(int position, const MeterReading& r, double main, double second, std::vector<RecordWriter::Row>* rows);
   // Shows and buffers one position's values; notes its limits.
@@ -255,6 +256,10 @@ class ReadingRun {
   TickOutcome keepGoingOutcome_ = TickOutcome::Done;
   bool grown_ = false;
   std::unique_ptr<CallbackGuard> runGuard_;
+  // A paced run: the pacer and what each of its ticks calls when applied.
+  // Kept after Stop until the next run, since Stop may come from a tick it delivers.
+  std::unique_ptr<ReadingPacer> pacer_;
+  std::function<void(TickOutcome)> pacedDone_;
 };
 
 }  // namespace merilog

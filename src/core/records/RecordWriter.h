@@ -48,6 +48,9 @@ class RecordWriter {
   // Hands an open record to the writer's thread; returns its number for Append.
   int Adopt(std::unique_ptr<RecordAppender> record);
   void Append(std::vector<Row> rows);
+  // Hands the rows appended so far to the writer's thread now: for a caller
+  // that appends in batches of its own.
+  void HandOver();
   // A gap in a record's readings, stored after the rows handed over before it.
   void AddGap(int record, RecordGap gap);
   // Commits and closes every record, waiting for the disk.
@@ -57,8 +60,6 @@ class RecordWriter {
   bool Refused() const { return records_->refused.load(std::memory_order_relaxed); }
 
  private:
-  void HandOver();
-
   // Touched only on the writer's thread.
   struct Records {
     std::vector<std::unique_ptr<RecordAppender>> open;
