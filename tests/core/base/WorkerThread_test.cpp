@@ -97,5 +97,35 @@ TEST(JobRunner, ReportsProgressAndHandsBackItsResult) {
   EXPECT_EQ(lastTotal, 1000);
 }
 
+TEST(WorkerThread, RepeatRunsOnTheThreadBetweenPostedJobsCountsOverrunsAndStops) {
+  test::EnsureEventLoop();
+  WorkerThread worker;
+  const auto here = std::this_thread::get_id();
+  std::mutex mutex;
+  std::vector<long long> missed;
+  std::atomic<int> runs{0}, posted{0};
+  std::atomic<bool> onWorker{true};
+  worker.Repeat(2, [&](long long m) {
+    if (std::this_thread::get_id() == here) onWorker = false;
+    {
+      std::lock_guard lock(mutex);
+      missed.push_back(m);
+    }
+    // The third run takes five and a half periods: the next is told it missed at least four.
+    if (runs == 2) std::this_thread::sleep_for(std::chrono::milliseconds(11));
+    ++runs;
+  });
+  for (int i = 0; i < 5; ++i) worker.Post([&] { ++posted; });
+  ASSERT_TRUE(RunUntil([&] { return runs >= 6; }));
+  EXPECT_EQ(posted, 5);
+  EXPECT_TRUE(onWorker);
+  worker.StopRepeating();
+  const int stopped = runs;
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_LE(runs, stopped + 1) << "only the run under way when it stopped may finish";
+  std::lock_guard lock(mutex);
+  EXPECT_GE(missed[3], 4);
+}
+
 }  // namespace
 }  // namespace merilog
