@@ -233,7 +233,7 @@ bool ReadingRun::TimeUp() const {
 }
 
 bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
-  if (phase_ != Phase::Running) return true;
+  if (phase_ != Phase::Running || pacer_) return true;  // a paced run ticks itself
   if (TimeUp()) {
     // On time even while a meter is still answering: Stop commits every reading taken.
     if (done) done(TickOutcome::TimeUp);
