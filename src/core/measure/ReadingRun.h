@@ -60,7 +60,6 @@ struct MeterExamination {
 };
 MeterExamination ExamineMeter(Session* session);
 
-
 // The detector bandwidth answer read as an integer: 3 makes AC readings
 // pipelined. "3.0" counts; a non-number, NaN or a number beyond any integer do not.
 bool IsSlowBandwidth(const std::string& answer);
