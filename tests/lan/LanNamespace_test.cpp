@@ -102,10 +102,12 @@ TEST_F(LanNamespace, LxiToolsQueryAndFindTheSimulatedMetersByBroadcast) {
       "start --protocol vxi11 --port 0 --portmapper-port 111 --bind 10.77.0.2 --serial LXA\n"
       "start --protocol vxi11 --port 0 --portmapper-port 111 --bind 10.77.0.3 --model 6081 --serial LXB\n"
       "timeout 20 lxi scpi -a 10.77.0.3 '*IDN?'\n"
-      "timeout 20 lxi discover\n");
+      // The namespace's addresses are named for the checks below, which never name an address themselves.
+      "set -o pipefail\n"
+      "timeout 20 lxi discover | sed -e 's/10\\.77\\.0\\.2\\b/<meter A>/g' -e 's/10\\.77\\.0\\.3\\b/<meter B>/g'\n");
   EXPECT_TRUE(out.contains("MERISIM,MODEL 6081,LXB,")) << out.toStdString();
-  EXPECT_TRUE(out.contains("MODEL 6082,LXA") && out.contains("10.77.0.2")) << out.toStdString();
-  EXPECT_TRUE(out.contains("MODEL 6081,LXB") && out.contains("10.77.0.3")) << out.toStdString();
+  EXPECT_TRUE(out.contains("MODEL 6082,LXA") && out.contains("<meter A>")) << out.toStdString();
+  EXPECT_TRUE(out.contains("MODEL 6081,LXB") && out.contains("<meter B>")) << out.toStdString();
 }
 
 // Exactly as on a real network: the meter registers with Debian's portmapper,
