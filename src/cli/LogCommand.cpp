@@ -317,7 +317,7 @@ int RunLogCommand(const CliOptions& options, const QStringList& args) {
         const int interval = la.interval > 0 ? la.interval : kDefaultIntervalMs;
         if (!run.Pace(interval, la.count > 0 ? la.count : 0, ticked)) timer.start(interval);
         if (run.StopTime().isValid())
-          log("run", "stops at " + run.StopTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+          log("run", "stops at " + run.StopTime().toString(QLatin1String(kStopTimeFormat)));
         return;
       }
       finish(1);

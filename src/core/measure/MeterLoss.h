@@ -23,7 +23,6 @@ class MeterLoss {
   // Lost, no try on its way, and the wait is over.
   bool TryDue(qint64 nowMs) const { return lost_ && !trying_ && nowMs >= nextTryMs_; }
   void Trying() { trying_ = true; }
-  bool TryOnItsWay() const { return trying_; }
   // The try found nothing (or a meter not fit to go on): wait longer.
   void TryFailed(qint64 nowMs, std::string why);
   // Found and ready: the gap ends at `at`; returns it for the record.
@@ -32,9 +31,7 @@ class MeterLoss {
   RecordGap EndOfRun(const QDateTime& at) { return Back(at); }
 
   const QDateTime& Since() const { return since_; }
-  const std::string& Cause() const { return cause_; }
   const std::string& LastTry() const { return lastTry_; }
-  qint64 WaitMs() const { return waitMs_; }
   int Tries() const { return tries_; }
   // Closed gaps of this run.
   const RecordGapTotals& Totals() const { return totals_; }

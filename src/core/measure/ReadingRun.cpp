@@ -271,6 +271,13 @@ bool ReadingRun::Tick(std::function<void(TickOutcome)> done) {
   return true;
 }
 
+bool ReadingRun::RedrawDue() {
+  const int every = buffer_.TicksPerRedraw();
+  if (every <= 0 || tickCount_ % every != 0) return false;
+  tickCount_ = 0;
+  return true;
+}
+
 void ReadingRun::BeginTick() {
   ++tickCount_;
   std::array<int, kMeterPositions> traces{};
@@ -376,13 +383,7 @@ void ReadingRun::ApplyTick() {
     Show(d, r, main, second, &grown);
   }
   if (!rows.empty()) writer_->Append(std::move(rows));
-  if (outcome == TickOutcome::Done) {
-    const int every = buffer_.TicksPerRedraw();
-    if (every > 0 && tickCount_ % every == 0) {
-      tickCount_ = 0;
-      outcome = TickOutcome::Redraw;
-    }
-  }
+  if (outcome == TickOutcome::Done && RedrawDue()) outcome = TickOutcome::Redraw;
   if (auto done = std::move(tickDone_)) done(outcome);
 }
 
@@ -392,24 +393,17 @@ bool ReadingRun::TickKeepGoing(std::function<void(TickOutcome)> done) {
     ++lateTicks_;
     EndKeepGoingTick();
   }
-  ++tickCount_;
-  std::array<int, kMeterPositions> traces{};
+  // The tick a meter is still answering keeps the reading before, until its answer comes.
   for (int d = 0; d < ActiveCount(); ++d) {
-    traces[d] = MainTrace(plan_.multiDeviceMode, d);
-    // The tick it is still answering keeps the reading before, until its answer comes.
+    const int trace = MainTrace(plan_.multiDeviceMode, d);
     if (meters_[d].reading)
-      for (int trace : {traces[d], traces[d] + 4}) buffer_.RepeatPrevious(trace);
+      for (int t : {trace, trace + 4}) buffer_.RepeatPrevious(t);
   }
-  buffer_.AdvanceWindow(std::span<const int>(traces.data(), static_cast<size_t>(ActiveCount())), !slowAcBandwidth_);
+  BeginTick();
   grown_ = false;
   tickPending_ = true;
   tickDone_ = std::move(done);
-  keepGoingOutcome_ = TickOutcome::Done;
-  const int every = buffer_.TicksPerRedraw();
-  if (every > 0 && tickCount_ % every == 0) {
-    tickCount_ = 0;
-    keepGoingOutcome_ = TickOutcome::Redraw;
-  }
+  keepGoingOutcome_ = RedrawDue() ? TickOutcome::Redraw : TickOutcome::Done;
   readings_.assign(meters_.size(), {});
   answered_ = 0;
   asked_ = 0;
@@ -445,7 +439,7 @@ bool ReadingRun::TickKeepGoing(std::function<void(TickOutcome)> done) {
 void ReadingRun::Arrived(int d, MeterReading r, long long tick) {
   Meter& m = meters_[d];
   m.reading = false;
-  r.at = clock_.Now().time();
+  r.at = clock_.TimeOfDay();
   if (phase_ == Phase::Running) {
     if (r.failed) {
       Lose(d, "no answer to \"read?\" (status " + std::to_string(r.status) + ")");

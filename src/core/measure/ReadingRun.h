@@ -202,6 +202,8 @@ class ReadingRun {
   void Warn(const QString& text);
   // Moves the chart's window on for a new tick.
   void BeginTick();
+  // Whether this tick redraws the chart (every TicksPerRedraw ticks); counts afresh when it does.
+  bool RedrawDue();
   void ApplyTick();
   void ApplyPaced(std::vector<ReadingPacer::Tick> ticks);
   // One reading's row for the record (when the position saves and it succeeded).
