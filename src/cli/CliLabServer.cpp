@@ -133,7 +133,7 @@ int RunServerRecordsCommand(const CliOptions& options, const QStringList& args) 
   }
   if (pull && (bench.isEmpty() || recordId.isEmpty() || number == 0)) {
     Err(QStringLiteral("records pull needs --bench NAME, --record-id ID and the local record number"));
-    PrintUsageLine(pull ? "records pull" : "records list");
+    PrintUsageLine("records pull");
     return 2;
   }
   if (pull && QUuid::fromString(recordId).isNull()) {
@@ -141,7 +141,7 @@ int RunServerRecordsCommand(const CliOptions& options, const QStringList& args) 
     return 2;
   }
   if (!pull && !recordId.isEmpty()) {
-    PrintUsageLine(pull ? "records pull" : "records list");
+    PrintUsageLine("records list");
     return 2;
   }
   const auto settings = Settings(options, pull ? "records pull" : "records list");

@@ -21,7 +21,6 @@ class LabCopyEncoder {
  public:
   // Rows of one record: bench and record identity (a UUID text) lead every row.
   LabCopyEncoder(const QString& bench, const QString& recordId);
-  bool Valid() const { return !prefix_.isEmpty(); }
   // A new batch in `out` (cleared): the header.
   void Begin(QByteArray* out) const;
   void Add(QByteArray* out, long long rowId, const std::optional<double>& value, const std::optional<double>& value2nd,

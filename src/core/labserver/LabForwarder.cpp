@@ -49,7 +49,7 @@ struct LabForwarder::Shared {
     const LabForwardStatus& was = status;
     const bool same = was.link == next.link && was.waiting == next.waiting &&
                       was.recordsWaiting == next.recordsWaiting && was.problem == next.problem &&
-                      was.sent == next.sent && was.messages.size() == next.messages.size() && was.passes == next.passes;
+                      was.messages.size() == next.messages.size() && was.passes == next.passes;
     status = next;
     if (same || ownerGone || !mailbox) return;
     Shared* self = this;
@@ -100,12 +100,6 @@ void LabForwarder::OnChange(std::function<void()> changed) {
 LabForwardStatus LabForwarder::Status() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->status;
-}
-
-void LabForwarder::Nudge(const QString& path) {
-  std::lock_guard lock(shared_->mutex);
-  shared_->nudged.insert(path);
-  shared_->wake.notify_all();
 }
 
 bool LabForwarder::Drain(int timeoutMs) {
@@ -225,12 +219,9 @@ void LabForwarder::Loop(std::shared_ptr<Shared> shared) {
         s.Publish(status);
         for (auto& [path, r] : records) {
           if (r.Waiting() == 0) continue;
-          const long long before = r.identity.sentRowid;
-          const QString id = r.identity.recordId;
           ok = link.Forward(r);
           // A connection left idle may have died with a server restart: one fresh try.
           if (!ok && reused && link.Failure() == PgFailure::Lost && link.Open()) ok = link.Forward(r);
-          if (r.identity.recordId == id && r.identity.sentRowid > before) status.sent += r.identity.sentRowid - before;
           if (!ok) break;
           totals();
           s.Publish(status);

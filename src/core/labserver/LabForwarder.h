@@ -25,7 +25,6 @@ struct LabForwardStatus {
   long long waiting = 0;   // readings of the working folder the server lacks
   int recordsWaiting = 0;  // records they belong to
   QString problem;         // why the server is not reached (Unreachable, Refused)
-  long long sent = 0;      // readings sent since the forwarder started
   long long passes = 0;    // passes over the records so far
   // Texts to tell the user once each (a refusal, a record that cannot go), in order.
   QStringList messages;
@@ -53,9 +52,6 @@ class LabForwarder {
   // loop) whenever the status changes.
   void OnChange(std::function<void()> changed);
   LabForwardStatus Status() const;
-
-  // From any thread: rows were written to this record file.
-  void Nudge(const QString& path);
 
   // For programs about to end: one full pass now, back-off or not, and waits
   // for it (at most timeoutMs). False when it did not end in time.

@@ -26,7 +26,7 @@ constexpr char kRecordDone[] =
 constexpr char kListColumns[] =
     "SELECT bench, record_id, coalesce(record_number, 0), coalesce(file_kind, ''), "
     "coalesce(to_char(r_date, 'YYYY-MM-DD HH24:MI:SS'), ''), coalesce(r_function1, ''), coalesce(r_function2, ''), "
-    "row_count, last_row_id FROM merilog.record ";
+    "row_count FROM merilog.record ";
 
 // Each adjustment to the server's view of a record re-reads the file; more
 // than this in one forward means the server keeps changing under us.
@@ -47,7 +47,6 @@ LabServerRecord RecordFrom(const PgRows& rows, size_t i) {
   r.function1 = QString::fromUtf8(rows.Text(i, 5));
   r.function2 = QString::fromUtf8(rows.Text(i, 6));
   r.rowCount = rows.Text(i, 7).toLongLong();
-  r.lastRowId = rows.Text(i, 8).toLongLong();
   return r;
 }
 

@@ -22,7 +22,7 @@ struct LabServerRecord {
   QString fileKind;
   QString date;  // "YYYY-MM-DD HH:MM:SS", empty when none
   QString function1, function2;
-  long long rowCount = 0, lastRowId = 0;
+  long long rowCount = 0;
 };
 
 // The connection to the lab server and what is done over it. Used from one
@@ -57,7 +57,6 @@ class LabLink {
   bool ReadReadings(const QString& bench, const QString& recordId,
                     const std::function<bool(std::vector<LabReading>&)>& take);
   std::optional<LabServerRecord> Find(const QString& bench, const QString& recordId);
-  PgConnection& Connection() { return connection_; }
 
  private:
   bool LinkFailed();

@@ -28,10 +28,6 @@ QByteArray PgRows::Text(size_t row, size_t column) const {
   return *rows[row][column];
 }
 
-bool PgRows::IsNull(size_t row, size_t column) const {
-  return row >= rows.size() || column >= rows[row].size() || !rows[row][column];
-}
-
 namespace {
 
 QString Trimmed(const char* text) {

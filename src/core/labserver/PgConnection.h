@@ -45,7 +45,6 @@ enum class PgFailure {
 struct PgRows {
   std::vector<std::vector<std::optional<QByteArray>>> rows;
   QByteArray Text(size_t row, size_t column) const;
-  bool IsNull(size_t row, size_t column) const;
 };
 
 // One connection to a PostgreSQL server through libpq, used from one thread.

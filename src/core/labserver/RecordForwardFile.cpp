@@ -139,7 +139,6 @@ RecordResult<RecordForwardFile::Facts> RecordForwardFile::ReadFacts(long long af
     if (HasTable(*db_, "read_function")) {
       SQLite::Statement q(*db_, "SELECT r_function1, r_function2 FROM read_function LIMIT 1");
       if (q.executeStep()) {
-        f.hasFunctions = true;
         f.function1 = QString::fromUtf8(q.getColumn(0).getText());
         f.function2 = QString::fromUtf8(q.getColumn(1).getText());
       }

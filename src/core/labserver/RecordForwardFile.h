@@ -59,7 +59,6 @@ class RecordForwardFile {
   struct Facts {
     QString date;  // r_date as "YYYY-MM-DD HH:MM:SS", empty when none or unreadable
     QString function1, function2;
-    bool hasFunctions = false;
     long long rows = -1;     // rows of read, when counted
     long long waiting = -1;  // rows of read after `after`, when counted
   };
