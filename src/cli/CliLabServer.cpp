@@ -40,7 +40,7 @@ std::optional<LabServerSettings> Settings(const CliOptions& options, const char*
 }
 
 QString Label(const LabServerRecord& r) {
-  const QDateTime date = QDateTime::fromString(r.date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  const QDateTime date = ParseRecordDate(r.date);
   QString label =
       date.isValid() ? RecordLabel(r.number, RecordDateText(date), r.function1, r.function2) : RecordLabel(r.number);
   if (r.fileKind == QLatin1String("DBfile")) label += QStringLiteral("  (DBfile)");

@@ -54,7 +54,7 @@ RecordStatus Fill(const QString& path, LabLink& link, const LabServerRecord& rec
     });
     if (!insertError.isEmpty()) return RecordStatus::Failure(insertError);
     if (!read) return RecordStatus::Failure(link.Problem());
-    const QDateTime date = QDateTime::fromString(record.date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QDateTime date = ParseRecordDate(record.date);
     if (date.isValid()) {
       SQLite::Statement d(db, "INSERT INTO read_date (r_date) VALUES (?)");
       d.bind(1, StoredRecordDate(date).toStdString());

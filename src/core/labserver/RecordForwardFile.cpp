@@ -18,8 +18,6 @@ namespace merilog {
 
 namespace {
 
-constexpr char kDateFormat[] = "yyyy-MM-dd HH:mm:ss";
-
 QString Explain(const QString& path, SQLite::Database* db, const SQLite::Exception& e) {
   const int sysErr = db ? sqlite3_system_errno(db->getHandle()) : 0;
   return ExplainRecordFailure(path, e.getExtendedErrorCode(), sysErr, QString::fromUtf8(e.what()));
@@ -63,7 +61,7 @@ void lab_forward::Create(SQLite::Database& db, const ForwardIdentity& identity) 
   add.bind(2, identity.bench.toStdString());
   add.bind(3, static_cast<int64_t>(identity.sentRowid));
   if (identity.sentRowid > 0)
-    add.bind(4, QDateTime::currentDateTime().toString(QLatin1String(kDateFormat)).toStdString());
+    add.bind(4, StoredRecordDate(QDateTime::currentDateTime()).toStdString());
   add.exec();
 }
 
@@ -133,7 +131,7 @@ RecordResult<RecordForwardFile::Facts> RecordForwardFile::ReadFacts(long long af
       SQLite::Statement q(*db_, "SELECT r_date FROM read_date LIMIT 1");
       if (q.executeStep()) {
         const QDateTime d = ParseRecordDate(QString::fromUtf8(q.getColumn(0).getText()));
-        if (d.isValid()) f.date = d.toString(QLatin1String(kDateFormat));
+        if (d.isValid()) f.date = StoredRecordDate(d);
       }
     }
     if (HasTable(*db_, "read_function")) {
@@ -204,7 +202,7 @@ RecordStatus RecordForwardFile::SetSent(const QString& recordId, long long rowid
     SQLite::Transaction txn(*db_, SQLite::TransactionBehavior::IMMEDIATE);
     SQLite::Statement q(*db_, "UPDATE lab_forward SET sent_rowid = ?, sent_at = ? WHERE record_id = ?");
     q.bind(1, static_cast<int64_t>(rowid));
-    q.bind(2, QDateTime::currentDateTime().toString(QLatin1String(kDateFormat)).toStdString());
+    q.bind(2, StoredRecordDate(QDateTime::currentDateTime()).toStdString());
     q.bind(3, recordId.toStdString());
     q.exec();
     txn.commit();
