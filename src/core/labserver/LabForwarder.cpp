@@ -63,7 +63,7 @@ struct LabForwarder::Shared {
 };
 
 LabForwarder::LabForwarder(LabServerSettings settings, QString recordFolder, LabForwardPolicy policy)
-    : settings_(settings), shared_(std::make_shared<Shared>()), mailbox_(new QObject) {
+    : shared_(std::make_shared<Shared>()), mailbox_(new QObject) {
   shared_->settings = std::move(settings);
   shared_->folder = std::move(recordFolder);
   shared_->policy = std::move(policy);
@@ -249,10 +249,10 @@ void LabForwarder::Loop(std::shared_ptr<Shared> shared) {
   }
 }
 
-QString LabStatusLine(const LabServerSettings& settings, const LabForwardStatus& status) {
+QString LabStatusLine(const QString& serverName, const LabForwardStatus& status) {
   using Link = LabForwardStatus::Link;
   if (status.link == Link::Starting) return {};
-  if (status.waiting == 0) return lab_texts::StatusUpToDate(DescribeServer(settings.connection));
+  if (status.waiting == 0) return lab_texts::StatusUpToDate(serverName);
   if (status.link == Link::Sending) return lab_texts::StatusSending(status.waiting, status.recordsWaiting);
   QString line = lab_texts::StatusWaiting(status.waiting, status.recordsWaiting);
   if (!status.problem.isEmpty()) line += QStringLiteral(" (%1)").arg(status.problem);

@@ -57,19 +57,16 @@ class LabForwarder {
   // for it (at most timeoutMs). False when it did not end in time.
   bool Drain(int timeoutMs);
 
-  const LabServerSettings& Settings() const { return settings_; }
-
  private:
   struct Shared;
   static void Loop(std::shared_ptr<Shared> shared);
 
-  LabServerSettings settings_;
   std::shared_ptr<Shared> shared_;
   QObject* mailbox_;
   std::unique_ptr<RecordCommitNotice::Subscription> subscription_;
 };
 
-// The status line for a forwarder's status.
-QString LabStatusLine(const LabServerSettings& settings, const LabForwardStatus& status);
+// The status line for a forwarder's status; serverName as DescribeServer gives it.
+QString LabStatusLine(const QString& serverName, const LabForwardStatus& status);
 
 }  // namespace merilog

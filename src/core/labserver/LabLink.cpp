@@ -53,7 +53,10 @@ LabServerRecord RecordFrom(const PgRows& rows, size_t i) {
 }  // namespace
 
 LabLink::LabLink(LabServerSettings settings, std::shared_ptr<PgInterrupt> interrupt, LabForwardPolicy policy)
-    : settings_(std::move(settings)), policy_(std::move(policy)), connection_(std::move(interrupt), policy_.limits) {}
+    : settings_(std::move(settings)),
+      serverName_(DescribeServer(settings_.connection)),
+      policy_(std::move(policy)),
+      connection_(std::move(interrupt), policy_.limits) {}
 
 bool LabLink::LinkFailed() {
   failure_ = connection_.Failure();

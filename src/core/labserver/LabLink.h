@@ -42,7 +42,7 @@ class LabLink {
   // The schema on the server is newer than this program knows.
   bool SchemaTooNew() const { return schemaTooNew_; }
   const LabServerSettings& Settings() const { return settings_; }
-  QString ServerName() const { return DescribeServer(settings_.connection); }
+  const QString& ServerName() const { return serverName_; }
 
   // Sends what the record file holds beyond what the server has, in batches,
   // and notes the progress in the file. False when the link failed (the
@@ -66,6 +66,7 @@ class LabLink {
   bool SendBatch(LabRecordState& record, bool* done, bool* adjusted);
 
   LabServerSettings settings_;
+  QString serverName_;  // DescribeServer's, worked out once
   LabForwardPolicy policy_;
   PgConnection connection_;
   PgFailure failure_ = PgFailure::None;

@@ -9,6 +9,7 @@ LabServerMonitor::LabServerMonitor(LabServerSettings settings, QString recordFol
                                    std::function<void()> changed, LabForwardPolicy policy)
     : prompter_(prompter),
       changed_(std::move(changed)),
+      serverName_(DescribeServer(settings.connection)),
       forwarder_(std::make_unique<LabForwarder>(std::move(settings), std::move(recordFolder), std::move(policy))) {
   forwarder_->OnChange([this] { Changed(); });
 }

@@ -18,7 +18,8 @@ class LabServerMonitor {
   LabServerMonitor(LabServerSettings settings, QString recordFolder, Prompter& prompter,
                    std::function<void()> changed = {}, LabForwardPolicy policy = {});
 
-  QString StatusLine() const { return LabStatusLine(forwarder_->Settings(), forwarder_->Status()); }
+  // Rendered on every reading tick: the server's name is worked out once.
+  QString StatusLine() const { return LabStatusLine(serverName_, forwarder_->Status()); }
   LabForwardStatus Status() const { return forwarder_->Status(); }
   LabForwarder& Forwarder() { return *forwarder_; }
 
@@ -28,6 +29,7 @@ class LabServerMonitor {
   Prompter& prompter_;
   std::function<void()> changed_;
   qsizetype told_ = 0;  // messages of the forwarder shown so far
+  QString serverName_;
   std::unique_ptr<LabForwarder> forwarder_;
 };
 
