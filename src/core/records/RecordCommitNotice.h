@@ -5,10 +5,10 @@
 
 namespace merilog {
 
-// Tells whoever listens that rows were handed to a record file's writer (and
-// so are committed or soon will be). The lab server's forwarder listens; the
-// writers only call RowsWritten, which costs a lock and a set when nobody
-// listens. Listeners run on the writer's thread and must return at once.
+// Tells whoever listens that rows were committed to a record file
+// (RecordAppender, once per commit). The lab server's forwarder listens; the
+// appenders only call RowsWritten, which costs a lock and a map when nobody
+// listens. Listeners run on the committing thread and must return at once.
 class RecordCommitNotice {
  public:
   using Listener = std::function<void(const QString& path)>;

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "core/records/RecordAppender.h"
-#include "core/records/RecordCommitNotice.h"
 
 namespace merilog {
 
@@ -56,18 +55,13 @@ void RecordWriter::HandOver() {
   if (waiting_.empty()) return;
   auto records = records_;
   thread_.Post([this, records, rows = std::exchange(waiting_, {})] {
-    std::vector<bool> touched(records->open.size(), false);
     for (const Row& r : rows) {
       if (r.record < 0 || r.record >= static_cast<int>(records->open.size())) continue;
-      touched[r.record] = true;
       RecordAppender& a = *records->open[r.record];
       RecordStatus st = a.Append(r.value, r.value2nd, r.time);
       if (st.ok()) st = a.FlushIfDue();
       Note(*records, a, st);
     }
-    // The lab server's forwarder learns that there is something new to send.
-    for (size_t k = 0; k < touched.size(); ++k)
-      if (touched[k]) RecordCommitNotice::RowsWritten(records->open[k]->Path());
   });
 }
 
@@ -89,7 +83,6 @@ RecordWriter::Closed RecordWriter::CloseAll() {
     for (auto& a : records->open) {
       if (!a) continue;
       const RecordStatus closed = a->Close();
-      RecordCommitNotice::RowsWritten(a->Path());
       // Rows a refused commit left waiting, and readings refused while too many waited.
       const long long lost = a->UnsavedCount();
       records->unsaved += lost;
