@@ -5,21 +5,27 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/app/MainWindowModel.h"
+#include "core/base/Clock.h"
 #include "core/base/Prompter.h"
+#include "core/instrument/ResourceManager.h"
 #include "core/readingconfig/ReadingSettings.h"
+#include "sim/SimBackend.h"
 #include "sim/SimBench.h"
 
 namespace merilog::bench {
@@ -168,6 +174,55 @@ void Settle(const Model& model) {
   wake.start(2);
   while (!model.Idle()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
+
+// Four simulated dual meters reading and saving (FourMetersSaving) in a
+// temporary working folder, the current folder while this lives. Once Start
+// has succeeded the run is going with its timer stopped: the caller drives the
+// ticks.
+struct FourMeterRun {
+  // Counts what the window would draw: a tick has been applied when it moves.
+  struct View : TimerView {
+    int changes = 0;
+    void StateChanged() override { ++changes; }
+  };
+
+  QTemporaryDir dir;
+  struct Back {
+    QString folder = QDir::currentPath();
+    ~Back() { QDir::setCurrent(folder); }
+  } back;
+  ResourceManager rm;
+  BenchPrompter prompter;
+  SystemClock clock;
+  QTimer timer;
+  View view;
+  std::unique_ptr<MainWindowModel> model;
+
+  // `beforeSettings` runs once the meters are found, before the reading
+  // settings are applied. False when the run did not start.
+  bool Start(const std::function<void(MainWindowModel&)>& beforeSettings = {}) {
+    QDir(dir.path()).mkdir("DB");
+    QDir::setCurrent(dir.path());
+    rm.AddBackend(std::make_unique<sim::SimBackend>(FourDualMeters()));
+    view.timer = &timer;
+    model = std::make_unique<MainWindowModel>(rm, prompter, clock);
+    model->SetObserver(&view);
+    // Initialise starts the discovery; the meters are there once it has finished.
+    model->Initialise();
+    Settle(*model);
+    if (model->Devices().Devices().size() < 4) {
+      std::fprintf(stderr, "%zu meters found\n", model->Devices().Devices().size());
+      return false;
+    }
+    if (beforeSettings) beforeSettings(*model);
+    model->ApplyReadingSettings(FourMetersSaving(*model));
+    model->StartReading();
+    Settle(*model);
+    if (!model->ReadingActive()) return false;
+    timer.stop();
+    return true;
+  }
+};
 
 // Runs the model's reading timer for real at 25 ms, `ticks` ticks and one more;
 // `before(n)` runs before tick n (from 0).

@@ -24,12 +24,6 @@
 #include "bench/BenchSupport.h"
 #include "bench/ChartFigures.h"
 #include "core/app/MainWindowModel.h"
-#include "core/base/Clock.h"
-#include "core/base/Prompter.h"
-#include "core/instrument/ResourceManager.h"
-#include "core/readingconfig/ReadingSettings.h"
-#include "sim/SimBackend.h"
-#include "sim/SimBench.h"
 #include "ui/widgets/ChartWidget.h"
 
 using namespace merilog;
@@ -77,34 +71,11 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   const bool quick = bench::QuickRun(argc, argv);
-  QTemporaryDir dir;
-  QDir(dir.path()).mkdir("DB");
-  QDir::setCurrent(dir.path());
-  ResourceManager rm;
-  rm.AddBackend(std::make_unique<sim::SimBackend>(bench::FourDualMeters()));
-  bench::BenchPrompter prompter;
-  SystemClock clock;
-  QTimer timer;
-  // Counts what the window would draw: a tick has been applied when it moves.
-  struct CountingView : bench::TimerView {
-    int changes = 0;
-    void StateChanged() override { ++changes; }
-  } view;
-  view.timer = &timer;
-  MainWindowModel model(rm, prompter, clock);
-  model.SetObserver(&view);
-  // Initialise starts the discovery; the meters are there once it has finished.
-  model.Initialise();
-  bench::Settle(model);
-  if (model.Devices().Devices().size() < 4) {
-    std::fprintf(stderr, "%zu meters found\n", model.Devices().Devices().size());
-    return 1;
-  }
-  model.ApplyReadingSettings(bench::FourMetersSaving(model));
-  model.StartReading();
-  bench::Settle(model);
-  if (!model.ReadingActive()) return 1;
-  timer.stop();
+  bench::FourMeterRun run;
+  if (!run.Start()) return 1;
+  MainWindowModel& model = *run.model;
+  const bench::FourMeterRun::View& view = run.view;
+  QTimer& timer = run.timer;
 
   const int ticks = quick ? 50 : 5000;
   QElapsedTimer t;

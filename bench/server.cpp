@@ -22,23 +22,17 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 
 #include "bench/BenchSupport.h"
 #include "core/app/MainWindowModel.h"
-#include "core/base/Clock.h"
-#include "core/instrument/ResourceManager.h"
 #include "core/labserver/LabLink.h"
 #include "core/labserver/LabRecordState.h"
-#include "core/readingconfig/ReadingSettings.h"
 #include "core/records/RecordAppender.h"
 #include "core/records/RecordDatabase.h"
 #include "core/records/RecordFolder.h"
-#include "sim/SimBackend.h"
-#include "sim/SimBench.h"
 #include "tests/support/PostgresCluster.h"
 
 using namespace merilog;
@@ -137,45 +131,24 @@ struct TickFigures {
   bool completed = false;
 };
 TickFigures RunTicks(QApplication& app, const std::optional<LabServerSettings>& server, int seconds) {
-  QTemporaryDir dir;
-  QDir(dir.path()).mkdir("DB");
-  struct Back {
-    QString folder = QDir::currentPath();
-    ~Back() { QDir::setCurrent(folder); }
-  } back;
-  QDir::setCurrent(dir.path());
-  ResourceManager rm;
-  rm.AddBackend(std::make_unique<sim::SimBackend>(bench::FourDualMeters()));
-  bench::BenchPrompter prompter;
-  SystemClock clock;
-  QTimer timer;
-  bench::TimerView view;
-  view.timer = &timer;
   TickFigures f;
-  {
-    MainWindowModel model(rm, prompter, clock);
-    model.SetObserver(&view);
-    model.Initialise();
-    bench::Settle(model);
-    if (model.Devices().Devices().size() < 4) return f;
-    if (server) model.UseLabServer(*server);
-    model.ApplyReadingSettings(bench::FourMetersSaving(model));
-    model.StartReading();
-    bench::Settle(model);
-    if (!model.ReadingActive()) return f;
-    timer.stop();
-    QElapsedTimer since;
-    f.completed = bench::RunRealTicks(timer, model, seconds * 40, [&](int n) {
-      if (n > 0) {
-        const double ms = since.nsecsElapsed() / 1e6;
-        if (ms > 37.5) ++f.late;
-        f.worstMs = std::max(f.worstMs, ms);
-      }
-      since.start();
-    });
-    model.StopReading();
-    f.late += model.Run().LateTicks();
-  }
+  bench::FourMeterRun run;
+  if (!run.Start([&](MainWindowModel& model) {
+        if (server) model.UseLabServer(*server);
+      }))
+    return f;
+  MainWindowModel& model = *run.model;
+  QElapsedTimer since;
+  f.completed = bench::RunRealTicks(run.timer, model, seconds * 40, [&](int n) {
+    if (n > 0) {
+      const double ms = since.nsecsElapsed() / 1e6;
+      if (ms > 37.5) ++f.late;
+      f.worstMs = std::max(f.worstMs, ms);
+    }
+    since.start();
+  });
+  model.StopReading();
+  f.late += model.Run().LateTicks();
   return f;
 }
 
