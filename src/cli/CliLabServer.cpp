@@ -43,7 +43,7 @@ QString Label(const LabServerRecord& r) {
   const QDateTime date = ParseRecordDate(r.date);
   QString label =
       date.isValid() ? RecordLabel(r.number, RecordDateText(date), r.function1, r.function2) : RecordLabel(r.number);
-  if (r.fileKind == QLatin1String("DBfile")) label += QStringLiteral("  (DBfile)");
+  if (r.fileKind == FileKindName(RecordFileKind::DBfile)) label += QStringLiteral("  (DBfile)");
   return label;
 }
 

@@ -46,10 +46,7 @@ struct LabForwarder::Shared {
   // Under mutex: the status changed; the owner hears of it through its event loop.
   void Publish(const LabForwardStatus& next) {
     std::lock_guard lock(mutex);
-    const LabForwardStatus& was = status;
-    const bool same = was.link == next.link && was.waiting == next.waiting &&
-                      was.recordsWaiting == next.recordsWaiting && was.problem == next.problem &&
-                      was.messages.size() == next.messages.size() && was.passes == next.passes;
+    const bool same = status == next;
     status = next;
     if (same || ownerGone || !mailbox) return;
     Shared* self = this;

@@ -28,6 +28,7 @@ struct LabForwardStatus {
   long long passes = 0;    // passes over the records so far
   // Texts to tell the user once each (a refusal, a record that cannot go), in order.
   QStringList messages;
+  bool operator==(const LabForwardStatus&) const = default;
 };
 
 // Sends every reading stored in the working folder's records to the lab

@@ -50,6 +50,11 @@ LabServerRecord RecordFrom(const PgRows& rows, size_t i) {
   return r;
 }
 
+// A note that cannot be written costs only a question to the server next time.
+void NoteSent(const QString& path, const QString& recordId, long long rowid) {
+  if (auto file = RecordForwardFile::Open(path)) file.value()->SetSent(recordId, rowid);
+}
+
 }  // namespace
 
 LabLink::LabLink(LabServerSettings settings, std::shared_ptr<PgInterrupt> interrupt, LabForwardPolicy policy)
@@ -173,7 +178,7 @@ bool LabLink::SendBatch(LabRecordState& record, bool* done, bool* adjusted) {
   auto claimed = connection_.Exec(
       kClaimRecord,
       {bench, recordId, QByteArray::number(record.number),
-       record.kind == RecordFileKind::Record ? QByteArray("Record") : QByteArray("DBfile"),
+       FileKindName(record.kind).toUtf8(),
        Utf8OrNull(record.facts.date), Utf8OrNull(record.facts.function1), Utf8OrNull(record.facts.function2)});
   if (!claimed) return statementFailed();
   const long long serverLast = claimed->Text(0, 0).toLongLong();
@@ -185,7 +190,7 @@ bool LabLink::SendBatch(LabRecordState& record, bool* done, bool* adjusted) {
     // back from a copy): go on from there.
     if (!Rollback()) return LinkFailed();
     record.identity.sentRowid = serverLast;
-    if (auto again = RecordForwardFile::Open(record.path)) again.value()->SetSent(id.recordId, serverLast);
+    NoteSent(record.path, id.recordId, serverLast);
     *done = false;
     *adjusted = true;
     return true;
@@ -200,17 +205,15 @@ bool LabLink::SendBatch(LabRecordState& record, bool* done, bool* adjusted) {
   record.serverRows = serverRows + chunk->rows;
   *done = chunk->rows < policy_.batchRows;
   record.facts.waiting = *done ? 0 : std::max(0LL, record.facts.waiting - chunk->rows);
-  // A note that cannot be written costs only a question to the server next time.
-  if (auto again = RecordForwardFile::Open(record.path)) again.value()->SetSent(id.recordId, chunk->lastRowid);
+  NoteSent(record.path, id.recordId, chunk->lastRowid);
   return true;
 }
 
 bool LabLink::AskServer(LabRecordState& record) {
   if (record.identity.recordId.isEmpty()) return true;
-  auto rows = connection_.Exec("SELECT row_count FROM merilog.record WHERE bench = $1 AND record_id = $2",
-                               {record.identity.bench.toUtf8(), record.identity.recordId.toUtf8()});
-  if (!rows) return LinkFailed();
-  record.serverRows = rows->rows.empty() ? 0 : rows->Text(0, 0).toLongLong();
+  const auto found = Find(record.identity.bench, record.identity.recordId);
+  if (!found && failure_ != PgFailure::None) return false;
+  record.serverRows = found ? found->rowCount : 0;
   return true;
 }
 

@@ -4,10 +4,12 @@
 
 namespace merilog {
 
+QString FileKindName(RecordFileKind kind) {
+  return kind == RecordFileKind::Record ? QStringLiteral("Record") : QStringLiteral("DBfile");
+}
+
 QString LabRecordState::Name() const {
-  return QStringLiteral("%1 %2")
-      .arg(kind == RecordFileKind::Record ? QStringLiteral("Record") : QStringLiteral("DBfile"))
-      .arg(number);
+  return QStringLiteral("%1 %2").arg(FileKindName(kind)).arg(number);
 }
 
 std::vector<QString> ForwardablePaths(const QString& folder) {

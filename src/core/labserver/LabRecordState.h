@@ -23,6 +23,9 @@ struct LabRecordState {
   QString Name() const;
 };
 
+// "Record" or "DBfile": the kind as the lab server keeps it and sync names it.
+QString FileKindName(RecordFileKind kind);
+
 // The files of the working folder the forwarder looks at: "Record n.mdb" and
 // "DBfile_DBn.mdb" for n = 1 to 10, those that exist.
 std::vector<QString> ForwardablePaths(const QString& folder);
