@@ -312,7 +312,7 @@ void MainWindowModel::Ticked(ReadingRun::TickOutcome outcome) {
     case ReadingRun::TickOutcome::TimeUp:
       StopReading();  // every reading taken is committed; the status line says how the run ended
       statusLine_ = QStringLiteral("Stopped at the planned time, %1. %2")
-                        .arg(clock_.Now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")), statusLine_)
+                        .arg(clock_.Now().toString(QLatin1String(kStopTimeFormat)), statusLine_)
                         .trimmed();
       Notify();
       return;

@@ -103,7 +103,6 @@ class MainWindowModel {
   // Forwards the working folder's records to the lab server in the background
   // (nothing when the settings name no server).
   void UseLabServer(const LabServerSettings& settings, LabForwardPolicy policy = {});
-  // The status line: the lab server's backlog; empty without a server.
   // The status line: the run's latest event (a meter lost or back, a limit
   // crossed, how the run ended) and the lab server's backlog while there is one.
   QString StatusLine() const;
@@ -130,7 +129,6 @@ class MainWindowModel {
   // What the view renders, computed from the owners.
   const MainWindowTexts& Texts() const { return texts_; }
   bool CommandEnabled(MenuCommand command) const;
-  // A check item's mark: Search the LAN for meters.
   // How the LAN is searched once the user turns the search on (tests keep it on loopback).
   void SetLanSearchOptions(LanSearchOptions options) { lanSearchOptions_ = std::move(options); }
   bool ToolbarStartEnabled() const { return !run_->Locked(); }
@@ -147,8 +145,6 @@ class MainWindowModel {
   std::string IntervalCaption() const;
   bool ReadingActive() const { return run_->Active(); }
   bool MultiDeviceMode() const { return multiDeviceMode_; }
-  // The status line under the window: the run log's latest line (a meter lost
-  // or back, a limit crossed, the planned stop) and, after a run, what its end said.
   // How a position's value display looks beyond its text.
   struct MeterAlert {
     bool lost = false;     // greyed: the value shown is the last one read
