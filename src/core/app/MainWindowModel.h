@@ -115,7 +115,7 @@ class MainWindowModel {
   const UnattendedRun& Unattended() const { return unattended_; }
   // Keep reading when a meter drops (the Settings menu's check item, kept in
   // the language file's [Options] section).
-  bool KeepReading() const { return keepReading_; }
+  bool KeepReading() const { return CommandChecked(MenuCommand::KeepReading); }
   bool CommandChecked(MenuCommand command) const;
 
   // Keys: Enter does nothing but apply the data offset when its box has the
@@ -181,8 +181,10 @@ class MainWindowModel {
   void Ticked(ReadingRun::TickOutcome outcome);
   void ApplySettings(const ReadingSettings& settings);
   void RedrawChartNow();
-  void ToggleLanSearch();
-  void ToggleKeepReading();
+  // A check item: the choice flipped, kept, and acted on.
+  void Toggle(MenuCommand command);
+  // The device list searches the LAN when its check item is on.
+  void ApplyLanSearch();
   void RunEvent(int position, const QString& text);
   QString MeterName(int position) const;
   QString RunEndText() const;
@@ -192,8 +194,8 @@ class MainWindowModel {
   MainWindowObserver* observer_ = nullptr;
   MainWindowTexts texts_;
   std::array<bool, kMenuCommandCount> available_{};  // by MenuCommand: the dialog behind it exists
-  // Kept in the language file; read at start-up, changed by its menu item.
-  bool searchLan_ = false;
+  // By MenuCommand: a check item's mark, kept in the language file; read at start-up.
+  std::array<bool, kMenuCommandCount> checked_{};
   LanSearchOptions lanSearchOptions_;
   int speedSelected_ = 0;
   int timerIntervalMs_ = 25;
@@ -202,7 +204,6 @@ class MainWindowModel {
   std::vector<int> chosenSlots_;
   std::array<int, kMeterPositions> saveEnabled_{};
   std::array<int, kMeterPositions> recordNumber_{};
-  bool keepReading_ = false;
   UnattendedRun unattended_;
   QString statusLine_;
 
