@@ -1,10 +1,9 @@
 #include "core/instrument/ReopenMeter.h"
 
-#include <algorithm>
-
 #include "core/base/Text.h"
 #include "core/instrument/DeviceDiscovery.h"
 #include "core/instrument/QueryDevice.h"
+#include "core/instrument/ResourceList.h"
 
 namespace merilog {
 
@@ -55,12 +54,8 @@ Reopened ReopenMeter(std::unique_ptr<Session>& session, const MeterWanted& wante
   if (TryAt(wanted.resource) || !list) return r;
   // Not where it was: it may be back under another name.
   const std::string own = Upper(wanted.resource);
-  for (const std::string& other : list()) {
-    const std::string key = Upper(other);
-    const bool held =
-        std::any_of(wanted.held.begin(), wanted.held.end(), [&](const std::string& h) { return Upper(h) == key; });
-    if (key != own && !held && TryAt(other)) return r;
-  }
+  for (const std::string& other : list())
+    if (Upper(other) != own && !ListsResource(wanted.held, other) && TryAt(other)) return r;
   return r;
 }
 
