@@ -43,10 +43,7 @@ LanSearchResult SearchLan(const LanSearchOptions& options) {
 
   std::vector<std::string> targets = options.broadcastTo;
   if (targets.empty())
-    for (const Ipv4Interface& n : BroadcastInterfaces()) {
-      targets.push_back(n.broadcast);
-      result.interfaces.push_back(n.name + " (" + n.broadcast + ")");
-    }
+    for (const Ipv4Interface& n : BroadcastInterfaces()) targets.push_back(n.broadcast);
   LanFinds finds;
   for (const std::string& host :
        FindVxi11Hosts(targets, options.portmapperPort, std::min(options.broadcastWindowMs, options.boundMs)))
