@@ -17,8 +17,8 @@
 #include "cli/RecordsCommand.h"
 #include "cli/ScanCommand.h"
 #include "cli/SettingsCommand.h"
+#include "core/app/IoSetup.h"
 #include "core/base/ConfigPaths.h"
-#include "core/base/MessageTable.h"
 
 namespace {
 
@@ -80,10 +80,7 @@ int main(int argc, char** argv) {
     std::cerr << "merilog-cli: unknown command \"" << command.toStdString() << "\"; merilog-cli --help lists them\n";
     return 2;
   }
-  // The configuration file is found once and handed to all that read it.
-  const QString configFile = merilog::ConfigurationFilePath();
-  merilog::UseMessageFile(configFile);
-  options.io.configFile = configFile.toStdString();
+  merilog::ResolveConfigurationFile(options.io);
   if (command == "io") return merilog::cli::RunIoCommand(options, rest);
   if (command == "find") return merilog::cli::RunFindCommand(options, rest);
   if (command == "query") return merilog::cli::RunQueryCommand(options, rest);

@@ -57,6 +57,16 @@ Dialog* MainWindowScreenshots::Modal() {
   return dialog;
 }
 
+template <typename Dialog>
+std::function<void()> MainWindowScreenshots::SaveAndClose(QString name) {
+  return [this, name] {
+    if (auto* d = Modal<Dialog>()) {
+      Save(d, name);
+      d->accept();
+    }
+  };
+}
+
 namespace {
 
 // The dual meter of the default bench, the second of the multi-device run.
@@ -411,22 +421,10 @@ void MainWindowScreenshots::Start() {
          pages->setCurrentIndex(2);
          emit pages->activated(2);
        }},
-      {500,
-       [this] {
-         auto* d = Modal<RecordViewerDialog>();
-         if (!d) return;
-         Save(d, "record-viewer-last-page.png");
-         d->accept();
-       }},
+      {500, SaveAndClose<RecordViewerDialog>("record-viewer-last-page.png")},
       // Opened again: no record chosen, nothing to delete, export or search yet.
       {0, [trigger] { trigger(MenuCommand::ViewRecord); }, true},
-      {500,
-       [this] {
-         auto* d = Modal<RecordViewerDialog>();
-         if (!d) return;
-         Save(d, "record-viewer-reopened.png");
-         d->accept();
-       }},
+      {500, SaveAndClose<RecordViewerDialog>("record-viewer-reopened.png")},
       {0, [trigger] { trigger(MenuCommand::ChartRecord); }, true},
       {300,
        [this] {
@@ -449,13 +447,7 @@ void MainWindowScreenshots::Start() {
        [this] {
          if (auto* d = Modal<RecordChartDialog>()) d->Slider()->setValue(d->Slider()->maximum() * 3 / 5);
        }},
-      {500,
-       [this] {
-         auto* d = Modal<RecordChartDialog>();
-         if (!d) return;
-         Save(d, "record-chart.png");
-         d->accept();
-       }},
+      {500, SaveAndClose<RecordChartDialog>("record-chart.png")},
   };
   next_ = 0;
   Next();

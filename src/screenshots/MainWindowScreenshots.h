@@ -24,7 +24,8 @@ class MainWindowScreenshots : public QObject {
   Q_OBJECT
  public:
   MainWindowScreenshots(MainWindow& window, QString folder, int readingMs = 4000);
-  // The simulated bench the window reads, so a meter can be unplugged for a picture; without it that picture is not taken.
+  // The simulated bench the window reads, so a meter can be unplugged for a picture; without it that picture is not
+  // taken.
   void SetBench(std::shared_ptr<sim::SimBench> bench) { bench_ = std::move(bench); }
   void Start();
   const QStringList& Saved() const { return saved_; }
@@ -46,6 +47,9 @@ class MainWindowScreenshots : public QObject {
   // The modal dialog now shown, or null (with a failure noted).
   template <typename Dialog>
   Dialog* Modal();
+  // A step that saves the open dialog's picture and closes it.
+  template <typename Dialog>
+  std::function<void()> SaveAndClose(QString name);
 
   MainWindow& window_;
   QString folder_;

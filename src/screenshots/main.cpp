@@ -5,8 +5,7 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "core/base/ConfigPaths.h"
-#include "core/base/MessageTable.h"
+#include "core/app/IoSetup.h"
 #include "screenshots/MainWindowScreenshots.h"
 #include "sim/SimBackend.h"
 #include "ui/app/DesktopSession.h"
@@ -20,9 +19,7 @@ int main(int argc, char** argv) {
   app.setApplicationName("MERILOG");
   merilog::IoOptions io;
   io.simulate = true;
-  const QString configFile = merilog::ConfigurationFilePath();
-  merilog::UseMessageFile(configFile);
-  io.configFile = configFile.toStdString();
+  merilog::ResolveConfigurationFile(io);
   std::string error;
   const auto session = merilog::ui::DesktopSession::Start(io, &error);
   if (!session) {

@@ -8,7 +8,6 @@
 
 #include "core/app/IoSetup.h"
 #include "core/base/ConfigPaths.h"
-#include "core/base/MessageTable.h"
 #include "core/labserver/LabServerSettings.h"
 #include "ui/app/DesktopSession.h"
 #include "ui/app/MainWindow.h"
@@ -106,10 +105,7 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   app.setApplicationName("MERILOG");
-  // The configuration file is found once and handed to all that read it.
-  const QString configFile = merilog::ConfigurationFilePath();
-  merilog::UseMessageFile(configFile);
-  options.io.configFile = configFile.toStdString();
+  merilog::ResolveConfigurationFile(options.io);
   if (options.fromMenu) {
     // Started from the desktop's menu: records go where the user can find them.
     const QString folder = merilog::MenuWorkingFolder(QDir::homePath());

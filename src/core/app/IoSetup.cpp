@@ -1,5 +1,7 @@
 #include "core/app/IoSetup.h"
 
+#include "core/base/ConfigPaths.h"
+#include "core/base/MessageTable.h"
 #include "core/instrument/DeviceDiscovery.h"
 #include "core/instrument/LanResource.h"
 #include "core/instrument/TranscriptBackend.h"
@@ -8,6 +10,12 @@
 #include "sim/SimBench.h"
 
 namespace merilog {
+
+void ResolveConfigurationFile(IoOptions& io) {
+  const QString path = ConfigurationFilePath();
+  UseMessageFile(path);
+  io.configFile = path.toStdString();
+}
 
 namespace {
 

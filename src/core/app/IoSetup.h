@@ -19,6 +19,10 @@ struct IoOptions {
   std::string configFile;
 };
 
+// Finds the configuration file once, at start-up, and hands it to all that
+// read it: the program's texts and the instruments' set-up.
+void ResolveConfigurationFile(IoOptions& io);
+
 // What every program reaches instruments through: the backends (the simulated
 // bench when asked for, then the hardware), and the LAN resources discovery
 // searches after the buses (the language file's [Instruments] ResourceN, then

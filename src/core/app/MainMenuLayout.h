@@ -2,6 +2,8 @@
 #include <array>
 #include <vector>
 
+#include "core/base/ProgramOptions.h"
+
 namespace merilog {
 
 // Commands of the main menu. Separator stands for an entry without a command.
@@ -26,27 +28,28 @@ enum class MenuCommand {
 };
 inline constexpr int kMenuCommandCount = static_cast<int>(MenuCommand::UnattendedRun) + 1;
 
-// Check items keep a setting rather than run a command.
-inline constexpr bool IsCheckItem(MenuCommand command) {
-  return command == MenuCommand::SearchLan || command == MenuCommand::KeepReading;
-}
-
 // Entries added to the original menu have message keys of their own; the
 // original entries keep the keys of their original positions.
+// A check item keeps a choice (its option) rather than run a command.
 struct ExtraMenuText {
   MenuCommand command;
   const char* key;
   const char* englishDefault;
+  const ProgramOption* option = nullptr;
 };
 inline constexpr std::array<ExtraMenuText, 3> kExtraMenuTexts{{
-    {MenuCommand::SearchLan, "1040", "Search the LAN for meters"},
-    {MenuCommand::KeepReading, "1100", "Keep reading when a meter drops"},
+    {MenuCommand::SearchLan, "1040", "Search the LAN for meters", &kSearchLanOption},
+    {MenuCommand::KeepReading, "1100", "Keep reading when a meter drops", &kKeepReadingOption},
     {MenuCommand::UnattendedRun, "1101", "Stop and Limits..."},
 }};
-inline const ExtraMenuText* FindExtraMenuText(MenuCommand command) {
+inline constexpr const ExtraMenuText* FindExtraMenuText(MenuCommand command) {
   for (const ExtraMenuText& e : kExtraMenuTexts)
     if (e.command == command) return &e;
   return nullptr;
+}
+inline constexpr bool IsCheckItem(MenuCommand command) {
+  const ExtraMenuText* e = FindExtraMenuText(command);
+  return e && e->option;
 }
 
 // The main menu bar: one command list per top-level menu, by position.

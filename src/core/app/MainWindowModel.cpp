@@ -1,10 +1,9 @@
 #include "core/app/MainWindowModel.h"
 
 #include <QDir>
+#include <QStringList>
 #include <algorithm>
 #include <array>
-
-#include <QStringList>
 
 #include "core/app/MainWindowRouting.h"
 #include "core/base/Clock.h"
@@ -66,11 +65,11 @@ void MainWindowModel::Initialise() {
   speedSelected_ = 0;
   timerIntervalMs_ = 25;
   multiDeviceMode_ = false;
-  keepReading_ = ReadOption(ApplicationMessageTable(), kKeepReadingOption);
+  for (const ExtraMenuText& e : kExtraMenuTexts)
+    if (e.option) checked_[Index(e.command)] = ReadOption(ApplicationMessageTable(), *e.option);
   chart_->SelectTrace(0);
   chart_->SetChartMapping();
-  searchLan_ = ReadOption(ApplicationMessageTable(), kSearchLanOption);
-  devices_->SetLanSearch(searchLan_ ? std::optional(lanSearchOptions_) : std::nullopt);
+  ApplyLanSearch();
   // The window shows at once; the meters are found in the background.
   sequence_.Await([this](std::function<void()> resume) { devices_->Discover(std::move(resume)); });
   sequence_.Then([this] { AfterDiscovery(true); });
@@ -179,10 +178,7 @@ void MainWindowModel::OnCommand(MenuCommand command) {
       StopReading();
       break;
     case CommandRoute::Action::Toggle:
-      if (command == MenuCommand::SearchLan)
-        ToggleLanSearch();
-      else
-        ToggleKeepReading();
+      Toggle(command);
       break;
     case CommandRoute::Action::About:
       sequence_.Then([this, command] {
@@ -196,21 +192,22 @@ void MainWindowModel::OnCommand(MenuCommand command) {
   }
 }
 
-void MainWindowModel::ToggleKeepReading() {
-  keepReading_ = !keepReading_;
+void MainWindowModel::Toggle(MenuCommand command) {
+  const ExtraMenuText* item = FindExtraMenuText(command);
+  if (!item || !item->option) return;
+  bool& on = checked_[Index(command)];
+  on = !on;
   // Kept for the next start of the program; a file that cannot be written keeps it for this one.
-  WriteOption(ApplicationMessageTable(), kKeepReadingOption, keepReading_);
-  Notify();
-}
-
-void MainWindowModel::ToggleLanSearch() {
-  searchLan_ = !searchLan_;
-  // A file that cannot be written keeps the choice for this run only, as the language's.
-  WriteOption(ApplicationMessageTable(), kSearchLanOption, searchLan_);
-  devices_->SetLanSearch(searchLan_ ? std::optional(lanSearchOptions_) : std::nullopt);
+  WriteOption(ApplicationMessageTable(), *item->option, on);
+  if (command != MenuCommand::SearchLan) return Notify();
+  ApplyLanSearch();
   Notify();
   // Turned on, it searches at once: the user asked to find the meters on the LAN.
-  if (searchLan_) RefreshDevices();
+  if (on) RefreshDevices();
+}
+
+void MainWindowModel::ApplyLanSearch() {
+  devices_->SetLanSearch(CommandChecked(MenuCommand::SearchLan) ? std::optional(lanSearchOptions_) : std::nullopt);
 }
 
 void MainWindowModel::OnSystemAbout() {
@@ -224,7 +221,7 @@ ReadingPlan MainWindowModel::NextRunPlan() const {
   plan.positionSlots = multiDeviceMode_ ? chosenSlots_ : std::vector<int>{plan.currentSlot};
   plan.saveEnabled = saveEnabled_;
   plan.recordNumber = recordNumber_;
-  plan.keepGoing = keepReading_;
+  plan.keepGoing = KeepReading();
   unattended_.ApplyTo(plan);
   return plan;
 }
@@ -312,7 +309,7 @@ void MainWindowModel::Ticked(ReadingRun::TickOutcome outcome) {
     case ReadingRun::TickOutcome::TimeUp:
       StopReading();  // every reading taken is committed; the status line says how the run ended
       statusLine_ = QStringLiteral("Stopped at the planned time, %1. %2")
-                        .arg(clock_.Now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")), statusLine_)
+                        .arg(clock_.Now().toString(QLatin1String(kStopTimeFormat)), statusLine_)
                         .trimmed();
       Notify();
       return;
@@ -370,7 +367,7 @@ MainWindowModel::MeterAlert MainWindowModel::Alert(int position) const {
 }
 
 bool MainWindowModel::CommandChecked(MenuCommand command) const {
-  return (command == MenuCommand::KeepReading && keepReading_) || (command == MenuCommand::SearchLan && searchLan_);
+  return checked_[Index(command)];
 }
 
 QString MainWindowModel::StatusLine() const {

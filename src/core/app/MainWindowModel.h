@@ -103,7 +103,6 @@ class MainWindowModel {
   // Forwards the working folder's records to the lab server in the background
   // (nothing when the settings name no server).
   void UseLabServer(const LabServerSettings& settings, LabForwardPolicy policy = {});
-  // The status line: the lab server's backlog; empty without a server.
   // The status line: the run's latest event (a meter lost or back, a limit
   // crossed, how the run ended) and the lab server's backlog while there is one.
   QString StatusLine() const;
@@ -116,7 +115,7 @@ class MainWindowModel {
   const UnattendedRun& Unattended() const { return unattended_; }
   // Keep reading when a meter drops (the Settings menu's check item, kept in
   // the language file's [Options] section).
-  bool KeepReading() const { return keepReading_; }
+  bool KeepReading() const { return CommandChecked(MenuCommand::KeepReading); }
   bool CommandChecked(MenuCommand command) const;
 
   // Keys: Enter does nothing but apply the data offset when its box has the
@@ -130,7 +129,6 @@ class MainWindowModel {
   // What the view renders, computed from the owners.
   const MainWindowTexts& Texts() const { return texts_; }
   bool CommandEnabled(MenuCommand command) const;
-  // A check item's mark: Search the LAN for meters.
   // How the LAN is searched once the user turns the search on (tests keep it on loopback).
   void SetLanSearchOptions(LanSearchOptions options) { lanSearchOptions_ = std::move(options); }
   bool ToolbarStartEnabled() const { return !run_->Locked(); }
@@ -147,8 +145,6 @@ class MainWindowModel {
   std::string IntervalCaption() const;
   bool ReadingActive() const { return run_->Active(); }
   bool MultiDeviceMode() const { return multiDeviceMode_; }
-  // The status line under the window: the run log's latest line (a meter lost
-  // or back, a limit crossed, the planned stop) and, after a run, what its end said.
   // How a position's value display looks beyond its text.
   struct MeterAlert {
     bool lost = false;     // greyed: the value shown is the last one read
@@ -185,8 +181,10 @@ class MainWindowModel {
   void Ticked(ReadingRun::TickOutcome outcome);
   void ApplySettings(const ReadingSettings& settings);
   void RedrawChartNow();
-  void ToggleLanSearch();
-  void ToggleKeepReading();
+  // A check item: the choice flipped, kept, and acted on.
+  void Toggle(MenuCommand command);
+  // The device list searches the LAN when its check item is on.
+  void ApplyLanSearch();
   void RunEvent(int position, const QString& text);
   QString MeterName(int position) const;
   QString RunEndText() const;
@@ -196,8 +194,8 @@ class MainWindowModel {
   MainWindowObserver* observer_ = nullptr;
   MainWindowTexts texts_;
   std::array<bool, kMenuCommandCount> available_{};  // by MenuCommand: the dialog behind it exists
-  // Kept in the language file; read at start-up, changed by its menu item.
-  bool searchLan_ = false;
+  // By MenuCommand: a check item's mark, kept in the language file; read at start-up.
+  std::array<bool, kMenuCommandCount> checked_{};
   LanSearchOptions lanSearchOptions_;
   int speedSelected_ = 0;
   int timerIntervalMs_ = 25;
@@ -206,7 +204,6 @@ class MainWindowModel {
   std::vector<int> chosenSlots_;
   std::array<int, kMeterPositions> saveEnabled_{};
   std::array<int, kMeterPositions> recordNumber_{};
-  bool keepReading_ = false;
   UnattendedRun unattended_;
   QString statusLine_;
 

@@ -107,10 +107,9 @@ void ApplyInputRange(SettingsLink& link, const ApplyRequest& r) {
   const std::string& word = SettingsEntry(r.function).word;
   const double value = RangeValue(r);
   // An input range the box does not offer is left as the meter has it.
-  if (r.range >= 0 && value == 0)
-    link.Write("SENS:" + word + ":volt:rang:auto on\n");
-  else if (r.range >= 0)
-    link.Write("SENS:" + word + ":volt:rang " + FixedText(value, 1) + "\n");
+  if (r.range >= 0)
+    link.Write("SENS:" + word +
+               (value == 0 ? std::string(":volt:rang:auto on\n") : ":volt:rang " + FixedText(value, 1) + "\n"));
   if (r.second >= 0 && r.second < static_cast<int>(ApertureValues().size()))
     link.Write("SENS:freq:APER " + At(ApertureValues(), r.second) + "\n");
 }

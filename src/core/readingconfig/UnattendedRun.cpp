@@ -48,7 +48,8 @@ std::optional<UnattendedRun> UnattendedRunForm::Read(const QDateTime& now, QStri
   if (stop == UnattendedRun::Stop::At) {
     if (!at.isValid() || at <= now) {
       if (error)
-        *error = QStringLiteral("The stop time %1 has passed already.").arg(at.toString(QLatin1String(kStopTimeFormat)));
+        *error =
+            QStringLiteral("The stop time %1 has passed already.").arg(at.toString(QLatin1String(kStopTimeFormat)));
       return std::nullopt;
     }
     run.at = at;
@@ -71,16 +72,16 @@ std::optional<qint64> ParseRunDuration(const QString& text, QString* error) {
     return std::nullopt;
   };
   if (t.isEmpty()) return fail(QStringLiteral("a duration is needed, as in 30m, 2h or 1h30m"));
+  const QString notDuration =
+      QStringLiteral("\"%1\" is no duration (use d, h, m, s or ms after whole numbers, as in 1h30m)").arg(text);
   qint64 total = 0;
   int i = 0;
   while (i < t.size()) {
     qint64 n = 0;
     const int first = i;
-    // At most nine digits each: no overflow, and a year is far below.
+    // At most ten digits each: even ten digits of days stay far inside 64 bits.
     while (i < t.size() && t[i].isDigit() && i - first < 10) n = n * 10 + t[i++].digitValue();
-    if (i == first || (i < t.size() && t[i].isDigit()))
-      return fail(QStringLiteral("\"%1\" is no duration (use d, h, m, s or ms after whole numbers, as in 1h30m)")
-                      .arg(text));
+    if (i == first || (i < t.size() && t[i].isDigit())) return fail(notDuration);
     qint64 unit = 0;
     if (i == t.size() && first == 0) {
       unit = 1000;  // a bare number counts seconds
@@ -93,9 +94,7 @@ std::optional<qint64> ParseRunDuration(const QString& text, QString* error) {
         }
       }
     }
-    if (unit == 0)
-      return fail(QStringLiteral("\"%1\" is no duration (use d, h, m, s or ms after whole numbers, as in 1h30m)")
-                      .arg(text));
+    if (unit == 0) return fail(notDuration);
     total += n * unit;
     if (total > kYearMs) return fail(QStringLiteral("a run of more than a year (%1) is not planned here").arg(text));
   }
@@ -118,8 +117,8 @@ std::optional<QDateTime> ParseStopTime(const QString& text, QString* error) {
   const QDateTime t = QDateTime::fromString(text.trimmed(), QLatin1String(kStopTimeFormat));
   if (!t.isValid()) {
     if (error)
-      *error = QStringLiteral("\"%1\" is no stop time; write it as yyyy/MM/dd HH:mm:ss, e.g. 2024/05/06 18:00:00")
-                   .arg(text);
+      *error =
+          QStringLiteral("\"%1\" is no stop time; write it as yyyy/MM/dd HH:mm:ss, e.g. 2024/05/06 18:00:00").arg(text);
     return std::nullopt;
   }
   return t;

@@ -6,25 +6,22 @@
 
 namespace merilog {
 
-namespace {
-
-long long Count(SQLite::Database& db, const char* sql, double limit) {
-  SQLite::Statement q(db, sql);
-  q.bind(1, limit);
-  return q.executeStep() ? q.getColumn(0).getInt64() : 0;
-}
-
-}  // namespace
-
 RecordResult<OutsideLimitCounts> CountOutsideLimits(const QString& path, std::optional<double> high,
                                                     std::optional<double> low) {
   auto db = RecordDatabase::Open(path, RecordDatabase::Access::Read);
   if (!db) return db.status();
   OutsideLimitCounts counts;
   try {
-    SQLite::Database& sql = db.value()->Sql();
-    if (high) counts.above = Count(sql, "SELECT count(*) FROM read WHERE read_value > ?", *high);
-    if (low) counts.below = Count(sql, "SELECT count(*) FROM read WHERE read_value < ?", *low);
+    if (!high && !low) return counts;
+    // Both limits in one pass over the readings; a limit not given is bound as NULL and counts nothing.
+    SQLite::Statement q(db.value()->Sql(),
+                        "SELECT coalesce(sum(read_value > ?1), 0), coalesce(sum(read_value < ?2), 0) FROM read");
+    if (high) q.bind(1, *high);
+    if (low) q.bind(2, *low);
+    if (q.executeStep()) {
+      counts.above = q.getColumn(0).getInt64();
+      counts.below = q.getColumn(1).getInt64();
+    }
   } catch (const SQLite::Exception& e) {
     return RecordStatus::Failure(db.value()->Explain(e));
   }

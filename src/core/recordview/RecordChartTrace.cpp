@@ -259,6 +259,24 @@ long long ColumnStart(const RecordChartMapping& mapping, int c) {
   return i;
 }
 
+// The gaps of a draw (the last position before each), walked forwards: the
+// line starts afresh at the first position past each gap.
+class GapCursor {
+ public:
+  GapCursor(const std::vector<long long>& breaks, long long first)
+      : next_(std::lower_bound(breaks.begin(), breaks.end(), first)), end_(breaks.end()) {}
+  void BreakBefore(long long position, RecordChartTracer& tracer) {
+    if (next_ == end_ || *next_ >= position) return;
+    tracer.Break();
+    while (next_ != end_ && *next_ < position) ++next_;
+  }
+  // Where a piece running to `to` ends: at the next gap when that comes first.
+  long long PieceEnd(long long to) const { return next_ != end_ && *next_ < to ? *next_ : to; }
+
+ private:
+  std::vector<long long>::const_iterator next_, end_;
+};
+
 }  // namespace
 
 std::vector<long long> GapBreaks(RecordDatabase& record, const RecordIndex& index) {
@@ -299,7 +317,7 @@ TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, R
     try {
       PyramidTrace trace(record, index, column, tracer, mapping);
       long long nextReport = progressEvery;
-      auto nextBreak = std::lower_bound(breaks.begin(), breaks.end(), first);
+      GapCursor gaps(breaks, first);
       for (int c = 0; c <= kWidth; ++c) {
         const long long lo = ColumnStart(mapping, c);
         const long long hi = std::min(points, ColumnStart(mapping, c + 1)) - 1;
@@ -307,11 +325,8 @@ TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, R
         // A column in pieces between the gaps in it. The first and the last reading of a piece are read
         // as they are: the lines between columns join them, and the line starts afresh after a gap.
         for (long long from = first + lo, to = first + hi; from <= to;) {
-          if (nextBreak != breaks.end() && *nextBreak < from) {
-            tracer.Break();
-            while (nextBreak != breaks.end() && *nextBreak < from) ++nextBreak;
-          }
-          const long long end = nextBreak != breaks.end() && *nextBreak < to ? *nextBreak : to;
+          gaps.BreakBefore(from, tracer);
+          const long long end = gaps.PieceEnd(to);
           trace.Raw(from, from);
           if (end > from) {
             trace.Middle(from + 1, end - 1);
@@ -339,14 +354,9 @@ TracedGraph TraceRecordGraph(RecordDatabase& record, const RecordIndex& index, R
     }
   }
   long long done = 0;
-  auto nextBreak = std::lower_bound(breaks.begin(), breaks.end(), first);
+  GapCursor gaps(breaks, first);
   graph.status = ScanRecordColumn(record, index, column, first, points, [&](double value, bool isNull) {
-    // Past the last reading before a gap: the line starts afresh.
-    const long long position = first + done;
-    if (nextBreak != breaks.end() && *nextBreak < position) {
-      tracer.Break();
-      while (nextBreak != breaks.end() && *nextBreak < position) ++nextBreak;
-    }
+    gaps.BreakBefore(first + done, tracer);
     tracer.Add(value, isNull || (second && value == kNoSecondValue));
     ++graph.valuesRead;
     if (++done % progressEvery == 0 && progress && !progress(done, points)) {

@@ -345,8 +345,8 @@ void MainWindow::Render() {
   RenderMeterRows();
   // The run's events and the lab server's backlog; no status bar until there is something to say.
   const QString statusLine = model_.StatusLine();
-  if ((!statusLine.isEmpty() || findChild<QStatusBar*>()) && statusBar()->currentMessage() != statusLine)
-    statusBar()->showMessage(statusLine);
+  if (!statusLine.isEmpty() && !statusBar_) statusBar_ = statusBar();
+  if (statusBar_ && statusBar_->currentMessage() != statusLine) statusBar_->showMessage(statusLine);
   rendering_ = false;
 }
 

@@ -12,6 +12,7 @@
 #include "core/recordview/RecordViewerModel.h"
 
 class QAction;
+class QStatusBar;
 class QToolBar;
 
 namespace merilog {
@@ -123,6 +124,7 @@ class MainWindow : public QMainWindow, public MainWindowObserver {
   bool busyCursor_ = false;
   bool closingFromModel_ = false;
   bool rendering_ = false;
+  QStatusBar* statusBar_ = nullptr;  // made the first time there is a status line to show
 };
 
 }  // namespace merilog::ui
