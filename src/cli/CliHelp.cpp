@@ -354,14 +354,6 @@ const CliCommandHelp* Named(const QString& name) {
 
 }  // namespace
 
-std::span<const CliCommandHelp> CliCommands() {
-  return kCommands;
-}
-
-std::span<const CliOptionHelp> CliGlobalOptions() {
-  return kGlobalOptions;
-}
-
 const CliCommandHelp* FindCliCommand(const QStringList& words, bool exact) {
   if (words.isEmpty() || (exact && words.size() > 2)) return nullptr;
   if (words.size() > 1) {

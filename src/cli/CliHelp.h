@@ -29,9 +29,6 @@ struct CliCommandHelp {
   const char* alsoWords = "";  // further words naming this entry: "settings get"
 };
 
-std::span<const CliCommandHelp> CliCommands();
-std::span<const CliOptionHelp> CliGlobalOptions();
-
 // The entry a command line names: "records stats ..." the operation's own,
 // "burst --device 1 ..." burst's; nothing for an unknown command. With
 // `exact`, every word must name it ("help records bogus" names nothing).

@@ -60,20 +60,20 @@ int RunFindCommand(const CliOptions& options, const QStringList& words) {
   // The LAN is searched while the backends list what they know.
   std::vector<std::string> onLan;
   std::thread search;
-  const auto pattern = ResourcePattern::Compile(args[0].toStdString());
+  const std::string expression = args[0].toStdString();
+  std::string why;
+  const auto pattern = ResourcePattern::Compile(expression, &why);
   if (lan && pattern) search = std::thread([&onLan] { onLan = SearchLan().resources; });
   Status st = status::kSuccess;
-  auto found = instruments.resources->Find(args[0].toStdString(), &st);
+  auto found = instruments.resources->Find(expression, &st);
   if (search.joinable()) search.join();
   for (const std::string& r : onLan)
     if (pattern->Matches(r) && std::find(found.begin(), found.end(), r) == found.end()) found.push_back(r);
   if (st == status::kErrorInvalidExpression) {
-    std::string why;
-    ResourcePattern::Compile(args[0].toStdString(), &why);
     std::cerr << "merilog-cli: invalid search pattern";
     // A pattern too long to be one is not echoed back.
     if (static_cast<std::size_t>(args[0].size()) <= ResourcePattern::kMaxPatternLength)
-      std::cerr << " \"" << args[0].toStdString() << "\"";
+      std::cerr << " \"" << expression << "\"";
     std::cerr << ": " << why << "\n";
     return WithTranscriptChecked(instruments, 2);
   }

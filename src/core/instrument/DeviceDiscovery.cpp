@@ -7,6 +7,7 @@
 
 #include "core/base/IniFile.h"
 #include "core/base/Text.h"
+#include "core/instrument/ResourceList.h"
 #include "core/instrument/ResourceManager.h"
 
 namespace merilog {
@@ -78,13 +79,8 @@ void DeviceDiscovery::Found(Listed listed) {
   std::vector<std::string> found = std::move(listed.bus);
   busCount_ = static_cast<int>(found.size());
   // LAN instruments come last; one named twice, or already found on a bus, is opened once.
-  std::vector<std::string> lan = lanResources_;
-  lan.insert(lan.end(), listed.lan.begin(), listed.lan.end());
-  for (const auto& r : lan) {
-    const std::string key = Upper(r);
-    if (std::none_of(found.begin(), found.end(), [&](const std::string& f) { return Upper(f) == key; }))
-      found.push_back(r);
-  }
+  AppendNewResources(found, lanResources_);
+  AppendNewResources(found, listed.lan);
   rawResources_ = found;
   identifications_.assign(found.size(), {});
   answered_ = 0;

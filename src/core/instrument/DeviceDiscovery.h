@@ -56,7 +56,6 @@ class DeviceDiscovery {
   // DNS-SD) while the buses are listed; what it finds comes after the LAN
   // resources. Off (nullopt) by default: a broadcast leaves the machine.
   void SetLanSearch(std::optional<LanSearchOptions> options) { lanSearch_ = std::move(options); }
-  bool LanSearchOn() const { return lanSearch_.has_value(); }
 
   // USB, then GPIB, then the LAN resources, then the meters the LAN search
   // found: every instrument gets a raw session,

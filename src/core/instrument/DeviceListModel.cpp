@@ -80,16 +80,13 @@ void DeviceListModel::Reconnect(int slot, std::function<void(Reopened)> done, st
   MeterWanted wanted;
   wanted.resource = entry->resource;
   wanted.identification = entry->identification;
-  for (const std::string& r : discovery_.RawResources())
-    if (Upper(r) != Upper(entry->resource)) wanted.heldByOthers.push_back(r);
+  wanted.held = discovery_.RawResources();
   ResourceLister list;
   if (Upper(entry->resource).rfind("USB", 0) == 0) list = rm_.Finder(kUsbSearchPattern);
   ResourceOpener open = rm_.AnyOpener();
-  entry->worker->Replace<Reopened>(
-      [wanted = std::move(wanted), list = std::move(list), open = std::move(open)](std::unique_ptr<Session>& s) {
-        return ReopenMeter(s, wanted, list, open);
-      },
-      std::move(done), std::move(alive));
+  entry->worker->Replace<Reopened>([wanted = std::move(wanted), list = std::move(list), open = std::move(open)](
+                                       std::unique_ptr<Session>& s) { return ReopenMeter(s, wanted, list, open); },
+                                   std::move(done), std::move(alive));
 }
 
 }  // namespace merilog

@@ -5,17 +5,32 @@
 #include "core/instrument/LanResource.h"
 
 namespace merilog {
+namespace {
+
+// The DNS-SD service types a search browses, in the order it asks, and the kind each stands for.
+struct Service {
+  std::string_view type;
+  LanFinds::Kind kind;
+};
+constexpr Service kServices[] = {{"_lxi._tcp", LanFinds::Kind::Lxi},
+                                 {"_vxi-11._tcp", LanFinds::Kind::Vxi11},
+                                 {"_scpi-raw._tcp", LanFinds::Kind::Socket},
+                                 {"_hislip._tcp", LanFinds::Kind::Hislip}};
+
+}  // namespace
 
 std::optional<LanFinds::Kind> LanFinds::KindOfService(std::string_view type) {
-  if (type == "_hislip._tcp") return Kind::Hislip;
-  if (type == "_vxi-11._tcp") return Kind::Vxi11;
-  if (type == "_scpi-raw._tcp") return Kind::Socket;
-  if (type == "_lxi._tcp") return Kind::Lxi;
+  for (const Service& s : kServices)
+    if (s.type == type) return s.kind;
   return std::nullopt;
 }
 
 const std::vector<std::string>& LanFinds::ServiceTypes() {
-  static const std::vector<std::string> kTypes{"_lxi._tcp", "_vxi-11._tcp", "_scpi-raw._tcp", "_hislip._tcp"};
+  static const std::vector<std::string> kTypes = [] {
+    std::vector<std::string> types;
+    for (const Service& s : kServices) types.emplace_back(s.type);
+    return types;
+  }();
   return kTypes;
 }
 

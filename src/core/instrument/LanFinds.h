@@ -30,7 +30,6 @@ class LanFinds {
   // One resource per address, in address order:
   // TCPIP0::a.b.c.d::hislip0[,port]::INSTR, ::inst0::INSTR or ::port::SOCKET.
   std::vector<std::string> Resources() const;
-  bool Empty() const { return found_.empty(); }
 
  private:
   struct Best {

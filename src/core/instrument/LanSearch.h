@@ -18,8 +18,6 @@ struct LanSearchOptions {
 struct LanSearchResult {
   // One resource per instrument, in address order (see LanFinds).
   std::vector<std::string> resources;
-  // The interfaces the portmapper question was broadcast on, "name (broadcast)".
-  std::vector<std::string> interfaces;
   // Why the DNS-SD half was skipped; empty when it was asked.
   std::string dnsSdSkipped;
 };

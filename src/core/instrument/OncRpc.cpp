@@ -8,6 +8,12 @@ constexpr std::uint32_t kReply = 1;
 constexpr std::uint32_t kLastFragment = 0x80000000u;
 constexpr std::uint32_t kMaxAuthBody = 400;  // RFC 5531
 
+void PutCall(std::string* out, std::uint32_t xid, std::uint32_t program, std::uint32_t version, std::uint32_t procedure,
+             std::string_view args) {
+  for (std::uint32_t w : {xid, kCall, 2u, program, version, procedure, 0u, 0u, 0u, 0u}) PutWord(out, w);
+  out->append(args);
+}
+
 // Skips an opaque_auth (flavor, length, body padded to four bytes); false when it does not fit.
 bool SkipAuth(std::string_view m, std::size_t* at) {
   if (*at + 8 > m.size()) return false;
@@ -35,10 +41,15 @@ std::uint32_t GetWord(std::string_view in, std::size_t at) {
 std::string EncodeCall(std::uint32_t xid, std::uint32_t program, std::uint32_t version, std::uint32_t procedure,
                        std::string_view args) {
   std::string m;
-  m.reserve(40 + args.size());
-  for (std::uint32_t w : {xid, kCall, 2u, program, version, procedure, 0u, 0u, 0u, 0u}) PutWord(&m, w);
-  m.append(args);
+  m.reserve(kCallHeaderBytes + args.size());
+  PutCall(&m, xid, program, version, procedure, args);
   return m;
+}
+
+void AppendFramedCall(std::string* out, std::uint32_t xid, std::uint32_t program, std::uint32_t version,
+                      std::uint32_t procedure, std::string_view args) {
+  PutWord(out, kLastFragment | static_cast<std::uint32_t>(kCallHeaderBytes + args.size()));
+  PutCall(out, xid, program, version, procedure, args);
 }
 
 std::string EncodeReply(std::uint32_t xid, AcceptStat stat, std::string_view results) {

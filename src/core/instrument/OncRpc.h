@@ -35,6 +35,11 @@ enum AcceptStat : std::uint32_t {
   kDenied = 100,
 };
 
+// A call's header (xid, CALL, RPC version 2, program, version, procedure, two
+// empty auths) and the record mark before each fragment on TCP.
+constexpr std::size_t kCallHeaderBytes = 40;
+constexpr std::size_t kRecordMarkBytes = 4;
+
 // No record of ours or of an instrument's comes near this; a longer one is refused.
 constexpr std::size_t kMaxRecord = 64u << 20;
 
@@ -43,6 +48,9 @@ std::uint32_t GetWord(std::string_view in, std::size_t at);  // at + 4 <= size c
 
 std::string EncodeCall(std::uint32_t xid, std::uint32_t program, std::uint32_t version, std::uint32_t procedure,
                        std::string_view args);
+// EncodeCall framed as one last fragment, appended to out: several calls go out in one send.
+void AppendFramedCall(std::string* out, std::uint32_t xid, std::uint32_t program, std::uint32_t version,
+                      std::uint32_t procedure, std::string_view args);
 std::string EncodeReply(std::uint32_t xid, AcceptStat stat, std::string_view results);
 
 struct Call {

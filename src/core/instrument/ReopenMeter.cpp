@@ -1,10 +1,9 @@
 #include "core/instrument/ReopenMeter.h"
 
-#include <algorithm>
-
 #include "core/base/Text.h"
 #include "core/instrument/DeviceDiscovery.h"
 #include "core/instrument/QueryDevice.h"
+#include "core/instrument/ResourceList.h"
 
 namespace merilog {
 
@@ -33,40 +32,30 @@ Reopened ReopenMeter(std::unique_ptr<Session>& session, const MeterWanted& wante
   if (session) session->Close();
   session.reset();
   Reopened r;
-  r.why = "not found";
-  std::vector<std::string> candidates{wanted.resource};
-  bool listed = false;
-  for (std::size_t i = 0; i < candidates.size(); ++i) {
-    const std::string& resource = candidates[i];
+  // True when the instrument at resource is the one wanted; else r.why says what it met.
+  const auto TryAt = [&](const std::string& resource) {
     std::unique_ptr<Session> s = open ? open(resource) : nullptr;
-    if (s) {
-      s->SetTimeout(kDiscoveryTimeoutMs);
-      QueryAnswer idn = QueryDevice(s.get(), QueryForm::MainWindow, "*IDN?\n");
-      if (SameInstrument(idn.text, wanted.identification)) {
-        session = std::move(s);
-        r.found = true;
-        r.resource = resource;
-        r.identification = std::move(idn.text);
-        r.why.clear();
-        return r;
-      }
-      r.why = idn.text.empty() ? "no answer to *IDN?" : "another instrument answered (" + idn.text + ")";
-      s->Close();
-    } else if (i == 0) {
-      r.why = "cannot be opened";
+    if (!s) return false;
+    s->SetTimeout(kDiscoveryTimeoutMs);
+    QueryAnswer idn = QueryDevice(s.get(), QueryForm::MainWindow, "*IDN?\n");
+    if (SameInstrument(idn.text, wanted.identification)) {
+      session = std::move(s);
+      r.found = true;
+      r.resource = resource;
+      r.identification = std::move(idn.text);
+      r.why.clear();
+      return true;
     }
-    if (i == 0 && !listed && list) {
-      // Not where it was: it may be back under another name.
-      listed = true;
-      const std::string own = Upper(wanted.resource);
-      for (std::string& other : list()) {
-        const std::string key = Upper(other);
-        const bool held = std::any_of(wanted.heldByOthers.begin(), wanted.heldByOthers.end(),
-                                      [&](const std::string& h) { return Upper(h) == key; });
-        if (key != own && !held) candidates.push_back(std::move(other));
-      }
-    }
-  }
+    r.why = idn.text.empty() ? "no answer to *IDN?" : "another instrument answered (" + idn.text + ")";
+    s->Close();
+    return false;
+  };
+  r.why = "cannot be opened";
+  if (TryAt(wanted.resource) || !list) return r;
+  // Not where it was: it may be back under another name.
+  const std::string own = Upper(wanted.resource);
+  for (const std::string& other : list())
+    if (Upper(other) != own && !ListsResource(wanted.held, other) && TryAt(other)) return r;
   return r;
 }
 

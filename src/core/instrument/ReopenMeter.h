@@ -16,9 +16,9 @@ bool SameInstrument(std::string_view a, std::string_view b);
 
 // A meter that dropped off and is looked for again.
 struct MeterWanted {
-  std::string resource;                   // where it was
-  std::string identification;             // what it answered then
-  std::vector<std::string> heldByOthers;  // resources other sessions hold: never opened here
+  std::string resource;           // where it was
+  std::string identification;     // what it answered then
+  std::vector<std::string> held;  // resources the sessions hold, its own among them: tried only as its own
 };
 
 struct Reopened {

@@ -54,7 +54,10 @@ Status Vxi11Session::FromDeviceError(std::int32_t error) {
 Status Vxi11Session::CallRpcs(int fd, std::uint32_t program, std::span<Rpc> calls, Deadline& deadline,
                               const AbortSignal* abort) {
   std::string out;
-  for (const Rpc& c : calls) out += rpc::Frame(rpc::EncodeCall(c.xid, program, 1, c.procedure, c.args));
+  std::size_t size = 0;
+  for (const Rpc& c : calls) size += rpc::kRecordMarkBytes + rpc::kCallHeaderBytes + c.args.size();
+  out.reserve(size);
+  for (const Rpc& c : calls) rpc::AppendFramedCall(&out, c.xid, program, 1, c.procedure, c.args);
   Status st = SendAll(fd, out, deadline, abort);
   if (!IsSuccess(st)) return st;
   std::size_t waiting = calls.size();
@@ -79,7 +82,7 @@ Status Vxi11Session::CallRpcs(int fd, std::uint32_t program, std::span<Rpc> call
 Status Vxi11Session::CallRpc(int fd, std::uint32_t xid, std::uint32_t program, std::uint32_t procedure,
                              std::string_view args, std::string* results, Deadline& deadline,
                              const AbortSignal* abort) {
-  Rpc call{xid, procedure, std::string(args), {}};
+  Rpc call{xid, procedure, args, {}};
   const Status st = CallRpcs(fd, program, std::span(&call, 1), deadline, abort);
   *results = std::move(call.results);
   return st;
@@ -90,7 +93,7 @@ Deadline Vxi11Session::OperationDeadline() const {
 }
 
 Status Vxi11Session::Call(std::uint32_t procedure, std::string_view args, std::string* results, int waitMs) {
-  Rpc call{0, procedure, std::string(args), {}};
+  Rpc call{0, procedure, args, {}};
   const Status st = Calls(std::span(&call, 1), waitMs);
   *results = std::move(call.results);
   return st;

@@ -52,8 +52,8 @@ class Vxi11Session final : public Session {
   struct Rpc {
     std::uint32_t xid = 0;
     std::uint32_t procedure = 0;
-    std::string args;
-    std::string results;  // filled by CallRpcs
+    std::string_view args;  // held by the caller until the call returns
+    std::string results;    // filled by CallRpcs
   };
   static Status CallRpcs(int fd, std::uint32_t program, std::span<Rpc> calls, Deadline& deadline,
                          const AbortSignal* abort);

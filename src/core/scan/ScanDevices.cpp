@@ -1,9 +1,7 @@
 #include "core/scan/ScanDevices.h"
 
-#include <algorithm>
-
-#include "core/base/Text.h"
 #include "core/instrument/DeviceEntry.h"
+#include "core/instrument/ResourceList.h"
 #include "core/instrument/ResourceManager.h"
 #include "core/scan/ScanProcedures.h"
 
@@ -39,11 +37,7 @@ void ScanDevices::Search(std::function<void()> done) {
         const std::vector<std::string> gpib = rm.Find(kScanGpibSearchPattern);
         found.insert(found.end(), gpib.begin(), gpib.end());
         // A LAN instrument named twice, or found on a bus already, is opened once.
-        for (const std::string& resource : lan) {
-          const std::string key = Upper(resource);
-          if (std::none_of(found.begin(), found.end(), [&](const std::string& r) { return Upper(r) == key; }))
-            found.push_back(resource);
-        }
+        AppendNewResources(found, lan);
         std::vector<Candidate> candidates;
         for (const std::string& resource : found) {
           // One that cannot be opened cannot answer: it is passed over.
