@@ -93,7 +93,11 @@ int main(int argc, char** argv) {
   if (command == "console") return merilog::cli::RunConsoleCommand(options, rest);
   if (command == "settings") return merilog::cli::RunSettingsCommand(options, rest);
   if (command == "scan") return merilog::cli::RunScanCommand(options, rest);
-  // Of the commands the help names (an unknown one was turned away above), devices is left.
+  // An unknown command was turned away above; this guards a command named in the help and handled nowhere.
+  if (command != "devices") {
+    std::cerr << "merilog-cli: unknown command \"" << command.toStdString() << "\"; merilog-cli --help lists them\n";
+    return 2;
+  }
   const bool lan = rest.removeAll("--lan") > 0;
   if (!rest.isEmpty()) {
     std::cerr << "merilog-cli: devices takes no arguments but --lan\n";
